@@ -1,0 +1,117 @@
+#include "platform/log.h"
+
+#include "platform/sync.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QtEndian>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+namespace platform {
+
+namespace {
+
+struct LogState {
+    CriticalSection lock;
+    QByteArray path;
+    QByteArray previousPath;
+};
+
+// Never destroyed, so that threads still logging during process exit find it intact.
+LogState& State() {
+    static LogState* state = new LogState;
+    return *state;
+}
+
+void AppendUtf16Le(QByteArray& out, QStringView text) {
+    const qsizetype start = out.size();
+    out.resize(start + text.size() * 2);
+    char* cursor = out.data() + start;
+    for (QChar unit : text) {
+        qToLittleEndian<quint16>(unit.unicode(), cursor);
+        cursor += 2;
+    }
+}
+
+QString TimeStamp() {
+    const time_t now = std::time(nullptr);
+    tm local{};
+    localtime_r(&now, &local);
+    char stamp[80];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d ", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return QString::fromLatin1(stamp);
+}
+
+// Writes all bytes, repeating partial writes; a failed write drops the rest silently.
+void WriteAll(int fd, const QByteArray& bytes) {
+    const char* cursor = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = write(fd, cursor, static_cast<size_t>(left));
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return;
+        cursor += written;
+        left -= written;
+    }
+}
+
+int OpenLog(const QByteArray& path, int extraFlags) {
+    int fd;
+    do {
+        fd = open(path.constData(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | extraFlags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+qint64 FileSize(int fd) {
+    struct stat info {};
+    return fstat(fd, &info) == 0 ? static_cast<qint64>(info.st_size) : -1;
+}
+
+}  // namespace
+
+void SetLogFile(const QString& path, const QString& previousPath) {
+    LogState& state = State();
+    CriticalSectionLock hold(state.lock);
+    state.path = QFile::encodeName(path);
+    state.previousPath = QFile::encodeName(previousPath);
+}
+
+}  // namespace platform
+
+void WriteLog(const QString& text) {
+    using namespace platform;
+    LogState& state = State();
+    CriticalSectionLock hold(state.lock);
+    if (state.path.isEmpty()) return;
+
+    int fd = OpenLog(state.path, 0);
+    if (fd < 0) return;
+    qint64 size = FileSize(fd);
+    if (size > kLogRotateSize) {
+        close(fd);
+        unlink(state.previousPath.constData());
+        rename(state.path.constData(), state.previousPath.constData());
+        // A file still there after a failed rename is started afresh.
+        fd = OpenLog(state.path, O_TRUNC);
+        if (fd < 0) return;
+        size = 0;
+    }
+
+    // One append of the whole line, so that lines of another process sharing the file stay whole.
+    QByteArray line;
+    line.reserve((text.size() + 24) * 2);
+    if (size == 0) line.append("\xFF\xFE", 2);
+    AppendUtf16Le(line, TimeStamp());
+    AppendUtf16Le(line, text);
+    AppendUtf16Le(line, u"\r\n");
+    WriteAll(fd, line);
+    close(fd);
+}

@@ -1,0 +1,131 @@
+#include "platform/sync.h"
+
+#include <pthread.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+int NewEventFd(unsigned initial, int extraFlags) {
+    return eventfd(initial, EFD_CLOEXEC | EFD_NONBLOCK | extraFlags);
+}
+
+void AddToCounter(int fd, uint64_t value) {
+    while (write(fd, &value, sizeof value) < 0 && errno == EINTR) {
+    }
+}
+
+// Takes one unit (semaphore mode) or the whole counter; false when it was already zero.
+bool TakeFromCounter(int fd) {
+    uint64_t value = 0;
+    for (;;) {
+        if (read(fd, &value, sizeof value) == static_cast<ssize_t>(sizeof value)) return true;
+        if (errno != EINTR) return false;
+    }
+}
+
+bool IsReadableNow(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    int n;
+    while ((n = poll(&p, 1, 0)) < 0 && errno == EINTR) {
+    }
+    return n > 0 && (p.revents & POLLIN);
+}
+
+// Milliseconds left until the deadline, rounded up so that a wait never ends early.
+int RemainingMs(std::chrono::steady_clock::time_point deadline) {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+}  // namespace
+
+Event::Event(bool manualReset, bool initiallySet)
+    : fd_(NewEventFd(initiallySet ? 1 : 0, 0)), manualReset_(manualReset) {}
+
+Event::~Event() {
+    if (fd_ >= 0) close(fd_);
+}
+
+void Event::Set() { AddToCounter(fd_, 1); }
+
+void Event::Reset() { TakeFromCounter(fd_); }
+
+bool Event::Wait(int timeoutMs) { return WaitForAny({this}, timeoutMs) == 0; }
+
+bool Event::TryAcquire() {
+    // A manual-reset event stays signalled for every waiter; an auto-reset one is taken by the
+    // first reader, and a waiter that finds it already taken keeps waiting.
+    return manualReset_ ? IsReadableNow(fd_) : TakeFromCounter(fd_);
+}
+
+Semaphore::Semaphore(unsigned initialCount) : fd_(NewEventFd(initialCount, EFD_SEMAPHORE)) {}
+
+Semaphore::~Semaphore() {
+    if (fd_ >= 0) close(fd_);
+}
+
+void Semaphore::Release(unsigned count) {
+    if (count > 0) AddToCounter(fd_, count);
+}
+
+bool Semaphore::Wait(int timeoutMs) { return WaitForAny({this}, timeoutMs) == 0; }
+
+bool Semaphore::TryAcquire() { return TakeFromCounter(fd_); }
+
+int WaitForAny(std::initializer_list<Waitable*> objects, int timeoutMs) {
+    return WaitForAny(objects.begin(), objects.size(), timeoutMs);
+}
+
+int WaitForAny(Waitable* const* objects, size_t count, int timeoutMs) {
+    std::vector<pollfd> fds(count);
+    bool anyPolled = false;
+    for (size_t i = 0; i < count; ++i) {
+        fds[i] = pollfd{objects[i]->PollFd(), POLLIN, 0};
+        anyPolled = anyPolled || fds[i].fd < 0;
+    }
+    const bool infinite = timeoutMs < 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(infinite ? 0 : timeoutMs);
+
+    for (;;) {
+        int waitMs = infinite ? -1 : RemainingMs(deadline);
+        if (anyPolled && (waitMs < 0 || waitMs > kPolledWaitMs)) waitMs = kPolledWaitMs;
+        const int ready = poll(fds.data(), fds.size(), waitMs);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            return kWaitFailed;
+        }
+        for (size_t i = 0; i < count; ++i) {
+            if (fds[i].revents & POLLNVAL) return kWaitFailed;
+        }
+        for (size_t i = 0; i < count; ++i) {
+            const bool candidate = fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP | POLLERR));
+            if (candidate && objects[i]->TryAcquire()) return static_cast<int>(i);
+        }
+        // Nothing signalled, or another waiter took the signal first: wait again for what is
+        // left of the time.
+        if (!infinite && RemainingMs(deadline) == 0) return kWaitTimeout;
+    }
+}
+
+std::thread StartNamedThread(const std::string& name, std::function<void()> body) {
+    // The thread names itself before running the body, so the body always sees its name.
+    return std::thread([systemName = name.substr(0, 15), body = std::move(body)] {
+        pthread_setname_np(pthread_self(), systemName.c_str());
+        body();
+    });
+}
+
+std::string CurrentThreadName() {
+    char name[16] = {};
+    if (pthread_getname_np(pthread_self(), name, sizeof name) != 0) return {};
+    return name;
+}
+
+}  // namespace platform

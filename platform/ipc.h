@@ -1,0 +1,119 @@
+#pragma once
+// Named objects shared between the program and the service. They live as plain files in
+// /dev/shm under their name, preceded by $OSTROVID_IPC_NAMESPACE (empty in production, a unique
+// prefix in tests), so an administrator can see them with ls:
+//   shared memory  POSIX shared memory "/<ns><name>", sized with ftruncate;
+//   events         a FIFO; set = one byte written, a wait drains it (auto reset);
+//   mutexes        a lock file; the owner holds flock(LOCK_EX) and keeps byte 1 at offset 0
+//                  while it owns it, so a later owner that reads 1 knows the previous one died.
+// Every call returns a Windows error code (platform/syserror.h); 2 means "does not exist".
+
+#include "platform/sync.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// The file of a named object: "/dev/shm/" + namespace + name.
+std::string IpcObjectPath(const std::string& name);
+// The namespace prefix in force ($OSTROVID_IPC_NAMESPACE, empty when unset).
+std::string IpcNamespace();
+
+class NamedSharedMemory {
+public:
+    NamedSharedMemory() = default;
+    ~NamedSharedMemory();
+    NamedSharedMemory(const NamedSharedMemory&) = delete;
+    NamedSharedMemory& operator=(const NamedSharedMemory&) = delete;
+
+    // Creates the area, or opens it when it exists, and makes it `size` bytes long.
+    int Create(const std::string& name, size_t size);
+    // Opens an existing area of `size` bytes for writing; 2 when it does not exist.
+    int Open(const std::string& name, size_t size);
+    // Maps the whole area for reading and writing.
+    int Map();
+    // Unmaps and closes; with removeName the name goes too, so later opens find nothing.
+    void Close(bool removeName);
+
+    bool IsOpen() const { return fd_ >= 0; }
+    bool WasCreated() const { return created_; }
+    // Lets every user open the object (the "add Everyone to the access list" step).
+    int AddEveryoneAccess() const;
+    uint8_t* Data() const { return data_; }
+    size_t Size() const { return size_; }
+
+private:
+    int fd_ = -1;
+    bool created_ = false;
+    std::string shmName_;
+    size_t size_ = 0;
+    uint8_t* data_ = nullptr;
+};
+
+// Auto-reset event shared by name.
+class NamedEvent final : public Waitable {
+public:
+    NamedEvent() = default;
+    ~NamedEvent() override;
+    NamedEvent(const NamedEvent&) = delete;
+    NamedEvent& operator=(const NamedEvent&) = delete;
+
+    // Creates the event not signalled, or opens it when it exists.
+    int Create(const std::string& name);
+    bool IsOpen() const { return fd_ >= 0; }
+    bool WasCreated() const { return created_; }
+    int AddEveryoneAccess() const;
+
+    void Set();
+    void Reset();
+    // True when the event was signalled within the time; the signal is consumed.
+    bool Wait(int timeoutMs);
+
+    int PollFd() const override { return fd_; }
+    bool TryAcquire() override;
+
+private:
+    int fd_ = -1;
+    bool created_ = false;
+};
+
+// Mutex shared by name, with the owner and abandoned-owner semantics of a Windows mutex.
+// Closing it while owned leaves it abandoned, as the death of the owner does.
+class NamedMutex final : public Waitable {
+public:
+    enum class LockResult { Acquired, Abandoned, Timeout, Failed };
+
+    NamedMutex() = default;
+    ~NamedMutex() override;
+    NamedMutex(const NamedMutex&) = delete;
+    NamedMutex& operator=(const NamedMutex&) = delete;
+
+    // Creates the mutex not owned, or opens it when it exists.
+    int Create(const std::string& name);
+    bool IsOpen() const { return fd_ >= 0; }
+    bool WasCreated() const { return created_; }
+    int AddEveryoneAccess() const;
+
+    // Waits for ownership. Abandoned: ownership was obtained from an owner that died.
+    LockResult Lock(int timeoutMs);
+    void Release();
+    // Whether the last acquisition (Lock or a WaitForAny that returned this) found it abandoned.
+    bool WasAbandoned() const { return abandoned_; }
+
+    // A timer descriptor that fires every kPollMs; each firing tries the lock.
+    int PollFd() const override { return timerFd_; }
+    bool TryAcquire() override;
+
+    static constexpr int kPollMs = 50;
+
+private:
+    int fd_ = -1;
+    int timerFd_ = -1;
+    bool created_ = false;
+    bool owned_ = false;
+    bool abandoned_ = false;
+};
+
+}  // namespace platform

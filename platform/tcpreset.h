@@ -1,0 +1,36 @@
+#pragma once
+// The machine's IPv4 TCP connections and their forced reset, through the kernel's socket
+// diagnostics (NETLINK_SOCK_DIAG). Resetting needs CAP_NET_ADMIN and a kernel built with
+// CONFIG_INET_DIAG_DESTROY; the blocked reader of a reset socket fails with ECONNABORTED.
+
+#include <cstdint>
+#include <set>
+#include <vector>
+
+namespace platform {
+
+struct TcpConnectionRow {
+    uint8_t state = 0;  // the kernel's TCP state; 1 is established
+    uint32_t localAddress = 0;   // network byte order
+    uint16_t localPort = 0;      // host byte order
+    uint32_t remoteAddress = 0;  // network byte order
+    uint16_t remotePort = 0;     // host byte order
+    uint32_t inode = 0;          // the socket's inode, 0 for a socket no process holds
+    uint32_t interfaceIndex = 0;
+    uint32_t cookie[2] = {0, 0};  // the kernel's identity of the socket
+};
+
+constexpr uint8_t kTcpStateEstablished = 1;
+
+// Every IPv4 TCP connection that is not listening, in the kernel's order. 0 or an error code
+// (platform/syserror.h).
+int ListTcpConnections(std::vector<TcpConnectionRow>* rows);
+
+// Inodes of the sockets that the process holds open (through /proc/<pid>/fd); empty when the
+// process does not exist or cannot be inspected.
+std::set<uint32_t> SocketInodesOfProcess(uint32_t pid);
+
+// Resets the connection: both ends see it aborted. 0 or an error code.
+int ResetTcpConnection(const TcpConnectionRow& row);
+
+}  // namespace platform

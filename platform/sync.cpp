@@ -85,31 +85,30 @@ int WaitForAny(std::initializer_list<Waitable*> objects, int timeoutMs) {
 
 int WaitForAny(Waitable* const* objects, size_t count, int timeoutMs) {
     std::vector<pollfd> fds(count);
-    bool anyPolled = false;
-    for (size_t i = 0; i < count; ++i) {
-        fds[i] = pollfd{objects[i]->PollFd(), POLLIN, 0};
-        anyPolled = anyPolled || fds[i].fd < 0;
-    }
+    for (size_t i = 0; i < count; ++i) fds[i] = pollfd{objects[i]->PollFd(), POLLIN, 0};
     const bool infinite = timeoutMs < 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(infinite ? 0 : timeoutMs);
 
     for (;;) {
-        int waitMs = infinite ? -1 : RemainingMs(deadline);
-        if (anyPolled && (waitMs < 0 || waitMs > kPolledWaitMs)) waitMs = kPolledWaitMs;
+        const int waitMs = infinite ? -1 : RemainingMs(deadline);
         const int ready = poll(fds.data(), fds.size(), waitMs);
         if (ready < 0) {
             if (errno == EINTR) continue;
             return kWaitFailed;
         }
+        if (ready == 0) {
+            if (!infinite && RemainingMs(deadline) == 0) return kWaitTimeout;
+            continue;
+        }
         for (size_t i = 0; i < count; ++i) {
             if (fds[i].revents & POLLNVAL) return kWaitFailed;
         }
         for (size_t i = 0; i < count; ++i) {
-            const bool candidate = fds[i].fd < 0 || (fds[i].revents & (POLLIN | POLLHUP | POLLERR));
-            if (candidate && objects[i]->TryAcquire()) return static_cast<int>(i);
+            if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) && objects[i]->TryAcquire()) {
+                return static_cast<int>(i);
+            }
         }
-        // Nothing signalled, or another waiter took the signal first: wait again for what is
-        // left of the time.
+        // Another waiter took the signal first: wait again for what is left of the time.
         if (!infinite && RemainingMs(deadline) == 0) return kWaitTimeout;
     }
 }

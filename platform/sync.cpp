@@ -85,7 +85,11 @@ int WaitForAny(std::initializer_list<Waitable*> objects, int timeoutMs) {
 
 int WaitForAny(Waitable* const* objects, size_t count, int timeoutMs) {
     std::vector<pollfd> fds(count);
-    for (size_t i = 0; i < count; ++i) fds[i] = pollfd{objects[i]->PollFd(), POLLIN, 0};
+    for (size_t i = 0; i < count; ++i) {
+        fds[i] = pollfd{objects[i]->PollFd(), POLLIN, 0};
+        // poll() would skip a negative descriptor and the wait could never end.
+        if (fds[i].fd < 0) return kWaitFailed;
+    }
     const bool infinite = timeoutMs < 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(infinite ? 0 : timeoutMs);
 

@@ -96,11 +96,4 @@ TEST(HostInfoTest, GuidTextIsBracedUpperCaseAndNew) {
     EXPECT_NE(first, second);
 }
 
-TEST(HostInfoTest, KernelVersionIsParsedFromUname) {
-    const platform::OsVersion version = platform::KernelVersion();
-    EXPECT_GE(version.major, 3);
-    EXPECT_GE(version.minor, 0);
-    EXPECT_GE(version.build, 0);
-}
-
 }  // namespace

@@ -67,7 +67,7 @@ public:
     PredictPool(const PredictPool&) = delete;
     PredictPool& operator=(const PredictPool&) = delete;
 
-    // Creates the describers and slot pictures, then starts workers 0..15 in order. False
+    // Creates the describers, then starts workers 0..15 in order. False
     // (logged) when a thread cannot be started. The pool becomes the one WaitPredictThreadIddle
     // waits for.
     bool Start();

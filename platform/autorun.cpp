@@ -1,58 +1,109 @@
 #include "platform/autorun.h"
 
-#include "platform/atomic_file.h"
+#include "platform/locked_file_write.h"
 #include "platform/paths.h"
+#include "platform/registry_tree.h"
 #include "platform/syserror.h"
 
 #include <QFile>
 
-namespace platform {
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+#include <unistd.h>
 
+namespace platform {
 namespace {
 
-constexpr QStringView kReservedInExec = u" \t\n\"'\\><~|&;$*?#()`";
+// Characters that make the Desktop Entry format quote an Exec argument.
+const QString kReservedInExec = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+// Characters escaped by a backslash inside a quoted Exec argument.
+const QString kEscapedInQuotes = QStringLiteral("\"`$\\");
 
-// The Exec= value for one program path, quoted and escaped as desktop entries require.
-QString ExecValue(const QString& programPath) {
-    QString argument;
-    bool quote = false;
-    for (QChar c : programPath) {
-        if (kReservedInExec.contains(c)) quote = true;
-        if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') argument += u'\\';
-        if (c == u'%') argument += u'%';
-        argument += c;
-    }
-    if (quote) argument = u'"' + argument + u'"';
-    // The general string escapes of the file format come on top of the quoting.
-    QString value;
+// The argument as the Exec key holds it, before the string escapes of the file.
+QString QuoteExecArgument(const QString& argument) {
+    const bool needsQuotes = argument.isEmpty() ||
+                             std::any_of(argument.begin(), argument.end(), [](QChar c) { return kReservedInExec.contains(c); });
+    QString quoted;
+    if (needsQuotes) quoted.append(u'"');
     for (QChar c : argument) {
-        if (c == u'\\') value += QStringLiteral("\\\\");
-        else if (c == u'\n') value += QStringLiteral("\\n");
-        else if (c == u'\t') value += QStringLiteral("\\t");
-        else value += c;
+        if (needsQuotes && kEscapedInQuotes.contains(c)) quoted.append(u'\\');
+        quoted.append(c);
+        if (c == u'%') quoted.append(u'%');
     }
-    return value;
+    if (needsQuotes) quoted.append(u'"');
+    return quoted;
 }
 
-QString ProgramPathOfExec(const QString& value) {
-    QString argument;
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        if (value[i] == u'\\' && i + 1 < value.size()) {
-            const QChar next = value[++i];
-            argument += next == u'n' ? QChar(u'\n') : next == u't' ? QChar(u'\t') : next;
-        } else {
-            argument += value[i];
+QString EscapeStringValue(const QString& value) {
+    QString escaped;
+    for (QChar c : value) {
+        switch (c.unicode()) {
+        case u'\\': escaped.append(u"\\\\"); break;
+        case u'\n': escaped.append(u"\\n"); break;
+        case u'\t': escaped.append(u"\\t"); break;
+        case u'\r': escaped.append(u"\\r"); break;
+        default: escaped.append(c);
         }
     }
-    QString path;
-    const bool quoted = argument.size() >= 2 && argument.startsWith(u'"') && argument.endsWith(u'"');
-    const QString body = quoted ? argument.mid(1, argument.size() - 2) : argument;
-    for (qsizetype i = 0; i < body.size(); ++i) {
-        if (quoted && body[i] == u'\\' && i + 1 < body.size()) ++i;
-        else if (body[i] == u'%' && i + 1 < body.size() && body[i + 1] == u'%') ++i;
-        path += body[i];
+    return escaped;
+}
+
+QString UnescapeStringValue(QStringView value) {
+    QString text;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] != u'\\' || i + 1 == value.size()) {
+            text.append(value[i]);
+            continue;
+        }
+        switch (value[++i].unicode()) {
+        case u's': text.append(u' '); break;
+        case u'n': text.append(u'\n'); break;
+        case u't': text.append(u'\t'); break;
+        case u'r': text.append(u'\r'); break;
+        case u'\\': text.append(u'\\'); break;
+        default: text.append(u'\\').append(value[i]);
+        }
     }
-    return path;
+    return text;
+}
+
+// The first argument of an Exec command line; nothing when a quote is left open.
+std::optional<QString> FirstExecArgument(QStringView exec) {
+    QString argument;
+    qsizetype i = 0;
+    while (i < exec.size() && (exec[i] == u' ' || exec[i] == u'\t')) ++i;
+    const bool quoted = i < exec.size() && exec[i] == u'"';
+    if (quoted) ++i;
+    for (; i < exec.size(); ++i) {
+        const QChar c = exec[i];
+        if (quoted && c == u'"') return argument;
+        if (!quoted && (c == u' ' || c == u'\t')) break;
+        if (quoted && c == u'\\' && i + 1 < exec.size() && kEscapedInQuotes.contains(exec[i + 1])) {
+            argument.append(exec[++i]);
+        } else {
+            argument.append(c);
+            if (c == u'%' && i + 1 < exec.size() && exec[i + 1] == u'%') ++i;
+        }
+    }
+    if (quoted) return std::nullopt;
+    return argument;
+}
+
+// The Exec value of the [Desktop Entry] group, still with its string escapes.
+std::optional<QString> ExecValue(const QString& entry) {
+    bool inMainGroup = false;
+    for (const QString& rawLine : entry.split(u'\n')) {
+        const QString line = rawLine.trimmed();
+        if (line.startsWith(u'[')) {
+            inMainGroup = line == u"[Desktop Entry]";
+            continue;
+        }
+        const qsizetype equals = line.indexOf(u'=');
+        if (inMainGroup && equals > 0 && line.left(equals).trimmed() == u"Exec")
+            return line.mid(equals + 1).trimmed();
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -60,31 +111,25 @@ QString ProgramPathOfExec(const QString& value) {
 QString AutorunEntryPath() { return AutostartFolder() + QStringLiteral("/Ostrovid.desktop"); }
 
 int QueryAutorun(QString* programPath) {
-    QByteArray bytes;
-    if (const int error = ReadWholeFile(AutorunEntryPath(), &bytes); error != 0) return error;
-    for (const QString& line : QString::fromUtf8(bytes).split(u'\n')) {
-        if (line.startsWith(QStringLiteral("Exec="))) {
-            *programPath = ProgramPathOfExec(line.mid(5));
-            return 0;
-        }
-    }
-    return kErrorFileNotFound;
+    QFile file(AutorunEntryPath());
+    if (!file.open(QIODevice::ReadOnly)) return file.exists() ? kErrorAccessDenied : kErrorFileNotFound;
+    const std::optional<QString> exec = ExecValue(QString::fromUtf8(file.readAll()));
+    const std::optional<QString> argument = exec ? FirstExecArgument(UnescapeStringValue(*exec)) : std::nullopt;
+    if (!argument || argument->isEmpty()) return kErrorBadFormat;
+    *programPath = *argument;
+    return kErrorSuccess;
 }
 
 int SetAutorun(const QString& programPath) {
-    const QString entry = QStringLiteral(
-                              "[Desktop Entry]\n"
-                              "Type=Application\n"
-                              "Name=Ostrovid\n"
-                              "Exec=%1\n"
-                              "X-GNOME-Autostart-enabled=true\n")
-                              .arg(ExecValue(programPath));
-    return ReplaceFileAtomically(AutorunEntryPath(), entry.toUtf8(), 0644);
+    if (programPath.isEmpty() || !regtree::IsWellFormedText(programPath)) return kErrorInvalidParameter;
+    const QString entry = QStringLiteral("[Desktop Entry]\nType=Application\nName=Ostrovid\nExec=%1\n")
+                              .arg(EscapeStringValue(QuoteExecArgument(programPath)));
+    return WriteFileUnderLock(AutorunEntryPath(), entry.toUtf8());
 }
 
 int DeleteAutorun() {
-    if (QFile::remove(AutorunEntryPath())) return 0;
-    return QFile::exists(AutorunEntryPath()) ? kErrorAccessDenied : kErrorFileNotFound;
+    if (::unlink(QFile::encodeName(AutorunEntryPath()).constData()) != 0) return ErrorCodeFromErrno(errno);
+    return kErrorSuccess;
 }
 
 }  // namespace platform

@@ -1,239 +1,222 @@
 #include "platform/regfile_format.h"
 
-#include <QtEndian>
+#include <QStringDecoder>
 
 #include <optional>
 
-namespace platform {
-
+namespace platform::regfile {
 namespace {
 
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+void AppendQuoted(QByteArray& out, const QString& text) {
+    out.append('"');
+    for (char c : text.toUtf8()) {
+        if (c == '"' || c == '\\') out.append('\\');
+        out.append(c);
+    }
+    out.append('"');
+}
+
+void AppendHexByte(QByteArray& out, uint8_t byte) {
+    out.append(kHexDigits[byte >> 4]);
+    out.append(kHexDigits[byte & 0xf]);
+}
+
+void AppendValue(QByteArray& out, const regtree::Value& value) {
+    AppendQuoted(out, value.name);
+    out.append('=');
+    switch (value.type) {
+    case RegType::Dword: {
+        uint32_t number = 0;
+        for (int i = 3; i >= 0; --i) number = number << 8 | uint8_t(value.data[i]);
+        out.append("dword:");
+        out.append(QByteArray::number(number, 16).rightJustified(8, '0'));
+        break;
+    }
+    case RegType::Sz:
+        AppendQuoted(out, regtree::TextOfStringData(value.data).value_or(QString()));
+        break;
+    case RegType::Binary:
+    case RegType::None:
+        out.append("hex:");
+        for (qsizetype i = 0; i < value.data.size(); ++i) {
+            if (i > 0) out.append(',');
+            AppendHexByte(out, uint8_t(value.data[i]));
+        }
+        break;
+    }
+    out.append('\n');
+}
+
+void AppendKey(QByteArray& out, const regtree::Key& key, const QString& path) {
+    if (!out.isEmpty()) out.append('\n');
+    out.append('[').append(path.toUtf8()).append("]\n");
+    for (const regtree::Value& value : key.values) AppendValue(out, value);
+    for (const auto& subkey : key.subkeys) AppendKey(out, *subkey, path + u'\\' + subkey->name);
+}
+
+std::optional<QString> DecodeUtf8(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder(bytes);
+    if (decoder.hasError() || !regtree::IsWellFormedText(text)) return std::nullopt;
+    return text;
+}
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Reads the text and keeps its position and line; every read that fails leaves the parser
+// damaged, after which the caller stops.
 class Reader {
 public:
-    explicit Reader(const QString& text) : text_(text) {}
+    explicit Reader(const QByteArray& text) : text_(text) {
+        if (text_.startsWith("\xef\xbb\xbf")) pos_ = 3;
+    }
 
     bool AtEnd() const { return pos_ >= text_.size(); }
-    QChar Peek() const { return AtEnd() ? QChar() : text_[pos_]; }
     int Line() const { return line_; }
+    char Peek() const { return AtEnd() ? '\0' : text_[pos_]; }
 
-    QChar Take() {
-        const QChar c = text_[pos_++];
-        if (c == u'\n') ++line_;
-        return c;
-    }
-
-    bool TakeIf(QStringView word) {
-        if (text_.mid(pos_, word.size()) != word) return false;
-        pos_ += word.size();
-        return true;
-    }
-
-    void SkipBlankLines() {
-        while (!AtEnd() && Peek().isSpace()) Take();
-    }
-
-    void SkipToLineEnd() {
-        while (!AtEnd() && Peek() != u'\n') Take();
-    }
-
-    // Blanks up to the end of the line (or of the text), nothing else.
-    bool RestOfLineIsBlank() {
-        while (!AtEnd() && Peek() != u'\n') {
-            if (!Take().isSpace()) return false;
+    bool SkipBlankLine() {
+        if (Consume("\n") || Consume("\r\n")) {
+            ++line_;
+            return true;
         }
+        return false;
+    }
+
+    bool Consume(const char* literal) {
+        const QByteArrayView expected(literal);
+        if (!QByteArrayView(text_).sliced(pos_).startsWith(expected)) return false;
+        pos_ += expected.size();
         return true;
     }
 
-    // The text between the current '"' and its unescaped closing '"'.
-    std::optional<QString> QuotedText() {
-        if (Take() != u'"') return std::nullopt;
-        QString out;
+    bool LineEnd() {
+        Consume("\r");
+        return SkipBlankLine();
+    }
+
+    // "[path]" up to the end of the line; the path is everything between the brackets.
+    std::optional<QString> KeyPath() {
+        const qsizetype end = text_.indexOf('\n', pos_);
+        if (end < 0) return std::nullopt;
+        QByteArrayView line = QByteArrayView(text_).sliced(pos_, end - pos_);
+        if (line.endsWith('\r')) line.chop(1);
+        if (line.size() < 2 || line.front() != '[' || line.back() != ']') return std::nullopt;
+        pos_ = end + 1;
+        ++line_;
+        return DecodeUtf8(line.sliced(1, line.size() - 2).toByteArray());
+    }
+
+    // A double-quoted text; it may run over several lines.
+    std::optional<QString> Quoted() {
+        if (!Consume("\"")) return std::nullopt;
+        QByteArray bytes;
         while (!AtEnd()) {
-            const QChar c = Take();
-            if (c == u'"') return out;
-            if (c == u'\\') {
+            char c = text_[pos_++];
+            if (c == '"') return DecodeUtf8(bytes);
+            if (c == '\\') {
                 if (AtEnd()) return std::nullopt;
-                const QChar escaped = Take();
-                if (escaped != u'"' && escaped != u'\\') return std::nullopt;
-                out += escaped;
-            } else {
-                out += c;
+                c = text_[pos_++];
+                if (c != '"' && c != '\\') return std::nullopt;
+            } else if (c == '\n') {
+                ++line_;
             }
+            bytes.append(c);
         }
         return std::nullopt;
     }
 
-    std::optional<QString> KeyPath() {
-        Take();  // '['
-        QString path;
-        while (!AtEnd() && Peek() != u']' && Peek() != u'\n') path += Take();
-        if (AtEnd() || Take() != u']') return std::nullopt;
-        while (path.endsWith(u'\\')) path.chop(1);
-        while (path.startsWith(u'\\')) path.remove(0, 1);
-        if (path.isEmpty()) return std::nullopt;
-        return path;
-    }
-
-    std::optional<int> HexDigit() {
-        if (AtEnd()) return std::nullopt;
-        const char16_t c = Peek().unicode();
-        int value;
-        if (c >= u'0' && c <= u'9') value = c - u'0';
-        else if (c >= u'a' && c <= u'f') value = c - u'a' + 10;
-        else if (c >= u'A' && c <= u'F') value = c - u'A' + 10;
-        else return std::nullopt;
-        Take();
-        return value;
-    }
-
-    std::optional<QByteArray> Dword() {
-        quint32 value = 0;
-        for (int i = 0; i < 8; ++i) {
-            const std::optional<int> digit = HexDigit();
-            if (!digit) return std::nullopt;
-            value = value << 4 | static_cast<quint32>(*digit);
-        }
-        QByteArray data(4, '\0');
-        qToLittleEndian(value, data.data());
-        return data;
-    }
-
-    std::optional<QByteArray> HexBytes() {
-        QByteArray data;
-        if (Peek() == u'\n' || Peek() == u'\r' || AtEnd()) return data;
-        for (;;) {
-            const std::optional<int> high = HexDigit();
-            const std::optional<int> low = high ? HexDigit() : std::nullopt;
-            if (!low) return std::nullopt;
-            data.append(static_cast<char>(*high << 4 | *low));
-            if (Peek() != u',') return data;
-            Take();
-        }
+    std::optional<uint8_t> HexByte() {
+        if (pos_ + 2 > text_.size()) return std::nullopt;
+        const int high = HexDigitValue(text_[pos_]);
+        const int low = HexDigitValue(text_[pos_ + 1]);
+        if (high < 0 || low < 0) return std::nullopt;
+        pos_ += 2;
+        return uint8_t(high << 4 | low);
     }
 
 private:
-    const QString& text_;
+    const QByteArray& text_;
     qsizetype pos_ = 0;
     int line_ = 1;
 };
 
-std::optional<RegValueRecord> ReadValue(Reader& reader) {
-    RegValueRecord value;
-    const std::optional<QString> name = reader.QuotedText();
-    if (!name || !reader.TakeIf(u"=")) return std::nullopt;
-    value.name = *name;
-    std::optional<QByteArray> data;
-    if (reader.TakeIf(u"dword:")) {
-        value.type = RegType::Dword;
-        data = reader.Dword();
-    } else if (reader.TakeIf(u"hex:")) {
-        value.type = RegType::Binary;
-        data = reader.HexBytes();
-    } else if (reader.Peek() == u'"') {
-        value.type = RegType::Sz;
-        const std::optional<QString> text = reader.QuotedText();
-        if (text) data = StringData(*text);
+std::optional<QByteArray> ReadValueData(Reader& reader, RegType* type) {
+    if (reader.Peek() == '"') {
+        *type = RegType::Sz;
+        const std::optional<QString> text = reader.Quoted();
+        if (!text) return std::nullopt;
+        return regtree::StringData(*text);
     }
-    if (!data || !reader.RestOfLineIsBlank()) return std::nullopt;
-    value.data = *data;
-    return value;
-}
-
-void AppendEscaped(QString& out, const QString& text) {
-    out += u'"';
-    for (QChar c : text) {
-        if (c == u'"' || c == u'\\') out += u'\\';
-        out += c;
-    }
-    out += u'"';
-}
-
-QString FormatData(const RegValueRecord& value) {
-    switch (value.type) {
-        case RegType::Dword:
-            if (value.data.size() == 4) {
-                return QStringLiteral("dword:%1").arg(qFromLittleEndian<quint32>(value.data.constData()), 8, 16, QChar(u'0'));
-            }
-            break;
-        case RegType::Sz: {
-            QString out;
-            AppendEscaped(out, TextOfStringData(value.data));
-            return out;
+    if (reader.Consume("dword:")) {
+        *type = RegType::Dword;
+        QByteArray data(4, '\0');
+        for (int i = 3; i >= 0; --i) {
+            const std::optional<uint8_t> byte = reader.HexByte();
+            if (!byte) return std::nullopt;
+            data[i] = char(*byte);
         }
-        case RegType::Binary:
-        case RegType::None:
-            break;
+        return data;
     }
-    // Binary data, and a DWORD whose data is not 4 bytes, keep their bytes.
-    QString out = QStringLiteral("hex:");
-    for (qsizetype i = 0; i < value.data.size(); ++i) {
-        if (i > 0) out += u',';
-        out += QStringLiteral("%1").arg(static_cast<uchar>(value.data[i]), 2, 16, QChar(u'0'));
+    if (reader.Consume("hex:")) {
+        *type = RegType::Binary;
+        QByteArray data;
+        if (reader.Peek() == '\n' || reader.Peek() == '\r') return data;
+        do {
+            const std::optional<uint8_t> byte = reader.HexByte();
+            if (!byte) return std::nullopt;
+            data.append(char(*byte));
+        } while (reader.Consume(","));
+        return data;
     }
-    return out;
+    return std::nullopt;
+}
+
+// One "[path]" or value entry, ending with its line break. False when it is damaged.
+bool ReadEntry(Reader& reader, regtree::Key& root, regtree::Key*& current) {
+    if (reader.Peek() == '[') {
+        const std::optional<QString> path = reader.KeyPath();
+        if (!path) return false;
+        const std::optional<QStringList> names = regtree::SplitKeyPath(*path);
+        if (!names || names->isEmpty()) return false;
+        current = &root;
+        for (const QString& name : *names) current = &current->FindOrAddSubkey(name);
+        return true;
+    }
+    if (!current || reader.Peek() != '"') return false;
+    const std::optional<QString> name = reader.Quoted();
+    if (!name || !reader.Consume("=")) return false;
+    RegType type = RegType::None;
+    const std::optional<QByteArray> data = ReadValueData(reader, &type);
+    if (!data || !reader.LineEnd()) return false;
+    current->PutValue(*name, type, *data);
+    return true;
 }
 
 }  // namespace
 
-QByteArray StringData(const QString& text) {
-    QByteArray data((text.size() + 1) * 2, '\0');
-    for (qsizetype i = 0; i < text.size(); ++i) qToLittleEndian<quint16>(text[i].unicode(), data.data() + 2 * i);
-    return data;
+QByteArray Format(const regtree::Key& root) {
+    QByteArray out;
+    for (const auto& key : root.subkeys) AppendKey(out, *key, key->name);
+    return out;
 }
 
-QString TextOfStringData(const QByteArray& data) {
-    QString text;
-    for (qsizetype i = 0; i + 1 < data.size(); i += 2) {
-        const char16_t unit = qFromLittleEndian<quint16>(data.constData() + i);
-        if (unit == 0) break;
-        text += QChar(unit);
-    }
-    return text;
-}
-
-ParsedRegText ParseRegText(const QByteArray& utf8) {
-    const QString text = QString::fromUtf8(utf8);
+int Parse(const QByteArray& text, regtree::Key& root) {
     Reader reader(text);
-    ParsedRegText parsed;
-    for (;;) {
-        reader.SkipBlankLines();
-        if (reader.AtEnd()) break;
-        const int line = reader.Line();
-        const QChar first = reader.Peek();
-        if (first == u';') {
-            reader.SkipToLineEnd();
-            continue;
-        }
-        if (first == u'[') {
-            const std::optional<QString> path = reader.KeyPath();
-            if (path && reader.RestOfLineIsBlank()) {
-                parsed.keys.push_back({*path, {}});
-                continue;
-            }
-        } else if (first == u'"' && !parsed.keys.empty()) {
-            std::optional<RegValueRecord> value = ReadValue(reader);
-            if (value) {
-                parsed.keys.back().values.push_back(std::move(*value));
-                continue;
-            }
-        }
-        parsed.damagedLine = line;
-        break;
+    regtree::Key* current = nullptr;
+    while (!reader.AtEnd()) {
+        if (reader.SkipBlankLine()) continue;
+        const int entryLine = reader.Line();
+        if (!ReadEntry(reader, root, current)) return entryLine;
     }
-    return parsed;
+    return 0;
 }
 
-QByteArray FormatRegText(const std::vector<RegKeyRecord>& keys) {
-    QString out;
-    for (const RegKeyRecord& key : keys) {
-        if (!out.isEmpty()) out += u'\n';
-        out += u'[' + key.path + QStringLiteral("]\n");
-        for (const RegValueRecord& value : key.values) {
-            AppendEscaped(out, value.name);
-            out += u'=' + FormatData(value) + u'\n';
-        }
-    }
-    return out.toUtf8();
-}
-
-}  // namespace platform
+}  // namespace platform::regfile

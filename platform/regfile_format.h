@@ -1,39 +1,24 @@
 #pragma once
-// The text form of the settings store: "[KEY]" lines, each followed by its values as
-// "Name"=dword:0000000a, "Name"="text" (only \" and \\ escaped) or "Name"=hex:9a,99.
+// The store's text form: UTF-8, one "[FULL\KEY\PATH]" line per key (every key, in creation
+// order, parents first, a blank line between keys), then one line per value:
+//   "Name"=dword:0000002a       eight lower-case hex digits
+//   "Name"="text"               only \" and \\ escaped; a line break in the text is written as
+//                               itself, so such a string continues on the next lines
+//   "Name"=hex:9a,99,d9,3f      lower-case bytes, "hex:" alone for no bytes
+// Every line ends with "\n" ("\r\n" is accepted outside strings); blank lines may stand anywhere.
 
-#include "platform/registry.h"
+#include "platform/registry_tree.h"
 
 #include <QByteArray>
-#include <QString>
-#include <vector>
 
-namespace platform {
+namespace platform::regfile {
 
-struct RegValueRecord {
-    QString name;
-    RegType type = RegType::None;
-    QByteArray data;  // REG_SZ: UTF-16LE including the terminating NUL
-};
+QByteArray Format(const regtree::Key& root);
 
-struct RegKeyRecord {
-    QString path;  // from the hive root, '\'-separated, no leading or trailing '\'
-    std::vector<RegValueRecord> values;
-};
+// Parses into an empty root. Reading stops at the first damaged line (garbage, a bad escape,
+// invalid hex or UTF-8, a value before any key, a last line without its line break); what was
+// read before that line stays in the tree. Returns 0 when the whole text was read, otherwise
+// the 1-based number of the line where the damaged entry starts.
+int Parse(const QByteArray& text, regtree::Key& root);
 
-struct ParsedRegText {
-    std::vector<RegKeyRecord> keys;  // in file order; a key named twice appears twice
-    int damagedLine = 0;             // first line that could not be read, 0 when all was read
-};
-
-// Reads as much as is well-formed; parsing stops at the first damaged line, keeping the keys
-// and values read before it.
-ParsedRegText ParseRegText(const QByteArray& utf8);
-
-QByteArray FormatRegText(const std::vector<RegKeyRecord>& keys);
-
-// REG_SZ data for a text: UTF-16LE with the NUL, and back (up to the first NUL).
-QByteArray StringData(const QString& text);
-QString TextOfStringData(const QByteArray& data);
-
-}  // namespace platform
+}  // namespace platform::regfile

@@ -1,186 +1,134 @@
 #include "platform/registry.h"
 
-#include "platform/atomic_file.h"
+#include "platform/locked_file_write.h"
 #include "platform/log.h"
 #include "platform/regfile_format.h"
+#include "platform/registry_tree.h"
 #include "platform/syserror.h"
 
 #include <QFile>
-#include <QtEndian>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
-#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace platform {
 
+struct RegistryStore::Tree {
+    regtree::Key root;
+
+    // The key at the path, or null when it is missing or the path is not a valid key path.
+    regtree::Key* Find(const QString& path) const {
+        const std::optional<QStringList> names = regtree::SplitKeyPath(path);
+        if (!names) return nullptr;
+        const regtree::Key* key = &root;
+        for (const QString& name : *names) {
+            key = key->FindSubkey(name);
+            if (!key) return nullptr;
+        }
+        return const_cast<regtree::Key*>(key);
+    }
+};
+
 namespace {
 
-// Names compare without regard to ASCII letter case, as the registry does.
-QString Folded(QStringView name) {
-    QString out(name.size(), Qt::Uninitialized);
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const char16_t c = name[i].unicode();
-        out[i] = QChar(c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c);
+// Reads the whole file; a missing file reads as empty.
+int ReadStoreFile(const QString& path, QByteArray* contents) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? kErrorSuccess : ErrorCodeFromErrno(errno);
+    char chunk[65536];
+    int rc = kErrorSuccess;
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) rc = ErrorCodeFromErrno(errno);
+        if (got <= 0) break;
+        contents->append(chunk, got);
     }
-    return out;
+    ::close(fd);
+    return rc;
 }
 
-QString Normalized(const QString& path) {
-    QString out = path;
-    while (out.endsWith(u'\\')) out.chop(1);
-    while (out.startsWith(u'\\')) out.remove(0, 1);
-    return out;
-}
-
-QString ParentOf(const QString& path) {
-    const qsizetype slash = path.lastIndexOf(u'\\');
-    return slash < 0 ? QString() : path.left(slash);
-}
-
-// Holds the store's lock file for the lifetime of a save.
-class StoreLock {
-public:
-    explicit StoreLock(const QString& storePath) {
-        fd_ = open(QFile::encodeName(storePath + QStringLiteral(".lock")).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (fd_ >= 0) flock(fd_, LOCK_EX);
+bool IsValidData(RegType type, const QByteArray& data) {
+    switch (type) {
+    case RegType::Dword: return data.size() == 4;
+    case RegType::Sz: return regtree::TextOfStringData(data).has_value();
+    case RegType::Binary: return true;
+    case RegType::None: break;
     }
-    ~StoreLock() {
-        if (fd_ >= 0) close(fd_);
-    }
-    StoreLock(const StoreLock&) = delete;
-    StoreLock& operator=(const StoreLock&) = delete;
-
-private:
-    int fd_ = -1;
-};
+    return false;
+}
 
 }  // namespace
-
-struct RegistryStore::Tree {
-    std::vector<RegKeyRecord> keys;  // in creation order
-
-    RegKeyRecord* Find(const QString& path) {
-        const QString folded = Folded(Normalized(path));
-        for (RegKeyRecord& key : keys) {
-            if (Folded(key.path) == folded) return &key;
-        }
-        return nullptr;
-    }
-    const RegKeyRecord* Find(const QString& path) const { return const_cast<Tree*>(this)->Find(path); }
-
-    RegKeyRecord& Create(const QString& path) {
-        if (RegKeyRecord* existing = Find(path)) return *existing;
-        const QString parent = ParentOf(path);
-        if (!parent.isEmpty()) Create(parent);
-        keys.push_back({path, {}});
-        return keys.back();
-    }
-
-    static RegValueRecord* FindValue(RegKeyRecord& key, const QString& name) {
-        const QString folded = Folded(name);
-        for (RegValueRecord& value : key.values) {
-            if (Folded(value.name) == folded) return &value;
-        }
-        return nullptr;
-    }
-};
 
 RegistryStore::RegistryStore(QString path) : path_(std::move(path)), tree_(std::make_unique<Tree>()) {}
 
 RegistryStore::~RegistryStore() = default;
 
 int RegistryStore::Load() {
-    tree_->keys.clear();
-    QByteArray bytes;
-    const int error = ReadWholeFile(path_, &bytes);
-    if (error == kErrorFileNotFound || error == kErrorPathNotFound) return 0;
-    if (error != 0) return error;
-
-    const ParsedRegText parsed = ParseRegText(bytes);
-    if (parsed.damagedLine != 0) {
-        WriteLog(QStringLiteral("Settings store %1 is damaged at line %2; the values from there on are missing.")
+    tree_ = std::make_unique<Tree>();
+    QByteArray contents;
+    if (const int rc = ReadStoreFile(path_, &contents); rc != kErrorSuccess) return rc;
+    if (const int damagedLine = regfile::Parse(contents, tree_->root); damagedLine != 0) {
+        WriteLog(QStringLiteral("Settings store %1 is damaged at line %2; the values after it are missing.")
                      .arg(path_)
-                     .arg(parsed.damagedLine));
+                     .arg(damagedLine));
     }
-    // Merging through the tree gives a key named twice one record and keeps the last value
-    // of a name given twice.
-    for (const RegKeyRecord& key : parsed.keys) {
-        RegKeyRecord& target = tree_->Create(key.path);
-        for (const RegValueRecord& value : key.values) {
-            if (RegValueRecord* existing = Tree::FindValue(target, value.name)) *existing = value;
-            else target.values.push_back(value);
-        }
-    }
-    return 0;
+    return kErrorSuccess;
 }
 
-int RegistryStore::Save() const {
-    StoreLock lock(path_);
-    return ReplaceFileAtomically(path_, FormatRegText(tree_->keys), 0644);
-}
+int RegistryStore::Save() const { return WriteFileUnderLock(path_, regfile::Format(tree_->root)); }
 
-bool RegistryStore::KeyExists(const QString& key) const {
-    return Normalized(key).isEmpty() || tree_->Find(key) != nullptr;
-}
+bool RegistryStore::KeyExists(const QString& key) const { return tree_->Find(key) != nullptr; }
 
 int RegistryStore::CreateKey(const QString& key) {
-    const QString path = Normalized(key);
-    if (path.isEmpty() || path.contains(QStringLiteral("\\\\"))) return kErrorInvalidParameter;
-    tree_->Create(path);
-    return 0;
+    const std::optional<QStringList> names = regtree::SplitKeyPath(key);
+    if (!names) return kErrorInvalidParameter;
+    regtree::Key* current = &tree_->root;
+    for (const QString& name : *names) current = &current->FindOrAddSubkey(name);
+    return kErrorSuccess;
 }
 
 int RegistryStore::DeleteTree(const QString& key) {
-    const QString path = Folded(Normalized(key));
-    if (path.isEmpty() || !tree_->Find(key)) return kErrorFileNotFound;
-    const QString below = path + u'\\';
-    std::erase_if(tree_->keys, [&](const RegKeyRecord& record) {
-        const QString folded = Folded(record.path);
-        return folded == path || folded.startsWith(below);
-    });
-    return 0;
+    const std::optional<QStringList> names = regtree::SplitKeyPath(key);
+    if (!names || names->isEmpty()) return kErrorInvalidParameter;
+    regtree::Key* parent = tree_->Find(names->mid(0, names->size() - 1).join(u'\\'));
+    if (!parent || !parent->RemoveSubkey(names->back())) return kErrorFileNotFound;
+    return kErrorSuccess;
 }
 
 QStringList RegistryStore::SubkeyNames(const QString& key) const {
-    const QString parent = Folded(Normalized(key));
     QStringList names;
-    for (const RegKeyRecord& record : tree_->keys) {
-        if (Folded(ParentOf(record.path)) == parent) names << record.path.mid(record.path.lastIndexOf(u'\\') + 1);
-    }
+    if (const regtree::Key* found = tree_->Find(key))
+        for (const auto& subkey : found->subkeys) names.append(subkey->name);
     return names;
 }
 
 QStringList RegistryStore::ValueNames(const QString& key) const {
     QStringList names;
-    if (const RegKeyRecord* record = tree_->Find(key)) {
-        for (const RegValueRecord& value : record->values) names << value.name;
-    }
+    if (const regtree::Key* found = tree_->Find(key))
+        for (const regtree::Value& value : found->values) names.append(value.name);
     return names;
 }
 
 int RegistryStore::SetValue(const QString& key, const QString& name, RegType type, const QByteArray& data) {
-    RegKeyRecord* record = tree_->Find(key);
-    if (!record) return kErrorFileNotFound;
-    if (RegValueRecord* existing = Tree::FindValue(*record, name)) {
-        existing->type = type;
-        existing->data = data;
-    } else {
-        record->values.push_back({name, type, data});
-    }
-    return 0;
+    // The hive root has no line of its own in the file, so it holds no values.
+    if (key.isEmpty() || !regtree::IsWellFormedText(name) || !IsValidData(type, data)) return kErrorInvalidParameter;
+    regtree::Key* found = tree_->Find(key);
+    if (!found) return kErrorFileNotFound;
+    found->PutValue(name, type, data);
+    return kErrorSuccess;
 }
 
 int RegistryStore::SetDword(const QString& key, const QString& name, uint32_t value) {
     QByteArray data(4, '\0');
-    qToLittleEndian(value, data.data());
+    for (int i = 0; i < 4; ++i) data[i] = char(value >> (8 * i));
     return SetValue(key, name, RegType::Dword, data);
 }
 
 int RegistryStore::SetString(const QString& key, const QString& name, const QString& value) {
-    return SetValue(key, name, RegType::Sz, StringData(value));
+    return SetValue(key, name, RegType::Sz, regtree::StringData(value));
 }
 
 int RegistryStore::SetBinary(const QString& key, const QString& name, const QByteArray& value) {
@@ -188,31 +136,25 @@ int RegistryStore::SetBinary(const QString& key, const QString& name, const QByt
 }
 
 int RegistryStore::DeleteValue(const QString& key, const QString& name) {
-    RegKeyRecord* record = tree_->Find(key);
-    if (!record) return kErrorFileNotFound;
-    const QString folded = Folded(name);
-    const auto erased = std::erase_if(record->values, [&](const RegValueRecord& value) { return Folded(value.name) == folded; });
-    return erased > 0 ? 0 : kErrorFileNotFound;
+    regtree::Key* found = tree_->Find(key);
+    if (!found || !found->RemoveValue(name)) return kErrorFileNotFound;
+    return kErrorSuccess;
 }
 
-int RegistryStore::QueryValue(const QString& key, const QString& name, RegType* type, void* buffer, uint32_t* size) const {
-    RegKeyRecord* record = const_cast<Tree&>(*tree_).Find(key);
-    RegValueRecord* value = record ? Tree::FindValue(*record, name) : nullptr;
+int RegistryStore::QueryValue(const QString& key, const QString& name, RegType* type, void* buffer,
+                              uint32_t* size) const {
+    const regtree::Key* found = tree_->Find(key);
+    const regtree::Value* value = found ? found->FindValue(name) : nullptr;
+    if (type) *type = value ? value->type : RegType::None;
     if (!value) return kErrorFileNotFound;
-    if (type) *type = value->type;
+    if (!size) return buffer ? kErrorInvalidParameter : kErrorSuccess;
     const auto needed = static_cast<uint32_t>(value->data.size());
-    if (!size) return buffer ? kErrorInvalidParameter : 0;
-    if (!buffer) {
-        *size = needed;
-        return 0;
-    }
-    if (*size < needed) {
-        *size = needed;
-        return kErrorMoreData;
-    }
-    std::memcpy(buffer, value->data.constData(), needed);
+    const uint32_t available = *size;
     *size = needed;
-    return 0;
+    if (!buffer) return kErrorSuccess;
+    if (available < needed) return kErrorMoreData;
+    if (needed > 0) std::memcpy(buffer, value->data.constData(), needed);
+    return kErrorSuccess;
 }
 
 }  // namespace platform

@@ -104,10 +104,12 @@ int NamedSharedMemory::AddEveryoneAccess() const { return Widen(fd_); }
 
 // --- events ---
 
-NamedEvent::~NamedEvent() { CloseFd(fd_); }
+NamedEvent::~NamedEvent() { Close(); }
+
+void NamedEvent::Close() { CloseFd(fd_); }
 
 int NamedEvent::Create(const std::string& name) {
-    CloseFd(fd_);
+    Close();
     const std::string path = IpcObjectPath(name);
     created_ = mkfifo(path.c_str(), kCreatorOnly) == 0;
     if (!created_ && errno != EEXIST) return LastError();
@@ -151,14 +153,16 @@ bool NamedEvent::TryAcquire() {
 
 // --- mutexes ---
 
-NamedMutex::~NamedMutex() {
+NamedMutex::~NamedMutex() { Close(); }
+
+void NamedMutex::Close() {
     CloseFd(timerFd_);
     CloseFd(fd_);
+    owned_ = false;
 }
 
 int NamedMutex::Create(const std::string& name) {
-    CloseFd(timerFd_);
-    CloseFd(fd_);
+    Close();
     const int error = OpenOrCreateFile(IpcObjectPath(name), fd_, created_);
     if (error != kErrorSuccess) return error;
     timerFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);

@@ -62,6 +62,7 @@ public:
 
     // Creates the event not signalled, or opens it when it exists.
     int Create(const std::string& name);
+    void Close();
     bool IsOpen() const { return fd_ >= 0; }
     bool WasCreated() const { return created_; }
     int AddEveryoneAccess() const;
@@ -92,6 +93,8 @@ public:
 
     // Creates the mutex not owned, or opens it when it exists.
     int Create(const std::string& name);
+    // Closes without releasing: an owned mutex is left abandoned.
+    void Close();
     bool IsOpen() const { return fd_ >= 0; }
     bool WasCreated() const { return created_; }
     int AddEveryoneAccess() const;

@@ -1,0 +1,180 @@
+#include "settings/svc_channel.h"
+
+#include "platform/log.h"
+#include "platform/syserror.h"
+
+#include <unistd.h>
+
+#include <atomic>
+
+namespace settings {
+
+using namespace channel;
+
+namespace {
+
+std::atomic<SvcChannel*> g_programChannel{nullptr};
+
+constexpr size_t kFailureTextChars = 512;
+
+// Creates or opens one named object and widens its access when this process created it.
+template <typename NamedObject>
+bool MakeObject(NamedObject& object, const char* name, const char* shownName) {
+    if (object.IsOpen()) return true;
+    const int error = object.Create(name);
+    if (error != platform::kErrorSuccess) {
+        WriteLog(QStringLiteral("Error. Can't create %1 object: %2")
+                     .arg(QLatin1String(shownName), platform::FormatSystemError(error)));
+        return false;
+    }
+    if (object.WasCreated() && object.AddEveryoneAccess() != platform::kErrorSuccess) {
+        WriteLog(QStringLiteral("Error. AddAceToAcl() to %1 failed").arg(QLatin1String(shownName)));
+        return false;
+    }
+    return true;
+}
+
+int TakeAppMutex(platform::NamedMutex& appMutex) {
+    // An earlier program that died leaves the mutex abandoned; its ownership passes on all the same.
+    const auto result = appMutex.Lock(platform::kInfinite);
+    if (result == platform::NamedMutex::LockResult::Acquired ||
+        result == platform::NamedMutex::LockResult::Abandoned) {
+        return kAttached;
+    }
+    WriteLog(QStringLiteral("Error. Can't wait for GlobalAppMutex object."));
+    return kAttachFailed;
+}
+
+QString ReplyFailureText(const ChannelArea& area) {
+    switch (area.U32(kFailureKindOffset)) {
+    case kFailureUnknownType:
+        return QStringLiteral("Unknown input packet in map.");
+    case kFailureErrorText:
+        return area.Text(kErrorTextOffset, kErrorTextChars).left(kFailureTextChars - 1);
+    default:
+        return QStringLiteral("Unknown error.");
+    }
+}
+
+}  // namespace
+
+int SvcChannel::CreateNamedObjects() {
+    if (!MakeObject(appMutex_, kAppMutexName, "GlobalAppMutex")) return kAttachFailed;
+    if (!MakeObject(svcMutex_, kServiceMutexName, "GlobalSvcMutex")) return kAttachFailed;
+    if (!MakeObject(replyEvent_, kReplyEventName, "GlobalSvcReady4AppEvent")) return kAttachFailed;
+    if (!MakeObject(requestEvent_, kRequestEventName, "GlobalApp2SvcEvent")) return kAttachFailed;
+    return kAttached;
+}
+
+int SvcChannel::InitSyncObjects() {
+    if (CreateNamedObjects() != kAttached) return kAttachFailed;
+    if (area_.Data()) return TakeAppMutex(appMutex_);
+
+    if (!area_.IsOpen()) {
+        const int error = area_.Open(kMapFileName, kAreaSize);
+        if (error == platform::kErrorFileNotFound) {
+            if (!waitingLogged_) WriteLog(QStringLiteral("OstrovidSvc must be started before. Waiting..."));
+            waitingLogged_ = true;
+            return kServiceNotReady;
+        }
+        if (error != platform::kErrorSuccess) {
+            WriteLog(QStringLiteral("Error. Can't open App2SvcMapFile object: ") + platform::FormatSystemError(error));
+            return kAttachFailed;
+        }
+    }
+    if (const int error = area_.Map(); error != platform::kErrorSuccess) {
+        WriteLog(QStringLiteral("Error. Can't create App2SvcMappedPointer: ") + platform::FormatSystemError(error));
+        return kAttachFailed;
+    }
+    return TakeAppMutex(appMutex_);
+}
+
+bool SvcChannel::Exchange(const ExchangeRequest& request) {
+    const QString waitFailure =
+        QLatin1String(request.operation) + QStringLiteral("(): Unknown error on WaitForMultipleObjects.");
+    if (!area_.Data()) {
+        WriteLog(waitFailure);
+        return false;
+    }
+    // The area carries one packet at a time: hold the lock from writing until the reply is read.
+    platform::CriticalSectionLock lock(exchangeLock_);
+    ChannelArea area(area_.Data(), area_.Size());
+    area.Clear(0, request.clearBytes);
+    area.SetU32(kTypeOffset, static_cast<uint32_t>(request.type));
+    area.SetU32(kPayloadSizeOffset, request.payloadSize);
+    request.writePayload(area);
+    requestEvent_.Set();
+
+    switch (platform::WaitForAny({termEvent_, &replyEvent_}, platform::kInfinite)) {
+    case 0:
+        return false;
+    case 1:
+        if (area.U32(kResultOffset) == kResultSuccess) {
+            if (!request.successText.isEmpty()) WriteLog(request.successText);
+            return true;
+        }
+        WriteLog(request.failurePrefix + ReplyFailureText(area));
+        return false;
+    default:
+        WriteLog(waitFailure);
+        return false;
+    }
+}
+
+void SvcChannel::SvcLiveThreadFunc(const MainWindowNotifier& closeMainWindow) {
+    WriteLog(QStringLiteral("SvcLiveThreadFunc(): Thread started."));
+    const int signalled = platform::WaitForAny({termEvent_, &svcMutex_}, platform::kInfinite);
+    if (signalled == 0) {
+        WriteLog(QStringLiteral("SvcLiveThreadFunc(): TermEvent signaled."));
+    } else {
+        // A service that died leaves its mutex abandoned; that is no orderly stop.
+        if (signalled == 1 && !svcMutex_.WasAbandoned()) {
+            WriteLog(QStringLiteral("SvcLiveThreadFunc(): OstrovidSvc is shutdown. Breaking application..."));
+        } else {
+            WriteLog(QStringLiteral("SvcLiveThreadFunc(): Unknown error on WaitForMultipleObjects. Breaking application..."));
+        }
+        // Let a service started again take its mutex without waiting for this program to end.
+        if (signalled == 1) svcMutex_.Release();
+        if (closeMainWindow) closeMainWindow();
+    }
+    WriteLog(QStringLiteral("SvcLiveThreadFunc(): Thread exit."));
+}
+
+void SvcChannel::Close() {
+    area_.Close(false);
+    replyEvent_.Close();
+    requestEvent_.Close();
+    svcMutex_.Close();
+    appMutex_.Release();
+    appMutex_.Close();
+}
+
+void SetProgramChannel(SvcChannel* channel) { g_programChannel = channel; }
+
+SvcChannel* ProgramChannel() { return g_programChannel; }
+
+bool SendCloseSocketCommand(uint32_t ipv4NetworkOrder, uint16_t port) {
+    SvcChannel* channel = ProgramChannel();
+    ExchangeRequest request{
+        "SendCloseSocketCommand",
+        PacketType::CloseTcpSocket,
+        payload_size::kCloseTcpSocket,
+        0,
+        QStringLiteral("SendCloseSocketCommand successfully handled."),
+        QStringLiteral("Error on handling SendCloseSocketCommand: "),
+        [&](ChannelArea& area) {
+            area.SetU32(close_tcp::kPid, static_cast<uint32_t>(getpid()));
+            // The address travels in network order: its bytes as they are, not as a number.
+            area.CopyIn(close_tcp::kAddress, &ipv4NetworkOrder, sizeof ipv4NetworkOrder);
+            area.SetU16(close_tcp::kPort, port);
+            area.SetU16(close_tcp::kPort + 2, 0);
+        },
+    };
+    if (!channel) {
+        WriteLog(QStringLiteral("SendCloseSocketCommand(): Unknown error on WaitForMultipleObjects."));
+        return false;
+    }
+    return channel->Exchange(request);
+}
+
+}  // namespace settings

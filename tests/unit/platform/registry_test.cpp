@@ -1,4 +1,4 @@
-#include "platform/regfile_format.h"
+#include "platform/log.h"
 #include "platform/registry.h"
 
 #include <gtest/gtest.h>
@@ -142,6 +142,24 @@ TEST_F(StoreFile, DamagedFilesKeepWhatCameBeforeTheDamage) {
             EXPECT_EQ(dword, 8u);
         }
     }
+}
+
+TEST_F(StoreFile, RandomBytesNeverCrashAndAreLoggedOncePerLoad) {
+    const QString log = dir.filePath(QStringLiteral("store.log"));
+    platform::SetLogFile(log, dir.filePath(QStringLiteral("store1.log")));
+    std::mt19937 random(99);
+    for (int round = 0; round < 200; ++round) {
+        QByteArray bytes(std::uniform_int_distribution<int>(1, 300)(random), '\0');
+        for (char& c : bytes) c = char(random());
+        bytes.prepend("[K]\n\"x\"=dword:00000001\n");
+        WriteFile(path, bytes + "\x01");
+        QFile::remove(log);
+        RegistryStore store(path);
+        ASSERT_EQ(store.Load(), 0);
+        EXPECT_EQ(ReadFile(log).count(QByteArray("\r\0\n\0", 4)), 1) << round;
+        EXPECT_TRUE(store.KeyExists(QStringLiteral("k")));
+    }
+    platform::SetLogFile(QString(), QString());
 }
 
 }  // namespace

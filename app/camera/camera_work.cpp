@@ -1,0 +1,280 @@
+#include "app/camera/camera_work.h"
+
+#include "app/camera/camera_list.h"
+#include "app/camera/video_devices.h"
+#include "app/shell/journal.h"
+#include "platform/fixedtext.h"
+#include "platform/log.h"
+#include "settings/settings_state.h"
+
+#include <atomic>
+#include <ctime>
+#include <system_error>
+#include <thread>
+
+namespace camera {
+
+CameraWork g_CameraWork;
+int32_t g_CameraStarted = 0;
+
+namespace {
+
+constexpr int kRetryPauseMs = 5000;
+constexpr int kWebPollMs = 80;
+constexpr int kIpPollMs = 10;
+
+std::atomic<CameraStateBroadcaster*> g_broadcaster{nullptr};
+std::atomic<CameraPanel*> g_panel{nullptr};
+std::thread g_cameraWorkThread;  // hCameraWorkThread
+
+CameraPanel* Panel() {
+    static CameraPanel none;
+    CameraPanel* panel = g_panel.load(std::memory_order_acquire);
+    return panel != nullptr ? panel : &none;
+}
+
+void Broadcast(CameraState state, int operation) {
+    if (CameraStateBroadcaster* broadcaster = g_broadcaster.load(std::memory_order_acquire)) {
+        broadcaster->BroadcastCameraState(state, operation);
+    }
+}
+
+int64_t Now() { return int64_t(std::time(nullptr)); }
+
+// The camera name is copied: the record is overwritten by the next start while the entry may
+// still wait in the queue.
+void PostCameraEntry(int32_t icon, const char16_t* text, const CameraWork& work, uint32_t statusIcon) {
+    shell::PostCameraJournal(icon, text, work.descriptor.Name, 1, statusIcon, true);
+}
+
+// A copy of the current camera, or false when none is selected.
+bool CurrentCamera(settings::CameraDescriptor* camera) {
+    platform::CriticalSectionLock lock(settings::SettingsLock());
+    const settings::SettingsState& s = settings::g_Settings();
+    const int index = s.CurrentCameraIndex;
+    if (index < 0 || index >= int(s.cameraList.Count) || index >= settings::kMaxCameras ||
+        !s.cameraList.Cameras[index].InUse) {
+        return false;
+    }
+    *camera = s.cameraList.Cameras[index];
+    return true;
+}
+
+// Checks the camera can be reached, completing its description (the web camera's missing half,
+// the IP camera's address); logs and journals a refusal.
+bool LocateCamera(settings::CameraDescriptor& camera, StreamAddress& address) {
+    if (camera.Type == kIpCamera) {
+        WriteLog(QStringLiteral("Определение IP-адреса и порта камеры..."));
+        ResolveStreamAddress(platform::FromFixed(camera.Source.Url), &address);
+        if (!AddressKnown(address.address)) {
+            WriteLog(QStringLiteral("Невозможно определить IP-адрес хоста камеры. Отмена старта."));
+            shell::PostCameraJournal(2, u"Камера недоступна", u"Невозможно получить IP-адрес хоста камеры", 1, 3);
+            return false;
+        }
+        WriteLog(QStringLiteral("IP-адрес камеры: %1, Порт: %2").arg(DottedAddress(address.address)).arg(address.port));
+        return true;
+    }
+    WriteLog(QStringLiteral("Проверка существования Web-камеры..."));
+    if (!ResolveWebCamera(&camera)) {
+        WriteLog(QStringLiteral("Web-камеры с заданными параметрами нет в системе. Отмена старта."));
+        shell::PostCameraJournal(2, u"Камера недоступна", u"Камера с заданными параметрами отсутствует в системе", 1, 3);
+        return false;
+    }
+    WriteLog(QStringLiteral("Выбрана Web-камера. Номер %1, Путь устройства %2")
+                 .arg(camera.Source.Web.CaptureDeviceNumber)
+                 .arg(platform::FromFixed(camera.Source.Web.DevicePath)));
+    return true;
+}
+
+void SetActivity(CameraWork& work, int32_t opened) {
+    platform::CriticalSectionLock lock(CameraWorkLock());
+    if (opened >= 0) {
+        work.opened = opened;
+    }
+    work.lastActivity = Now();
+}
+
+}  // namespace
+
+void SetCameraStateBroadcaster(CameraStateBroadcaster* broadcaster) {
+    g_broadcaster.store(broadcaster, std::memory_order_release);
+}
+
+void SetCameraPanel(CameraPanel* panel) { g_panel.store(panel, std::memory_order_release); }
+
+platform::CriticalSection& CameraWorkLock() {
+    static platform::CriticalSection lock;
+    return lock;
+}
+
+platform::Event& CameraStopEvent() {
+    static platform::Event event(true, false);
+    return event;
+}
+
+bool CameraThreadExists() { return g_cameraWorkThread.joinable(); }
+
+void StartCamera() {
+    WriteLog(QStringLiteral("Команда на старт камеры..."));
+    settings::CameraDescriptor current{};
+    if (!CurrentCamera(&current)) {
+        WriteLog(QStringLiteral("Не задана текущая камера. Отмена старта."));
+        return;
+    }
+    if (CameraThreadExists()) {
+        WriteLog(QStringLiteral("Дескриптор рабочего потока камеры не NULL. Отмена старта."));
+        return;
+    }
+    {
+        platform::CriticalSectionLock lock(CameraWorkLock());
+        g_CameraWork = CameraWork{};
+        g_CameraWork.descriptor = current;
+    }
+    CameraWork& work = g_CameraWork;
+    const QString name = platform::FromFixed(current.Name);
+    if (current.Type == kIpCamera) {
+        WriteLog(QStringLiteral("Параметры камеры: (%1) IP-камера, %2").arg(name, platform::FromFixed(current.Source.Url)));
+    } else {
+        WriteLog(QStringLiteral("Параметры камеры: (%1) Web-камера, Номер %2, Путь устройства %3")
+                     .arg(name)
+                     .arg(current.Source.Web.CaptureDeviceNumber)
+                     .arg(platform::FromFixed(current.Source.Web.DevicePath)));
+    }
+    // Resolved outside the lock (a name lookup may take a while), stored under it.
+    StreamAddress address;
+    if (!LocateCamera(current, address)) {
+        return;
+    }
+
+    platform::CriticalSection& workLock = CameraWorkLock();
+    workLock.Enter();
+    work.descriptor = current;
+    work.address = address;
+    work.lastFrame = std::make_unique<cv::Mat>();
+    work.pCvSream = std::make_unique<CvStream>();
+    SetUpStream(*work.pCvSream, work.descriptor);
+    CameraStopEvent().Reset();
+    WriteLog(QStringLiteral("Создание рабочего потока камеры..."));
+    bool started = false;
+    try {
+        g_cameraWorkThread = platform::StartNamedThread("WorkCamThreadFunc", [&work] { WorkCamThreadFunc(&work); });
+        started = true;
+    } catch (const std::system_error&) {
+    }
+    if (started) {
+        g_CameraStarted = 1;
+        WriteLog(QStringLiteral("Камера стартована."));
+        Panel()->ShowCameraStarted();
+        PostCameraEntry(3, u"Поток камеры стартован", work, 1);
+        workLock.Leave();
+        Panel()->RefreshToolbar();
+        return;
+    }
+    WriteLog(QStringLiteral("Ошибка создания рабочего потока камеры"));
+    work.lastFrame.reset();
+    work.pCvSream.reset();
+    workLock.Leave();
+    shell::PostCameraJournal(2, u"Ошибка запуска потока захвата видео", nullptr, 1, 3);
+}
+
+void StopCamera(bool silent) {
+    if (!CameraThreadExists()) {
+        return;
+    }
+    WriteLog(QStringLiteral("Остановка рабочего потока камеры..."));
+    CameraStopEvent().Set();
+    g_cameraWorkThread.join();
+    WriteLog(QStringLiteral("hCameraWorkThread singaled..."));
+    g_cameraWorkThread = std::thread();
+    Panel()->HideCameraPicture();
+    WriteLog(QStringLiteral("Deleting g_CameraWork.pCvSream..."));
+    g_CameraWork.pCvSream.reset();
+    Panel()->DiscardSubjects();
+    {
+        platform::CriticalSectionLock lock(CameraWorkLock());
+        g_CameraStarted = 0;
+        Panel()->ClearFrameState();
+        g_CameraWork.lastFrame.reset();
+    }
+    WriteLog(QStringLiteral("Рабочий поток камеры остановлен."));
+    Panel()->ShowCameraStopped();
+    if (!silent) {
+        PostCameraEntry(4, u"Поток камеры остановлен", g_CameraWork, 0);
+        Broadcast(CameraState::Iddle, kCameraOpStopped);
+    }
+    Panel()->RefreshToolbar();
+}
+
+void WorkCamThreadFunc(CameraWork* work) {
+    WriteLog(QStringLiteral("WorkCamThreadFunc enter."));
+    {
+        platform::CriticalSectionLock lock(CameraWorkLock());
+        work->opened = 0;
+    }
+    Broadcast(CameraState::Works, kCameraOpThreadStarted);
+    CvStream& stream = *work->pCvSream;
+    const int pollMs = work->descriptor.Type == kIpCamera ? kIpPollMs : kWebPollMs;
+    int wait = 0;
+    bool open = false;
+    bool firstFrame = false;
+    for (;;) {
+        if (CameraStopEvent().Wait(wait)) {
+            WriteLog(QStringLiteral("WorkCamThreadFunc: StopEvent signaled."));
+            CloseStream(stream);
+            WriteLog(QStringLiteral("WorkCamThreadFunc exit."));
+            return;
+        }
+        if (!open) {
+            SetActivity(*work, -1);
+            if (!OpenStream(stream)) {
+                Panel()->PostShowAnimation();
+                WriteLog(QStringLiteral("WorkCamThreadFunc: Ошибка открытия камеры. Пауза перед попыткой открытия..."));
+                shell::PostCameraJournal(2, u"Ошибка открытия камеры", u"Пауза перед попыткой открытия...", 1, 3);
+                wait = kRetryPauseMs;
+                continue;
+            }
+            {
+                platform::CriticalSectionLock lock(CameraWorkLock());
+                work->opened = 1;
+            }
+            Broadcast(CameraState::Works, kCameraOpOpened);
+            WriteLog(QStringLiteral("WorkCamThreadFunc: Камера открыта. OK."));
+            shell::PostCameraJournal(0, u"Камера открыта", nullptr, 1, 1);
+            open = true;
+            firstFrame = true;
+        }
+        if (ReadFrame(stream)) {
+            if (firstFrame) {
+                firstFrame = false;
+                int width = 0;
+                int height = 0;
+                {
+                    platform::CriticalSectionLock lock(stream.frameLock);
+                    width = stream.frame.cols;
+                    height = stream.frame.rows;
+                }
+                if (width != 0 && height != 0) {
+                    const QString size = QString::asprintf("%dx%d", width, height);
+                    shell::PostCameraJournal(0, u"Разрешение камеры", shell::JournalText(size), 0, 0, true);
+                }
+            }
+            SetActivity(*work, -1);
+            wait = pollMs;
+            continue;
+        }
+        WriteLog(QStringLiteral("WorkCamThreadFunc: Ошибка получения кадра из потока."));
+        stream.newFrameEvent.Reset();
+        WriteLog(QStringLiteral("WorkCamThreadFunc: Закрытие камеры."));
+        CloseStream(stream);
+        SetActivity(*work, 0);
+        Broadcast(CameraState::Works, kCameraOpClosed);
+        WriteLog(QStringLiteral("WorkCamThreadFunc: Камера закрыта. Пауза перед следующей попыткой открытия..."));
+        shell::PostCameraJournal(2, u"Ошибка получения кадра из потока", u"Камера закрыта. Пауза перед попыткой открытия...",
+                                 1, 3);
+        Panel()->PostShowAnimation();
+        wait = kRetryPauseMs;
+        open = false;
+    }
+}
+
+}  // namespace camera

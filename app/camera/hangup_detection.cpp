@@ -1,0 +1,84 @@
+#include "app/camera/hangup_detection.h"
+
+#include "app/camera/camera_list.h"
+#include "app/camera/camera_work.h"
+#include "app/shell/journal.h"
+#include "platform/fixedtext.h"
+#include "platform/log.h"
+#include "settings/settings_state.h"
+#include "settings/svc_channel.h"
+
+#include <atomic>
+#include <ctime>
+#include <mutex>
+
+namespace camera {
+
+namespace {
+
+constexpr int kCheckIntervalMs = 10000;
+
+std::atomic<int> g_checkIntervalMs{kCheckIntervalMs};
+std::mutex g_commandMutex;
+CloseSocketCommand g_closeCommand;
+
+}  // namespace
+
+bool SendCloseCommand(uint32_t address, uint16_t port) {
+    CloseSocketCommand command;
+    {
+        std::lock_guard<std::mutex> lock(g_commandMutex);
+        command = g_closeCommand;
+    }
+    return command ? command(address, port) : settings::SendCloseSocketCommand(address, port);
+}
+
+void SetHangupCheckIntervalForTest(int milliseconds) { g_checkIntervalMs.store(milliseconds); }
+
+void SetCloseSocketCommandForTest(CloseSocketCommand command) {
+    std::lock_guard<std::mutex> lock(g_commandMutex);
+    g_closeCommand = std::move(command);
+}
+
+bool CameraHungUp(int64_t now, int64_t lastActivity, bool opened, int32_t waitConnectionTime,
+                  int32_t waitNewFrameTime) {
+    const int64_t elapsed = now - lastActivity;
+    return elapsed > (opened ? waitNewFrameTime : waitConnectionTime);
+}
+
+bool CheckCameraHangup(int64_t now) {
+    settings::CamerasExtParam limits{};
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        limits = settings::g_Settings().camerasExt;
+    }
+    // The command is sent with the lock held: the capture thread records no new activity until
+    // the service has answered.
+    platform::CriticalSectionLock lock(CameraWorkLock());
+    const CameraWork& work = g_CameraWork;
+    if (g_CameraStarted == 0 || work.descriptor.Type != kIpCamera || work.address.port == 0 ||
+        work.lastActivity == 0) {
+        return false;
+    }
+    if (!CameraHungUp(now, work.lastActivity, work.opened != 0, limits.WaitConnectionTime, limits.WaitNewFrameTime)) {
+        return false;
+    }
+    WriteLog(QStringLiteral("HangupDetectionThreadFunc(): IP-камера \"висит\". Попытка закрытия TCP соединений с "
+                            "'%1' -> %2:%3")
+                 .arg(platform::FromFixed(work.descriptor.Source.Url), DottedAddress(work.address.address))
+                 .arg(work.address.port));
+    shell::PostCameraJournal(1, u"Попытка закрытия соединения с IP-камерой", u"Камера \"висит\"", 1, 2);
+    SendCloseCommand(work.address.address, work.address.port);
+    return true;
+}
+
+void HangupDetectionThreadFunc(platform::Event* termEvent) {
+    WriteLog(QStringLiteral("HangupDetectionThreadFunc started."));
+    while (!termEvent->Wait(g_checkIntervalMs.load())) {
+        CheckCameraHangup(int64_t(std::time(nullptr)));
+    }
+    WriteLog(QStringLiteral("HangupDetectionThreadFunc: hTermEvent signaled."));
+    WriteLog(QStringLiteral("HangupDetectionThreadFunc completed."));
+}
+
+}  // namespace camera

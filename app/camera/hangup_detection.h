@@ -1,0 +1,34 @@
+#pragma once
+// The watchdog of IP camera connections: when the capture thread has recorded no activity for
+// longer than the settings allow, the service is asked to reset the camera's TCP connection, so
+// that the call blocked on it fails and the capture thread reconnects.
+
+#include "platform/sync.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace camera {
+
+// Runs until termEvent is set, checking every 10 s.
+void HangupDetectionThreadFunc(platform::Event* termEvent);
+
+// One check at the given time (seconds since 1970), with the limits of the settings; true when
+// the close command was sent.
+bool CheckCameraHangup(int64_t now);
+
+// The decision alone: elapsed time beyond the limit that applies (new frame while opened,
+// connection otherwise).
+bool CameraHungUp(int64_t now, int64_t lastActivity, bool opened, int32_t waitConnectionTime,
+                  int32_t waitNewFrameTime);
+
+// The service's close command (settings::SendCloseSocketCommand), or the test's stand-in.
+bool SendCloseCommand(uint32_t ipv4NetworkOrder, uint16_t port);
+
+// For tests only: a shorter check period and a stand-in for the service's close command.
+// An empty function restores settings::SendCloseSocketCommand.
+using CloseSocketCommand = std::function<bool(uint32_t ipv4NetworkOrder, uint16_t port)>;
+void SetHangupCheckIntervalForTest(int milliseconds);
+void SetCloseSocketCommandForTest(CloseSocketCommand command);
+
+}  // namespace camera

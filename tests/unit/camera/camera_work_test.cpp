@@ -1,0 +1,282 @@
+#include "app/camera/camera_list.h"
+#include "app/camera/camera_work.h"
+#include "app/camera/hangup_detection.h"
+#include "platform/fixedtext.h"
+#include "settings/settings_state.h"
+#include "tests/unit/camera/camera_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+class StateRecorder : public camera::CameraStateBroadcaster {
+public:
+    void BroadcastCameraState(camera::CameraState state, int operation) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        events.emplace_back(state, operation);
+    }
+    std::vector<std::pair<camera::CameraState, int>> Events() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return events;
+    }
+    std::mutex mutex;
+    std::vector<std::pair<camera::CameraState, int>> events;
+};
+
+// A loopback port nobody listens on: connecting is refused at once.
+uint16_t ClosedPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+void SelectIpCamera(const QString& name, const QString& url) {
+    platform::CriticalSectionLock lock(settings::SettingsLock());
+    auto& s = settings::g_Settings();
+    s.cameraList = {};
+    settings::CameraDescriptor camera{};
+    camera.Type = camera::kIpCamera;
+    platform::CopyToFixed(camera.Name, name);
+    platform::CopyToFixed(camera.Source.Url, url);
+    camera::StoreCamera(s.cameraList, 0, camera);
+    s.CurrentCameraIndex = 0;
+}
+
+class CameraWorkTest : public ::testing::Test {
+protected:
+    void SetUp() override { camera::SetCameraStateBroadcaster(&states_); }
+    void TearDown() override {
+        camera::StopCamera(true);
+        camera::SetCameraStateBroadcaster(nullptr);
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        settings::g_Settings().CurrentCameraIndex = -1;
+    }
+
+    camera_test::TempLog log_;
+    camera_test::RecordingSink journal_;
+    StateRecorder states_;
+};
+
+TEST_F(CameraWorkTest, StartWithoutCurrentCameraIsRefusedWithoutJournal) {
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        settings::g_Settings().CurrentCameraIndex = -1;
+    }
+    camera::StartCamera();
+    EXPECT_FALSE(camera::CameraThreadExists());
+    EXPECT_TRUE(log_.Text().contains("Команда на старт камеры..."));
+    EXPECT_TRUE(log_.Text().contains("Не задана текущая камера. Отмена старта."));
+    EXPECT_TRUE(journal_.Entries().empty());
+    // A current index that points at an empty slot is no camera either.
+    SelectIpCamera("x", "rtsp://127.0.0.1/x");
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        settings::g_Settings().CurrentCameraIndex = 3;
+    }
+    camera::StartCamera();
+    EXPECT_FALSE(camera::CameraThreadExists());
+}
+
+TEST_F(CameraWorkTest, UnresolvableHostRefusesTheStart) {
+    // An empty label fails in the resolver itself: no query leaves the machine.
+    SelectIpCamera("Двор", "rtsp://camera..invalid/live");
+    camera::StartCamera();
+    EXPECT_FALSE(camera::CameraThreadExists());
+    const auto entries = journal_.Entries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].eventText, "Камера недоступна");
+    EXPECT_EQ(entries[0].description, "Невозможно получить IP-адрес хоста камеры");
+    EXPECT_EQ(entries[0].iconKind, 2);
+    EXPECT_EQ(entries[0].statusIconKind, 3u);
+    EXPECT_TRUE(log_.Text().contains("Невозможно определить IP-адрес хоста камеры. Отмена старта."));
+    EXPECT_TRUE(log_.Text().contains("Параметры камеры: (Двор) IP-камера, rtsp://camera..invalid/live"));
+}
+
+TEST_F(CameraWorkTest, RetriesEveryFiveSecondsRefusesSecondStartAndStopsAtOnce) {
+    const uint16_t port = ClosedPort();
+    const QString url = QString("http://127.0.0.1:%1/video.mjpg").arg(port);
+    SelectIpCamera("Вход", url);
+    camera::StartCamera();
+    ASSERT_TRUE(camera::CameraThreadExists());
+    EXPECT_TRUE(log_.Text().contains(QString("IP-адрес камеры: 127.0.0.1, Порт: %1").arg(port)));
+    {
+        platform::CriticalSectionLock lock(camera::CameraWorkLock());
+        EXPECT_EQ(camera::g_CameraStarted, 1);
+        EXPECT_EQ(camera::g_CameraWork.address.port, port);
+    }
+
+    camera::StartCamera();
+    EXPECT_TRUE(log_.Text().contains("Дескриптор рабочего потока камеры не NULL. Отмена старта."));
+    EXPECT_EQ(journal_.Count("Поток камеры стартован"), 1);
+
+    ASSERT_TRUE(journal_.WaitFor("Ошибка открытия камеры", 2, 12s));
+    const auto gap = journal_.TimeOf("Ошибка открытия камеры", 2) - journal_.TimeOf("Ошибка открытия камеры", 1);
+    EXPECT_GE(gap, 4900ms);
+    EXPECT_LE(gap, 6500ms);
+    {
+        platform::CriticalSectionLock lock(camera::CameraWorkLock());
+        EXPECT_EQ(camera::g_CameraWork.opened, 0);
+        EXPECT_NE(camera::g_CameraWork.lastActivity, 0);
+    }
+
+    // Now inside a 5 s pause: the stop must not wait for it.
+    const auto before = Clock::now();
+    camera::StopCamera(false);
+    EXPECT_LT(Clock::now() - before, 500ms);
+    EXPECT_FALSE(camera::CameraThreadExists());
+    {
+        platform::CriticalSectionLock lock(camera::CameraWorkLock());
+        EXPECT_EQ(camera::g_CameraStarted, 0);
+        EXPECT_EQ(camera::g_CameraWork.pCvSream, nullptr);
+    }
+    const auto entries = journal_.Entries();
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries.front().eventText, "Поток камеры стартован");
+    EXPECT_EQ(entries.front().description, "Вход");
+    EXPECT_EQ(entries.back().eventText, "Поток камеры остановлен");
+    EXPECT_EQ(entries.back().description, "Вход");
+    EXPECT_EQ(entries.back().iconKind, 4);
+    const auto events = states_.Events();
+    ASSERT_GE(events.size(), 2u);
+    EXPECT_EQ(events.front(), std::make_pair(camera::CameraState::Works, camera::kCameraOpThreadStarted));
+    EXPECT_EQ(events.back(), std::make_pair(camera::CameraState::Iddle, camera::kCameraOpStopped));
+    const QString log = log_.Text();
+    for (const char* line : {"Создание рабочего потока камеры...", "Камера стартована.", "WorkCamThreadFunc enter.",
+                             "WorkCamThreadFunc: Ошибка открытия камеры. Пауза перед попыткой открытия...",
+                             "Остановка рабочего потока камеры...", "WorkCamThreadFunc: StopEvent signaled.",
+                             "WorkCamThreadFunc exit.", "Рабочий поток камеры остановлен."}) {
+        EXPECT_TRUE(log.contains(QString::fromUtf8(line))) << line;
+    }
+
+    // A silent stop posts nothing and sends no state.
+    journal_.Clear();
+    camera::StartCamera();
+    ASSERT_TRUE(camera::CameraThreadExists());
+    const size_t stateCount = states_.Events().size();
+    camera::StopCamera(true);
+    EXPECT_EQ(journal_.Count("Поток камеры остановлен"), 0);
+    for (size_t i = stateCount; i < states_.Events().size(); ++i) {
+        EXPECT_NE(states_.Events()[i].first, camera::CameraState::Iddle);
+    }
+}
+
+// The watchdog's rule, checked on a camera record set by hand (no capture thread runs).
+class HangupRuleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        camera::SetCloseSocketCommandForTest([this](uint32_t address, uint16_t port) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closes_.emplace_back(address, port);
+            return true;
+        });
+        platform::CriticalSectionLock settingsLock(settings::SettingsLock());
+        settings::g_Settings().camerasExt.WaitConnectionTime = 60;
+        settings::g_Settings().camerasExt.WaitNewFrameTime = 15;
+    }
+    void TearDown() override {
+        camera::SetCloseSocketCommandForTest(nullptr);
+        platform::CriticalSectionLock lock(camera::CameraWorkLock());
+        camera::g_CameraStarted = 0;
+        camera::g_CameraWork = camera::CameraWork{};
+    }
+    void SetCamera(int32_t type, uint16_t port, int32_t opened, int64_t lastActivity) {
+        platform::CriticalSectionLock lock(camera::CameraWorkLock());
+        camera::g_CameraWork = camera::CameraWork{};
+        camera::g_CameraWork.descriptor.Type = type;
+        platform::CopyToFixed(camera::g_CameraWork.descriptor.Source.Url, QStringLiteral("rtsp://10.0.0.7/live"));
+        camera::g_CameraWork.address.address = inet_addr("10.0.0.7");
+        camera::g_CameraWork.address.port = port;
+        camera::g_CameraWork.opened = opened;
+        camera::g_CameraWork.lastActivity = lastActivity;
+        camera::g_CameraStarted = 1;
+    }
+    size_t Closes() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return closes_.size();
+    }
+
+    camera_test::TempLog log_;
+    camera_test::RecordingSink journal_;
+    std::mutex mutex_;
+    std::vector<std::pair<uint32_t, uint16_t>> closes_;
+};
+
+TEST_F(HangupRuleTest, ElapsedBeyondTheLimitThatAppliesSendsTheClose) {
+    const int64_t start = 1'700'000'000;
+    SetCamera(camera::kIpCamera, 554, 0, start);
+    EXPECT_FALSE(camera::CheckCameraHangup(start + 60));  // equal to the limit: not yet
+    EXPECT_TRUE(camera::CheckCameraHangup(start + 61));
+    ASSERT_EQ(Closes(), 1u);
+    EXPECT_EQ(closes_[0], std::make_pair(uint32_t(inet_addr("10.0.0.7")), uint16_t(554)));
+    const auto entries = journal_.Entries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].eventText, "Попытка закрытия соединения с IP-камерой");
+    EXPECT_EQ(entries[0].description, "Камера \"висит\"");
+    EXPECT_EQ(entries[0].iconKind, 1);
+    EXPECT_EQ(entries[0].statusIconKind, 2u);
+    EXPECT_TRUE(log_.Text().contains(
+        "HangupDetectionThreadFunc(): IP-камера \"висит\". Попытка закрытия TCP соединений с 'rtsp://10.0.0.7/live' -> "
+        "10.0.0.7:554"));
+
+    // Once frames came, the shorter new-frame limit applies.
+    SetCamera(camera::kIpCamera, 554, 1, start);
+    EXPECT_FALSE(camera::CheckCameraHangup(start + 15));
+    EXPECT_TRUE(camera::CheckCameraHangup(start + 16));
+    EXPECT_EQ(Closes(), 2u);
+}
+
+TEST_F(HangupRuleTest, WebCamerasUnknownPortsAndStoppedCamerasAreNotWatched) {
+    const int64_t start = 1'700'000'000;
+    SetCamera(camera::kWebCamera, 554, 0, start);
+    EXPECT_FALSE(camera::CheckCameraHangup(start + 100000));
+    SetCamera(camera::kIpCamera, 0, 0, start);
+    EXPECT_FALSE(camera::CheckCameraHangup(start + 100000));
+    SetCamera(camera::kIpCamera, 554, 0, 0);
+    EXPECT_FALSE(camera::CheckCameraHangup(start + 100000));
+    SetCamera(camera::kIpCamera, 554, 0, start);
+    {
+        platform::CriticalSectionLock lock(camera::CameraWorkLock());
+        camera::g_CameraStarted = 0;
+    }
+    EXPECT_FALSE(camera::CheckCameraHangup(start + 100000));
+    EXPECT_EQ(Closes(), 0u);
+    EXPECT_TRUE(journal_.Entries().empty());
+}
+
+TEST_F(HangupRuleTest, ThreadRepeatsWhileStalledAndEndsOnTermination) {
+    SetCamera(camera::kIpCamera, 554, 0, int64_t(std::time(nullptr)) - 1000);
+    camera::SetHangupCheckIntervalForTest(50);
+    platform::Event term(true, false);
+    std::thread watchdog(camera::HangupDetectionThreadFunc, &term);
+    ASSERT_TRUE(journal_.WaitFor("Попытка закрытия соединения с IP-камерой", 3, 5s));
+    const auto before = Clock::now();
+    term.Set();
+    watchdog.join();
+    EXPECT_LT(Clock::now() - before, 1s);
+    camera::SetHangupCheckIntervalForTest(10000);
+    EXPECT_GE(Closes(), 3u);
+    const QString log = log_.Text();
+    EXPECT_TRUE(log.contains("HangupDetectionThreadFunc started."));
+    EXPECT_TRUE(log.contains("HangupDetectionThreadFunc: hTermEvent signaled."));
+    EXPECT_TRUE(log.contains("HangupDetectionThreadFunc completed."));
+}
+
+}  // namespace

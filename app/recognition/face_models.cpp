@@ -1,0 +1,153 @@
+#include "app/recognition/face_models.h"
+
+#include "app/recognition/face_network.h"
+
+#include <QDir>
+#include <QFile>
+#include <dlib/image_processing.h>
+#include <dlib/image_processing/frontal_face_detector.h>
+#include <dlib/opencv/cv_image.h>
+#include <dlib/opencv/to_open_cv.h>
+#include <opencv2/imgcodecs.hpp>
+
+#include <algorithm>
+
+namespace recognition {
+namespace {
+
+constexpr double kDetectorAdjustment = 0.0;
+
+// The frame's own pixel buffer, read by dlib as RGB: the first byte of a pixel counts as red.
+dlib::cv_image<dlib::rgb_pixel> WrapFrame(const cv::Mat& frame) {
+    return dlib::cv_image<dlib::rgb_pixel>(frame);
+}
+
+bool IsPicture(const cv::Mat& frame) {
+    return !frame.empty() && frame.type() == CV_8UC3 && frame.dims == 2;
+}
+
+FrameFace ToFrameFace(const dlib::rectangle& r) {
+    const auto left = static_cast<int32_t>(r.left());
+    const auto top = static_cast<int32_t>(r.top());
+    if (r.is_empty()) return FrameFace{left, top, 0, 0};
+    return FrameFace{left, top, static_cast<int32_t>(r.width()), static_cast<int32_t>(r.height())};
+}
+
+dlib::rectangle ToRectangle(const FrameFace& face) {
+    return dlib::rectangle(face.x, face.y, static_cast<long>(face.x) + face.width - 1,
+                           static_cast<long>(face.y) + face.height - 1);
+}
+
+QString ErrorText(const std::exception& e) {
+    return QString::fromLocal8Bit(e.what()).simplified();
+}
+
+class NetworkDescriber final : public FaceDescriber {
+public:
+    NetworkDescriber(const FaceModels& models, FaceNetwork& network) : models_(models), network_(network) {}
+    NetworkDescriber(const FaceModels& models, std::unique_ptr<FaceNetwork> owned)
+        : models_(models), network_(*owned), owned_(std::move(owned)) {}
+
+    std::optional<DescribedFace> Describe(const cv::Mat& picture, const FrameFace& face) override {
+        return models_.DescribeFace(picture, face, network_);
+    }
+
+private:
+    const FaceModels& models_;
+    FaceNetwork& network_;
+    std::unique_ptr<FaceNetwork> owned_;
+};
+
+}  // namespace
+
+struct FaceModels::Models {
+    dlib::frontal_face_detector detector = dlib::get_frontal_face_detector();
+    QString landmarkFile;
+    dlib::shape_predictor shapePredictor;
+    std::unique_ptr<FaceNetwork> network;
+    std::unique_ptr<NetworkDescriber> interfaceDescriber;
+};
+
+FaceModels::FaceModels(std::unique_ptr<Models> models) : models_(std::move(models)) {}
+FaceModels::~FaceModels() = default;
+
+std::unique_ptr<FaceModels> FaceModels::Load(const QString& dataDir, QString& error) {
+    const QDir dir(dataDir);
+    auto models = std::make_unique<Models>();
+    models->landmarkFile = dir.filePath(kShapePredictor5File);
+    if (!QFile::exists(models->landmarkFile)) models->landmarkFile = dir.filePath(kShapePredictor68File);
+    if (!QFile::exists(models->landmarkFile)) {
+        error = "the file " + dir.filePath(kShapePredictor5File) + " does not exist";
+        return nullptr;
+    }
+    try {
+        dlib::deserialize(QFile::encodeName(models->landmarkFile).toStdString()) >> models->shapePredictor;
+    } catch (const std::exception& e) {
+        error = "the file " + models->landmarkFile + " cannot be read: " + ErrorText(e);
+        return nullptr;
+    }
+    if (models->shapePredictor.num_parts() == 0) {
+        error = "the file " + models->landmarkFile + " holds no landmarks";
+        return nullptr;
+    }
+    models->network = FaceNetwork::Load(dir.filePath(kFaceNetworkFile), error);
+    if (!models->network) return nullptr;
+    std::unique_ptr<FaceModels> loaded(new FaceModels(std::move(models)));
+    loaded->models_->interfaceDescriber = std::make_unique<NetworkDescriber>(*loaded, *loaded->models_->network);
+    return loaded;
+}
+
+unsigned long FaceModels::LandmarkCount() const {
+    return models_->shapePredictor.num_parts();
+}
+
+QString FaceModels::LandmarkFile() const {
+    return models_->landmarkFile;
+}
+
+std::vector<FrameFace> FaceModels::DetectFaces(const cv::Mat& frame, int maxSubject) {
+    std::vector<FrameFace> faces;
+    if (!IsPicture(frame) || maxSubject <= 0) return faces;
+    const auto image = WrapFrame(frame);
+    std::vector<dlib::rectangle> found = models_->detector(image, kDetectorAdjustment);
+    // area() is 0 for an empty rectangle.
+    std::sort(found.begin(), found.end(),
+              [](const dlib::rectangle& a, const dlib::rectangle& b) { return a.area() > b.area(); });
+    for (const dlib::rectangle& rect : found) {
+        if (models_->shapePredictor(image, rect).num_parts() != LandmarkCount()) continue;
+        faces.push_back(ToFrameFace(rect));
+        if (faces.size() == static_cast<size_t>(maxSubject)) break;
+    }
+    return faces;
+}
+
+std::optional<DescribedFace> FaceModels::DescribeFace(const cv::Mat& frame, const FrameFace& face,
+                                                      FaceNetwork& network) const {
+    if (!IsPicture(frame)) return std::nullopt;
+    const auto image = WrapFrame(frame);
+    const dlib::full_object_detection shape = models_->shapePredictor(image, ToRectangle(face));
+    if (shape.num_parts() != LandmarkCount()) return std::nullopt;
+
+    dlib::matrix<dlib::rgb_pixel> chip;
+    dlib::extract_image_chip(image, dlib::get_face_chip_details(shape, kChipSize, kChipPadding), chip);
+
+    DescribedFace described;
+    // The chip keeps the frame's byte order, so its copy is a picture like the frame.
+    described.chip = dlib::toMat(chip).clone();
+    described.descriptor = network.Describe(chip);
+    return described;
+}
+
+FaceDescriber& FaceModels::InterfaceDescriber() {
+    return *models_->interfaceDescriber;
+}
+
+std::unique_ptr<FaceDescriber> FaceModels::MakeDescriber() const {
+    return std::make_unique<NetworkDescriber>(*this, models_->network->Copy());
+}
+
+cv::Mat ReadPictureFile(const QString& path) {
+    return cv::imread(QFile::encodeName(path).toStdString(), cv::IMREAD_COLOR);
+}
+
+}  // namespace recognition

@@ -1,0 +1,71 @@
+#pragma once
+// The process-wide face models and the two analysis stages built on them: detection (where are
+// the faces of a frame) and description (the descriptor and chip of one face).
+//
+// Frames are 8-bit three-channel OpenCV matrices in the capture's byte order (blue, green, red).
+// They are handed to dlib without conversion or copy and read as (red, green, blue); stored
+// samples and live faces both go through this same wrapping, which keeps them comparable.
+// No dlib header is seen from here: only face_models.cpp and face_network.cpp compile dlib.
+
+#include "app/recognition/face_describer.h"
+#include "app/recognition/frame_face.h"
+
+#include <QString>
+#include <opencv2/core/mat.hpp>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace recognition {
+
+class FaceNetwork;
+
+inline constexpr char kShapePredictor5File[] = "shape_predictor_5_face_landmarks.dat";
+inline constexpr char kShapePredictor68File[] = "shape_predictor_68_face_landmarks.dat";
+inline constexpr char kFaceNetworkFile[] = "dlib_face_recognition_resnet_model_v1.dat";
+inline constexpr int kChipSize = 150;
+inline constexpr double kChipPadding = 0.25;
+
+class FaceModels {
+public:
+    // Builds the detector and reads the landmark model (the 5-point file when present in
+    // `dataDir`, else the 68-point one) and the descriptor network. Nothing, with the reason in
+    // `error`, when a file is missing or damaged.
+    static std::unique_ptr<FaceModels> Load(const QString& dataDir, QString& error);
+    ~FaceModels();
+    FaceModels(const FaceModels&) = delete;
+    FaceModels& operator=(const FaceModels&) = delete;
+
+    // The landmark model's own part count: a face counts only when it gets exactly this many.
+    unsigned long LandmarkCount() const;
+    QString LandmarkFile() const;
+
+    // Faces by decreasing area, at most maxSubject of them, each with its landmarks placed.
+    // User-interface thread only: the detector keeps state between calls.
+    std::vector<FrameFace> DetectFaces(const cv::Mat& frame, int maxSubject);
+
+    // The describer of the user-interface thread (snapshot panel, sample creation); it uses the
+    // loaded network itself.
+    FaceDescriber& InterfaceDescriber();
+
+    // A describer with a network instance of its own, copied in memory from the loaded one: one
+    // per prediction worker, since a network serves one call at a time.
+    std::unique_ptr<FaceDescriber> MakeDescriber() const;
+
+    // The face's descriptor and chip through `network`, which the calling thread must own.
+    // Nothing when the face's landmarks cannot be placed.
+    std::optional<DescribedFace> DescribeFace(const cv::Mat& frame, const FrameFace& face,
+                                              FaceNetwork& network) const;
+
+private:
+    struct Models;
+    explicit FaceModels(std::unique_ptr<Models> models);
+    std::unique_ptr<Models> models_;
+};
+
+// A picture file for enrolment, in the same byte order as a captured frame; empty when the file
+// cannot be read or decoded.
+cv::Mat ReadPictureFile(const QString& path);
+
+}  // namespace recognition

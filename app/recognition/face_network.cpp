@@ -1,0 +1,46 @@
+#include "app/recognition/face_network.h"
+
+#include "app/recognition/face_network_type.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <vector>
+
+namespace recognition {
+
+struct FaceNetwork::Network {
+    net::anet_type net;
+};
+
+FaceNetwork::FaceNetwork(std::unique_ptr<Network> network) : network_(std::move(network)) {}
+FaceNetwork::~FaceNetwork() = default;
+
+std::unique_ptr<FaceNetwork> FaceNetwork::Load(const QString& path, QString& error) {
+    if (!QFile::exists(path)) {
+        error = "the file " + path + " does not exist";
+        return nullptr;
+    }
+    auto network = std::make_unique<Network>();
+    try {
+        dlib::deserialize(QFile::encodeName(path).toStdString()) >> network->net;
+    } catch (const std::exception& e) {
+        error = "the file " + path + " cannot be read: " + QString::fromLocal8Bit(e.what()).trimmed();
+        return nullptr;
+    }
+    return std::unique_ptr<FaceNetwork>(new FaceNetwork(std::move(network)));
+}
+
+std::unique_ptr<FaceNetwork> FaceNetwork::Copy() const {
+    return std::unique_ptr<FaceNetwork>(new FaceNetwork(std::make_unique<Network>(*network_)));
+}
+
+FaceDescriptor FaceNetwork::Describe(const dlib::matrix<dlib::rgb_pixel>& chip) {
+    const std::vector<dlib::matrix<dlib::rgb_pixel>> chips{chip};
+    const std::vector<dlib::matrix<float, 0, 1>> outputs = network_->net(chips);
+    FaceDescriptor descriptor;
+    std::copy(outputs.front().begin(), outputs.front().end(), descriptor.values.begin());
+    return descriptor;
+}
+
+}  // namespace recognition

@@ -1,0 +1,34 @@
+#pragma once
+// One instance of the descriptor network. An instance keeps its working buffers during a call,
+// so each thread that computes descriptors owns its own instance, copied from the loaded one.
+// Seen only by the face-analysis sources (it brings in dlib's matrix).
+
+#include "app/recognition/face_descriptor.h"
+
+#include <QString>
+#include <dlib/matrix.h>
+#include <dlib/pixel.h>
+
+#include <memory>
+
+namespace recognition {
+
+class FaceNetwork {
+public:
+    // Nothing, with the reason in `error`, when the file is missing or is not this network.
+    static std::unique_ptr<FaceNetwork> Load(const QString& path, QString& error);
+    ~FaceNetwork();
+
+    // A new instance with the same weights, for another thread.
+    std::unique_ptr<FaceNetwork> Copy() const;
+
+    // The descriptor of one 150x150 face chip: the network runs on a list of this one chip.
+    FaceDescriptor Describe(const dlib::matrix<dlib::rgb_pixel>& chip);
+
+private:
+    struct Network;
+    explicit FaceNetwork(std::unique_ptr<Network> network);
+    std::unique_ptr<Network> network_;
+};
+
+}  // namespace recognition

@@ -1,0 +1,58 @@
+#pragma once
+// The last 31 seconds of the running camera, one frame per second at most, with the rectangles
+// of the faces that had no person yet. Written by the frame processing, read by the
+// unrecognized-person handling, both on the user-interface thread.
+
+#include "app/recognition/frame_face.h"
+
+#include <opencv2/core/mat.hpp>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace recognition {
+
+class SubjectTracker;
+
+struct HistoryFace {
+    uint32_t subjectId = 0;
+    FrameFace rectangle;
+};
+
+struct HistorySlot {
+    double time = 0;
+    cv::Mat picture;
+    std::vector<HistoryFace> faces;
+};
+
+class FrameHistory {
+public:
+    static constexpr int kSlots = 31;
+    static constexpr double kInterval = 1.0 / 86400.0;
+
+    // True when at least a second has passed since the last entry.
+    bool Due(double now) const { return now - lastTime_ >= kInterval; }
+
+    // Writes the next slot: a copy of the frame (before drawing) and, when the frame had faces,
+    // the rectangles of its unidentified subjects in list order.
+    void Push(const cv::Mat& frame, double now, const SubjectTracker& tracker, bool hadFaces);
+
+    // Forgets the entries (the camera stopped); the slots keep their memory.
+    void Clear();
+
+    int Head() const { return head_; }
+    int Tail() const { return tail_; }
+    const HistorySlot& Slot(int index) const { return slots_[size_t(index)]; }
+
+    // Slot indices from the oldest entry to the newest.
+    std::vector<int> OldestFirst() const;
+
+private:
+    std::array<HistorySlot, kSlots> slots_;
+    int head_ = 0;
+    int tail_ = 0;
+    double lastTime_ = 0;
+};
+
+}  // namespace recognition

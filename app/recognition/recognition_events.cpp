@@ -1,0 +1,173 @@
+#include "app/recognition/recognition_events.h"
+
+#include "app/recognition/matching.h"
+#include "platform/fixedtext.h"
+#include "platform/log.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace recognition {
+
+namespace {
+
+template <size_t N>
+void CopyField(char16_t (&to)[N], const char16_t (&from)[N]) {
+    std::copy(std::begin(from), std::end(from), std::begin(to));
+}
+
+// " FORENAME" and " SECONDNAME" for those that are not empty.
+QString WithGivenNames(const PersonFields& person) {
+    QString text = platform::FromFixed(person.surname);
+    for (const QString& name : {platform::FromFixed(person.forename), platform::FromFixed(person.secondName)})
+        if (!name.isEmpty()) text += QLatin1Char(' ') + name;
+    return text;
+}
+
+QString JournalDescription(float distance, const PersonFields& person) {
+    QString text = ConfidenceText(distance) + QStringLiteral(" - ") + WithGivenNames(person);
+    const QString alias = platform::FromFixed(person.alias);
+    if (!alias.isEmpty()) text += QStringLiteral(" (") + alias + QLatin1Char(')');
+    return text;
+}
+
+}  // namespace
+
+PersonFields PersonFieldsOf(const RecognizedData& result) {
+    PersonFields person;
+    person.listNumber = result.listNumber;
+    CopyField(person.surname, result.surname);
+    CopyField(person.forename, result.forename);
+    CopyField(person.secondName, result.secondName);
+    CopyField(person.alias, result.alias);
+    CopyField(person.externalKey, result.externalKey);
+    person.gender = result.gender;
+    person.dateOfBirth = result.dateOfBirth;
+    CopyField(person.speech, result.speech);
+    return person;
+}
+
+QString SubjectLabelText(float bestDistance, const PersonFields& person) {
+    QString text = ConfidenceText(bestDistance) + QLatin1Char(' ');
+    const QString alias = platform::FromFixed(person.alias);
+    return alias.isEmpty() ? text + WithGivenNames(person) : text + QStringLiteral("  ") + alias;
+}
+
+void RecognitionEvents::Handle(std::unique_ptr<RecognizedData> result, const RecognitionRules& rules, double now,
+                               const QString& cameraName) {
+    const bool sure = rules.assuranceDistance / 100.0 >= double(result->distance);
+    Subject* subject = tracker_.Find(result->subjectId);
+    if (!subject) {
+        HandleForVanishedSubject(*result, rules, sure, now, cameraName);
+        return;
+    }
+
+    const PersonFields person = PersonFieldsOf(*result);
+    bool changed = false;
+    if (subject->personId == result->personId && subject->person == person) {
+        if (result->distance < subject->bestDistance) {
+            subject->bestDistance = result->distance;
+            if (result->picture) subject->picture = std::move(*result->picture);
+            changed = true;
+        }
+    } else {
+        if (subject->personId != 0 && subject->recognized) {
+            outputs_.PersonChanged({subject->id, result->personId, result->listNumber, Confidence(result->distance),
+                                    subject->personId, subject->person.listNumber,
+                                    Confidence(subject->bestDistance)});
+        }
+        TakeIdentity(*subject, *result);
+        changed = true;
+    }
+    if (sure) ++subject->sureHits;
+
+    if (changed) subject->labelText = SubjectLabelText(subject->bestDistance, subject->person);
+    outputs_.UpdateLabel(*subject);
+    subject->hasLabel = true;
+    if (subject->HasFace() && !subject->labelShown) {
+        subject->labelShown = true;
+        outputs_.ShowLabel(*subject);
+    }
+
+    if (!subject->recognized) {
+        if (subject->sureHits < rules.repeatForRecognition) return;
+        subject->recognized = true;
+        outputs_.PersonRecognized({subject->id, Confidence(subject->bestDistance), subject->personId, &subject->person,
+                                   &subject->picture, subject->sureHits});
+        if (!remembered_.Contains(subject->personId))
+            subject->listEntry = RaiseRecognizedPerson(subject->personId, subject->person, subject->bestDistance,
+                                                       subject->picture, now, cameraName);
+    } else if (changed) {
+        outputs_.PersonUpdated({subject->id, Confidence(subject->bestDistance), subject->personId, &subject->person,
+                                &subject->picture, subject->sureHits});
+        UpdateListEntry(*subject);
+    }
+}
+
+void RecognitionEvents::HandleForVanishedSubject(const RecognizedData& result, const RecognitionRules& rules, bool sure,
+                                                 double now, const QString& cameraName) {
+    // A pending result may still complete the count of a subject that has gone.
+    const bool completes = rules.repeatForRecognition == 1 ||
+                           (result.personId == result.personIdAtHandOver &&
+                            result.countAtHandOver + 1 == rules.repeatForRecognition);
+    if (!sure || !completes || remembered_.Contains(result.personId)) return;
+    const PersonFields person = PersonFieldsOf(result);
+    static const cv::Mat kNoPicture;
+    const cv::Mat& picture = result.picture ? *result.picture : kNoPicture;
+    outputs_.PersonRecognized({result.subjectId, Confidence(result.distance), result.personId, &person, &picture,
+                               result.countAtHandOver + 1});
+    RaiseRecognizedPerson(result.personId, person, result.distance, picture, now, cameraName);
+}
+
+void RecognitionEvents::TakeIdentity(Subject& subject, RecognizedData& result) {
+    subject.sureHits = 0;
+    subject.recognized = false;
+    subject.bestDistance = result.distance;
+    subject.personId = result.personId;
+    subject.person = PersonFieldsOf(result);
+    subject.listEntry = nullptr;
+    subject.picture = result.picture ? std::move(*result.picture) : cv::Mat();
+}
+
+void RecognitionEvents::UpdateListEntry(Subject& subject) {
+    if (!subject.listEntry) return;
+    if (!list_.Contains(subject.listEntry)) {
+        subject.listEntry = nullptr;
+        return;
+    }
+    cv::Mat thumbnail;
+    if (MakeThumbnail(subject.picture, &thumbnail)) subject.listEntry->thumbnail = thumbnail;
+    subject.listEntry->confidence = Confidence(subject.bestDistance);
+    outputs_.ListEntryChanged(*subject.listEntry);
+}
+
+RecognizedListItem* RecognitionEvents::RaiseRecognizedPerson(uint32_t personId, const PersonFields& person,
+                                                             float distance, const cv::Mat& picture, double now,
+                                                             const QString& cameraName) {
+    if (!remembered_.Add(personId, now)) {
+        WriteLog(QStringLiteral("Недостаточно памяти в системе"));
+        return nullptr;
+    }
+    RecognizedListItem* entry = nullptr;
+    try {
+        auto item = std::make_unique<RecognizedListItem>();
+        item->time = now;
+        platform::CopyToFixed(item->cameraName, cameraName);
+        item->personId = personId;
+        item->person = person;
+        item->confidence = Confidence(distance);
+        MakeThumbnail(picture, &item->thumbnail);
+        entry = list_.InsertAtTop(std::move(item));
+    } catch (const std::bad_alloc&) {
+        WriteLog(QStringLiteral("Недостаточно памяти в системе"));
+        return nullptr;
+    }
+    outputs_.ListEntryAdded();
+    outputs_.PostRecognitionJournal(int32_t(3 + person.listNumber), QStringLiteral("Распознан"),
+                                    JournalDescription(distance, person));
+    outputs_.DoRecognizedPersonAlertsAndActions({personId, person, distance, &picture});
+    return entry;
+}
+
+}  // namespace recognition

@@ -1,0 +1,44 @@
+#include "app/recognition/recognized_list.h"
+
+#include "platform/log.h"
+#include "platform/paths.h"
+
+#include <opencv2/imgcodecs.hpp>
+
+#include <QFile>
+#include <QUuid>
+#include <algorithm>
+
+namespace recognition {
+
+bool MakeThumbnail(const cv::Mat& picture, cv::Mat* thumbnail) {
+    const QString path = platform::TempFolder() + QStringLiteral("ostv") +
+                         QUuid::createUuid().toString(QUuid::WithBraces).toUpper() + QStringLiteral(".jpg");
+    const std::string file = path.toStdString();
+    bool written = false;
+    try {
+        written = !picture.empty() && cv::imwrite(file, picture, {cv::IMWRITE_JPEG_QUALITY, 100});
+    } catch (const cv::Exception&) {
+        written = false;
+    }
+    if (!written) {
+        QFile::remove(path);
+        WriteLog(QStringLiteral("HandleCameraViewportRecognizedData: Ошибка сохранения Mat во временный файл."));
+        return false;
+    }
+    *thumbnail = cv::imread(file, cv::IMREAD_COLOR);
+    QFile::remove(path);
+    return true;
+}
+
+RecognizedListItem* RecognizedPersonsList::InsertAtTop(std::unique_ptr<RecognizedListItem> item) {
+    while (items_.size() >= kCapacity) items_.pop_back();
+    items_.push_front(std::move(item));
+    return items_.front().get();
+}
+
+bool RecognizedPersonsList::Contains(const RecognizedListItem* item) const {
+    return std::any_of(items_.begin(), items_.end(), [&](const auto& entry) { return entry.get() == item; });
+}
+
+}  // namespace recognition

@@ -1,0 +1,120 @@
+#include "app/camera/camera_list.h"
+#include "app/camera/camera_work.h"
+#include "app/camera/hangup_detection.h"
+#include "platform/fixedtext.h"
+#include "platform/tcpreset.h"
+#include "settings/settings_state.h"
+#include "tests/integration/camera/stream_servers.h"
+#include "tests/unit/camera/camera_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// What the service does on the close command: find this process's established connection to
+// the camera and reset it through the kernel's socket diagnostics.
+bool ResetOwnConnection(uint32_t address, uint16_t port) {
+    std::vector<platform::TcpConnectionRow> rows;
+    if (platform::ListTcpConnections(&rows) != 0) return false;
+    const auto inodes = platform::SocketInodesOfProcess(uint32_t(getpid()));
+    for (const auto& row : rows) {
+        if (row.state == platform::kTcpStateEstablished && row.remoteAddress == address && row.remotePort == port &&
+            inodes.count(row.inode) != 0) {
+            return platform::ResetTcpConnection(row) == 0;
+        }
+    }
+    return false;
+}
+
+class HangupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        camera::SetCloseSocketCommandForTest([this](uint32_t address, uint16_t port) {
+            const bool reset = ResetOwnConnection(address, port);
+            resets_ += reset;
+            return reset;
+        });
+        camera::SetHangupCheckIntervalForTest(500);
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        auto& s = settings::g_Settings();
+        // Test-only limits, far below what the stored settings allow.
+        s.camerasExt.WaitConnectionTime = 1;
+        s.camerasExt.WaitNewFrameTime = 1;
+        s.cameraList = {};
+        settings::CameraDescriptor camera{};
+        camera.Type = camera::kIpCamera;
+        platform::CopyToFixed(camera.Name, QStringLiteral("Молчун"));
+        platform::CopyToFixed(camera.Source.Url, QString("http://127.0.0.1:%1/video.mjpg").arg(server_.Port()));
+        camera::StoreCamera(s.cameraList, 0, camera);
+        s.CurrentCameraIndex = 0;
+    }
+    void TearDown() override {
+        camera::StopCamera(true);
+        term_.Set();
+        if (watchdog_.joinable()) watchdog_.join();
+        camera::SetHangupCheckIntervalForTest(10000);
+        camera::SetCloseSocketCommandForTest(nullptr);
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        settings::g_Settings().CurrentCameraIndex = -1;
+    }
+
+    camera_test::TempLog log_;
+    camera_test::RecordingSink journal_;
+    camera_test::SilentServer server_;
+    platform::Event term_{true, false};
+    std::thread watchdog_;
+    std::atomic<int> resets_{0};
+};
+
+TEST_F(HangupTest, StalledOpenIsResetAndTheThreadRetries) {
+    watchdog_ = std::thread(camera::HangupDetectionThreadFunc, &term_);
+    camera::StartCamera();
+    ASSERT_TRUE(camera::CameraThreadExists());
+    const auto started = Clock::now();
+
+    ASSERT_TRUE(journal_.WaitFor("Ошибка открытия камеры", 1, 15s));
+    EXPECT_EQ(server_.Accepted(), 1);
+    EXPECT_GE(resets_.load(), 1);
+    const auto asked = journal_.TimeOf("Попытка закрытия соединения с IP-камерой", 1);
+    const auto failed = journal_.TimeOf("Ошибка открытия камеры", 1);
+    const double reaction = Seconds(asked - started);
+    const double openFailure = Seconds(failed - asked);
+    std::printf("close asked %.2f s after the open began; the blocked open failed %.2f s after that\n", reaction,
+                openFailure);
+    // Elapsed whole seconds beyond the 1 s limit, checked every 0.5 s.
+    EXPECT_GE(reaction, 1.0);
+    EXPECT_LE(reaction, 3.2);
+    // Well inside the open time bound: the reset, not the time-out, ended the open.
+    EXPECT_LT(openFailure, 2.0);
+    EXPECT_TRUE(log_.Text().contains(QString("HangupDetectionThreadFunc(): IP-камера \"висит\". Попытка закрытия TCP "
+                                             "соединений с 'http://127.0.0.1:%1/video.mjpg' -> 127.0.0.1:%1")
+                                         .arg(server_.Port())));
+
+    // The retry comes 5 s after the failure and stalls again.
+    const auto until = Clock::now() + 10s;
+    while (server_.Accepted() < 2 && Clock::now() < until) std::this_thread::sleep_for(20ms);
+    ASSERT_EQ(server_.Accepted(), 2);
+    const double retry = Seconds(Clock::now() - failed);
+    std::printf("retry connected %.2f s after the failed open\n", retry);
+    EXPECT_GE(retry, 4.9);
+    EXPECT_LT(retry, 6.5);
+
+    // Stopping waits for the blocked open, which the watchdog ends within its window.
+    const auto stopping = Clock::now();
+    camera::StopCamera(false);
+    const double stop = Seconds(Clock::now() - stopping);
+    std::printf("stop during a stalled open took %.2f s\n", stop);
+    EXPECT_LT(stop, 4.0);
+}
+
+}  // namespace

@@ -1,0 +1,141 @@
+#include "app/ui/viewport_processor.h"
+
+#include "app/camera/camera_work.h"
+#include "app/recognition/face_drawing.h"
+#include "app/shell/journal.h"
+#include "platform/log.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <QString>
+
+namespace ui {
+
+ViewportProcessor::ViewportProcessor(camera::CameraWork& work, ViewportSurface& surface, ViewportEvents& events,
+                                     Detector detect, Dispatcher dispatch, Clock clock)
+    : work_(work),
+      surface_(surface),
+      events_(events),
+      detect_(std::move(detect)),
+      dispatch_(std::move(dispatch)),
+      clock_(std::move(clock)),
+      tracker_(events) {}
+
+bool ViewportProcessor::TakeFrame(cv::Mat& frame, int32_t& opened, int64_t& lastActivity) {
+    bool newFrame = false;
+    {
+        std::lock_guard<platform::CriticalSection> lock(work_.pCvSream->frameLock);
+        opened = work_.opened;
+        lastActivity = work_.lastActivity;
+        newFrame = work_.pCvSream->newFrameEvent.Wait(0);
+        if (newFrame && !work_.pCvSream->frame.empty()) work_.pCvSream->frame.copyTo(frame);
+    }
+    if (newFrame) {
+        if (!work_.lastFrame) work_.lastFrame = std::make_unique<cv::Mat>();
+        frame.copyTo(*work_.lastFrame);
+    }
+    return newFrame && !frame.empty();
+}
+
+void ViewportProcessor::Tick(bool running, const ViewportSettings& settings) {
+    if (!running || !work_.pCvSream) return;
+    cv::Mat frame;
+    int32_t opened = 0;
+    int64_t lastActivity = 0;
+    if (!TakeFrame(frame, opened, lastActivity)) {
+        if (hang_.Check(lastActivity, opened != 0, clock_.unixNow(), settings.waitConnectionTime)) RaiseHangNotice();
+        return;
+    }
+    const double now = clock_.oleNow();
+
+    const bool sizeChanged = frame.size() != frameSize_;
+    if (sizeChanged) frameSize_ = frame.size();
+
+    const std::vector<recognition::FrameFace> faces = detect_(frame, settings.maxSubject);
+    if (int(faces.size()) != lastFaceCount_) {
+        lastFaceCount_ = int(faces.size());
+        work_.lastFaceCount = lastFaceCount_;
+        surface_.ShowFaceCount(lastFaceCount_);
+    }
+    if (surface_.TakeSnapshotRequest() && !faces.empty()) surface_.AddSnapshotFaces(frame, faces);
+
+    const cv::Size shown = sizeChanged ? frameSize_ : surface_.DisplayedSize();
+    tracker_.Track(faces, frame, now, {frameSize_.width, frameSize_.height, shown.width, shown.height});
+    if (!faces.empty()) {
+        const std::vector<recognition::DispatchSubject*> subjects = tracker_.SubjectsInFaceOrder();
+        dispatch_(frame, subjects, now);
+    }
+    if (history_.Due(now)) {
+        history_.Push(frame, now, tracker_, !faces.empty());
+        work_.lastHistoryTime = now;
+    }
+    Show(frame, faces, sizeChanged, settings);
+    tracker_.RemoveVanished(now, settings.shortInvisibility);
+    PlaceLabels();
+
+    if (hang_.EndOnFrame()) EndHangNotice();
+}
+
+namespace {
+constexpr int kOperationWorksAgain = 5;
+constexpr int kOperationSeemsHung = 4;
+}  // namespace
+
+void ViewportProcessor::RaiseHangNotice() {
+    work_.hangNotice = 1;
+    shell::PostCameraJournal(1, u"Возможно камера \"висит\"", work_.descriptor.Name, 1, 2);
+    WriteLog(QStringLiteral("Возможно камера \"висит\""));
+    events_.BroadcastCameraState(kOperationSeemsHung);
+    surface_.ShowConnectingAnimation();
+}
+
+void ViewportProcessor::EndHangNotice() {
+    work_.hangNotice = 0;
+    shell::PostCameraJournal(0, u"Камера работает", work_.descriptor.Name, 1, 1);
+    WriteLog(QStringLiteral("Камера снова работает"));
+    events_.BroadcastCameraState(kOperationWorksAgain);
+}
+
+void ViewportProcessor::Show(cv::Mat& frame, std::span<const recognition::FrameFace> faces, bool sizeChanged,
+                             const ViewportSettings& settings) {
+    if (settings.framedFace) recognition::DrawFaceFrames(frame, faces, tracker_);
+    if (sizeChanged) {
+        surface_.LayOutAgain(frameSize_.width, frameSize_.height);
+        // The layout fixed the displayed size: place this frame's subjects on it.
+        const cv::Size shown = surface_.DisplayedSize();
+        for (const auto& subject : tracker_.Subjects())
+            subject->screen = recognition::ToScreen(subject->rectangle,
+                                                    {frameSize_.width, frameSize_.height, shown.width, shown.height});
+    }
+    const cv::Size shown = surface_.DisplayedSize();
+    if (shown == frame.size() || shown.width <= 0 || shown.height <= 0) {
+        surface_.ShowPicture(frame);
+        return;
+    }
+    cv::Mat resized;
+    cv::resize(frame, resized, shown, 0, 0, cv::INTER_LINEAR);
+    surface_.ShowPicture(resized);
+}
+
+void ViewportProcessor::PlaceLabels() {
+    const recognition::LabelPoint origin = surface_.PictureOrigin();
+    for (const auto& subject : tracker_.Subjects()) {
+        if (!subject->hasLabel) continue;
+        const recognition::LabelPoint position{origin.x + subject->screen.left,
+                                               origin.y - recognition::kLabelRise + subject->screen.top};
+        if (subject->MoveLabel(position)) surface_.MoveLabel(*subject, position);
+        if (subject->HasFace() != subject->labelShown) {
+            subject->labelShown = subject->HasFace();
+            surface_.SetLabelVisible(*subject, subject->labelShown);
+        }
+    }
+}
+
+void ViewportProcessor::Reset() {
+    tracker_.Clear();
+    history_.Clear();
+    lastFaceCount_ = -1;
+    frameSize_ = {};
+}
+
+}  // namespace ui

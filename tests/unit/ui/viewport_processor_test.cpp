@@ -1,0 +1,215 @@
+#include "app/ui/viewport_processor.h"
+
+#include "app/camera/camera_work.h"
+#include "app/shell/journal.h"
+#include "platform/fixedtext.h"
+
+#include <gtest/gtest.h>
+
+#include <opencv2/core.hpp>
+
+#include <QString>
+#include <vector>
+
+namespace {
+
+using recognition::FrameFace;
+using recognition::Subject;
+
+constexpr double kSecond = 1.0 / 86400.0;
+
+struct Surface : ui::ViewportSurface {
+    void ShowFaceCount(int faces) override { counts.push_back(faces); }
+    void LayOutAgain(int columns, int rows) override {
+        layouts.push_back({columns, rows});
+        displayed = {columns / 2, rows / 2};
+    }
+    cv::Size DisplayedSize() const override { return displayed; }
+    void ShowPicture(const cv::Mat& picture) override { picture.copyTo(shown); }
+    void ShowConnectingAnimation() override { ++animations; }
+    recognition::LabelPoint PictureOrigin() const override { return {1000, 500}; }
+    void MoveLabel(const Subject& subject, recognition::LabelPoint at) override { moves.push_back({subject.id, at}); }
+    void SetLabelVisible(const Subject&, bool visible) override { visibility.push_back(visible); }
+    bool TakeSnapshotRequest() override { return std::exchange(snapshot, false); }
+    void AddSnapshotFaces(const cv::Mat&, std::span<const FrameFace> faces) override { snapshotFaces += int(faces.size()); }
+
+    std::vector<int> counts;
+    std::vector<cv::Size> layouts;
+    cv::Size displayed;
+    cv::Mat shown;
+    int animations = 0;
+    std::vector<std::pair<uint32_t, recognition::LabelPoint>> moves;
+    std::vector<bool> visibility;
+    bool snapshot = false;
+    int snapshotFaces = 0;
+};
+
+struct Events : ui::ViewportEvents {
+    void FaceDetected(const Subject& s, const cv::Mat&) override { detected.push_back(s.id); }
+    void UnrecognizedSubjectVanished(const Subject& s, double) override { unrecognized.push_back(s.id); }
+    void PresenceEnded(const Subject& s, double) override { ended.push_back(s.id); }
+    void BroadcastCameraState(int operation) override { operations.push_back(operation); }
+    std::vector<uint32_t> detected, unrecognized, ended;
+    std::vector<int> operations;
+};
+
+struct Journal : shell::JournalSink {
+    bool Deliver(shell::JournalTab tab, std::unique_ptr<shell::JournalEntry> entry) override {
+        EXPECT_EQ(tab, shell::JournalTab::Camera);
+        texts.push_back(QString::fromUtf16(entry->eventText) + QLatin1Char('|') + QString::fromUtf16(entry->description) +
+                        QStringLiteral("|%1").arg(entry->statusIconKind));
+        return true;
+    }
+    std::vector<QString> texts;
+};
+
+class Viewport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        shell::SetJournalSink(&journal);
+        work.pCvSream = std::make_unique<camera::CvStream>();
+        platform::CopyToFixed(work.descriptor.Name, u"Вход");
+        work.opened = 1;
+        work.lastActivity = 1000;
+    }
+    void TearDown() override { shell::SetJournalSink(nullptr); }
+
+    // A new frame from the capture thread, then one tick.
+    void FrameTick(std::vector<FrameFace> faces) {
+        nextFaces = std::move(faces);
+        {
+            std::lock_guard<platform::CriticalSection> lock(work.pCvSream->frameLock);
+            work.pCvSream->frame = cv::Mat(480, 640, CV_8UC3, cv::Scalar(0, 0, 0));
+        }
+        work.pCvSream->newFrameEvent.Set();
+        Tick();
+    }
+    void Tick() {
+        ole += 0.3 * kSecond;
+        processor.Tick(true, settings);
+    }
+
+    Surface surface;
+    Events events;
+    Journal journal;
+    camera::CameraWork work;
+    std::vector<FrameFace> nextFaces;
+    std::vector<size_t> dispatched;
+    double ole = 45000;
+    int64_t unix = 1001;
+    ui::ViewportSettings settings;
+    ui::ViewportProcessor processor{
+        work,
+        surface,
+        events,
+        [this](const cv::Mat& frame, int maxSubject) {
+            EXPECT_EQ(frame.cols, 640);
+            EXPECT_EQ(maxSubject, settings.maxSubject);
+            return nextFaces;
+        },
+        [this](const cv::Mat&, std::span<recognition::DispatchSubject* const> subjects, double) {
+            dispatched.push_back(subjects.size());
+        },
+        {[this] { return ole; }, [this] { return unix; }}};
+};
+
+TEST_F(Viewport, FramesAreDetectedTrackedDispatchedAndShownAtTheDisplayedSize) {
+    processor.Tick(false, settings);
+    EXPECT_TRUE(surface.counts.empty());
+
+    FrameTick({{100, 100, 80, 80}});
+    EXPECT_EQ(surface.layouts, std::vector<cv::Size>{cv::Size(640, 480)});
+    EXPECT_EQ(surface.shown.size(), cv::Size(320, 240));
+    EXPECT_EQ(surface.counts, std::vector<int>{1});
+    EXPECT_EQ(dispatched, std::vector<size_t>{1});
+    ASSERT_EQ(events.detected.size(), 1u);
+    const Subject* subject = processor.Tracker().Find(events.detected[0]);
+    ASSERT_NE(subject, nullptr);
+    EXPECT_EQ(subject->screen, (recognition::ScreenRect{50, 50, 90, 90}));
+    // The white frame was drawn before the picture was scaled down.
+    EXPECT_GT(surface.shown.at<cv::Vec3b>(70, 50)[1], 60);
+    ASSERT_TRUE(work.lastFrame);
+    EXPECT_EQ(work.lastFrame->size(), cv::Size(640, 480));
+
+    FrameTick({{102, 100, 80, 80}});
+    EXPECT_EQ(surface.counts, std::vector<int>{1});
+    EXPECT_EQ(surface.layouts.size(), 1u);
+    EXPECT_EQ(events.detected.size(), 1u);
+
+    // No new frame: nothing happens but the hang check.
+    Tick();
+    EXPECT_EQ(dispatched.size(), 2u);
+
+    settings.framedFace = false;
+    FrameTick({});
+    EXPECT_EQ(surface.counts, (std::vector<int>{1, 0}));
+    EXPECT_EQ(dispatched.size(), 2u);
+    EXPECT_EQ(surface.shown.at<cv::Vec3b>(70, 50), cv::Vec3b(0, 0, 0));
+    EXPECT_EQ(events.unrecognized, events.detected);
+}
+
+TEST_F(Viewport, HistoryTakesOneFramePerSecond) {
+    FrameTick({{100, 100, 80, 80}});
+    FrameTick({{100, 100, 80, 80}});
+    FrameTick({{100, 100, 80, 80}});
+    FrameTick({{100, 100, 80, 80}});
+    EXPECT_EQ(processor.History().OldestFirst().size(), 1u);
+    FrameTick({{100, 100, 80, 80}});
+    EXPECT_EQ(processor.History().OldestFirst().size(), 2u);
+    EXPECT_EQ(processor.History().Slot(processor.History().Head()).faces.size(), 1u);
+}
+
+TEST_F(Viewport, ACameraThatStopsDeliveringRaisesTheHangNoticeUntilTheNextFrame) {
+    unix = 1005;
+    Tick();
+    EXPECT_FALSE(processor.HangNoticeActive());
+    unix = 1006;
+    Tick();
+    Tick();
+    EXPECT_TRUE(processor.HangNoticeActive());
+    EXPECT_EQ(work.hangNotice, 1);
+    EXPECT_EQ(events.operations, std::vector<int>{4});
+    EXPECT_EQ(surface.animations, 1);
+    FrameTick({});
+    EXPECT_EQ(events.operations, (std::vector<int>{4, 5}));
+    EXPECT_EQ(work.hangNotice, 0);
+    EXPECT_EQ(journal.texts, (std::vector<QString>{QStringLiteral("Возможно камера \"висит\"|Вход|2"),
+                                                   QStringLiteral("Камера работает|Вход|1")}));
+
+    // Still connecting: the connection limit less five seconds.
+    work.opened = 0;
+    unix = 1055;
+    Tick();
+    EXPECT_FALSE(processor.HangNoticeActive());
+    unix = 1056;
+    Tick();
+    EXPECT_TRUE(processor.HangNoticeActive());
+}
+
+TEST_F(Viewport, LabelsFollowTheirFacesAndHideWhileTheFaceIsMissing) {
+    settings.shortInvisibility = true;
+    FrameTick({{100, 100, 80, 80}});
+    Subject* subject = processor.Tracker().Subjects().front().get();
+    subject->hasLabel = true;
+    FrameTick({{100, 100, 80, 80}});
+    ASSERT_EQ(surface.moves.size(), 1u);
+    EXPECT_EQ(surface.moves[0].second.x, 1050);
+    EXPECT_EQ(surface.moves[0].second.y, 530);
+    EXPECT_EQ(surface.visibility, std::vector<bool>{true});
+    FrameTick({{104, 102, 80, 80}});  // two screen pixels: stays
+    EXPECT_EQ(surface.moves.size(), 1u);
+    FrameTick({});
+    EXPECT_EQ(surface.visibility, (std::vector<bool>{true, false}));
+}
+
+TEST_F(Viewport, ASnapshotRequestTakesTheFacesOfTheNextFrameThatHasAny) {
+    surface.snapshot = true;
+    FrameTick({{10, 10, 50, 50}, {200, 10, 50, 50}});
+    EXPECT_EQ(surface.snapshotFaces, 2);
+    EXPECT_FALSE(surface.snapshot);
+    surface.snapshot = true;
+    FrameTick({});
+    EXPECT_EQ(surface.snapshotFaces, 2);
+}
+
+}  // namespace

@@ -12,6 +12,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -36,9 +39,26 @@ bool ResetOwnConnection(uint32_t address, uint16_t port) {
     return false;
 }
 
+// Resetting a connection needs CAP_NET_ADMIN and a kernel with socket destroy support.
+bool CanResetConnections() {
+    camera_test::SilentServer server;
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(server.Port());
+    const bool connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const bool reset = connected && ResetOwnConnection(address.sin_addr.s_addr, server.Port());
+    close(fd);
+    return reset;
+}
+
 class HangupTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        if (!CanResetConnections()) {
+            GTEST_SKIP() << "this process cannot reset TCP connections (needs CAP_NET_ADMIN and SOCK_DESTROY)";
+        }
         camera::SetCloseSocketCommandForTest([this](uint32_t address, uint16_t port) {
             const bool reset = ResetOwnConnection(address, port);
             resets_ += reset;

@@ -35,18 +35,6 @@ int Spawn(const std::vector<std::string>& args) {
 
 }  // namespace
 
-uint16_t FreeLoopbackPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
 bool Listening(uint16_t port) {
     QFile file("/proc/net/tcp");
     if (!file.open(QIODevice::ReadOnly)) return false;

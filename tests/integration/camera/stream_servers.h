@@ -3,6 +3,8 @@
 // stream (one client per server, as ffmpeg's -listen 1 does), and a TCP server that accepts
 // connections and never sends a byte.
 
+#include "tests/unit/camera/camera_test_support.h"
+
 #include <QString>
 #include <QTemporaryDir>
 
@@ -12,9 +14,6 @@
 #include <vector>
 
 namespace camera_test {
-
-// A free loopback port (bound and released; the caller binds it again at once).
-uint16_t FreeLoopbackPort();
 
 // True while something listens on the loopback port (read from /proc/net/tcp, so that the
 // check takes no connection away from a one-client server).

@@ -9,6 +9,11 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -81,6 +86,19 @@ private:
     std::condition_variable changed_;
     std::vector<SeenEntry> entries_;
 };
+
+// A free loopback port (bound and released): nobody listens there until someone binds it again.
+inline uint16_t FreeLoopbackPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
 
 // Points the diagnostic log at a temporary folder for the test's lifetime.
 class TempLog {

@@ -35,19 +35,6 @@ public:
     std::vector<std::pair<camera::CameraState, int>> events;
 };
 
-// A loopback port nobody listens on: connecting is refused at once.
-uint16_t ClosedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
 void SelectIpCamera(const QString& name, const QString& url) {
     platform::CriticalSectionLock lock(settings::SettingsLock());
     auto& s = settings::g_Settings();
@@ -111,7 +98,7 @@ TEST_F(CameraWorkTest, UnresolvableHostRefusesTheStart) {
 }
 
 TEST_F(CameraWorkTest, RetriesEveryFiveSecondsRefusesSecondStartAndStopsAtOnce) {
-    const uint16_t port = ClosedPort();
+    const uint16_t port = camera_test::FreeLoopbackPort();
     const QString url = QString("http://127.0.0.1:%1/video.mjpg").arg(port);
     SelectIpCamera("Вход", url);
     camera::StartCamera();

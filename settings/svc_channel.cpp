@@ -153,9 +153,17 @@ void SetProgramChannel(SvcChannel* channel) { g_programChannel = channel; }
 
 SvcChannel* ProgramChannel() { return g_programChannel; }
 
-bool SendCloseSocketCommand(uint32_t ipv4NetworkOrder, uint16_t port) {
+bool ExchangeOnProgramChannel(const ExchangeRequest& request) {
     SvcChannel* channel = ProgramChannel();
-    ExchangeRequest request{
+    if (!channel) {
+        WriteLog(QLatin1String(request.operation) + QStringLiteral("(): Unknown error on WaitForMultipleObjects."));
+        return false;
+    }
+    return channel->Exchange(request);
+}
+
+bool SendCloseSocketCommand(uint32_t ipv4NetworkOrder, uint16_t port) {
+    return ExchangeOnProgramChannel({
         "SendCloseSocketCommand",
         PacketType::CloseTcpSocket,
         payload_size::kCloseTcpSocket,
@@ -169,12 +177,7 @@ bool SendCloseSocketCommand(uint32_t ipv4NetworkOrder, uint16_t port) {
             area.SetU16(close_tcp::kPort, port);
             area.SetU16(close_tcp::kPort + 2, 0);
         },
-    };
-    if (!channel) {
-        WriteLog(QStringLiteral("SendCloseSocketCommand(): Unknown error on WaitForMultipleObjects."));
-        return false;
-    }
-    return channel->Exchange(request);
+    });
 }
 
 }  // namespace settings

@@ -71,6 +71,10 @@ private:
 void SetProgramChannel(SvcChannel* channel);
 SvcChannel* ProgramChannel();
 
+// One exchange over the process-wide channel; without a channel the operation's wait-failure
+// line is logged and the result is false.
+bool ExchangeOnProgramChannel(const ExchangeRequest& request);
+
 // Asks the service to reset the established TCP connection this process holds to the camera at
 // ipv4NetworkOrder:port (port in host order). Logs the outcome itself; true when the service
 // reset the connection, false on any failure or when the program is closing.

@@ -37,6 +37,8 @@ public:
     // True when the event is signalled; for an auto-reset event this consumes the signal.
     bool Wait(int timeoutMs);
     bool IsManualReset() const { return manualReset_; }
+    // False when the system could not make the event.
+    bool IsValid() const { return fd_ >= 0; }
 
     int PollFd() const override { return fd_; }
     bool TryAcquire() override;

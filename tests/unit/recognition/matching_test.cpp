@@ -63,6 +63,11 @@ TEST(MatchDescriptor, ThresholdIsInclusive) {
     EXPECT_GT(DescriptorDistance(kLive, *farther.At(0)->descriptors.At(0)), 0.5f);
     EXPECT_FALSE(MatchDescriptor(kLive, farther, 50).has_value());
     EXPECT_TRUE(MatchDescriptor(kLive, farther, 51).has_value());
+
+    // The bound is compared in double: 0.15f lies just above 0.15 and 0.35f just below 0.35.
+    EXPECT_FALSE(WithinDistance(0.15f, 15));
+    EXPECT_TRUE(WithinDistance(0.35f, 35));
+    EXPECT_TRUE(WithinDistance(std::nextafter(0.15f, 0.0f), 15));
 }
 
 TEST(MatchDescriptor, LabelledButNoSureHitBetweenTheThresholds) {

@@ -1,6 +1,10 @@
 #include "app/recognition/predict_pool.h"
+#include "platform/log.h"
 
 #include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <opencv2/core.hpp>
 
@@ -93,6 +97,23 @@ public:
 
 private:
     cv::MatAllocator* std_ = cv::Mat::getStdAllocator();
+};
+
+// The diagnostic log of one test, in a folder of its own.
+class TestLog {
+public:
+    TestLog() { platform::SetLogFile(dir_.filePath("Ostrovid.log"), dir_.filePath("Ostrovid.log.1")); }
+    ~TestLog() { platform::SetLogFile(QString(), QString()); }
+    int Count(const QString& line) const {
+        QFile file(dir_.filePath("Ostrovid.log"));
+        if (!file.open(QIODevice::ReadOnly)) return 0;
+        const QByteArray bytes = file.readAll();
+        const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
+        return static_cast<int>(text.count(line + "\r\n"));
+    }
+
+private:
+    QTemporaryDir dir_;
 };
 
 constexpr double kBase = 46000.0;  // an OLE date
@@ -202,6 +223,7 @@ TEST(PredictPoolTermination, BusyWorkersFreeTheirResultsInsteadOfDelivering) {
     CountingAllocator counting;
     cv::MatAllocator* previous = cv::Mat::getDefaultAllocator();
     cv::Mat::setDefaultAllocator(&counting);
+    TestLog log;
     {
         platform::Event term(true, false);
         Gate gate;
@@ -236,8 +258,60 @@ TEST(PredictPoolTermination, BusyWorkersFreeTheirResultsInsteadOfDelivering) {
         EXPECT_EQ(gate.Passed(), 16);
         EXPECT_EQ(sink.Count(), 0u);
     }
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(log.Count(QString::asprintf("PredictThread %d: hTermEvent signaled. Deallocation Recognized Data.", i)), 1);
+        EXPECT_EQ(log.Count(QString::asprintf("PredictThread %d: TermEvent signaled.", i)), 1);
+        EXPECT_EQ(log.Count(QString::asprintf("PredictThread %d completed.", i)), 1);
+    }
     cv::Mat::setDefaultAllocator(previous);
     EXPECT_EQ(counting.live.load(), 0);
+}
+
+class RefusingSink : public RecognizedDataSink {
+public:
+    bool Deliver(int, std::unique_ptr<RecognizedData>) override {
+        ++refused;
+        return false;
+    }
+    std::atomic<int> refused{0};
+};
+
+TEST(PredictPoolDelivery, ARefusedResultIsFreedAndLogged) {
+    CountingAllocator counting;
+    cv::MatAllocator* previous = cv::Mat::getDefaultAllocator();
+    cv::Mat::setDefaultAllocator(&counting);
+    TestLog log;
+    {
+        platform::Event term(true, false);
+        Gate gate;
+        RefusingSink sink;
+        PersonModelSortedList models;
+        auto person = new PersonModel{};
+        person->descriptors.Append(new FaceDescriptor{});
+        models.Append(person);
+        PredictPool pool(term, sink, [&](int) { return std::make_unique<GatedDescriber>(gate); }, models);
+        ASSERT_TRUE(pool.Start());
+        {
+            platform::CriticalSectionLock lock(PredictDispatchLock);
+            ASSERT_TRUE(WaitPredictThreadIddle());  // every worker has started
+        }
+        cv::Mat frame(48, 64, CV_8UC3, cv::Scalar(1, 1, 1));
+        DispatchSubject subject;
+        subject.id = 3;
+        DispatchSubject* subjects[] = {&subject};
+        pool.DispatchFaces(frame, subjects, At(1));
+        {
+            platform::CriticalSectionLock lock(PredictDispatchLock);
+            ASSERT_TRUE(WaitPredictThreadIddle());
+        }
+        EXPECT_EQ(sink.refused.load(), 1);
+        term.Set();
+        pool.Stop();
+    }
+    cv::Mat::setDefaultAllocator(previous);
+    EXPECT_EQ(counting.live.load(), 0);
+    EXPECT_EQ(log.Count("PredictThread 0: SendNotifyMessage(WMU_RECOGNIZED_DATA) error."), 1);
+    EXPECT_EQ(log.Count("PredictThread 15 started."), 1);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "platform/fixedtext.h"
 #include "platform/tcpreset.h"
 #include "settings/settings_state.h"
+#include "tests/integration/camera/service_process.h"
 #include "tests/integration/camera/stream_servers.h"
 #include "tests/unit/camera/camera_test_support.h"
 
@@ -59,11 +60,6 @@ protected:
         if (!CanResetConnections()) {
             GTEST_SKIP() << "this process cannot reset TCP connections (needs CAP_NET_ADMIN and SOCK_DESTROY)";
         }
-        camera::SetCloseSocketCommandForTest([this](uint32_t address, uint16_t port) {
-            const bool reset = ResetOwnConnection(address, port);
-            resets_ += reset;
-            return reset;
-        });
         camera::SetHangupCheckIntervalForTest(500);
         platform::CriticalSectionLock lock(settings::SettingsLock());
         auto& s = settings::g_Settings();
@@ -82,21 +78,33 @@ protected:
         camera::StopCamera(true);
         term_.Set();
         if (watchdog_.joinable()) watchdog_.join();
+        service_.Stop();
         camera::SetHangupCheckIntervalForTest(10000);
         camera::SetCloseSocketCommandForTest(nullptr);
         platform::CriticalSectionLock lock(settings::SettingsLock());
         settings::g_Settings().CurrentCameraIndex = -1;
     }
 
+    // The close command done in this process, as the service would do it.
+    void UseStandIn() {
+        camera::SetCloseSocketCommandForTest([this](uint32_t address, uint16_t port) {
+            const bool reset = ResetOwnConnection(address, port);
+            resets_ += reset;
+            return reset;
+        });
+    }
+    void StalledOpenIsResetAndTheThreadRetries();
+
     camera_test::TempLog log_;
     camera_test::RecordingSink journal_;
     camera_test::SilentServer server_;
+    camera_test::ServiceProcess service_;
     platform::Event term_{true, false};
     std::thread watchdog_;
     std::atomic<int> resets_{0};
 };
 
-TEST_F(HangupTest, StalledOpenIsResetAndTheThreadRetries) {
+void HangupTest::StalledOpenIsResetAndTheThreadRetries() {
     watchdog_ = std::thread(camera::HangupDetectionThreadFunc, &term_);
     camera::StartCamera();
     ASSERT_TRUE(camera::CameraThreadExists());
@@ -104,7 +112,6 @@ TEST_F(HangupTest, StalledOpenIsResetAndTheThreadRetries) {
 
     ASSERT_TRUE(journal_.WaitFor("Ошибка открытия камеры", 1, 15s));
     EXPECT_EQ(server_.Accepted(), 1);
-    EXPECT_GE(resets_.load(), 1);
     const auto asked = journal_.TimeOf("Попытка закрытия соединения с IP-камерой", 1);
     const auto failed = journal_.TimeOf("Ошибка открытия камеры", 1);
     const double reaction = Seconds(asked - started);
@@ -136,5 +143,19 @@ TEST_F(HangupTest, StalledOpenIsResetAndTheThreadRetries) {
     std::printf("stop during a stalled open took %.2f s\n", stop);
     EXPECT_LT(stop, 4.0);
 }
+
+TEST_F(HangupTest, StandInResetsTheStalledOpenAndTheThreadRetries) {
+    UseStandIn();
+    StalledOpenIsResetAndTheThreadRetries();
+    EXPECT_GE(resets_.load(), 1);
+}
+
+#ifdef OSTROVID_SVC_BINARY
+TEST_F(HangupTest, ServiceResetsTheStalledOpenAndTheThreadRetries) {
+    ASSERT_TRUE(service_.Start());
+    StalledOpenIsResetAndTheThreadRetries();
+    EXPECT_TRUE(log_.Text().contains("SendCloseSocketCommand successfully handled."));
+}
+#endif
 
 }  // namespace

@@ -2,12 +2,15 @@
 
 #include "app/camera/camera_work.h"
 #include "app/recognition/face_drawing.h"
+#include "app/recognition/matching.h"
 #include "app/shell/journal.h"
 #include "platform/log.h"
 
+#include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <QString>
+#include <algorithm>
 
 namespace ui {
 
@@ -129,6 +132,38 @@ void ViewportProcessor::PlaceLabels() {
             surface_.SetLabelVisible(*subject, subject->labelShown);
         }
     }
+}
+
+void ViewportProcessor::AnswerStateRequest(recognition::CameraStateRequest& request, bool running,
+                                           double now) const {
+    if (running) {
+        request.cameraRunning = 1;
+        request.cameraType = work_.descriptor.Type;
+        std::copy(std::begin(work_.descriptor.Name), std::end(work_.descriptor.Name), std::begin(request.cameraName));
+        if (work_.lastFrame && !work_.lastFrame->empty()) {
+            request.frameWidth = work_.lastFrame->cols;
+            request.frameHeight = work_.lastFrame->rows;
+            if (request.flags & recognition::CameraStateRequest::kWantPicture) {
+                // The client sees the scene as the camera does, not mirrored for the operator.
+                if (work_.descriptor.Mirroring) cv::flip(*work_.lastFrame, request.picture, 1);
+                else work_.lastFrame->copyTo(request.picture);
+            }
+        }
+        if (request.flags & recognition::CameraStateRequest::kWantSubjects) {
+            for (const auto& subject : tracker_.Subjects()) {
+                if (subject->sureHits == 0) continue;
+                recognition::SubjectStateRecord record;
+                record.millisecondsSinceSeen = uint32_t(std::max(0.0, (now - subject->lastSeen) * 86400000.0));
+                record.sureHits = subject->sureHits;
+                record.personId = subject->personId;
+                record.confidence = recognition::Confidence(subject->bestDistance);
+                record.person = subject->person;
+                subject->picture.copyTo(record.picture);
+                request.subjects.push_back(std::move(record));
+            }
+        }
+    }
+    request.completed.Set();
 }
 
 void ViewportProcessor::Reset() {

@@ -7,6 +7,7 @@
 
 #include "app/recognition/frame_history.h"
 #include "app/recognition/hang_notice.h"
+#include "app/recognition/state_request.h"
 #include "app/recognition/subject_tracker.h"
 
 #include <opencv2/core/mat.hpp>
@@ -75,6 +76,10 @@ public:
 
     // One timer tick. `running` is false while no capture thread exists.
     void Tick(bool running, const ViewportSettings& settings);
+
+    // WMU_STATE_REQUEST: fills the request from the running camera and its subjects, then
+    // sets its event. `now` is the OLE date the subjects' ages are measured to.
+    void AnswerStateRequest(recognition::CameraStateRequest& request, bool running, double now) const;
 
     // The camera stopped: subjects, faces of the history and the face count go.
     void Reset();

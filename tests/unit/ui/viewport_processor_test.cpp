@@ -212,4 +212,35 @@ TEST_F(Viewport, ASnapshotRequestTakesTheFacesOfTheNextFrameThatHasAny) {
     EXPECT_EQ(surface.snapshotFaces, 2);
 }
 
+TEST_F(Viewport, AStateRequestGetsTheUnmirroredPictureAndTheSubjectsWithSureHits) {
+    recognition::CameraStateRequest idle;
+    processor.AnswerStateRequest(idle, false, ole);
+    EXPECT_TRUE(idle.completed.Wait(0));
+    EXPECT_EQ(idle.cameraRunning, 0);
+
+    FrameTick({{100, 100, 80, 80}, {300, 100, 80, 80}});
+    work.lastFrame->at<cv::Vec3b>(0, 0) = cv::Vec3b(9, 9, 9);
+    work.descriptor.Mirroring = 1;
+    work.descriptor.Type = 1;
+    Subject& known = *processor.Tracker().Subjects().back();
+    known.sureHits = 2;
+    known.personId = 5;
+    known.bestDistance = 0.25f;
+    known.lastSeen = ole - 1.5 * kSecond;
+
+    recognition::CameraStateRequest request;
+    request.flags = recognition::CameraStateRequest::kWantPicture | recognition::CameraStateRequest::kWantSubjects;
+    processor.AnswerStateRequest(request, true, ole);
+    EXPECT_TRUE(request.completed.Wait(0));
+    EXPECT_EQ(request.cameraRunning, 1);
+    EXPECT_EQ(request.cameraType, 1);
+    EXPECT_EQ(platform::FromFixed(request.cameraName), QStringLiteral("Вход"));
+    EXPECT_EQ(request.frameWidth, 640);
+    EXPECT_EQ(request.picture.at<cv::Vec3b>(0, 639), cv::Vec3b(9, 9, 9));
+    ASSERT_EQ(request.subjects.size(), 1u);
+    EXPECT_EQ(request.subjects[0].personId, 5u);
+    EXPECT_NEAR(request.subjects[0].millisecondsSinceSeen, 1500, 2);
+    EXPECT_NEAR(request.subjects[0].confidence, 75.0, 1e-4);
+}
+
 }  // namespace

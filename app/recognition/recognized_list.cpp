@@ -1,19 +1,18 @@
 #include "app/recognition/recognized_list.h"
 
+#include "platform/hostinfo.h"
 #include "platform/log.h"
 #include "platform/paths.h"
 
 #include <opencv2/imgcodecs.hpp>
 
 #include <QFile>
-#include <QUuid>
 #include <algorithm>
 
 namespace recognition {
 
 bool MakeThumbnail(const cv::Mat& picture, cv::Mat* thumbnail) {
-    const QString path = platform::TempFolder() + QStringLiteral("ostv") +
-                         QUuid::createUuid().toString(QUuid::WithBraces).toUpper() + QStringLiteral(".jpg");
+    const QString path = platform::TempFolder() + QStringLiteral("ostv") + platform::NewGuidText() + QStringLiteral(".jpg");
     const std::string file = path.toStdString();
     bool written = false;
     try {

@@ -1,0 +1,471 @@
+#include "app/database/db_access.h"
+
+#include "platform/oledate.h"
+#include "platform/sync.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUrl>
+
+#include <libpq-fe.h>
+#include <sqlite3.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <limits>
+#include <mutex>
+#include <thread>
+
+namespace database {
+
+namespace {
+
+std::atomic<unsigned> g_connectionCounter{0};
+
+// The driver's description: the server's message when it sent one, on one line.
+QString ErrorText(const QSqlError& error) {
+    QString text = error.databaseText().trimmed();
+    if (text.isEmpty()) text = error.driverText().trimmed();
+    if (text.isEmpty()) text = QStringLiteral("Unspecified error");
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text.simplified();
+}
+
+QVariant BoundValue(const DbParameter& parameter) {
+    switch (parameter.kind) {
+    case ParamKind::Null:
+        return QVariant();
+    case ParamKind::Text: {
+        // An empty text is stored as the empty string, never as NULL.
+        QString text = parameter.value.toString();
+        return text.isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(text);
+    }
+    case ParamKind::Binary: {
+        QByteArray bytes = parameter.value.toByteArray();
+        return bytes.isNull() ? QVariant(QByteArray("", 0)) : QVariant(bytes);
+    }
+    default:
+        return parameter.value;
+    }
+}
+
+// The "?" markers of a statement, outside quoted literals and identifiers.
+size_t CountMarkers(const QString& text) {
+    size_t markers = 0;
+    QChar quote;
+    for (QChar c : text) {
+        if (!quote.isNull()) {
+            if (c == quote) quote = QChar();
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            quote = c;
+        } else if (c == QLatin1Char('?')) {
+            ++markers;
+        }
+    }
+    return markers;
+}
+
+}  // namespace
+
+// One statement or connection step handed to the connection's thread.
+struct DbExecution {
+    QString connectionName;  // of the worker's driver connection, empty while closed
+    std::mutex mutex;
+    std::condition_variable finishedCondition;
+    std::atomic<bool> finished{false};
+    bool failed = false;
+    QString error;
+    DbRecordset recordset;
+    int rowsAffected = -1;
+
+    void Complete() {
+        {
+            std::lock_guard lock(mutex);
+            finished.store(true, std::memory_order_release);
+        }
+        finishedCondition.notify_all();
+    }
+    void WaitFinished() {
+        std::unique_lock lock(mutex);
+        finishedCondition.wait(lock, [this] { return finished.load(std::memory_order_acquire); });
+    }
+
+    void RunStatement(const QString& text, const std::vector<DbParameter>& parameters) {
+        const QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        // Parameters stay attached when a command is reused for the next statement; each
+        // statement takes as many as it has markers.
+        const size_t markers = CountMarkers(text);
+        if (markers > parameters.size()) {
+            throw DbError(QStringLiteral("No value given for one or more required parameters."));
+        }
+        bool ok;
+        if (markers == 0) {
+            // Statements without markers run unprepared: PostgreSQL cannot prepare DDL.
+            ok = query.exec(text);
+        } else {
+            if (!query.prepare(text)) throw DbError(ErrorText(query.lastError()));
+            for (size_t i = 0; i < markers; ++i) query.addBindValue(BoundValue(parameters[i]));
+            ok = query.exec();
+        }
+        if (!ok) throw DbError(ErrorText(query.lastError()));
+        if (query.isSelect()) {
+            const QSqlRecord record = query.record();
+            const int columns = record.count();
+            for (int i = 0; i < columns; ++i) recordset.columns_.append(record.fieldName(i));
+            while (query.next()) {
+                std::vector<QVariant> row;
+                row.reserve(static_cast<size_t>(columns));
+                for (int i = 0; i < columns; ++i) row.push_back(query.value(i));
+                recordset.rows_.push_back(std::move(row));
+            }
+            if (query.lastError().isValid()) throw DbError(ErrorText(query.lastError()));
+        }
+        rowsAffected = query.numRowsAffected();
+    }
+};
+
+const QVariant& DbRecordset::Field(const QString& name) const {
+    if (Eof()) throw DbError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
+    qsizetype index = 0;
+    while (index < columns_.size() && columns_[index].compare(name, Qt::CaseInsensitive) != 0) ++index;
+    if (index == columns_.size()) throw DbError(QStringLiteral("Item cannot be found in the collection: ") + name);
+    return rows_[position_][static_cast<size_t>(index)];
+}
+
+struct DbConnection::Worker {
+    std::thread thread;
+    std::mutex queueMutex;
+    std::condition_variable queueCondition;
+    std::deque<std::pair<std::shared_ptr<DbExecution>, std::function<void(DbExecution&)>>> queue;
+    bool stopping = false;
+
+    // Touched only on the worker thread.
+    QString name;
+    bool added = false;
+
+    std::atomic<bool> open{false};
+    std::mutex interruptMutex;
+    PGcancel* pgCancel = nullptr;
+    sqlite3* sqlite = nullptr;
+
+    void Run() {
+        for (;;) {
+            std::pair<std::shared_ptr<DbExecution>, std::function<void(DbExecution&)>> task;
+            {
+                std::unique_lock lock(queueMutex);
+                queueCondition.wait(lock, [this] { return stopping || !queue.empty(); });
+                if (queue.empty()) break;
+                task = std::move(queue.front());
+                queue.pop_front();
+            }
+            DbExecution& execution = *task.first;
+            if (added) execution.connectionName = name;
+            try {
+                task.second(execution);
+            } catch (const DbError& error) {
+                execution.failed = true;
+                execution.error = error.Description();
+            } catch (const std::bad_alloc&) {
+                execution.failed = true;
+                execution.error = QStringLiteral("Out of memory");
+            }
+            task.first->Complete();
+        }
+        Disconnect();
+    }
+
+    void Disconnect() {
+        {
+            std::lock_guard lock(interruptMutex);
+            if (pgCancel != nullptr) PQfreeCancel(pgCancel);
+            pgCancel = nullptr;
+            sqlite = nullptr;
+        }
+        open.store(false);
+        if (added) {
+            {
+                QSqlDatabase db = QSqlDatabase::database(name, false);
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(name);
+            added = false;
+        }
+    }
+
+    void Connect(const ConnectionParams& params, bool createFile) {
+        Disconnect();
+        name = QStringLiteral("ostrovid-db-%1").arg(g_connectionCounter.fetch_add(1));
+        added = true;
+        QSqlDatabase db;
+        if (params.provider == DbProvider::SQLite) {
+            const QString file = params.sqliteFile();
+            if (file.isEmpty()) throw DbError(QStringLiteral("unable to open database file: no file given"));
+            if (!createFile && !QFileInfo(file).isFile()) {
+                throw DbError(QStringLiteral("unable to open database file: ") + file);
+            }
+            db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            QUrl url = QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath());
+            url.setQuery(createFile ? QStringLiteral("mode=rwc") : QStringLiteral("mode=rw"));
+            db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+        } else {
+            db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+            db.setHostName(params.host());
+            if (params.port() != 0) db.setPort(params.port());
+            db.setUserName(params.userId);
+            db.setPassword(params.password);
+            db.setDatabaseName(params.initialCatalog.isEmpty() ? QStringLiteral("postgres") : params.initialCatalog);
+            db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+        }
+        if (!db.isValid()) throw DbError(ErrorText(db.lastError()));
+        if (!db.open()) throw DbError(ErrorText(db.lastError()));
+        const QVariant handle = db.driver()->handle();
+        {
+            std::lock_guard lock(interruptMutex);
+            const char* type = handle.typeName();
+            if (qstrcmp(type, "PGconn*") == 0 || qstrcmp(type, "pg_conn*") == 0) {
+                pgCancel = PQgetCancel(*static_cast<PGconn* const*>(handle.constData()));
+            } else if (qstrcmp(type, "sqlite3*") == 0) {
+                sqlite = *static_cast<sqlite3* const*>(handle.constData());
+            }
+        }
+        if (params.provider == DbProvider::SQLite) {
+            QSqlQuery pragma(db);
+            if (!pragma.exec(QStringLiteral("PRAGMA foreign_keys=ON"))) throw DbError(ErrorText(pragma.lastError()));
+        }
+        open.store(true);
+    }
+
+    void Interrupt() {
+        std::lock_guard lock(interruptMutex);
+        if (pgCancel != nullptr) {
+            char message[256];
+            PQcancel(pgCancel, message, sizeof message);
+        }
+        if (sqlite != nullptr) sqlite3_interrupt(sqlite);
+    }
+};
+
+DbConnection::DbConnection() : worker_(std::make_unique<Worker>()) {
+    Worker* worker = worker_.get();
+    worker_->thread = platform::StartNamedThread("DbConnection", [worker] { worker->Run(); });
+}
+
+DbConnection::~DbConnection() {
+    Interrupt();
+    {
+        std::lock_guard lock(worker_->queueMutex);
+        worker_->stopping = true;
+    }
+    worker_->queueCondition.notify_all();
+    worker_->thread.join();
+}
+
+std::shared_ptr<DbExecution> DbConnection::Submit(std::function<void(DbExecution&)> work) {
+    auto execution = std::make_shared<DbExecution>();
+    {
+        std::lock_guard lock(worker_->queueMutex);
+        worker_->queue.emplace_back(execution, std::move(work));
+    }
+    worker_->queueCondition.notify_one();
+    return execution;
+}
+
+void DbConnection::Open(const QString& connectionString, bool createFile) {
+    const auto params = ParseConnectionString(connectionString);
+    if (!params) throw DbError(QStringLiteral("Неверный формат строки соединения"));
+    provider_ = params->provider;
+    Worker* worker = worker_.get();
+    const ConnectionParams copy = *params;
+    auto execution = Submit([worker, copy, createFile](DbExecution&) { worker->Connect(copy, createFile); });
+    execution->WaitFinished();
+    if (execution->failed) {
+        Close();
+        throw DbError(execution->error);
+    }
+}
+
+void DbConnection::Close() noexcept {
+    try {
+        Worker* worker = worker_.get();
+        Submit([worker](DbExecution&) { worker->Disconnect(); })->WaitFinished();
+    } catch (...) {
+        // Closing never reports anything.
+    }
+}
+
+bool DbConnection::IsOpen() const { return worker_->open.load(); }
+
+void DbConnection::Interrupt() { worker_->Interrupt(); }
+
+void DbConnection::RunText(const QString& text) {
+    DbCommand command(*this);
+    command.SetCommandText(text);
+    command.Execute(kExecChange);
+}
+
+void DbConnection::BeginTrans() {
+    if (provider_ == DbProvider::SQLite) {
+        // SQLite transactions are serializable; taking the write lock at once keeps what was
+        // read valid until the commit, as repeatable read asks.
+        RunText(isolationLevel_ >= adXactRepeatableRead ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
+        return;
+    }
+    const char* level = "READ COMMITTED";
+    if (isolationLevel_ >= adXactSerializable) {
+        level = "SERIALIZABLE";
+    } else if (isolationLevel_ >= adXactRepeatableRead) {
+        level = "REPEATABLE READ";
+    } else if (isolationLevel_ < adXactReadCommitted) {
+        level = "READ UNCOMMITTED";
+    }
+    RunText(QStringLiteral("BEGIN ISOLATION LEVEL ") + QLatin1String(level));
+}
+
+void DbConnection::CommitTrans() { RunText(QStringLiteral("COMMIT")); }
+void DbConnection::RollbackTrans() { RunText(QStringLiteral("ROLLBACK")); }
+
+DbCommand::~DbCommand() {
+    // A statement still running is left to finish on the connection's thread; it holds its own
+    // share of the execution record.
+}
+
+void DbCommand::AppendInteger(const QString& name, int32_t value) {
+    parameters_.push_back({name, ParamKind::Integer, QVariant(value)});
+}
+
+void DbCommand::AppendText(const QString& name, const QString& value) {
+    parameters_.push_back({name, ParamKind::Text, QVariant(value)});
+}
+
+void DbCommand::AppendNull(const QString& name) { parameters_.push_back({name, ParamKind::Null, QVariant()}); }
+
+void DbCommand::AppendOptionalText(const QString& name, const QString& value) {
+    if (value.isEmpty()) {
+        AppendNull(name);
+    } else {
+        AppendText(name, value);
+    }
+}
+
+void DbCommand::AppendDate(const QString& name, double oleDate) {
+    parameters_.push_back({name, ParamKind::Date, QVariant(OleDateToDbText(oleDate))});
+}
+
+void DbCommand::AppendBinary(const QString& name, const QByteArray& bytes) {
+    parameters_.push_back({name, ParamKind::Binary, QVariant(bytes)});
+}
+
+void DbCommand::DeleteParameter(const QString& name) {
+    std::erase_if(parameters_, [&](const DbParameter& p) { return p.name.compare(name, Qt::CaseInsensitive) == 0; });
+}
+
+void DbCommand::Execute(int options) {
+    if (!connection_.IsOpen()) throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
+    const QString text = text_;
+    const std::vector<DbParameter> parameters = parameters_;
+    execution_ = connection_.Submit([text, parameters](DbExecution& e) { e.RunStatement(text, parameters); });
+    if ((options & adAsyncExecute) == 0) Finished();
+}
+
+bool DbCommand::IsExecuting() const {
+    return execution_ && !execution_->finished.load(std::memory_order_acquire);
+}
+
+void DbCommand::WaitSleeping() const {
+    while (IsExecuting()) std::this_thread::sleep_for(std::chrono::milliseconds(kExecutePollMs));
+}
+
+DbExecution& DbCommand::Finished() {
+    if (!execution_) throw DbError(QStringLiteral("Operation is not allowed in this context."));
+    execution_->WaitFinished();
+    if (execution_->failed) throw DbError(execution_->error);
+    return *execution_;
+}
+
+DbRecordset& DbCommand::Recordset() { return Finished().recordset; }
+int DbCommand::RowsAffected() { return Finished().rowsAffected; }
+
+int32_t ReadInteger(const QVariant& value) {
+    if (!value.isNull()) {
+        bool ok = false;
+        const qlonglong number = value.toLongLong(&ok);
+        if (ok && number >= std::numeric_limits<int32_t>::min() && number <= std::numeric_limits<int32_t>::max()) {
+            return static_cast<int32_t>(number);
+        }
+    }
+    throw DbError(QStringLiteral("Type mismatch."));
+}
+
+QString ReadText(const QVariant& value) {
+    if (value.isNull() || value.typeId() != QMetaType::QString) return {};
+    return value.toString();
+}
+
+namespace {
+
+double OleFromDateTime(const QDate& date, const QTime& time) {
+    platform::LocalTime local;
+    local.year = date.year();
+    local.month = date.month();
+    local.day = date.day();
+    local.hour = time.hour();
+    local.minute = time.minute();
+    local.second = time.second();
+    local.milliseconds = time.msec();
+    return platform::ToOleDate(local);
+}
+
+}  // namespace
+
+double ReadDate(const QVariant& value) {
+    if (value.isNull()) return 0;
+    switch (value.typeId()) {
+    case QMetaType::QDateTime: {
+        const QDateTime dt = value.toDateTime();
+        return dt.isValid() ? OleFromDateTime(dt.date(), dt.time()) : 0;
+    }
+    case QMetaType::QDate:
+        return value.toDate().isValid() ? OleFromDateTime(value.toDate(), QTime(0, 0)) : 0;
+    case QMetaType::Double:
+        return value.toDouble();
+    case QMetaType::QString: {
+        // SQLite keeps the date as the text it was given: "yyyy-MM-dd[ T]hh:mm:ss[.zzz]", read
+        // without any time-zone conversion.
+        const QString text = value.toString().trimmed();
+        const QDate date = QDate::fromString(text.left(10), Qt::ISODate);
+        if (!date.isValid()) return 0;
+        QTime time(0, 0);
+        if (text.size() > 11) {
+            time = QTime::fromString(text.mid(11), Qt::ISODateWithMs);
+            if (!time.isValid()) return 0;
+        }
+        return OleFromDateTime(date, time);
+    }
+    default:
+        return 0;
+    }
+}
+
+bool ReadBinary(const QVariant& value, QByteArray* bytes) {
+    if (value.isNull() || value.typeId() != QMetaType::QByteArray) return false;
+    *bytes = value.toByteArray();
+    return true;
+}
+
+QString OleDateToDbText(double oleDate) {
+    const platform::LocalTime t = platform::SplitOleDate(oleDate);
+    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d.%03d", t.year, t.month, t.day, t.hour, t.minute, t.second,
+                             t.milliseconds);
+}
+
+}  // namespace database

@@ -1,0 +1,527 @@
+#include "app/database/model_sync.h"
+
+#include "app/database/db_schema.h"
+#include "app/database/db_text.h"
+#include "app/recognition/predict_pool.h"
+#include "app/shell/journal.h"
+#include "platform/fixedtext.h"
+#include "platform/log.h"
+#include "settings/settings_state.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <memory>
+#include <new>
+
+namespace database {
+
+namespace {
+
+constexpr const char* kPassName = "ActualizePersonModelList";
+const char16_t* const kActualizeEvent = u"Актуализация моделей";
+
+__attribute__((format(printf, 1, 2))) void Log(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    WriteLog(QString::vasprintf(format, arguments));
+    va_end(arguments);
+}
+
+// A database-tab entry of the pass: icon kind 2, database state 3.
+void PostPassError(const char16_t* description, bool copy) {
+    shell::PostDatabaseJournal(2, kActualizeEvent, false, description, copy, shell::kDatabaseStateError);
+}
+
+template <size_t N>
+bool SameText(const char16_t (&a)[N], const char16_t (&b)[N]) {
+    return std::equal(a, a + N, b);
+}
+
+template <size_t N>
+void CopyText(char16_t (&target)[N], const char16_t (&source)[N]) {
+    std::copy(source, source + N, target);
+}
+
+// The person fields both records share: list number, the five names, gender, date of birth,
+// speech.
+template <typename To, typename From>
+void CopyPersonFields(To& to, const From& from) {
+    to.listNumber = from.listNumber;
+    CopyText(to.surname, from.surname);
+    CopyText(to.forename, from.forename);
+    CopyText(to.secondName, from.secondName);
+    CopyText(to.alias, from.alias);
+    CopyText(to.externalKey, from.externalKey);
+    to.gender = from.gender;
+    to.dateOfBirth = from.dateOfBirth;
+    CopyText(to.speech, from.speech);
+}
+
+bool SamePersonFields(const PrevData& a, const PrevData& b) {
+    return a.listNumber == b.listNumber && SameText(a.surname, b.surname) && SameText(a.forename, b.forename) &&
+           SameText(a.secondName, b.secondName) && SameText(a.alias, b.alias) &&
+           SameText(a.externalKey, b.externalKey) && SameText(a.speech, b.speech) && a.gender == b.gender &&
+           a.dateOfBirth == b.dateOfBirth;
+}
+
+// One row of the persons query; sampleCount holds SAMPLESCOUNT.
+void ReadPersonRow(const DbRecordset& rows, PrevData& row) {
+    row.personId = static_cast<uint32_t>(ReadInteger(rows.Field(QStringLiteral("PERSON_ID"))));
+    row.listNumber = ReadInteger(rows.Field(QStringLiteral("LIST_NUM")));
+    row.state = ReadInteger(rows.Field(QStringLiteral("STATE")));
+    const uint32_t id = row.personId;
+    CopyColumnText(row.surname, rows.Field(QStringLiteral("SURNAME")).toString(), kPassName, "SURNAME", id);
+    CopyColumnText(row.forename, ReadText(rows.Field(QStringLiteral("FORENAME"))), kPassName, "FORENAME", id);
+    CopyColumnText(row.secondName, ReadText(rows.Field(QStringLiteral("SECONDNAME"))), kPassName, "SECONDNAME", id);
+    CopyColumnText(row.alias, ReadText(rows.Field(QStringLiteral("ALIAS"))), kPassName, "ALIAS", id);
+    CopyColumnText(row.externalKey, ReadText(rows.Field(QStringLiteral("EXT_KEY"))), kPassName, "EXT_KEY", id);
+    row.gender = ReadInteger(rows.Field(QStringLiteral("Gender")));
+    row.dateOfBirth = ReadDate(rows.Field(QStringLiteral("DateOfBirth")));
+    CopyColumnText(row.speech, ReadText(rows.Field(QStringLiteral("SPEECH"))), kPassName, "SPEECH", id);
+    row.sampleCount = ReadInteger(rows.Field(QStringLiteral("SAMPLESCOUNT")));
+}
+
+struct Endings {
+    const char* one;
+    const char* few;
+    const char* many;
+    const char* Pick(int n) const {
+        switch (RussianPluralForm(n)) {
+        case 0: return one;
+        case 1: return few;
+        default: return many;
+        }
+    }
+};
+
+constexpr Endings kModelNoun{"ь", "и", "ей"};
+constexpr Endings kParticiple{"а", "ы", "о"};
+constexpr Endings kModelGenitive{"и", "ей", "ей"};
+
+}  // namespace
+
+int RussianPluralForm(int n) {
+    const int magnitude = n < 0 ? -n : n;
+    const int k = (magnitude % 100 >= 11 && magnitude % 100 <= 19) ? 0 : magnitude;
+    const int r = k % 10;
+    if (r == 1) return 0;
+    if (r >= 2 && r <= 4) return 1;
+    return 2;
+}
+
+QString ModelsRemovedText(int n) {
+    return QString::asprintf("%d модел%s удален%s", n, kModelNoun.Pick(n), kParticiple.Pick(n));
+}
+QString ModelParamsUpdatedText(int n) {
+    return QString::asprintf("Обновлены параметры %d модел%s", n, kModelGenitive.Pick(n));
+}
+QString ModelSamplesUpdatedText(int n) {
+    return QString::asprintf("Обновлены образцы %d модел%s", n, kModelGenitive.Pick(n));
+}
+QString ModelsAddedText(int n) {
+    return QString::asprintf("%d модел%s добавлен%s", n, kModelNoun.Pick(n), kParticiple.Pick(n));
+}
+
+ModelSynchronizer::ModelSynchronizer(platform::Event& termEvent, MainFrameSink& sink,
+                                     recognition::PersonModelSortedList& workingSet)
+    : termEvent_(termEvent), sink_(sink), workingSet_(workingSet) {}
+
+ModelSynchronizer::~ModelSynchronizer() = default;
+
+void ModelSynchronizer::DbCheckThreadFunc() {
+    Log("DbCheckThreadFunc started.");
+    // Kept for the thread's life; opened and closed in every cycle.
+    DbConnection connection;
+    QString connectionString;
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        connectionString = platform::FromFixed(settings::g_Settings().DbConnectionString);
+    }
+    int status = kDbStatusNone;
+    int waitMs = 0;
+    for (;;) {
+        const int woken = platform::WaitForAny({&termEvent_, &hDbCheckEvent}, waitMs);
+        if (woken == 0) {
+            Log("DbCheckThreadFunc(): TermEvent signaled.");
+            break;
+        }
+        if (woken != 1 && woken != platform::kWaitTimeout) {
+            Log("DbCheckThreadFunc(): Unknown error on WaitForMultipleObjects.");
+            continue;
+        }
+        {
+            platform::CriticalSectionLock lock(settings::SettingsLock());
+            const QString current = platform::FromFixed(settings::g_Settings().DbConnectionString);
+            if (current != connectionString) connectionString = current;
+        }
+        waitMs = kDbCheckIntervalMs;
+        const QByteArray logged = ConnectionStringForLog(connectionString).toUtf8();
+
+        if (connectionString.isEmpty()) {
+            if (status != kDbStatusNoConnectionString) {
+                shell::PostDatabaseJournal(1, u"Не задана строка соединения", false, u"", false,
+                                           shell::kDatabaseStateNotConfigured);
+                Log("Не задана строка соединения с базой данных");
+                sink_.PostMainFrameMessage(kMsgModelLoadingDone, 0, 0);
+            }
+            status = kDbStatusNoConnectionString;
+            continue;
+        }
+
+        try {
+            connection.Open(connectionString);
+        } catch (const DbError& error) {
+            if (status != kDbStatusConnectFailed) {
+                shell::PostDatabaseJournal(2, u"Ошибка соединения с сервером", false,
+                                           shell::JournalText(error.Description()), true, shell::kDatabaseStateError);
+                Log("DbCheckThreadFunc(): Ошибка соединения с сервером '%s': %s", logged.constData(),
+                    qUtf8Printable(error.Description()));
+                sink_.PostMainFrameMessage(kMsgModelLoadingDone, 0, 0);
+            }
+            status = kDbStatusConnectFailed;
+            continue;
+        }
+
+        int version = -1;
+        bool versionRead = false;
+        try {
+            version = QueryDatabaseVersion(connection);
+            versionRead = true;
+        } catch (const DbError& error) {
+            if (status != kDbStatusVersionQueryFailed) {
+                shell::PostDatabaseJournal(2, u"Ошибка запроса версии базы данных", false,
+                                           shell::JournalText(error.Description()), true, shell::kDatabaseStateError);
+                Log("DbCheckThreadFunc(): Ошибка запроса версии базы данных '%s': %s", logged.constData(),
+                    qUtf8Printable(error.Description()));
+                sink_.PostMainFrameMessage(kMsgModelLoadingDone, 0, 0);
+            }
+            status = kDbStatusVersionQueryFailed;
+        }
+
+        if (versionRead && version >= kRequiredMajorVersion) {
+            if (status != kDbStatusAvailable || sink_.JournalDatabaseState() != shell::kDatabaseStateAvailable) {
+                shell::PostDatabaseJournal(0, u"База данных доступна", false, u"", false,
+                                           shell::kDatabaseStateAvailable);
+                Log("DbCheckThreadFunc(): База данных доступна");
+            }
+            status = kDbStatusAvailable;
+            ActualizePersonModelList(connection);
+        } else if (versionRead) {
+            if (status != kDbStatusVersionTooLow) {
+                shell::PostDatabaseJournal(2, shell::JournalText(kVersionTooLowText), true, u"", false,
+                                           shell::kDatabaseStateError);
+                Log("DbCheckThreadFunc(): Версия базы данных менее 2.0 или отсутствует '%s'", logged.constData());
+                sink_.PostMainFrameMessage(kMsgModelLoadingDone, 0, 0);
+            }
+            status = kDbStatusVersionTooLow;
+        }
+        connection.Close();
+    }
+    Log("DbCheckThreadFunc completed.");
+}
+
+bool ModelSynchronizer::WaitCommand(DbCommand& command, bool& aborted) {
+    while (command.IsExecuting()) {
+        const int woken = platform::WaitForAny({&termEvent_, &hDbConnectionStringChangedEvent}, kExecutePollMs);
+        if (woken == 1) Log("ActualizePersonModelList(): hDbConnectionStringChangedEvent signaled.");
+        if (woken == 0 || woken == 1) {
+            aborted = true;
+            command.Cancel();
+            return false;
+        }
+    }
+    return true;
+}
+
+// The reading half of a pass: what it found out and what it loaded.
+struct ModelSynchronizer::Pass {
+    enum class Load { Done, DataError, Aborted };
+
+    ModelSynchronizer& sync;
+    DbConnection& connection;
+    bool aborted = false;
+    bool error = false;
+    bool changed = false;
+
+    void Read() {
+        DbCommand persons(connection);
+        persons.SetCommandText(StatementText(DbStatement::PersonsSyncQuery, connection.Provider()));
+        persons.Execute(kExecSelectAsync);
+        if (!sync.WaitCommand(persons, aborted)) return;
+        DbRecordset& rows = persons.Recordset();
+        int total = 0;
+        int count = 0;
+        for (; !rows.Eof(); rows.MoveNext()) {
+            if (count == 0) {
+                total = ReadInteger(rows.Field(QStringLiteral("PERSONSCOUNT")));
+                Log("ActualizePersonModelList(): %d персон в БД.", total);
+                sync.sink_.PostMainFrameMessage(kMsgPersonsTotal, static_cast<uintptr_t>(total), 0);
+            }
+            ++count;
+            sync.sink_.PostMainFrameMessage(kMsgPersonsProgress, static_cast<uintptr_t>(count), total);
+            PrevData row;
+            ReadPersonRow(rows, row);
+            bool load = false;
+            if (PrevData* prev = sync.PrevDataList.Find(row.personId)) {
+                if (prev->state == row.state) {
+                    if (SamePersonFields(*prev, row)) {
+                        prev->syncMark = SyncUnchanged;
+                    } else {
+                        prev->syncMark = SyncParamsChanged;
+                        CopyPersonFields(*prev, row);
+                        changed = true;
+                    }
+                } else {
+                    changed = true;
+                    if (row.sampleCount == 0) {
+                        prev->syncMark = SyncRemoved;
+                    } else {
+                        prev->syncMark = SyncSamplesChanged;
+                        load = true;
+                    }
+                }
+            } else if (row.sampleCount != 0) {
+                changed = true;
+                load = true;
+            }
+            if (!load) continue;
+            const Load loaded = LoadSamples(row);
+            if (loaded == Load::Aborted) return;
+            if (loaded == Load::DataError) {
+                error = true;
+                return;
+            }
+        }
+    }
+
+    // Reads the person's descriptors into a new model appended to LoadedModelList.
+    Load LoadSamples(const PrevData& row) {
+        Log("ActualizePersonModelList(): загрузка из БД образцов персоны ID=%u", row.personId);
+        DbCommand samples(connection);
+        samples.SetCommandText(StatementText(DbStatement::SampleDescriptorsQuery, connection.Provider()));
+        samples.AppendInteger(QStringLiteral("PERSON_ID"), static_cast<int32_t>(row.personId));
+        samples.Execute(kExecSelectAsync);
+        if (!sync.WaitCommand(samples, aborted)) return Load::Aborted;
+        DbRecordset& rows = samples.Recordset();
+
+        std::unique_ptr<recognition::PersonModel> model(new (std::nothrow) recognition::PersonModel);
+        if (!model) return OutOfMemory("InsertPersonModelToList");
+        model->personId = row.personId;
+        CopyPersonFields(*model, row);
+        model->state = row.state;
+        for (; !rows.Eof(); rows.MoveNext()) {
+            QByteArray bytes;
+            if (!ReadBinary(rows.Field(QStringLiteral("DESCRIPTOR")), &bytes)) {
+                Log("ActualizePersonModelList(): Ошибка. Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул тип "
+                    "данных несовместимый с varbinary!");
+                PostPassError(u"Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул тип данных несовместимый с "
+                              u"varbinary",
+                              false);
+                return Load::DataError;
+            }
+            const auto descriptor = recognition::FaceDescriptor::FromStorage(bytes);
+            if (!descriptor) {
+                Log("ActualizePersonModelList(): Ошибка. Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул "
+                    "бинарные данные неправильного размера!");
+                PostPassError(u"Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул бинарные данные неправильного "
+                              u"размера",
+                              false);
+                return Load::DataError;
+            }
+            auto* stored = new (std::nothrow) recognition::FaceDescriptor(*descriptor);
+            if (stored == nullptr || !model->descriptors.Append(stored)) {
+                delete stored;
+                return OutOfMemory("InsertMatrixDescriptorToList");
+            }
+        }
+        if (model->descriptors.Empty()) {
+            Log("ActualizePersonModelList(): Warning. Ни одного образца персоны ID=%u не загружено!", row.personId);
+            return Load::Done;
+        }
+        if (!sync.LoadedModelList.Append(model.get())) return OutOfMemory("InsertPersonModelToList");
+        model.release();
+        return Load::Done;
+    }
+
+    static Load OutOfMemory(const char* where) {
+        Log("ActualizePersonModelList(): Ошибка выделения памяти в %s().", where);
+        PostPassError(u"Недостаточно памяти в системе", false);
+        return Load::DataError;
+    }
+};
+
+void ModelSynchronizer::ActualizePersonModelList(DbConnection& connection) {
+    platform::CriticalSectionLock loadLock(ModelLoadLock);
+    Log("ActualizePersonModelList() enter...");
+    sink_.PostMainFrameMessage(kMsgPassStarted, PrevDataList.Count(), 0);
+    LoadedModelList.Clear();
+    for (PrevData* entry : PrevDataList) entry->syncMark = SyncUnseen;
+
+    Pass pass{*this, connection};
+    try {
+        try {
+            pass.Read();
+        } catch (const std::bad_alloc&) {
+            throw DbError(QStringLiteral("Недостаточно памяти в системе"));
+        }
+    } catch (const DbError& error) {
+        Log("ActualizePersonModelList() Exception: %s", qUtf8Printable(error.Description()));
+        PostPassError(shell::JournalText(error.Description()), true);
+        pass.error = true;
+    }
+
+    const bool unseen = std::any_of(PrevDataList.begin(), PrevDataList.end(),
+                                    [](const PrevData* e) { return e->syncMark == SyncUnseen; });
+    if (!pass.aborted && (unseen || pass.changed)) {
+        sink_.PostMainFrameMessage(kMsgApplyingChanges, 0, 0);
+        bool anyToApply = false;
+        for (PrevData* entry : PrevDataList) {
+            const bool reloadMissing =
+                entry->syncMark == SyncSamplesChanged && LoadedModelList.Find(entry->personId) == nullptr;
+            if (entry->syncMark == SyncUnseen || reloadMissing) {
+                // A pass that could not see everything removes nothing.
+                entry->syncMark = pass.error ? SyncUnchanged : SyncRemoved;
+            }
+            anyToApply = anyToApply || entry->syncMark == SyncParamsChanged || entry->syncMark == SyncRemoved;
+        }
+        if (anyToApply || !LoadedModelList.Empty()) {
+            Log("ActualizePersonModelList(): Синхронизация изменений с рабочим набором моделей...");
+            platform::CriticalSectionLock dispatchLock(recognition::PredictDispatchLock);
+            if (!recognition::WaitPredictThreadIddle()) {
+                Log("ActualizePersonModelList(): WaitPredictThreadIddle returned false.");
+            } else {
+                int removed = 0, paramsUpdated = 0, samplesUpdated = 0, added = 0;
+                ApplyChanges(removed, paramsUpdated, samplesUpdated, added);
+                if (removed != 0) shell::PostRecognitionJournal(0, kActualizeEvent, shell::JournalText(ModelsRemovedText(removed)), true);
+                if (paramsUpdated != 0) {
+                    shell::PostRecognitionJournal(0, kActualizeEvent,
+                                                  shell::JournalText(ModelParamsUpdatedText(paramsUpdated)), true);
+                }
+                if (samplesUpdated != 0) {
+                    shell::PostRecognitionJournal(0, kActualizeEvent,
+                                                  shell::JournalText(ModelSamplesUpdatedText(samplesUpdated)), true);
+                }
+                if (added != 0) shell::PostRecognitionJournal(0, kActualizeEvent, shell::JournalText(ModelsAddedText(added)), true);
+                sink_.PostMainFrameMessage(kMsgModelCount, workingSet_.Count(), 0);
+            }
+        }
+    }
+
+    LoadedModelList.Clear();
+    sink_.PostMainFrameMessage(kMsgModelLoadingDone, 0, 0);
+    Log("ActualizePersonModelList() exit");
+}
+
+void ModelSynchronizer::ApplyChanges(int& removed, int& paramsUpdated, int& samplesUpdated, int& added) {
+    for (uint32_t i = 0; i < PrevDataList.Count();) {
+        PrevData* entry = PrevDataList.At(i);
+        if (entry->syncMark == SyncParamsChanged) {
+            if (recognition::PersonModel* model = workingSet_.Find(entry->personId)) {
+                CopyPersonFields(*model, *entry);
+                Log("ActualizePersonModelList(): Обновлены параметры персоны ID=%u в рабочей модели", entry->personId);
+                ++paramsUpdated;
+            } else {
+                Log("ActualizePersonModelList(): Warning! В списке рабочих моделей не найдена модель персоны ID=%u. "
+                    "Удаление из PrevDataList.",
+                    entry->personId);
+                PrevDataList.Remove(i);
+                delete entry;
+                continue;
+            }
+        } else if (entry->syncMark == SyncRemoved) {
+            const uint32_t position = workingSet_.FindPosition(entry->personId);
+            if (position != recognition::PersonModelSortedList::kNotFound) {
+                Log("ActualizePersonModelList(): Модель персоны ID=%u теперь отсутствует в БД. Удаление из списка "
+                    "рабочих моделей.",
+                    entry->personId);
+                delete workingSet_.At(position);
+                workingSet_.Remove(position);
+                ++removed;
+                PrevDataList.Remove(i);
+                delete entry;
+                continue;
+            }
+        }
+        ++i;
+    }
+
+    for (uint32_t i = 0; i < LoadedModelList.Count(); ++i) {
+        recognition::PersonModel* model = LoadedModelList.At(i);
+        const uint32_t id = model->personId;
+        if (PrevData* entry = PrevDataList.Find(id)) {
+            CopyPersonFields(*entry, *model);
+            entry->state = model->state;
+            entry->sampleCount = static_cast<int32_t>(model->descriptors.Count());
+            const uint32_t position = workingSet_.FindPosition(id);
+            if (position != recognition::PersonModelSortedList::kNotFound) {
+                delete workingSet_.At(position);
+                workingSet_.Replace(position, model);
+                LoadedModelList.Replace(i, nullptr);
+                Log("ActualizePersonModelList(): Обновлены образцы модели персоны ID=%u в рабочей модели", id);
+                ++samplesUpdated;
+                continue;
+            }
+            Log("ActualizePersonModelList(): Warning! Не найдена модель персоны ID=%u в списке рабочих моделей. "
+                "Добавление...",
+                id);
+            if (workingSet_.Append(model)) {
+                LoadedModelList.Replace(i, nullptr);
+                ++added;
+            } else {
+                Log("ActualizePersonModelList(): Warning! Модель персоны ID=%u не добавлена в список рабочих моделей. "
+                    "Удаление из PrevDataList.",
+                    id);
+                PrevDataList.Remove(PrevDataList.FindPosition(id));
+                delete entry;
+            }
+            continue;
+        }
+        auto* entry = new (std::nothrow) PrevData;
+        if (entry == nullptr) continue;
+        entry->personId = id;
+        CopyPersonFields(*entry, *model);
+        entry->state = model->state;
+        entry->sampleCount = static_cast<int32_t>(model->descriptors.Count());
+        Log("ActualizePersonModelList(): Добавление параметров модели персоны ID=%u в PrevDataList...", id);
+        if (!PrevDataList.Append(entry)) {
+            delete entry;
+            continue;
+        }
+        Log("ActualizePersonModelList(): Добавление новой модели персоны ID=%u в список рабочих моделей", id);
+        if (workingSet_.Append(model)) {
+            LoadedModelList.Replace(i, nullptr);
+            ++added;
+        } else {
+            Log("ActualizePersonModelList(): Warning! Новая модель персоны ID=%u не добавлена в список рабочих "
+                "моделей. Удаление из PrevDataList.",
+                id);
+            PrevDataList.Remove(PrevDataList.FindPosition(id));
+            delete entry;
+        }
+    }
+}
+
+void ModelSynchronizer::NeedModelsActualize() {
+    hDbConnectionStringChangedEvent.Set();
+    bool emptied = false;
+    {
+        platform::CriticalSectionLock loadLock(ModelLoadLock);
+        {
+            platform::CriticalSectionLock dispatchLock(recognition::PredictDispatchLock);
+            if (!recognition::WaitPredictThreadIddle()) {
+                Log("NeedModelsActualize(): WaitPredictThreadIddle returned false.");
+            } else {
+                workingSet_.Clear();
+                LoadedModelList.Clear();
+                PrevDataList.Clear();
+                shell::PostRecognitionJournal(0, u"Все модели удалены", u"Перезагрузка моделей из БД", false);
+                sink_.PostMainFrameMessage(kMsgModelCount, 0, 0);
+                emptied = true;
+            }
+        }
+        hDbConnectionStringChangedEvent.Reset();
+    }
+    if (emptied) sink_.PostMainFrameMessage(kMsgReloadModels, 0, 0);
+}
+
+}  // namespace database

@@ -1,0 +1,108 @@
+#pragma once
+// Keeps the working model set equal to the person database. DbCheckThreadFunc checks every
+// 30 seconds (or at once on hDbCheckEvent) that the database is reachable and new enough, then
+// runs ActualizePersonModelList, which reads every person, reloads descriptors only of persons
+// whose STATE changed, and applies the differences while the prediction workers are idle.
+// NeedModelsActualize drops the whole set after the connection string changed.
+
+#include "app/database/db_access.h"
+#include "app/database/main_frame_sink.h"
+#include "app/recognition/person_model.h"
+#include "app/recognition/pointer_list.h"
+#include "platform/sync.h"
+
+#include <QString>
+#include <cstdint>
+
+namespace database {
+
+enum SyncMark : int32_t {
+    SyncUnseen = 0,          // not (yet) met in this pass's rows
+    SyncUnchanged = 1,       // equal to the remembered row, or left alone after an error
+    SyncParamsChanged = 2,   // same STATE, other fields changed (new values already stored)
+    SyncSamplesChanged = 3,  // STATE changed and the person has samples: reloading
+    SyncRemoved = 4,         // the model must leave the working set
+};
+
+// The synchronizer's memory of one person's row.
+struct PrevData {
+    uint32_t personId = 0;
+    int32_t listNumber = 0;
+    char16_t surname[64] = {};
+    char16_t forename[64] = {};
+    char16_t secondName[64] = {};
+    char16_t alias[16] = {};
+    char16_t externalKey[32] = {};
+    int32_t gender = 0;
+    double dateOfBirth = 0;
+    char16_t speech[256] = {};
+    int32_t state = 0;
+    // SAMPLESCOUNT when first seen; after a reload, the number of descriptors loaded.
+    int32_t sampleCount = 0;
+    int32_t syncMark = SyncUnseen;
+};
+
+using PrevDataSortedList = recognition::SortedPointerList<PrevData>;
+
+// Statuses of the check thread.
+enum DbCheckStatus : int {
+    kDbStatusNone = -1,
+    kDbStatusAvailable = 0,
+    kDbStatusNoConnectionString = 1,
+    kDbStatusConnectFailed = 2,
+    kDbStatusVersionQueryFailed = 3,
+    kDbStatusVersionTooLow = 4,
+};
+
+constexpr int kDbCheckIntervalMs = 30000;
+
+// The plural ending forms: 0 "one" (r = 1), 1 "few" (r = 2..4), 2 "many".
+int RussianPluralForm(int n);
+// The journal lines of a pass with their endings, for example "1 модель добавлена".
+QString ModelsRemovedText(int n);
+QString ModelParamsUpdatedText(int n);
+QString ModelSamplesUpdatedText(int n);
+QString ModelsAddedText(int n);
+
+class ModelSynchronizer {
+public:
+    // termEvent: the process-wide manual-reset hTermEvent. workingSet: the set the prediction
+    // workers read.
+    ModelSynchronizer(platform::Event& termEvent, MainFrameSink& sink,
+                      recognition::PersonModelSortedList& workingSet = recognition::PersonModelList);
+    ~ModelSynchronizer();
+    ModelSynchronizer(const ModelSynchronizer&) = delete;
+    ModelSynchronizer& operator=(const ModelSynchronizer&) = delete;
+
+    // Thread body; returns when hTermEvent is set.
+    void DbCheckThreadFunc();
+    // One pass over an open connection, on the check thread.
+    void ActualizePersonModelList(DbConnection& connection);
+    // After the connection string changed (user-interface thread): abandons a running pass
+    // and drops every model, then asks the main frame for a reload.
+    void NeedModelsActualize();
+
+    // Auto-reset: requests an immediate check.
+    platform::Event hDbCheckEvent{false, false};
+    // Manual-reset: set by NeedModelsActualize to abandon a running pass.
+    platform::Event hDbConnectionStringChangedEvent{true, false};
+    // Held for a whole pass and by NeedModelsActualize; PrevDataList and LoadedModelList are
+    // touched only under it.
+    platform::CriticalSection ModelLoadLock;
+    PrevDataSortedList PrevDataList;
+    recognition::PersonModelSortedList LoadedModelList;
+
+    // The set this synchronizer keeps (read without locks by the workers).
+    const recognition::PersonModelSortedList& WorkingSet() const { return workingSet_; }
+
+private:
+    struct Pass;
+    bool WaitCommand(DbCommand& command, bool& aborted);
+    void ApplyChanges(int& removed, int& paramsUpdated, int& samplesUpdated, int& added);
+
+    platform::Event& termEvent_;
+    MainFrameSink& sink_;
+    recognition::PersonModelSortedList& workingSet_;
+};
+
+}  // namespace database

@@ -1,0 +1,143 @@
+#pragma once
+// Test databases on both providers, data helpers, and sinks that record what the database code
+// reports.
+
+#include "app/database/db_access.h"
+#include "app/database/main_frame_sink.h"
+#include "app/shell/journal.h"
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace dbtest {
+
+using database::DbProvider;
+
+// The server-level string of the PostgreSQL test server: the one ./test.sh started
+// (OSTROVID_TEST_PG), else a private one started on first use. Empty when no server binaries exist.
+QString PostgresServerString();
+// Why PostgreSQL tests cannot run (for GTEST_SKIP), empty when they can.
+QString PostgresUnavailableReason();
+
+// A private PostgreSQL server in its own folder, for tests that stop and start it.
+class PrivateServer {
+public:
+    PrivateServer();  // starts it; Ok() tells whether that worked
+    ~PrivateServer();
+    bool Ok() const { return !serverString_.isEmpty(); }
+    const QString& ServerString() const { return serverString_; }
+    bool Pause();
+    bool Resume();
+
+private:
+    QTemporaryDir dir_;
+    QString serverString_;
+};
+
+// A fresh database with the schema; dropped (or its folder deleted) at the end.
+class TestDatabase {
+public:
+    // serverString: the PostgreSQL server to use (default: PostgresServerString()).
+    explicit TestDatabase(DbProvider provider, const QString& serverString = {});
+    ~TestDatabase();
+    const QString& ConnectionString() const { return connectionString_; }
+    DbProvider Provider() const { return provider_; }
+
+private:
+    DbProvider provider_;
+    QString serverString_;
+    QString name_;
+    QString connectionString_;
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+// Runs one statement with integer/text/binary values bound in order; throws DbError.
+void Exec(database::DbConnection& connection, const QString& sql, const std::vector<QVariant>& values = {});
+// The first column of the first row as an integer.
+int QueryInt(database::DbConnection& connection, const QString& sql, const std::vector<QVariant>& values = {});
+
+// Inserts a person (STATE 0) and returns its id.
+int AddPerson(database::DbConnection& connection, const QString& surname, int listNumber = 0, int gender = 1);
+// A sample with its descriptor, and the person's STATE + 1, in one transaction.
+void AddSample(database::DbConnection& connection, int personId, const QByteArray& descriptor);
+// Deletes every sample of the person and bumps its STATE.
+void DeleteSamples(database::DbConnection& connection, int personId);
+// The 512-byte storage form of a descriptor whose values derive from seed.
+QByteArray DescriptorBytes(float seed);
+
+// Records journal entries; installed as the journal sink for its lifetime.
+class JournalRecorder : public shell::JournalSink {
+public:
+    struct Entry {
+        shell::JournalTab tab;
+        int iconKind;
+        QString event;
+        QString description;
+        int databaseState;
+    };
+    JournalRecorder();
+    ~JournalRecorder() override;
+    bool Deliver(shell::JournalTab tab, std::unique_ptr<shell::JournalEntry> entry) override;
+    std::vector<Entry> Entries() const;
+    int Count(const QString& event, const QString& description = {}) const;
+    // Waits until an entry with that event (and description, when given) has arrived count times.
+    bool WaitFor(const QString& event, int count = 1, const QString& description = {},
+                 std::chrono::milliseconds timeout = std::chrono::seconds(30)) const;
+    int32_t DatabaseState() const;
+    void Clear();
+
+private:
+    mutable std::mutex mutex_;
+    mutable std::condition_variable arrived_;
+    std::vector<Entry> entries_;
+    int32_t databaseState_ = 0;
+};
+
+// Records main-frame messages; answers the journal's database state from a recorder and, like
+// the main frame, runs onReload for WM_USER+205.
+class FrameRecorder : public database::MainFrameSink {
+public:
+    struct Message {
+        int message;
+        uintptr_t wParam;
+        intptr_t lParam;
+    };
+    explicit FrameRecorder(const JournalRecorder& journal) : journal_(journal) {}
+    void PostMainFrameMessage(int message, uintptr_t wParam, intptr_t lParam) override;
+    int32_t JournalDatabaseState() const override { return journal_.DatabaseState(); }
+    std::vector<Message> Messages() const;
+    int Count(int message) const;
+    bool WaitFor(int message, int count = 1, std::chrono::milliseconds timeout = std::chrono::seconds(30)) const;
+    void Clear();
+    std::function<void()> onReload;
+
+private:
+    const JournalRecorder& journal_;
+    mutable std::mutex mutex_;
+    mutable std::condition_variable arrived_;
+    std::vector<Message> messages_;
+};
+
+// The diagnostic log of the test process, in a temporary file.
+class LogCapture {
+public:
+    LogCapture();
+    QString Text() const;
+    // The lines written since the last Mark().
+    QString SinceMark() const;
+    void Mark();
+
+private:
+    QTemporaryDir dir_;
+    QString path_;
+    qsizetype mark_ = 0;
+};
+
+}  // namespace dbtest

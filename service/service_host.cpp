@@ -1,0 +1,250 @@
+#include "service/service_host.h"
+
+#include "platform/ipc.h"
+#include "platform/log.h"
+#include "platform/paths.h"
+#include "platform/registry.h"
+#include "platform/syserror.h"
+#include "service/app_comm.h"
+#include "service/event_log.h"
+#include "settings/channel_packet.h"
+#include "settings/registry_names.h"
+
+#include <QFile>
+#include <systemd/sd-daemon.h>
+
+#include <sys/stat.h>
+#include <signal.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <system_error>
+#include <thread>
+
+namespace service {
+
+namespace ch = settings::channel;
+
+namespace {
+
+// The stop request of a signal; the handler may run before the stop event exists.
+std::atomic<platform::Event*> g_serviceStopEvent{nullptr};
+volatile sig_atomic_t g_stopRequested = 0;
+
+void OnStopSignal(int) {
+    const int savedErrno = errno;
+    g_stopRequested = 1;
+    if (platform::Event* stop = g_serviceStopEvent.load()) stop->Set();
+    errno = savedErrno;
+}
+
+// Debug mode: Ctrl+C, Ctrl+\ (the console's Ctrl+Break) and SIGTERM; started by systemd, the stop
+// request is SIGTERM (SIGINT is honoured too).
+void InstallStopHandler(bool debug) {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGINT, SIGTERM}) sigaction(signal, &action, nullptr);
+    if (debug) sigaction(SIGQUIT, &action, nullptr);
+}
+
+enum class ServiceState { StartPending, Running, StopPending, Stopped };
+
+class Host {
+public:
+    explicit Host(bool debug) : debug_(debug) {}
+
+    // Service mode only. A report that cannot be delivered writes its event and answers false.
+    bool Report(ServiceState state, int waitHintMs) {
+        const int checkPoint = state == ServiceState::Running || state == ServiceState::Stopped ? 0 : checkPoint_++;
+        QByteArray message;
+        switch (state) {
+        case ServiceState::StartPending:
+            message = QString::asprintf("STATUS=Start pending, check point %d", checkPoint).toUtf8();
+            if (waitHintMs > 0) message += QString::asprintf("\nEXTEND_TIMEOUT_USEC=%lld", waitHintMs * 1000LL).toUtf8();
+            break;
+        case ServiceState::Running: message = "READY=1\nSTATUS=Running"; break;
+        case ServiceState::StopPending:
+            message = QString::asprintf("STOPPING=1\nSTATUS=Stop pending, check point %d", checkPoint).toUtf8();
+            break;
+        case ServiceState::Stopped: message = "STATUS=Stopped"; break;
+        }
+        const int rc = sd_notify(0, message.constData());
+        if (rc >= 0) return true;
+        WriteEventLogEntry(kEventStatusReportFailed, EventType::Error,
+                           platform::FormatSystemError(platform::ErrorCodeFromErrno(-rc)));
+        return false;
+    }
+
+    void Run() {
+        if (CreateSharedObjects()) {
+            const bool ready = debug_ ? (InstallStopHandler(true), true) : Report(ServiceState::StartPending, 0);
+            if (ready) Serve();
+        }
+        ReleaseObjects();
+    }
+
+private:
+    bool Fail(const char* text) {
+        WriteLog(QLatin1String(text));
+        return false;
+    }
+
+    template <typename NamedObject>
+    bool MakeNamed(NamedObject& object, int created, const char* createFailure, const char* aclFailure) {
+        if (created != platform::kErrorSuccess) return Fail(createFailure);
+        // An object the program created first is used as it is.
+        if (object.WasCreated() && object.AddEveryoneAccess() != platform::kErrorSuccess) return Fail(aclFailure);
+        return true;
+    }
+
+    bool CreateAppKey() {
+        platform::RegistryStore store(platform::RegistryFilePath());
+        if (store.Load() != platform::kErrorSuccess) return false;
+        if (store.KeyExists(settings::regnames::kAppKey)) return true;
+        return store.CreateKey(settings::regnames::kAppKey) == platform::kErrorSuccess &&
+               store.Save() == platform::kErrorSuccess;
+    }
+
+    bool CreateSharedObjects() {
+        if (!debug_ && !Report(ServiceState::StartPending, 3000)) return false;
+        if (!CreateAppKey()) return Fail("Error. Can't create the REG_OSTROVID_APP_HK registry key.");
+
+        serviceStop_ = std::make_unique<platform::Event>(true, false);
+        if (serviceStop_->PollFd() < 0) return Fail("Can't create the ServiceStopEvent object");
+        g_serviceStopEvent = serviceStop_.get();
+        if (g_stopRequested) serviceStop_->Set();
+        threadTerm_ = std::make_unique<platform::Event>(true, false);
+        if (threadTerm_->PollFd() < 0) return Fail("Can't create the ThreadTermEvent object");
+
+        if (!MakeNamed(svcMutex_, svcMutex_.Create(ch::kServiceMutexName), "Error. Can't create GlobalSvcMutex object",
+                       "Error. AddAceToAcl() to GlobalSvcMutex failed"))
+            return false;
+        // A service that died before leaves the mutex abandoned; ownership passes all the same.
+        if (svcMutex_.Lock(platform::kInfinite) == platform::NamedMutex::LockResult::Failed)
+            return Fail("Error. Can't create GlobalSvcMutex object");
+
+        if (!MakeNamed(readyEvent_, readyEvent_.Create(ch::kReplyEventName),
+                       "Error. Can't create GlobalSvcReady4AppEvent object",
+                       "Error. AddAceToAcl() to GlobalSvcReady4AppEvent failed"))
+            return false;
+        if (!MakeNamed(requestEvent_, requestEvent_.Create(ch::kRequestEventName),
+                       "Error. Can't create GlobalApp2SvcEvent object", "Error. AddAceToAcl() to GlobalApp2SvcEvent failed"))
+            return false;
+        if (!MakeNamed(area_, area_.Create(ch::kMapFileName, ch::kAreaSize), "Error. Can't create App2SvcMapFile object",
+                       "Error. AddAceToAcl() to pp2SvcMapFile failed"))
+            return false;
+        if (area_.Map() != platform::kErrorSuccess) return Fail("Error. Can't create App2SvcMappedPointer");
+        return MakeNamed(appMutex_, appMutex_.Create(ch::kAppMutexName), "Error. Can't create GlobalOstrovidAppMutex object",
+                         "Error. AddAceToAcl() to GlobalOstrovidAppMutex failed");
+    }
+
+    void Serve() {
+        const AppCommObjects objects{threadTerm_.get(), &requestEvent_, &readyEvent_,
+                                     ch::ChannelArea(area_.Data(), area_.Size()), platform::RegistryFilePath()};
+        std::thread appComm;
+        try {
+            appComm = platform::StartNamedThread("AppCommThreadFunc", [objects] { AppCommThreadFunc(objects); });
+        } catch (const std::system_error&) {
+            // Not reported: the service runs without a channel until it is stopped.
+        }
+        bool running = true;
+        if (debug_) {
+            std::fputs("Press Ctrl+Break to EXIT...\n", stdout);
+            std::fflush(stdout);
+        } else if ((running = Report(ServiceState::Running, 0))) {
+            WriteEventLogEntry(kEventRunning, EventType::Information, QLatin1String(kServiceName));
+        }
+        if (running) {
+            WriteLog(QStringLiteral("Ostrovid Service 2.2.0 is running."));
+            serviceStop_->Wait(platform::kInfinite);
+            WriteLog(QStringLiteral("ServiceStopEvent singaled."));
+            if (!debug_) Report(ServiceState::StopPending, 0);
+        }
+        // Also when running could not be reported: the objects are released next, and the thread
+        // must not be using them.
+        threadTerm_->Set();
+        if (appComm.joinable()) {
+            WriteLog(QStringLiteral("Wait until AppCommThread works..."));
+            appComm.join();
+            WriteLog(QStringLiteral("AppCommThread completed."));
+        }
+    }
+
+    void ReleaseObjects() {
+        appMutex_.Close();
+        // The name goes with the area, so a program started later waits for the next service.
+        area_.Close(true);
+        readyEvent_.Close();
+        requestEvent_.Close();
+        svcMutex_.Release();
+        svcMutex_.Close();
+        g_serviceStopEvent = nullptr;
+        threadTerm_.reset();
+        serviceStop_.reset();
+    }
+
+    bool debug_;
+    int checkPoint_ = 1;
+    std::unique_ptr<platform::Event> serviceStop_;
+    std::unique_ptr<platform::Event> threadTerm_;
+    platform::NamedMutex svcMutex_;
+    platform::NamedEvent readyEvent_;
+    platform::NamedEvent requestEvent_;
+    platform::NamedSharedMemory area_;
+    platform::NamedMutex appMutex_;
+};
+
+// COMMON_APPDATA + "/Vektra/Ostrovid"; the last folder is world-writable (sticky) so that the
+// program can write its CSV logs there.
+bool PrepareDataFolder() {
+    const QString common = platform::CommonAppDataFolder();
+    if (common.isEmpty()) {
+        WriteLog(QStringLiteral("Can't get COMMON_APPDATA location. Service will be stoped."));
+        return false;
+    }
+    const QString vektra = common + QStringLiteral("/Vektra");
+    const std::pair<QString, mode_t> folders[] = {{vektra, 0755}, {vektra + QStringLiteral("/Ostrovid"), 01777}};
+    for (const auto& [folder, mode] : folders) {
+        const QByteArray path = QFile::encodeName(folder);
+        if (::mkdir(path.constData(), mode) == 0) {
+            ::chmod(path.constData(), mode);  // past the umask
+        } else if (errno != EEXIST) {
+            WriteLog(QStringLiteral("Creation folder '%1' error: %2. Service will be stoped.")
+                         .arg(folder, platform::FormatSystemError(platform::ErrorCodeFromErrno(errno))));
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void ServiceMain(bool debug) {
+    platform::EnterProgramFolder();
+    QString temp = platform::TempFolder();
+    temp.chop(1);
+    platform::SetLogFile(temp + QStringLiteral("/OstrovidSvc.log"), temp + QStringLiteral("/OstrovidSvc1.log"));
+    WriteLog(QStringLiteral("Starting..."));
+
+    Host host(debug);
+    bool handlerRegistered = false;
+    if (PrepareDataFolder()) {
+        bool ready = true;
+        if (!debug) {
+            InstallStopHandler(false);
+            handlerRegistered = true;
+            ready = host.Report(ServiceState::StartPending, 3000);
+        }
+        if (ready) host.Run();
+    }
+    if (!debug) WriteEventLogEntry(kEventMainEnds, EventType::Information, QLatin1String(kServiceName));
+    WriteLog(QStringLiteral("Ostrovid Service 2.2.0 stopped.\r\n"));
+    if (!debug && handlerRegistered) host.Report(ServiceState::Stopped, 0);
+}
+
+}  // namespace service

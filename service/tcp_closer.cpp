@@ -1,0 +1,58 @@
+#include "service/tcp_closer.h"
+
+#include "platform/log.h"
+#include "platform/tcpreset.h"
+#include "settings/channel_packet.h"
+
+#include <arpa/inet.h>
+
+#include <vector>
+
+namespace service {
+
+namespace ch = settings::channel;
+
+namespace {
+
+constexpr qsizetype kMessageChars = 255;
+constexpr qsizetype kTextChars = 1023;
+
+void Log(const QString& text) { WriteLog(QStringLiteral("HandleCloseTcpSocketCommand(): ") + text.left(kTextChars)); }
+
+bool Fail(const QString& text, QString* message) {
+    Log(text);
+    *message = text.left(kMessageChars);
+    return false;
+}
+
+}  // namespace
+
+bool HandleCloseTcpSocketCommand(const ch::ChannelArea& packet, QString* message) {
+    message->clear();
+    const uint32_t pid = packet.U32(ch::close_tcp::kPid);
+    uint32_t address = 0;  // network order, as the packet carries it
+    packet.CopyOut(ch::close_tcp::kAddress, &address, sizeof address);
+    const uint16_t port = packet.U16(ch::close_tcp::kPort);
+    char dotted[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &address, dotted, sizeof dotted);
+
+    std::vector<platform::TcpConnectionRow> rows;
+    if (const int rc = platform::ListTcpConnections(&rows); rc != 0)
+        return Fail(QString::asprintf("GetExtendedTcpTable error %08x.", static_cast<unsigned>(rc)), message);
+
+    Log(QStringLiteral("Поиск открытых TCP соединений %1:%2").arg(QLatin1String(dotted)).arg(port));
+    const std::set<uint32_t> ownSockets = platform::SocketInodesOfProcess(pid);
+    for (const platform::TcpConnectionRow& row : rows) {
+        if (row.state != platform::kTcpStateEstablished || row.remoteAddress != address || row.remotePort != port ||
+            !ownSockets.count(row.inode))
+            continue;
+        Log(QStringLiteral("TCP соедениние обнаружено. Попытка закрытия..."));
+        if (const int rc = platform::ResetTcpConnection(row); rc != 0)
+            return Fail(QStringLiteral("Ошибка %1 закрытия TCP соедениния.").arg(rc), message);
+        Log(QStringLiteral("Повисшее TCP соедениние закрыто. OK."));
+        return true;
+    }
+    return Fail(QStringLiteral("Не найдено TCP соединение IP-камеры."), message);
+}
+
+}  // namespace service

@@ -1,0 +1,16 @@
+#pragma once
+// Resets the established IPv4 TCP connection that the program's process holds to a camera, so
+// that its blocked read fails and the capture code can recover.
+
+#include "settings/channel_area.h"
+
+#include <QString>
+
+namespace service {
+
+// The packet holds the program's pid, the camera's IPv4 address (network order) and port (host
+// order). Resets the first matching connection only. On failure *message holds the reply text,
+// at most 255 characters.
+bool HandleCloseTcpSocketCommand(const settings::channel::ChannelArea& packet, QString* message);
+
+}  // namespace service

@@ -111,7 +111,7 @@ TEST_P(SchemaTest, ValuesRoundTripByTheReadingRules) {
     insert.AppendText(QStringLiteral("SURNAME"), QStringLiteral("Ёлкина 😀"));
     insert.AppendText(QStringLiteral("FORENAME"), QString());
     insert.AppendNull(QStringLiteral("SECONDNAME"));
-    const double dob = 27831.5 + 0.123 / 86400.0;  // 1976-03-14 12:00:00.123
+    const double dob = 27833.5 + 0.123 / 86400.0;  // 1976-03-14 12:00:00.123
     insert.AppendDate(QStringLiteral("DateOfBirth"), dob);
     insert.Execute(kExecChangeAsync);
     insert.WaitSleeping();

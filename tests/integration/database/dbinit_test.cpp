@@ -1,0 +1,82 @@
+// The setup tool that prepares the embedded database of a fresh installation.
+
+#include "app/database/db_access.h"
+#include "app/database/db_schema.h"
+#include "platform/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace {
+
+const QString kKey = QStringLiteral("SOFTWARE\\Vektra\\Ostrovid");
+const QString kValue = QStringLiteral("DbConnectionString");
+
+class DbInitTest : public ::testing::Test {
+protected:
+    int Run() {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("OSTROVID_COMMON_APPDATA"), dir_.filePath(QStringLiteral("lib")));
+        env.insert(QStringLiteral("OSTROVID_REGISTRY"), store_);
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(OSTROVID_DBINIT), {});
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return process.exitCode();
+    }
+    QString Stored() {
+        platform::RegistryStore store(store_);
+        store.Load();
+        char16_t buffer[1024] = {};
+        uint32_t size = sizeof buffer;
+        if (store.QueryValue(kKey, kValue, nullptr, buffer, &size) != 0) return QStringLiteral("<missing>");
+        return QString::fromUtf16(buffer);
+    }
+    void Store(const QString& value) {
+        platform::RegistryStore store(store_);
+        store.Load();
+        store.CreateKey(kKey);
+        store.SetString(kKey, kValue, value);
+        ASSERT_EQ(store.Save(), 0);
+    }
+
+    QTemporaryDir dir_;
+    QString store_ = dir_.filePath(QStringLiteral("etc/registry.reg"));
+    QString file_ = dir_.filePath(QStringLiteral("lib/Vektra/Ostrovid/Ostrovid.db"));
+};
+
+TEST_F(DbInitTest, FreshInstallationGetsTheDatabaseAndTheString) {
+    ASSERT_EQ(Run(), 0);
+    EXPECT_EQ(Stored(), QStringLiteral("Provider=SQLite;Data Source=") + file_);
+    database::DbConnection connection;
+    connection.Open(Stored());
+    EXPECT_EQ(database::QueryDatabaseVersion(connection), 2);
+    EXPECT_TRUE(QFileInfo(file_).permissions() & QFile::WriteOther);
+
+    // Run again: nothing is replaced.
+    database::DbCommand insert(connection);
+    insert.SetCommandText(QStringLiteral("INSERT INTO PROPLIST (SEQ_NUM, PROPNAME) VALUES (1, 'kept')"));
+    insert.Execute(database::kExecChange);
+    connection.Close();
+    ASSERT_EQ(Run(), 0);
+    connection.Open(Stored());
+    database::DbCommand count(connection);
+    count.SetCommandText(QStringLiteral("SELECT COUNT(*) AS N FROM PROPLIST"));
+    count.Execute(database::kExecSync);
+    EXPECT_EQ(database::ReadInteger(count.Recordset().Field(QStringLiteral("N"))), 1);
+}
+
+TEST_F(DbInitTest, OnlyAnEmptySettingIsSeeded) {
+    const QString server = QStringLiteral("Provider=PostgreSQL;Data Source=db:5432;User ID=u;Password=p;Initial Catalog=x");
+    Store(server);
+    ASSERT_EQ(Run(), 0);
+    EXPECT_EQ(Stored(), server);
+    Store(QString());
+    ASSERT_EQ(Run(), 0);
+    EXPECT_EQ(Stored(), QStringLiteral("Provider=SQLite;Data Source=") + file_);
+}
+
+}  // namespace

@@ -1,0 +1,184 @@
+// Attaching before and after the service starts, a second program, the watchdog when the service
+// stops or dies, and the reset of a camera connection.
+
+#include "settings/channel_saves.h"
+#include "tests/integration/service/service_fixture.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+
+#include <atomic>
+#include <future>
+
+using namespace settings;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+int MillisecondsSince(Clock::time_point start) {
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+class ServiceLifecycle : public ServiceTest {
+protected:
+    // Runs the watchdog until it ends; the future tells whether it asked the window to close.
+    std::future<bool> StartWatchdog() {
+        return std::async(std::launch::async, [this] {
+            bool asked = false;
+            channel->SvcLiveThreadFunc([&] { asked = true; });
+            return asked;
+        });
+    }
+};
+
+TEST_F(ServiceLifecycle, AProgramStartedFirstWaitsWithOneLineAndAttachesOnTheNextTick) {
+    channel = std::make_unique<SvcChannel>(&term);
+    for (int tick = 0; tick < 3; ++tick) {
+        EXPECT_EQ(channel->InitSyncObjects(), kServiceNotReady);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    const Clock::time_point started = Clock::now();
+    StartService();
+    // The start-up dialog's timer asks once a second.
+    int result;
+    while ((result = channel->InitSyncObjects()) == kServiceNotReady && MillisecondsSince(started) < 10000)
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    ASSERT_EQ(result, kAttached);
+    EXPECT_LE(MillisecondsSince(started), 2500);
+    EXPECT_EQ(testsupport::CountLines(ProgramLog(), "OstrovidSvc must be started before. Waiting..."), 1);
+    SetProgramChannel(channel.get());
+    EXPECT_TRUE(SaveMaximized(0));
+}
+
+TEST_F(ServiceLifecycle, ASecondProgramWaitsUntilTheFirstEnds) {
+    StartService();
+    Attach();
+    testsupport::ChildProcess second;
+    ASSERT_TRUE(second.Start({CHANNEL_PEER_BINARY, "attach"}));
+    std::string line;
+    EXPECT_FALSE(second.ReadLine(&line, 1500)) << line;
+    const Clock::time_point released = Clock::now();
+    settings::SetProgramChannel(nullptr);
+    channel->Close();
+    channel.reset();
+    ASSERT_TRUE(second.ReadLine(&line, 5000));
+    EXPECT_EQ(line, "attached");
+    EXPECT_LE(MillisecondsSince(released), 1000);
+    second.CloseInput();
+    EXPECT_NE(second.Wait(5000), -1);
+}
+
+TEST_F(ServiceLifecycle, TheWatchdogClosesTheProgramWhenTheServiceStops) {
+    StartService();
+    Attach();
+    std::future<bool> watchdog = StartWatchdog();
+    ASSERT_EQ(watchdog.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    service.Signal(SIGTERM);
+    ASSERT_EQ(watchdog.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_TRUE(watchdog.get());
+    const int status = service.Wait(10000);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const QStringList log = ProgramLog();
+    EXPECT_TRUE(log.contains("SvcLiveThreadFunc(): OstrovidSvc is shutdown. Breaking application..."));
+    EXPECT_TRUE(log.contains("SvcLiveThreadFunc(): Thread exit."));
+    const QStringList svc = ServiceLog();
+    EXPECT_TRUE(svc.contains("ServiceStopEvent singaled."));
+    EXPECT_TRUE(svc.contains("AppCommThread completed."));
+    EXPECT_EQ(svc.filter("stopped.").size(), 1);
+}
+
+TEST_F(ServiceLifecycle, TheWatchdogClosesTheProgramWhenTheServiceDies) {
+    StartService();
+    Attach();
+    std::future<bool> watchdog = StartWatchdog();
+    service.Signal(SIGKILL);
+    ASSERT_EQ(watchdog.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_TRUE(watchdog.get());
+    EXPECT_TRUE(
+        ProgramLog().contains("SvcLiveThreadFunc(): Unknown error on WaitForMultipleObjects. Breaking application..."));
+    EXPECT_TRUE(WIFSIGNALED(service.Wait(5000)));
+    // A watchdog that is told to end first says so and asks nothing.
+    StartService();
+    channel->Close();
+    Attach();
+    std::future<bool> second = StartWatchdog();
+    term.Set();
+    ASSERT_EQ(second.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_FALSE(second.get());
+    EXPECT_TRUE(ProgramLog().contains("SvcLiveThreadFunc(): TermEvent signaled."));
+}
+
+class Listener {
+public:
+    Listener() {
+        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(fd_, reinterpret_cast<sockaddr*>(&at), sizeof at);
+        listen(fd_, 4);
+        socklen_t length = sizeof at;
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&at), &length);
+        port_ = ntohs(at.sin_port);
+    }
+    ~Listener() { close(fd_); }
+    uint16_t Port() const { return port_; }
+    int Accept() { return accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC); }
+
+private:
+    int fd_;
+    uint16_t port_ = 0;
+};
+
+int ConnectTo(uint16_t port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(port);
+    return connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 ? fd : -1;
+}
+
+TEST_F(ServiceLifecycle, TheServiceResetsTheProgramsOwnCameraConnectionOnly) {
+    StartService();
+    Attach();
+    const uint32_t loopback = htonl(INADDR_LOOPBACK);
+
+    Listener camera;
+    const int client = ConnectTo(camera.Port());
+    ASSERT_GE(client, 0);
+    const int served = camera.Accept();
+    std::future<int> reader = std::async(std::launch::async, [client] {
+        char byte;
+        return recv(client, &byte, 1, 0) < 0 ? errno : 0;
+    });
+    ASSERT_EQ(reader.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+    EXPECT_TRUE(SendCloseSocketCommand(loopback, camera.Port()));
+    ASSERT_EQ(reader.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(reader.get(), ECONNABORTED);
+    EXPECT_TRUE(ProgramLog().contains("SendCloseSocketCommand successfully handled."));
+    const QStringList svc = ServiceLog();
+    EXPECT_TRUE(svc.contains("HandleCloseTcpSocketCommand(): TCP соедениние обнаружено. Попытка закрытия..."));
+    EXPECT_TRUE(svc.contains("HandleCloseTcpSocketCommand OK."));
+    close(client);
+    close(served);
+
+    Listener other;
+    testsupport::ChildProcess peer;
+    ASSERT_TRUE(peer.Start({CHANNEL_PEER_BINARY, "connect", "127.0.0.1", std::to_string(other.Port())}));
+    std::string line;
+    ASSERT_TRUE(peer.ReadLine(&line, 5000));
+    ASSERT_EQ(line, "connected");
+    const int peerServed = other.Accept();
+    EXPECT_FALSE(SendCloseSocketCommand(loopback, other.Port()));
+    EXPECT_TRUE(ProgramLog().contains("Error on handling SendCloseSocketCommand: Не найдено TCP соединение IP-камеры."));
+    EXPECT_TRUE(ServiceLog().contains(
+        QStringLiteral("HandleCloseTcpSocketCommand(): Поиск открытых TCP соединений 127.0.0.1:%1").arg(other.Port())));
+    peer.CloseInput();
+    peer.Wait(5000);
+    close(peerServed);
+}
+
+}  // namespace

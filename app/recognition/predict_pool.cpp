@@ -3,6 +3,7 @@
 #include "app/recognition/matching.h"
 #include "platform/fixedtext.h"
 #include "platform/log.h"
+#include "settings/settings_state.h"
 
 #include <QString>
 
@@ -117,8 +118,7 @@ void PredictPool::ProcessSlot(int index) {
 
     std::optional<DescribedFace> described = worker.describer->Describe(slot.picture, slot.face);
     if (!described) return;
-    std::optional<PersonMatch> match =
-        MatchDescriptor(described->descriptor, models_, likelyDistance_.load(std::memory_order_relaxed));
+    std::optional<PersonMatch> match = MatchDescriptor(described->descriptor, models_, LikelyDistance());
     if (!match) return;
 
     std::unique_ptr<RecognizedData> record(new (std::nothrow) RecognizedData{});
@@ -142,6 +142,13 @@ void PredictPool::ProcessSlot(int index) {
     if (!sink_.Deliver(index, std::move(record))) {
         Log("PredictThread %d: SendNotifyMessage(WMU_RECOGNIZED_DATA) error.", index);
     }
+}
+
+int PredictPool::LikelyDistance() const {
+    const int set = likelyDistance_.load(std::memory_order_relaxed);
+    if (set != kFromSettings) return set;
+    platform::CriticalSectionLock lock(settings::SettingsLock());
+    return static_cast<int>(settings::g_Settings().recognition.LikelyDistance);
 }
 
 bool PredictPool::SubjectInAnySlot(uint32_t subjectId) const {

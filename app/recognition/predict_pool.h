@@ -74,7 +74,8 @@ public:
     // After the termination event is set: waits for the workers in index order.
     void Stop();
 
-    // LikelyDistance in hundredths: the bound for reporting a match at all.
+    // LikelyDistance in hundredths, the bound for reporting a match at all, is read from the
+    // recognition settings for every face. A value set here (tests, benchmarks) replaces it.
     void SetLikelyDistance(int hundredths) { likelyDistance_.store(hundredths, std::memory_order_relaxed); }
 
     // Hands each subject's face (subjects in face order) to an idle worker, never waiting.
@@ -96,6 +97,7 @@ private:
     void Run(int index);
     void ProcessSlot(int index);
     bool SubjectInAnySlot(uint32_t subjectId) const;
+    int LikelyDistance() const;
     // False when the termination event stops dispatching.
     bool HandOver(const cv::Mat& frame, DispatchSubject& subject, double now);
 
@@ -103,7 +105,8 @@ private:
     RecognizedDataSink& sink_;
     DescriberFactory makeDescriber_;
     const PersonModelSortedList& models_;
-    std::atomic<int> likelyDistance_{35};
+    std::atomic<int> likelyDistance_{kFromSettings};
+    static constexpr int kFromSettings = -1;
     std::array<Worker, kWorkerCount> workers_;
 };
 

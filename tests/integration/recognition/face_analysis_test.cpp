@@ -251,6 +251,7 @@ TEST(LiveAndEnrolmentPaths, GiveIdenticalDescriptorsForTheSamePicture) {
     platform::Event term(true, false);
     CollectingSink sink;
     PredictPool pool(term, sink, [models](int) { return models->MakeDescriber(); }, persons);
+    pool.SetLikelyDistance(35);
     ASSERT_TRUE(pool.Start());
     DispatchSubject subject{1, faces[0], 0, 0, 0};
     DispatchSubject* subjects[] = {&subject};

@@ -1,5 +1,6 @@
 #include "app/recognition/predict_pool.h"
 #include "platform/log.h"
+#include "settings/settings_state.h"
 
 #include <gtest/gtest.h>
 
@@ -265,6 +266,44 @@ TEST(PredictPoolTermination, BusyWorkersFreeTheirResultsInsteadOfDelivering) {
     }
     cv::Mat::setDefaultAllocator(previous);
     EXPECT_EQ(counting.live.load(), 0);
+}
+
+// Each face is matched against LikelyDistance as the settings hold it at that moment.
+TEST(PredictPoolSettings, FollowsTheCurrentLikelyDistance) {
+    platform::Event term(true, false);
+    Gate gate;
+    CollectingSink sink;
+    PersonModelSortedList models;
+    auto person = new PersonModel{};
+    FaceDescriptor sample;
+    sample.values[0] = 0.4f;  // the describer's all-zero descriptor is 0.4 away
+    person->descriptors.Append(new FaceDescriptor(sample));
+    models.Append(person);
+    PredictPool pool(term, sink, [&](int) { return std::make_unique<GatedDescriber>(gate); }, models);
+    ASSERT_TRUE(pool.Start());
+    cv::Mat frame(48, 64, CV_8UC3, cv::Scalar(1, 1, 1));
+    DispatchSubject subject;
+    subject.id = 1;
+    DispatchSubject* subjects[] = {&subject};
+    int second = 0;
+    {
+        platform::CriticalSectionLock lock(PredictDispatchLock);
+        ASSERT_TRUE(WaitPredictThreadIddle());
+    }
+    // 0.4f lies just above 0.40, so 40 is too tight.
+    for (uint32_t likely : {35u, 50u, 41u, 40u}) {
+        {
+            platform::CriticalSectionLock lock(settings::SettingsLock());
+            settings::g_Settings().recognition.LikelyDistance = likely;
+        }
+        pool.DispatchFaces(frame, subjects, At(++second));
+        platform::CriticalSectionLock lock(PredictDispatchLock);
+        ASSERT_TRUE(WaitPredictThreadIddle());
+    }
+    EXPECT_EQ(gate.Passed(), 4);
+    EXPECT_EQ(sink.Count(), 2u);
+    term.Set();
+    pool.Stop();
 }
 
 class RefusingSink : public RecognizedDataSink {

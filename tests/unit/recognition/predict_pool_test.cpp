@@ -120,6 +120,27 @@ private:
 constexpr double kBase = 46000.0;  // an OLE date
 double At(double seconds) { return kBase + seconds / 86400.0; }
 
+// A working set of one person whose one sample is 0 except for its first value.
+PersonModelSortedList OnePerson(float firstValue = 0) {
+    PersonModelSortedList models;
+    auto person = new PersonModel{};
+    FaceDescriptor sample;
+    sample.values[0] = firstValue;
+    person->descriptors.Append(new FaceDescriptor(sample));
+    models.Append(person);
+    return models;
+}
+
+PredictPool::DescriberFactory Gated(Gate& gate) {
+    return [&gate](int) { return std::make_unique<GatedDescriber>(gate); };
+}
+
+// The barrier under the dispatch lock, as the model synchronizer uses it.
+void ExpectAllIdle() {
+    platform::CriticalSectionLock lock(PredictDispatchLock);
+    EXPECT_TRUE(WaitPredictThreadIddle());
+}
+
 class PredictPoolTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -229,16 +250,10 @@ TEST(PredictPoolTermination, BusyWorkersFreeTheirResultsInsteadOfDelivering) {
         platform::Event term(true, false);
         Gate gate;
         CollectingSink sink;
-        PersonModelSortedList models;
-        auto person = new PersonModel{};
-        person->descriptors.Append(new FaceDescriptor{});
-        models.Append(person);
-        PredictPool pool(term, sink, [&](int) { return std::make_unique<GatedDescriber>(gate); }, models);
+        PersonModelSortedList models = OnePerson();
+        PredictPool pool(term, sink, Gated(gate), models);
         ASSERT_TRUE(pool.Start());
-        {
-            platform::CriticalSectionLock lock(PredictDispatchLock);
-            ASSERT_TRUE(WaitPredictThreadIddle());
-        }
+        ExpectAllIdle();
         cv::Mat frame(48, 64, CV_8UC3, cv::Scalar(1, 1, 1));
         std::vector<DispatchSubject> subjects(16);
         std::vector<DispatchSubject*> all;
@@ -273,23 +288,15 @@ TEST(PredictPoolSettings, FollowsTheCurrentLikelyDistance) {
     platform::Event term(true, false);
     Gate gate;
     CollectingSink sink;
-    PersonModelSortedList models;
-    auto person = new PersonModel{};
-    FaceDescriptor sample;
-    sample.values[0] = 0.4f;  // the describer's all-zero descriptor is 0.4 away
-    person->descriptors.Append(new FaceDescriptor(sample));
-    models.Append(person);
-    PredictPool pool(term, sink, [&](int) { return std::make_unique<GatedDescriber>(gate); }, models);
+    PersonModelSortedList models = OnePerson(0.4f);  // the describer's all-zero descriptor is 0.4 away
+    PredictPool pool(term, sink, Gated(gate), models);
     ASSERT_TRUE(pool.Start());
     cv::Mat frame(48, 64, CV_8UC3, cv::Scalar(1, 1, 1));
     DispatchSubject subject;
     subject.id = 1;
     DispatchSubject* subjects[] = {&subject};
     int second = 0;
-    {
-        platform::CriticalSectionLock lock(PredictDispatchLock);
-        ASSERT_TRUE(WaitPredictThreadIddle());
-    }
+    ExpectAllIdle();
     // 0.4f lies just above 0.40, so 40 is too tight.
     for (uint32_t likely : {35u, 50u, 41u, 40u}) {
         {
@@ -297,8 +304,7 @@ TEST(PredictPoolSettings, FollowsTheCurrentLikelyDistance) {
             settings::g_Settings().recognition.LikelyDistance = likely;
         }
         pool.DispatchFaces(frame, subjects, At(++second));
-        platform::CriticalSectionLock lock(PredictDispatchLock);
-        ASSERT_TRUE(WaitPredictThreadIddle());
+        ExpectAllIdle();
     }
     EXPECT_EQ(gate.Passed(), 4);
     EXPECT_EQ(sink.Count(), 2u);
@@ -324,25 +330,16 @@ TEST(PredictPoolDelivery, ARefusedResultIsFreedAndLogged) {
         platform::Event term(true, false);
         Gate gate;
         RefusingSink sink;
-        PersonModelSortedList models;
-        auto person = new PersonModel{};
-        person->descriptors.Append(new FaceDescriptor{});
-        models.Append(person);
-        PredictPool pool(term, sink, [&](int) { return std::make_unique<GatedDescriber>(gate); }, models);
+        PersonModelSortedList models = OnePerson();
+        PredictPool pool(term, sink, Gated(gate), models);
         ASSERT_TRUE(pool.Start());
-        {
-            platform::CriticalSectionLock lock(PredictDispatchLock);
-            ASSERT_TRUE(WaitPredictThreadIddle());  // every worker has started
-        }
+        ExpectAllIdle();  // every worker has started
         cv::Mat frame(48, 64, CV_8UC3, cv::Scalar(1, 1, 1));
         DispatchSubject subject;
         subject.id = 3;
         DispatchSubject* subjects[] = {&subject};
         pool.DispatchFaces(frame, subjects, At(1));
-        {
-            platform::CriticalSectionLock lock(PredictDispatchLock);
-            ASSERT_TRUE(WaitPredictThreadIddle());
-        }
+        ExpectAllIdle();
         EXPECT_EQ(sink.refused.load(), 1);
         term.Set();
         pool.Stop();

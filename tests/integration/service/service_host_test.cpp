@@ -1,0 +1,227 @@
+// The service host as a user meets it: the command line, install and remove against a stand-in
+// systemctl, the dispatcher outside systemd, the service mode's state reports and event-log
+// entries, and the console stop in debug mode.
+
+#include "service/command_line.h"
+#include "tests/integration/service/service_fixture.h"
+
+#include <QRegularExpression>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+
+namespace {
+
+// A datagram socket bound in the test folder, standing in for /dev/log or systemd's notify socket.
+class DatagramSink {
+public:
+    explicit DatagramSink(const std::string& path) {
+        fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un at{};
+        at.sun_family = AF_UNIX;
+        std::strncpy(at.sun_path, path.c_str(), sizeof at.sun_path - 1);
+        bound_ = bind(fd_, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0;
+    }
+    ~DatagramSink() { close(fd_); }
+    bool Bound() const { return bound_; }
+    // The next datagram within timeoutMs, or empty.
+    std::string Next(int timeoutMs) {
+        pollfd p{fd_, POLLIN, 0};
+        if (poll(&p, 1, timeoutMs) <= 0) return {};
+        char buffer[4096];
+        const ssize_t got = recv(fd_, buffer, sizeof buffer, 0);
+        return got > 0 ? std::string(buffer, static_cast<size_t>(got)) : std::string();
+    }
+
+private:
+    int fd_;
+    bool bound_ = false;
+};
+
+class ServiceHost : public ServiceTest {
+protected:
+    void SetUp() override {
+        ServiceTest::SetUp();
+        // Outside systemd, whatever environment the test runner was started from.
+        ::unsetenv("NOTIFY_SOCKET");
+        ::unsetenv("INVOCATION_ID");
+        QDir().mkpath(dir.filePath("units"));
+        ::setenv("OSTROVID_SYSTEMD_UNIT_DIR", Path("units").c_str(), 1);
+        ::setenv("STUB_DIR", Path("").c_str(), 1);
+        const std::string stub = Path("systemctl");
+        QFile script(QString::fromStdString(stub));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        // Records its arguments; is-active answers the next line of "states" (then "inactive").
+        script.write("#!/bin/sh\n"
+                     "echo \"$*\" >> \"$STUB_DIR/calls\"\n"
+                     "case \"$1\" in\n"
+                     "is-active) s=$(head -n1 \"$STUB_DIR/states\" 2>/dev/null); sed -i 1d \"$STUB_DIR/states\" 2>/dev/null;\n"
+                     "  [ -n \"$s\" ] || s=inactive; echo \"$s\"; [ \"$s\" = active ];;\n"
+                     "enable) exit $(cat \"$STUB_DIR/enable_rc\" 2>/dev/null || echo 0);;\n"
+                     "esac\n");
+        script.close();
+        ::chmod(stub.c_str(), 0755);
+        ::setenv("OSTROVID_SYSTEMCTL", stub.c_str(), 1);
+    }
+
+    // Runs OstrovidSvc with the arguments to its end; its standard output.
+    std::string Run(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), OSTROVID_SVC_BINARY);
+        testsupport::ChildProcess child;
+        EXPECT_TRUE(child.Start(arguments));
+        std::string output, line;
+        while (child.ReadLine(&line, 20000)) output += line + "\n";
+        const int status = child.Wait(20000);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        return output;
+    }
+
+    void States(const char* lines) {
+        QFile file(dir.filePath("states"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(lines);
+    }
+
+    QString Calls() {
+        QFile file(dir.filePath("calls"));
+        QString calls = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        QFile::remove(dir.filePath("calls"));
+        return calls;
+    }
+
+    QString UnitFile() const { return dir.filePath("units/OstrovidSvc.service"); }
+};
+
+const char kUsage[] = "\nUsage:\n\tOstrovidSvc -install\t\tto install the service\n"
+                      "\tOstrovidSvc -remove\t\tto remove the service\n"
+                      "\nStartServiceCtrlDispatcher being called.\nThis may take several seconds. Please wait...\n";
+
+TEST_F(ServiceHost, CommandWordsNeedADashOrSlashAndIgnoreCase) {
+    using service::Command;
+    auto parse = [](std::vector<const char*> argv) { return service::ParseCommandLine(int(argv.size()), argv.data()); };
+    EXPECT_EQ(parse({"OstrovidSvc", "/INSTALL"}), Command::Install);
+    EXPECT_EQ(parse({"OstrovidSvc", "-Install"}), Command::Install);
+    EXPECT_EQ(parse({"OstrovidSvc", "/remove"}), Command::Remove);
+    EXPECT_EQ(parse({"OstrovidSvc", "-DeBuG", "extra"}), Command::Debug);
+    EXPECT_EQ(parse({"OstrovidSvc", "install"}), Command::Dispatch);
+    EXPECT_EQ(parse({"OstrovidSvc", "--install"}), Command::Dispatch);
+    EXPECT_EQ(parse({"OstrovidSvc", "-"}), Command::Dispatch);
+    EXPECT_EQ(parse({"OstrovidSvc"}), Command::Dispatch);
+}
+
+TEST_F(ServiceHost, WithoutSystemdTheDispatcherFailsWithItsEvent) {
+    DatagramSink syslog(Path("syslog"));
+    ASSERT_TRUE(syslog.Bound());
+    EXPECT_EQ(Run({"install"}), kUsage);
+    const QString entry = QString::fromStdString(syslog.Next(5000));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral(
+                                       "^<27>[A-Z][a-z]{2} [ 123]\\d \\d\\d:\\d\\d:\\d\\d OstrovidSvc\\[\\d+\\]: Event "
+                                       "0xC0FF0001: Процесс службы не может соединиться с контроллером службы\\. \\(1063\\)$"))
+                    .match(entry)
+                    .hasMatch())
+        << entry.toStdString();
+    EXPECT_TRUE(Calls().isEmpty());
+}
+
+TEST_F(ServiceHost, InstallWritesTheUnitAndStartsIt) {
+    States("activating\nactivating\nactive\n");
+    EXPECT_EQ(Run({"/INSTALL"}), "Ostrovid Service installed.\nOstrovid Service started.\n");
+    EXPECT_EQ(Calls(), "daemon-reload\nenable --now OstrovidSvc.service\nis-active OstrovidSvc.service\n"
+                       "is-active OstrovidSvc.service\nis-active OstrovidSvc.service\n");
+    QFile unit(UnitFile());
+    ASSERT_TRUE(unit.open(QIODevice::ReadOnly));
+    EXPECT_EQ(unit.readAll().toStdString(), service::UnitFileText(OSTROVID_SVC_BINARY).toStdString());
+    EXPECT_TRUE(service::UnitFileText(OSTROVID_SVC_BINARY).contains("\nExecStart=" OSTROVID_SVC_BINARY "\n"));
+    EXPECT_EQ(service::UnitFileText("/opt/my apps/100%/OstrovidSvc"),
+              "# Ostrovid Service.\n[Unit]\nDescription=Ostrovid Service\n\n[Service]\nType=notify\nNotifyAccess=main\n"
+              "ExecStart=\"/opt/my apps/100%%/OstrovidSvc\"\nUser=root\n\n[Install]\nWantedBy=multi-user.target\n");
+
+    EXPECT_EQ(Run({"-install"}), "CreateService failed - Указанная служба уже существует. (1073)\n");
+    QFile::remove(UnitFile());
+    QFile rc(dir.filePath("enable_rc"));
+    ASSERT_TRUE(rc.open(QIODevice::WriteOnly));
+    rc.write("1\n");
+    rc.close();
+    EXPECT_EQ(Run({"-install"}), "Ostrovid Service installed.\n"
+                                 "Start service failed - Служба не ответила на запрос своевременно. (1053)\n");
+    ::setenv("OSTROVID_SYSTEMD_UNIT_DIR", Path("no-such-folder").c_str(), 1);
+    EXPECT_EQ(Run({"-install"}), "OpenSCManager failed - Не удается найти указанный файл. (2)\n");
+}
+
+TEST_F(ServiceHost, RemoveStopsARunningServiceAndDeletesTheUnit) {
+    EXPECT_EQ(Run({"-remove"}), "OpenService failed - Указанная служба не установлена. (1060)\n");
+
+    Run({"-install"});
+    Calls();
+    States("inactive\n");
+    EXPECT_EQ(Run({"/Remove"}), "Ostrovid Service removed.\n");
+    EXPECT_FALSE(QFile::exists(UnitFile()));
+    EXPECT_EQ(Calls(), "is-active OstrovidSvc.service\ndisable OstrovidSvc.service\ndaemon-reload\n");
+
+    Run({"-install"});
+    Calls();
+    States("active\ndeactivating\ninactive\n");
+    EXPECT_EQ(Run({"-remove"}), "Stopping Ostrovid Service.\nOstrovid Service stopped.\nOstrovid Service removed.\n");
+    EXPECT_EQ(Calls(), "is-active OstrovidSvc.service\nstop OstrovidSvc.service\nis-active OstrovidSvc.service\n"
+                       "is-active OstrovidSvc.service\ndisable OstrovidSvc.service\ndaemon-reload\n");
+}
+
+TEST_F(ServiceHost, StartedBySystemdItReportsItsStatesAndEvents) {
+    DatagramSink notify(Path("notify"));
+    DatagramSink syslog(Path("syslog"));
+    ASSERT_TRUE(notify.Bound() && syslog.Bound());
+    ::setenv("NOTIFY_SOCKET", Path("notify").c_str(), 1);
+    ::setenv("INVOCATION_ID", "0123456789abcdef0123456789abcdef", 1);
+    ASSERT_TRUE(service.Start({OSTROVID_SVC_BINARY}, -1, Path("svc.out")));
+    ::unsetenv("NOTIFY_SOCKET");
+    ::unsetenv("INVOCATION_ID");
+
+    EXPECT_EQ(notify.Next(5000), "STATUS=Start pending, check point 1\nEXTEND_TIMEOUT_USEC=3000000");
+    EXPECT_EQ(notify.Next(5000), "STATUS=Start pending, check point 2\nEXTEND_TIMEOUT_USEC=3000000");
+    EXPECT_EQ(notify.Next(5000), "STATUS=Start pending, check point 3");
+    EXPECT_EQ(notify.Next(5000), "READY=1\nSTATUS=Running");
+    EXPECT_NE(syslog.Next(5000).find("<30>"), std::string::npos);
+    Attach();
+    EXPECT_TRUE(WaitForServiceLine("Ostrovid Service 2.2.0 is running.", 5000));
+
+    service.Signal(SIGTERM);
+    EXPECT_EQ(notify.Next(5000), "STOPPING=1\nSTATUS=Stop pending, check point 4");
+    const std::string ended = syslog.Next(5000);
+    EXPECT_NE(ended.find("Event 0x40FF0004: OstrovidSvc"), std::string::npos) << ended;
+    EXPECT_EQ(notify.Next(5000), "STATUS=Stopped");
+    EXPECT_NE(service.Wait(10000), -1);
+}
+
+TEST_F(ServiceHost, DebugModeStopsOnCtrlCAfterTheChannelThread) {
+    StartService();
+    Attach();
+    ASSERT_TRUE(WaitForServiceLine("Ostrovid Service 2.2.0 is running.", 5000));
+    service.Signal(SIGINT);
+    const int status = service.Wait(10000);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    const QStringList log = ServiceLog();
+    const QStringList tail = log.mid(log.indexOf("ServiceStopEvent singaled."));
+    EXPECT_EQ(tail, (QStringList{"ServiceStopEvent singaled.", "Wait until AppCommThread works...",
+                                 "AppCommThreadFunc(): TermEvent signaled.", "AppCommThreadFunc(): Thread Exit.",
+                                 "AppCommThread completed.", "Ostrovid Service 2.2.0 stopped."}));
+    EXPECT_EQ(log.first(), "Starting...");
+    QFile raw(dir.filePath("tmp/OstrovidSvc.log"));
+    ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
+    const QByteArray bytes = raw.readAll();
+    EXPECT_TRUE(bytes.startsWith("\xFF\xFE"));
+    EXPECT_TRUE(bytes.endsWith(QByteArray("d\0.\0\r\0\n\0\r\0\n\0", 12)));
+    QFile out(dir.filePath("svc.out"));
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    EXPECT_EQ(out.readAll(), "Press Ctrl+Break to EXIT...\n");
+
+    struct stat data {};
+    ASSERT_EQ(::stat(Path("data/Vektra/Ostrovid").c_str(), &data), 0);
+    EXPECT_EQ(data.st_mode & 07777, 01777u);
+    EXPECT_TRUE(LoadStore()->KeyExists(QStringLiteral("SOFTWARE\\Vektra\\Ostrovid")));
+    // The area's name goes with the service, so a program started now waits for the next one.
+    EXPECT_NE(::access(platform::IpcObjectPath(settings::channel::kMapFileName).c_str(), F_OK), 0);
+}
+
+}  // namespace

@@ -117,6 +117,18 @@ private:
     QTemporaryDir dir_;
 };
 
+// Counts OpenCV's matrices for the life of the object.
+class CountedMatrices {
+public:
+    CountedMatrices() : previous_(cv::Mat::getDefaultAllocator()) { cv::Mat::setDefaultAllocator(&counting_); }
+    ~CountedMatrices() { cv::Mat::setDefaultAllocator(previous_); }
+    int Live() const { return counting_.live.load(); }
+
+private:
+    CountingAllocator counting_;
+    cv::MatAllocator* previous_;
+};
+
 constexpr double kBase = 46000.0;  // an OLE date
 double At(double seconds) { return kBase + seconds / 86400.0; }
 
@@ -242,9 +254,7 @@ TEST_F(PredictPoolTest, NothingIsDispatchedWhileNoPersonIsLoaded) {
 }
 
 TEST(PredictPoolTermination, BusyWorkersFreeTheirResultsInsteadOfDelivering) {
-    CountingAllocator counting;
-    cv::MatAllocator* previous = cv::Mat::getDefaultAllocator();
-    cv::Mat::setDefaultAllocator(&counting);
+    CountedMatrices matrices;
     TestLog log;
     {
         platform::Event term(true, false);
@@ -279,8 +289,7 @@ TEST(PredictPoolTermination, BusyWorkersFreeTheirResultsInsteadOfDelivering) {
         EXPECT_EQ(log.Count(QString::asprintf("PredictThread %d: TermEvent signaled.", i)), 1);
         EXPECT_EQ(log.Count(QString::asprintf("PredictThread %d completed.", i)), 1);
     }
-    cv::Mat::setDefaultAllocator(previous);
-    EXPECT_EQ(counting.live.load(), 0);
+    EXPECT_EQ(matrices.Live(), 0);
 }
 
 // Each face is matched against LikelyDistance as the settings hold it at that moment.
@@ -322,9 +331,7 @@ public:
 };
 
 TEST(PredictPoolDelivery, ARefusedResultIsFreedAndLogged) {
-    CountingAllocator counting;
-    cv::MatAllocator* previous = cv::Mat::getDefaultAllocator();
-    cv::Mat::setDefaultAllocator(&counting);
+    CountedMatrices matrices;
     TestLog log;
     {
         platform::Event term(true, false);
@@ -344,8 +351,7 @@ TEST(PredictPoolDelivery, ARefusedResultIsFreedAndLogged) {
         term.Set();
         pool.Stop();
     }
-    cv::Mat::setDefaultAllocator(previous);
-    EXPECT_EQ(counting.live.load(), 0);
+    EXPECT_EQ(matrices.Live(), 0);
     EXPECT_EQ(log.Count("PredictThread 0: SendNotifyMessage(WMU_RECOGNIZED_DATA) error."), 1);
     EXPECT_EQ(log.Count("PredictThread 15 started."), 1);
 }

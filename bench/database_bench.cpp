@@ -1,0 +1,119 @@
+// Working model synchronization: the first load of 10,000 persons with 4 samples each, and a
+// pass in which nothing changed, on SQLite and on PostgreSQL.
+
+#include "app/database/db_operation.h"
+#include "app/database/db_schema.h"
+#include "app/database/model_sync.h"
+#include "platform/log.h"
+#include "tests/integration/database/db_test_support.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+
+namespace {
+
+using namespace database;
+
+constexpr int kPersons = 10000;
+constexpr int kSamplesEach = 4;
+
+class NullFrame : public MainFrameSink {
+public:
+    void PostMainFrameMessage(int, uintptr_t, intptr_t) override {}
+    int32_t JournalDatabaseState() const override { return 1; }
+};
+
+// One filled database per provider, made on first use; dropped before main returns.
+std::map<DbProvider, std::unique_ptr<dbtest::TestDatabase>> databases;
+
+dbtest::TestDatabase* Filled(DbProvider provider) {
+    auto& slot = databases[provider];
+    if (slot) return slot.get();
+    slot = std::make_unique<dbtest::TestDatabase>(provider);
+    DbConnection connection;
+    connection.Open(slot->ConnectionString());
+    DbTransaction transaction(connection);
+    transaction.Begin();
+    for (int i = 0; i < kPersons; ++i) {
+        dbtest::Exec(connection,
+                     QStringLiteral("INSERT INTO PERSONS (STATE, LIST_NUM, SURNAME, FORENAME, Gender) VALUES (?, ?, ?, ?, ?)"),
+                     {kSamplesEach, i % 3, QStringLiteral("Фамилия%1").arg(i), QStringLiteral("Имя"), i % 2});
+    }
+    for (int s = 0; s < kSamplesEach; ++s) {
+        dbtest::Exec(connection,
+                     QStringLiteral("INSERT INTO SAMPLES (PERSON_ID, BINDATA, DESCRIPTOR) SELECT PERSON_ID, ?, ? FROM PERSONS"),
+                     {QByteArray(2000, 'j'), dbtest::DescriptorBytes(static_cast<float>(s))});
+    }
+    transaction.Commit();
+    return slot.get();
+}
+
+bool Skip(benchmark::State& state, DbProvider provider) {
+    if (provider == DbProvider::PostgreSQL && !dbtest::PostgresUnavailableReason().isEmpty()) {
+        state.SkipWithError(dbtest::PostgresUnavailableReason().toUtf8().constData());
+        return true;
+    }
+    return false;
+}
+
+void FirstLoad(benchmark::State& state, DbProvider provider) {
+    if (Skip(state, provider)) return;
+    dbtest::TestDatabase* db = Filled(provider);
+    platform::Event term(true, false);
+    NullFrame frame;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto models = std::make_unique<recognition::PersonModelSortedList>();
+        auto sync = std::make_unique<ModelSynchronizer>(term, frame, *models);
+        DbConnection connection;
+        connection.Open(db->ConnectionString());
+        state.ResumeTiming();
+        sync->ActualizePersonModelList(connection);
+        state.PauseTiming();
+        if (models->Count() != static_cast<uint32_t>(kPersons)) state.SkipWithError("not every person was loaded");
+        sync.reset();
+        models.reset();
+        state.ResumeTiming();
+    }
+    state.counters["persons"] = kPersons;
+}
+
+void UnchangedPass(benchmark::State& state, DbProvider provider) {
+    if (Skip(state, provider)) return;
+    dbtest::TestDatabase* db = Filled(provider);
+    platform::Event term(true, false);
+    NullFrame frame;
+    recognition::PersonModelSortedList models;
+    ModelSynchronizer sync(term, frame, models);
+    DbConnection connection;
+    connection.Open(db->ConnectionString());
+    sync.ActualizePersonModelList(connection);
+    for (auto _ : state) sync.ActualizePersonModelList(connection);
+    if (models.Count() != static_cast<uint32_t>(kPersons)) state.SkipWithError("not every person was loaded");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir logDir;
+    platform::SetLogFile(logDir.filePath(QStringLiteral("Ostrovid.log")), logDir.filePath(QStringLiteral("Ostrovid.log.1")));
+    for (DbProvider provider : {DbProvider::SQLite, DbProvider::PostgreSQL}) {
+        const std::string name = ProviderName(provider).toStdString();
+        benchmark::RegisterBenchmark(("ModelSync/FirstLoad10000x4/" + name).c_str(), FirstLoad, provider)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(3);
+        benchmark::RegisterBenchmark(("ModelSync/UnchangedPass10000/" + name).c_str(), UnchangedPass, provider)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(10);
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    databases.clear();
+    return 0;
+}

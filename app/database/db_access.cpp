@@ -80,6 +80,8 @@ struct DbExecution {
     std::mutex mutex;
     std::condition_variable finishedCondition;
     std::atomic<bool> finished{false};
+    // Set with finished, so that waiters can wake at once instead of at their next poll.
+    platform::Event finishedEvent{true, false};
     bool failed = false;
     QString error;
     DbRecordset recordset;
@@ -90,6 +92,7 @@ struct DbExecution {
             std::lock_guard lock(mutex);
             finished.store(true, std::memory_order_release);
         }
+        finishedEvent.Set();
         finishedCondition.notify_all();
     }
     void WaitFinished() {
@@ -382,8 +385,10 @@ bool DbCommand::IsExecuting() const {
 }
 
 void DbCommand::WaitSleeping() const {
-    while (IsExecuting()) std::this_thread::sleep_for(std::chrono::milliseconds(kExecutePollMs));
+    while (IsExecuting()) execution_->finishedEvent.Wait(kExecutePollMs);
 }
+
+platform::Waitable* DbCommand::Completion() const { return execution_ ? &execution_->finishedEvent : nullptr; }
 
 DbExecution& DbCommand::Finished() {
     if (!execution_) throw DbError(QStringLiteral("Operation is not allowed in this context."));

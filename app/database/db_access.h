@@ -15,6 +15,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include "platform/sync.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -147,8 +149,12 @@ public:
     void Execute(int options);
     // The adStateExecuting bit of the command's state.
     bool IsExecuting() const;
-    // The wait of the user-interface and dialog paths: polls every 50 ms until finished.
+    // The wait of the user-interface and dialog paths: polls every 50 ms until finished (and
+    // returns as soon as it is).
     void WaitSleeping() const;
+    // Signalled when the last started statement has finished (null before the first Execute);
+    // lets a waiter check its own abort events every 50 ms and still wake at once.
+    platform::Waitable* Completion() const;
     // Asks the running statement to stop (the connection's Interrupt).
     void Cancel() { connection_.Interrupt(); }
 

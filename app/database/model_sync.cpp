@@ -222,7 +222,9 @@ void ModelSynchronizer::DbCheckThreadFunc() {
 
 bool ModelSynchronizer::WaitCommand(DbCommand& command, bool& aborted) {
     while (command.IsExecuting()) {
-        const int woken = platform::WaitForAny({&termEvent_, &hDbConnectionStringChangedEvent}, kExecutePollMs);
+        // The statement's completion is waited for too, so a fast query costs no poll interval.
+        const int woken =
+            platform::WaitForAny({&termEvent_, &hDbConnectionStringChangedEvent, command.Completion()}, kExecutePollMs);
         if (woken == 1) Log("ActualizePersonModelList(): hDbConnectionStringChangedEvent signaled.");
         if (woken == 0 || woken == 1) {
             aborted = true;

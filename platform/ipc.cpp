@@ -159,6 +159,7 @@ void NamedMutex::Close() {
     CloseFd(timerFd_);
     CloseFd(fd_);
     owned_ = false;
+    recursion_ = 0;
 }
 
 int NamedMutex::Create(const std::string& name) {
@@ -197,6 +198,13 @@ bool NamedMutex::TryAcquire() {
     uint64_t expirations = 0;
     while (read(timerFd_, &expirations, sizeof expirations) < 0 && errno == EINTR) {
     }
+    // flock() on a descriptor that already holds the lock succeeds, and the mark would then read
+    // as a dead owner: count the recursion instead.
+    if (owned_) {
+        ++recursion_;
+        abandoned_ = false;
+        return true;
+    }
     if (flock(fd_, LOCK_EX | LOCK_NB) != 0) return false;
     char owned = 0;
     abandoned_ = pread(fd_, &owned, 1, 0) == 1 && owned != 0;
@@ -212,11 +220,40 @@ bool NamedMutex::TryAcquire() {
 
 void NamedMutex::Release() {
     if (fd_ < 0 || !owned_) return;
+    if (recursion_ > 0) {
+        --recursion_;
+        return;
+    }
     const char released = 0;
     // When the mark cannot be cleared the next owner sees an abandoned mutex, the safe reading.
     (void)!pwrite(fd_, &released, 1, 0);
     flock(fd_, LOCK_UN);
     owned_ = false;
 }
+
+// --- single-instance lock ---
+
+std::string SingleInstanceLock::LockFilePath(const std::string& name) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && *runtime) return std::string(runtime) + "/" + IpcNamespace() + name;
+    const char* temp = std::getenv("TMPDIR");
+    std::string folder = temp && *temp ? temp : "/tmp";
+    if (folder.back() != '/') folder += '/';
+    return folder + IpcNamespace() + name + "." + std::to_string(getuid());
+}
+
+int SingleInstanceLock::Acquire(const std::string& name) {
+    Release();
+    fd_ = open(LockFilePath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kCreatorOnly);
+    if (fd_ < 0) return LastError();
+    if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno == EWOULDBLOCK ? kErrorAlreadyExists : LastError();
+        CloseFd(fd_);
+        return error;
+    }
+    return kErrorSuccess;
+}
+
+void SingleInstanceLock::Release() { CloseFd(fd_); }
 
 }  // namespace platform

@@ -1,0 +1,409 @@
+#include "app/ui/camera_panel.h"
+
+#include "app/recognition/recognized_data_event.h"
+#include "app/shell/journal.h"
+#include "app/ui/frame_messages.h"
+#include "app/ui/icons.h"
+#include "app/ui/settings_saver.h"
+#include "app/ui/splash_windows.h"
+#include "app/ui/status_parts.h"
+#include "platform/fixedtext.h"
+#include "platform/oledate.h"
+#include "settings/settings_state.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <QFrame>
+#include <QLabel>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QSet>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace ui {
+
+namespace {
+
+ViewportSettings CurrentViewportSettings() {
+    platform::CriticalSectionLock lock(settings::SettingsLock());
+    const settings::SettingsState& s = settings::g_Settings();
+    ViewportSettings v;
+    v.maxSubject = int(s.recognition.MaxSubject);
+    v.shortInvisibility = s.recognition.ShortInvisibility != 0;
+    v.framedFace = s.viewFeatures.FramedFace != 0;
+    v.waitConnectionTime = s.camerasExt.WaitConnectionTime;
+    return v;
+}
+
+recognition::RecognitionRules CurrentRecognitionRules() {
+    platform::CriticalSectionLock lock(settings::SettingsLock());
+    const settings::SettingsState& s = settings::g_Settings();
+    return {s.recognition.AssuranceDistance, s.recognition.RepeatForRecognition};
+}
+
+// The journal keeps event texts by pointer without copying them: each distinct text is kept
+// for the life of the process (there are only a few).
+const char16_t* LastingText(const QString& text) {
+    static QSet<QString> texts;
+    auto it = texts.constFind(text);
+    if (it == texts.constEnd()) it = texts.insert(text);
+    return shell::JournalText(*it);
+}
+
+constexpr int kTitleHeight = 22;
+constexpr int kViewportTop = 23;
+
+}  // namespace
+
+QImage ImageFromMat(const cv::Mat& picture) {
+    if (picture.empty() || picture.depth() != CV_8U) return {};
+    if (picture.channels() == 3) {
+        return QImage(picture.data, picture.cols, picture.rows, int(picture.step), QImage::Format_BGR888).copy();
+    }
+    if (picture.channels() == 1) {
+        return QImage(picture.data, picture.cols, picture.rows, int(picture.step), QImage::Format_Grayscale8).copy();
+    }
+    if (picture.channels() == 4) {
+        return QImage(picture.data, picture.cols, picture.rows, int(picture.step), QImage::Format_ARGB32).copy();
+    }
+    return {};
+}
+
+PicturePane::PicturePane(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("OstrovidWorkCamera"));
+    setCursor(Qt::ArrowCursor);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    hide();
+}
+
+void PicturePane::SetPicture(const cv::Mat& picture) {
+    QImage image = ImageFromMat(picture);
+    if (image.isNull()) return;
+    image_ = std::move(image);
+    update();
+}
+
+void PicturePane::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (image_.isNull()) {
+        p.fillRect(rect(), Qt::black);
+        return;
+    }
+    // The picture arrives at the displayed size; a pane of another size (a layout in flight)
+    // scales it rather than leaving garbage.
+    if (image_.size() == size()) {
+        p.drawImage(0, 0, image_);
+    } else {
+        p.drawImage(rect(), image_);
+    }
+}
+
+ViewportWidget::ViewportWidget(camera::CameraWork& work, ViewportProcessor::Detector detect,
+                               ViewportProcessor::Dispatcher dispatch, ViewportServices& services,
+                               recognition::RememberedPersons& remembered, recognition::RecognizedPersonsList& list,
+                               ViewportHooks hooks, QWidget* parent)
+    : QWidget(parent),
+      work_(work),
+      services_(services),
+      hooks_(std::move(hooks)),
+      processor_(work, *this, *this, std::move(detect), std::move(dispatch),
+                 {[] { return platform::OleDateNow(); }, [] { return platform::UnixTimeNow(); }}),
+      events_(processor_.Tracker(), remembered, list, *this),
+      picture_(new PicturePane(this)) {
+    setObjectName(QStringLiteral("Vektra:OSTROVID_V2:CAMERA:VIEWPORT"));
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Base));
+    setPalette(palette);
+    timer_.setInterval(30);
+    QObject::connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
+    timer_.start();
+}
+
+ViewportWidget::~ViewportWidget() {
+    timer_.stop();
+    labels_.clear();
+}
+
+void ViewportWidget::Tick() { processor_.Tick(camera::CameraThreadExists(), CurrentViewportSettings()); }
+
+bool ViewportWidget::event(QEvent* e) {
+    if (e->type() == recognition::RecognizedDataEvent::kType) {
+        std::unique_ptr<recognition::RecognizedData> record = static_cast<recognition::RecognizedDataEvent*>(e)->TakeRecord();
+        if (record) {
+            const QString cameraName = platform::FromFixed(work_.descriptor.Name);
+            events_.Handle(std::move(record), CurrentRecognitionRules(), platform::OleDateNow(), cameraName);
+        }
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+void ViewportWidget::resizeEvent(QResizeEvent*) { LayOut(); }
+
+void ViewportWidget::LayOut() {
+    const ViewportPlacement next = PlaceViewportPicture(width(), height(), frameColumns_, frameRows_);
+    const bool sizeChanged = next.width != placement_.width || next.height != placement_.height;
+    placement_ = next;
+    if (sizeChanged) picture_->resize(placement_.width, placement_.height);
+    picture_->move(placement_.x, placement_.y);
+}
+
+void ViewportWidget::LayOutAgain(int frameColumns, int frameRows) {
+    frameColumns_ = frameColumns;
+    frameRows_ = frameRows;
+    LayOut();
+}
+
+void ViewportWidget::ShowFaceCount(int faces) {
+    if (hooks_.showFaceCount) hooks_.showFaceCount(faces);
+}
+
+void ViewportWidget::ShowPicture(const cv::Mat& picture) {
+    picture_->SetPicture(picture);
+    if (hooks_.hideAnimation) hooks_.hideAnimation();
+    if (picture_->isHidden()) picture_->show();
+}
+
+void ViewportWidget::ShowConnectingAnimation() {
+    if (hooks_.showAnimation) hooks_.showAnimation();
+}
+
+void ViewportWidget::HidePicture() { picture_->hide(); }
+
+recognition::LabelPoint ViewportWidget::PictureOrigin() const {
+    const QPoint origin = picture_->mapToGlobal(QPoint(0, 0));
+    return {origin.x(), origin.y()};
+}
+
+const QLabel* ViewportWidget::Label(uint32_t subjectId) const {
+    auto it = labels_.find(subjectId);
+    return it == labels_.end() ? nullptr : it->second.get();
+}
+
+void ViewportWidget::MoveLabel(const recognition::Subject& subject, recognition::LabelPoint position) {
+    auto it = labels_.find(subject.id);
+    if (it != labels_.end()) it->second->move(position.x, position.y);
+}
+
+void ViewportWidget::SetLabelVisible(const recognition::Subject& subject, bool visible) {
+    auto it = labels_.find(subject.id);
+    if (it != labels_.end()) it->second->setVisible(visible);
+}
+
+bool ViewportWidget::TakeSnapshotRequest() { return hooks_.takeSnapshotRequest && hooks_.takeSnapshotRequest(); }
+
+void ViewportWidget::AddSnapshotFaces(const cv::Mat& frame, std::span<const recognition::FrameFace> faces) {
+    services_.AddSnapshotFaces(frame, faces);
+}
+
+void ViewportWidget::FaceDetected(const recognition::Subject& subject, const cv::Mat& frame) {
+    services_.FaceDetected(subject, frame);
+}
+
+void ViewportWidget::UnrecognizedSubjectVanished(const recognition::Subject& subject, double now) {
+    services_.UnrecognizedSubjectVanished(subject, now);
+}
+
+void ViewportWidget::PresenceEnded(const recognition::Subject& subject, double presenceSeconds) {
+    services_.PresenceEnded(subject, presenceSeconds);
+    labels_.erase(subject.id);  // the subject is removed right after this
+}
+
+void ViewportWidget::BroadcastCameraState(int operation) { services_.BroadcastCameraState(operation); }
+
+void ViewportWidget::PersonRecognized(const recognition::RecognitionReport& report) {
+    services_.PersonRecognized(report);
+}
+
+void ViewportWidget::PersonUpdated(const recognition::RecognitionReport& report) { services_.PersonUpdated(report); }
+
+void ViewportWidget::PersonChanged(const recognition::PersonChange& change) { services_.PersonChanged(change); }
+
+void ViewportWidget::UpdateLabel(recognition::Subject& subject) {
+    std::unique_ptr<QLabel>& label = labels_[subject.id];
+    const recognition::LabelPoint origin = PictureOrigin();
+    const recognition::LabelPoint position{origin.x + subject.screen.left,
+                                           origin.y - recognition::kLabelRise + subject.screen.top};
+    if (!label) {
+        label = std::make_unique<QLabel>(picture_, Qt::ToolTip | Qt::FramelessWindowHint);
+        label->setObjectName(QStringLiteral("label:%1").arg(subject.id));
+        label->setTextFormat(Qt::PlainText);
+        label->setAttribute(Qt::WA_ShowWithoutActivating);
+        label->setStyleSheet(QStringLiteral("QLabel { background: #ffffe1; color: black; border: 1px solid gray; }"));
+        subject.lastLabelPosition = position;
+        label->move(position.x, position.y);
+    } else if (subject.MoveLabel(position)) {
+        label->move(position.x, position.y);
+    }
+    label->setText(subject.labelText);
+    label->adjustSize();
+}
+
+void ViewportWidget::ShowLabel(recognition::Subject& subject) {
+    auto it = labels_.find(subject.id);
+    if (it != labels_.end()) it->second->show();
+}
+
+void ViewportWidget::DiscardSubjects() {
+    labels_.clear();
+    processor_.Reset();
+}
+
+void ViewportWidget::ListEntryAdded() {
+    if (hooks_.listChanged) hooks_.listChanged();
+}
+
+void ViewportWidget::ListEntryChanged(const recognition::RecognizedListItem&) {
+    if (hooks_.listChanged) hooks_.listChanged();
+}
+
+void ViewportWidget::PostRecognitionJournal(int32_t iconKind, const QString& eventText, const QString& description) {
+    shell::PostRecognitionJournal(iconKind, LastingText(eventText), shell::JournalText(description), true);
+}
+
+void ViewportWidget::DoRecognizedPersonAlertsAndActions(const recognition::RecognizedPersonInfo& info) {
+    services_.DoRecognizedPersonAlertsAndActions(info);
+}
+
+CameraPanelWidget::CameraPanelWidget(CameraPanelContext context, QWidget* parent)
+    : QWidget(parent), context_(std::move(context)) {
+    setObjectName(QStringLiteral("Vektra:OSTROVID_V2:CAMERA:PANEL"));
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Base));
+    setPalette(palette);
+
+    bar_ = new QToolBar(this);
+    bar_->setIconSize(QSize(16, 16));
+    framedFace_ = new QToolButton(bar_);
+    framedFace_->setObjectName(QStringLiteral("40007"));
+    framedFace_->setCheckable(true);
+    framedFace_->setIcon(ToolbarIcon(5));
+    framedFace_->setToolTip(QStringLiteral("Обрамление лиц"));
+    framedFace_->setFixedWidth(23);
+    bar_->addWidget(framedFace_);
+    QObject::connect(framedFace_, &QToolButton::clicked, this, [this] { ToggleFramedFace(); });
+    animation_ = new ConnectingAnimation(bar_);
+
+    line_ = new QFrame(this);
+    static_cast<QFrame*>(line_)->setFrameShape(QFrame::HLine);
+    title_ = new QLabel(this);
+    title_->setAlignment(Qt::AlignCenter);
+    title_->setAttribute(Qt::WA_TranslucentBackground);
+    QFont font(QStringLiteral("Calibri"));
+    font.setPixelSize(20);
+    title_->setFont(font);
+
+    ViewportHooks hooks;
+    hooks.showFaceCount = [this](int faces) { status_->SetText(1, QString::asprintf("%d", faces)); };
+    hooks.showAnimation = [this] { animation_->Play(); };
+    hooks.hideAnimation = [this] {
+        if (animation_->Playing()) animation_->Stop();
+    };
+    hooks.takeSnapshotRequest = context_.takeSnapshotRequest;
+    hooks.listChanged = context_.listChanged;
+    static ViewportServices noServices;
+    viewport_ = new ViewportWidget(camera::g_CameraWork, context_.detect, context_.dispatch,
+                                   context_.services != nullptr ? *context_.services : noServices,
+                                   *context_.remembered, *context_.list, std::move(hooks), this);
+    status_ = new StatusParts(&CameraStatusPartEnds, this);
+    status_->SetIcon(2, 5);
+
+    bool framed = false;
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        framed = settings::g_Settings().viewFeatures.FramedFace != 0;
+    }
+    framedFace_->setChecked(framed);
+}
+
+void CameraPanelWidget::resizeEvent(QResizeEvent*) {
+    const int w = width();
+    const int h = height();
+    const int barHeight = std::max(26, bar_->sizeHint().height());
+    bar_->setGeometry(0, 0, w, barHeight);
+    animation_->setGeometry(ConnectingAnimationRect(w, barHeight));
+    line_->setGeometry(0, barHeight, w, 1);
+    title_->setGeometry(0, barHeight + 1, w, kTitleHeight);
+    const int statusHeight = status_->sizeHint().height() > 0 ? status_->sizeHint().height() : 22;
+    status_->setGeometry(0, h - statusHeight, w, statusHeight);
+    const int top = barHeight + kViewportTop;
+    viewport_->setGeometry(5, top, std::max(0, w - 10), std::max(0, h - statusHeight - 3 - top));
+}
+
+void CameraPanelWidget::SetTitle(const QString& title) { title_->setText(title); }
+
+void CameraPanelWidget::ShowNoCamera() {
+    status_->SetIcon(0, 0);
+    status_->SetText(0, QStringLiteral("Камера не выбрана"));
+}
+
+void CameraPanelWidget::ToggleFramedFace() {
+    settings::CameraViewFeatures features{};
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        settings::SettingsState& s = settings::g_Settings();
+        s.viewFeatures.FramedFace = s.viewFeatures.FramedFace != 0 ? 0 : 1;
+        features = s.viewFeatures;
+    }
+    if (context_.saver != nullptr) context_.saver->SaveCameraViewFeatures(features);
+    SetFramedFaceChecked(features.FramedFace != 0);
+    if (context_.refreshToolbar) context_.refreshToolbar();
+}
+
+void CameraPanelWidget::SetFramedFaceChecked(bool checked) { framedFace_->setChecked(checked); }
+
+void CameraPanelWidget::PostShowAnimation() { PostFrameMessage(this, kMsgShowAnimation); }
+
+void CameraPanelWidget::ShowCameraStarted() {
+    animation_->Play();
+    status_->SetIcon(0, 1);
+}
+
+void CameraPanelWidget::HideCameraPicture() {
+    viewport_->HidePicture();
+    animation_->Stop();
+}
+
+void CameraPanelWidget::DiscardSubjects() { viewport_->DiscardSubjects(); }
+
+void CameraPanelWidget::ClearFrameState() {
+    if (context_.clearSnapshotRequest) context_.clearSnapshotRequest();
+}
+
+void CameraPanelWidget::ShowCameraStopped() {
+    status_->SetIcon(0, 0);
+    status_->SetIcon(1, 0);
+    status_->SetText(1, QString());
+    status_->SetText(0, QStringLiteral("Камера остановлена"));
+}
+
+void CameraPanelWidget::RefreshToolbar() {
+    if (context_.refreshToolbar) context_.refreshToolbar();
+}
+
+bool CameraPanelWidget::CameraRunning() const { return camera::CameraThreadExists(); }
+
+void CameraPanelWidget::ShowEvent(const QString& text, int iconKind) {
+    status_->SetIcon(0, iconKind >= 1 && iconKind <= 3 ? iconKind : 0);
+    status_->SetText(0, text);
+}
+
+bool CameraPanelWidget::event(QEvent* e) {
+    if (e->type() == MessageType(kMsgShowAnimation)) {
+        animation_->Play();
+        return true;
+    }
+    if (e->type() == MessageType(kMsgConnections)) {
+        const auto* m = static_cast<FrameMessageEvent*>(e);
+        const bool any = m->WParam() != 0;
+        status_->SetIcon(2, any ? 4 : 5);
+        status_->SetText(2, ConnectionsText(any, int(m->LParam())));
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+}  // namespace ui

@@ -1,0 +1,184 @@
+#pragma once
+// The camera panel: its bar with the framed-faces button and the connecting animation, the
+// camera title, the viewport with the picture window and the status bar. The viewport forwards
+// its 30 ms timer to ViewportProcessor and the workers' results to RecognitionEvents; the
+// panel is the camera code's CameraPanel and the journal's camera status bar.
+
+#include "app/camera/camera_work.h"
+#include "app/recognition/recognition_events.h"
+#include "app/shell/journal_model.h"
+#include "app/ui/frame_rules.h"
+#include "app/ui/viewport_processor.h"
+#include "app/ui/viewport_services.h"
+
+#include <QImage>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class QLabel;
+class QToolBar;
+class QToolButton;
+
+namespace ui {
+
+class ConnectingAnimation;
+class SettingsSaver;
+class StatusParts;
+
+// "OstrovidWorkCamera": paints the last picture it was given.
+class PicturePane final : public QWidget {
+public:
+    explicit PicturePane(QWidget* parent);
+    // BGR (3 channels) or gray pictures; anything else is ignored.
+    void SetPicture(const cv::Mat& picture);
+    const QImage& Picture() const { return image_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QImage image_;
+};
+
+// BGR or gray matrix as a QImage that owns its pixels; null for other types.
+QImage ImageFromMat(const cv::Mat& picture);
+
+struct ViewportHooks {
+    std::function<void(int faces)> showFaceCount;
+    std::function<void()> showAnimation;
+    std::function<void()> hideAnimation;
+    std::function<bool()> takeSnapshotRequest;
+    std::function<void()> listChanged;
+};
+
+class ViewportWidget final : public QWidget,
+                             public ViewportSurface,
+                             public ViewportEvents,
+                             public recognition::RecognitionOutputs {
+public:
+    ViewportWidget(camera::CameraWork& work, ViewportProcessor::Detector detect, ViewportProcessor::Dispatcher dispatch,
+                   ViewportServices& services, recognition::RememberedPersons& remembered,
+                   recognition::RecognizedPersonsList& list, ViewportHooks hooks, QWidget* parent);
+    ~ViewportWidget() override;
+
+    PicturePane* Picture() const { return picture_; }
+    ViewportProcessor& Processor() { return processor_; }
+    ViewportPlacement Placement() const { return placement_; }
+    // The camera stopped: labels and subjects go; the picture window hides.
+    void DiscardSubjects();
+    void HidePicture();
+    size_t LabelCount() const { return labels_.size(); }
+    const QLabel* Label(uint32_t subjectId) const;
+
+    // ViewportSurface
+    void ShowFaceCount(int faces) override;
+    void LayOutAgain(int frameColumns, int frameRows) override;
+    cv::Size DisplayedSize() const override { return {placement_.width, placement_.height}; }
+    void ShowPicture(const cv::Mat& picture) override;
+    void ShowConnectingAnimation() override;
+    recognition::LabelPoint PictureOrigin() const override;
+    void MoveLabel(const recognition::Subject& subject, recognition::LabelPoint position) override;
+    void SetLabelVisible(const recognition::Subject& subject, bool visible) override;
+    bool TakeSnapshotRequest() override;
+    void AddSnapshotFaces(const cv::Mat& frame, std::span<const recognition::FrameFace> faces) override;
+
+    // ViewportEvents
+    void FaceDetected(const recognition::Subject& subject, const cv::Mat& frame) override;
+    void UnrecognizedSubjectVanished(const recognition::Subject& subject, double now) override;
+    void PresenceEnded(const recognition::Subject& subject, double presenceSeconds) override;
+    void BroadcastCameraState(int operation) override;
+
+    // RecognitionOutputs
+    void PersonRecognized(const recognition::RecognitionReport& report) override;
+    void PersonUpdated(const recognition::RecognitionReport& report) override;
+    void PersonChanged(const recognition::PersonChange& change) override;
+    void UpdateLabel(recognition::Subject& subject) override;
+    void ShowLabel(recognition::Subject& subject) override;
+    void ListEntryAdded() override;
+    void ListEntryChanged(const recognition::RecognizedListItem& item) override;
+    void PostRecognitionJournal(int32_t iconKind, const QString& eventText, const QString& description) override;
+    void DoRecognizedPersonAlertsAndActions(const recognition::RecognizedPersonInfo& info) override;
+
+protected:
+    bool event(QEvent* e) override;
+    void resizeEvent(QResizeEvent*) override;
+
+private:
+    void Tick();
+    void LayOut();
+
+    camera::CameraWork& work_;
+    ViewportServices& services_;
+    ViewportHooks hooks_;
+    ViewportProcessor processor_;
+    recognition::RecognitionEvents events_;
+    PicturePane* picture_;
+    QTimer timer_;
+    int frameColumns_ = 320;
+    int frameRows_ = 240;
+    ViewportPlacement placement_;
+    std::map<uint32_t, std::unique_ptr<QLabel>> labels_;
+};
+
+struct CameraPanelContext {
+    ViewportProcessor::Detector detect;
+    ViewportProcessor::Dispatcher dispatch;
+    ViewportServices* services = nullptr;
+    recognition::RememberedPersons* remembered = nullptr;
+    recognition::RecognizedPersonsList* list = nullptr;
+    SettingsSaver* saver = nullptr;
+    std::function<void()> refreshToolbar;
+    std::function<bool()> takeSnapshotRequest;
+    std::function<void()> clearSnapshotRequest;
+    std::function<void()> listChanged;
+};
+
+class CameraPanelWidget final : public QWidget, public camera::CameraPanel, public shell::CameraStatusBar {
+public:
+    CameraPanelWidget(CameraPanelContext context, QWidget* parent);
+
+    ViewportWidget* Viewport() const { return viewport_; }
+    StatusParts* Status() const { return status_; }
+    QToolButton* FramedFaceButton() const { return framedFace_; }
+    ConnectingAnimation* Animation() const { return animation_; }
+    QLabel* Title() const { return title_; }
+    void SetTitle(const QString& title);
+    // "Камера не выбрана" in part 0, without icon.
+    void ShowNoCamera();
+    // Command 40007: toggles FramedFace, saves it and refreshes the toolbars.
+    void ToggleFramedFace();
+    void SetFramedFaceChecked(bool checked);
+
+    // camera::CameraPanel
+    void PostShowAnimation() override;
+    void ShowCameraStarted() override;
+    void HideCameraPicture() override;
+    void DiscardSubjects() override;
+    void ClearFrameState() override;
+    void ShowCameraStopped() override;
+    void RefreshToolbar() override;
+
+    // shell::CameraStatusBar
+    bool CameraRunning() const override;
+    void ShowEvent(const QString& text, int iconKind) override;
+
+protected:
+    bool event(QEvent* e) override;
+    void resizeEvent(QResizeEvent*) override;
+
+private:
+    CameraPanelContext context_;
+    QToolBar* bar_;
+    QToolButton* framedFace_;
+    ConnectingAnimation* animation_;
+    QWidget* line_;
+    QLabel* title_;
+    ViewportWidget* viewport_;
+    StatusParts* status_;
+};
+
+}  // namespace ui

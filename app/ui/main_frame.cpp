@@ -1,0 +1,594 @@
+#include "app/ui/main_frame.h"
+
+#include "app/camera/camera_work.h"
+#include "app/recognition/recognized_data_event.h"
+#include "app/shell/journal.h"
+#include "app/ui/camera_panel.h"
+#include "app/ui/event_panel.h"
+#include "app/ui/icons.h"
+#include "app/ui/recognized_panel.h"
+#include "app/ui/settings_saver.h"
+#include "app/ui/split_pane.h"
+#include "app/ui/splash_windows.h"
+#include "app/ui/status_parts.h"
+#include "platform/fixedtext.h"
+#include "platform/log.h"
+#include "settings/settings_state.h"
+
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QThread>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace ui {
+
+namespace {
+
+struct MenuCommand {
+    int command;
+    const char16_t* text;
+};
+
+// The main menu: each top-level menu with its commands; 0 is a separator.
+struct MenuColumn {
+    const char16_t* title;
+    std::vector<MenuCommand> commands;
+};
+
+const std::vector<MenuColumn>& MainMenu() {
+    static const std::vector<MenuColumn> menu = {
+        {u"&Файл", {{kCmdSettings, u"&Настройки..."}, {0, nullptr}, {kCmdExit, u"&Выход\tAlt+F4"}}},
+        {u"&Камера",
+         {{kCmdStart, u"Стар&т"}, {kCmdStop, u"Сто&п"}, {0, nullptr}, {kCmdFramedFace, u"&Обрамление лиц"},
+          {kCmdSnapshot, u"&Снимок"}}},
+        {u"&База данных", {{kCmdDatabase, u"&Смотреть/редактировать"}}},
+        {u"&Справка", {{kCmdAbout, u"&О программе..."}}},
+    };
+    return menu;
+}
+
+// Tool tips and menu help of the commands.
+QString CommandTip(int command) {
+    switch (command) {
+    case kCmdSettings:
+        return QStringLiteral("Настройки программы...");
+    case kCmdChooseCamera:
+        return QStringLiteral("Выбор текущей камеры...");
+    case kCmdStart:
+        return QStringLiteral("Старт");
+    case kCmdStop:
+        return QStringLiteral("Стоп");
+    case kCmdFramedFace:
+        return QStringLiteral("Обрамление лиц");
+    case kCmdDatabase:
+        return QStringLiteral("Смотреть/редактировать информацию в БД...");
+    case kCmdSnapshot:
+        return QStringLiteral("Снимок лиц на камере");
+    default:
+        return {};
+    }
+}
+
+struct ToolbarButton {
+    int command;
+    const char16_t* text;
+    int image;
+};
+
+constexpr ToolbarButton kToolbarButtons[] = {
+    {kCmdChooseCamera, u"Камера...", 2}, {kCmdStart, u"Старт", 0},          {kCmdStop, u"Стоп", 1},
+    {kCmdSnapshot, u"Снимок", 5},        {kCmdDatabase, u"База данных...", 4}, {kCmdSettings, u"Настройки...", 3},
+};
+
+bool CameraIndexValid(const settings::SettingsState& s, int index) {
+    return index >= 0 && index < int(s.cameraList.Count) && index < settings::kMaxCameras &&
+           s.cameraList.Cameras[index].InUse != 0;
+}
+
+}  // namespace
+
+MainFrame::MainFrame(shell::FrameLifecycle& lifecycle, MainFrameParts parts)
+    : lifecycle_(lifecycle),
+      parts_(std::move(parts)),
+      saver_(parts_.saver != nullptr ? *parts_.saver : ChannelSettingsSaver()) {
+    setObjectName(QStringLiteral("Vektra:OSTROVID_V2:FRAME"));
+    setWindowTitle(kProgramTitle);
+    setWindowIcon(ToolbarIcon(2));
+    setMinimumSize(800, 600);
+    // A move is saved once it has come to rest.
+    windowPosTimer_.setSingleShot(true);
+    windowPosTimer_.setInterval(300);
+    QObject::connect(&windowPosTimer_, &QTimer::timeout, this, [this] { SaveWindowPosIfChanged(); });
+}
+
+MainFrame::~MainFrame() {
+    camera::SetCameraPanel(nullptr);
+    if (events_ != nullptr) shell::SetJournalSink(nullptr);
+    if (parts_.recognizedSink != nullptr) parts_.recognizedSink->SetReceiver(nullptr);
+    delete loadingWindow_;
+}
+
+QAction* MainFrame::Action(int command) const {
+    auto it = actions_.find(command);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+QObject* MainFrame::CameraPanelReceiver() const { return cameraPanel_; }
+
+bool MainFrame::PostMessage(int message, uintptr_t wParam, intptr_t lParam) {
+    return PostFrameMessage(this, message, wParam, lParam);
+}
+
+int32_t MainFrame::JournalDatabaseState() const { return events_ != nullptr ? events_->DatabaseState() : 0; }
+
+void MainFrame::PlaceWindow() {
+    settings::WindowPos stored{};
+    bool maximized = false;
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        stored = settings::g_Settings().windowPos;
+        maximized = settings::g_Settings().Maximized != 0;
+    }
+    QRect screen(0, 0, 1024, 768);
+    if (QScreen* primary = QGuiApplication::primaryScreen()) screen = primary->virtualGeometry();
+    const settings::WindowPos pos = CheckedWindowPos(stored, screen);
+    move(pos.ScreenX, pos.ScreenY);
+    resize(pos.Width, pos.Height);
+    if (maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+bool MainFrame::Create() {
+    PlaceWindow();
+    if (!CreateMenu() || !CreateToolbar() || !CreateStatusBar()) return false;
+    PostMessage(kMsgModelCount, 0);
+    if (!CreatePad()) return false;
+    shell::SetJournalSink(events_);
+    camera::SetCameraPanel(cameraPanel_);
+    if (parts_.recognizedSink != nullptr) parts_.recognizedSink->SetReceiver(cameraPanel_->Viewport());
+
+    if (!lifecycle_.StartServiceThreads()) {
+        Destroy();
+        return false;
+    }
+    loadingWindow_ = new ModelLoadingWindow();
+    loadingWindow_->onClosed = [this] { modelLoading_.WindowClosed(); };
+    loadingWindow_->show();
+    if (!lifecycle_.StartDataThreads()) {
+        Destroy();
+        return false;
+    }
+    created_ = true;
+    PostMessage(kMsgSelectSavedCamera);
+    show();
+    return true;
+}
+
+bool MainFrame::CreateMenu() {
+    QMenuBar* bar = menuBar();
+    for (const MenuColumn& column : MainMenu()) {
+        QMenu* menu = bar->addMenu(QString::fromUtf16(column.title));
+        for (const MenuCommand& item : column.commands) {
+            if (item.command == 0) {
+                menu->addSeparator();
+                continue;
+            }
+            QAction* action = menu->addAction(QString::fromUtf16(item.text));
+            action->setData(item.command);
+            action->setStatusTip(CommandTip(item.command));
+            actions_[item.command] = action;
+            const int command = item.command;
+            QObject::connect(action, &QAction::triggered, this, [this, command] { OnCommand(command); });
+        }
+    }
+    actions_[kCmdFramedFace]->setCheckable(true);
+    actions_[kCmdSnapshot]->setCheckable(true);
+    return true;
+}
+
+bool MainFrame::CreateToolbar() {
+    auto* toolbar = new QToolBar(this);
+    toolbar->setObjectName(QStringLiteral("MainToolbar"));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->setIconSize(QSize(48, 48));
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolbar->toggleViewAction()->setEnabled(false);
+    addToolBar(Qt::TopToolBarArea, toolbar);
+
+    cameraMenu_ = new QMenu(this);
+    cameraMenu_->setObjectName(QStringLiteral("CameraChoiceMenu"));
+    QObject::connect(cameraMenu_, &QMenu::aboutToShow, this, [this] { PopulateCameraMenu(); });
+
+    bool first = true;
+    for (const ToolbarButton& b : kToolbarButtons) {
+        if (!first) toolbar->addSeparator();
+        first = false;
+        auto* button = new QToolButton(toolbar);
+        button->setObjectName(QString::number(b.command));
+        button->setText(QString::fromUtf16(b.text));
+        button->setIcon(ToolbarIcon(b.image));
+        button->setToolTip(CommandTip(b.command));
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        button->setAutoRaise(true);
+        toolbar->addWidget(button);
+        const int command = b.command;
+        if (command == kCmdChooseCamera) {
+            chooseCamera_ = button;
+            button->setMenu(cameraMenu_);
+            button->setPopupMode(QToolButton::MenuButtonPopup);
+            QObject::connect(button, &QToolButton::clicked, this, [this] { OnCommand(kCmdChooseCamera); });
+            continue;
+        }
+        if (command == kCmdSnapshot) button->setCheckable(true);
+        QObject::connect(button, &QToolButton::clicked, this, [this, command] { OnCommand(command); });
+    }
+    return true;
+}
+
+bool MainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setSizeGripEnabled(false);
+    status_ = new StatusParts(&FrameStatusPartEnds, bar);
+    bar->addWidget(status_, 1);
+    progress_ = new QProgressBar(status_);
+    progress_->setTextVisible(false);
+    progress_->hide();
+    status_->installEventFilter(this);
+    return true;
+}
+
+bool MainFrame::CreatePad() {
+    double panelDiv = 0;
+    double leftDiv = 0;
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        panelDiv = settings::g_Settings().PanelDivProportion;
+        leftDiv = settings::g_Settings().LeftPanelDivProportion;
+    }
+    auto saveProportion = [](double settings::SettingsState::*field, bool (SettingsSaver::*save)(double),
+                             SettingsSaver& saver) {
+        return [field, save, &saver](double proportion) {
+            {
+                platform::CriticalSectionLock lock(settings::SettingsLock());
+                settings::g_Settings().*field = proportion;
+            }
+            (saver.*save)(proportion);
+        };
+    };
+    pad_ = new SplitPane(Qt::Horizontal, panelDiv,
+                         saveProportion(&settings::SettingsState::PanelDivProportion,
+                                        &SettingsSaver::SavePanelDivProportion, saver_),
+                         this);
+    pad_->setObjectName(QStringLiteral("Vektra:OSTROVID_V2:PAD"));
+    leftPanel_ = new SplitPane(Qt::Vertical, leftDiv,
+                               saveProportion(&settings::SettingsState::LeftPanelDivProportion,
+                                              &SettingsSaver::SaveLeftPanelDivProportion, saver_),
+                               pad_);
+    leftPanel_->setObjectName(QStringLiteral("Vektra:OSTROVID_V2:LEFT:PANEL"));
+
+    CameraPanelContext context;
+    context.detect = parts_.detect;
+    context.dispatch = parts_.dispatch;
+    context.services = parts_.services;
+    context.remembered = &remembered_;
+    context.list = &recognizedList_;
+    context.saver = &saver_;
+    context.refreshToolbar = [this] { RefreshToolbar(); };
+    context.takeSnapshotRequest = [this] { return TakeSnapshotRequest(); };
+    context.clearSnapshotRequest = [this] { snapshotPending_ = false; };
+    context.listChanged = [this] {
+        if (rightPanel_ != nullptr) rightPanel_->Refresh();
+    };
+    cameraPanel_ = new CameraPanelWidget(std::move(context), leftPanel_);
+    events_ = new EventPanel(cameraPanel_, leftPanel_);
+    leftPanel_->SetPanels(cameraPanel_, events_);
+    rightPanel_ = new RecognizedPanel(recognizedList_, remembered_, pad_);
+    pad_->SetPanels(leftPanel_, rightPanel_);
+    setCentralWidget(pad_);
+    pad_->setFocus();
+    return true;
+}
+
+bool MainFrame::TakeSnapshotRequest() {
+    if (!snapshotPending_) return false;
+    snapshotPending_ = false;
+    RefreshToolbar();
+    return true;
+}
+
+void MainFrame::RefreshToolbar() {
+    ToolbarInputs in;
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        const settings::SettingsState& s = settings::g_Settings();
+        in.cameraCount = int(s.cameraList.Count);
+        in.cameraCurrent = CameraIndexValid(s, s.CurrentCameraIndex);
+        in.databaseConfigured = s.DbConnectionString[0] != 0;
+        in.framedFace = s.viewFeatures.FramedFace != 0;
+    }
+    in.cameraRunning = camera::CameraThreadExists();
+    in.snapshotPending = snapshotPending_;
+    const ToolbarState state = ComputeToolbarState(in);
+
+    auto apply = [this](int command, bool enabled, bool checked) {
+        if (QAction* action = Action(command)) {
+            action->setEnabled(enabled);
+            if (action->isCheckable()) action->setChecked(checked);
+        }
+        if (auto* button = findChild<QToolButton*>(QString::number(command))) {
+            button->setEnabled(enabled);
+            if (button->isCheckable()) button->setChecked(checked);
+        }
+    };
+    apply(kCmdChooseCamera, state.chooseCamera, false);
+    apply(kCmdStart, state.start, false);
+    apply(kCmdStop, state.stop, false);
+    apply(kCmdDatabase, state.database, false);
+    apply(kCmdSnapshot, state.snapshot != SnapshotButton::Disabled, state.snapshot == SnapshotButton::Pressed);
+    if (QAction* framed = Action(kCmdFramedFace)) framed->setChecked(state.framedFaceChecked);
+    if (cameraPanel_ != nullptr) cameraPanel_->SetFramedFaceChecked(state.framedFaceChecked);
+}
+
+void MainFrame::PostCommand(int command) {
+    QMetaObject::invokeMethod(this, [this, command] { OnCommand(command); }, Qt::QueuedConnection);
+}
+
+void MainFrame::OnCommand(int command) {
+    if (command >= kCmdCameraFirst && command < kCmdCameraFirst + settings::kMaxCameras) {
+        ChooseCamera(command - kCmdCameraFirst);
+        return;
+    }
+    switch (command) {
+    case kCmdSettings:
+        if (parts_.openSettings) parts_.openSettings(this);
+        RefreshToolbar();
+        break;
+    case kCmdAbout: {
+        AboutBox about(this);
+        about.exec();
+        break;
+    }
+    case kCmdExit:
+        close();
+        break;
+    case kCmdStart:
+        camera::StartCamera();
+        RefreshToolbar();
+        break;
+    case kCmdStop:
+        camera::StopCamera(false);
+        RefreshToolbar();
+        break;
+    case kCmdFramedFace:
+        cameraPanel_->ToggleFramedFace();
+        break;
+    case kCmdSnapshot:
+        if (camera::CameraThreadExists()) snapshotPending_ = true;
+        RefreshToolbar();
+        break;
+    case kCmdDatabase:
+        if (parts_.openDatabase) parts_.openDatabase(this);
+        break;
+    case kCmdChooseCamera: {
+        int count = 0;
+        {
+            platform::CriticalSectionLock lock(settings::SettingsLock());
+            count = int(settings::g_Settings().cameraList.Count);
+        }
+        if (count > 0 && chooseCamera_ != nullptr) chooseCamera_->showMenu();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void MainFrame::PopulateCameraMenu() {
+    cameraMenu_->clear();
+    auto* group = new QActionGroup(cameraMenu_);
+    group->setExclusive(true);
+    platform::CriticalSectionLock lock(settings::SettingsLock());
+    const settings::SettingsState& s = settings::g_Settings();
+    const int count = std::min(int(s.cameraList.Count), settings::kMaxCameras);
+    for (int i = 0; i < count; ++i) {
+        QAction* action = cameraMenu_->addAction(platform::FromFixed(s.cameraList.Cameras[i].Name));
+        action->setData(kCmdCameraFirst + i);
+        action->setCheckable(true);
+        action->setChecked(i == s.CurrentCameraIndex);
+        group->addAction(action);
+        QObject::connect(action, &QAction::triggered, this, [this, i] { PostCommand(kCmdCameraFirst + i); });
+    }
+}
+
+void MainFrame::ChooseCamera(int index) {
+    int current = -1;
+    int count = 0;
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        current = settings::g_Settings().CurrentCameraIndex;
+        count = int(settings::g_Settings().cameraList.Count);
+    }
+    const CameraChoice choice = DecideCameraChoice(current, index, count, camera::CameraThreadExists());
+    if (choice.kind == CameraChoice::Nothing) return;
+    const int chosen = choice.kind == CameraChoice::Select ? choice.index : -1;
+    saver_.SaveCurrentCameraIndex(chosen);
+    camera::StopCamera(false);
+    QString name;
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        settings::SettingsState& s = settings::g_Settings();
+        s.CurrentCameraIndex = chosen;
+        if (chosen >= 0) name = platform::FromFixed(s.cameraList.Cameras[chosen].Name);
+    }
+    cameraPanel_->SetTitle(name);
+    if (chosen < 0) cameraPanel_->ShowNoCamera();
+    RefreshToolbar();
+    if (choice.restart) PostCommand(kCmdStart);
+}
+
+void MainFrame::SelectSavedCamera() {
+    QString name;
+    bool selected = false;
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        const settings::SettingsState& s = settings::g_Settings();
+        if (CameraIndexValid(s, s.CurrentCameraIndex)) {
+            selected = true;
+            name = platform::FromFixed(s.cameraList.Cameras[s.CurrentCameraIndex].Name);
+        }
+    }
+    cameraPanel_->SetTitle(name);
+    if (!selected) cameraPanel_->ShowNoCamera();
+    RefreshToolbar();
+    BringToForeground();
+}
+
+void MainFrame::BringToForeground() {
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+}
+
+bool MainFrame::event(QEvent* e) {
+    const int type = int(e->type());
+    if (type > int(QEvent::User) && type <= int(QEvent::User) + 1023) {
+        auto* message = dynamic_cast<FrameMessageEvent*>(e);
+        if (message != nullptr) {
+            HandleMessage(*message);
+            return true;
+        }
+    }
+    return QMainWindow::event(e);
+}
+
+void MainFrame::HandleMessage(const FrameMessageEvent& m) {
+    switch (m.Message()) {
+    case kMsgSelectSavedCamera:
+        SelectSavedCamera();
+        return;
+    case kMsgDestroyFrame:
+        close();
+        return;
+    case kMsgModelCount:
+        modelLoading_.ModelCount(int(m.WParam()));
+        break;
+    case kMsgReloadModels:
+        modelLoading_.ReloadAnnounced();
+        if (parts_.wakeDatabaseCheck) parts_.wakeDatabaseCheck();
+        break;
+    case kMsgPassStarted:
+        modelLoading_.PassStarted(int(m.WParam()));
+        break;
+    case kMsgPersonsTotal:
+        modelLoading_.PersonsTotal(int(m.WParam()));
+        break;
+    case kMsgPersonsProgress:
+        modelLoading_.Progress(int(m.WParam()), int(m.LParam()));
+        break;
+    case kMsgApplyingChanges:
+        modelLoading_.ApplyingChanges();
+        break;
+    case kMsgModelLoadingDone: {
+        const bool wasVisible = modelLoading_.LoadDone();
+        ShowModelLoading();
+        bool current = false;
+        bool autoStart = false;
+        {
+            platform::CriticalSectionLock lock(settings::SettingsLock());
+            const settings::SettingsState& s = settings::g_Settings();
+            current = CameraIndexValid(s, s.CurrentCameraIndex);
+            autoStart = s.camerasExt.AutoStartLastCamera != 0;
+        }
+        if (ShouldAutoStartCamera(wasVisible, current, camera::CameraThreadExists(), autoStart)) PostCommand(kCmdStart);
+        return;
+    }
+    default:
+        return;
+    }
+    ShowModelLoading();
+}
+
+void MainFrame::ShowModelLoading() {
+    const ModelLoadingView& view = modelLoading_.View();
+    status_->SetText(1, view.progressText);
+    status_->SetText(2, view.modelsText);
+    progress_->setRange(0, view.progressMaximum);
+    progress_->setValue(view.progressValue);
+    progress_->setVisible(view.progressVisible);
+    if (loadingWindow_ == nullptr) return;
+    loadingWindow_->SetText(view.windowText);
+    if (view.windowVisible && loadingWindow_->isHidden()) loadingWindow_->show();
+    if (!view.windowVisible && !loadingWindow_->isHidden()) loadingWindow_->hide();
+}
+
+bool MainFrame::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == status_ && e->type() == QEvent::Resize) {
+        progress_->setGeometry(ProgressBarRect(status_->width(), status_->height()));
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+void MainFrame::moveEvent(QMoveEvent* e) {
+    QMainWindow::moveEvent(e);
+    if (created_ && !destroyed_) windowPosTimer_.start();
+}
+
+void MainFrame::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    if (created_ && !destroyed_) windowPosTimer_.start();
+}
+
+void MainFrame::SaveWindowPosIfChanged() {
+    if (isMaximized() || isMinimized() || isFullScreen() || destroyed_) return;
+    const settings::WindowPos now{x(), y(), width(), height()};
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        settings::WindowPos& stored = settings::g_Settings().windowPos;
+        if (stored.ScreenX == now.ScreenX && stored.ScreenY == now.ScreenY && stored.Width == now.Width &&
+            stored.Height == now.Height)
+            return;
+        stored = now;
+    }
+    saver_.SaveWindowPos(now);
+}
+
+void MainFrame::changeEvent(QEvent* e) {
+    QMainWindow::changeEvent(e);
+    if (e->type() != QEvent::WindowStateChange || !created_ || destroyed_) return;
+    const int32_t maximized = isMaximized() ? 1 : 0;
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        int32_t& stored = settings::g_Settings().Maximized;
+        if (stored == maximized) return;
+        stored = maximized;
+    }
+    saver_.SaveMaximized(maximized);
+}
+
+void MainFrame::closeEvent(QCloseEvent* e) {
+    Destroy();
+    e->accept();
+}
+
+void MainFrame::Destroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    windowPosTimer_.stop();
+    WriteLog(QStringLiteral("Destroy Enter."));
+    delete loadingWindow_;
+    loadingWindow_ = nullptr;
+    lifecycle_.StopThreads();
+    // Outside a running loop (a failed creation) there is nothing to end, and a pending quit
+    // would end the next loop at once.
+    if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
+    WriteLog(QStringLiteral("Destroy Exit."));
+}
+
+}  // namespace ui

@@ -1,0 +1,145 @@
+#pragma once
+// The program's main window: menu, toolbar, status bar with the model-loading progress, and the
+// client pad (camera panel over the event journal on the left, recognized persons on the
+// right). Create() runs the creation sequence around the program's thread start-up; closing the
+// window (or message 203 from any thread) runs the stop sequence and ends the event loop.
+
+#include "app/recognition/recognized_list.h"
+#include "app/recognition/remembered_persons.h"
+#include "app/shell/frame_lifecycle.h"
+#include "app/ui/frame_messages.h"
+#include "app/ui/frame_rules.h"
+#include "app/ui/viewport_processor.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class QMenu;
+class QProgressBar;
+class QToolButton;
+
+namespace recognition {
+class PostingRecognizedDataSink;
+}
+
+namespace ui {
+
+class CameraPanelWidget;
+class EventPanel;
+class ModelLoadingWindow;
+class RecognizedPanel;
+class SettingsSaver;
+class SplitPane;
+class StatusParts;
+class ViewportServices;
+
+struct MainFrameParts {
+    // Face detection for the viewport (FaceModels::DetectFaces) and the hand-over to the
+    // prediction workers (PredictPool::DispatchFaces).
+    ViewportProcessor::Detector detect;
+    ViewportProcessor::Dispatcher dispatch;
+    // Management events, actions and the snapshot panel; null: none.
+    ViewportServices* services = nullptr;
+    // Null: the saves go through the service channel.
+    SettingsSaver* saver = nullptr;
+    // The workers' result sink: pointed at the viewport while the frame exists.
+    recognition::PostingRecognizedDataSink* recognizedSink = nullptr;
+    // Sets hDbCheckEvent (message 205, a reload was announced).
+    std::function<void()> wakeDatabaseCheck;
+    // The settings sheet (40001) and the database browser (40009); empty: not available yet.
+    std::function<void(QWidget* owner)> openSettings;
+    std::function<void(QWidget* owner)> openDatabase;
+};
+
+class MainFrame final : public QMainWindow {
+public:
+    explicit MainFrame(shell::FrameLifecycle& lifecycle, MainFrameParts parts = {});
+    ~MainFrame() override;
+
+    // The creation sequence; false when a window or a thread could not be made (the stop
+    // sequence has then already run). Shows the window on success.
+    bool Create();
+
+    // Any thread: posts message n (WM_USER + n) to the frame.
+    bool PostMessage(int message, uintptr_t wParam = 0, intptr_t lParam = 0);
+    // Any thread: the database state the journal received last.
+    int32_t JournalDatabaseState() const;
+    // The camera panel, the receiver of messages 206 and 220.
+    QObject* CameraPanelReceiver() const;
+
+    void RefreshToolbar();
+    bool Destroyed() const { return destroyed_; }
+
+    // For tests and the later panels.
+    CameraPanelWidget* CameraPanel() const { return cameraPanel_; }
+    EventPanel* Events() const { return events_; }
+    RecognizedPanel* RightPanel() const { return rightPanel_; }
+    ModelLoadingWindow* LoadingWindow() const { return loadingWindow_; }
+    StatusParts* Status() const { return status_; }
+    QProgressBar* Progress() const { return progress_; }
+    SplitPane* Pad() const { return pad_; }
+    SplitPane* LeftPanel() const { return leftPanel_; }
+    QAction* Action(int command) const;
+    QToolButton* ChooseCameraButton() const { return chooseCamera_; }
+    QMenu* CameraMenu() const { return cameraMenu_; }
+    recognition::RecognizedPersonsList& RecognizedList() { return recognizedList_; }
+    const ModelLoadingState& ModelLoading() const { return modelLoading_; }
+
+    // A camera picked from the choice menu (command 41000 + index).
+    void ChooseCamera(int index);
+    void OnCommand(int command);
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    bool CreateMenu();
+    bool CreateToolbar();
+    bool CreateStatusBar();
+    bool CreatePad();
+    void PlaceWindow();
+    void PostCommand(int command);
+    void PopulateCameraMenu();
+    void SelectSavedCamera();
+    void BringToForeground();
+    void HandleMessage(const FrameMessageEvent& message);
+    void ShowModelLoading();
+    void SaveWindowPosIfChanged();
+    void Destroy();
+    bool TakeSnapshotRequest();
+
+    shell::FrameLifecycle& lifecycle_;
+    MainFrameParts parts_;
+    SettingsSaver& saver_;
+    recognition::RememberedPersons remembered_;
+    recognition::RecognizedPersonsList recognizedList_;
+    ModelLoadingState modelLoading_;
+
+    std::map<int, QAction*> actions_;
+    QToolButton* chooseCamera_ = nullptr;
+    QMenu* cameraMenu_ = nullptr;
+    StatusParts* status_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    SplitPane* pad_ = nullptr;
+    SplitPane* leftPanel_ = nullptr;
+    CameraPanelWidget* cameraPanel_ = nullptr;
+    EventPanel* events_ = nullptr;
+    RecognizedPanel* rightPanel_ = nullptr;
+    ModelLoadingWindow* loadingWindow_ = nullptr;
+
+    QTimer windowPosTimer_;
+    bool created_ = false;
+    bool destroyed_ = false;
+    bool snapshotPending_ = false;
+};
+
+}  // namespace ui

@@ -1,0 +1,139 @@
+// HandleApp2SvcPacket on an area in memory and a store in a temporary folder: what a failing
+// writer leaves behind, which bytes a reply touches, the receipt lines.
+
+#include "platform/log.h"
+#include "platform/registry.h"
+#include "service/app_comm.h"
+#include "settings/registry_names.h"
+#include "tests/support/log_lines.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <arpa/inet.h>
+#include <cstring>
+#include <vector>
+
+using settings::channel::ChannelArea;
+namespace rn = settings::regnames;
+
+namespace {
+
+class PacketHandling : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        storePath = dir.filePath("registry.reg");
+        logPath = dir.filePath("OstrovidSvc.log");
+        platform::SetLogFile(logPath, dir.filePath("OstrovidSvc1.log"));
+        std::fill(bytes.begin(), bytes.end(), 0xAB);
+    }
+    void Packet(uint32_t type, size_t clear) {
+        std::memset(bytes.data(), 0, clear);
+        area.SetU32(0, type);
+    }
+    void Handle() { service::HandleApp2SvcPacket(area, storePath); }
+    std::unique_ptr<platform::RegistryStore> Store() {
+        auto store = std::make_unique<platform::RegistryStore>(storePath);
+        EXPECT_EQ(store->Load(), 0);
+        return store;
+    }
+    QStringList Log() const { return testsupport::LogLines(logPath); }
+
+    QTemporaryDir dir;
+    QString storePath, logPath;
+    std::vector<uint8_t> bytes = std::vector<uint8_t>(0x20000);
+    ChannelArea area{bytes.data(), bytes.size()};
+};
+
+constexpr char16_t kLoneSurrogate[] = {0xD800, u'x', 0};
+
+TEST_F(PacketHandling, AFailingWriterKeepsWhatItWroteBeforeAndClearsOnlyTheReplyArea) {
+    Packet(14, 8 + 47248);
+    for (int i = 0; i < 4; ++i) area.SetU32(8 + i * 11812, 1);
+    area.SetText(8 + 2 * 11812 + 524, 256, kLoneSurrogate);  // alert 2's speech cannot be stored
+    area.SetText(8 + 524, 256, u"Внимание");
+    const std::vector<uint8_t> before = bytes;
+    Handle();
+    EXPECT_EQ(area.U32(0), 1u);
+    EXPECT_EQ(area.U32(4), 2u);
+    EXPECT_EQ(area.Text(8, 256), "Параметр задан неверно. (87)");
+    for (size_t i = 8 + 2 * 30; i < 1024; ++i) ASSERT_EQ(bytes[i], 0) << i;
+    // Beyond the reply area the packet is left as it was.
+    EXPECT_TRUE(std::equal(before.begin() + 1024, before.end(), bytes.begin() + 1024));
+    auto store = Store();
+    EXPECT_EQ(store->SubkeyNames(rn::kAlertsKey), (QStringList{"0", "1", "2"}));
+    EXPECT_EQ(store->ValueNames(rn::NumberedKey(rn::kAlertsKey, 1)).size(), 11);
+    EXPECT_EQ(store->ValueNames(rn::NumberedKey(rn::kAlertsKey, 2)), (QStringList{"PlayWav", "WavFile"}));
+    EXPECT_EQ(Log(), (QStringList{"HandleApp2SvcPacket: Alerts Packet received.",
+                                  "Error on SaveAlertsToRegistry(): Параметр задан неверно. (87)"}));
+}
+
+TEST_F(PacketHandling, AManagementValueThatFailsStillRebuildsTheStations) {
+    Packet(17, 65600);
+    area.SetU32(8, 1);
+    area.SetU32(12, 21077);
+    area.SetU32(20, 21078);
+    area.SetText(24, 16, kLoneSurrogate);
+    area.SetU32(60, 2);
+    area.SetText(64, 3, u"s1");
+    area.SetText(70, 3, u"s2");
+    Handle();
+    EXPECT_EQ(area.U32(0), 1u);
+    auto store = Store();
+    EXPECT_EQ(store->ValueNames(rn::kAppKey), (QStringList{"AllowManagement", "TcpPort", "AllowUdpLocation", "UdpPort"}));
+    EXPECT_EQ(store->ValueNames(rn::kAllowedStationKey), (QStringList{"0", "1"}));
+}
+
+TEST_F(PacketHandling, SuccessSetsOnlyTheResultAndReceiptLinesShowThePayload) {
+    Packet(15, 700);
+    area.SetText(8, 64, u"RecognizedPersons");
+    area.SetText(136, 272, u"/var/log/o");
+    area.SetU32(680, 2);
+    area.SetU32(684, 5);
+    area.SetU32(688, 1);
+    area.SetU32(692, 0);
+    area.SetU32(696, 1);
+    const std::vector<uint8_t> before = bytes;
+    Handle();
+    EXPECT_EQ(area.U32(0), 0u);
+    EXPECT_TRUE(std::equal(before.begin() + 4, before.end(), bytes.begin() + 4));
+
+    Packet(21, 6418);
+    area.SetText(8, 256, u"mail.example.org");
+    area.SetU32(520, 25);
+    area.SetText(528, 320, u"from@example.org");
+    area.SetText(1172, 320, u"user");
+    area.SetText(1812, 255, u"secret");
+    Handle();
+
+    Packet(2, 20);
+    area.SetU32(8, 0x7FFFFFF0);  // no such process
+    const uint32_t address = inet_addr("10.20.30.40");
+    std::memcpy(bytes.data() + 12, &address, 4);
+    area.SetU16(16, 554);
+    Handle();
+    EXPECT_EQ(area.U32(0), 1u);
+    EXPECT_EQ(area.U32(4), 2u);
+    EXPECT_EQ(area.Text(8, 256), "Не найдено TCP соединение IP-камеры.");
+
+    Packet(11, 8);
+    Handle();
+    EXPECT_EQ(area.U32(4), 1u);
+
+    EXPECT_EQ(Log(), (QStringList{
+                         "HandleApp2SvcPacket: CSV Format Packet received. Subkey=RecognizedPersons, Folder=/var/log/o, "
+                         "RotatesNumber=2, SizeLimitMB=5, Encode=1, Delimiter=0, UseHeader=1",
+                         "SaveCsvFormatToRegistry() OK.",
+                         "HandleApp2SvcPacket: SmtpSettings Packet received: SMTPServer='mail.example.org', SMTPPort=25, "
+                         "SSL=0, Originator='from@example.org', SMTPAuthRequired=0, SendUserName='user'...",
+                         "SaveSmtpSettingsToRegistry() OK.",
+                         "HandleTPP2SvcPacket: CloseTcpSocket Packet received. PID=2147483632, IPaddr=10.20.30.40, Port=554",
+                         "HandleCloseTcpSocketCommand(): Поиск открытых TCP соединений 10.20.30.40:554",
+                         "HandleCloseTcpSocketCommand(): Не найдено TCP соединение IP-камеры.",
+                         "HandleCloseTcpSocketCommand(): Не найдено TCP соединение IP-камеры.",
+                         "WARNING: HandleApp2SvcPacket: unknown Packet Id: 11",
+                     }));
+}
+
+}  // namespace

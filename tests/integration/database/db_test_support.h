@@ -4,7 +4,10 @@
 
 #include "app/database/db_access.h"
 #include "app/database/main_frame_sink.h"
+#include "app/database/model_sync.h"
 #include "app/shell/journal.h"
+
+#include <gtest/gtest.h>
 
 #include <QString>
 #include <QTemporaryDir>
@@ -40,6 +43,11 @@ private:
     QTemporaryDir dir_;
     QString serverString_;
 };
+
+// Names the instances of provider-parameterized tests.
+inline std::string ProviderTestName(const ::testing::TestParamInfo<DbProvider>& param) {
+    return database::ProviderName(param.param).toStdString();
+}
 
 // A fresh database with the schema; dropped (or its folder deleted) at the end.
 class TestDatabase {
@@ -138,6 +146,16 @@ private:
     QTemporaryDir dir_;
     QString path_;
     qsizetype mark_ = 0;
+};
+
+// A synchronizer of its own working set, with everything it reports recorded.
+struct SyncHarness {
+    LogCapture log;
+    JournalRecorder journal;
+    FrameRecorder frame{journal};
+    platform::Event term{true, false};
+    recognition::PersonModelSortedList models;
+    database::ModelSynchronizer sync{term, frame, models};
 };
 
 }  // namespace dbtest

@@ -233,7 +233,7 @@ TEST_P(SchemaTest, CreatingUnderAnExistingNameAsksAndReplaces) {
 
 TEST_P(SchemaTest, UnsafeDatabaseNamesAreRefused) {
     const QString server = ServerLevelString(db_->ConnectionString());
-    for (const QString name : {QStringLiteral("a\"; DROP DATABASE postgres; --"), QStringLiteral("x]y"),
+    for (const QString& name : {QStringLiteral("a\"; DROP DATABASE postgres; --"), QStringLiteral("x]y"),
                                QStringLiteral("../etc"), QStringLiteral("a;Initial Catalog=b"), QString()}) {
         const auto result = CreateDatabase(server, name);
         EXPECT_EQ(result.status, CreateDatabaseResult::CreateFailed) << name.toStdString();
@@ -266,7 +266,7 @@ TEST_P(SchemaTest, OpenFailuresCarryTheDriverText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, SchemaTest, ::testing::Values(DbProvider::SQLite, DbProvider::PostgreSQL),
-                         [](const auto& info) { return ProviderName(info.param).toStdString(); });
+                         ProviderTestName);
 
 }  // namespace
 }  // namespace dbtest

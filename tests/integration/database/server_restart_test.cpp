@@ -31,13 +31,9 @@ TEST(ServerRestartTest, WorkingSetSurvivesAStoppedServerAndRecovers) {
     if (!PostgresUnavailableReason().isEmpty()) GTEST_SKIP() << PostgresUnavailableReason().toStdString();
     PrivateServer server;
     ASSERT_TRUE(server.Ok());
-    LogCapture log;
-    JournalRecorder journal;
-    FrameRecorder frame(journal);
-    platform::Event term(true, false);
-    recognition::PersonModelSortedList models;
-    ModelSynchronizer sync(term, frame, models);
-    frame.onReload = [&] { sync.hDbCheckEvent.Set(); };
+    SyncHarness harness;
+    auto& [log, journal, frame, term, models, sync] = harness;
+    frame.onReload = [&harness] { harness.sync.hDbCheckEvent.Set(); };
 
     TestDatabase db(DbProvider::PostgreSQL, server.ServerString());
     DbConnection writer;
@@ -50,7 +46,7 @@ TEST(ServerRestartTest, WorkingSetSurvivesAStoppedServerAndRecovers) {
         platform::CriticalSectionLock lock(settings::SettingsLock());
         platform::CopyToFixed(settings::g_Settings().DbConnectionString, db.ConnectionString());
     }
-    std::thread check = platform::StartNamedThread("DbCheckThread", [&] { sync.DbCheckThreadFunc(); });
+    std::thread check = platform::StartNamedThread("DbCheckThread", [&harness] { harness.sync.DbCheckThreadFunc(); });
     ASSERT_TRUE(journal.WaitFor(QStringLiteral("Актуализация моделей"), 1, QStringLiteral("2 модели добавлены")));
 
     ASSERT_TRUE(server.Pause());

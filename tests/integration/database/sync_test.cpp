@@ -364,16 +364,12 @@ TEST_P(SyncTest, ConnectionStringChangeDuringAPassReloadsFromTheNewDatabase) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, SyncTest, ::testing::Values(DbProvider::SQLite, DbProvider::PostgreSQL),
-                         [](const auto& info) { return ProviderName(info.param).toStdString(); });
+                         ProviderTestName);
 
 // SQLite keeps whatever type it is given, so a text DESCRIPTOR can only come from there.
 TEST(SqliteSyncTest, DescriptorOfTheWrongTypeIsADataError) {
-    LogCapture log;
-    JournalRecorder journal;
-    FrameRecorder frame(journal);
-    platform::Event term(true, false);
-    recognition::PersonModelSortedList models;
-    ModelSynchronizer sync(term, frame, models);
+    SyncHarness harness;
+    auto& [log, journal, frame, term, models, sync] = harness;
     TestDatabase db(DbProvider::SQLite);
     DbConnection writer;
     writer.Open(db.ConnectionString());

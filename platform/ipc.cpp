@@ -231,29 +231,4 @@ void NamedMutex::Release() {
     owned_ = false;
 }
 
-// --- single-instance lock ---
-
-std::string SingleInstanceLock::LockFilePath(const std::string& name) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && *runtime) return std::string(runtime) + "/" + IpcNamespace() + name;
-    const char* temp = std::getenv("TMPDIR");
-    std::string folder = temp && *temp ? temp : "/tmp";
-    if (folder.back() != '/') folder += '/';
-    return folder + IpcNamespace() + name + "." + std::to_string(getuid());
-}
-
-int SingleInstanceLock::Acquire(const std::string& name) {
-    Release();
-    fd_ = open(LockFilePath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kCreatorOnly);
-    if (fd_ < 0) return LastError();
-    if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno == EWOULDBLOCK ? kErrorAlreadyExists : LastError();
-        CloseFd(fd_);
-        return error;
-    }
-    return kErrorSuccess;
-}
-
-void SingleInstanceLock::Release() { CloseFd(fd_); }
-
 }  // namespace platform

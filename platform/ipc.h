@@ -121,24 +121,4 @@ private:
     int recursion_ = 0;
 };
 
-// The per-user single-instance lock: flock(LOCK_EX|LOCK_NB) on
-// $XDG_RUNTIME_DIR/<ns><name>, or on <temp folder><ns><name>.<uid> without a runtime folder.
-// The kernel drops it when the process dies.
-class SingleInstanceLock {
-public:
-    SingleInstanceLock() = default;
-    ~SingleInstanceLock() { Release(); }
-    SingleInstanceLock(const SingleInstanceLock&) = delete;
-    SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
-
-    // 0 when this process now holds it; 183 ("already exists") when another one does; else the
-    // error of opening the lock file.
-    int Acquire(const std::string& name);
-    void Release();
-    static std::string LockFilePath(const std::string& name);
-
-private:
-    int fd_ = -1;
-};
-
 }  // namespace platform

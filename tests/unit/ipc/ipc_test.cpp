@@ -1,5 +1,5 @@
 // Named objects between processes: ownership, abandonment and recursion of mutexes, auto-reset
-// events seen through several handles, the shared area, the single-instance lock.
+// events seen through several handles, the shared area.
 
 #include "platform/ipc.h"
 #include "platform/syserror.h"
@@ -134,42 +134,6 @@ TEST_F(Ipc, TheAreaIsOpenedOnlyOnceItExistsAndWidenedOnlyOnRequest) {
     creator.Close(true);
     platform::NamedSharedMemory late;
     EXPECT_EQ(late.Open("A", 0x20000), platform::kErrorFileNotFound);
-}
-
-TEST_F(Ipc, TheSingleInstanceLockIsHeldByOneProcessUntilItEnds) {
-    char runtime[] = "/tmp/ipcrtXXXXXX";
-    ASSERT_NE(mkdtemp(runtime), nullptr);
-    ::setenv("XDG_RUNTIME_DIR", runtime, 1);
-    platform::SingleInstanceLock first, second;
-    ASSERT_EQ(first.Acquire("NO_DUP"), 0);
-    EXPECT_EQ(platform::SingleInstanceLock::LockFilePath("NO_DUP"), std::string(runtime) + "/" + ns + "NO_DUP");
-    EXPECT_EQ(second.Acquire("NO_DUP"), platform::kErrorAlreadyExists);
-    first.Release();
-    EXPECT_EQ(second.Acquire("NO_DUP"), 0);
-    second.Release();
-
-    int up[2];
-    ASSERT_EQ(pipe(up), 0);
-    const pid_t child = fork();
-    if (child == 0) {
-        platform::SingleInstanceLock held;
-        (void)!write(up[1], held.Acquire("NO_DUP") == 0 ? "y" : "n", 1);
-        pause();
-        _exit(0);
-    }
-    char c = 0;
-    ASSERT_EQ(read(up[0], &c, 1), 1);
-    EXPECT_EQ(c, 'y');
-    EXPECT_EQ(first.Acquire("NO_DUP"), platform::kErrorAlreadyExists);
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-    EXPECT_EQ(first.Acquire("NO_DUP"), 0);
-    first.Release();
-    ::unlink(platform::SingleInstanceLock::LockFilePath("NO_DUP").c_str());
-    ::rmdir(runtime);
-    ::unsetenv("XDG_RUNTIME_DIR");
-    close(up[0]);
-    close(up[1]);
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include "settings/channel_saves.h"
 
 #include "platform/paths.h"
+#include "settings/registry_names.h"
 #include "settings/svc_channel.h"
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 
 namespace settings {
 
@@ -45,6 +47,20 @@ QString Saved(const char* what) { return QStringLiteral("%1 saved to registry.")
 bool SaveDouble(const char* operation, PacketType type, const char* name, double value) {
     return Save({operation, type, payload_size::kDouble, Clearing::None, Saved(name), Failure(name)},
                 [&](ChannelArea& area) { area.SetF64(kSingleValue, value); });
+}
+
+// The CSV and script formats: the group with the subkey name it is stored under at its start.
+template <typename Format>
+bool SaveFormat(const char* operation, PacketType type, uint32_t payloadSize, const char* what, const Format& format,
+                const QString& subkey) {
+    static_assert(offsetof(Format, SubkeyName) == 0 && sizeof(Format::SubkeyName) == 2 * csv::kSubkeyChars);
+    return Save({operation, type, payloadSize, Clearing::WholePacket,
+                 QStringLiteral("%1 for %2 saved to registry.").arg(QLatin1String(what), subkey),
+                 QStringLiteral("Error on saving %1 for %2 to registry: ").arg(QLatin1String(what), subkey)},
+                [&](ChannelArea& area) {
+                    area.CopyIn(kPayloadOffset, &format, sizeof format);
+                    area.SetText(kPayloadOffset, csv::kSubkeyChars, subkey);
+                });
 }
 
 }  // namespace
@@ -124,24 +140,13 @@ bool SaveSaveAlerts(const Alerts& alerts) {
 }
 
 bool SaveCSVFormat(const CsvFormat& format) {
-    const QString subkey = QStringLiteral("RecognizedPersons");
-    return Save({"SaveCSVFormat", PacketType::CsvFormat, payload_size::kCsvFormat, Clearing::WholePacket,
-                 QStringLiteral("CSV Format for %1 saved to registry.").arg(subkey),
-                 QStringLiteral("Error on saving CSV Format for %1 to registry: ").arg(subkey)},
-                [&](ChannelArea& area) {
-                    area.CopyIn(kPayloadOffset, &format, sizeof format);
-                    area.SetText(csv::kSubkey, csv::kSubkeyChars, subkey);
-                });
+    return SaveFormat("SaveCSVFormat", PacketType::CsvFormat, payload_size::kCsvFormat, "CSV Format", format,
+                      regnames::kRecognizedPersons);
 }
 
 bool SaveScriptFormat(const ScriptFormat& format, const QString& subkey) {
-    return Save({"SaveScriptFormat", PacketType::ScriptFormat, payload_size::kScriptFormat, Clearing::WholePacket,
-                 QStringLiteral("Script Format for %1 saved to registry.").arg(subkey),
-                 QStringLiteral("Error on saving Script Format for %1 to registry: ").arg(subkey)},
-                [&](ChannelArea& area) {
-                    area.CopyIn(kPayloadOffset, &format, sizeof format);
-                    area.SetText(script::kSubkey, script::kSubkeyChars, subkey);
-                });
+    return SaveFormat("SaveScriptFormat", PacketType::ScriptFormat, payload_size::kScriptFormat, "Script Format", format,
+                      subkey);
 }
 
 uint32_t PackStationList(const QStringList& stations, ChannelArea& area) {

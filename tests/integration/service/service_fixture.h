@@ -8,6 +8,7 @@
 #include "settings/channel_packet.h"
 #include "settings/svc_channel.h"
 #include "tests/integration/service/child_process.h"
+#include "tests/support/ipc_namespace.h"
 #include "tests/support/log_lines.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -30,9 +30,7 @@
 class ServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        static int serial = 0;
-        ns = "tsvc" + std::to_string(getpid()) + "." + std::to_string(++serial) + ".";
-        ::setenv("OSTROVID_IPC_NAMESPACE", ns.c_str(), 1);
+        ns = testsupport::UseFreshIpcNamespace("tsvc");
         ASSERT_TRUE(dir.isValid());
         // Traversable by every user, so a service started as another user finds its folders.
         ::chmod(Path("").c_str(), 0755);
@@ -58,7 +56,7 @@ protected:
             service.Signal(SIGTERM);
             EXPECT_NE(service.Wait(10000), -1) << "the service did not stop on SIGTERM";
         }
-        RemoveNamedObjects();
+        testsupport::RemoveIpcObjects(ns);
     }
 
     std::string Path(const char* sub) const { return dir.filePath(sub).toStdString(); }
@@ -95,14 +93,6 @@ protected:
         auto store = std::make_unique<platform::RegistryStore>(storePath);
         EXPECT_EQ(store->Load(), 0);
         return store;
-    }
-
-    void RemoveNamedObjects() const {
-        DIR* shm = opendir("/dev/shm");
-        if (!shm) return;
-        while (const dirent* entry = readdir(shm))
-            if (std::string(entry->d_name).rfind(ns, 0) == 0) ::unlink(("/dev/shm/" + std::string(entry->d_name)).c_str());
-        closedir(shm);
     }
 
     std::string ns;

@@ -7,6 +7,7 @@
 #include "platform/paths.h"
 #include "settings/channel_saves.h"
 #include "settings/svc_channel.h"
+#include "tests/support/ipc_namespace.h"
 #include "tests/support/log_lines.h"
 
 #include <gtest/gtest.h>
@@ -86,8 +87,6 @@ public:
         area_.Close(true);
         request_.Close();
         reply_.Close();
-        ::unlink(platform::IpcObjectPath(kRequestEventName).c_str());
-        ::unlink(platform::IpcObjectPath(kReplyEventName).c_str());
     }
 
     // Writes the reply into the area; returns false to leave the request unanswered.
@@ -135,9 +134,7 @@ private:
 class ChannelSaves : public ::testing::Test {
 protected:
     void SetUp() override {
-        static int serial = 0;
-        const std::string ns = "tsave" + std::to_string(getpid()) + "." + std::to_string(++serial) + ".";
-        ::setenv("OSTROVID_IPC_NAMESPACE", ns.c_str(), 1);
+        ns = testsupport::UseFreshIpcNamespace("tsave");
         ASSERT_TRUE(dir.isValid());
         logPath = dir.filePath(QStringLiteral("Ostrovid.log"));
         platform::SetLogFile(logPath, dir.filePath(QStringLiteral("Ostrovid1.log")));
@@ -150,7 +147,7 @@ protected:
         SetProgramChannel(nullptr);
         channel->Close();
         service.reset();
-        for (const char* name : {kServiceMutexName, kAppMutexName}) ::unlink(platform::IpcObjectPath(name).c_str());
+        testsupport::RemoveIpcObjects(ns);
     }
 
     QStringList Log() const { return LogLines(logPath); }
@@ -162,6 +159,7 @@ protected:
         return fresh;
     }
 
+    std::string ns;
     QTemporaryDir dir;
     QString logPath;
     qsizetype seen = 0;

@@ -3,10 +3,10 @@
 
 #include "platform/ipc.h"
 #include "platform/syserror.h"
+#include "tests/support/ipc_namespace.h"
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -21,17 +21,8 @@ namespace {
 
 class Ipc : public ::testing::Test {
 protected:
-    void SetUp() override {
-        static int serial = 0;
-        ns = "tipc" + std::to_string(getpid()) + "." + std::to_string(++serial) + ".";
-        ::setenv("OSTROVID_IPC_NAMESPACE", ns.c_str(), 1);
-    }
-    void TearDown() override {
-        DIR* shm = opendir("/dev/shm");
-        while (const dirent* entry = readdir(shm))
-            if (std::string(entry->d_name).rfind(ns, 0) == 0) ::unlink(("/dev/shm/" + std::string(entry->d_name)).c_str());
-        closedir(shm);
-    }
+    void SetUp() override { ns = testsupport::UseFreshIpcNamespace("tipc"); }
+    void TearDown() override { testsupport::RemoveIpcObjects(ns); }
 
     // A child that takes the mutex, says so through a pipe and then, when told, either releases
     // it and exits or dies holding it.

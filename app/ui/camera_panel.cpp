@@ -231,6 +231,10 @@ void ViewportWidget::UpdateLabel(recognition::Subject& subject) {
         label->setObjectName(QStringLiteral("label:%1").arg(subject.id));
         label->setTextFormat(Qt::PlainText);
         label->setAttribute(Qt::WA_ShowWithoutActivating);
+        QFont font(QStringLiteral("Calibri"));
+        font.setPixelSize(18);
+        font.setWeight(QFont::Medium);
+        label->setFont(font);
         label->setStyleSheet(QStringLiteral("QLabel { background: #ffffe1; color: black; border: 1px solid gray; }"));
         subject.lastLabelPosition = position;
         label->move(position.x, position.y);

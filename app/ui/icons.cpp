@@ -1,5 +1,6 @@
 #include "app/ui/icons.h"
 
+#include <QHash>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -34,7 +35,20 @@ const QColor kRed(200, 40, 40);
 const QColor kBlue(40, 90, 190);
 const QColor kGray(130, 130, 130);
 
+// Icons are drawn once per key (the blink timer asks for the tab icons twice a second).
+template <typename Draw>
+QIcon Cached(int key, Draw draw) {
+    static QHash<int, QIcon> cache;
+    auto it = cache.constFind(key);
+    if (it == cache.constEnd()) it = cache.insert(key, draw());
+    return *it;
+}
+
 }  // namespace
+
+QIcon DrawJournalIcon(int tab, int iconKind);
+QIcon DrawTabIcon(int index);
+QIcon DrawStatusIcon(int kind);
 
 QIcon ToolbarIcon(int image) {
     constexpr int kSize = 48;
@@ -82,6 +96,10 @@ QIcon ToolbarIcon(int image) {
 }
 
 QIcon JournalIcon(int tab, int iconKind) {
+    return Cached(tab * 1000 + iconKind, [tab, iconKind] { return DrawJournalIcon(tab, iconKind); });
+}
+
+QIcon DrawJournalIcon(int tab, int iconKind) {
     switch (tab) {
     case 0: {  // camera
         static const QColor colors[] = {kGreen, kYellow, kRed, kBlue, kGray};
@@ -111,6 +129,10 @@ QIcon JournalIcon(int tab, int iconKind) {
 }
 
 QIcon TabIcon(int index) {
+    return Cached(index, [index] { return DrawTabIcon(index); });
+}
+
+QIcon DrawTabIcon(int index) {
     static const QColor colors[] = {kGray, kGreen, kYellow, kRed, kBlue, kBlue, kBlue, kBlue};
     static const char* glyphs[] = {"", "", "", "", "K", "R", "A", "N"};
     const int i = index >= 0 && index < 8 ? index : 0;
@@ -118,6 +140,10 @@ QIcon TabIcon(int index) {
 }
 
 QIcon StatusIcon(int kind) {
+    return Cached(kind, [kind] { return DrawStatusIcon(kind); });
+}
+
+QIcon DrawStatusIcon(int kind) {
     switch (kind) {
     case 1:
         return QIcon(Disc(16, kGreen, {}));

@@ -37,6 +37,28 @@ QLabel* SplashText(const QString& text, const QColor& color, QWidget* parent, in
     return label;
 }
 
+struct SplashParts {
+    QLabel* text;
+    ConnectingAnimation* animation;
+    QPushButton* button;
+};
+
+// The version title, a yellow text, a running animation and one button, on the splash.
+SplashParts MakeSplashParts(QWidget* window, const QString& text, const QString& button) {
+    auto* layout = new QVBoxLayout(window);
+    layout->addStretch();
+    layout->addWidget(SplashText(kProgramTitle, Qt::white, window, 20));
+    SplashParts parts{SplashText(text, Qt::yellow, window, 14), new ConnectingAnimation(window),
+                      new QPushButton(button, window)};
+    layout->addWidget(parts.text);
+    parts.animation->setFixedSize(200, 8);
+    layout->addWidget(parts.animation, 0, Qt::AlignHCenter);
+    parts.animation->Play();
+    layout->addStretch();
+    layout->addWidget(parts.button, 0, Qt::AlignHCenter);
+    return parts;
+}
+
 }  // namespace
 
 ConnectingAnimation::ConnectingAnimation(QWidget* parent) : QWidget(parent) {
@@ -71,20 +93,9 @@ InitSyncObjectsDialog::InitSyncObjectsDialog(std::function<int()> attempt, QWidg
     setObjectName(QStringLiteral("InitSyncObjectsDialog"));
     setWindowTitle(kProgramTitle);
     MakeSplash(this);
-    auto* layout = new QVBoxLayout(this);
-    layout->addStretch();
-    layout->addWidget(SplashText(kProgramTitle, Qt::white, this, 20));
-    auto* waiting = SplashText(QStringLiteral("Ожидание запуска службы..."), Qt::yellow, this, 14);
-    waiting->setObjectName(QStringLiteral("1001"));
-    layout->addWidget(waiting);
-    auto* animation = new ConnectingAnimation(this);
-    animation->setFixedSize(200, 8);
-    layout->addWidget(animation, 0, Qt::AlignHCenter);
-    animation->Play();
-    layout->addStretch();
-    auto* cancel = new QPushButton(QStringLiteral("Отмена"), this);
-    layout->addWidget(cancel, 0, Qt::AlignHCenter);
-    QObject::connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
+    const SplashParts parts = MakeSplashParts(this, QStringLiteral("Ожидание запуска службы..."), QStringLiteral("Отмена"));
+    parts.text->setObjectName(QStringLiteral("1001"));
+    QObject::connect(parts.button, &QPushButton::clicked, this, [this] { reject(); });
 
     timer_.setInterval(1000);
     QObject::connect(&timer_, &QTimer::timeout, this, [this] { Attempt(); });
@@ -114,20 +125,12 @@ ModelLoadingWindow::ModelLoadingWindow(QWidget* parent) : QWidget(parent, Qt::To
     setWindowTitle(kProgramTitle);
     setAttribute(Qt::WA_ShowWithoutActivating);
     MakeSplash(this);
-    auto* layout = new QVBoxLayout(this);
-    layout->addStretch();
-    layout->addWidget(SplashText(kProgramTitle, Qt::white, this, 20));
-    text_ = SplashText(QStringLiteral("Загрузка моделей. Ожидайте..."), Qt::yellow, this, 14);
+    const SplashParts parts =
+        MakeSplashParts(this, QStringLiteral("Загрузка моделей. Ожидайте..."), QStringLiteral("Закрыть"));
+    text_ = parts.text;
     text_->setObjectName(QStringLiteral("1007"));
-    layout->addWidget(text_);
-    animation_ = new ConnectingAnimation(this);
-    animation_->setFixedSize(200, 8);
-    layout->addWidget(animation_, 0, Qt::AlignHCenter);
-    animation_->Play();
-    layout->addStretch();
-    auto* close = new QPushButton(QStringLiteral("Закрыть"), this);
-    layout->addWidget(close, 0, Qt::AlignHCenter);
-    QObject::connect(close, &QPushButton::clicked, this, [this] {
+    animation_ = parts.animation;
+    QObject::connect(parts.button, &QPushButton::clicked, this, [this] {
         hide();
         if (onClosed) onClosed();
     });

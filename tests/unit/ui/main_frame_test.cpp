@@ -320,6 +320,39 @@ TEST_F(Frame, AResultPostedByAWorkerIsAnnouncedOncePerPerson) {
     EXPECT_FALSE(sink.Deliver(0, Result(1, 2, 0.1f)));
 }
 
+TEST_F(Frame, ALabelledSubjectCarriesALabelUntilItLeaves) {
+    settings::g_Settings().recognition.RepeatForRecognition = 3;
+    ui::MainFrame& f = Created();
+    ui::ViewportWidget* viewport = f.CameraPanel()->Viewport();
+    viewport->resize(320, 240);
+    viewport->LayOutAgain(320, 240);
+    recognition::SubjectTracker& tracker = viewport->Processor().Tracker();
+    const cv::Mat picture(240, 320, CV_8UC3, cv::Scalar::all(0));
+    const recognition::FrameFace face{100, 80, 60, 60};
+    const double now = 45000.0;
+    tracker.Track(std::span(&face, 1), picture, now, {320, 240, 320, 240});
+    ASSERT_EQ(tracker.Subjects().size(), 1u);
+    const uint32_t id = tracker.Subjects()[0]->id;
+
+    QCoreApplication::postEvent(viewport, new recognition::RecognizedDataEvent(0, Result(id, 7, 0.2f)));
+    Pump();
+    const QLabel* label = viewport->Label(id);
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), QStringLiteral("80.0% Иванов Пётр"));
+    EXPECT_TRUE(label->isVisible());
+    const QPoint origin = viewport->Picture()->mapToGlobal(QPoint(0, 0));
+    EXPECT_EQ(label->pos(), origin + QPoint(100, 80 - 20));
+    // One result of three: labelled, not yet announced.
+    EXPECT_EQ(f.RecognizedList().Size(), 0u);
+    EXPECT_TRUE(services.recognized.empty());
+
+    // The face leaves the view: the subject and its label go.
+    tracker.Track({}, picture, now + 1.0 / 86400, {320, 240, 320, 240});
+    tracker.RemoveVanished(now + 1.0 / 86400, false);
+    EXPECT_EQ(viewport->LabelCount(), 0u);
+    EXPECT_EQ(viewport->Label(id), nullptr);
+}
+
 TEST_F(Frame, ModelMessagesDriveStatusBarProgressAndLoadingWindow) {
     ui::MainFrame& f = Created();
     ASSERT_NE(f.LoadingWindow(), nullptr);
@@ -361,6 +394,17 @@ TEST_F(Frame, ModelMessagesDriveStatusBarProgressAndLoadingWindow) {
     f.PostMessage(ui::kMsgPersonsProgress, 2, 9);
     Pump();
     EXPECT_EQ(f.Status()->Text(1), QStringLiteral("Актуализация моделей: 2 из 9"));
+
+    // "Закрыть" only hides it; the load goes on.
+    auto* close = f.LoadingWindow()->findChild<QPushButton*>();
+    ASSERT_NE(close, nullptr);
+    EXPECT_EQ(close->text(), QStringLiteral("Закрыть"));
+    close->click();
+    EXPECT_FALSE(f.LoadingWindow()->isVisible());
+    EXPECT_FALSE(f.ModelLoading().View().windowVisible);
+    f.PostMessage(ui::kMsgPersonsProgress, 3, 9);
+    Pump();
+    EXPECT_FALSE(f.LoadingWindow()->isVisible());
 }
 
 TEST_F(Frame, EndOfAVisibleLoadStartsTheCurrentCameraWhenConfigured) {

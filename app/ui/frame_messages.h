@@ -3,6 +3,8 @@
 // (WM_USER + n) is an event of type QEvent::User + n carrying the two message parameters.
 // Posting is safe from any thread.
 
+#include "app/database/main_frame_sink.h"
+
 #include <QEvent>
 #include <QObject>
 
@@ -13,14 +15,14 @@ namespace ui {
 enum FrameMessage : int {
     kMsgSelectSavedCamera = 200,
     kMsgDestroyFrame = 203,
-    kMsgModelCount = 204,
-    kMsgReloadModels = 205,
+    kMsgModelCount = database::kMsgModelCount,
+    kMsgReloadModels = database::kMsgReloadModels,
     kMsgShowAnimation = 206,
-    kMsgModelLoadingDone = 213,
-    kMsgPassStarted = 214,
-    kMsgPersonsTotal = 215,
-    kMsgPersonsProgress = 216,
-    kMsgApplyingChanges = 217,
+    kMsgModelLoadingDone = database::kMsgModelLoadingDone,
+    kMsgPassStarted = database::kMsgPassStarted,
+    kMsgPersonsTotal = database::kMsgPersonsTotal,
+    kMsgPersonsProgress = database::kMsgPersonsProgress,
+    kMsgApplyingChanges = database::kMsgApplyingChanges,
     kMsgConnections = 220,
 };
 

@@ -4,6 +4,7 @@
 // right). Create() runs the creation sequence around the program's thread start-up; closing the
 // window (or message 203 from any thread) runs the stop sequence and ends the event loop.
 
+#include "app/database/main_frame_sink.h"
 #include "app/recognition/recognized_list.h"
 #include "app/recognition/remembered_persons.h"
 #include "app/shell/frame_lifecycle.h"
@@ -55,7 +56,7 @@ struct MainFrameParts {
     std::function<void(QWidget* owner)> openDatabase;
 };
 
-class MainFrame final : public QMainWindow {
+class MainFrame final : public QMainWindow, public database::MainFrameSink {
 public:
     explicit MainFrame(shell::FrameLifecycle& lifecycle, MainFrameParts parts = {});
     ~MainFrame() override;
@@ -66,8 +67,12 @@ public:
 
     // Any thread: posts message n (WM_USER + n) to the frame.
     bool PostMessage(int message, uintptr_t wParam = 0, intptr_t lParam = 0);
+    // database::MainFrameSink, for the database check thread.
+    void PostMainFrameMessage(int message, uintptr_t wParam, intptr_t lParam) override {
+        PostMessage(message, wParam, lParam);
+    }
     // Any thread: the database state the journal received last.
-    int32_t JournalDatabaseState() const;
+    int32_t JournalDatabaseState() const override;
     // The camera panel, the receiver of messages 206 and 220.
     QObject* CameraPanelReceiver() const;
 

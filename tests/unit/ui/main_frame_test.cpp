@@ -264,7 +264,7 @@ TEST_F(Frame, PostedEntriesShowNewestFirstCappedAndClearable) {
     QTableWidget* notifications = f.Events()->Pad(JournalTab::Notifications)->List();
     ASSERT_EQ(notifications->rowCount(), 1);
     EXPECT_EQ(notifications->item(0, 1)->text(), QStringLiteral("Management Server"));
-    EXPECT_EQ(f.JournalDatabaseState(), 3);
+    EXPECT_EQ(static_cast<const database::MainFrameSink&>(f).JournalDatabaseState(), 3);
 
     QToolButton* clear = f.Events()->Pad(JournalTab::Camera)->ClearButton();
     ASSERT_TRUE(clear->isEnabled());
@@ -359,10 +359,12 @@ TEST_F(Frame, ModelMessagesDriveStatusBarProgressAndLoadingWindow) {
     EXPECT_TRUE(f.LoadingWindow()->isVisible());
     EXPECT_EQ(f.Status()->Text(2), QStringLiteral("Моделей: 0"));  // posted by the creation
 
-    std::thread([&f] {
-        f.PostMessage(ui::kMsgPassStarted, 0);
-        f.PostMessage(ui::kMsgPersonsTotal, 100);
-        f.PostMessage(ui::kMsgPersonsProgress, 5, 100);
+    // The database check thread's view of the frame.
+    database::MainFrameSink& check = f;
+    std::thread([&check] {
+        check.PostMainFrameMessage(database::kMsgPassStarted, 0, 0);
+        check.PostMainFrameMessage(database::kMsgPersonsTotal, 100, 0);
+        check.PostMainFrameMessage(database::kMsgPersonsProgress, 5, 100);
     }).join();
     Pump();
     EXPECT_EQ(f.Status()->Text(1), QStringLiteral("Загрузка моделей: 5 из 100"));

@@ -218,6 +218,16 @@ bool NamedMutex::TryAcquire() {
     return true;
 }
 
+bool NamedMutex::HeldElsewhere() const {
+    if (fd_ < 0 || owned_) return false;
+    // A shared lock conflicts only with the owner's exclusive one and is dropped at once.
+    if (flock(fd_, LOCK_SH | LOCK_NB) == 0) {
+        flock(fd_, LOCK_UN);
+        return false;
+    }
+    return errno == EWOULDBLOCK;
+}
+
 void NamedMutex::Release() {
     if (fd_ < 0 || !owned_) return;
     if (recursion_ > 0) {

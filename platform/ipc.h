@@ -103,6 +103,8 @@ public:
     // may take it again; it is free once released as often as it was taken.
     LockResult Lock(int timeoutMs);
     void Release();
+    // True while another handle (another process) owns the mutex; nothing is taken.
+    bool HeldElsewhere() const;
     // Whether the last acquisition (Lock or a WaitForAny that returned this) found it abandoned.
     bool WasAbandoned() const { return abandoned_; }
 

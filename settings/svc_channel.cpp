@@ -71,7 +71,13 @@ int SvcChannel::InitSyncObjects() {
     if (area_.Data()) return TakeAppMutex(appMutex_);
 
     if (!area_.IsOpen()) {
-        const int error = area_.Open(kMapFileName, kAreaSize);
+        int error = area_.Open(kMapFileName, kAreaSize);
+        // The area's file outlives a service that was killed; it counts only while a service
+        // holds its mutex, as a mapping exists only while its creator runs.
+        if (error == platform::kErrorSuccess && !svcMutex_.HeldElsewhere()) {
+            area_.Close(false);
+            error = platform::kErrorFileNotFound;
+        }
         if (error == platform::kErrorFileNotFound) {
             if (!waitingLogged_) WriteLog(QStringLiteral("OstrovidSvc must be started before. Waiting..."));
             waitingLogged_ = true;

@@ -78,6 +78,8 @@ public:
         EXPECT_EQ(area_.Map(), 0);
         EXPECT_EQ(request_.Create(kRequestEventName), 0);
         EXPECT_EQ(reply_.Create(kReplyEventName), 0);
+        EXPECT_EQ(svcMutex_.Create(kServiceMutexName), 0);
+        EXPECT_EQ(svcMutex_.Lock(1000), platform::NamedMutex::LockResult::Acquired);
         std::memset(area_.Data(), kFill, kAreaSize);
         thread_ = std::thread([this] { Serve(); });
     }
@@ -124,6 +126,7 @@ private:
     platform::NamedSharedMemory area_;
     platform::NamedEvent request_;
     platform::NamedEvent reply_;
+    platform::NamedMutex svcMutex_;
     platform::Event stop_{true, false};
     std::thread thread_;
     std::mutex mutex_;

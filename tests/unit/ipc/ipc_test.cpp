@@ -59,11 +59,14 @@ TEST_F(Ipc, AMutexPassesOnReleaseAndIsAbandonedByAnOwnerThatDies) {
         const pid_t child = ChildOwner("M", release, &toChild, &fromChild);
         NamedMutex mutex;
         ASSERT_EQ(mutex.Create("M"), 0);
+        EXPECT_TRUE(mutex.HeldElsewhere());
         EXPECT_EQ(mutex.Lock(150), NamedMutex::LockResult::Timeout);
         (void)!write(toChild, "x", 1);
         EXPECT_EQ(mutex.Lock(5000), release ? NamedMutex::LockResult::Acquired : NamedMutex::LockResult::Abandoned);
         EXPECT_EQ(mutex.WasAbandoned(), !release);
+        EXPECT_FALSE(mutex.HeldElsewhere());
         mutex.Release();
+        EXPECT_FALSE(mutex.HeldElsewhere());
         int status = 0;
         waitpid(child, &status, 0);
         close(toChild);

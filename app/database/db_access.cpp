@@ -181,6 +181,8 @@ struct DbConnection::Worker {
                 execution.failed = true;
                 execution.error = QStringLiteral("Out of memory");
             }
+            // The statement's captured values go before the waiter is released.
+            task.second = nullptr;
             task.first->Complete();
         }
         Disconnect();

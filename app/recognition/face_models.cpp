@@ -12,6 +12,8 @@
 
 #include <algorithm>
 
+extern "C" void openblas_set_num_threads(int threads);
+
 namespace recognition {
 namespace {
 
@@ -72,6 +74,9 @@ FaceModels::FaceModels(std::unique_ptr<Models> models) : models_(std::move(model
 FaceModels::~FaceModels() = default;
 
 std::unique_ptr<FaceModels> FaceModels::Load(const QString& dataDir, QString& error) {
+    // Every network call already runs on a thread of its own (16 workers and the user-interface
+    // thread); OpenBLAS's own threads would only queue those calls behind each other.
+    openblas_set_num_threads(1);
     const QDir dir(dataDir);
     auto models = std::make_unique<Models>();
     models->landmarkFile = dir.filePath(kShapePredictor5File);

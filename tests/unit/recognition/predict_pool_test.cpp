@@ -1,10 +1,10 @@
 #include "app/recognition/predict_pool.h"
 #include "platform/log.h"
 #include "settings/settings_state.h"
+#include "tests/support/log_lines.h"
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <opencv2/core.hpp>
@@ -106,11 +106,7 @@ public:
     TestLog() { platform::SetLogFile(dir_.filePath("Ostrovid.log"), dir_.filePath("Ostrovid.log.1")); }
     ~TestLog() { platform::SetLogFile(QString(), QString()); }
     int Count(const QString& line) const {
-        QFile file(dir_.filePath("Ostrovid.log"));
-        if (!file.open(QIODevice::ReadOnly)) return 0;
-        const QByteArray bytes = file.readAll();
-        const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
-        return static_cast<int>(text.count(line + "\r\n"));
+        return testsupport::CountLines(testsupport::LogLines(dir_.filePath("Ostrovid.log")), line);
     }
 
 private:

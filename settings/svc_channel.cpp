@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <string>
+#include <vector>
 
 namespace settings {
 
@@ -147,12 +149,22 @@ void SvcChannel::SvcLiveThreadFunc(const MainWindowNotifier& closeMainWindow) {
 }
 
 void SvcChannel::Close() {
+    // Named objects outlive their processes here. Those this program made while no service
+    // runs are used by nobody else and go with it; a service that starts later makes them anew.
+    std::vector<std::string> ownNames;
+    if (svcMutex_.IsOpen() && !svcMutex_.HeldElsewhere()) {
+        if (appMutex_.WasCreated()) ownNames.emplace_back(kAppMutexName);
+        if (svcMutex_.WasCreated()) ownNames.emplace_back(kServiceMutexName);
+        if (replyEvent_.WasCreated()) ownNames.emplace_back(kReplyEventName);
+        if (requestEvent_.WasCreated()) ownNames.emplace_back(kRequestEventName);
+    }
     area_.Close(false);
     replyEvent_.Close();
     requestEvent_.Close();
     svcMutex_.Close();
     appMutex_.Release();
     appMutex_.Close();
+    for (const std::string& name : ownNames) ::unlink(platform::IpcObjectPath(name).c_str());
 }
 
 void SetProgramChannel(SvcChannel* channel) { g_programChannel = channel; }

@@ -1,0 +1,99 @@
+// The program Ostrovid: the start-up sequence up to the main window, the message loop, and the
+// clean-up after it.
+
+#include "app/program_threads.h"
+#include "app/recognition/face_models.h"
+#include "app/recognition/recognized_data_event.h"
+#include "app/shell/program_objects.h"
+#include "app/shell/stop_signals.h"
+#include "app/ui/frame_messages.h"
+#include "app/ui/main_frame.h"
+#include "app/ui/splash_windows.h"
+#include "platform/hostinfo.h"
+#include "platform/log.h"
+#include "platform/paths.h"
+#include "settings/load_settings.h"
+#include "settings/svc_channel.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+
+namespace {
+
+const QString kVersionTitle = QStringLiteral("Vektra Ostrovid v.2.2.0");
+
+// Steps up to the models: false ends start-up early.
+bool DataFolderReady() {
+    const QString folder = platform::ProgramDataFolder();
+    WriteLog(QStringLiteral("Program Data Folder: ") + folder);
+    if (!QDir(folder).exists()) {
+        WriteLog(QStringLiteral("Program Data Folder not exist. Done."));
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<recognition::FaceModels> LoadFaceModels() {
+    QString error;
+    auto models = recognition::FaceModels::Load(QStringLiteral("Data"), error);
+    if (!models) {
+        WriteLog(QStringLiteral("Face models not loaded: ") + error);
+        // The models are required; the operator is told why the program cannot start.
+        QMessageBox::critical(nullptr, kVersionTitle, QStringLiteral("Не удалось загрузить модели: ") + error);
+    }
+    return models;
+}
+
+int RunProgram(QApplication& app, shell::ProgramObjects& objects, shell::StopSignals& stopSignals) {
+    ui::InitSyncObjectsDialog wait([&objects] { return objects.InitSyncObjects(); });
+    stopSignals.SetHandler([&wait] { wait.reject(); });
+    if (wait.exec() != 1) return 0;
+    settings::SetProgramChannel(&objects.Channel());
+
+    const auto models = LoadFaceModels();
+    if (!models) return 0;
+    settings::LoadSettingsFromRegistry();
+
+    app::ProgramThreads threads(objects, *models);
+    recognition::PostingRecognizedDataSink recognizedSink;
+    threads.SetRecognizedDataSink(&recognizedSink);
+    ui::MainFrameParts parts;
+    parts.detect = [&models](const cv::Mat& frame, int maxSubject) { return models->DetectFaces(frame, maxSubject); };
+    parts.dispatch = [&threads](const cv::Mat& frame, std::span<recognition::DispatchSubject* const> subjects,
+                                double now) {
+        if (recognition::PredictPool* pool = threads.Pool()) pool->DispatchFaces(frame, subjects, now);
+    };
+    parts.recognizedSink = &recognizedSink;
+    parts.wakeDatabaseCheck = [&threads] {
+        if (database::ModelSynchronizer* synchronizer = threads.Synchronizer()) synchronizer->hDbCheckEvent.Set();
+    };
+    ui::MainFrame frame(threads, parts);
+    threads.SetMainFrameSink(&frame);
+    threads.SetCloseMainWindow([&frame] { frame.PostMessage(ui::kMsgDestroyFrame); });
+    if (!frame.Create()) return 0;
+    stopSignals.SetHandler([&frame] { frame.close(); });
+    WriteLog(kVersionTitle + QStringLiteral(" started."));
+    return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    platform::EnterProgramFolder();
+    const QString temp = platform::TempFolder();
+    platform::SetLogFile(temp + QStringLiteral("Ostrovid.log"), temp + QStringLiteral("Ostrovid1.log"));
+    WriteLog(kVersionTitle + QStringLiteral(" loading..."));
+    const platform::OsVersion os = platform::KernelVersion();
+    WriteLog(QStringLiteral("OS Linux %1.%2.%3 64bit").arg(os.major).arg(os.minor).arg(os.build));
+
+    shell::StopSignals stopSignals;
+    shell::ProgramObjects objects;
+    const int code = DataFolderReady() ? RunProgram(app, objects, stopSignals) : 0;
+
+    settings::SetProgramChannel(nullptr);
+    objects.Close();
+    WriteLog(kVersionTitle + QStringLiteral(" completed.\n\r\n\r"));
+    return code;
+}

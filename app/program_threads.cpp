@@ -1,0 +1,84 @@
+#include "app/program_threads.h"
+
+#include "app/camera/camera_work.h"
+#include "app/camera/hangup_detection.h"
+#include "platform/log.h"
+#include "settings/settings_state.h"
+
+#include <system_error>
+
+namespace app {
+
+namespace {
+
+// False (logged) when the thread cannot be started.
+bool Start(std::thread& thread, const char* name, std::function<void()> body) {
+    try {
+        thread = platform::StartNamedThread(name, std::move(body));
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+bool StartOrLog(std::thread& thread, const char* function, const char* shownName, std::function<void()> body) {
+    if (Start(thread, function, std::move(body))) return true;
+    WriteLog(QStringLiteral("Error. Can't create %1.").arg(QLatin1String(shownName)));
+    return false;
+}
+
+void WaitFor(std::thread& thread, const char* shownName) {
+    if (!thread.joinable()) return;
+    WriteLog(QStringLiteral("Destroy: Wait until %1 works...").arg(QLatin1String(shownName)));
+    thread.join();
+    WriteLog(QStringLiteral("Destroy: %1 completed.").arg(QLatin1String(shownName)));
+}
+
+}  // namespace
+
+ProgramThreads::ProgramThreads(shell::ProgramObjects& objects, recognition::FaceModels& models)
+    : objects_(objects), models_(models) {}
+
+ProgramThreads::~ProgramThreads() {
+    // Threads still running here mean the frame was never destroyed in order.
+    if (svcLive_.joinable() || hangupDetection_.joinable() || dbCheck_.joinable() || pool_) StopThreads();
+}
+
+bool ProgramThreads::StartServiceThreads() {
+    platform::Event* term = &objects_.TermEvent();
+    if (!StartOrLog(svcLive_, "SvcLiveThreadFunc", "SvcLiveThread",
+                    [this] { objects_.Channel().SvcLiveThreadFunc(closeMainWindow_); }))
+        return false;
+    if (!StartOrLog(hangupDetection_, "HangupDetectionThreadFunc", "HangupDetectionThread",
+                    [term] { camera::HangupDetectionThreadFunc(term); }))
+        return false;
+    if (!recognizedSink_) return false;
+    pool_ = std::make_unique<recognition::PredictPool>(
+        *term, *recognizedSink_, [this](int) { return models_.MakeDescriber(); });
+    pool_->SetLikelyDistance(int(settings::g_Settings().recognition.LikelyDistance));
+    return pool_->Start();
+}
+
+bool ProgramThreads::StartDataThreads() {
+    if (!frameSink_) return false;
+    synchronizer_ = std::make_unique<database::ModelSynchronizer>(objects_.TermEvent(), *frameSink_);
+    return StartOrLog(dbCheck_, "DbCheckThreadFunc", "DbCheckThread",
+                      [this] { synchronizer_->DbCheckThreadFunc(); });
+}
+
+void ProgramThreads::StopThreads() {
+    objects_.TermEvent().Set();
+    camera::StopCamera(true);
+    WaitFor(svcLive_, "SvcLiveThread");
+    WaitFor(hangupDetection_, "HangupDetectionThread");
+    WaitFor(dbCheck_, "DbCheckThread");
+    if (pool_) {
+        WriteLog(QStringLiteral("Destroy: Wait until Prediction Threads works..."));
+        pool_->Stop();
+        pool_.reset();
+        WriteLog(QStringLiteral("Destroy: All Prediction Threads completed."));
+    }
+    synchronizer_.reset();
+}
+
+}  // namespace app

@@ -1,0 +1,50 @@
+#pragma once
+// The program's worker threads in their start and stop order: the service watchdog, the
+// hang-up detector, the 16 prediction workers, the database check.
+
+#include "app/database/model_sync.h"
+#include "app/recognition/face_models.h"
+#include "app/recognition/predict_pool.h"
+#include "app/shell/frame_lifecycle.h"
+#include "app/shell/program_objects.h"
+
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace app {
+
+class ProgramThreads final : public shell::FrameLifecycle {
+public:
+    ProgramThreads(shell::ProgramObjects& objects, recognition::FaceModels& models);
+    ~ProgramThreads() override;
+    ProgramThreads(const ProgramThreads&) = delete;
+    ProgramThreads& operator=(const ProgramThreads&) = delete;
+
+    // Set by the main frame before its creation starts the threads.
+    void SetCloseMainWindow(std::function<void()> close) { closeMainWindow_ = std::move(close); }
+    void SetRecognizedDataSink(recognition::RecognizedDataSink* sink) { recognizedSink_ = sink; }
+    void SetMainFrameSink(database::MainFrameSink* sink) { frameSink_ = sink; }
+
+    bool StartServiceThreads() override;
+    bool StartDataThreads() override;
+    void StopThreads() override;
+
+    // Null until started.
+    recognition::PredictPool* Pool() const { return pool_.get(); }
+    database::ModelSynchronizer* Synchronizer() const { return synchronizer_.get(); }
+
+private:
+    shell::ProgramObjects& objects_;
+    recognition::FaceModels& models_;
+    std::function<void()> closeMainWindow_;
+    recognition::RecognizedDataSink* recognizedSink_ = nullptr;
+    database::MainFrameSink* frameSink_ = nullptr;
+    std::thread svcLive_;
+    std::thread hangupDetection_;
+    std::unique_ptr<recognition::PredictPool> pool_;
+    std::unique_ptr<database::ModelSynchronizer> synchronizer_;
+    std::thread dbCheck_;
+};
+
+}  // namespace app

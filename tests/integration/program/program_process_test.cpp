@@ -1,0 +1,145 @@
+// Ostrovid started as the operator starts it, beside a real OstrovidSvc: the wait for the
+// service, the single-instance rule, cancelling the wait and the stop sequence.
+
+#include "tests/integration/service/child_process.h"
+#include "tests/support/ipc_namespace.h"
+#include "tests/support/log_lines.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class Program : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ns = testsupport::UseFreshIpcNamespace("tprog");
+        ASSERT_TRUE(dir.isValid());
+        for (const char* sub : {"store", "autostart", "tmp", "runtime", "data/Vektra/Ostrovid"})
+            ASSERT_TRUE(QDir().mkpath(dir.filePath(sub)));
+        ::setenv("OSTROVID_REGISTRY", Path("store/registry.reg").c_str(), 1);
+        ::setenv("OSTROVID_COMMON_APPDATA", Path("data").c_str(), 1);
+        ::setenv("OSTROVID_AUTOSTART_DIR", Path("autostart").c_str(), 1);
+        ::setenv("OSTROVID_SYSLOG_SOCKET", Path("syslog").c_str(), 1);
+        ::setenv("TMPDIR", Path("tmp").c_str(), 1);
+        ::chmod(Path("runtime").c_str(), 0700);
+        ::setenv("XDG_RUNTIME_DIR", Path("runtime").c_str(), 1);
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+
+    void TearDown() override {
+        for (testsupport::ChildProcess* child : {&program, &service}) {
+            if (!child->Running()) continue;
+            child->Signal(SIGTERM);
+            if (child->Wait(20000) == -1) child->Signal(SIGKILL);
+        }
+        testsupport::RemoveIpcObjects(ns);
+    }
+
+    std::string Path(const char* sub) const { return dir.filePath(sub).toStdString(); }
+    QStringList Log() const { return testsupport::LogLines(dir.filePath("tmp/Ostrovid.log")); }
+
+    // Waits until the program's log holds `text`.
+    bool LogShows(const QString& text, std::chrono::milliseconds limit) const {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (Log().contains(text)) return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+
+    void StartService() { ASSERT_TRUE(service.Start({OSTROVID_SVC_BINARY, "-debug"}, -1, Path("svc.out"))); }
+    void StartProgram(testsupport::ChildProcess& child) {
+        ASSERT_TRUE(child.Start({OSTROVID_PROGRAM_BINARY}, -1, Path("program.out")));
+    }
+
+    static bool ExitedWithZero(int status) { return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+
+    QTemporaryDir dir;
+    std::string ns;
+    testsupport::ChildProcess service;
+    testsupport::ChildProcess program;
+};
+
+const QString kWaiting = QStringLiteral("OstrovidSvc must be started before. Waiting...");
+const QString kStarted = QStringLiteral("Vektra Ostrovid v.2.2.0 started.");
+// The last line ends in "\n\r\n\r" before its CR LF; read back, its first part is this.
+const QString kCompleted = QStringLiteral("Vektra Ostrovid v.2.2.0 completed.\n");
+
+TEST_F(Program, WaitsForTheServiceAttachesRefusesASecondCopyAndStopsInOrder) {
+    StartProgram(program);
+    ASSERT_TRUE(LogShows(kWaiting, 20s));
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(testsupport::CountLines(Log(), kWaiting), 1);
+
+    const auto serviceStart = std::chrono::steady_clock::now();
+    StartService();
+    ASSERT_TRUE(LogShows(kStarted, 60s));
+    // Models load between the attach and this line; the attach itself follows within a second.
+    std::printf("attached and started %.1f s after the service\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - serviceStart).count());
+
+    testsupport::ChildProcess second;
+    StartProgram(second);
+    EXPECT_TRUE(ExitedWithZero(second.Wait(30000)));
+    EXPECT_EQ(testsupport::CountLines(Log(), QStringLiteral("One instance of application already running. Exit.")), 1);
+
+    ASSERT_TRUE(program.Signal(SIGTERM));
+    EXPECT_TRUE(ExitedWithZero(program.Wait(30000)));
+    const QStringList log = Log();
+    const QStringList order = {QStringLiteral("Destroy Enter."),
+                               QStringLiteral("Destroy: Wait until SvcLiveThread works..."),
+                               QStringLiteral("Destroy: SvcLiveThread completed."),
+                               QStringLiteral("Destroy: Wait until HangupDetectionThread works..."),
+                               QStringLiteral("Destroy: HangupDetectionThread completed."),
+                               QStringLiteral("Destroy: Wait until DbCheckThread works..."),
+                               QStringLiteral("Destroy: DbCheckThread completed."),
+                               QStringLiteral("Destroy: Wait until Prediction Threads works..."),
+                               QStringLiteral("Destroy: All Prediction Threads completed."),
+                               QStringLiteral("Destroy Exit."),
+                               kCompleted};
+    qsizetype at = log.indexOf(kStarted);
+    for (const QString& line : order) {
+        const qsizetype next = log.indexOf(line, at + 1);
+        EXPECT_GT(next, at) << line.toStdString();
+        at = std::max(at, next);
+    }
+}
+
+TEST_F(Program, CancellingTheWaitEndsWithCodeZero) {
+    StartProgram(program);
+    ASSERT_TRUE(LogShows(kWaiting, 20s));
+    // SIGTERM stands for the operator's "Отмена" while the splash waits.
+    ASSERT_TRUE(program.Signal(SIGTERM));
+    EXPECT_TRUE(ExitedWithZero(program.Wait(20000)));
+    const QStringList log = Log();
+    EXPECT_TRUE(log.contains(QStringLiteral("InitSyncObjectsDialog: User press Cancel button.")));
+    EXPECT_TRUE(log.contains(kCompleted));
+    EXPECT_FALSE(log.contains(kStarted));
+    // Nothing of the program is left in the shared folder.
+    bool leftovers = false;
+    for (const QString& name : QDir(QStringLiteral("/dev/shm")).entryList(QDir::AllEntries | QDir::System))
+        leftovers = leftovers || name.startsWith(QString::fromStdString(ns));
+    EXPECT_FALSE(leftovers);
+}
+
+TEST_F(Program, AMissingDataFolderEndsStartUp) {
+    ASSERT_TRUE(QDir(dir.filePath("data")).removeRecursively());
+    StartProgram(program);
+    EXPECT_TRUE(ExitedWithZero(program.Wait(20000)));
+    EXPECT_TRUE(Log().contains(QStringLiteral("Program Data Folder not exist. Done.")));
+}
+
+}  // namespace

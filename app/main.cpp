@@ -1,13 +1,10 @@
 // The program Ostrovid: the start-up sequence up to the main window, the message loop, and the
 // clean-up after it.
 
-#include "app/program_threads.h"
+#include "app/program_window.h"
 #include "app/recognition/face_models.h"
-#include "app/recognition/recognized_data_event.h"
 #include "app/shell/program_objects.h"
 #include "app/shell/stop_signals.h"
-#include "app/ui/frame_messages.h"
-#include "app/ui/main_frame.h"
 #include "app/ui/splash_windows.h"
 #include "platform/hostinfo.h"
 #include "platform/log.h"
@@ -55,23 +52,9 @@ int RunProgram(QApplication& app, shell::ProgramObjects& objects, shell::StopSig
     if (!models) return 0;
     settings::LoadSettingsFromRegistry();
 
-    app::ProgramThreads threads(objects, *models);
-    recognition::PostingRecognizedDataSink recognizedSink;
-    threads.SetRecognizedDataSink(&recognizedSink);
-    ui::MainFrameParts parts;
-    parts.detect = [&models](const cv::Mat& frame, int maxSubject) { return models->DetectFaces(frame, maxSubject); };
-    parts.dispatch = [&threads](const cv::Mat& frame, std::span<recognition::DispatchSubject* const> subjects,
-                                double now) {
-        if (recognition::PredictPool* pool = threads.Pool()) pool->DispatchFaces(frame, subjects, now);
-    };
-    parts.recognizedSink = &recognizedSink;
-    parts.wakeDatabaseCheck = [&threads] {
-        if (database::ModelSynchronizer* synchronizer = threads.Synchronizer()) synchronizer->hDbCheckEvent.Set();
-    };
-    ui::MainFrame frame(threads, parts);
-    threads.SetMainFrameSink(&frame);
-    threads.SetCloseMainWindow([&frame] { frame.PostMessage(ui::kMsgDestroyFrame); });
-    if (!frame.Create()) return 0;
+    app::ProgramWindow program(objects, *models);
+    ui::MainFrame& frame = program.Frame();
+    if (!program.Create()) return 0;
     stopSignals.SetHandler([&frame] { frame.close(); });
     WriteLog(kVersionTitle + QStringLiteral(" started."));
     return app.exec();

@@ -1,0 +1,33 @@
+#include "app/program_window.h"
+
+#include "app/ui/frame_messages.h"
+
+namespace app {
+
+namespace {
+
+ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& models,
+                              recognition::PostingRecognizedDataSink& recognizedSink) {
+    ui::MainFrameParts parts;
+    parts.detect = [&models](const cv::Mat& frame, int maxSubject) { return models.DetectFaces(frame, maxSubject); };
+    parts.dispatch = [&threads](const cv::Mat& frame, std::span<recognition::DispatchSubject* const> subjects,
+                                double now) {
+        if (recognition::PredictPool* pool = threads.Pool()) pool->DispatchFaces(frame, subjects, now);
+    };
+    parts.recognizedSink = &recognizedSink;
+    parts.wakeDatabaseCheck = [&threads] {
+        if (database::ModelSynchronizer* synchronizer = threads.Synchronizer()) synchronizer->hDbCheckEvent.Set();
+    };
+    return parts;
+}
+
+}  // namespace
+
+ProgramWindow::ProgramWindow(shell::ProgramObjects& objects, recognition::FaceModels& models)
+    : threads_(objects, models), frame_(threads_, FrameParts(threads_, models, recognizedSink_)) {
+    threads_.SetRecognizedDataSink(&recognizedSink_);
+    threads_.SetMainFrameSink(&frame_);
+    threads_.SetCloseMainWindow([this] { frame_.PostMessage(ui::kMsgDestroyFrame); });
+}
+
+}  // namespace app

@@ -1,16 +1,11 @@
 // Ostrovid started as the operator starts it, beside a real OstrovidSvc: the wait for the
 // service, the single-instance rule, cancelling the wait and the stop sequence.
 
+#include "tests/integration/program/program_environment.h"
 #include "tests/integration/service/child_process.h"
-#include "tests/support/ipc_namespace.h"
-#include "tests/support/log_lines.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QTemporaryDir>
-
-#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -23,20 +18,7 @@ using namespace std::chrono_literals;
 
 class Program : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ns = testsupport::UseFreshIpcNamespace("tprog");
-        ASSERT_TRUE(dir.isValid());
-        for (const char* sub : {"store", "autostart", "tmp", "runtime", "data/Vektra/Ostrovid"})
-            ASSERT_TRUE(QDir().mkpath(dir.filePath(sub)));
-        ::setenv("OSTROVID_REGISTRY", Path("store/registry.reg").c_str(), 1);
-        ::setenv("OSTROVID_COMMON_APPDATA", Path("data").c_str(), 1);
-        ::setenv("OSTROVID_AUTOSTART_DIR", Path("autostart").c_str(), 1);
-        ::setenv("OSTROVID_SYSLOG_SOCKET", Path("syslog").c_str(), 1);
-        ::setenv("TMPDIR", Path("tmp").c_str(), 1);
-        ::chmod(Path("runtime").c_str(), 0700);
-        ::setenv("XDG_RUNTIME_DIR", Path("runtime").c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
+    void SetUp() override { ::setenv("QT_QPA_PLATFORM", "offscreen", 1); }
 
     void TearDown() override {
         for (testsupport::ChildProcess* child : {&program, &service}) {
@@ -44,21 +26,11 @@ protected:
             child->Signal(SIGTERM);
             if (child->Wait(20000) == -1) child->Signal(SIGKILL);
         }
-        testsupport::RemoveIpcObjects(ns);
     }
 
-    std::string Path(const char* sub) const { return dir.filePath(sub).toStdString(); }
-    QStringList Log() const { return testsupport::LogLines(dir.filePath("tmp/Ostrovid.log")); }
-
-    // Waits until the program's log holds `text`.
-    bool LogShows(const QString& text, std::chrono::milliseconds limit) const {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (Log().contains(text)) return true;
-            std::this_thread::sleep_for(20ms);
-        }
-        return false;
-    }
+    std::string Path(const char* sub) const { return env.Path(sub); }
+    QStringList Log() const { return env.Log(); }
+    bool LogShows(const QString& text, std::chrono::milliseconds limit) const { return env.LogShows(text, limit); }
 
     void StartService() { ASSERT_TRUE(service.Start({OSTROVID_SVC_BINARY, "-debug"}, -1, Path("svc.out"))); }
     void StartProgram(testsupport::ChildProcess& child) {
@@ -67,8 +39,7 @@ protected:
 
     static bool ExitedWithZero(int status) { return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 
-    QTemporaryDir dir;
-    std::string ns;
+    ProgramEnvironment env;
     testsupport::ChildProcess service;
     testsupport::ChildProcess program;
 };
@@ -131,12 +102,12 @@ TEST_F(Program, CancellingTheWaitEndsWithCodeZero) {
     // Nothing of the program is left in the shared folder.
     bool leftovers = false;
     for (const QString& name : QDir(QStringLiteral("/dev/shm")).entryList(QDir::AllEntries | QDir::System))
-        leftovers = leftovers || name.startsWith(QString::fromStdString(ns));
+        leftovers = leftovers || name.startsWith(QString::fromStdString(env.ns));
     EXPECT_FALSE(leftovers);
 }
 
 TEST_F(Program, AMissingDataFolderEndsStartUp) {
-    ASSERT_TRUE(QDir(dir.filePath("data")).removeRecursively());
+    ASSERT_TRUE(QDir(env.dir.filePath("data")).removeRecursively());
     StartProgram(program);
     EXPECT_TRUE(ExitedWithZero(program.Wait(20000)));
     EXPECT_TRUE(Log().contains(QStringLiteral("Program Data Folder not exist. Done.")));

@@ -1,0 +1,176 @@
+// The whole program in this process: a person enrolled in the embedded database from a photo
+// through the program's own face analysis, an HTTP camera on loopback streaming that photo, the
+// real service for the settings; the camera starts by itself and the person is recognized.
+
+#include "app/database/db_schema.h"
+#include "app/program_window.h"
+#include "app/recognition/face_models.h"
+#include "app/ui/event_panel.h"
+#include "platform/log.h"
+#include "platform/registry.h"
+#include "settings/load_settings.h"
+#include "settings/registry_names.h"
+#include "tests/integration/program/program_environment.h"
+#include "tests/integration/service/child_process.h"
+#include "tests/unit/camera/camera_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+
+#include <opencv2/imgcodecs.hpp>
+
+#include <csignal>
+
+namespace {
+
+namespace rn = settings::regnames;
+
+// Start-up, the first model load, the camera's connection and three results half a second apart.
+constexpr int kRecognitionLimitMs = 120000;
+
+const QString kPhoto = QStringLiteral(DLIB_EXAMPLES_DIR "/faces/2009_004587.jpg");
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetLogFile(env.LogPath(), env.dir.filePath("tmp/Ostrovid1.log"));
+        QString error;
+        models = recognition::FaceModels::Load(QStringLiteral(OSTROVID_DATA_DIR), error);
+        ASSERT_TRUE(models) << error.toStdString();
+        photo = recognition::ReadPictureFile(kPhoto);
+        ASSERT_FALSE(photo.empty());
+    }
+
+    void TearDown() override {
+        if (HasFailure())
+            for (const QString& line : env.Log()) std::fprintf(stderr, "log: %s\n", qUtf8Printable(line));
+        for (testsupport::ChildProcess* child : {&camera, &service}) {
+            if (!child->Running()) continue;
+            child->Signal(SIGTERM);
+            if (child->Wait(20000) == -1) child->Signal(SIGKILL);
+        }
+        platform::SetLogFile(QString(), QString());
+    }
+
+    // One person with one sample: the largest face of the photo, described as the program does.
+    void EnrollPerson(const QString& file) {
+        database::CreateSqliteDatabaseFile(file);
+        const auto faces = models->DetectFaces(photo, 1);
+        ASSERT_EQ(faces.size(), 1u);
+        const auto described = models->InterfaceDescriber().Describe(photo, faces[0]);
+        ASSERT_TRUE(described);
+        std::vector<uchar> jpeg;
+        cv::imencode(".jpg", described->chip, jpeg);
+
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("enrol"));
+        db.setDatabaseName(file);
+        ASSERT_TRUE(db.open());
+        QSqlQuery query(db);
+        ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO PERSONS (STATE, LIST_NUM, SURNAME, FORENAME, Gender) "
+                                              "VALUES (1, 0, 'Иванов', 'Пётр', 1)")))
+            << query.lastError().text().toStdString();
+        query.prepare(QStringLiteral("INSERT INTO SAMPLES (PERSON_ID, BINDATA, DESCRIPTOR) VALUES (1, ?, ?)"));
+        query.addBindValue(QByteArray(reinterpret_cast<const char*>(jpeg.data()), int(jpeg.size())));
+        query.addBindValue(described->descriptor.ToStorage());
+        ASSERT_TRUE(query.exec()) << query.lastError().text().toStdString();
+        query.finish();
+        db.close();
+    }
+
+    void WriteSettings(const QString& dbFile, const QString& url) {
+        platform::RegistryStore store(env.StorePath());
+        const QString camera = rn::NumberedKey(rn::kCameraKey, 0);
+        ASSERT_EQ(store.CreateKey(camera), 0);
+        store.SetDword(camera, rn::camera::kType, 1);
+        store.SetString(camera, rn::camera::kName, QStringLiteral("Вход"));
+        store.SetDword(camera, rn::camera::kRotationFlag, 0);
+        store.SetDword(camera, rn::camera::kMirroring, 0);
+        store.SetString(camera, rn::camera::kUrl, url);
+        store.SetDword(rn::kAppKey, rn::app::kCurrentCameraIndex, 0);
+        store.SetDword(rn::kAppKey, rn::app::kAutoStartLastCamera, 1);
+        store.SetString(rn::kAppKey, rn::app::kDbConnectionString, QStringLiteral("Provider=SQLite;Data Source=") + dbFile);
+        ASSERT_EQ(store.Save(), 0);
+    }
+
+    // ffmpeg serving the photo as an HTTP MJPEG stream, 10 frames a second.
+    void StartCamera(uint16_t port) {
+        const QString jpeg = env.dir.filePath("camera.jpg");
+        ASSERT_TRUE(cv::imwrite(jpeg.toStdString(), photo));
+        ASSERT_TRUE(camera.Start({"/usr/bin/ffmpeg", "-nostdin", "-loglevel", "error", "-re", "-loop", "1", "-framerate", "10",
+                                  "-i", jpeg.toStdString(), "-f", "mpjpeg", "-q:v", "3", "-listen", "1",
+                                  "http://127.0.0.1:" + std::to_string(port) + "/camera"},
+                                 -1, env.Path("ffmpeg.out")));
+    }
+
+    ProgramEnvironment env;
+    std::unique_ptr<recognition::FaceModels> models;
+    cv::Mat photo;
+    testsupport::ChildProcess service;
+    testsupport::ChildProcess camera;
+};
+
+bool HasRecognitionRow(ui::MainFrame& frame, const QString& name) {
+    for (const shell::JournalRow& row : frame.Events()->Model().Tab(shell::JournalTab::Recognition).Rows())
+        if (row.eventText == QStringLiteral("Распознан") && row.description.contains(name)) return true;
+    return false;
+}
+
+TEST_F(EndToEnd, AnEnrolledPersonInFrontOfTheCameraIsRecognized) {
+    const QString dbFile = env.dir.filePath("data/Vektra/Ostrovid/Ostrovid.db");
+    EnrollPerson(dbFile);
+    const uint16_t port = camera_test::FreeLoopbackPort();
+    WriteSettings(dbFile, QStringLiteral("http://127.0.0.1:%1/camera").arg(port));
+    StartCamera(port);
+    ASSERT_TRUE(service.Start({OSTROVID_SVC_BINARY, "-debug"}, -1, env.Path("svc.out")));
+
+    shell::ProgramObjects objects;
+    int attached = settings::kServiceNotReady;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (attached = objects.InitSyncObjects()) != settings::kServiceNotReady; },
+                                15000));
+    ASSERT_EQ(attached, settings::kAttached);
+    settings::SetProgramChannel(&objects.Channel());
+    settings::LoadSettingsFromRegistry();
+    ASSERT_EQ(settings::g_Settings().cameraList.Count, 1u);
+
+    {
+        app::ProgramWindow program(objects, *models);
+        ASSERT_TRUE(program.Create());
+        ui::MainFrame& frame = program.Frame();
+        frame.show();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return HasRecognitionRow(frame, QStringLiteral("Иванов Пётр")); }, kRecognitionLimitMs));
+        EXPECT_EQ(frame.RecognizedList().Size(), 1u);
+
+        // A picture of the window for review; under Xvfb it shows the real rendering.
+        QTest::qWait(500);
+        const QString screens = QStringLiteral(OSTROVID_BUILD_DIR "/screens");
+        QDir().mkpath(screens);
+        // The screen holds the face labels too, which are windows of their own; offscreen there is
+        // no screen to read, only the frame's own rendering.
+        const QRect area = frame.frameGeometry();
+        QPixmap picture = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+        if (picture.isNull() || QGuiApplication::platformName() == QStringLiteral("offscreen")) picture = frame.grab();
+        EXPECT_TRUE(picture.save(screens + QStringLiteral("/main_window_recognized.png")));
+        frame.close();
+    }
+    settings::SetProgramChannel(nullptr);
+    objects.Close();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A real display when the test run has one (Xvfb), the offscreen platform otherwise.
+    qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("DISPLAY") ? "offscreen" : "xcb");
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+extern "C" void openblas_set_num_threads(int threads);
+
 namespace {
 
 using recognition::net::anet_type;
@@ -143,6 +145,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s <weights manifest .json> <output .dat>\n", argv[0]);
         return 2;
     }
+    // The one small forward pass gains nothing from OpenBLAS's threads.
+    openblas_set_num_threads(1);
     QString error;
     const auto tensors = tools::ReadWeightsManifest(QString::fromLocal8Bit(argv[1]), error);
     if (!tensors) {

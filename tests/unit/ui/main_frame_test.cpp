@@ -242,9 +242,8 @@ TEST_F(Frame, PostedEntriesShowNewestFirstCappedAndClearable) {
         .join();
     shell::PostNotificationJournal(1, u"Клиент подключён", false);
     shell::PostDatabaseJournal(2, u"Ошибка соединения с сервером", false, u"нет связи", false, 3);
-    Pump(50);
-
     QTableWidget* camera = f.Events()->Pad(JournalTab::Camera)->List();
+    QTest::qWaitFor([&] { return f.JournalDatabaseState() == 3 && camera->rowCount() == 256; }, 5000);
     ASSERT_EQ(camera->rowCount(), 256);
     EXPECT_EQ(camera->item(0, 1)->text(), QStringLiteral("Поток камеры стартован"));
     EXPECT_EQ(camera->item(0, 2)->text(), QStringLiteral("запись 256"));
@@ -295,7 +294,8 @@ TEST_F(Frame, AResultPostedByAWorkerIsAnnouncedOncePerPerson) {
     // Delivered through the workers' sink, from a worker thread; the subject has vanished
     // already, and one sure result is enough.
     std::thread([this] { EXPECT_TRUE(sink.Deliver(3, Result(4242, 7, 0.2f))); }).join();
-    Pump(50);
+    QTableWidget* journal = f.Events()->Pad(JournalTab::Recognition)->List();
+    QTest::qWaitFor([&] { return journal->rowCount() > 0; }, 5000);
     ASSERT_EQ(f.RecognizedList().Size(), 1u);
     EXPECT_EQ(f.RecognizedList().At(0).personId, 7u);
     EXPECT_EQ(services.recognized, std::vector<uint32_t>{7});
@@ -304,7 +304,6 @@ TEST_F(Frame, AResultPostedByAWorkerIsAnnouncedOncePerPerson) {
     ASSERT_EQ(list->count(), 1);
     EXPECT_TRUE(list->item(0)->text().startsWith(QStringLiteral("80.0% Иванов Пётр"))) << list->item(0)->text().toStdString();
     EXPECT_FALSE(list->item(0)->icon().isNull());
-    QTableWidget* journal = f.Events()->Pad(JournalTab::Recognition)->List();
     ASSERT_EQ(journal->rowCount(), 1);
     EXPECT_EQ(journal->item(0, 1)->text(), QStringLiteral("Распознан"));
 
@@ -416,9 +415,9 @@ TEST_F(Frame, EndOfAVisibleLoadStartsTheCurrentCameraWhenConfigured) {
     EXPECT_EQ(f.CameraPanel()->Title()->text(), QStringLiteral("Вход"));
     EXPECT_TRUE(f.Action(40005)->isEnabled());
     f.PostMessage(ui::kMsgModelLoadingDone);
-    Pump(50);
     // The start was tried: the web camera does not exist.
     QTableWidget* camera = f.Events()->Pad(JournalTab::Camera)->List();
+    QTest::qWaitFor([&] { return camera->rowCount() > 0; }, 5000);
     ASSERT_EQ(camera->rowCount(), 1);
     EXPECT_EQ(camera->item(0, 1)->text(), QStringLiteral("Камера недоступна"));
     EXPECT_TRUE(Log().contains(QStringLiteral("Команда на старт камеры...")));

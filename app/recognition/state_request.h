@@ -8,8 +8,11 @@
 
 #include <opencv2/core/mat.hpp>
 
+#include <QEvent>
+
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace recognition {
@@ -37,6 +40,26 @@ struct CameraStateRequest {
     int32_t frameHeight = 0;
     cv::Mat picture;
     std::vector<SubjectStateRecord> subjects;
+};
+
+inline constexpr int WMU_STATE_REQUEST = 219;  // WM_USER + 219
+
+// The request as posted to the viewport. The sender keeps the request and waits on its event;
+// an event that Qt drops unhandled (the viewport is gone) still sets it, so no sender waits for
+// ever.
+class StateRequestEvent final : public QEvent {
+public:
+    static constexpr QEvent::Type kType = static_cast<QEvent::Type>(QEvent::User + WMU_STATE_REQUEST);
+
+    explicit StateRequestEvent(CameraStateRequest* request) : QEvent(kType), request_(request) {}
+    ~StateRequestEvent() override {
+        if (request_) request_->completed.Set();
+    }
+    // The viewport answers the request; the event no longer completes it.
+    CameraStateRequest* TakeRequest() { return std::exchange(request_, nullptr); }
+
+private:
+    CameraStateRequest* request_;
 };
 
 }  // namespace recognition

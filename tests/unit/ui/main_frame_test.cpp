@@ -3,6 +3,7 @@
 // choice, the splitters and the creation and stop sequences.
 
 #include "app/recognition/recognized_data_event.h"
+#include "app/recognition/state_request.h"
 #include "app/shell/journal.h"
 #include "app/ui/camera_panel.h"
 #include "app/ui/event_panel.h"
@@ -317,6 +318,24 @@ TEST_F(Frame, AResultPostedByAWorkerIsAnnouncedOncePerPerson) {
     // Once the frame is gone the sink refuses, and the worker keeps the record to free.
     frame.reset();
     EXPECT_FALSE(sink.Deliver(0, Result(1, 2, 0.1f)));
+}
+
+TEST_F(Frame, AStateRequestFromAnotherThreadIsAnsweredAndNeverLeftWaiting) {
+    ui::MainFrame& f = Created();
+    recognition::CameraStateRequest request;
+    request.flags = recognition::CameraStateRequest::kWantPicture;
+    std::thread session([&] {
+        QCoreApplication::postEvent(f.CameraPanel()->Viewport(), new recognition::StateRequestEvent(&request));
+    });
+    session.join();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return request.completed.Wait(0); }, 5000));
+    EXPECT_EQ(request.cameraRunning, 0);
+
+    // Still queued when the viewport goes: the sender is released all the same.
+    recognition::CameraStateRequest orphan;
+    QCoreApplication::postEvent(f.CameraPanel()->Viewport(), new recognition::StateRequestEvent(&orphan));
+    frame.reset();
+    EXPECT_TRUE(orphan.completed.Wait(0));
 }
 
 TEST_F(Frame, ALabelledSubjectCarriesALabelUntilItLeaves) {

@@ -36,15 +36,16 @@ void CopyField(char16_t (&target)[N], const char16_t (&source)[N]) {
 
 void FillPerson(RecognizedData& record, const PersonModel& person) {
     record.personId = person.personId;
-    record.listNumber = static_cast<uint32_t>(person.listNumber);
-    CopyField(record.surname, person.surname);
-    CopyField(record.forename, person.forename);
-    CopyField(record.secondName, person.secondName);
-    CopyField(record.alias, person.alias);
-    CopyField(record.externalKey, person.externalKey);
-    record.gender = static_cast<uint32_t>(person.gender);
-    record.dateOfBirth = person.dateOfBirth;
-    CopyField(record.speech, person.speech);
+    PersonFields& fields = record.person;
+    fields.listNumber = static_cast<uint32_t>(person.listNumber);
+    CopyField(fields.surname, person.surname);
+    CopyField(fields.forename, person.forename);
+    CopyField(fields.secondName, person.secondName);
+    CopyField(fields.alias, person.alias);
+    CopyField(fields.externalKey, person.externalKey);
+    fields.gender = static_cast<uint32_t>(person.gender);
+    fields.dateOfBirth = person.dateOfBirth;
+    CopyField(fields.speech, person.speech);
 }
 
 }  // namespace

@@ -5,17 +5,11 @@
 #include "platform/log.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 namespace recognition {
 
 namespace {
-
-template <size_t N>
-void CopyField(char16_t (&to)[N], const char16_t (&from)[N]) {
-    std::copy(std::begin(from), std::end(from), std::begin(to));
-}
 
 // " FORENAME" and " SECONDNAME" for those that are not empty.
 QString WithGivenNames(const PersonFields& person) {
@@ -34,20 +28,6 @@ QString JournalDescription(float distance, const PersonFields& person) {
 
 }  // namespace
 
-PersonFields PersonFieldsOf(const RecognizedData& result) {
-    PersonFields person;
-    person.listNumber = result.listNumber;
-    CopyField(person.surname, result.surname);
-    CopyField(person.forename, result.forename);
-    CopyField(person.secondName, result.secondName);
-    CopyField(person.alias, result.alias);
-    CopyField(person.externalKey, result.externalKey);
-    person.gender = result.gender;
-    person.dateOfBirth = result.dateOfBirth;
-    CopyField(person.speech, result.speech);
-    return person;
-}
-
 QString SubjectLabelText(float bestDistance, const PersonFields& person) {
     QString text = ConfidenceText(bestDistance) + QLatin1Char(' ');
     const QString alias = platform::FromFixed(person.alias);
@@ -63,9 +43,8 @@ void RecognitionEvents::Handle(std::unique_ptr<RecognizedData> result, const Rec
         return;
     }
 
-    const PersonFields person = PersonFieldsOf(*result);
     bool changed = false;
-    if (subject->personId == result->personId && subject->person == person) {
+    if (subject->personId == result->personId && subject->person == result->person) {
         if (result->distance < subject->bestDistance) {
             subject->bestDistance = result->distance;
             if (result->picture) subject->picture = std::move(*result->picture);
@@ -73,7 +52,7 @@ void RecognitionEvents::Handle(std::unique_ptr<RecognizedData> result, const Rec
         }
     } else {
         if (subject->personId != 0 && subject->recognized) {
-            outputs_.PersonChanged({subject->id, result->personId, result->listNumber, Confidence(result->distance),
+            outputs_.PersonChanged({subject->id, result->personId, result->person.listNumber, Confidence(result->distance),
                                     subject->personId, subject->person.listNumber,
                                     Confidence(subject->bestDistance)});
         }
@@ -112,7 +91,7 @@ void RecognitionEvents::HandleForVanishedSubject(const RecognizedData& result, c
                            (result.personId == result.personIdAtHandOver &&
                             result.countAtHandOver + 1 == rules.repeatForRecognition);
     if (!sure || !completes || remembered_.Contains(result.personId)) return;
-    const PersonFields person = PersonFieldsOf(result);
+    const PersonFields& person = result.person;
     static const cv::Mat kNoPicture;
     const cv::Mat& picture = result.picture ? *result.picture : kNoPicture;
     outputs_.PersonRecognized({result.subjectId, Confidence(result.distance), result.personId, &person, &picture,
@@ -125,7 +104,7 @@ void RecognitionEvents::TakeIdentity(Subject& subject, RecognizedData& result) {
     subject.recognized = false;
     subject.bestDistance = result.distance;
     subject.personId = result.personId;
-    subject.person = PersonFieldsOf(result);
+    subject.person = result.person;
     subject.listEntry = nullptr;
     subject.picture = result.picture ? std::move(*result.picture) : cv::Mat();
 }

@@ -93,7 +93,4 @@ private:
     RecognitionOutputs& outputs_;
 };
 
-// The person fields of a worker's result.
-PersonFields PersonFieldsOf(const RecognizedData& result);
-
 }  // namespace recognition

@@ -1,6 +1,7 @@
 #pragma once
 // The result of one described and matched face, sent from a prediction worker to the viewport.
 
+#include "app/recognition/person_fields.h"
 #include "app/recognition/person_model.h"
 
 #include <opencv2/core/mat.hpp>
@@ -17,15 +18,7 @@ struct RecognizedData {
     std::unique_ptr<cv::Mat> picture;  // copy of the 150x150 face chip
     float distance = 0;
     uint32_t personId = 0;
-    uint32_t listNumber = 0;
-    char16_t surname[64] = {};
-    char16_t forename[64] = {};
-    char16_t secondName[64] = {};
-    char16_t alias[16] = {};
-    char16_t externalKey[32] = {};
-    uint32_t gender = 0;
-    double dateOfBirth = 0;
-    char16_t speech[256] = {};
+    PersonFields person;
 };
 
 // Where workers deliver their results (the camera viewport). Runs on the worker's thread and

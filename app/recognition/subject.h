@@ -3,6 +3,7 @@
 // results of the prediction workers.
 
 #include "app/recognition/frame_face.h"
+#include "app/recognition/person_fields.h"
 #include "app/recognition/predict_pool.h"
 
 #include <opencv2/core/mat.hpp>
@@ -26,20 +27,6 @@ struct ScreenRect {
     friend bool operator==(const ScreenRect&, const ScreenRect&) = default;
 };
 
-// The person fields a subject takes over from a result (the person id lives in DispatchSubject).
-struct PersonFields {
-    uint32_t listNumber = 0;
-    char16_t surname[64] = {};
-    char16_t forename[64] = {};
-    char16_t secondName[64] = {};
-    char16_t alias[16] = {};
-    char16_t externalKey[32] = {};
-    uint32_t gender = 0;
-    double dateOfBirth = 0;
-    char16_t speech[256] = {};
-    friend bool operator==(const PersonFields&, const PersonFields&) = default;
-};
-
 struct LabelPoint {
     int32_t x = 0;
     int32_t y = 0;
@@ -54,7 +41,7 @@ struct Subject : DispatchSubject {
     ScreenRect screen;
     bool recognized = false;
     float bestDistance = FLT_MAX;
-    PersonFields person;
+    PersonFields person;  // the person id lives in DispatchSubject
     RecognizedListItem* listEntry = nullptr;  // not owned
     cv::Mat picture;  // face chip of the best result
     QString labelText;

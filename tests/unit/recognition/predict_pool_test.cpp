@@ -199,7 +199,7 @@ TEST_F(PredictPoolTest, IdleBarrierReturnsAtOnceAndKeepsWorkersAvailable) {
     const RecognizedData& record = *sink.records[0];
     EXPECT_EQ(record.subjectId, 1u);
     EXPECT_EQ(record.personId, 5u);
-    EXPECT_EQ(record.surname[0], u'Ж');
+    EXPECT_EQ(record.person.surname[0], u'Ж');
     EXPECT_EQ(record.distance, 0.0f);
     ASSERT_TRUE(record.picture);
     EXPECT_EQ(record.picture->rows, 150);

@@ -56,10 +56,10 @@ protected:
         r->subjectId = subject;
         r->personId = person;
         r->distance = distance;
-        r->listNumber = person == 2 ? 1 : 0;
-        platform::CopyToFixed(r->surname, person == 1 ? u"Иванов" : u"Петров");
-        platform::CopyToFixed(r->forename, u"Иван");
-        if (person == 2) platform::CopyToFixed(r->alias, u"Пётр");
+        r->person.listNumber = person == 2 ? 1 : 0;
+        platform::CopyToFixed(r->person.surname, person == 1 ? u"Иванов" : u"Петров");
+        platform::CopyToFixed(r->person.forename, u"Иван");
+        if (person == 2) platform::CopyToFixed(r->person.alias, u"Пётр");
         r->picture = std::make_unique<cv::Mat>(150, 150, CV_8UC3, cv::Scalar(shade, shade, shade));
         return r;
     }

@@ -283,9 +283,9 @@ std::unique_ptr<recognition::RecognizedData> Result(uint32_t subject, uint32_t p
     r->personId = person;
     r->personIdAtHandOver = person;
     r->distance = distance;
-    r->listNumber = 1;
-    platform::CopyToFixed(r->surname, u"Иванов");
-    platform::CopyToFixed(r->forename, u"Пётр");
+    r->person.listNumber = 1;
+    platform::CopyToFixed(r->person.surname, u"Иванов");
+    platform::CopyToFixed(r->person.forename, u"Пётр");
     r->picture = std::make_unique<cv::Mat>(150, 150, CV_8UC3, cv::Scalar(40, 120, 200));
     return r;
 }

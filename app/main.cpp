@@ -31,13 +31,15 @@ bool DataFolderReady() {
     return true;
 }
 
-std::unique_ptr<recognition::FaceModels> LoadFaceModels() {
+// The models are required: without them the operator is told why and the program ends.
+std::unique_ptr<recognition::FaceModels> LoadFaceModels(shell::StopSignals& stopSignals) {
     QString error;
     auto models = recognition::FaceModels::Load(QStringLiteral("Data"), error);
     if (!models) {
         WriteLog(QStringLiteral("Face models not loaded: ") + error);
-        // The models are required; the operator is told why the program cannot start.
-        QMessageBox::critical(nullptr, kVersionTitle, QStringLiteral("Не удалось загрузить модели: ") + error);
+        QMessageBox box(QMessageBox::Critical, kVersionTitle, QStringLiteral("Не удалось загрузить модели: ") + error);
+        stopSignals.SetHandler([&box] { box.reject(); });
+        box.exec();
     }
     return models;
 }
@@ -48,7 +50,7 @@ int RunProgram(QApplication& app, shell::ProgramObjects& objects, shell::StopSig
     if (wait.exec() != 1) return 0;
     settings::SetProgramChannel(&objects.Channel());
 
-    const auto models = LoadFaceModels();
+    const auto models = LoadFaceModels(stopSignals);
     if (!models) return 0;
     settings::LoadSettingsFromRegistry();
 

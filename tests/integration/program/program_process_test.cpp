@@ -6,7 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include <sys/wait.h>
+
+#include <algorithm>
 
 #include <chrono>
 #include <csignal>
@@ -104,6 +110,37 @@ TEST_F(Program, CancellingTheWaitEndsWithCodeZero) {
     for (const QString& name : QDir(QStringLiteral("/dev/shm")).entryList(QDir::AllEntries | QDir::System))
         leftovers = leftovers || name.startsWith(QString::fromStdString(env.ns));
     EXPECT_FALSE(leftovers);
+}
+
+TEST_F(Program, ADamagedModelFileEndsStartUpInOrder) {
+    // A copy of the program in a folder of its own, whose Data/ holds a cut network file.
+    const QString folder = env.dir.filePath("bin");
+    ASSERT_TRUE(QDir().mkpath(folder + "/Data"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(OSTROVID_PROGRAM_BINARY), folder + "/Ostrovid"));
+    QFile::setPermissions(folder + "/Ostrovid", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString data = QFileInfo(QStringLiteral(OSTROVID_PROGRAM_BINARY)).dir().filePath("Data");
+    ASSERT_TRUE(QFile::link(QFileInfo(data + "/shape_predictor_68_face_landmarks.dat").canonicalFilePath(),
+                            folder + "/Data/shape_predictor_68_face_landmarks.dat"));
+    QFile network(folder + "/Data/dlib_face_recognition_resnet_model_v1.dat");
+    ASSERT_TRUE(network.open(QIODevice::WriteOnly));
+    network.write(QByteArray(1000, '\x01'));
+    network.close();
+
+    StartService();
+    ASSERT_TRUE(program.Start({(folder + "/Ostrovid").toStdString()}, -1, Path("program.out")));
+    const auto modelsRefused = [this] {
+        const QStringList log = Log();
+        return std::any_of(log.cbegin(), log.cend(),
+                           [](const QString& line) { return line.startsWith(QStringLiteral("Face models not loaded: ")); });
+    };
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!modelsRefused() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(modelsRefused());
+    // The operator acknowledges the message (here: the stop signal closes it).
+    ASSERT_TRUE(program.Signal(SIGTERM));
+    EXPECT_TRUE(ExitedWithZero(program.Wait(20000)));
+    EXPECT_TRUE(Log().contains(kCompleted));
+    EXPECT_FALSE(Log().contains(kStarted));
 }
 
 TEST_F(Program, AMissingDataFolderEndsStartUp) {

@@ -25,11 +25,15 @@ ViewportProcessor::ViewportProcessor(camera::CameraWork& work, ViewportSurface& 
       tracker_(events) {}
 
 bool ViewportProcessor::TakeFrame(cv::Mat& frame, int32_t& opened, int64_t& lastActivity) {
+    {
+        // The capture thread writes these under the camera lock.
+        platform::CriticalSectionLock lock(camera::CameraWorkLock());
+        opened = work_.opened;
+        lastActivity = work_.lastActivity;
+    }
     bool newFrame = false;
     {
         std::lock_guard<platform::CriticalSection> lock(work_.pCvSream->frameLock);
-        opened = work_.opened;
-        lastActivity = work_.lastActivity;
         newFrame = work_.pCvSream->newFrameEvent.Wait(0);
         if (newFrame && !work_.pCvSream->frame.empty()) work_.pCvSream->frame.copyTo(frame);
     }

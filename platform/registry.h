@@ -69,7 +69,4 @@ private:
     std::unique_ptr<Tree> tree_;
 };
 
-// Well-known key paths.
-inline const QString kRegOstrovidAppKey = QStringLiteral("SOFTWARE\\Vektra\\Ostrovid");
-
 }  // namespace platform

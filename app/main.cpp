@@ -40,6 +40,7 @@ std::unique_ptr<recognition::FaceModels> LoadFaceModels(shell::StopSignals& stop
         QMessageBox box(QMessageBox::Critical, kVersionTitle, QStringLiteral("Не удалось загрузить модели: ") + error);
         stopSignals.SetHandler([&box] { box.reject(); });
         box.exec();
+        stopSignals.SetHandler({});
     }
     return models;
 }
@@ -59,7 +60,10 @@ int RunProgram(QApplication& app, shell::ProgramObjects& objects, shell::StopSig
     if (!program.Create()) return 0;
     stopSignals.SetHandler([&frame] { frame.close(); });
     WriteLog(kVersionTitle + QStringLiteral(" started."));
-    return app.exec();
+    const int code = app.exec();
+    // A signal from here on has no window left to close.
+    stopSignals.SetHandler({});
+    return code;
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ namespace {
 
 enum class Clearing { None, WholePacket };
 
-struct SaveSpec {
+struct SavePacket {
     const char* operation;
     PacketType type;
     uint32_t payloadSize;
@@ -28,16 +28,16 @@ struct SaveSpec {
     QString failurePrefix;
 };
 
-bool Save(const SaveSpec& spec, std::function<void(ChannelArea&)> writePayload) {
-    const size_t clearBytes = spec.clearing == Clearing::WholePacket ? kPayloadOffset + spec.payloadSize : 0;
+bool Save(const SavePacket& packet, std::function<void(ChannelArea&)> writePayload) {
+    const size_t clearBytes = packet.clearing == Clearing::WholePacket ? kPayloadOffset + packet.payloadSize : 0;
     return ExchangeOnProgramChannel(
-        {spec.operation, spec.type, spec.payloadSize, clearBytes, spec.successText, spec.failurePrefix,
+        {packet.operation, packet.type, packet.payloadSize, clearBytes, packet.successText, packet.failurePrefix,
          std::move(writePayload)});
 }
 
 template <typename Group>
-bool SaveGroup(const SaveSpec& spec, const Group& group) {
-    return Save(spec, [&](ChannelArea& area) { area.CopyIn(kPayloadOffset, &group, sizeof group); });
+bool SaveGroup(const SavePacket& packet, const Group& group) {
+    return Save(packet, [&](ChannelArea& area) { area.CopyIn(kPayloadOffset, &group, sizeof group); });
 }
 
 QString Failure(const char* what) { return QStringLiteral("Error on saving %1 to registry: ").arg(QLatin1String(what)); }

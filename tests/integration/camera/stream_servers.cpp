@@ -1,4 +1,5 @@
 #include "tests/integration/camera/stream_servers.h"
+#include "tests/support/loopback.h"
 
 #include <QFile>
 #include <QTextStream>
@@ -89,15 +90,7 @@ void MjpegServer::Kill() {
 }
 
 SilentServer::SilentServer() {
-    listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(listenFd_, 8);
-    socklen_t length = sizeof address;
-    getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    listenFd_ = testsupport::ListenOnLoopback(&port_);
     thread_ = std::thread([this] { Run(); });
 }
 

@@ -3,6 +3,7 @@
 
 #include "settings/channel_saves.h"
 #include "tests/integration/service/service_fixture.h"
+#include "tests/support/loopback.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -117,15 +118,7 @@ TEST_F(ServiceLifecycle, TheWatchdogClosesTheProgramWhenTheServiceDies) {
 class Listener {
 public:
     Listener() {
-        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&at), sizeof at);
-        listen(fd_, 4);
-        socklen_t length = sizeof at;
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&at), &length);
-        port_ = ntohs(at.sin_port);
+        fd_ = testsupport::ListenOnLoopback(&port_, 4);
     }
     ~Listener() { close(fd_); }
     uint16_t Port() const { return port_; }

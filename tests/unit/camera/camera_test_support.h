@@ -4,6 +4,7 @@
 
 #include "app/shell/journal.h"
 #include "platform/log.h"
+#include "tests/support/loopback.h"
 
 #include <QFile>
 #include <QString>
@@ -89,15 +90,10 @@ private:
 
 // A free loopback port (bound and released): nobody listens there until someone binds it again.
 inline uint16_t FreeLoopbackPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
+    uint16_t port = 0;
+    const int fd = testsupport::ListenOnLoopback(&port);
+    if (fd >= 0) close(fd);
+    return port;
 }
 
 // Points the diagnostic log at a temporary folder for the test's lifetime.

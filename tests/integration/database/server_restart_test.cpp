@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 namespace dbtest {
 namespace {
 
@@ -57,7 +60,14 @@ TEST(ServerRestartTest, WorkingSetSurvivesAStoppedServerAndRecovers) {
         platform::CriticalSectionLock lock(recognition::PredictDispatchLock);
         EXPECT_EQ(models.Count(), 2u) << "recognition goes on with the last working set";
     }
-    EXPECT_TRUE(log.Text().contains(QStringLiteral("DbCheckThreadFunc(): Ошибка соединения с сервером '")));
+    // The check thread posts the journal entry first and writes its log line right after.
+    const auto logged = [&log] {
+        return log.Text().contains(QStringLiteral("DbCheckThreadFunc(): Ошибка соединения с сервером '"));
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!logged() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(logged());
 
     ASSERT_TRUE(server.Resume());
     // The writer's session died with the server: the first attempt fails, Retry reopens it.

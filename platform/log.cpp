@@ -1,5 +1,6 @@
 #include "platform/log.h"
 
+#include "platform/operator_group.h"
 #include "platform/sync.h"
 
 #include <QByteArray>
@@ -12,15 +13,20 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 
 namespace platform {
 
 namespace {
 
+constexpr mode_t kOperatorsLogMode = 0640;
+
 struct LogState {
     CriticalSection lock;
     QByteArray path;
     QByteArray previousPath;
+    LogReaders readers = LogReaders::Creator;
+    std::optional<gid_t> operators;
 };
 
 // Never destroyed, so that threads still logging during process exit find it intact.
@@ -62,11 +68,31 @@ void WriteAll(int fd, const QByteArray& bytes) {
     }
 }
 
-int OpenLog(const QByteArray& path, int extraFlags) {
+int OpenOnce(const QByteArray& path, int flags, mode_t mode) {
     int fd;
     do {
-        fd = open(path.constData(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | extraFlags, 0666);
+        fd = open(path.constData(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | flags, mode);
     } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Opens the log without following a link: a link planted at its name is removed and the file
+// created anew (where the folder lets this process remove it; elsewhere the line is lost).
+// Anything but a regular file is not written to.
+int OpenLog(const LogState& state, const QByteArray& path, int extraFlags) {
+    const mode_t mode = state.readers == LogReaders::Operators ? kOperatorsLogMode : 0666;
+    int fd = OpenOnce(path, extraFlags, mode);
+    if (fd < 0 && errno == ELOOP && unlink(path.constData()) == 0) fd = OpenOnce(path, extraFlags | O_EXCL, mode);
+    if (fd < 0) return -1;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return -1;
+    }
+    if (state.readers == LogReaders::Operators) {
+        if (state.operators && info.st_gid != *state.operators) (void)fchown(fd, static_cast<uid_t>(-1), *state.operators);
+        if ((info.st_mode & 07777) != kOperatorsLogMode) (void)fchmod(fd, kOperatorsLogMode);
+    }
     return fd;
 }
 
@@ -77,11 +103,15 @@ qint64 FileSize(int fd) {
 
 }  // namespace
 
-void SetLogFile(const QString& path, const QString& previousPath) {
+void SetLogFile(const QString& path, const QString& previousPath, LogReaders readers) {
+    // Looked up once: the group database is not read again for every line.
+    const std::optional<gid_t> operators = readers == LogReaders::Operators ? OperatorGroupId() : std::nullopt;
     LogState& state = State();
     CriticalSectionLock hold(state.lock);
     state.path = QFile::encodeName(path);
     state.previousPath = QFile::encodeName(previousPath);
+    state.readers = readers;
+    state.operators = operators;
 }
 
 }  // namespace platform
@@ -92,15 +122,16 @@ void WriteLog(const QString& text) {
     CriticalSectionLock hold(state.lock);
     if (state.path.isEmpty()) return;
 
-    int fd = OpenLog(state.path, 0);
+    int fd = OpenLog(state, state.path, 0);
     if (fd < 0) return;
     qint64 size = FileSize(fd);
     if (size > kLogRotateSize) {
         close(fd);
+        // Neither call follows a link planted at either name.
         unlink(state.previousPath.constData());
         rename(state.path.constData(), state.previousPath.constData());
         // A file still there after a failed rename is started afresh.
-        fd = OpenLog(state.path, O_TRUNC);
+        fd = OpenLog(state, state.path, O_TRUNC);
         if (fd < 0) return;
         size = 0;
     }

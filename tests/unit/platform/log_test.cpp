@@ -1,12 +1,17 @@
 #include "platform/log.h"
+#include "platform/operator_group.h"
 
 #include <gtest/gtest.h>
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 #include <thread>
@@ -176,6 +181,52 @@ TEST_F(LogTest, LinesOfConcurrentThreadsNeverInterleave) {
         EXPECT_EQ(match.captured(3), QString(20 + t, QChar(u'а' + t)));
     }
     for (int t = 0; t < kThreads; ++t) EXPECT_EQ(nextLine[t], kLines);
+}
+
+// A root process writes its log where a link may have been planted: the link is replaced by the
+// log, and neither the log's name nor the rotation's name leads a write anywhere else.
+TEST_F(LogTest, LinksPlantedAtTheLogOrTheRotationNameAreNotFollowed) {
+    const QString victim = dir_.filePath("victim");
+    WriteFile(victim, "precious");
+    ASSERT_TRUE(QFile::link(victim, logPath_));
+    WriteLog("first");
+    EXPECT_EQ(ReadAll(victim), "precious");
+    EXPECT_FALSE(QFileInfo(logPath_).isSymLink());
+    EXPECT_TRUE(LogText().endsWith(" first\r\n"));
+
+    WriteFile(logPath_, QByteArray(platform::kLogRotateSize + 1, 'r'));
+    ASSERT_TRUE(QFile::link(victim, previousPath_));
+    WriteLog("rotated");
+    EXPECT_EQ(ReadAll(victim), "precious");
+    EXPECT_FALSE(QFileInfo(previousPath_).isSymLink());
+    EXPECT_EQ(ReadAll(previousPath_).size(), platform::kLogRotateSize + 1);
+    EXPECT_TRUE(LogText().endsWith(" rotated\r\n"));
+
+    // A folder in the log's place is not written to and stays as it was.
+    QFile::remove(logPath_);
+    ASSERT_TRUE(QDir(dir_.path()).mkpath("Ostrovid.log"));
+    WriteLog("lost");
+    EXPECT_TRUE(QFileInfo(logPath_).isDir());
+}
+
+TEST_F(LogTest, AnOperatorsLogIsReadableByTheGroupOnly) {
+    WriteFile(logPath_, "");
+    ::chmod(QFile::encodeName(logPath_).constData(), 0666);
+    platform::SetLogFile(logPath_, previousPath_, platform::LogReaders::Operators);
+    WriteLog("service line");
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(logPath_).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    const std::optional<gid_t> operators = platform::OperatorGroupId();
+    if (geteuid() == 0 && operators) EXPECT_EQ(info.st_gid, *operators);
+
+    // Rotated, the new file gets the same readers.
+    WriteFile(logPath_, QByteArray(platform::kLogRotateSize + 1, 'o'));
+    WriteLog("after rotation");
+    ASSERT_EQ(::stat(QFile::encodeName(logPath_).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    if (geteuid() == 0 && operators) EXPECT_EQ(info.st_gid, *operators);
+    EXPECT_TRUE(LogText().endsWith(" after rotation\r\n"));
 }
 
 }  // namespace

@@ -124,7 +124,7 @@ int SetAutorun(const QString& programPath) {
     if (programPath.isEmpty() || !regtree::IsWellFormedText(programPath)) return kErrorInvalidParameter;
     const QString entry = QStringLiteral("[Desktop Entry]\nType=Application\nName=Ostrovid\nExec=%1\n")
                               .arg(EscapeStringValue(QuoteExecArgument(programPath)));
-    return WriteFileUnderLock(AutorunEntryPath(), entry.toUtf8());
+    return WriteFileUnderLock(AutorunEntryPath(), entry.toUtf8(), FileReaders::Everyone);
 }
 
 int DeleteAutorun() {

@@ -68,17 +68,28 @@ RegistryStore::~RegistryStore() = default;
 
 int RegistryStore::Load() {
     tree_ = std::make_unique<Tree>();
+    damagedLine_ = 0;
     QByteArray contents;
     if (const int rc = ReadStoreFile(path_, &contents); rc != kErrorSuccess) return rc;
-    if (const int damagedLine = regfile::Parse(contents, tree_->root); damagedLine != 0) {
+    damagedLine_ = regfile::Parse(contents, tree_->root);
+    if (damagedLine_ != 0) {
         WriteLog(QStringLiteral("Settings store %1 is damaged at line %2; the values after it are missing.")
                      .arg(path_)
-                     .arg(damagedLine));
+                     .arg(damagedLine_));
     }
     return kErrorSuccess;
 }
 
-int RegistryStore::Save() const { return WriteFileUnderLock(path_, regfile::Format(tree_->root)); }
+StoreIntegrity RegistryStore::Integrity() const {
+    return damagedLine_ == 0 ? StoreIntegrity::Whole : StoreIntegrity::Damaged;
+}
+
+int RegistryStore::DamagedLine() const { return damagedLine_; }
+
+int RegistryStore::Save() const {
+    if (damagedLine_ != 0) return kErrorInvalidData;
+    return WriteFileUnderLock(path_, regfile::Format(tree_->root), FileReaders::Operators);
+}
 
 bool RegistryStore::KeyExists(const QString& key) const { return tree_->Find(key) != nullptr; }
 

@@ -22,6 +22,12 @@ enum class RegType : uint32_t {
     Dword = 4,   // REG_DWORD: 32 bits, little-endian
 };
 
+// Whether the last Load read the whole file.
+enum class StoreIntegrity {
+    Whole,    // every line was read (a missing file is a whole, empty store)
+    Damaged,  // reading stopped at a damaged line; what follows it is missing from the tree
+};
+
 class RegistryStore {
 public:
     // A store over the file at `path` (usually RegistryFilePath()). Nothing is read yet.
@@ -32,11 +38,17 @@ public:
 
     // Reads the file. A missing file is an empty store (success). A damaged or truncated file
     // is logged once and what could be read before the damage is kept; values past it are
-    // missing. Returns 0, or the code of a file that exists but cannot be read.
+    // missing, and Integrity() says Damaged: such a tree must not be saved over the file, or the
+    // rest is lost. Returns 0, or the code of a file that exists but cannot be read.
     int Load();
+    StoreIntegrity Integrity() const;
+    // The 1-based line where reading stopped, 0 for a whole store.
+    int DamagedLine() const;
 
     // Writes the whole store to the file: a temporary file beside it, fsync, rename, all under
     // an exclusive lock on "<path>.lock", so readers see the old or the new file, never a mix.
+    // The file is mode 0640 with the group "ostrovid". A store whose Load found damage is not
+    // saved (13): the tree lacks what followed the damage.
     int Save() const;
 
     bool KeyExists(const QString& key) const;
@@ -67,6 +79,7 @@ private:
     struct Tree;
     QString path_;
     std::unique_ptr<Tree> tree_;
+    int damagedLine_ = 0;
 };
 
 }  // namespace platform

@@ -12,6 +12,7 @@ constexpr int kErrorPathNotFound = 3;
 constexpr int kErrorAccessDenied = 5;
 constexpr int kErrorInvalidHandle = 6;
 constexpr int kErrorNotEnoughMemory = 8;
+constexpr int kErrorInvalidData = 13;  // ERROR_INVALID_DATA: a store that does not load whole
 constexpr int kErrorWriteProtect = 19;
 constexpr int kErrorAlreadyExists = 183;
 constexpr int kErrorInvalidParameter = 87;

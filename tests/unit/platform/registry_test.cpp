@@ -1,4 +1,5 @@
 #include "platform/log.h"
+#include "platform/operator_group.h"
 #include "platform/registry.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <random>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using platform::RegistryStore;
 using platform::RegType;
@@ -160,6 +164,54 @@ TEST_F(StoreFile, RandomBytesNeverCrashAndAreLoggedOncePerLoad) {
         EXPECT_TRUE(store.KeyExists(QStringLiteral("k")));
     }
     platform::SetLogFile(QString(), QString());
+}
+
+TEST_F(StoreFile, ADamagedStoreSaysWhereAndIsNeverSavedOverTheRest) {
+    WriteFile(path, kDesignText);
+    RegistryStore whole(path);
+    ASSERT_EQ(whole.Load(), 0);
+    EXPECT_EQ(whole.Integrity(), platform::StoreIntegrity::Whole);
+    EXPECT_EQ(whole.DamagedLine(), 0);
+
+    QByteArray damaged = kDesignText;
+    damaged.insert(damaged.indexOf("[SOFTWARE\\Vektra\\Ostrovid\\Camera]"), "not a line of the store\n");
+    WriteFile(path, damaged);
+    RegistryStore store(path);
+    ASSERT_EQ(store.Load(), 0);
+    EXPECT_EQ(store.Integrity(), platform::StoreIntegrity::Damaged);
+    EXPECT_EQ(store.DamagedLine(), 10);
+    // What loaded is there to read, but saving it would drop the cameras.
+    EXPECT_TRUE(store.KeyExists(kApp));
+    EXPECT_FALSE(store.KeyExists(kApp + QStringLiteral("\\Camera")));
+    EXPECT_EQ(store.SetDword(kApp, QStringLiteral("MaxSubject"), 3), 0);
+    EXPECT_EQ(store.Save(), 13);
+    EXPECT_EQ(ReadFile(path), damaged);
+
+    // Loaded again after a repair, the same object saves.
+    WriteFile(path, kDesignText);
+    ASSERT_EQ(store.Load(), 0);
+    EXPECT_EQ(store.Integrity(), platform::StoreIntegrity::Whole);
+    EXPECT_EQ(store.Save(), 0);
+}
+
+TEST_F(StoreFile, TheFileIsForTheOperatorsOnlyAndLinksBesideItAreNotFollowed) {
+    const QString victim = dir.filePath(QStringLiteral("victim"));
+    WriteFile(victim, "precious");
+    ASSERT_TRUE(QFile::link(victim, path + QStringLiteral(".tmp")));
+    RegistryStore store(path);
+    ASSERT_EQ(store.CreateKey(kApp), 0);
+    ASSERT_EQ(store.Save(), 0);
+    EXPECT_EQ(ReadFile(victim), "precious");
+    struct stat info {};
+    ASSERT_EQ(::lstat(QFile::encodeName(path).constData(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    const std::optional<gid_t> operators = platform::OperatorGroupId();
+    if (geteuid() == 0 && operators) EXPECT_EQ(info.st_gid, *operators);
+    // The owner (a test, or the service as another user) still reads its own store.
+    RegistryStore again(path);
+    ASSERT_EQ(again.Load(), 0);
+    EXPECT_TRUE(again.KeyExists(kApp));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "platform/log.h"
 #include "platform/syserror.h"
+#include "service/damaged_store.h"
 #include "service/registry_writers.h"
 #include "service/tcp_closer.h"
 #include "settings/channel_packet.h"
@@ -174,10 +175,15 @@ void ReplyFailure(ChannelArea& shared, const QString& text) {
 }
 
 // Loads the store, runs the writer and saves what it did, also after a failure half-way, so
-// values written before it stay written. The first error wins.
+// values written before it stay written. The first error wins. A store that does not load whole
+// is kept aside and refused (13): saving the part that loaded would lose the rest.
 int WriteToStore(const QString& storePath, const StoreWriter& write, const ChannelArea& packet) {
     platform::RegistryStore store(storePath);
     if (const int rc = store.Load(); rc != platform::kErrorSuccess) return rc;
+    if (store.Integrity() == platform::StoreIntegrity::Damaged) {
+        KeepDamagedStoreAside(storePath, store.DamagedLine());
+        return platform::kErrorInvalidData;
+    }
     const int written = write(store, packet);
     const int saved = store.Save();
     return written != platform::kErrorSuccess ? written : saved;

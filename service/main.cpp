@@ -9,7 +9,8 @@ int main(int argc, char** argv) {
     using service::Command;
     switch (service::ParseCommandLine(argc, argv)) {
     case Command::Install:
-        service::InstallService();
+        // A setup step that failed has said why; the command fails.
+        if (service::InstallService() == service::InstallOutcome::SetupFailed) return 1;
         break;
     case Command::Remove:
         service::RemoveService();

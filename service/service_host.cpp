@@ -6,14 +6,15 @@
 #include "platform/registry.h"
 #include "platform/syserror.h"
 #include "service/app_comm.h"
+#include "service/command_line.h"
+#include "service/damaged_store.h"
 #include "service/event_log.h"
+#include "service/service_files.h"
 #include "settings/channel_packet.h"
 #include "settings/registry_names.h"
 
-#include <QFile>
 #include <systemd/sd-daemon.h>
 
-#include <sys/stat.h>
 #include <signal.h>
 
 #include <atomic>
@@ -32,12 +33,20 @@ namespace {
 
 // The stop request of a signal; the handler may run before the stop event exists.
 std::atomic<platform::Event*> g_serviceStopEvent{nullptr};
-volatile sig_atomic_t g_stopRequested = 0;
+std::atomic<int> g_stopRequested{0};
+// Service mode: a stop signal only wakes the control thread. Never destroyed, so a late signal
+// finds it intact.
+std::atomic<platform::Event*> g_controlSignal{nullptr};
+
+void RequestStop() {
+    g_stopRequested = 1;
+    if (platform::Event* stop = g_serviceStopEvent.load()) stop->Set();
+}
 
 void OnStopSignal(int) {
     const int savedErrno = errno;
-    g_stopRequested = 1;
-    if (platform::Event* stop = g_serviceStopEvent.load()) stop->Set();
+    if (platform::Event* control = g_controlSignal.load()) control->Set();
+    else RequestStop();
     errno = savedErrno;
 }
 
@@ -51,6 +60,43 @@ void InstallStopHandler(bool debug) {
     for (int signal : {SIGINT, SIGTERM}) sigaction(signal, &action, nullptr);
     if (debug) sigaction(SIGQUIT, &action, nullptr);
 }
+
+// Stands in for the service control handler in service mode. systemd stops the service with
+// SIGTERM whether it is stopped alone or the machine shuts down; this thread asks the service
+// manager which it is, so that a shutdown gets its event and log line before the stop.
+class ControlThread {
+public:
+    ControlThread() {
+        static platform::Event* const signal = new platform::Event(false, false);
+        g_controlSignal = signal;
+        thread_ = platform::StartNamedThread("ServiceControl", [this, signal] { Serve(*signal); });
+    }
+    ~ControlThread() {
+        quit_.Set();
+        thread_.join();
+        // Signals from now on set the stop event directly.
+        g_controlSignal = nullptr;
+    }
+    ControlThread(const ControlThread&) = delete;
+    ControlThread& operator=(const ControlThread&) = delete;
+
+private:
+    void Serve(platform::Event& signal) {
+        bool shutdownReported = false;
+        while (platform::WaitForAny({&quit_, &signal}, platform::kInfinite) == 1) {
+            if (!shutdownReported && SystemIsShuttingDown()) {
+                shutdownReported = true;
+                WriteEventLogEntry(kEventShutdown, EventType::Warning, QLatin1String(kServiceName));
+                WriteLog(QStringLiteral(
+                    "Service will be stopped because SERVICE_CONTROL_SHUTDOWN control code was accepted."));
+            }
+            RequestStop();
+        }
+    }
+
+    platform::Event quit_{true, false};
+    std::thread thread_;
+};
 
 enum class ServiceState { StartPending, Running, StopPending, Stopped };
 
@@ -102,9 +148,13 @@ private:
         return true;
     }
 
+    // A store that does not load whole is kept aside and not saved; the service still runs when
+    // the key is among what loaded, so the program can start and its saves are refused.
     bool CreateAppKey() {
-        platform::RegistryStore store(platform::RegistryFilePath());
+        const QString path = platform::RegistryFilePath();
+        platform::RegistryStore store(path);
         if (store.Load() != platform::kErrorSuccess) return false;
+        if (store.Integrity() == platform::StoreIntegrity::Damaged) KeepDamagedStoreAside(path, store.DamagedLine());
         if (store.KeyExists(settings::regnames::kAppKey)) return true;
         return store.CreateKey(settings::regnames::kAppKey) == platform::kErrorSuccess &&
                store.Save() == platform::kErrorSuccess;
@@ -199,23 +249,38 @@ private:
     platform::NamedMutex appMutex_;
 };
 
-// COMMON_APPDATA + "/Vektra/Ostrovid"; the last folder is world-writable (sticky) so that the
-// program can write its CSV logs there.
+void LogNotes(const platform::FolderReport& report) {
+    for (const QString& note : report.notes) WriteLog(note);
+}
+
+// The log folder is made before there is a log: what it says goes to standard error (the
+// journal under systemd), and without a usable folder the service runs without a log.
+void OpenServiceLog() {
+    const platform::FolderReport folder = PrepareLogFolder();
+    if (folder.error != platform::kErrorSuccess) {
+        for (const QString& note : folder.notes) std::fprintf(stderr, "%s\n", qUtf8Printable(note));
+        std::fprintf(stderr, "OstrovidSvc runs without its log.\n");
+        return;
+    }
+    const QString log = ServiceLogFolder();
+    platform::SetLogFile(log + QStringLiteral("/OstrovidSvc.log"), log + QStringLiteral("/OstrovidSvc1.log"),
+                         platform::LogReaders::Operators);
+    WriteLog(QStringLiteral("Starting..."));
+    LogNotes(folder);
+}
+
+// The store's folder and COMMON_APPDATA + "/Vektra/Ostrovid", the program data folder; a folder
+// that is a link or cannot be made stops the service.
 bool PrepareDataFolder() {
-    const QString common = platform::CommonAppDataFolder();
-    if (common.isEmpty()) {
+    if (platform::CommonAppDataFolder().isEmpty()) {
         WriteLog(QStringLiteral("Can't get COMMON_APPDATA location. Service will be stoped."));
         return false;
     }
-    const QString vektra = common + QStringLiteral("/Vektra");
-    const std::pair<QString, mode_t> folders[] = {{vektra, 0755}, {vektra + QStringLiteral("/Ostrovid"), 01777}};
-    for (const auto& [folder, mode] : folders) {
-        const QByteArray path = QFile::encodeName(folder);
-        if (::mkdir(path.constData(), mode) == 0) {
-            ::chmod(path.constData(), mode);  // past the umask
-        } else if (errno != EEXIST) {
+    for (const platform::FolderReport& report : {platform::PrepareProgramDataFolder(), platform::PrepareStoreFolder()}) {
+        LogNotes(report);
+        if (report.error != platform::kErrorSuccess) {
             WriteLog(QStringLiteral("Creation folder '%1' error: %2. Service will be stoped.")
-                         .arg(folder, platform::FormatSystemError(platform::ErrorCodeFromErrno(errno))));
+                         .arg(report.folder, platform::FormatSystemError(report.error)));
             return false;
         }
     }
@@ -226,16 +291,15 @@ bool PrepareDataFolder() {
 
 void ServiceMain(bool debug) {
     platform::EnterProgramFolder();
-    QString temp = platform::TempFolder();
-    temp.chop(1);
-    platform::SetLogFile(temp + QStringLiteral("/OstrovidSvc.log"), temp + QStringLiteral("/OstrovidSvc1.log"));
-    WriteLog(QStringLiteral("Starting..."));
+    OpenServiceLog();
 
     Host host(debug);
     bool handlerRegistered = false;
     if (PrepareDataFolder()) {
+        std::unique_ptr<ControlThread> control;
         bool ready = true;
         if (!debug) {
+            control = std::make_unique<ControlThread>();
             InstallStopHandler(false);
             handlerRegistered = true;
             ready = host.Report(ServiceState::StartPending, 3000);

@@ -1,10 +1,13 @@
-// Sets up the embedded person database of a fresh installation: creates
-// <data folder>/Ostrovid.db with the schema when it is missing and, when the store holds no
+// Sets up the embedded person database of a fresh installation: prepares the data folder
+// (root:ostrovid 2770) and the store's folder, creates <data folder>/Ostrovid.db with the schema
+// when it is missing (0660, group ostrovid) and, when the store holds no
 // DbConnectionString (or an empty one), stores the SQLite string of that file.
 // Run by the setup script as root; the settings service is the store's writer otherwise.
 
 #include "app/database/connection_string.h"
 #include "app/database/db_schema.h"
+#include "platform/operator_group.h"
+#include "platform/owned_folder.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "settings/registry_names.h"
@@ -13,7 +16,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <vector>
@@ -39,13 +44,35 @@ QString StoredConnectionString(const platform::RegistryStore& store) {
     return QString::fromUtf16(buffer.data());
 }
 
+// The operators' program changes the database; nobody else may (an existing file is corrected
+// too, so that an installation made before the group existed is closed). Never through a link.
+bool GiveDatabaseToOperators(const QString& file) {
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    const platform::GroupOutcome outcome = regular ? platform::GiveToOperators(fd, 0660) : platform::GroupOutcome::Failed;
+    ::close(fd);
+    if (outcome == platform::GroupOutcome::GroupMissing)
+        std::printf("ostrovid-dbinit: the group %s does not exist; %s stays with its owner's group\n",
+                    platform::kOperatorGroupName, qUtf8Printable(file));
+    return outcome != platform::GroupOutcome::Failed;
+}
+
+// Says what was corrected; a folder that cannot be used ends the tool.
+bool Prepared(const platform::FolderReport& report) {
+    for (const QString& note : report.notes) std::printf("ostrovid-dbinit: %s\n", qUtf8Printable(note));
+    if (report.error == 0) return true;
+    Fail(QStringLiteral("cannot prepare %1 (%2)").arg(report.folder).arg(report.error));
+    return false;
+}
+
 }  // namespace
 
 int main() {
+    // The operators' program writes its CSV logs and the database here, as the service sets it up.
+    if (!Prepared(platform::PrepareProgramDataFolder()) || !Prepared(platform::PrepareStoreFolder())) return 1;
     const QString folder = platform::ProgramDataFolder();
-    if (!QDir().mkpath(folder)) return Fail(QStringLiteral("cannot create ") + folder);
-    // Every user's program writes its CSV logs and the database here, as the service sets it up.
-    ::chmod(QFile::encodeName(folder).constData(), 01777);
 
     const QString file = QDir(folder).filePath(QStringLiteral("Ostrovid.db"));
     if (!QFileInfo::exists(file)) {
@@ -55,13 +82,12 @@ int main() {
             QFile::remove(file);
             return Fail(QStringLiteral("cannot create %1: %2").arg(file, error.Description()));
         }
-        // The program runs as the logged-in user and changes the database.
-        ::chmod(QFile::encodeName(file).constData(), 0666);
         std::printf("ostrovid-dbinit: created %s\n", qUtf8Printable(file));
     }
 
+    if (!GiveDatabaseToOperators(file)) return Fail(QStringLiteral("cannot set the mode of ") + file);
+
     const QString storePath = platform::RegistryFilePath();
-    QDir().mkpath(QFileInfo(storePath).path());
     platform::RegistryStore store(storePath);
     if (int code = store.Load(); code != 0) return Fail(QStringLiteral("cannot read %1 (%2)").arg(storePath).arg(code));
     if (!StoredConnectionString(store).isEmpty()) return 0;

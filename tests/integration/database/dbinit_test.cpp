@@ -2,6 +2,7 @@
 
 #include "app/database/db_access.h"
 #include "app/database/db_schema.h"
+#include "platform/operator_group.h"
 #include "platform/registry.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -54,7 +58,16 @@ TEST_F(DbInitTest, FreshInstallationGetsTheDatabaseAndTheString) {
     database::DbConnection connection;
     connection.Open(Stored());
     EXPECT_EQ(database::QueryDatabaseVersion(connection), 2);
-    EXPECT_TRUE(QFileInfo(file_).permissions() & QFile::WriteOther);
+    // The operators' program writes the database; no other account may even read it.
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(file_).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0660u);
+    ASSERT_EQ(::stat(QFile::encodeName(QFileInfo(file_).path()).constData(), &info), 0);
+    const std::optional<gid_t> operators = platform::OperatorGroupId();
+    if (geteuid() == 0 && operators) {
+        EXPECT_EQ(info.st_mode & 07777, 02770u);
+        EXPECT_EQ(info.st_gid, *operators);
+    }
 
     // Run again: nothing is replaced.
     database::DbCommand insert(connection);

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages listed in debian-packages.txt that are not installed yet.
+# Installs the Debian packages listed in debian-packages.txt that are not installed yet, and
+# makes the operators' group (operator-group.sh).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# groupadd and usermod belong to the essential package passwd, so this needs no package below.
+"$here/operator-group.sh"
 mapfile -t wanted < <(grep -Ev '^\s*(#|$)' "$here/debian-packages.txt")
 missing=()
 for pkg in "${wanted[@]}"; do

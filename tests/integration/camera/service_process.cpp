@@ -22,6 +22,7 @@ bool ServiceProcess::Start() {
     qputenv("OSTROVID_REGISTRY", dir_.filePath("registry.reg").toUtf8());
     qputenv("OSTROVID_COMMON_APPDATA", dir_.path().toUtf8());
     qputenv("OSTROVID_SYSLOG_SOCKET", dir_.filePath("syslog.sock").toUtf8());
+    qputenv("OSTROVID_SVC_LOG_DIR", dir_.filePath("svclog").toUtf8());
     std::string binary = OSTROVID_SVC_BINARY;
     std::string debug = "-debug";
     char* argv[] = {binary.data(), debug.data(), nullptr};

@@ -26,6 +26,7 @@ public:
         ::setenv("OSTROVID_COMMON_APPDATA", Path("data").c_str(), 1);
         ::setenv("OSTROVID_AUTOSTART_DIR", Path("autostart").c_str(), 1);
         ::setenv("OSTROVID_SYSLOG_SOCKET", Path("syslog").c_str(), 1);
+        ::setenv("OSTROVID_SVC_LOG_DIR", Path("svclog").c_str(), 1);
         ::setenv("TMPDIR", Path("tmp").c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", Path("runtime").c_str(), 1);
     }

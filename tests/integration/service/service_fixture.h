@@ -4,6 +4,7 @@
 
 #include "platform/ipc.h"
 #include "platform/log.h"
+#include "platform/operator_group.h"
 #include "platform/registry.h"
 #include "settings/channel_packet.h"
 #include "settings/svc_channel.h"
@@ -23,6 +24,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -45,6 +47,8 @@ protected:
         ::setenv("OSTROVID_AUTOSTART_DIR", Path("autostart").c_str(), 1);
         ::setenv("TMPDIR", Path("tmp").c_str(), 1);
         ::setenv("OSTROVID_SYSLOG_SOCKET", Path("syslog").c_str(), 1);
+        ::setenv("OSTROVID_SVC_LOG_DIR", Path("svclog").c_str(), 1);
+        EnsureOperatorGroup();
         logPath = dir.filePath("Ostrovid.log");
         platform::SetLogFile(logPath, dir.filePath("Ostrovid1.log"));
     }
@@ -61,7 +65,18 @@ protected:
 
     std::string Path(const char* sub) const { return dir.filePath(sub).toStdString(); }
 
+    // The setup scripts make the group before the tests run; a test run without them (or a machine
+    // where it was removed) makes it here when it can.
+    static void EnsureOperatorGroup() {
+        if (geteuid() == 0 && !platform::OperatorGroupId()) (void)std::system("groupadd --system ostrovid");
+    }
+
+    // A service of another user gets its log folder made for it, as root would own it.
     void StartService(int uid = -1) {
+        if (uid >= 0) {
+            ::mkdir(Path("svclog").c_str(), 0750);
+            ASSERT_EQ(::chown(Path("svclog").c_str(), static_cast<uid_t>(uid), static_cast<gid_t>(-1)), 0);
+        }
         ASSERT_TRUE(service.Start({OSTROVID_SVC_BINARY, "-debug"}, uid, Path("svc.out")));
     }
 
@@ -78,7 +93,8 @@ protected:
     }
 
     QStringList ProgramLog() const { return testsupport::LogLines(logPath); }
-    QStringList ServiceLog() const { return testsupport::LogLines(dir.filePath("tmp/OstrovidSvc.log")); }
+    QString ServiceLogPath() const { return dir.filePath("svclog/OstrovidSvc.log"); }
+    QStringList ServiceLog() const { return testsupport::LogLines(ServiceLogPath()); }
 
     bool WaitForServiceLine(const QString& text, int timeoutMs) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -5,11 +5,20 @@
 #include "service/command_line.h"
 #include "tests/integration/service/service_fixture.h"
 
+#include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
+
+#include <grp.h>
+#include <pwd.h>
 
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -46,6 +55,8 @@ protected:
         // Outside systemd, whatever environment the test runner was started from.
         ::unsetenv("NOTIFY_SOCKET");
         ::unsetenv("INVOCATION_ID");
+        // -install adds the account that ran sudo to the operators; the test runner's must not be.
+        ::unsetenv("SUDO_USER");
         QDir().mkpath(dir.filePath("units"));
         ::setenv("OSTROVID_SYSTEMD_UNIT_DIR", Path("units").c_str(), 1);
         ::setenv("STUB_DIR", Path("").c_str(), 1);
@@ -59,6 +70,7 @@ protected:
                      "is-active) s=$(head -n1 \"$STUB_DIR/states\" 2>/dev/null); sed -i 1d \"$STUB_DIR/states\" 2>/dev/null;\n"
                      "  [ -n \"$s\" ] || s=inactive; echo \"$s\"; [ \"$s\" = active ];;\n"
                      "enable) exit $(cat \"$STUB_DIR/enable_rc\" 2>/dev/null || echo 0);;\n"
+                     "is-system-running) cat \"$STUB_DIR/system_state\" 2>/dev/null || echo running;;\n"
                      "esac\n");
         script.close();
         ::chmod(stub.c_str(), 0755);
@@ -66,21 +78,33 @@ protected:
     }
 
     // Runs OstrovidSvc with the arguments to its end; its standard output.
-    std::string Run(std::vector<std::string> arguments) {
+    std::string Run(std::vector<std::string> arguments, int exitCode = 0) {
         arguments.insert(arguments.begin(), OSTROVID_SVC_BINARY);
         testsupport::ChildProcess child;
         EXPECT_TRUE(child.Start(arguments));
         std::string output, line;
         while (child.ReadLine(&line, 20000)) output += line + "\n";
         const int status = child.Wait(20000);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == exitCode) << status;
         return output;
     }
 
-    void States(const char* lines) {
-        QFile file(dir.filePath("states"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(lines);
+    void States(const char* lines) { Write("states", lines); }
+
+    void Write(const char* name, const QByteArray& text) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+    }
+
+    // Starts the service as systemd would, with the notify socket, and waits until it runs.
+    void StartUnderSystemd(DatagramSink& notify, DatagramSink& syslog) {
+        ASSERT_TRUE(notify.Bound() && syslog.Bound());
+        ::setenv("NOTIFY_SOCKET", Path("notify").c_str(), 1);
+        ::setenv("INVOCATION_ID", "0123456789abcdef0123456789abcdef", 1);
+        ASSERT_TRUE(service.Start({OSTROVID_SVC_BINARY}, -1, Path("svc.out")));
+        ::unsetenv("NOTIFY_SOCKET");
+        ::unsetenv("INVOCATION_ID");
     }
 
     QString Calls() {
@@ -133,9 +157,30 @@ TEST_F(ServiceHost, InstallWritesTheUnitAndStartsIt) {
     ASSERT_TRUE(unit.open(QIODevice::ReadOnly));
     EXPECT_EQ(unit.readAll().toStdString(), service::UnitFileText(OSTROVID_SVC_BINARY).toStdString());
     EXPECT_TRUE(service::UnitFileText(OSTROVID_SVC_BINARY).contains("\nExecStart=" OSTROVID_SVC_BINARY "\n"));
-    EXPECT_EQ(service::UnitFileText("/opt/my apps/100%/OstrovidSvc"),
+    const std::string d = dir.path().toStdString() + "/";
+    EXPECT_EQ(service::UnitFileText("/opt/my apps/100%/OstrovidSvc").toStdString(),
               "# Ostrovid Service.\n[Unit]\nDescription=Ostrovid Service\n\n[Service]\nType=notify\nNotifyAccess=main\n"
-              "ExecStart=\"/opt/my apps/100%%/OstrovidSvc\"\nUser=root\n\n[Install]\nWantedBy=multi-user.target\n");
+              "ExecStart=\"/opt/my apps/100%%/OstrovidSvc\"\nUser=root\nRestart=on-failure\nRestartSec=2s\n"
+              "NoNewPrivileges=yes\nProtectSystem=strict\nReadWritePaths=" +
+                  d + "store " + d + "data/Vektra/Ostrovid " + d + "svclog " + d +
+                  "autostart /dev/shm\n"
+                  "ProtectHome=yes\nPrivateTmp=yes\nProtectKernelTunables=yes\nProtectKernelModules=yes\n"
+                  "ProtectControlGroups=yes\n"
+                  "CapabilityBoundingSet=CAP_NET_ADMIN CAP_CHOWN CAP_FOWNER CAP_FSETID CAP_DAC_OVERRIDE CAP_SYS_PTRACE\n"
+                  "\n[Install]\nWantedBy=multi-user.target\n");
+    // A build under a home folder must stay visible to the service it starts.
+    EXPECT_TRUE(service::UnitFileText("/home/op/build/bin/OstrovidSvc").contains("\nProtectHome=read-only\n"));
+    // The folders the unit lets the service write exist before it starts.
+    for (const char* folder : {"store", "data/Vektra/Ostrovid", "svclog", "autostart"})
+        EXPECT_TRUE(QFileInfo(dir.filePath(folder)).isDir()) << folder;
+    const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
+    if (!analyze.isEmpty()) {
+        QProcess verify;
+        verify.setProcessChannelMode(QProcess::MergedChannels);
+        verify.start(analyze, {QStringLiteral("verify"), UnitFile()});
+        ASSERT_TRUE(verify.waitForFinished(60000));
+        EXPECT_EQ(verify.exitCode(), 0) << verify.readAll().toStdString();
+    }
 
     EXPECT_EQ(Run({"-install"}), "CreateService failed - Указанная служба уже существует. (1073)\n");
     QFile::remove(UnitFile());
@@ -147,6 +192,46 @@ TEST_F(ServiceHost, InstallWritesTheUnitAndStartsIt) {
                                  "Start service failed - Служба не ответила на запрос своевременно. (1053)\n");
     ::setenv("OSTROVID_SYSTEMD_UNIT_DIR", Path("no-such-folder").c_str(), 1);
     EXPECT_EQ(Run({"-install"}), "OpenSCManager failed - Не удается найти указанный файл. (2)\n");
+}
+
+TEST_F(ServiceHost, InstallAddsTheAccountThatRanSudoToTheOperators) {
+    const std::optional<gid_t> operators = platform::OperatorGroupId();
+    if (!operators) GTEST_SKIP() << "the group ostrovid cannot be made here";
+    const passwd* nobody = getpwnam("nobody");
+    if (!nobody) GTEST_SKIP() << "no user nobody";
+    int count = 64;
+    std::vector<gid_t> groups(64);
+    ASSERT_GE(getgrouplist("nobody", nobody->pw_gid, groups.data(), &count), 0);
+    groups.resize(static_cast<size_t>(count));
+    if (std::find(groups.begin(), groups.end(), *operators) != groups.end()) GTEST_SKIP() << "nobody is an operator";
+
+    // A stand-in usermod that records its arguments and exits with the code in usermod_rc.
+    QDir().mkpath(dir.filePath("bin"));
+    Write("bin/usermod", "#!/bin/sh\necho \"usermod $*\" >> \"$STUB_DIR/calls\"\n"
+                         "exit $(cat \"$STUB_DIR/usermod_rc\" 2>/dev/null || echo 0)\n");
+    ::chmod(Path("bin/usermod").c_str(), 0755);
+    const QByteArray path = qgetenv("PATH");
+    ::setenv("PATH", (dir.filePath("bin").toLocal8Bit() + ':' + path).constData(), 1);
+    ::setenv("SUDO_USER", "nobody", 1);
+    States("active\n");
+    EXPECT_EQ(Run({"-install"}), "User nobody added to group ostrovid (from the next login on).\n"
+                                 "Ostrovid Service installed.\nOstrovid Service started.\n");
+    EXPECT_TRUE(Calls().startsWith("usermod -a -G ostrovid nobody\ndaemon-reload\n"));
+
+    // A step that fails says why, fails the command and installs nothing.
+    QFile::remove(UnitFile());
+    Write("usermod_rc", "6\n");
+    EXPECT_EQ(Run({"-install"}, 1), "User nobody cannot be added to group ostrovid - usermod exited with 6\n");
+    EXPECT_FALSE(QFile::exists(UnitFile()));
+    EXPECT_EQ(Calls(), "usermod -a -G ostrovid nobody\n");
+
+    // Root itself is nobody to add.
+    ::setenv("SUDO_USER", "root", 1);
+    States("active\n");
+    EXPECT_EQ(Run({"-install"}), "Ostrovid Service installed.\nOstrovid Service started.\n");
+    EXPECT_FALSE(Calls().contains("usermod"));
+    ::unsetenv("SUDO_USER");
+    ::setenv("PATH", path.constData(), 1);
 }
 
 TEST_F(ServiceHost, RemoveStopsARunningServiceAndDeletesTheUnit) {
@@ -170,12 +255,7 @@ TEST_F(ServiceHost, RemoveStopsARunningServiceAndDeletesTheUnit) {
 TEST_F(ServiceHost, StartedBySystemdItReportsItsStatesAndEvents) {
     DatagramSink notify(Path("notify"));
     DatagramSink syslog(Path("syslog"));
-    ASSERT_TRUE(notify.Bound() && syslog.Bound());
-    ::setenv("NOTIFY_SOCKET", Path("notify").c_str(), 1);
-    ::setenv("INVOCATION_ID", "0123456789abcdef0123456789abcdef", 1);
-    ASSERT_TRUE(service.Start({OSTROVID_SVC_BINARY}, -1, Path("svc.out")));
-    ::unsetenv("NOTIFY_SOCKET");
-    ::unsetenv("INVOCATION_ID");
+    StartUnderSystemd(notify, syslog);
 
     EXPECT_EQ(notify.Next(5000), "STATUS=Start pending, check point 1\nEXTEND_TIMEOUT_USEC=3000000");
     EXPECT_EQ(notify.Next(5000), "STATUS=Start pending, check point 2\nEXTEND_TIMEOUT_USEC=3000000");
@@ -185,12 +265,40 @@ TEST_F(ServiceHost, StartedBySystemdItReportsItsStatesAndEvents) {
     Attach();
     EXPECT_TRUE(WaitForServiceLine("Ostrovid Service 2.2.0 is running.", 5000));
 
+    // A stop of the service alone: the manager says the system runs, so no shutdown event.
     service.Signal(SIGTERM);
     EXPECT_EQ(notify.Next(5000), "STOPPING=1\nSTATUS=Stop pending, check point 4");
     const std::string ended = syslog.Next(5000);
     EXPECT_NE(ended.find("Event 0x40FF0004: OstrovidSvc"), std::string::npos) << ended;
     EXPECT_EQ(notify.Next(5000), "STATUS=Stopped");
     EXPECT_NE(service.Wait(10000), -1);
+    EXPECT_TRUE(Calls().contains("is-system-running\n"));
+    EXPECT_FALSE(ServiceLog().join('\n').contains("SERVICE_CONTROL_SHUTDOWN"));
+}
+
+TEST_F(ServiceHost, ASystemShutdownWritesItsEventAndLineBeforeTheStop) {
+    DatagramSink notify(Path("notify"));
+    DatagramSink syslog(Path("syslog"));
+    StartUnderSystemd(notify, syslog);
+    EXPECT_NE(syslog.Next(5000).find("Event 0x40FF0003"), std::string::npos);
+    ASSERT_TRUE(WaitForServiceLine("Ostrovid Service 2.2.0 is running.", 5000));
+
+    Write("system_state", "stopping\n");
+    service.Signal(SIGTERM);
+    const QString shutdown = QString::fromStdString(syslog.Next(5000));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^<28>[A-Z][a-z]{2} [ 123]\\d \\d\\d:\\d\\d:\\d\\d "
+                                                  "OstrovidSvc\\[\\d+\\]: Event 0x80FF0005: OstrovidSvc$"))
+                    .match(shutdown)
+                    .hasMatch())
+        << shutdown.toStdString();
+    EXPECT_NE(syslog.Next(5000).find("Event 0x40FF0004: OstrovidSvc"), std::string::npos);
+    EXPECT_NE(service.Wait(10000), -1);
+    const QStringList log = ServiceLog();
+    const qsizetype line =
+        log.indexOf("Service will be stopped because SERVICE_CONTROL_SHUTDOWN control code was accepted.");
+    ASSERT_GE(line, 0);
+    EXPECT_LT(line, log.indexOf("ServiceStopEvent singaled."));
+    EXPECT_EQ(log.count("Service will be stopped because SERVICE_CONTROL_SHUTDOWN control code was accepted."), 1);
 }
 
 TEST_F(ServiceHost, DebugModeStopsOnCtrlCAfterTheChannelThread) {
@@ -212,7 +320,7 @@ TEST_F(ServiceHost, DebugModeStopsOnCtrlCAfterTheChannelThread) {
     EXPECT_EQ(tail, (QStringList{"ServiceStopEvent singaled.", "Wait until AppCommThread works...",
                                  "AppCommThread completed.", "Ostrovid Service 2.2.0 stopped."}));
     EXPECT_EQ(log.first(), "Starting...");
-    QFile raw(dir.filePath("tmp/OstrovidSvc.log"));
+    QFile raw(ServiceLogPath());
     ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
     const QByteArray bytes = raw.readAll();
     EXPECT_TRUE(bytes.startsWith("\xFF\xFE"));
@@ -221,9 +329,6 @@ TEST_F(ServiceHost, DebugModeStopsOnCtrlCAfterTheChannelThread) {
     ASSERT_TRUE(out.open(QIODevice::ReadOnly));
     EXPECT_EQ(out.readAll(), "Press Ctrl+Break to EXIT...\n");
 
-    struct stat data {};
-    ASSERT_EQ(::stat(Path("data/Vektra/Ostrovid").c_str(), &data), 0);
-    EXPECT_EQ(data.st_mode & 07777, 01777u);
     EXPECT_TRUE(LoadStore()->KeyExists(QStringLiteral("SOFTWARE\\Vektra\\Ostrovid")));
     // The area's name goes with the service, so a program started now waits for the next one.
     EXPECT_NE(::access(platform::IpcObjectPath(settings::channel::kMapFileName).c_str(), F_OK), 0);

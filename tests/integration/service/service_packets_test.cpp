@@ -307,6 +307,9 @@ TEST_F(ServicePackets, AStoreTheServiceMayNotWriteGivesTheSystemText) {
     platform::RegistryStore seed(storePath);
     seed.CreateKey(rn::kAppKey);
     ASSERT_EQ(seed.Save(), 0);
+    // Readable, so that the service gets as far as the write.
+    ::chmod(Path("store").c_str(), 0755);
+    ::chmod(storePath.toLocal8Bit().constData(), 0644);
     const bool root = geteuid() == 0;
     const passwd* nobody = getpwnam("nobody");
     if (root && !nobody) GTEST_SKIP() << "no user nobody to run the service as";

@@ -67,9 +67,8 @@ void InstallStopHandler(bool debug) {
 class ControlThread {
 public:
     ControlThread() {
-        static platform::Event* const signal = new platform::Event(false, false);
-        g_controlSignal = signal;
-        thread_ = platform::StartNamedThread("ServiceControl", [this, signal] { Serve(*signal); });
+        g_controlSignal = &Signal();
+        thread_ = platform::StartNamedThread("ServiceControl", [this] { Serve(Signal()); });
     }
     ~ControlThread() {
         quit_.Set();
@@ -81,6 +80,11 @@ public:
     ControlThread& operator=(const ControlThread&) = delete;
 
 private:
+    static platform::Event& Signal() {
+        static platform::Event* const signal = new platform::Event(false, false);
+        return *signal;
+    }
+
     void Serve(platform::Event& signal) {
         bool shutdownReported = false;
         while (platform::WaitForAny({&quit_, &signal}, platform::kInfinite) == 1) {

@@ -70,6 +70,9 @@ bool Prepared(const platform::FolderReport& report) {
 }  // namespace
 
 int main() {
+    // The system's folders above ours (overridden ones in tests) are made as usual.
+    QDir().mkpath(platform::CommonAppDataFolder());
+    QDir().mkpath(QFileInfo(QFileInfo(platform::RegistryFilePath()).absolutePath()).absolutePath());
     // The operators' program writes its CSV logs and the database here, as the service sets it up.
     if (!Prepared(platform::PrepareProgramDataFolder()) || !Prepared(platform::PrepareStoreFolder())) return 1;
     const QString folder = platform::ProgramDataFolder();

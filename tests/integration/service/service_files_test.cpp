@@ -8,6 +8,7 @@
 #include "tests/integration/service/service_fixture.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 #include <grp.h>
 

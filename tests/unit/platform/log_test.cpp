@@ -218,14 +218,18 @@ TEST_F(LogTest, AnOperatorsLogIsReadableByTheGroupOnly) {
     ASSERT_EQ(::stat(QFile::encodeName(logPath_).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     const std::optional<gid_t> operators = platform::OperatorGroupId();
-    if (geteuid() == 0 && operators) EXPECT_EQ(info.st_gid, *operators);
+    if (geteuid() == 0 && operators) {
+        EXPECT_EQ(info.st_gid, *operators);
+    }
 
     // Rotated, the new file gets the same readers.
     WriteFile(logPath_, QByteArray(platform::kLogRotateSize + 1, 'o'));
     WriteLog("after rotation");
     ASSERT_EQ(::stat(QFile::encodeName(logPath_).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
-    if (geteuid() == 0 && operators) EXPECT_EQ(info.st_gid, *operators);
+    if (geteuid() == 0 && operators) {
+        EXPECT_EQ(info.st_gid, *operators);
+    }
     EXPECT_TRUE(LogText().endsWith(" after rotation\r\n"));
 }
 

@@ -74,7 +74,7 @@ TEST_F(OwnedFolder, ALinkOrAFileInItsPlaceIsRefusedAndLeftAlone) {
     EXPECT_TRUE(S_ISREG(StatOf(file).st_mode));
 
     // A parent that does not exist is not made: the folders above belong to the system.
-    EXPECT_EQ(platform::PrepareOwnedFolder(dir.filePath(QStringLiteral("no/such")), 0750, platform::FolderGroup::Own).error, 3);
+    EXPECT_EQ(platform::PrepareOwnedFolder(dir.filePath(QStringLiteral("no/such")), 0750, platform::FolderGroup::Own).error, 2);
 }
 
 TEST_F(OwnedFolder, RootTakesOverAFolderOfAnotherUser) {

@@ -207,7 +207,9 @@ TEST_F(StoreFile, TheFileIsForTheOperatorsOnlyAndLinksBesideItAreNotFollowed) {
     EXPECT_TRUE(S_ISREG(info.st_mode));
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     const std::optional<gid_t> operators = platform::OperatorGroupId();
-    if (geteuid() == 0 && operators) EXPECT_EQ(info.st_gid, *operators);
+    if (geteuid() == 0 && operators) {
+        EXPECT_EQ(info.st_gid, *operators);
+    }
     // The owner (a test, or the service as another user) still reads its own store.
     RegistryStore again(path);
     ASSERT_EQ(again.Load(), 0);

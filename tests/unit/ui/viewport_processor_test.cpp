@@ -53,14 +53,22 @@ struct Events : ui::ViewportEvents {
     std::vector<int> operations;
 };
 
+// Keeps the entries and reads them when the test looks, as the journal tab reads an entry only
+// when it gets to it.
 struct Journal : shell::JournalSink {
     bool Deliver(shell::JournalTab tab, std::unique_ptr<shell::JournalEntry> entry) override {
         EXPECT_EQ(tab, shell::JournalTab::Camera);
-        texts.push_back(QString::fromUtf16(entry->eventText) + QLatin1Char('|') + QString::fromUtf16(entry->description) +
-                        QStringLiteral("|%1").arg(entry->statusIconKind));
+        entries.push_back(std::move(entry));
         return true;
     }
-    std::vector<QString> texts;
+    std::vector<QString> Texts() const {
+        std::vector<QString> texts;
+        for (const auto& entry : entries)
+            texts.push_back(QString::fromUtf16(entry->eventText) + QLatin1Char('|') +
+                            QString::fromUtf16(entry->description) + QStringLiteral("|%1").arg(entry->statusIconKind));
+        return texts;
+    }
+    std::vector<std::unique_ptr<shell::JournalEntry>> entries;
 };
 
 class Viewport : public ::testing::Test {
@@ -173,8 +181,8 @@ TEST_F(Viewport, ACameraThatStopsDeliveringRaisesTheHangNoticeUntilTheNextFrame)
     FrameTick({});
     EXPECT_EQ(events.operations, (std::vector<int>{4, 5}));
     EXPECT_EQ(work.hangNotice, 0);
-    EXPECT_EQ(journal.texts, (std::vector<QString>{QStringLiteral("Возможно камера \"висит\"|Вход|2"),
-                                                   QStringLiteral("Камера работает|Вход|1")}));
+    EXPECT_EQ(journal.Texts(), (std::vector<QString>{QStringLiteral("Возможно камера \"висит\"|Вход|2"),
+                                                     QStringLiteral("Камера работает|Вход|1")}));
 
     // Still connecting: the connection limit less five seconds.
     work.opened = 0;
@@ -184,6 +192,53 @@ TEST_F(Viewport, ACameraThatStopsDeliveringRaisesTheHangNoticeUntilTheNextFrame)
     unix = 1056;
     Tick();
     EXPECT_TRUE(processor.HangNoticeActive());
+}
+
+TEST_F(Viewport, AStopEndsTheHangNoticeSoTheNextRunNeitherClaimsItWorksNorMissesAStall) {
+    unix = 1006;
+    Tick();
+    ASSERT_TRUE(processor.HangNoticeActive());
+    processor.Reset();  // the camera stopped
+    EXPECT_EQ(work.hangNotice, 0);
+
+    // The next run's first frame: nothing had been announced for it.
+    FrameTick({});
+    EXPECT_EQ(events.operations, std::vector<int>{4});
+    // It stalls: announced anew.
+    unix = 1012;
+    Tick();
+    EXPECT_EQ(events.operations, (std::vector<int>{4, 4}));
+    EXPECT_EQ(journal.Texts(), (std::vector<QString>{QStringLiteral("Возможно камера \"висит\"|Вход|2"),
+                                                     QStringLiteral("Возможно камера \"висит\"|Вход|2")}));
+}
+
+TEST_F(Viewport, AStartedCameraThatStallsBeforeItsFirstFrameIsAnnounced) {
+    unix = 1006;
+    Tick();
+    ASSERT_TRUE(processor.HangNoticeActive());
+    // A start clears the whole record and takes the new camera's description.
+    work = camera::CameraWork{};
+    work.pCvSream = std::make_unique<camera::CvStream>();
+    platform::CopyToFixed(work.descriptor.Name, u"Выход");
+    work.lastActivity = 2000;
+    unix = 2056;  // still connecting after the connection limit less five seconds
+    Tick();
+    EXPECT_TRUE(processor.HangNoticeActive());
+    FrameTick({});
+    EXPECT_EQ(events.operations, (std::vector<int>{4, 4, 5}));
+    EXPECT_EQ(journal.Texts(), (std::vector<QString>{QStringLiteral("Возможно камера \"висит\"|Вход|2"),
+                                                     QStringLiteral("Возможно камера \"висит\"|Выход|2"),
+                                                     QStringLiteral("Камера работает|Выход|1")}));
+}
+
+TEST_F(Viewport, HangEntriesKeepTheNameOfTheCameraTheyWereMadeFor) {
+    unix = 1006;
+    Tick();
+    FrameTick({});
+    // The next start overwrites the record while both entries still wait in the queue.
+    platform::CopyToFixed(work.descriptor.Name, u"Выход");
+    EXPECT_EQ(journal.Texts(), (std::vector<QString>{QStringLiteral("Возможно камера \"висит\"|Вход|2"),
+                                                     QStringLiteral("Камера работает|Вход|1")}));
 }
 
 TEST_F(Viewport, LabelsFollowTheirFacesAndHideWhileTheFaceIsMissing) {

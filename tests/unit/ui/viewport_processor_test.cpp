@@ -1,6 +1,8 @@
 #include "app/ui/viewport_processor.h"
 
+#include "app/camera/camera_list.h"
 #include "app/camera/camera_work.h"
+#include "app/camera/hangup_detection.h"
 #include "app/shell/journal.h"
 #include "platform/fixedtext.h"
 
@@ -9,6 +11,11 @@
 #include <opencv2/core.hpp>
 
 #include <QString>
+#include <arpa/inet.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -239,6 +246,54 @@ TEST_F(Viewport, HangEntriesKeepTheNameOfTheCameraTheyWereMadeFor) {
     platform::CopyToFixed(work.descriptor.Name, u"Выход");
     EXPECT_EQ(journal.Texts(), (std::vector<QString>{QStringLiteral("Возможно камера \"висит\"|Вход|2"),
                                                      QStringLiteral("Камера работает|Вход|1")}));
+}
+
+// The hang-up watchdog asks the service to reset a hung camera connection while the viewport
+// keeps ticking: a service that takes five seconds to answer holds up no tick.
+TEST_F(Viewport, ASlowServiceAnsweringTheCloseCommandHoldsUpNoTick) {
+    using namespace std::chrono_literals;
+    platform::Event sending(true, false);
+    camera::SetCloseSocketCommandForTest([&sending](uint32_t, uint16_t) {
+        sending.Set();
+        std::this_thread::sleep_for(5s);
+        return true;
+    });
+    {
+        platform::CriticalSectionLock lock(camera::CameraWorkLock());
+        camera::g_CameraWork = camera::CameraWork{};
+        camera::g_CameraWork.descriptor.Type = camera::kIpCamera;
+        camera::g_CameraWork.address.address = inet_addr("10.0.0.7");
+        camera::g_CameraWork.address.port = 554;
+        camera::g_CameraWork.opened = 1;
+        camera::g_CameraWork.lastActivity = 1'700'000'000;
+        camera::g_CameraStarted = 1;
+    }
+    std::atomic<bool> checked{false};
+    std::thread watchdog([&checked] {
+        camera::CheckCameraHangup(1'700'000'100);
+        checked = true;
+    });
+    const bool sent = sending.Wait(5000);
+    std::chrono::steady_clock::duration longest{};
+    int ticks = 0;
+    while (sent && !checked) {
+        const auto start = std::chrono::steady_clock::now();
+        FrameTick({{100, 100, 80, 80}});
+        longest = std::max(longest, std::chrono::steady_clock::now() - start);
+        ++ticks;
+        std::this_thread::sleep_for(30ms);
+    }
+    watchdog.join();
+    camera::SetCloseSocketCommandForTest(nullptr);
+    {
+        platform::CriticalSectionLock lock(camera::CameraWorkLock());
+        camera::g_CameraStarted = 0;
+        camera::g_CameraWork = camera::CameraWork{};
+    }
+    ASSERT_TRUE(sent);
+    // The ticks measured span the five seconds the command was out.
+    EXPECT_GT(ticks, 100);
+    EXPECT_LT(longest, 100ms) << std::chrono::duration<double>(longest).count() << " s";
 }
 
 TEST_F(Viewport, LabelsFollowTheirFacesAndHideWhileTheFaceIsMissing) {

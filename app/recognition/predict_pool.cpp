@@ -145,9 +145,7 @@ void PredictPool::ProcessSlot(int index) {
     }
 }
 
-int PredictPool::LikelyDistance() const {
-    const int set = likelyDistance_.load(std::memory_order_relaxed);
-    if (set != kFromSettings) return set;
+int PredictPool::LikelyDistance() {
     platform::CriticalSectionLock lock(settings::SettingsLock());
     return static_cast<int>(settings::g_Settings().recognition.LikelyDistance);
 }

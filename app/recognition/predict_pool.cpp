@@ -64,8 +64,18 @@ PredictPool::~PredictPool() {
 }
 
 bool PredictPool::Start() {
+    // Each worker's network is a full copy of the loaded one (tens of megabytes): a worker whose
+    // copy cannot be made cannot be created.
     for (int i = 0; i < kWorkerCount; ++i) {
-        workers_[i].describer = makeDescriber_(i);
+        try {
+            workers_[i].describer = makeDescriber_(i);
+        } catch (const std::bad_alloc&) {
+        }
+        if (!workers_[i].describer) {
+            Log("PredictThread %d: %s", i, "Недостаточно памяти в системе");
+            Log("Error. Can't create PredictThread %d.", i);
+            return false;
+        }
     }
     for (int i = 0; i < kWorkerCount; ++i) {
         try {

@@ -3,7 +3,6 @@
 #include "app/camera/camera_work.h"
 #include "app/camera/hangup_detection.h"
 #include "platform/log.h"
-#include "settings/settings_state.h"
 
 #include <system_error>
 
@@ -55,7 +54,6 @@ bool ProgramThreads::StartServiceThreads() {
     if (!recognizedSink_) return false;
     pool_ = std::make_unique<recognition::PredictPool>(
         *term, *recognizedSink_, [this](int) { return models_.MakeDescriber(); });
-    pool_->SetLikelyDistance(int(settings::g_Settings().recognition.LikelyDistance));
     return pool_->Start();
 }
 

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <vector>
@@ -106,6 +107,16 @@ bool SvcChannel::Exchange(const ExchangeRequest& request) {
     }
     // The area carries one packet at a time: hold the lock from writing until the reply is read.
     platform::CriticalSectionLock lock(exchangeLock_);
+    if (!serviceProbe_.IsOpen()) serviceProbe_.Create(kServiceMutexName);
+    if (replyOutstanding_) {
+        // Writing now would change a packet the service may still be reading; a service that is
+        // that late gets no new packet until its reply has come.
+        if (!replyEvent_.Wait(0)) {
+            WriteLog(waitFailure);
+            return false;
+        }
+        replyOutstanding_ = false;
+    }
     ChannelArea area(area_.Data(), area_.Size());
     area.Clear(0, request.clearBytes);
     area.SetU32(kTypeOffset, static_cast<uint32_t>(request.type));
@@ -113,20 +124,59 @@ bool SvcChannel::Exchange(const ExchangeRequest& request) {
     request.writePayload(area);
     requestEvent_.Set();
 
-    switch (platform::WaitForAny({termEvent_, &replyEvent_}, platform::kInfinite)) {
-    case 0:
-        return false;
-    case 1:
+    const ReplyWait outcome = WaitForReply();
+    switch (outcome) {
+    case ReplyWait::Reply:
         if (area.U32(kResultOffset) == kResultSuccess) {
             if (!request.successText.isEmpty()) WriteLog(request.successText);
             return true;
         }
         WriteLog(request.failurePrefix + ReplyFailureText(area));
         return false;
-    default:
-        WriteLog(waitFailure);
+    case ReplyWait::Terminated:
+        replyOutstanding_ = true;
         return false;
+    case ReplyWait::ServiceGone:
+        // Nobody will answer; a service started later must not act on this packet.
+        requestEvent_.Reset();
+        replyEvent_.Reset();
+        break;
+    case ReplyWait::TimedOut:
+    case ReplyWait::Failed:
+        replyOutstanding_ = true;
+        break;
     }
+    WriteLog(waitFailure);
+    return false;
+}
+
+SvcChannel::ReplyWait SvcChannel::WaitForReply() {
+    // How often the wait looks whether the service still runs.
+    constexpr std::chrono::milliseconds kServiceCheck{100};
+    const auto deadline = std::chrono::steady_clock::now() + replyLimit_;
+    for (;;) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return ReplyWait::TimedOut;
+        switch (platform::WaitForAny({termEvent_, &replyEvent_}, int(std::min(left, kServiceCheck).count()))) {
+        case 0:
+            return ReplyWait::Terminated;
+        case 1:
+            return ReplyWait::Reply;
+        case platform::kWaitTimeout:
+            break;
+        default:
+            return ReplyWait::Failed;
+        }
+        // A reply set just before the service went still counts.
+        if (!ServiceAlive()) return replyEvent_.Wait(0) ? ReplyWait::Reply : ReplyWait::ServiceGone;
+    }
+}
+
+bool SvcChannel::ServiceAlive() {
+    // The service holds its mutex for its whole life; released or abandoned, it is gone. Without
+    // the probe only the time limit ends the wait.
+    return !serviceProbe_.IsOpen() || serviceProbe_.HeldElsewhere();
 }
 
 void SvcChannel::SvcLiveThreadFunc(const MainWindowNotifier& closeMainWindow) {
@@ -162,6 +212,7 @@ void SvcChannel::Close() {
     replyEvent_.Close();
     requestEvent_.Close();
     svcMutex_.Close();
+    serviceProbe_.Close();
     appMutex_.Release();
     appMutex_.Close();
     for (const std::string& name : ownNames) ::unlink(platform::IpcObjectPath(name).c_str());

@@ -9,6 +9,7 @@
 #include "settings/channel_packet.h"
 
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -33,10 +34,19 @@ struct ExchangeRequest {
     std::function<void(channel::ChannelArea&)> writePayload;
 };
 
+// How long one exchange waits for the reply of a service that still runs. A healthy service
+// answers within milliseconds; its slowest packets (a store rewrite with fsync on a loaded disk,
+// a connection reset that walks every process's descriptors) take seconds at worst. Thirty
+// seconds leaves a wide margin for those and still frees the waiting thread of a service that
+// hangs, so that the program can go on or close in order.
+inline constexpr std::chrono::seconds kReplyLimit{30};
+
 class SvcChannel {
 public:
-    // termEvent is the program's termination event: it ends every wait for a reply.
-    explicit SvcChannel(platform::Event* termEvent) : termEvent_(termEvent) {}
+    // termEvent is the program's termination event: it ends every wait for a reply. replyLimit
+    // bounds the wait for one reply (tests shorten it).
+    explicit SvcChannel(platform::Event* termEvent, std::chrono::milliseconds replyLimit = kReplyLimit)
+        : termEvent_(termEvent), replyLimit_(replyLimit) {}
     SvcChannel(const SvcChannel&) = delete;
     SvcChannel& operator=(const SvcChannel&) = delete;
 
@@ -44,8 +54,10 @@ public:
     // kAttachFailed. Objects made by an earlier call are kept.
     int InitSyncObjects();
 
-    // Writes one packet, signals the service and waits for its reply (or the termination
-    // event). Exchanges from several threads follow one another. True on success.
+    // Writes one packet, signals the service and waits for its reply. The wait also ends on the
+    // termination event (silently), when the service stops or dies, and after replyLimit (both
+    // logged as the operation's wait failure). Exchanges from several threads follow one another.
+    // True on success.
     bool Exchange(const ExchangeRequest& request);
 
     // The service watchdog; runs until the termination event or the service stops.
@@ -55,7 +67,12 @@ public:
     void Close();
 
 private:
+    enum class ReplyWait { Reply, Terminated, ServiceGone, TimedOut, Failed };
+
     int CreateNamedObjects();
+    // Exchange's wait for the reply event; exchangeLock_ held.
+    ReplyWait WaitForReply();
+    bool ServiceAlive();
 
     platform::Event* termEvent_;
     platform::NamedMutex appMutex_;
@@ -65,6 +82,14 @@ private:
     platform::NamedSharedMemory area_;
     bool waitingLogged_ = false;
     platform::CriticalSection exchangeLock_;
+
+    std::chrono::milliseconds replyLimit_;
+    // A second handle on the service mutex, only ever tested, so that an exchange sees the
+    // service go without disturbing the watchdog's wait on the first one. Under exchangeLock_.
+    platform::NamedMutex serviceProbe_;
+    // The last packet got no reply in time: the service may still be reading it, and its late
+    // reply must not be taken for the next packet's. Under exchangeLock_.
+    bool replyOutstanding_ = false;
 };
 
 // The process-wide channel the operations below use; start-up installs it once attached.

@@ -52,23 +52,30 @@ bool CheckCameraHangup(int64_t now) {
         platform::CriticalSectionLock lock(settings::SettingsLock());
         limits = settings::g_Settings().camerasExt;
     }
-    // The command is sent with the lock held: the capture thread records no new activity until
-    // the service has answered.
-    platform::CriticalSectionLock lock(CameraWorkLock());
-    const CameraWork& work = g_CameraWork;
-    if (g_CameraStarted == 0 || work.descriptor.Type != kIpCamera || work.address.port == 0 ||
-        work.lastActivity == 0) {
-        return false;
-    }
-    if (!CameraHungUp(now, work.lastActivity, work.opened != 0, limits.WaitConnectionTime, limits.WaitNewFrameTime)) {
-        return false;
+    // The state is copied under the lock and the service asked after it is released: the viewport
+    // takes this lock on every tick and must never wait for the service's answer.
+    QString url;
+    StreamAddress address;
+    {
+        platform::CriticalSectionLock lock(CameraWorkLock());
+        const CameraWork& work = g_CameraWork;
+        if (g_CameraStarted == 0 || work.descriptor.Type != kIpCamera || work.address.port == 0 ||
+            work.lastActivity == 0) {
+            return false;
+        }
+        if (!CameraHungUp(now, work.lastActivity, work.opened != 0, limits.WaitConnectionTime,
+                          limits.WaitNewFrameTime)) {
+            return false;
+        }
+        url = platform::FromFixed(work.descriptor.Source.Url);
+        address = work.address;
     }
     WriteLog(QStringLiteral("HangupDetectionThreadFunc(): IP-камера \"висит\". Попытка закрытия TCP соединений с "
                             "'%1' -> %2:%3")
-                 .arg(platform::FromFixed(work.descriptor.Source.Url), DottedAddress(work.address.address))
-                 .arg(work.address.port));
+                 .arg(url, DottedAddress(address.address))
+                 .arg(address.port));
     shell::PostCameraJournal(1, u"Попытка закрытия соединения с IP-камерой", u"Камера \"висит\"", 1, 2);
-    SendCloseCommand(work.address.address, work.address.port);
+    SendCloseCommand(address.address, address.port);
     return true;
 }
 

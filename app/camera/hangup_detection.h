@@ -14,7 +14,7 @@ namespace camera {
 void HangupDetectionThreadFunc(platform::Event* termEvent);
 
 // One check at the given time (seconds since 1970), with the limits of the settings; true when
-// the close command was sent.
+// the close command was sent. CameraWorkLock is released before the command goes out.
 bool CheckCameraHangup(int64_t now);
 
 // The decision alone: elapsed time beyond the limit that applies (new frame while opened,

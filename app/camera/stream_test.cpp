@@ -20,6 +20,8 @@ StreamTestWorker::~StreamTestWorker() {
         RequestStop(-1);
         thread_.join();
     }
+    // Bounded by the channel's reply limit.
+    if (closer_.joinable()) closer_.join();
 }
 
 bool StreamTestWorker::ResolveAddress() {
@@ -106,9 +108,25 @@ bool StreamTestWorker::Tick(int64_t now, cv::Mat* frame) {
                                 "'%1' -> %2:%3")
                      .arg(platform::FromFixed(params_.camera.Source.Url), DottedAddress(address_.address))
                      .arg(address_.port));
-        SendCloseCommand(address_.address, address_.port);
+        SendCloseInBackground();
     }
     return false;
+}
+
+void StreamTestWorker::SendCloseInBackground() {
+    if (closing_.exchange(true)) return;
+    // The previous command has finished (it cleared the flag last): this join does not wait.
+    if (closer_.joinable()) closer_.join();
+    const uint32_t address = address_.address;
+    const uint16_t port = address_.port;
+    try {
+        closer_ = platform::StartNamedThread("TestStreamClose", [this, address, port] {
+            SendCloseCommand(address, port);
+            closing_ = false;
+        });
+    } catch (const std::system_error&) {
+        closing_ = false;
+    }
 }
 
 }  // namespace camera

@@ -50,6 +50,8 @@ public:
 
     // The display timer (every 100 ms): takes the new frame, if any, without waiting; otherwise,
     // for an IP camera with a known port, runs the no-frame watch at the given time (seconds).
+    // The close command of a hung camera goes out on a thread of its own: the timer runs on the
+    // window's thread, which never waits for the service.
     bool Tick(int64_t now, cv::Mat* frame);
 
     // Empty while no error happened; read once the test has finished.
@@ -59,6 +61,8 @@ public:
 private:
     void Run();
     void SetError(const QString& text);
+    // One close command at a time; a request while one is out is dropped (the watch fires again).
+    void SendCloseInBackground();
 
     StreamTestParams params_;
     Listener* listener_;
@@ -68,6 +72,8 @@ private:
     mutable std::mutex errorMutex_;
     QString error_;
     std::thread thread_;
+    std::thread closer_;
+    std::atomic<bool> closing_{false};
     bool frameSeen_ = false;
     int64_t noFrameSince_ = 0;
 };

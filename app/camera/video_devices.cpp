@@ -5,6 +5,7 @@
 #include "platform/videodev.h"
 
 #include <algorithm>
+#include <new>
 
 namespace camera {
 
@@ -59,7 +60,12 @@ bool EnumVideoInputDevices(std::vector<VideoInputDevice>* devices) {
                                 "FullDevicePath='%3'")
                      .arg(device.number)
                      .arg(device.friendlyName, device.devicePath));
-        devices->push_back(std::move(device));
+        try {
+            devices->push_back(std::move(device));
+        } catch (const std::bad_alloc&) {
+            // The devices listed so far stay usable; this one is left out like an unreadable one.
+            WriteLog(QStringLiteral("EnumVideoInputDeviceToList(): Memory Allocation Error."));
+        }
     }
     WriteLog(QStringLiteral("EnumVideoInputDeviceToList() exit."));
     return true;

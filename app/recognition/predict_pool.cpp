@@ -64,8 +64,18 @@ PredictPool::~PredictPool() {
 }
 
 bool PredictPool::Start() {
+    // Each worker's network is a full copy of the loaded one (tens of megabytes): a worker whose
+    // copy cannot be made cannot be created.
     for (int i = 0; i < kWorkerCount; ++i) {
-        workers_[i].describer = makeDescriber_(i);
+        try {
+            workers_[i].describer = makeDescriber_(i);
+        } catch (const std::bad_alloc&) {
+        }
+        if (!workers_[i].describer) {
+            Log("PredictThread %d: %s", i, "Недостаточно памяти в системе");
+            Log("Error. Can't create PredictThread %d.", i);
+            return false;
+        }
     }
     for (int i = 0; i < kWorkerCount; ++i) {
         try {
@@ -145,9 +155,7 @@ void PredictPool::ProcessSlot(int index) {
     }
 }
 
-int PredictPool::LikelyDistance() const {
-    const int set = likelyDistance_.load(std::memory_order_relaxed);
-    if (set != kFromSettings) return set;
+int PredictPool::LikelyDistance() {
     platform::CriticalSectionLock lock(settings::SettingsLock());
     return static_cast<int>(settings::g_Settings().recognition.LikelyDistance);
 }

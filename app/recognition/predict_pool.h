@@ -67,16 +67,12 @@ public:
     PredictPool(const PredictPool&) = delete;
     PredictPool& operator=(const PredictPool&) = delete;
 
-    // Creates the describers, then starts workers 0..15 in order. False
-    // (logged) when a thread cannot be started. The pool becomes the one WaitPredictThreadIddle
-    // waits for.
+    // Creates the describers, then starts workers 0..15 in order. False (logged) when a
+    // describer cannot be made (no thread is started then) or a thread cannot be started. The
+    // pool becomes the one WaitPredictThreadIddle waits for.
     bool Start();
     // After the termination event is set: waits for the workers in index order.
     void Stop();
-
-    // LikelyDistance in hundredths, the bound for reporting a match at all, is read from the
-    // recognition settings for every face. A value set here (tests, benchmarks) replaces it.
-    void SetLikelyDistance(int hundredths) { likelyDistance_.store(hundredths, std::memory_order_relaxed); }
 
     // Hands each subject's face (subjects in face order) to an idle worker, never waiting.
     // now is the current local time as an OLE Automation date. User-interface thread only.
@@ -97,7 +93,9 @@ private:
     void Run(int index);
     void ProcessSlot(int index);
     bool SubjectInAnySlot(uint32_t subjectId) const;
-    int LikelyDistance() const;
+    // LikelyDistance in hundredths, the bound for reporting a match at all, as the settings hold
+    // it now: read for every face, so a change of the settings reaches the running workers.
+    static int LikelyDistance();
     // False when the termination event stops dispatching.
     bool HandOver(const cv::Mat& frame, DispatchSubject& subject, double now);
 
@@ -105,8 +103,6 @@ private:
     RecognizedDataSink& sink_;
     DescriberFactory makeDescriber_;
     const PersonModelSortedList& models_;
-    std::atomic<int> likelyDistance_{kFromSettings};
-    static constexpr int kFromSettings = -1;
     std::array<Worker, kWorkerCount> workers_;
 };
 

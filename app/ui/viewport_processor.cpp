@@ -22,7 +22,8 @@ ViewportProcessor::ViewportProcessor(camera::CameraWork& work, ViewportSurface& 
       detect_(std::move(detect)),
       dispatch_(std::move(dispatch)),
       clock_(std::move(clock)),
-      tracker_(events) {}
+      tracker_(events),
+      hang_(work.hangNotice) {}
 
 bool ViewportProcessor::TakeFrame(cv::Mat& frame, int32_t& opened, int64_t& lastActivity) {
     {
@@ -88,17 +89,17 @@ constexpr int kOperationWorksAgain = 5;
 constexpr int kOperationSeemsHung = 4;
 }  // namespace
 
+// The camera name is copied: the next start overwrites the record while the entry may still wait
+// in the queue.
 void ViewportProcessor::RaiseHangNotice() {
-    work_.hangNotice = 1;
-    shell::PostCameraJournal(1, u"Возможно камера \"висит\"", work_.descriptor.Name, 1, 2);
+    shell::PostCameraJournal(1, u"Возможно камера \"висит\"", work_.descriptor.Name, 1, 2, true);
     WriteLog(QStringLiteral("Возможно камера \"висит\""));
     events_.BroadcastCameraState(kOperationSeemsHung);
     surface_.ShowConnectingAnimation();
 }
 
 void ViewportProcessor::EndHangNotice() {
-    work_.hangNotice = 0;
-    shell::PostCameraJournal(0, u"Камера работает", work_.descriptor.Name, 1, 1);
+    shell::PostCameraJournal(0, u"Камера работает", work_.descriptor.Name, 1, 1, true);
     WriteLog(QStringLiteral("Камера снова работает"));
     events_.BroadcastCameraState(kOperationWorksAgain);
 }
@@ -171,6 +172,7 @@ void ViewportProcessor::AnswerStateRequest(recognition::CameraStateRequest& requ
 }
 
 void ViewportProcessor::Reset() {
+    hang_.Clear();
     tracker_.Clear();
     history_.Clear();
     lastFaceCount_ = -1;

@@ -81,7 +81,7 @@ public:
     // sets its event. `now` is the OLE date the subjects' ages are measured to.
     void AnswerStateRequest(recognition::CameraStateRequest& request, bool running, double now) const;
 
-    // The camera stopped: subjects, faces of the history and the face count go.
+    // The camera stopped: subjects, faces of the history, the face count and the hang notice go.
     void Reset();
 
     recognition::SubjectTracker& Tracker() { return tracker_; }

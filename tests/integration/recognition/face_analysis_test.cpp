@@ -3,6 +3,7 @@
 #include "app/recognition/face_models.h"
 #include "app/recognition/matching.h"
 #include "app/recognition/predict_pool.h"
+#include "settings/settings_state.h"
 
 #include <gtest/gtest.h>
 
@@ -251,7 +252,10 @@ TEST(LiveAndEnrolmentPaths, GiveIdenticalDescriptorsForTheSamePicture) {
     platform::Event term(true, false);
     CollectingSink sink;
     PredictPool pool(term, sink, [models](int) { return models->MakeDescriber(); }, persons);
-    pool.SetLikelyDistance(35);
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        settings::g_Settings().recognition.LikelyDistance = 35;
+    }
     ASSERT_TRUE(pool.Start());
     DispatchSubject subject{1, faces[0], 0, 0, 0};
     DispatchSubject* subjects[] = {&subject};

@@ -1,6 +1,7 @@
 #include "app/camera/camera_list.h"
 #include "app/camera/camera_work.h"
 #include "app/camera/hangup_detection.h"
+#include "app/camera/stream_test.h"
 #include "platform/fixedtext.h"
 #include "settings/settings_state.h"
 #include "tests/unit/camera/camera_test_support.h"
@@ -264,6 +265,42 @@ TEST_F(HangupRuleTest, ThreadRepeatsWhileStalledAndEndsOnTermination) {
     EXPECT_TRUE(log.contains("HangupDetectionThreadFunc started."));
     EXPECT_TRUE(log.contains("HangupDetectionThreadFunc: hTermEvent signaled."));
     EXPECT_TRUE(log.contains("HangupDetectionThreadFunc completed."));
+}
+
+// The stream test's no-frame watch runs on the dialog's timer, on the window's thread: a service
+// that takes five seconds to answer the close command holds up no tick.
+TEST_F(HangupRuleTest, TheStreamTestsCloseCommandHoldsUpNoTimerTick) {
+    platform::Event answered(true, false);
+    camera::SetCloseSocketCommandForTest([this, &answered](uint32_t address, uint16_t port) {
+        std::this_thread::sleep_for(5s);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closes_.emplace_back(address, port);
+        }
+        answered.Set();
+        return true;
+    });
+    camera::StreamTestParams params;
+    params.camera.Type = camera::kIpCamera;
+    platform::CopyToFixed(params.camera.Source.Url, QStringLiteral("rtsp://10.0.0.7:554/live"));
+    params.waitConnectionTime = 30;
+    {
+        // The test thread is not started: no frame ever comes.
+        camera::StreamTestWorker worker(params, nullptr);
+        ASSERT_TRUE(worker.ResolveAddress());
+        cv::Mat frame;
+        const int64_t start = 1'700'000'000;
+        EXPECT_FALSE(worker.Tick(start, &frame));  // the no-frame time starts
+        const auto before = Clock::now();
+        EXPECT_FALSE(worker.Tick(start + 31, &frame));
+        EXPECT_LT(Clock::now() - before, 100ms);
+        EXPECT_FALSE(answered.Wait(0));
+        EXPECT_TRUE(answered.Wait(10000));
+    }
+    ASSERT_EQ(Closes(), 1u);
+    EXPECT_EQ(closes_[0], std::make_pair(uint32_t(inet_addr("10.0.0.7")), uint16_t(554)));
+    EXPECT_TRUE(log_.Text().contains("TestVideoStreamDlgProc(): IP-камера \"висит\". Попытка закрытия TCP соединений с "
+                                     "'rtsp://10.0.0.7:554/live' -> 10.0.0.7:554"));
 }
 
 }  // namespace

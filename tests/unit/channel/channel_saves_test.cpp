@@ -14,6 +14,7 @@
 
 #include <QTemporaryDir>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -106,6 +107,10 @@ public:
     int Requests() const { return requests_; }
     // Only between exchanges: the next image starts from a known area again.
     void Refill() { std::memset(area_.Data(), kFill, kAreaSize); }
+    // A reply set by hand, as a service that answers late sets it.
+    void Reply() { reply_.Set(); }
+    // The service's orderly stop: it lets go of its mutex.
+    void ReleaseMutex() { svcMutex_.Release(); }
 
 private:
     void Serve() {
@@ -481,6 +486,56 @@ TEST_F(ChannelSaves, ExchangesFromTwoThreadsNeverShareTheArea) {
     EXPECT_EQ(failures, 0);
     EXPECT_EQ(overlaps, 0);
     EXPECT_EQ(service->Requests(), 300);
+}
+
+// A service that holds its mutex and never answers: the wait ends at the time limit, and the
+// reply that comes later is neither taken for the next packet's nor overwritten by it.
+TEST_F(ChannelSaves, ALateReplyIsGivenUpAtTheLimitAndNeverTakenForTheNextPacket) {
+    using namespace std::chrono_literals;
+    SetProgramChannel(nullptr);
+    channel->Close();
+    channel = std::make_unique<SvcChannel>(&term, 400ms);
+    ASSERT_EQ(channel->InitSyncObjects(), kAttached);
+    SetProgramChannel(channel.get());
+    NewLines();
+    service->answer = [](ChannelArea&) { return false; };
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(SaveCameraViewFeatures({1}));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, 400ms);
+    EXPECT_LT(waited, 1500ms);
+    EXPECT_EQ(NewLines(), QStringList{"SaveCameraViewFeatures(): Unknown error on WaitForMultipleObjects."});
+
+    // The service may still be reading the first packet: the next one is refused unwritten.
+    EXPECT_FALSE(SaveMaximized(1));
+    EXPECT_EQ(service->Requests(), 1);
+    EXPECT_EQ(NewLines(), QStringList{"SaveMaximized(): Unknown error on WaitForMultipleObjects."});
+
+    // The late reply arrives; the next packet waits for its own.
+    service->answer = [](ChannelArea& area) {
+        area.SetU32(kResultOffset, kResultSuccess);
+        return true;
+    };
+    service->Reply();
+    EXPECT_TRUE(SaveCurrentCameraIndex(2));
+    EXPECT_EQ(service->Requests(), 2);
+    EXPECT_EQ(NewLines(), QStringList{"CurrentCameraIndex=2 saved to registry."});
+}
+
+TEST_F(ChannelSaves, AServiceThatStopsDuringTheWaitEndsItWithTheWaitFailure) {
+    using namespace std::chrono_literals;
+    service->answer = [](ChannelArea&) { return false; };
+    std::thread stopper([this] {
+        std::this_thread::sleep_for(300ms);
+        service->ReleaseMutex();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(SaveCameraViewFeatures({1}));
+    // Far below the thirty seconds of the limit: the stop itself ended the wait.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    stopper.join();
+    EXPECT_EQ(NewLines(), QStringList{"SaveCameraViewFeatures(): Unknown error on WaitForMultipleObjects."});
 }
 
 }  // namespace

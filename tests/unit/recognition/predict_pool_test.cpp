@@ -12,6 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <vector>
 
 namespace recognition {
@@ -313,6 +314,29 @@ TEST(PredictPoolSettings, FollowsTheCurrentLikelyDistance) {
     }
     EXPECT_EQ(gate.Passed(), 4);
     EXPECT_EQ(sink.Count(), 2u);
+    term.Set();
+    pool.Stop();
+}
+
+// The workers' network copies are made before any worker starts: one that cannot be made fails
+// the start with the worker's lines, and no thread runs.
+TEST(PredictPoolStart, ANetworkCopyThatCannotBeMadeFailsTheStartBeforeAnyWorkerRuns) {
+    TestLog log;
+    platform::Event term(true, false);
+    Gate gate;
+    CollectingSink sink;
+    PersonModelSortedList models = OnePerson();
+    PredictPool pool(
+        term, sink,
+        [&gate](int index) -> std::unique_ptr<FaceDescriber> {
+            if (index == 7) throw std::bad_alloc();
+            return std::make_unique<GatedDescriber>(gate);
+        },
+        models);
+    EXPECT_FALSE(pool.Start());
+    EXPECT_EQ(log.Count("PredictThread 7: Недостаточно памяти в системе"), 1);
+    EXPECT_EQ(log.Count("Error. Can't create PredictThread 7."), 1);
+    EXPECT_EQ(log.Count("PredictThread 0 started."), 0);
     term.Set();
     pool.Stop();
 }

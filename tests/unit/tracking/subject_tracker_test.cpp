@@ -185,10 +185,12 @@ TEST(SubjectLabel, MovesOnlyBeyondFourPixels) {
 }
 
 TEST(HangNotice, RaisedOnceAfterTheDelayAndEndedByTheNextFrame) {
-    recognition::HangNotice notice;
+    int32_t flag = 0;
+    recognition::HangNotice notice(flag);
     EXPECT_FALSE(notice.Check(0, true, 1000, 60));
     EXPECT_FALSE(notice.Check(1000, true, 1005, 60));
     EXPECT_TRUE(notice.Check(1000, true, 1006, 60));
+    EXPECT_EQ(flag, 1);
     EXPECT_FALSE(notice.Check(1000, true, 1100, 60));
     EXPECT_TRUE(notice.EndOnFrame());
     EXPECT_FALSE(notice.EndOnFrame());

@@ -1,6 +1,8 @@
 #include "app/ui/viewport_processor.h"
 
+#include "app/camera/camera_list.h"
 #include "app/camera/camera_work.h"
+#include "app/camera/hangup_detection.h"
 #include "app/shell/journal.h"
 #include "platform/fixedtext.h"
 
@@ -9,6 +11,11 @@
 #include <opencv2/core.hpp>
 
 #include <QString>
+#include <arpa/inet.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -53,14 +60,22 @@ struct Events : ui::ViewportEvents {
     std::vector<int> operations;
 };
 
+// Keeps the entries and reads them when the test looks, as the journal tab reads an entry only
+// when it gets to it.
 struct Journal : shell::JournalSink {
     bool Deliver(shell::JournalTab tab, std::unique_ptr<shell::JournalEntry> entry) override {
         EXPECT_EQ(tab, shell::JournalTab::Camera);
-        texts.push_back(QString::fromUtf16(entry->eventText) + QLatin1Char('|') + QString::fromUtf16(entry->description) +
-                        QStringLiteral("|%1").arg(entry->statusIconKind));
+        entries.push_back(std::move(entry));
         return true;
     }
-    std::vector<QString> texts;
+    std::vector<QString> Texts() const {
+        std::vector<QString> texts;
+        for (const auto& entry : entries)
+            texts.push_back(QString::fromUtf16(entry->eventText) + QLatin1Char('|') +
+                            QString::fromUtf16(entry->description) + QStringLiteral("|%1").arg(entry->statusIconKind));
+        return texts;
+    }
+    std::vector<std::unique_ptr<shell::JournalEntry>> entries;
 };
 
 class Viewport : public ::testing::Test {
@@ -173,8 +188,8 @@ TEST_F(Viewport, ACameraThatStopsDeliveringRaisesTheHangNoticeUntilTheNextFrame)
     FrameTick({});
     EXPECT_EQ(events.operations, (std::vector<int>{4, 5}));
     EXPECT_EQ(work.hangNotice, 0);
-    EXPECT_EQ(journal.texts, (std::vector<QString>{QStringLiteral("Возможно камера \"висит\"|Вход|2"),
-                                                   QStringLiteral("Камера работает|Вход|1")}));
+    EXPECT_EQ(journal.Texts(), (std::vector<QString>{QStringLiteral("Возможно камера \"висит\"|Вход|2"),
+                                                     QStringLiteral("Камера работает|Вход|1")}));
 
     // Still connecting: the connection limit less five seconds.
     work.opened = 0;
@@ -184,6 +199,101 @@ TEST_F(Viewport, ACameraThatStopsDeliveringRaisesTheHangNoticeUntilTheNextFrame)
     unix = 1056;
     Tick();
     EXPECT_TRUE(processor.HangNoticeActive());
+}
+
+TEST_F(Viewport, AStopEndsTheHangNoticeSoTheNextRunNeitherClaimsItWorksNorMissesAStall) {
+    unix = 1006;
+    Tick();
+    ASSERT_TRUE(processor.HangNoticeActive());
+    processor.Reset();  // the camera stopped
+    EXPECT_EQ(work.hangNotice, 0);
+
+    // The next run's first frame: nothing had been announced for it.
+    FrameTick({});
+    EXPECT_EQ(events.operations, std::vector<int>{4});
+    // It stalls: announced anew.
+    unix = 1012;
+    Tick();
+    EXPECT_EQ(events.operations, (std::vector<int>{4, 4}));
+    EXPECT_EQ(journal.Texts(), (std::vector<QString>{QStringLiteral("Возможно камера \"висит\"|Вход|2"),
+                                                     QStringLiteral("Возможно камера \"висит\"|Вход|2")}));
+}
+
+TEST_F(Viewport, AStartedCameraThatStallsBeforeItsFirstFrameIsAnnounced) {
+    unix = 1006;
+    Tick();
+    ASSERT_TRUE(processor.HangNoticeActive());
+    // A start clears the whole record and takes the new camera's description.
+    work = camera::CameraWork{};
+    work.pCvSream = std::make_unique<camera::CvStream>();
+    platform::CopyToFixed(work.descriptor.Name, u"Выход");
+    work.lastActivity = 2000;
+    unix = 2056;  // still connecting after the connection limit less five seconds
+    Tick();
+    EXPECT_TRUE(processor.HangNoticeActive());
+    FrameTick({});
+    EXPECT_EQ(events.operations, (std::vector<int>{4, 4, 5}));
+    EXPECT_EQ(journal.Texts(), (std::vector<QString>{QStringLiteral("Возможно камера \"висит\"|Вход|2"),
+                                                     QStringLiteral("Возможно камера \"висит\"|Выход|2"),
+                                                     QStringLiteral("Камера работает|Выход|1")}));
+}
+
+TEST_F(Viewport, HangEntriesKeepTheNameOfTheCameraTheyWereMadeFor) {
+    unix = 1006;
+    Tick();
+    FrameTick({});
+    // The next start overwrites the record while both entries still wait in the queue.
+    platform::CopyToFixed(work.descriptor.Name, u"Выход");
+    EXPECT_EQ(journal.Texts(), (std::vector<QString>{QStringLiteral("Возможно камера \"висит\"|Вход|2"),
+                                                     QStringLiteral("Камера работает|Вход|1")}));
+}
+
+// The hang-up watchdog asks the service to reset a hung camera connection while the viewport
+// keeps ticking: a service that takes five seconds to answer holds up no tick.
+TEST_F(Viewport, ASlowServiceAnsweringTheCloseCommandHoldsUpNoTick) {
+    using namespace std::chrono_literals;
+    platform::Event sending(true, false);
+    camera::SetCloseSocketCommandForTest([&sending](uint32_t, uint16_t) {
+        sending.Set();
+        std::this_thread::sleep_for(5s);
+        return true;
+    });
+    {
+        platform::CriticalSectionLock lock(camera::CameraWorkLock());
+        camera::g_CameraWork = camera::CameraWork{};
+        camera::g_CameraWork.descriptor.Type = camera::kIpCamera;
+        camera::g_CameraWork.address.address = inet_addr("10.0.0.7");
+        camera::g_CameraWork.address.port = 554;
+        camera::g_CameraWork.opened = 1;
+        camera::g_CameraWork.lastActivity = 1'700'000'000;
+        camera::g_CameraStarted = 1;
+    }
+    std::atomic<bool> checked{false};
+    std::thread watchdog([&checked] {
+        camera::CheckCameraHangup(1'700'000'100);
+        checked = true;
+    });
+    const bool sent = sending.Wait(5000);
+    std::chrono::steady_clock::duration longest{};
+    int ticks = 0;
+    while (sent && !checked) {
+        const auto start = std::chrono::steady_clock::now();
+        FrameTick({{100, 100, 80, 80}});
+        longest = std::max(longest, std::chrono::steady_clock::now() - start);
+        ++ticks;
+        std::this_thread::sleep_for(30ms);
+    }
+    watchdog.join();
+    camera::SetCloseSocketCommandForTest(nullptr);
+    {
+        platform::CriticalSectionLock lock(camera::CameraWorkLock());
+        camera::g_CameraStarted = 0;
+        camera::g_CameraWork = camera::CameraWork{};
+    }
+    ASSERT_TRUE(sent);
+    // The ticks measured span the five seconds the command was out.
+    EXPECT_GT(ticks, 100);
+    EXPECT_LT(longest, 100ms) << std::chrono::duration<double>(longest).count() << " s";
 }
 
 TEST_F(Viewport, LabelsFollowTheirFacesAndHideWhileTheFaceIsMissing) {

@@ -1,0 +1,123 @@
+// The whole program in this process beside the real service. The service is killed while the
+// window's thread waits in a save for its reply: the save gives up, the service watchdog closes
+// the window and the program stops in order, all within 15 seconds of the kill.
+
+#include "app/program_window.h"
+#include "app/recognition/face_models.h"
+#include "app/ui/frame_messages.h"
+#include "platform/log.h"
+#include "settings/load_settings.h"
+#include "tests/integration/program/program_environment.h"
+#include "tests/integration/service/child_process.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QTest>
+
+#include <sys/wait.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+class ServiceLoss : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetLogFile(env.LogPath(), env.dir.filePath("tmp/Ostrovid1.log"));
+        QString error;
+        models = recognition::FaceModels::Load(QStringLiteral(OSTROVID_DATA_DIR), error);
+        ASSERT_TRUE(models) << error.toStdString();
+    }
+    void TearDown() override {
+        if (HasFailure())
+            for (const QString& line : env.Log()) std::fprintf(stderr, "log: %s\n", qUtf8Printable(line));
+        if (service.Running()) {
+            service.Signal(SIGKILL);
+            service.Wait(5000);
+        }
+        platform::SetLogFile(QString(), QString());
+    }
+
+    // Each line after the one before it.
+    void ExpectInOrder(const QStringList& lines) const {
+        const QStringList log = env.Log();
+        qsizetype at = -1;
+        for (const QString& line : lines) {
+            const qsizetype next = log.indexOf(line, at + 1);
+            EXPECT_GT(next, at) << line.toStdString();
+            at = std::max(at, next);
+        }
+    }
+
+    ProgramEnvironment env;
+    std::unique_ptr<recognition::FaceModels> models;
+    testsupport::ChildProcess service;
+};
+
+TEST_F(ServiceLoss, AServiceKilledDuringASaveStopsTheProgramInOrder) {
+    ASSERT_TRUE(service.Start({OSTROVID_SVC_BINARY, "-debug"}, -1, env.Path("svc.out")));
+    shell::ProgramObjects objects;
+    int attached = settings::kServiceNotReady;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (attached = objects.InitSyncObjects()) != settings::kServiceNotReady; },
+                                15000));
+    ASSERT_EQ(attached, settings::kAttached);
+    settings::SetProgramChannel(&objects.Channel());
+    settings::LoadSettingsFromRegistry();
+    {
+        app::ProgramWindow program(objects, *models);
+        ASSERT_TRUE(program.Create());
+        ui::MainFrame& frame = program.Frame();
+        frame.show();
+        ASSERT_TRUE(env.LogShows(QStringLiteral("SvcLiveThreadFunc(): Thread started."), 10s));
+
+        // A stopped service holds its mutex but reads no packet: the save below waits for a
+        // reply until the service is killed.
+        ASSERT_TRUE(service.Signal(SIGSTOP));
+        Clock::time_point killed;
+        std::thread killer([&] {
+            std::this_thread::sleep_for(1s);
+            killed = Clock::now();
+            service.Signal(SIGKILL);
+        });
+        frame.Action(ui::kCmdFramedFace)->trigger();  // toggles FramedFace and saves it
+        const Clock::time_point saveEnded = Clock::now();
+        killer.join();
+        EXPECT_LT(saveEnded - killed, 2s);
+        EXPECT_TRUE(env.Log().contains(QStringLiteral("SaveCameraViewFeatures(): Unknown error on WaitForMultipleObjects.")));
+
+        // The watchdog's close request reaches the window, whose thread is free again.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return env.Log().contains(QStringLiteral("Destroy Exit.")); }, 15000));
+        EXPECT_LT(Clock::now() - killed, 15s);
+        ExpectInOrder({QStringLiteral("SvcLiveThreadFunc(): Unknown error on WaitForMultipleObjects. Breaking application..."),
+                       QStringLiteral("SvcLiveThreadFunc(): Thread exit."),
+                       QStringLiteral("Destroy Enter."),
+                       QStringLiteral("Destroy: Wait until SvcLiveThread works..."),
+                       QStringLiteral("Destroy: SvcLiveThread completed."),
+                       QStringLiteral("Destroy: Wait until HangupDetectionThread works..."),
+                       QStringLiteral("Destroy: HangupDetectionThread completed."),
+                       QStringLiteral("Destroy: Wait until DbCheckThread works..."),
+                       QStringLiteral("Destroy: DbCheckThread completed."),
+                       QStringLiteral("Destroy: Wait until Prediction Threads works..."),
+                       QStringLiteral("Destroy: All Prediction Threads completed."),
+                       QStringLiteral("Destroy Exit.")});
+    }
+    settings::SetProgramChannel(nullptr);
+    objects.Close();
+    EXPECT_TRUE(WIFSIGNALED(service.Wait(5000)));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -138,9 +138,9 @@ void ModelSynchronizer::DbCheckThreadFunc() {
         connectionString = platform::FromFixed(settings::g_Settings().DbConnectionString);
     }
     int status = kDbStatusNone;
-    int waitMs = 0;
+    std::chrono::milliseconds wait{0};
     for (;;) {
-        const int woken = platform::WaitForAny({&termEvent_, &hDbCheckEvent}, waitMs);
+        const int woken = platform::WaitForAny({&termEvent_, &hDbCheckEvent}, static_cast<int>(wait.count()));
         if (woken == 0) {
             Log("DbCheckThreadFunc(): TermEvent signaled.");
             break;
@@ -154,7 +154,7 @@ void ModelSynchronizer::DbCheckThreadFunc() {
             const QString current = platform::FromFixed(settings::g_Settings().DbConnectionString);
             if (current != connectionString) connectionString = current;
         }
-        waitMs = kDbCheckIntervalMs;
+        wait = kDbCheckInterval;
         const QByteArray logged = ConnectionStringForLog(connectionString).toUtf8();
 
         if (connectionString.isEmpty()) {
@@ -162,7 +162,7 @@ void ModelSynchronizer::DbCheckThreadFunc() {
                 shell::PostDatabaseJournal(1, u"Не задана строка соединения", false, u"", false,
                                            shell::kDatabaseStateNotConfigured);
                 Log("Не задана строка соединения с базой данных");
-                sink_.PostMainFrameMessage(kMsgModelLoadingDone, 0, 0);
+                sink_.ModelLoadingDone();
             }
             status = kDbStatusNoConnectionString;
             continue;
@@ -176,7 +176,7 @@ void ModelSynchronizer::DbCheckThreadFunc() {
                                            shell::JournalText(error.Description()), true, shell::kDatabaseStateError);
                 Log("DbCheckThreadFunc(): Ошибка соединения с сервером '%s': %s", logged.constData(),
                     qUtf8Printable(error.Description()));
-                sink_.PostMainFrameMessage(kMsgModelLoadingDone, 0, 0);
+                sink_.ModelLoadingDone();
             }
             status = kDbStatusConnectFailed;
             continue;
@@ -193,7 +193,7 @@ void ModelSynchronizer::DbCheckThreadFunc() {
                                            shell::JournalText(error.Description()), true, shell::kDatabaseStateError);
                 Log("DbCheckThreadFunc(): Ошибка запроса версии базы данных '%s': %s", logged.constData(),
                     qUtf8Printable(error.Description()));
-                sink_.PostMainFrameMessage(kMsgModelLoadingDone, 0, 0);
+                sink_.ModelLoadingDone();
             }
             status = kDbStatusVersionQueryFailed;
         }
@@ -211,7 +211,7 @@ void ModelSynchronizer::DbCheckThreadFunc() {
                 shell::PostDatabaseJournal(2, shell::JournalText(kVersionTooLowText), true, u"", false,
                                            shell::kDatabaseStateError);
                 Log("DbCheckThreadFunc(): Версия базы данных менее 2.0 или отсутствует '%s'", logged.constData());
-                sink_.PostMainFrameMessage(kMsgModelLoadingDone, 0, 0);
+                sink_.ModelLoadingDone();
             }
             status = kDbStatusVersionTooLow;
         }
@@ -257,10 +257,10 @@ struct ModelSynchronizer::Pass {
             if (count == 0) {
                 total = ReadInteger(rows.Field(QStringLiteral("PERSONSCOUNT")));
                 Log("ActualizePersonModelList(): %d персон в БД.", total);
-                sync.sink_.PostMainFrameMessage(kMsgPersonsTotal, static_cast<uintptr_t>(total), 0);
+                sync.sink_.PersonsTotal(total);
             }
             ++count;
-            sync.sink_.PostMainFrameMessage(kMsgPersonsProgress, static_cast<uintptr_t>(count), total);
+            sync.sink_.PersonsProgress(count, total);
             PrevData row;
             ReadPersonRow(rows, row);
             bool load = false;
@@ -355,7 +355,7 @@ struct ModelSynchronizer::Pass {
 void ModelSynchronizer::ActualizePersonModelList(DbConnection& connection) {
     platform::CriticalSectionLock loadLock(ModelLoadLock);
     Log("ActualizePersonModelList() enter...");
-    sink_.PostMainFrameMessage(kMsgPassStarted, PrevDataList.Count(), 0);
+    sink_.PassStarted(static_cast<int>(PrevDataList.Count()));
     LoadedModelList.Clear();
     for (PrevData* entry : PrevDataList) entry->syncMark = SyncUnseen;
 
@@ -375,7 +375,7 @@ void ModelSynchronizer::ActualizePersonModelList(DbConnection& connection) {
     const bool unseen = std::any_of(PrevDataList.begin(), PrevDataList.end(),
                                     [](const PrevData* e) { return e->syncMark == SyncUnseen; });
     if (!pass.aborted && (unseen || pass.changed)) {
-        sink_.PostMainFrameMessage(kMsgApplyingChanges, 0, 0);
+        sink_.ApplyingChanges();
         bool anyToApply = false;
         for (PrevData* entry : PrevDataList) {
             const bool reloadMissing =
@@ -404,13 +404,13 @@ void ModelSynchronizer::ActualizePersonModelList(DbConnection& connection) {
                                                   shell::JournalText(ModelSamplesUpdatedText(samplesUpdated)), true);
                 }
                 if (added != 0) shell::PostRecognitionJournal(0, kActualizeEvent, shell::JournalText(ModelsAddedText(added)), true);
-                sink_.PostMainFrameMessage(kMsgModelCount, workingSet_.Count(), 0);
+                sink_.ModelCount(static_cast<int>(workingSet_.Count()));
             }
         }
     }
 
     LoadedModelList.Clear();
-    sink_.PostMainFrameMessage(kMsgModelLoadingDone, 0, 0);
+    sink_.ModelLoadingDone();
     Log("ActualizePersonModelList() exit");
 }
 
@@ -517,13 +517,13 @@ void ModelSynchronizer::NeedModelsActualize() {
                 LoadedModelList.Clear();
                 PrevDataList.Clear();
                 shell::PostRecognitionJournal(0, u"Все модели удалены", u"Перезагрузка моделей из БД", false);
-                sink_.PostMainFrameMessage(kMsgModelCount, 0, 0);
+                sink_.ModelCount(0);
                 emptied = true;
             }
         }
         hDbConnectionStringChangedEvent.Reset();
     }
-    if (emptied) sink_.PostMainFrameMessage(kMsgReloadModels, 0, 0);
+    if (emptied) sink_.ReloadModels();
 }
 
 }  // namespace database

@@ -12,6 +12,7 @@
 #include "platform/sync.h"
 
 #include <QString>
+#include <chrono>
 #include <cstdint>
 
 namespace database {
@@ -54,7 +55,7 @@ enum DbCheckStatus : int {
     kDbStatusVersionTooLow = 4,
 };
 
-constexpr int kDbCheckIntervalMs = 30000;
+constexpr std::chrono::milliseconds kDbCheckInterval{30000};
 
 // The plural ending forms: 0 "one" (r = 1), 1 "few" (r = 2..4), 2 "many".
 int RussianPluralForm(int n);

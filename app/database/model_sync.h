@@ -14,6 +14,7 @@
 #include <QString>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 
 namespace database {
 
@@ -100,6 +101,10 @@ private:
     struct Pass;
     bool WaitCommand(DbCommand& command, bool& aborted);
     void ApplyChanges(int& removed, int& paramsUpdated, int& samplesUpdated, int& added);
+    // Appends a PrevData entry for a newly loaded person; false when there was no memory for it.
+    bool RememberNewPerson(const recognition::PersonModel& model);
+    // False, with the model destroyed, when the working set cannot grow.
+    bool AddToWorkingSet(std::unique_ptr<recognition::PersonModel> model);
 
     platform::Event& termEvent_;
     MainFrameSink& sink_;

@@ -1,7 +1,5 @@
 #include "app/program_window.h"
 
-#include "app/ui/frame_messages.h"
-
 namespace app {
 
 namespace {
@@ -27,7 +25,7 @@ ProgramWindow::ProgramWindow(shell::ProgramObjects& objects, recognition::FaceMo
     : threads_(objects, models), frame_(threads_, FrameParts(threads_, models, recognizedSink_)) {
     threads_.SetRecognizedDataSink(&recognizedSink_);
     threads_.SetMainFrameSink(&frame_);
-    threads_.SetCloseMainWindow([this] { frame_.PostMessage(ui::kMsgDestroyFrame); });
+    threads_.SetCloseMainWindow([this] { frame_.PostClose(); });
 }
 
 }  // namespace app

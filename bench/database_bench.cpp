@@ -24,7 +24,13 @@ constexpr int kSamplesEach = 4;
 
 class NullFrame : public MainFrameSink {
 public:
-    void PostMainFrameMessage(int, uintptr_t, intptr_t) override {}
+    void PassStarted(int) override {}
+    void PersonsTotal(int) override {}
+    void PersonsProgress(int, int) override {}
+    void ApplyingChanges() override {}
+    void ModelCount(int) override {}
+    void ModelLoadingDone() override {}
+    void ReloadModels() override {}
     int32_t JournalDatabaseState() const override { return 1; }
 };
 

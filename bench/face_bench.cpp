@@ -158,10 +158,10 @@ void BM_PoolFacesPerSecond(benchmark::State& state) {
     const int blasThreads = state.range(0) > 0 ? static_cast<int>(state.range(0)) : static_cast<int>(std::thread::hardware_concurrency());
     openblas_set_num_threads(blasThreads);
     PersonModelSortedList persons;
-    auto person = new PersonModel{};
+    auto person = std::make_unique<PersonModel>();
     person->personId = 1;
-    person->descriptors.Append(new FaceDescriptor{});
-    persons.Append(person);
+    person->descriptors.Append(std::make_unique<FaceDescriptor>());
+    persons.Append(std::move(person));
     platform::Event term(true, false);
     CountingSink sink;
     PredictPool pool(term, sink, [&s](int) { return s.models->MakeDescriber(); }, persons);

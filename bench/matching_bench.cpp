@@ -25,10 +25,12 @@ void BM_MatchDescriptor(benchmark::State& state) {
     std::mt19937 random(1);
     PersonModelSortedList models;
     for (uint32_t id = 1; id <= samples / kSamplesPerPerson; ++id) {
-        auto person = new PersonModel{};
+        auto person = std::make_unique<PersonModel>();
         person->personId = id;
-        for (uint32_t s = 0; s < kSamplesPerPerson; ++s) person->descriptors.Append(new FaceDescriptor(RandomDescriptor(random)));
-        models.Append(person);
+        for (uint32_t s = 0; s < kSamplesPerPerson; ++s) {
+            person->descriptors.Append(std::make_unique<FaceDescriptor>(RandomDescriptor(random)));
+        }
+        models.Append(std::move(person));
     }
     const FaceDescriptor live = RandomDescriptor(random);
     for (auto _ : state) benchmark::DoNotOptimize(MatchDescriptor(live, models, 50));

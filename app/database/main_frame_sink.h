@@ -1,29 +1,36 @@
 #pragma once
-// What the database check thread tells the main frame. The main window posts each message to
-// itself as a QEvent of type QEvent::User + message; tests record them.
+// What the database check thread tells the main frame about loading the working model set.
+//
+// Every notification may be posted from any thread and returns without waiting: the main frame
+// handles it later on its own thread, in the order one thread posted them, and drops what is
+// still queued when it is destroyed. Tests record the calls.
 
 #include <cstdint>
 
 namespace database {
 
-// Message numbers n of WM_USER + n.
-enum MainFrameMessage : int {
-    kMsgModelCount = 204,        // wParam: size of the working set
-    kMsgReloadModels = 205,      // show ModelLoadingWindow and set hDbCheckEvent
-    kMsgModelLoadingDone = 213,  // hide the progress bar and ModelLoadingWindow
-    kMsgPassStarted = 214,       // wParam: PrevData entries at the start of the pass
-    kMsgPersonsTotal = 215,      // wParam: total persons
-    kMsgPersonsProgress = 216,   // wParam: rows read so far (1-based), lParam: total
-    kMsgApplyingChanges = 217,   // the changes are being applied
-};
-
 class MainFrameSink {
 public:
     virtual ~MainFrameSink() = default;
-    // Posts without waiting; callable from any thread.
-    virtual void PostMainFrameMessage(int message, uintptr_t wParam, intptr_t lParam) = 0;
-    // The event journal's current database state (1 available, 2 not configured, 3 error; 0
-    // before any), as last received by the journal's database tab.
+
+    // A pass starts with this many remembered persons (0: a first load, else an update).
+    virtual void PassStarted(int rememberedPersons) = 0;
+    // The persons query counted this many persons.
+    virtual void PersonsTotal(int total) = 0;
+    // Rows read so far (1-based) of total.
+    virtual void PersonsProgress(int done, int total) = 0;
+    // The changes are being applied to the working set.
+    virtual void ApplyingChanges() = 0;
+    // The working set now holds this many models.
+    virtual void ModelCount(int models) = 0;
+    // The load finished, or cannot run: the progress and the loading window go.
+    virtual void ModelLoadingDone() = 0;
+    // The working set was dropped for a reload: the loading window shows again and the next
+    // check is asked for at once.
+    virtual void ReloadModels() = 0;
+
+    // Any thread: the event journal's current database state (1 available, 2 not configured,
+    // 3 error; 0 before any), as last received by the journal's database tab.
     virtual int32_t JournalDatabaseState() const = 0;
 };
 

@@ -12,6 +12,7 @@
 #include <cstdarg>
 #include <memory>
 #include <new>
+#include <optional>
 
 namespace database {
 
@@ -138,9 +139,9 @@ void ModelSynchronizer::DbCheckThreadFunc() {
         connectionString = platform::FromFixed(settings::g_Settings().DbConnectionString);
     }
     int status = kDbStatusNone;
-    int waitMs = 0;
+    std::chrono::milliseconds wait{0};
     for (;;) {
-        const int woken = platform::WaitForAny({&termEvent_, &hDbCheckEvent}, waitMs);
+        const int woken = platform::WaitForAny({&termEvent_, &hDbCheckEvent}, static_cast<int>(wait.count()));
         if (woken == 0) {
             Log("DbCheckThreadFunc(): TermEvent signaled.");
             break;
@@ -154,7 +155,7 @@ void ModelSynchronizer::DbCheckThreadFunc() {
             const QString current = platform::FromFixed(settings::g_Settings().DbConnectionString);
             if (current != connectionString) connectionString = current;
         }
-        waitMs = kDbCheckIntervalMs;
+        wait = kDbCheckInterval;
         const QByteArray logged = ConnectionStringForLog(connectionString).toUtf8();
 
         if (connectionString.isEmpty()) {
@@ -162,7 +163,7 @@ void ModelSynchronizer::DbCheckThreadFunc() {
                 shell::PostDatabaseJournal(1, u"Не задана строка соединения", false, u"", false,
                                            shell::kDatabaseStateNotConfigured);
                 Log("Не задана строка соединения с базой данных");
-                sink_.PostMainFrameMessage(kMsgModelLoadingDone, 0, 0);
+                sink_.ModelLoadingDone();
             }
             status = kDbStatusNoConnectionString;
             continue;
@@ -176,7 +177,7 @@ void ModelSynchronizer::DbCheckThreadFunc() {
                                            shell::JournalText(error.Description()), true, shell::kDatabaseStateError);
                 Log("DbCheckThreadFunc(): Ошибка соединения с сервером '%s': %s", logged.constData(),
                     qUtf8Printable(error.Description()));
-                sink_.PostMainFrameMessage(kMsgModelLoadingDone, 0, 0);
+                sink_.ModelLoadingDone();
             }
             status = kDbStatusConnectFailed;
             continue;
@@ -193,7 +194,7 @@ void ModelSynchronizer::DbCheckThreadFunc() {
                                            shell::JournalText(error.Description()), true, shell::kDatabaseStateError);
                 Log("DbCheckThreadFunc(): Ошибка запроса версии базы данных '%s': %s", logged.constData(),
                     qUtf8Printable(error.Description()));
-                sink_.PostMainFrameMessage(kMsgModelLoadingDone, 0, 0);
+                sink_.ModelLoadingDone();
             }
             status = kDbStatusVersionQueryFailed;
         }
@@ -211,7 +212,7 @@ void ModelSynchronizer::DbCheckThreadFunc() {
                 shell::PostDatabaseJournal(2, shell::JournalText(kVersionTooLowText), true, u"", false,
                                            shell::kDatabaseStateError);
                 Log("DbCheckThreadFunc(): Версия базы данных менее 2.0 или отсутствует '%s'", logged.constData());
-                sink_.PostMainFrameMessage(kMsgModelLoadingDone, 0, 0);
+                sink_.ModelLoadingDone();
             }
             status = kDbStatusVersionTooLow;
         }
@@ -257,10 +258,10 @@ struct ModelSynchronizer::Pass {
             if (count == 0) {
                 total = ReadInteger(rows.Field(QStringLiteral("PERSONSCOUNT")));
                 Log("ActualizePersonModelList(): %d персон в БД.", total);
-                sync.sink_.PostMainFrameMessage(kMsgPersonsTotal, static_cast<uintptr_t>(total), 0);
+                sync.sink_.PersonsTotal(total);
             }
             ++count;
-            sync.sink_.PostMainFrameMessage(kMsgPersonsProgress, static_cast<uintptr_t>(count), total);
+            sync.sink_.PersonsProgress(count, total);
             PrevData row;
             ReadPersonRow(rows, row);
             bool load = false;
@@ -306,42 +307,44 @@ struct ModelSynchronizer::Pass {
         if (!sync.WaitCommand(samples, aborted)) return Load::Aborted;
         DbRecordset& rows = samples.Recordset();
 
-        std::unique_ptr<recognition::PersonModel> model(new (std::nothrow) recognition::PersonModel);
-        if (!model) return OutOfMemory("InsertPersonModelToList");
-        model->personId = row.personId;
-        CopyPersonFields(*model, row);
-        model->state = row.state;
-        for (; !rows.Eof(); rows.MoveNext()) {
-            QByteArray bytes;
-            if (!ReadBinary(rows.Field(QStringLiteral("DESCRIPTOR")), &bytes)) {
-                Log("ActualizePersonModelList(): Ошибка. Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул тип "
-                    "данных несовместимый с varbinary!");
-                PostPassError(u"Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул тип данных несовместимый с "
-                              u"varbinary",
-                              false);
-                return Load::DataError;
+        // The list being grown names an allocation failure in the log.
+        const char* growing = "InsertPersonModelToList";
+        try {
+            auto model = std::make_unique<recognition::PersonModel>();
+            model->personId = row.personId;
+            CopyPersonFields(*model, row);
+            model->state = row.state;
+            for (; !rows.Eof(); rows.MoveNext()) {
+                QByteArray bytes;
+                if (!ReadBinary(rows.Field(QStringLiteral("DESCRIPTOR")), &bytes)) {
+                    Log("ActualizePersonModelList(): Ошибка. Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул "
+                        "тип данных несовместимый с varbinary!");
+                    PostPassError(u"Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул тип данных несовместимый с "
+                                  u"varbinary",
+                                  false);
+                    return Load::DataError;
+                }
+                const auto descriptor = recognition::FaceDescriptor::FromStorage(bytes);
+                if (!descriptor) {
+                    Log("ActualizePersonModelList(): Ошибка. Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул "
+                        "бинарные данные неправильного размера!");
+                    PostPassError(u"Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул бинарные данные "
+                                  u"неправильного размера",
+                                  false);
+                    return Load::DataError;
+                }
+                growing = "InsertMatrixDescriptorToList";
+                model->descriptors.Append(std::make_unique<recognition::FaceDescriptor>(*descriptor));
             }
-            const auto descriptor = recognition::FaceDescriptor::FromStorage(bytes);
-            if (!descriptor) {
-                Log("ActualizePersonModelList(): Ошибка. Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул "
-                    "бинарные данные неправильного размера!");
-                PostPassError(u"Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул бинарные данные неправильного "
-                              u"размера",
-                              false);
-                return Load::DataError;
+            if (model->descriptors.Empty()) {
+                Log("ActualizePersonModelList(): Warning. Ни одного образца персоны ID=%u не загружено!", row.personId);
+                return Load::Done;
             }
-            auto* stored = new (std::nothrow) recognition::FaceDescriptor(*descriptor);
-            if (stored == nullptr || !model->descriptors.Append(stored)) {
-                delete stored;
-                return OutOfMemory("InsertMatrixDescriptorToList");
-            }
+            growing = "InsertPersonModelToList";
+            sync.LoadedModelList.Append(std::move(model));
+        } catch (const std::bad_alloc&) {
+            return OutOfMemory(growing);
         }
-        if (model->descriptors.Empty()) {
-            Log("ActualizePersonModelList(): Warning. Ни одного образца персоны ID=%u не загружено!", row.personId);
-            return Load::Done;
-        }
-        if (!sync.LoadedModelList.Append(model.get())) return OutOfMemory("InsertPersonModelToList");
-        model.release();
         return Load::Done;
     }
 
@@ -355,9 +358,9 @@ struct ModelSynchronizer::Pass {
 void ModelSynchronizer::ActualizePersonModelList(DbConnection& connection) {
     platform::CriticalSectionLock loadLock(ModelLoadLock);
     Log("ActualizePersonModelList() enter...");
-    sink_.PostMainFrameMessage(kMsgPassStarted, PrevDataList.Count(), 0);
+    sink_.PassStarted(static_cast<int>(PrevDataList.Count()));
     LoadedModelList.Clear();
-    for (PrevData* entry : PrevDataList) entry->syncMark = SyncUnseen;
+    for (const auto& entry : PrevDataList) entry->syncMark = SyncUnseen;
 
     Pass pass{*this, connection};
     try {
@@ -373,11 +376,11 @@ void ModelSynchronizer::ActualizePersonModelList(DbConnection& connection) {
     }
 
     const bool unseen = std::any_of(PrevDataList.begin(), PrevDataList.end(),
-                                    [](const PrevData* e) { return e->syncMark == SyncUnseen; });
+                                    [](const auto& e) { return e->syncMark == SyncUnseen; });
     if (!pass.aborted && (unseen || pass.changed)) {
-        sink_.PostMainFrameMessage(kMsgApplyingChanges, 0, 0);
+        sink_.ApplyingChanges();
         bool anyToApply = false;
-        for (PrevData* entry : PrevDataList) {
+        for (const auto& entry : PrevDataList) {
             const bool reloadMissing =
                 entry->syncMark == SyncSamplesChanged && LoadedModelList.Find(entry->personId) == nullptr;
             if (entry->syncMark == SyncUnseen || reloadMissing) {
@@ -404,13 +407,13 @@ void ModelSynchronizer::ActualizePersonModelList(DbConnection& connection) {
                                                   shell::JournalText(ModelSamplesUpdatedText(samplesUpdated)), true);
                 }
                 if (added != 0) shell::PostRecognitionJournal(0, kActualizeEvent, shell::JournalText(ModelsAddedText(added)), true);
-                sink_.PostMainFrameMessage(kMsgModelCount, workingSet_.Count(), 0);
+                sink_.ModelCount(static_cast<int>(workingSet_.Count()));
             }
         }
     }
 
     LoadedModelList.Clear();
-    sink_.PostMainFrameMessage(kMsgModelLoadingDone, 0, 0);
+    sink_.ModelLoadingDone();
     Log("ActualizePersonModelList() exit");
 }
 
@@ -427,38 +430,31 @@ void ModelSynchronizer::ApplyChanges(int& removed, int& paramsUpdated, int& samp
                     "Удаление из PrevDataList.",
                     entry->personId);
                 PrevDataList.Remove(i);
-                delete entry;
                 continue;
             }
         } else if (entry->syncMark == SyncRemoved) {
-            const uint32_t position = workingSet_.FindPosition(entry->personId);
-            if (position != recognition::PersonModelSortedList::kNotFound) {
+            if (const std::optional<uint32_t> position = workingSet_.FindPosition(entry->personId)) {
                 Log("ActualizePersonModelList(): Модель персоны ID=%u теперь отсутствует в БД. Удаление из списка "
                     "рабочих моделей.",
                     entry->personId);
-                delete workingSet_.At(position);
-                workingSet_.Remove(position);
+                workingSet_.Remove(*position);
                 ++removed;
                 PrevDataList.Remove(i);
-                delete entry;
                 continue;
             }
         }
         ++i;
     }
 
-    for (uint32_t i = 0; i < LoadedModelList.Count(); ++i) {
-        recognition::PersonModel* model = LoadedModelList.At(i);
+    // A model that moves into the working set leaves the loaded list; the rest is destroyed here.
+    for (std::unique_ptr<recognition::PersonModel>& model : LoadedModelList.TakeAll()) {
         const uint32_t id = model->personId;
         if (PrevData* entry = PrevDataList.Find(id)) {
             CopyPersonFields(*entry, *model);
             entry->state = model->state;
             entry->sampleCount = static_cast<int32_t>(model->descriptors.Count());
-            const uint32_t position = workingSet_.FindPosition(id);
-            if (position != recognition::PersonModelSortedList::kNotFound) {
-                delete workingSet_.At(position);
-                workingSet_.Replace(position, model);
-                LoadedModelList.Replace(i, nullptr);
+            if (const std::optional<uint32_t> position = workingSet_.FindPosition(id)) {
+                workingSet_.Replace(*position, std::move(model));
                 Log("ActualizePersonModelList(): Обновлены образцы модели персоны ID=%u в рабочей модели", id);
                 ++samplesUpdated;
                 continue;
@@ -466,40 +462,50 @@ void ModelSynchronizer::ApplyChanges(int& removed, int& paramsUpdated, int& samp
             Log("ActualizePersonModelList(): Warning! Не найдена модель персоны ID=%u в списке рабочих моделей. "
                 "Добавление...",
                 id);
-            if (workingSet_.Append(model)) {
-                LoadedModelList.Replace(i, nullptr);
+            if (AddToWorkingSet(std::move(model))) {
                 ++added;
             } else {
                 Log("ActualizePersonModelList(): Warning! Модель персоны ID=%u не добавлена в список рабочих моделей. "
                     "Удаление из PrevDataList.",
                     id);
-                PrevDataList.Remove(PrevDataList.FindPosition(id));
-                delete entry;
+                PrevDataList.Remove(*PrevDataList.FindPosition(id));
             }
             continue;
         }
-        auto* entry = new (std::nothrow) PrevData;
-        if (entry == nullptr) continue;
-        entry->personId = id;
-        CopyPersonFields(*entry, *model);
-        entry->state = model->state;
-        entry->sampleCount = static_cast<int32_t>(model->descriptors.Count());
-        Log("ActualizePersonModelList(): Добавление параметров модели персоны ID=%u в PrevDataList...", id);
-        if (!PrevDataList.Append(entry)) {
-            delete entry;
-            continue;
-        }
+        if (!RememberNewPerson(*model)) continue;
         Log("ActualizePersonModelList(): Добавление новой модели персоны ID=%u в список рабочих моделей", id);
-        if (workingSet_.Append(model)) {
-            LoadedModelList.Replace(i, nullptr);
+        if (AddToWorkingSet(std::move(model))) {
             ++added;
         } else {
             Log("ActualizePersonModelList(): Warning! Новая модель персоны ID=%u не добавлена в список рабочих "
                 "моделей. Удаление из PrevDataList.",
                 id);
-            PrevDataList.Remove(PrevDataList.FindPosition(id));
-            delete entry;
+            PrevDataList.Remove(*PrevDataList.FindPosition(id));
         }
+    }
+}
+
+bool ModelSynchronizer::RememberNewPerson(const recognition::PersonModel& model) {
+    try {
+        auto entry = std::make_unique<PrevData>();
+        entry->personId = model.personId;
+        CopyPersonFields(*entry, model);
+        entry->state = model.state;
+        entry->sampleCount = static_cast<int32_t>(model.descriptors.Count());
+        Log("ActualizePersonModelList(): Добавление параметров модели персоны ID=%u в PrevDataList...", model.personId);
+        PrevDataList.Append(std::move(entry));
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool ModelSynchronizer::AddToWorkingSet(std::unique_ptr<recognition::PersonModel> model) {
+    try {
+        workingSet_.Append(std::move(model));
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
     }
 }
 
@@ -517,13 +523,13 @@ void ModelSynchronizer::NeedModelsActualize() {
                 LoadedModelList.Clear();
                 PrevDataList.Clear();
                 shell::PostRecognitionJournal(0, u"Все модели удалены", u"Перезагрузка моделей из БД", false);
-                sink_.PostMainFrameMessage(kMsgModelCount, 0, 0);
+                sink_.ModelCount(0);
                 emptied = true;
             }
         }
         hDbConnectionStringChangedEvent.Reset();
     }
-    if (emptied) sink_.PostMainFrameMessage(kMsgReloadModels, 0, 0);
+    if (emptied) sink_.ReloadModels();
 }
 
 }  // namespace database

@@ -12,7 +12,9 @@
 #include "platform/sync.h"
 
 #include <QString>
+#include <chrono>
 #include <cstdint>
+#include <memory>
 
 namespace database {
 
@@ -54,7 +56,7 @@ enum DbCheckStatus : int {
     kDbStatusVersionTooLow = 4,
 };
 
-constexpr int kDbCheckIntervalMs = 30000;
+constexpr std::chrono::milliseconds kDbCheckInterval{30000};
 
 // The plural ending forms: 0 "one" (r = 1), 1 "few" (r = 2..4), 2 "many".
 int RussianPluralForm(int n);
@@ -99,6 +101,10 @@ private:
     struct Pass;
     bool WaitCommand(DbCommand& command, bool& aborted);
     void ApplyChanges(int& removed, int& paramsUpdated, int& samplesUpdated, int& added);
+    // Appends a PrevData entry for a newly loaded person; false when there was no memory for it.
+    bool RememberNewPerson(const recognition::PersonModel& model);
+    // False, with the model destroyed, when the working set cannot grow.
+    bool AddToWorkingSet(std::unique_ptr<recognition::PersonModel> model);
 
     platform::Event& termEvent_;
     MainFrameSink& sink_;

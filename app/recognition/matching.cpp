@@ -25,7 +25,7 @@ struct Nearest {
 };
 
 void ScanPerson(const FaceDescriptor& live, const PersonModel& person, Nearest& nearest) {
-    const FaceDescriptor* const* samples = person.descriptors.begin();
+    const auto samples = person.descriptors.begin();
     const uint32_t count = person.descriptors.Count();
     uint32_t first = 0;
     for (; first + kBatch <= count; first += kBatch) {
@@ -58,7 +58,7 @@ float DescriptorDistance(const FaceDescriptor& a, const FaceDescriptor& b) {
 std::optional<PersonMatch> MatchDescriptor(const FaceDescriptor& live, const PersonModelSortedList& models,
                                            int likelyDistance) {
     Nearest nearest;
-    for (const PersonModel* person : models) ScanPerson(live, *person, nearest);
+    for (const auto& person : models) ScanPerson(live, *person, nearest);
     if (nearest.person == nullptr || !WithinDistance(nearest.distance, likelyDistance)) return std::nullopt;
     return PersonMatch{nearest.distance, nearest.person};
 }

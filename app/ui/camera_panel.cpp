@@ -2,8 +2,8 @@
 
 #include "app/recognition/recognized_data_event.h"
 #include "app/shell/journal.h"
-#include "app/ui/frame_messages.h"
 #include "app/ui/icons.h"
+#include "app/ui/queued_call.h"
 #include "app/ui/settings_saver.h"
 #include "app/ui/splash_windows.h"
 #include "app/ui/status_parts.h"
@@ -20,6 +20,8 @@
 #include <QSet>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <chrono>
 
 namespace ui {
 
@@ -116,7 +118,7 @@ ViewportWidget::ViewportWidget(camera::CameraWork& work, ViewportProcessor::Dete
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, palette.color(QPalette::Base));
     setPalette(palette);
-    timer_.setInterval(30);
+    timer_.setInterval(std::chrono::milliseconds(30));
     QObject::connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
     timer_.start();
 }
@@ -364,7 +366,16 @@ void CameraPanelWidget::ToggleFramedFace() {
 
 void CameraPanelWidget::SetFramedFaceChecked(bool checked) { framedFace_->setChecked(checked); }
 
-void CameraPanelWidget::PostShowAnimation() { PostFrameMessage(this, kMsgShowAnimation); }
+void CameraPanelWidget::PostShowAnimation() {
+    PostCall(this, [this] { animation_->Play(); });
+}
+
+void CameraPanelWidget::PostServerStatus(ManagementServer server, int sessions) {
+    PostCall(this, [this, server, sessions] {
+        status_->SetIcon(2, server == ManagementServer::Running ? 4 : 5);
+        status_->SetText(2, ConnectionsText(server, sessions));
+    });
+}
 
 void CameraPanelWidget::ShowCameraStarted() {
     animation_->Play();
@@ -398,21 +409,6 @@ bool CameraPanelWidget::CameraRunning() const { return camera::CameraThreadExist
 void CameraPanelWidget::ShowEvent(const QString& text, int iconKind) {
     status_->SetIcon(0, iconKind >= 1 && iconKind <= 3 ? iconKind : 0);
     status_->SetText(0, text);
-}
-
-bool CameraPanelWidget::event(QEvent* e) {
-    if (e->type() == MessageType(kMsgShowAnimation)) {
-        animation_->Play();
-        return true;
-    }
-    if (e->type() == MessageType(kMsgConnections)) {
-        const auto* m = static_cast<FrameMessageEvent*>(e);
-        const bool any = m->WParam() != 0;
-        status_->SetIcon(2, any ? 4 : 5);
-        status_->SetText(2, ConnectionsText(any, int(m->LParam())));
-        return true;
-    }
-    return QWidget::event(e);
 }
 
 }  // namespace ui

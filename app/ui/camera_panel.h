@@ -153,6 +153,9 @@ public:
     void ToggleFramedFace();
     void SetFramedFaceChecked(bool checked);
 
+    // Any thread: the management server's state and session count for status-bar part 2.
+    void PostServerStatus(ManagementServer server, int sessions);
+
     // camera::CameraPanel
     void PostShowAnimation() override;
     void ShowCameraStarted() override;
@@ -167,7 +170,6 @@ public:
     void ShowEvent(const QString& text, int iconKind) override;
 
 protected:
-    bool event(QEvent* e) override;
     void resizeEvent(QResizeEvent*) override;
 
 private:

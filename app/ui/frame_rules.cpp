@@ -108,10 +108,10 @@ CameraChoice DecideCameraChoice(int currentIndex, int chosenIndex, int cameraCou
     return {};
 }
 
-QString ConnectionsText(bool anyConnection, int connections) {
-    if (!anyConnection) return {};
-    QString text = QString::asprintf("%d", connections);
-    if (connections > 7) text += QStringLiteral(" (MAX)");
+QString ConnectionsText(ManagementServer server, int sessions) {
+    if (server == ManagementServer::Stopped) return {};
+    QString text = QString::asprintf("%d", sessions);
+    if (sessions > 7) text += QStringLiteral(" (MAX)");
     return text;
 }
 

@@ -130,8 +130,12 @@ struct CameraChoice {
 // The camera picked from the choice menu (command 41000 + index), against the current one.
 CameraChoice DecideCameraChoice(int currentIndex, int chosenIndex, int cameraCount, bool cameraRunning);
 
-// The camera panel's management-connections text: "%d", with " (MAX)" beyond 7.
-QString ConnectionsText(bool anyConnection, int connections);
+// Whether the management server runs; while it does it reports its session count.
+enum class ManagementServer { Stopped, Running };
+
+// The camera panel's management-connections text: "%d", with " (MAX)" beyond 7; none while the
+// server is stopped.
+QString ConnectionsText(ManagementServer server, int sessions);
 
 // ---- model loading ---------------------------------------------------------------------
 

@@ -6,6 +6,7 @@
 #include "app/ui/camera_panel.h"
 #include "app/ui/event_panel.h"
 #include "app/ui/icons.h"
+#include "app/ui/queued_call.h"
 #include "app/ui/recognized_panel.h"
 #include "app/ui/settings_saver.h"
 #include "app/ui/split_pane.h"
@@ -26,6 +27,8 @@
 #include <QThread>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <chrono>
 
 namespace ui {
 
@@ -104,7 +107,7 @@ MainFrame::MainFrame(shell::FrameLifecycle& lifecycle, MainFrameParts parts)
     setMinimumSize(800, 600);
     // A move is saved once it has come to rest.
     windowPosTimer_.setSingleShot(true);
-    windowPosTimer_.setInterval(300);
+    windowPosTimer_.setInterval(std::chrono::milliseconds(300));
     QObject::connect(&windowPosTimer_, &QTimer::timeout, this, [this] { SaveWindowPosIfChanged(); });
 }
 
@@ -112,7 +115,6 @@ MainFrame::~MainFrame() {
     camera::SetCameraPanel(nullptr);
     if (events_ != nullptr) shell::SetJournalSink(nullptr);
     if (parts_.recognizedSink != nullptr) parts_.recognizedSink->SetReceiver(nullptr);
-    delete loadingWindow_;
 }
 
 QAction* MainFrame::Action(int command) const {
@@ -120,10 +122,47 @@ QAction* MainFrame::Action(int command) const {
     return it == actions_.end() ? nullptr : it->second;
 }
 
-QObject* MainFrame::CameraPanelReceiver() const { return cameraPanel_; }
+void MainFrame::PostClose() {
+    PostCall(this, [this] { close(); });
+}
 
-bool MainFrame::PostMessage(int message, uintptr_t wParam, intptr_t lParam) {
-    return PostFrameMessage(this, message, wParam, lParam);
+template <typename Change>
+void MainFrame::PostModelLoading(Change change) {
+    PostCall(this, [this, change] {
+        change(modelLoading_);
+        ShowModelLoading();
+    });
+}
+
+void MainFrame::PassStarted(int rememberedPersons) {
+    PostModelLoading([rememberedPersons](ModelLoadingState& s) { s.PassStarted(rememberedPersons); });
+}
+
+void MainFrame::PersonsTotal(int total) {
+    PostModelLoading([total](ModelLoadingState& s) { s.PersonsTotal(total); });
+}
+
+void MainFrame::PersonsProgress(int done, int total) {
+    PostModelLoading([done, total](ModelLoadingState& s) { s.Progress(done, total); });
+}
+
+void MainFrame::ApplyingChanges() {
+    PostModelLoading([](ModelLoadingState& s) { s.ApplyingChanges(); });
+}
+
+void MainFrame::ModelCount(int models) {
+    PostModelLoading([models](ModelLoadingState& s) { s.ModelCount(models); });
+}
+
+void MainFrame::ReloadModels() {
+    PostModelLoading([this](ModelLoadingState& s) {
+        s.ReloadAnnounced();
+        if (parts_.wakeDatabaseCheck) parts_.wakeDatabaseCheck();
+    });
+}
+
+void MainFrame::ModelLoadingDone() {
+    PostCall(this, [this] { FinishModelLoading(); });
 }
 
 int32_t MainFrame::JournalDatabaseState() const { return events_ != nullptr ? events_->DatabaseState() : 0; }
@@ -147,7 +186,7 @@ void MainFrame::PlaceWindow() {
 bool MainFrame::Create() {
     PlaceWindow();
     if (!CreateMenu() || !CreateToolbar() || !CreateStatusBar()) return false;
-    PostMessage(kMsgModelCount, 0);
+    ModelCount(0);
     if (!CreatePad()) return false;
     shell::SetJournalSink(events_);
     camera::SetCameraPanel(cameraPanel_);
@@ -157,7 +196,7 @@ bool MainFrame::Create() {
         Destroy();
         return false;
     }
-    loadingWindow_ = new ModelLoadingWindow();
+    loadingWindow_ = std::make_unique<ModelLoadingWindow>();
     loadingWindow_->onClosed = [this] { modelLoading_.WindowClosed(); };
     loadingWindow_->show();
     if (!lifecycle_.StartDataThreads()) {
@@ -165,7 +204,7 @@ bool MainFrame::Create() {
         return false;
     }
     created_ = true;
-    PostMessage(kMsgSelectSavedCamera);
+    PostCall(this, [this] { SelectSavedCamera(); });
     show();
     return true;
 }
@@ -456,63 +495,18 @@ void MainFrame::BringToForeground() {
     activateWindow();
 }
 
-bool MainFrame::event(QEvent* e) {
-    const int type = int(e->type());
-    if (type > int(QEvent::User) && type <= int(QEvent::User) + 1023) {
-        auto* message = dynamic_cast<FrameMessageEvent*>(e);
-        if (message != nullptr) {
-            HandleMessage(*message);
-            return true;
-        }
-    }
-    return QMainWindow::event(e);
-}
-
-void MainFrame::HandleMessage(const FrameMessageEvent& m) {
-    switch (m.Message()) {
-    case kMsgSelectSavedCamera:
-        SelectSavedCamera();
-        return;
-    case kMsgDestroyFrame:
-        close();
-        return;
-    case kMsgModelCount:
-        modelLoading_.ModelCount(int(m.WParam()));
-        break;
-    case kMsgReloadModels:
-        modelLoading_.ReloadAnnounced();
-        if (parts_.wakeDatabaseCheck) parts_.wakeDatabaseCheck();
-        break;
-    case kMsgPassStarted:
-        modelLoading_.PassStarted(int(m.WParam()));
-        break;
-    case kMsgPersonsTotal:
-        modelLoading_.PersonsTotal(int(m.WParam()));
-        break;
-    case kMsgPersonsProgress:
-        modelLoading_.Progress(int(m.WParam()), int(m.LParam()));
-        break;
-    case kMsgApplyingChanges:
-        modelLoading_.ApplyingChanges();
-        break;
-    case kMsgModelLoadingDone: {
-        const bool wasVisible = modelLoading_.LoadDone();
-        ShowModelLoading();
-        bool current = false;
-        bool autoStart = false;
-        {
-            platform::CriticalSectionLock lock(settings::SettingsLock());
-            const settings::SettingsState& s = settings::g_Settings();
-            current = CameraIndexValid(s, s.CurrentCameraIndex);
-            autoStart = s.camerasExt.AutoStartLastCamera != 0;
-        }
-        if (ShouldAutoStartCamera(wasVisible, current, camera::CameraThreadExists(), autoStart)) PostCommand(kCmdStart);
-        return;
-    }
-    default:
-        return;
-    }
+void MainFrame::FinishModelLoading() {
+    const bool wasVisible = modelLoading_.LoadDone();
     ShowModelLoading();
+    bool current = false;
+    bool autoStart = false;
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        const settings::SettingsState& s = settings::g_Settings();
+        current = CameraIndexValid(s, s.CurrentCameraIndex);
+        autoStart = s.camerasExt.AutoStartLastCamera != 0;
+    }
+    if (ShouldAutoStartCamera(wasVisible, current, camera::CameraThreadExists(), autoStart)) PostCommand(kCmdStart);
 }
 
 void MainFrame::ShowModelLoading() {
@@ -582,8 +576,7 @@ void MainFrame::Destroy() {
     destroyed_ = true;
     windowPosTimer_.stop();
     WriteLog(QStringLiteral("Destroy Enter."));
-    delete loadingWindow_;
-    loadingWindow_ = nullptr;
+    loadingWindow_.reset();
     lifecycle_.StopThreads();
     // Outside a running loop (a failed creation) there is nothing to end, and a pending quit
     // would end the next loop at once.

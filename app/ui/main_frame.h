@@ -2,13 +2,15 @@
 // The program's main window: menu, toolbar, status bar with the model-loading progress, and the
 // client pad (camera panel over the event journal on the left, recognized persons on the
 // right). Create() runs the creation sequence around the program's thread start-up; closing the
-// window (or message 203 from any thread) runs the stop sequence and ends the event loop.
+// window (or PostClose from any thread) runs the stop sequence and ends the event loop.
+// Everything but the Post* calls and the database::MainFrameSink notifications is for the
+// user-interface thread only.
 
 #include "app/database/main_frame_sink.h"
 #include "app/recognition/recognized_list.h"
 #include "app/recognition/remembered_persons.h"
 #include "app/shell/frame_lifecycle.h"
-#include "app/ui/frame_messages.h"
+#include "app/ui/frame_commands.h"
 #include "app/ui/frame_rules.h"
 #include "app/ui/viewport_processor.h"
 
@@ -49,7 +51,7 @@ struct MainFrameParts {
     SettingsSaver* saver = nullptr;
     // The workers' result sink: pointed at the viewport while the frame exists.
     recognition::PostingRecognizedDataSink* recognizedSink = nullptr;
-    // Sets hDbCheckEvent (message 205, a reload was announced).
+    // Sets hDbCheckEvent (a reload was announced).
     std::function<void()> wakeDatabaseCheck;
     // The settings sheet (40001) and the database browser (40009); empty: not available yet.
     std::function<void(QWidget* owner)> openSettings;
@@ -65,16 +67,20 @@ public:
     // sequence has then already run). Shows the window on success.
     bool Create();
 
-    // Any thread: posts message n (WM_USER + n) to the frame.
-    bool PostMessage(int message, uintptr_t wParam = 0, intptr_t lParam = 0);
-    // database::MainFrameSink, for the database check thread.
-    void PostMainFrameMessage(int message, uintptr_t wParam, intptr_t lParam) override {
-        PostMessage(message, wParam, lParam);
-    }
+    // Any thread: an orderly shutdown request (the service watchdog's), handled like closing
+    // the window.
+    void PostClose();
+
+    // database::MainFrameSink, for the database check thread: each is queued to this thread.
+    void PassStarted(int rememberedPersons) override;
+    void PersonsTotal(int total) override;
+    void PersonsProgress(int done, int total) override;
+    void ApplyingChanges() override;
+    void ModelCount(int models) override;
+    void ModelLoadingDone() override;
+    void ReloadModels() override;
     // Any thread: the database state the journal received last.
     int32_t JournalDatabaseState() const override;
-    // The camera panel, the receiver of messages 206 and 220.
-    QObject* CameraPanelReceiver() const;
 
     void RefreshToolbar();
     bool Destroyed() const { return destroyed_; }
@@ -83,7 +89,7 @@ public:
     CameraPanelWidget* CameraPanel() const { return cameraPanel_; }
     EventPanel* Events() const { return events_; }
     RecognizedPanel* RightPanel() const { return rightPanel_; }
-    ModelLoadingWindow* LoadingWindow() const { return loadingWindow_; }
+    ModelLoadingWindow* LoadingWindow() const { return loadingWindow_.get(); }
     StatusParts* Status() const { return status_; }
     QProgressBar* Progress() const { return progress_; }
     SplitPane* Pad() const { return pad_; }
@@ -99,7 +105,6 @@ public:
     void OnCommand(int command);
 
 protected:
-    bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
@@ -116,7 +121,10 @@ private:
     void PopulateCameraMenu();
     void SelectSavedCamera();
     void BringToForeground();
-    void HandleMessage(const FrameMessageEvent& message);
+    // Runs change on this thread, then shows the model-loading state.
+    template <typename Change>
+    void PostModelLoading(Change change);
+    void FinishModelLoading();
     void ShowModelLoading();
     void SaveWindowPosIfChanged();
     void Destroy();
@@ -139,7 +147,8 @@ private:
     CameraPanelWidget* cameraPanel_ = nullptr;
     EventPanel* events_ = nullptr;
     RecognizedPanel* rightPanel_ = nullptr;
-    ModelLoadingWindow* loadingWindow_ = nullptr;
+    // A window of its own, with no parent: the frame owns it.
+    std::unique_ptr<ModelLoadingWindow> loadingWindow_;
 
     QTimer windowPosTimer_;
     bool created_ = false;

@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QUuid>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
@@ -261,39 +262,42 @@ void JournalRecorder::Clear() {
     entries_.clear();
 }
 
-void FrameRecorder::PostMainFrameMessage(int message, uintptr_t wParam, intptr_t lParam) {
+void FrameRecorder::Record(Call call, std::vector<int> arguments) {
     {
         std::lock_guard lock(mutex_);
-        messages_.push_back({message, wParam, lParam});
+        notifications_.push_back({call, std::move(arguments)});
     }
     arrived_.notify_all();
-    if (message == database::kMsgReloadModels && onReload) onReload();
 }
 
-std::vector<FrameRecorder::Message> FrameRecorder::Messages() const {
+void FrameRecorder::ReloadModels() {
+    Record(Call::ReloadModels, {});
+    if (onReload) onReload();
+}
+
+std::vector<FrameRecorder::Notification> FrameRecorder::Notifications() const {
     std::lock_guard lock(mutex_);
-    return messages_;
+    return notifications_;
 }
 
-int FrameRecorder::Count(int message) const {
+int FrameRecorder::CountLocked(Call call) const {
+    return static_cast<int>(std::count_if(notifications_.begin(), notifications_.end(),
+                                          [call](const Notification& n) { return n.call == call; }));
+}
+
+int FrameRecorder::Count(Call call) const {
     std::lock_guard lock(mutex_);
-    int n = 0;
-    for (const Message& m : messages_) n += m.message == message ? 1 : 0;
-    return n;
+    return CountLocked(call);
 }
 
-bool FrameRecorder::WaitFor(int message, int count, std::chrono::milliseconds timeout) const {
+bool FrameRecorder::WaitFor(Call call, int count, std::chrono::milliseconds timeout) const {
     std::unique_lock lock(mutex_);
-    return arrived_.wait_for(lock, timeout, [&] {
-        int n = 0;
-        for (const Message& m : messages_) n += m.message == message ? 1 : 0;
-        return n >= count;
-    });
+    return arrived_.wait_for(lock, timeout, [&] { return CountLocked(call) >= count; });
 }
 
 void FrameRecorder::Clear() {
     std::lock_guard lock(mutex_);
-    messages_.clear();
+    notifications_.clear();
 }
 
 LogCapture::LogCapture() {

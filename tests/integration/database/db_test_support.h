@@ -108,29 +108,46 @@ private:
     int32_t databaseState_ = 0;
 };
 
-// Records main-frame messages; answers the journal's database state from a recorder and, like
-// the main frame, runs onReload for WM_USER+205.
+// Records the main-frame notifications in order; answers the journal's database state from a
+// recorder and, like the main frame, runs onReload on ReloadModels.
 class FrameRecorder : public database::MainFrameSink {
 public:
-    struct Message {
-        int message;
-        uintptr_t wParam;
-        intptr_t lParam;
+    enum class Call {
+        PassStarted,
+        PersonsTotal,
+        PersonsProgress,
+        ApplyingChanges,
+        ModelCount,
+        ModelLoadingDone,
+        ReloadModels,
+    };
+    struct Notification {
+        Call call;
+        std::vector<int> arguments;
     };
     explicit FrameRecorder(const JournalRecorder& journal) : journal_(journal) {}
-    void PostMainFrameMessage(int message, uintptr_t wParam, intptr_t lParam) override;
+    void PassStarted(int rememberedPersons) override { Record(Call::PassStarted, {rememberedPersons}); }
+    void PersonsTotal(int total) override { Record(Call::PersonsTotal, {total}); }
+    void PersonsProgress(int done, int total) override { Record(Call::PersonsProgress, {done, total}); }
+    void ApplyingChanges() override { Record(Call::ApplyingChanges, {}); }
+    void ModelCount(int models) override { Record(Call::ModelCount, {models}); }
+    void ModelLoadingDone() override { Record(Call::ModelLoadingDone, {}); }
+    void ReloadModels() override;
     int32_t JournalDatabaseState() const override { return journal_.DatabaseState(); }
-    std::vector<Message> Messages() const;
-    int Count(int message) const;
-    bool WaitFor(int message, int count = 1, std::chrono::milliseconds timeout = std::chrono::seconds(30)) const;
+    std::vector<Notification> Notifications() const;
+    int Count(Call call) const;
+    bool WaitFor(Call call, int count = 1, std::chrono::milliseconds timeout = std::chrono::seconds(30)) const;
     void Clear();
     std::function<void()> onReload;
 
 private:
+    void Record(Call call, std::vector<int> arguments);
+    int CountLocked(Call call) const;
+
     const JournalRecorder& journal_;
     mutable std::mutex mutex_;
     mutable std::condition_variable arrived_;
-    std::vector<Message> messages_;
+    std::vector<Notification> notifications_;
 };
 
 // The diagnostic log of the test process, in a temporary file.

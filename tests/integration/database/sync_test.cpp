@@ -17,6 +17,7 @@ namespace {
 
 using namespace database;
 using recognition::PersonModel;
+using Call = FrameRecorder::Call;
 
 void SetConnectionString(const QString& text) {
     platform::CriticalSectionLock lock(settings::SettingsLock());
@@ -50,7 +51,7 @@ protected:
     std::vector<uint32_t> Ids() {
         platform::CriticalSectionLock lock(recognition::PredictDispatchLock);
         std::vector<uint32_t> ids;
-        for (const PersonModel* model : models_) ids.push_back(model->personId);
+        for (const auto& model : models_) ids.push_back(model->personId);
         return ids;
     }
     PersonModel* Model(uint32_t id) {
@@ -78,7 +79,7 @@ TEST_P(SyncTest, FirstSampleAddsOneModel) {
     const int person = AddPerson(writer_, QStringLiteral("Иванов"));
     Pass();
     EXPECT_TRUE(Ids().empty()) << "a person without samples never enters the working set";
-    EXPECT_EQ(frame_.Count(kMsgApplyingChanges), 0);
+    EXPECT_EQ(frame_.Count(Call::ApplyingChanges), 0);
 
     AddSample(writer_, person, DescriptorBytes(0.25f));
     frame_.Clear();
@@ -92,16 +93,15 @@ TEST_P(SyncTest, FirstSampleAddsOneModel) {
     ASSERT_EQ(model->descriptors.Count(), 1u);
     EXPECT_EQ(model->descriptors.At(0)->ToStorage(), DescriptorBytes(0.25f));
 
-    const auto messages = frame_.Messages();
-    ASSERT_GE(messages.size(), 6u);
-    EXPECT_EQ(messages.front().message, kMsgPassStarted);
-    EXPECT_EQ(messages[1].message, kMsgPersonsTotal);
-    EXPECT_EQ(messages[1].wParam, 1u);
-    EXPECT_EQ(messages[2].message, kMsgPersonsProgress);
-    EXPECT_EQ(messages[2].wParam, 1u);
-    EXPECT_EQ(messages[2].lParam, 1);
-    EXPECT_EQ(messages.back().message, kMsgModelLoadingDone);
-    EXPECT_EQ(frame_.Count(kMsgModelCount), 1);
+    const auto calls = frame_.Notifications();
+    ASSERT_GE(calls.size(), 6u);
+    EXPECT_EQ(calls.front().call, Call::PassStarted);
+    EXPECT_EQ(calls[1].call, Call::PersonsTotal);
+    EXPECT_EQ(calls[1].arguments, std::vector<int>{1});
+    EXPECT_EQ(calls[2].call, Call::PersonsProgress);
+    EXPECT_EQ(calls[2].arguments, (std::vector<int>{1, 1}));
+    EXPECT_EQ(calls.back().call, Call::ModelLoadingDone);
+    EXPECT_EQ(frame_.Count(Call::ModelCount), 1);
 }
 
 TEST_P(SyncTest, RenameUpdatesParametersWithoutReadingDescriptors) {
@@ -117,7 +117,7 @@ TEST_P(SyncTest, RenameUpdatesParametersWithoutReadingDescriptors) {
     journal_.Clear();
     frame_.Clear();
     Pass();
-    EXPECT_EQ(frame_.Count(kMsgApplyingChanges), 0);
+    EXPECT_EQ(frame_.Count(Call::ApplyingChanges), 0);
     EXPECT_TRUE(journal_.Entries().empty());
 
     Exec(writer_, QStringLiteral("UPDATE PERSONS SET SURNAME = ?, FORENAME = ?, LIST_NUM = 2 WHERE PERSON_ID = ?"),
@@ -246,10 +246,10 @@ TEST_P(SyncTest, ChangesWaitForTheDispatchLock) {
     AddSample(writer_, person, DescriptorBytes(1));
     recognition::PredictDispatchLock.Enter();
     std::thread pass([this] { Pass(); });
-    ASSERT_TRUE(frame_.WaitFor(kMsgApplyingChanges));
+    ASSERT_TRUE(frame_.WaitFor(Call::ApplyingChanges));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_TRUE(models_.Empty()) << "the set changed outside the dispatch lock";
-    EXPECT_EQ(frame_.Count(kMsgModelCount), 0);
+    EXPECT_EQ(frame_.Count(Call::ModelCount), 0);
     recognition::PredictDispatchLock.Leave();
     pass.join();
     EXPECT_EQ(Ids().size(), 1u);
@@ -327,7 +327,7 @@ TEST_P(SyncTest, ConnectionStringChangeDuringAPassReloadsFromTheNewDatabase) {
 
     StartCheckThread();
     ASSERT_TRUE(journal_.WaitFor(QStringLiteral("Актуализация моделей"), 1, QStringLiteral("1 модель добавлена")));
-    ASSERT_TRUE(frame_.WaitFor(kMsgModelLoadingDone));
+    ASSERT_TRUE(frame_.WaitFor(Call::ModelLoadingDone));
 
     // PostgreSQL: another session's table lock holds the persons query up, so the pass is
     // waiting for it when the string changes. A SQLite lock would hold up the version query
@@ -341,9 +341,9 @@ TEST_P(SyncTest, ConnectionStringChangeDuringAPassReloadsFromTheNewDatabase) {
         Exec(blocker, QStringLiteral("BEGIN"));
         Exec(blocker, QStringLiteral("LOCK TABLE PERSONS IN ACCESS EXCLUSIVE MODE"));
         sync_.hDbCheckEvent.Set();
-        ASSERT_TRUE(frame_.WaitFor(kMsgPassStarted));
+        ASSERT_TRUE(frame_.WaitFor(Call::PassStarted));
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        EXPECT_EQ(frame_.Count(kMsgPersonsTotal), 0) << "the persons query was not held up";
+        EXPECT_EQ(frame_.Count(Call::PersonsTotal), 0) << "the persons query was not held up";
     }
 
     SetConnectionString(other.ConnectionString());
@@ -354,7 +354,7 @@ TEST_P(SyncTest, ConnectionStringChangeDuringAPassReloadsFromTheNewDatabase) {
         EXPECT_TRUE(log_.SinceMark().contains(QStringLiteral("ActualizePersonModelList(): hDbConnectionStringChangedEvent signaled.")));
     }
     EXPECT_EQ(journal_.Count(QStringLiteral("Все модели удалены"), QStringLiteral("Перезагрузка моделей из БД")), 1);
-    EXPECT_EQ(frame_.Count(kMsgReloadModels), 1);
+    EXPECT_EQ(frame_.Count(Call::ReloadModels), 1);
 
     ASSERT_TRUE(journal_.WaitFor(QStringLiteral("Актуализация моделей"), 1, QStringLiteral("2 модели добавлены")))
         << log_.SinceMark().toStdString();

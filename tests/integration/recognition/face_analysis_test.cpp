@@ -245,10 +245,10 @@ TEST(LiveAndEnrolmentPaths, GiveIdenticalDescriptorsForTheSamePicture) {
     EXPECT_EQ(models->DetectFaces(frame, 1), faces);
 
     PersonModelSortedList persons;
-    auto person = new PersonModel{};
+    auto person = std::make_unique<PersonModel>();
     person->personId = 17;
-    person->descriptors.Append(new FaceDescriptor(sample->descriptor));
-    persons.Append(person);
+    person->descriptors.Append(std::make_unique<FaceDescriptor>(sample->descriptor));
+    persons.Append(std::move(person));
     platform::Event term(true, false);
     CollectingSink sink;
     PredictPool pool(term, sink, [models](int) { return models->MakeDescriber(); }, persons);

@@ -5,6 +5,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <random>
 
 namespace recognition {
@@ -16,10 +17,10 @@ FaceDescriptor WithFirst(float value) {
     return descriptor;
 }
 
-PersonModel* Person(uint32_t id, std::initializer_list<FaceDescriptor> samples) {
-    auto person = new PersonModel{};
+std::unique_ptr<PersonModel> Person(uint32_t id, std::initializer_list<FaceDescriptor> samples) {
+    auto person = std::make_unique<PersonModel>();
     person->personId = id;
-    for (const FaceDescriptor& sample : samples) person->descriptors.Append(new FaceDescriptor(sample));
+    for (const FaceDescriptor& sample : samples) person->descriptors.Append(std::make_unique<FaceDescriptor>(sample));
     return person;
 }
 
@@ -92,21 +93,23 @@ TEST(MatchDescriptor, BatchedScanIsBitIdenticalToThePlainLoop) {
     };
     PersonModelSortedList models;
     for (uint32_t id = 1; id <= 40; ++id) {
-        auto person = new PersonModel{};
+        auto person = std::make_unique<PersonModel>();
         person->personId = id;
-        for (uint32_t s = 0; s < id % 19; ++s) person->descriptors.Append(new FaceDescriptor(randomDescriptor()));
-        models.Append(person);
+        for (uint32_t s = 0; s < id % 19; ++s) {
+            person->descriptors.Append(std::make_unique<FaceDescriptor>(randomDescriptor()));
+        }
+        models.Append(std::move(person));
     }
     for (int round = 0; round < 200; ++round) {
         FaceDescriptor live = randomDescriptor();
         float best = FLT_MAX;
         const PersonModel* owner = nullptr;
-        for (const PersonModel* person : models) {
-            for (const FaceDescriptor* sample : person->descriptors) {
+        for (const auto& person : models) {
+            for (const auto& sample : person->descriptors) {
                 float distance = DescriptorDistance(live, *sample);
                 if (distance < best) {
                     best = distance;
-                    owner = person;
+                    owner = person.get();
                 }
             }
         }

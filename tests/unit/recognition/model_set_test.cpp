@@ -4,22 +4,46 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <new>
 #include <random>
+#include <vector>
 
 namespace recognition {
 namespace {
 
-PersonModel* Person(uint32_t id) {
-    auto person = new PersonModel{};
+std::unique_ptr<PersonModel> Person(uint32_t id, int32_t listNumber = 0) {
+    auto person = std::make_unique<PersonModel>();
     person->personId = id;
+    person->listNumber = listNumber;
     return person;
 }
 
-std::vector<uint32_t> Ids(const PersonModelSortedList& list) {
+template <typename List>
+std::vector<uint32_t> Ids(const List& list) {
     std::vector<uint32_t> ids;
-    for (const PersonModel* person : list) ids.push_back(person->personId);
+    for (const auto& person : list) ids.push_back(person->personId);
     return ids;
 }
+
+// Notes the storage sizes the list asks for; refuses every request while failing is set.
+template <typename T>
+struct TestAllocator {
+    using value_type = T;
+    static inline std::vector<size_t> requests;
+    static inline bool failing = false;
+
+    TestAllocator() = default;
+    template <typename U>
+    TestAllocator(const TestAllocator<U>&) {}
+    T* allocate(size_t n) {
+        if (failing) throw std::bad_alloc();
+        requests.push_back(n);
+        return std::allocator<T>().allocate(n);
+    }
+    void deallocate(T* p, size_t n) { std::allocator<T>().deallocate(p, n); }
+    friend bool operator==(const TestAllocator&, const TestAllocator&) { return true; }
+};
 
 TEST(FaceDescriptorStorage, ReadsLittleEndianFloatsInElementOrder) {
     unsigned char bytes[512] = {};
@@ -53,34 +77,58 @@ TEST(FaceDescriptorStorage, RefusesAnyOtherSizeAndGarbageRoundTrips) {
 
 TEST(SortedPointerList, AppendSortsFindsAndRemoves) {
     PersonModelSortedList list;
-    for (uint32_t id : {7u, 3u, 5u}) ASSERT_TRUE(list.Append(Person(id)));
+    for (uint32_t id : {7u, 3u, 5u}) list.Append(Person(id));
     EXPECT_EQ(Ids(list), (std::vector<uint32_t>{3, 5, 7}));
     ASSERT_NE(list.Find(5), nullptr);
     EXPECT_EQ(list.Find(5)->personId, 5u);
     EXPECT_EQ(list.Find(4), nullptr);
     EXPECT_EQ(list.FindPosition(7), 2u);
+    EXPECT_FALSE(list.FindPosition(4).has_value());
 
+    // Removal hands the element over instead of destroying it.
     PersonModel* middle = list.At(1);
-    list.Remove(1);
-    delete middle;  // removal does not destroy the element
+    const std::unique_ptr<PersonModel> removed = list.Remove(1);
+    EXPECT_EQ(removed.get(), middle);
     EXPECT_EQ(Ids(list), (std::vector<uint32_t>{3, 7}));
 
-    PersonModel* replacement = Person(7);
-    replacement->listNumber = 1;
-    delete list.At(1);
-    list.Replace(1, replacement);
+    PersonModel* old = list.At(1);
+    EXPECT_EQ(list.Replace(1, Person(7, 1)).get(), old);
     EXPECT_EQ(list.Find(7)->listNumber, 1);
+
+    // A second element of an id already held goes behind it, as a stable re-sort leaves it.
+    list.Append(Person(3, 2));
+    EXPECT_EQ(Ids(list), (std::vector<uint32_t>{3, 3, 7}));
+    EXPECT_EQ(list.At(0)->listNumber, 0);
+    EXPECT_EQ(list.At(1)->listNumber, 2);
+}
+
+TEST(SortedPointerList, GrowsByOneSlotAndAFailedAppendChangesNothing) {
+    using Allocator = TestAllocator<std::unique_ptr<PersonModel>>;
+    SortedPointerList<PersonModel, Allocator> list;
+    Allocator::requests.clear();
+    for (uint32_t id : {4u, 2u, 6u}) list.Append(Person(id));
+    EXPECT_EQ(Allocator::requests, (std::vector<size_t>{1, 2, 3}));
+
+    PersonModel* first = list.At(0);
+    Allocator::failing = true;
+    EXPECT_THROW(list.Append(Person(1)), std::bad_alloc);
+    Allocator::failing = false;
+    EXPECT_EQ(Ids(list), (std::vector<uint32_t>{2, 4, 6}));
+    EXPECT_EQ(list.At(0), first);
+    EXPECT_EQ(list.Find(1), nullptr);
+
+    list.Append(Person(1));
+    EXPECT_EQ(Allocator::requests.back(), 4u);
+    EXPECT_EQ(Ids(list), (std::vector<uint32_t>{1, 2, 4, 6}));
 }
 
 TEST(SortedPointerList, RemovingTheLastFreesTheArrayAndAppendAllocatesAgain) {
     PersonModelSortedList list;
-    ASSERT_TRUE(list.Append(Person(9)));
-    PersonModel* only = list.At(0);
+    list.Append(Person(9));
     list.Remove(0);
-    delete only;
     EXPECT_TRUE(list.Empty());
     EXPECT_FALSE(list.HoldsArray());
-    ASSERT_TRUE(list.Append(Person(2)));
+    list.Append(Person(2));
     EXPECT_TRUE(list.HoldsArray());
     EXPECT_EQ(Ids(list), (std::vector<uint32_t>{2}));
     list.Clear();
@@ -92,7 +140,7 @@ TEST(SortedPointerList, RemovingTheLastFreesTheArrayAndAppendAllocatesAgain) {
 // 0xC0000000 < 0); the list must still be ordered and searchable.
 TEST(SortedPointerList, StaysOrderedForIdsFarApart) {
     PersonModelSortedList list;
-    for (uint32_t id : {0xC0000000u, 1u, 0x60000000u, 0xFFFFFFFEu, 0x7FFFFFFFu}) ASSERT_TRUE(list.Append(Person(id)));
+    for (uint32_t id : {0xC0000000u, 1u, 0x60000000u, 0xFFFFFFFEu, 0x7FFFFFFFu}) list.Append(Person(id));
     EXPECT_EQ(Ids(list), (std::vector<uint32_t>{1, 0x60000000, 0x7FFFFFFF, 0xC0000000, 0xFFFFFFFE}));
     for (uint32_t id : {0xC0000000u, 1u, 0x60000000u, 0xFFFFFFFEu, 0x7FFFFFFFu}) EXPECT_NE(list.Find(id), nullptr) << id;
     EXPECT_EQ(list.Find(0x80000000u), nullptr);

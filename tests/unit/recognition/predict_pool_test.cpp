@@ -132,11 +132,11 @@ double At(double seconds) { return kBase + seconds / 86400.0; }
 // A working set of one person whose one sample is 0 except for its first value.
 PersonModelSortedList OnePerson(float firstValue = 0) {
     PersonModelSortedList models;
-    auto person = new PersonModel{};
+    auto person = std::make_unique<PersonModel>();
     FaceDescriptor sample;
     sample.values[0] = firstValue;
-    person->descriptors.Append(new FaceDescriptor(sample));
-    models.Append(person);
+    person->descriptors.Append(std::make_unique<FaceDescriptor>(sample));
+    models.Append(std::move(person));
     return models;
 }
 
@@ -153,11 +153,11 @@ void ExpectAllIdle() {
 class PredictPoolTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        auto person = new PersonModel{};
+        auto person = std::make_unique<PersonModel>();
         person->personId = 5;
         person->surname[0] = u'Ж';
-        person->descriptors.Append(new FaceDescriptor{});
-        models.Append(person);
+        person->descriptors.Append(std::make_unique<FaceDescriptor>());
+        models.Append(std::move(person));
         pool = std::make_unique<PredictPool>(term, sink, [this](int) { return std::make_unique<GatedDescriber>(gate); },
                                              models);
         ASSERT_TRUE(pool->Start());

@@ -163,10 +163,11 @@ TEST(CameraChoice, SelectingDeselectingAndRestarting) {
 }
 
 TEST(Connections, CountWithMaximumMark) {
-    EXPECT_EQ(ui::ConnectionsText(true, 8), QStringLiteral("8 (MAX)"));
-    EXPECT_EQ(ui::ConnectionsText(true, 7), QStringLiteral("7"));
-    EXPECT_EQ(ui::ConnectionsText(true, 0), QStringLiteral("0"));
-    EXPECT_TRUE(ui::ConnectionsText(false, 8).isEmpty());
+    using ui::ManagementServer;
+    EXPECT_EQ(ui::ConnectionsText(ManagementServer::Running, 8), QStringLiteral("8 (MAX)"));
+    EXPECT_EQ(ui::ConnectionsText(ManagementServer::Running, 7), QStringLiteral("7"));
+    EXPECT_EQ(ui::ConnectionsText(ManagementServer::Running, 0), QStringLiteral("0"));
+    EXPECT_TRUE(ui::ConnectionsText(ManagementServer::Stopped, 8).isEmpty());
 }
 
 TEST(ModelLoading, LoadThenActualizeThenReload) {

@@ -7,7 +7,6 @@
 #include "app/shell/journal.h"
 #include "app/ui/camera_panel.h"
 #include "app/ui/event_panel.h"
-#include "app/ui/frame_messages.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/recognized_panel.h"
 #include "app/ui/settings_saver.h"
@@ -380,9 +379,9 @@ TEST_F(Frame, ModelMessagesDriveStatusBarProgressAndLoadingWindow) {
     // The database check thread's view of the frame.
     database::MainFrameSink& check = f;
     std::thread([&check] {
-        check.PostMainFrameMessage(database::kMsgPassStarted, 0, 0);
-        check.PostMainFrameMessage(database::kMsgPersonsTotal, 100, 0);
-        check.PostMainFrameMessage(database::kMsgPersonsProgress, 5, 100);
+        check.PassStarted(0);
+        check.PersonsTotal(100);
+        check.PersonsProgress(5, 100);
     }).join();
     Pump();
     EXPECT_EQ(f.Status()->Text(1), QStringLiteral("Загрузка моделей: 5 из 100"));
@@ -392,13 +391,13 @@ TEST_F(Frame, ModelMessagesDriveStatusBarProgressAndLoadingWindow) {
     EXPECT_EQ(f.LoadingWindow()->Text(), QStringLiteral("Загрузка модели 5 из 100"));
     EXPECT_EQ(f.Progress()->geometry(), ui::ProgressBarRect(f.Status()->width(), f.Status()->height()));
 
-    f.PostMessage(ui::kMsgApplyingChanges);
-    f.PostMessage(ui::kMsgModelCount, 42);
+    f.ApplyingChanges();
+    f.ModelCount(42);
     Pump();
     EXPECT_EQ(f.LoadingWindow()->Text(), QStringLiteral("Создание рабочего набора моделей"));
     EXPECT_EQ(f.Status()->Text(2), QStringLiteral("Моделей: 42"));
 
-    f.PostMessage(ui::kMsgModelLoadingDone);
+    f.ModelLoadingDone();
     Pump();
     EXPECT_FALSE(f.LoadingWindow()->isVisible());
     EXPECT_FALSE(f.Progress()->isVisible());
@@ -406,12 +405,12 @@ TEST_F(Frame, ModelMessagesDriveStatusBarProgressAndLoadingWindow) {
     EXPECT_EQ(f.LoadingWindow()->Text(), QStringLiteral("Загрузка моделей. Ожидайте..."));
 
     // A reload shows the window again and wakes the database check.
-    f.PostMessage(ui::kMsgReloadModels);
+    f.ReloadModels();
     Pump();
     EXPECT_TRUE(f.LoadingWindow()->isVisible());
     EXPECT_EQ(dbWakes, 1);
-    f.PostMessage(ui::kMsgPassStarted, 1);
-    f.PostMessage(ui::kMsgPersonsProgress, 2, 9);
+    f.PassStarted(1);
+    f.PersonsProgress(2, 9);
     Pump();
     EXPECT_EQ(f.Status()->Text(1), QStringLiteral("Актуализация моделей: 2 из 9"));
 
@@ -422,9 +421,17 @@ TEST_F(Frame, ModelMessagesDriveStatusBarProgressAndLoadingWindow) {
     close->click();
     EXPECT_FALSE(f.LoadingWindow()->isVisible());
     EXPECT_FALSE(f.ModelLoading().View().windowVisible);
-    f.PostMessage(ui::kMsgPersonsProgress, 3, 9);
+    f.PersonsProgress(3, 9);
     Pump();
     EXPECT_FALSE(f.LoadingWindow()->isVisible());
+
+    // Still queued when the frame goes: dropped with it.
+    std::thread([&check] {
+        check.ModelCount(7);
+        check.ModelLoadingDone();
+    }).join();
+    frame.reset();
+    Pump();
 }
 
 TEST_F(Frame, EndOfAVisibleLoadStartsTheCurrentCameraWhenConfigured) {
@@ -433,7 +440,7 @@ TEST_F(Frame, EndOfAVisibleLoadStartsTheCurrentCameraWhenConfigured) {
     ui::MainFrame& f = Created();
     EXPECT_EQ(f.CameraPanel()->Title()->text(), QStringLiteral("Вход"));
     EXPECT_TRUE(f.Action(40005)->isEnabled());
-    f.PostMessage(ui::kMsgModelLoadingDone);
+    f.ModelLoadingDone();
     // The start was tried: the web camera does not exist.
     QTableWidget* camera = f.Events()->Pad(JournalTab::Camera)->List();
     QTest::qWaitFor([&] { return camera->rowCount() > 0; }, 5000);
@@ -442,7 +449,7 @@ TEST_F(Frame, EndOfAVisibleLoadStartsTheCurrentCameraWhenConfigured) {
     EXPECT_TRUE(Log().contains(QStringLiteral("Команда на старт камеры...")));
 
     // A periodic pass after that (window hidden) starts nothing.
-    f.PostMessage(ui::kMsgModelLoadingDone);
+    f.ModelLoadingDone();
     Pump(50);
     EXPECT_EQ(camera->rowCount(), 1);
 }
@@ -451,7 +458,7 @@ TEST_F(Frame, ClosingRunsTheStopSequenceInOrderAndEndsTheLoop) {
     ui::MainFrame& f = Created();
     EXPECT_EQ(lifecycle.calls, (std::vector<std::string>{"service", "data"}));
     // The service watchdog's request, from its own thread, while the loop runs.
-    QTimer::singleShot(0, [&f] { std::thread([&f] { f.PostMessage(ui::kMsgDestroyFrame); }).join(); });
+    QTimer::singleShot(0, [&f] { std::thread([&f] { f.PostClose(); }).join(); });
     QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
     EXPECT_EQ(QCoreApplication::exec(), 0);
     EXPECT_TRUE(f.Destroyed());
@@ -528,11 +535,17 @@ TEST_F(Frame, FramedFaceButtonTogglesSavesAndChecksTheMenu) {
 
 TEST_F(Frame, ConnectionsCountAndConnectingAnimation) {
     ui::MainFrame& f = Created();
-    ui::PostFrameMessage(f.CameraPanelReceiver(), ui::kMsgConnections, 1, 8);
+    ui::CameraPanelWidget* panel = f.CameraPanel();
+    // The management server reports from its own thread.
+    std::thread([panel] { panel->PostServerStatus(ui::ManagementServer::Running, 8); }).join();
     Pump();
     EXPECT_EQ(f.CameraPanel()->Status()->Text(2), QStringLiteral("8 (MAX)"));
     EXPECT_EQ(f.CameraPanel()->Status()->Icon(2), 4);
-    ui::PostFrameMessage(f.CameraPanelReceiver(), ui::kMsgConnections, 0, 0);
+    std::thread([panel] { panel->PostServerStatus(ui::ManagementServer::Running, 0); }).join();
+    Pump();
+    EXPECT_EQ(f.CameraPanel()->Status()->Text(2), QStringLiteral("0"));
+    EXPECT_EQ(f.CameraPanel()->Status()->Icon(2), 4);
+    std::thread([panel] { panel->PostServerStatus(ui::ManagementServer::Stopped, 0); }).join();
     Pump();
     EXPECT_TRUE(f.CameraPanel()->Status()->Text(2).isEmpty());
     EXPECT_EQ(f.CameraPanel()->Status()->Icon(2), 5);

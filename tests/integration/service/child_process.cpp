@@ -1,6 +1,7 @@
 #include "tests/integration/service/child_process.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -23,7 +24,8 @@ ChildProcess::~ChildProcess() {
     if (out_ >= 0) close(out_);
 }
 
-bool ChildProcess::Start(const std::vector<std::string>& argv, int uid, const std::string& outputFile) {
+bool ChildProcess::Start(const std::vector<std::string>& argv, int uid, const std::string& outputFile,
+                         const std::vector<gid_t>& groups) {
     int inPipe[2], outPipe[2];
     if (pipe2(inPipe, O_CLOEXEC) != 0 || pipe2(outPipe, O_CLOEXEC) != 0) return false;
     std::vector<char*> args;
@@ -36,7 +38,9 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, int uid, const st
         // Only async-signal-safe calls between fork and exec.
         dup2(inPipe[0], STDIN_FILENO);
         dup2(outputFd >= 0 ? outputFd : outPipe[1], STDOUT_FILENO);
-        if (uid >= 0 && (setgid(static_cast<gid_t>(uid)) != 0 || setuid(static_cast<uid_t>(uid)) != 0)) _exit(126);
+        if (uid >= 0 && (setgroups(groups.size(), groups.data()) != 0 || setgid(static_cast<gid_t>(uid)) != 0 ||
+                         setuid(static_cast<uid_t>(uid)) != 0))
+            _exit(126);
         execve(args[0], args.data(), environ);
         _exit(127);
     }

@@ -17,9 +17,10 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Starts argv[0] with the test's environment. With uid >= 0 the child switches to that user
-    // (and its group) before it runs the program. stdout goes to outputFile when given, else
-    // to a pipe that ReadLine reads.
-    bool Start(const std::vector<std::string>& argv, int uid = -1, const std::string& outputFile = {});
+    // (and its group), with only the supplementary groups given, before it runs the program.
+    // stdout goes to outputFile when given, else to a pipe that ReadLine reads.
+    bool Start(const std::vector<std::string>& argv, int uid = -1, const std::string& outputFile = {},
+               const std::vector<gid_t>& groups = {});
 
     // The next line of the child's stdout within timeoutMs; false on timeout or end of output.
     bool ReadLine(std::string* line, int timeoutMs);

@@ -61,8 +61,15 @@ protected:
 
     std::string Path(const char* sub) const { return dir.filePath(sub).toStdString(); }
 
+    // Under another user the service is a member of the group ostrovid, as its objects must be.
     void StartService(int uid = -1) {
-        ASSERT_TRUE(service.Start({OSTROVID_SVC_BINARY, "-debug"}, uid, Path("svc.out")));
+        std::vector<gid_t> groups;
+        if (uid >= 0) {
+            gid_t group;
+            ASSERT_EQ(platform::ChannelGroupId(&group), 0);
+            groups.push_back(group);
+        }
+        ASSERT_TRUE(service.Start({OSTROVID_SVC_BINARY, "-debug"}, uid, Path("svc.out"), groups));
     }
 
     // The program's attach, repeated until the service has created its objects.

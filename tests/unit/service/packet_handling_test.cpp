@@ -32,7 +32,12 @@ protected:
         std::memset(bytes.data(), 0, clear);
         area.SetU32(0, type);
     }
-    void Handle() { service::HandleApp2SvcPacket(area, storePath); }
+    // The reply lands on the area as the channel thread writes it.
+    void Handle() {
+        const service::Reply reply = service::HandleApp2SvcPacket(area, storePath);
+        ASSERT_LE(reply.size(), bytes.size());
+        std::copy(reply.begin(), reply.end(), bytes.begin());
+    }
     std::unique_ptr<platform::RegistryStore> Store() {
         auto store = std::make_unique<platform::RegistryStore>(storePath);
         EXPECT_EQ(store->Load(), 0);

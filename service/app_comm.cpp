@@ -5,6 +5,7 @@
 #include "service/registry_writers.h"
 #include "service/tcp_closer.h"
 #include "settings/channel_packet.h"
+#include "settings/log_masking.h"
 #include "settings/registry_names.h"
 
 #include <arpa/inet.h>
@@ -93,7 +94,7 @@ const PacketHandler* FindHandler(uint32_t type) {
         {PacketType::DbConnectionString,
          {[](const ChannelArea& p) {
               return Received("DbConnectionString Packet received: %1")
-                  .arg(p.Text(f::db_connection::kText, f::db_connection::kChars));
+                  .arg(settings::ConnectionStringForLog(p.Text(f::db_connection::kText, f::db_connection::kChars)));
           },
           "SaveDbConnectionStringToRegistry", SaveDbConnectionStringToRegistry}},
         {PacketType::CameraViewFeatures,
@@ -128,7 +129,7 @@ const PacketHandler* FindHandler(uint32_t type) {
               return Received("ManagementServerSettings Packet received: AllowManagement=%1, TcpPort=%2, "
                               "AllowUdpLocation=%3, UdpPort=%4, Pwd=%5, AcceptConnectionFlag=%6")
                   .arg(Int(p, m::kAllowManagement), Int(p, m::kTcpPort), Int(p, m::kAllowUdpLocation),
-                       Int(p, m::kUdpPort), p.Text(m::kPassword, m::kPasswordChars), Int(p, m::kAcceptConnectionFlag));
+                       Int(p, m::kUdpPort), QLatin1String(settings::kMaskedSecret), Int(p, m::kAcceptConnectionFlag));
           },
           "SaveManagementServerSettingsToRegistry", SaveManagementServerSettingsToRegistry}},
         {PacketType::DbDivProportion,

@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ptrace.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -93,5 +94,25 @@ int ChildProcess::Wait(int timeoutMs) {
 }
 
 bool ChildProcess::Running() { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+
+StoppedProgram::~StoppedProgram() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+}
+
+bool StoppedProgram::Start(const std::string& path, int handedDownFd) {
+    pid_ = fork();
+    if (pid_ == 0) {
+        // Only async-signal-safe calls between fork and exec.
+        fcntl(handedDownFd, F_SETFD, 0);
+        if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(126);
+        execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    // A traced child stops with SIGTRAP once exec has replaced it.
+    return pid_ > 0 && waitpid(pid_, &status, 0) == pid_ && WIFSTOPPED(status) && WSTOPSIG(status) == SIGTRAP;
+}
 
 }  // namespace testsupport

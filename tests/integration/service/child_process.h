@@ -39,4 +39,21 @@ private:
     std::string buffered_;
 };
 
+// A program started and held stopped before its first instruction (under ptrace), with one of
+// the test's descriptors handed down to it: /proc/<pid>/exe is that program and the descriptor is
+// among the process's own, while none of the program's code runs. Killed when it goes.
+class StoppedProgram {
+public:
+    StoppedProgram() = default;
+    ~StoppedProgram();
+    StoppedProgram(const StoppedProgram&) = delete;
+    StoppedProgram& operator=(const StoppedProgram&) = delete;
+
+    bool Start(const std::string& path, int handedDownFd);
+    pid_t Pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+};
+
 }  // namespace testsupport

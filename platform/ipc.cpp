@@ -1,5 +1,7 @@
 #include "platform/ipc.h"
 
+#include "platform/log.h"
+#include "platform/operator_group.h"
 #include "platform/syserror.h"
 
 #include <fcntl.h>
@@ -9,36 +11,143 @@
 #include <sys/timerfd.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 
 namespace platform {
 
 namespace {
 
 constexpr const char* kShmFolder = "/dev/shm/";
-// Objects are created private and widened only by AddEveryoneAccess, like a default access list.
-constexpr mode_t kCreatorOnly = 0600;
-constexpr mode_t kEveryone = 0666;
+constexpr mode_t kChannelMode = 0660;
+// Another process may make or replace the same name at the same moment; after this many lost
+// races something is wrong with the folder.
+constexpr int kCreateAttempts = 3;
+
+enum class ObjectType { File, Fifo };
+
+// What a name holds.
+enum class Found { Object, Nothing, Foreign, Error };
 
 int LastError() { return ErrorCodeFromErrno(errno); }
-
-int Widen(int fd) { return fchmod(fd, kEveryone) == 0 ? kErrorSuccess : LastError(); }
 
 void CloseFd(int& fd) {
     if (fd >= 0) close(fd);
     fd = -1;
 }
 
-// Opens the named file, creating it when it does not exist; `created` tells which happened.
-int OpenOrCreateFile(const std::string& path, int& fd, bool& created) {
-    fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, kCreatorOnly);
-    created = fd >= 0;
-    if (fd < 0 && errno == EEXIST) fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
-    return fd >= 0 ? kErrorSuccess : LastError();
+QString Shown(const std::string& path) { return QString::fromLocal8Bit(path.c_str()); }
+
+bool IsChannelObject(const struct stat& st, ObjectType type, gid_t group) {
+    const bool rightType = type == ObjectType::Fifo ? S_ISFIFO(st.st_mode) : S_ISREG(st.st_mode);
+    return rightType && st.st_gid == group && (st.st_mode & 07777) == kChannelMode;
+}
+
+// Opens what the name holds without following a link. Non-blocking, so a FIFO never waits for a
+// peer; reads and writes of the regular files are not affected.
+Found OpenExisting(const std::string& path, ObjectType type, gid_t group, int* fd, int* error) {
+    *fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (*fd >= 0) {
+        struct stat st {};
+        if (fstat(*fd, &st) == 0 && IsChannelObject(st, type, group)) return Found::Object;
+        CloseFd(*fd);
+        return Found::Foreign;
+    }
+    if (errno == ENOENT) return Found::Nothing;
+    *error = LastError();
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return errno == ENOENT ? Found::Nothing : Found::Error;
+    // A real object this process may not open (not a member, out of descriptors): no reason to replace it.
+    return IsChannelObject(st, type, group) ? Found::Error : Found::Foreign;
+}
+
+int RemoveForeign(const std::string& path) {
+    if (unlink(path.c_str()) == 0 || errno == ENOENT) {
+        WriteLog(QStringLiteral("Warning. %1 was not a channel object of the group %2; it is made anew.")
+                     .arg(Shown(path), QLatin1String(kOperatorGroupName)));
+        return kErrorSuccess;
+    }
+    const int error = LastError();
+    WriteLog(QStringLiteral("Error. %1 is not a channel object of the group %2 and cannot be removed: %3")
+                 .arg(Shown(path), QLatin1String(kOperatorGroupName), FormatSystemError(error)));
+    return error;
+}
+
+// Makes the object under a private name, gives it to the group and only then links it under its
+// name, so no other process ever sees it with another group or mode. kErrorAlreadyExists when
+// another process made the name meanwhile.
+int CreateNew(const std::string& path, ObjectType type, gid_t group, int* fd) {
+    static std::atomic<unsigned> serial{0};
+    const std::string temporary = path + "." + std::to_string(getpid()) + "." + std::to_string(++serial) + ".new";
+    if (type == ObjectType::Fifo) {
+        if (mkfifo(temporary.c_str(), 0600) != 0) return LastError();
+        *fd = open(temporary.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    } else {
+        *fd = open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (*fd < 0) return LastError();
+    }
+    int error = kErrorSuccess;
+    if (*fd < 0 || fchown(*fd, static_cast<uid_t>(-1), group) != 0 || fchmod(*fd, kChannelMode) != 0 ||
+        link(temporary.c_str(), path.c_str()) != 0)
+        error = LastError();
+    unlink(temporary.c_str());
+    if (error != kErrorSuccess) CloseFd(*fd);
+    return error;
+}
+
+// Opens the channel object, making it when the name holds nothing or something else.
+int OpenOrCreate(const std::string& path, ObjectType type, int* fd, bool* created) {
+    *created = false;
+    gid_t group;
+    if (const int error = ChannelGroupId(&group); error != kErrorSuccess) return error;
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        int error = kErrorSuccess;
+        switch (OpenExisting(path, type, group, fd, &error)) {
+        case Found::Object: return kErrorSuccess;
+        case Found::Error: return error;
+        case Found::Foreign:
+            if (const int removeError = RemoveForeign(path); removeError != kErrorSuccess) return removeError;
+            break;
+        case Found::Nothing: break;
+        }
+        error = CreateNew(path, type, group, fd);
+        if (error == kErrorSuccess) {
+            *created = true;
+            return kErrorSuccess;
+        }
+        if (error != kErrorAlreadyExists) return error;
+    }
+    return kErrorAlreadyExists;
+}
+
+// Opens an existing channel object; a name that holds something else is as good as empty.
+int OpenOnly(const std::string& path, ObjectType type, int* fd) {
+    gid_t group;
+    if (const int error = ChannelGroupId(&group); error != kErrorSuccess) return error;
+    int error = kErrorSuccess;
+    switch (OpenExisting(path, type, group, fd, &error)) {
+    case Found::Object: return kErrorSuccess;
+    case Found::Error: return error;
+    case Found::Nothing:
+    case Found::Foreign: break;
+    }
+    return kErrorFileNotFound;
 }
 
 }  // namespace
+
+int ChannelGroupId(gid_t* gid) {
+    static const std::optional<gid_t> group = OperatorGroupId();
+    if (!group) {
+        WriteLog(QStringLiteral("Error. The group %1, which the channel objects belong to, does not exist.")
+                     .arg(QLatin1String(kOperatorGroupName)));
+        return kErrorNoSuchGroup;
+    }
+    *gid = *group;
+    return kErrorSuccess;
+}
 
 std::string IpcNamespace() {
     const char* ns = std::getenv("OSTROVID_IPC_NAMESPACE");
@@ -53,11 +162,8 @@ NamedSharedMemory::~NamedSharedMemory() { Close(false); }
 
 int NamedSharedMemory::Create(const std::string& name, size_t size) {
     Close(false);
-    shmName_ = "/" + IpcNamespace() + name;
-    fd_ = shm_open(shmName_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, kCreatorOnly);
-    created_ = fd_ >= 0;
-    if (fd_ < 0 && errno == EEXIST) fd_ = shm_open(shmName_.c_str(), O_RDWR | O_CLOEXEC, 0);
-    if (fd_ < 0) return LastError();
+    path_ = IpcObjectPath(name);
+    if (const int error = OpenOrCreate(path_, ObjectType::File, &fd_, &created_); error != kErrorSuccess) return error;
     if (ftruncate(fd_, static_cast<off_t>(size)) != 0) {
         const int error = LastError();
         Close(created_);
@@ -69,10 +175,9 @@ int NamedSharedMemory::Create(const std::string& name, size_t size) {
 
 int NamedSharedMemory::Open(const std::string& name, size_t size) {
     Close(false);
-    shmName_ = "/" + IpcNamespace() + name;
+    path_ = IpcObjectPath(name);
     created_ = false;
-    fd_ = shm_open(shmName_.c_str(), O_RDWR | O_CLOEXEC, 0);
-    if (fd_ < 0) return LastError();
+    if (const int error = OpenOnly(path_, ObjectType::File, &fd_); error != kErrorSuccess) return error;
     // An area shorter than expected would fault on access instead of failing here.
     struct stat st {};
     if (fstat(fd_, &st) != 0 || static_cast<size_t>(st.st_size) < size) {
@@ -95,12 +200,43 @@ int NamedSharedMemory::Map() {
 void NamedSharedMemory::Close(bool removeName) {
     if (data_) munmap(data_, size_);
     data_ = nullptr;
-    if (fd_ >= 0 && removeName) shm_unlink(shmName_.c_str());
+    if (fd_ >= 0 && removeName) unlink(path_.c_str());
     CloseFd(fd_);
     size_ = 0;
 }
 
-int NamedSharedMemory::AddEveryoneAccess() const { return Widen(fd_); }
+int NamedSharedMemory::Read(size_t offset, void* bytes, size_t count) const {
+    struct stat st {};
+    if (fd_ < 0 || fstat(fd_, &st) != 0) return kErrorInvalidHandle;
+    if (static_cast<size_t>(st.st_size) != size_ || offset > size_ || count > size_ - offset) return kErrorInvalidData;
+    auto* to = static_cast<uint8_t*>(bytes);
+    for (size_t done = 0; done < count;) {
+        const ssize_t n = pread(fd_, to + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return LastError();
+        if (n == 0) return kErrorInvalidData;  // cut short meanwhile
+        done += static_cast<size_t>(n);
+    }
+    return kErrorSuccess;
+}
+
+int NamedSharedMemory::Write(size_t offset, const void* bytes, size_t count) const {
+    if (fd_ < 0) return kErrorInvalidHandle;
+    if (offset > size_ || count > size_ - offset) return kErrorInvalidParameter;
+    const auto* from = static_cast<const uint8_t*>(bytes);
+    for (size_t done = 0; done < count;) {
+        const ssize_t n = pwrite(fd_, from + done, count - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n < 0 ? LastError() : kErrorDiskFull;
+        done += static_cast<size_t>(n);
+    }
+    return kErrorSuccess;
+}
+
+int NamedSharedMemory::RestoreSize() const {
+    if (fd_ < 0) return kErrorInvalidHandle;
+    return ftruncate(fd_, static_cast<off_t>(size_)) == 0 ? kErrorSuccess : LastError();
+}
 
 // --- events ---
 
@@ -110,21 +246,9 @@ void NamedEvent::Close() { CloseFd(fd_); }
 
 int NamedEvent::Create(const std::string& name) {
     Close();
-    const std::string path = IpcObjectPath(name);
-    created_ = mkfifo(path.c_str(), kCreatorOnly) == 0;
-    if (!created_ && errno != EEXIST) return LastError();
     // Read-write, so the FIFO never reports end-of-file and a set needs no reader present.
-    fd_ = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) return LastError();
-    struct stat st {};
-    if (fstat(fd_, &st) != 0 || !S_ISFIFO(st.st_mode)) {
-        CloseFd(fd_);
-        return kErrorInvalidHandle;
-    }
-    return kErrorSuccess;
+    return OpenOrCreate(IpcObjectPath(name), ObjectType::Fifo, &fd_, &created_);
 }
-
-int NamedEvent::AddEveryoneAccess() const { return Widen(fd_); }
 
 void NamedEvent::Set() {
     const char one = 1;
@@ -164,7 +288,7 @@ void NamedMutex::Close() {
 
 int NamedMutex::Create(const std::string& name) {
     Close();
-    const int error = OpenOrCreateFile(IpcObjectPath(name), fd_, created_);
+    const int error = OpenOrCreate(IpcObjectPath(name), ObjectType::File, &fd_, &created_);
     if (error != kErrorSuccess) return error;
     timerFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     // The first expiry comes at once, so a free mutex is taken without delay.
@@ -179,8 +303,6 @@ int NamedMutex::Create(const std::string& name) {
     }
     return kErrorSuccess;
 }
-
-int NamedMutex::AddEveryoneAccess() const { return Widen(fd_); }
 
 NamedMutex::LockResult NamedMutex::Lock(int timeoutMs) {
     if (fd_ < 0) return LockResult::Failed;

@@ -6,15 +6,27 @@
 //   events         a FIFO; set = one byte written, a wait drains it (auto reset);
 //   mutexes        a lock file; the owner holds flock(LOCK_EX) and keeps byte 1 at offset 0
 //                  while it owns it, so a later owner that reads 1 knows the previous one died.
+// The group "ostrovid" is the trust boundary: every object belongs to it with mode 0660, whichever
+// side made it, and only its members can open one. Names are opened without following links; a
+// name that holds anything else (a link, another type, another group, another mode) is removed
+// and made anew, and a process that may not remove it fails with a log line. An object appears
+// under its name only once its group and mode are set. Non-members cannot make such an object,
+// so no account outside the group can squat a name.
 // Every call returns a Windows error code (platform/syserror.h); 2 means "does not exist".
 
 #include "platform/sync.h"
+
+#include <sys/types.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace platform {
+
+// The id of the operators' group "ostrovid" that owns the channel objects, looked up once per process. When the group does not
+// exist, logs a line that names it and answers kErrorNoSuchGroup.
+int ChannelGroupId(gid_t* gid);
 
 // The file of a named object: "/dev/shm/" + namespace + name.
 std::string IpcObjectPath(const std::string& name);
@@ -30,24 +42,32 @@ public:
 
     // Creates the area, or opens it when it exists, and makes it `size` bytes long.
     int Create(const std::string& name, size_t size);
-    // Opens an existing area of `size` bytes for writing; 2 when it does not exist.
+    // Opens an existing area of `size` bytes for writing; 2 when it does not exist. A name that
+    // holds no channel object counts as no area: only the creator replaces it, so the opener waits
+    // for that.
     int Open(const std::string& name, size_t size);
-    // Maps the whole area for reading and writing.
+    // Maps the whole area for reading and writing. Only for a process that trusts every other
+    // member not to cut the file short: access beyond a shortened file raises SIGBUS.
     int Map();
     // Unmaps and closes; with removeName the name goes too, so later opens find nothing.
     void Close(bool removeName);
 
+    // Through the descriptor, never a mapping, so a file resized by another process gives an
+    // error instead of a fault. Read fails with kErrorInvalidData unless the file has its size.
+    int Read(size_t offset, void* bytes, size_t count) const;
+    int Write(size_t offset, const void* bytes, size_t count) const;
+    // Makes the file its size again after another process resized it.
+    int RestoreSize() const;
+
     bool IsOpen() const { return fd_ >= 0; }
     bool WasCreated() const { return created_; }
-    // Lets every user open the object (the "add Everyone to the access list" step).
-    int AddEveryoneAccess() const;
     uint8_t* Data() const { return data_; }
     size_t Size() const { return size_; }
 
 private:
     int fd_ = -1;
     bool created_ = false;
-    std::string shmName_;
+    std::string path_;
     size_t size_ = 0;
     uint8_t* data_ = nullptr;
 };
@@ -65,7 +85,6 @@ public:
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
     bool WasCreated() const { return created_; }
-    int AddEveryoneAccess() const;
 
     void Set();
     void Reset();
@@ -97,7 +116,6 @@ public:
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
     bool WasCreated() const { return created_; }
-    int AddEveryoneAccess() const;
 
     // Waits for ownership. Abandoned: ownership was obtained from an owner that died. The owner
     // may take it again; it is free once released as often as it was taken.

@@ -20,6 +20,8 @@ constexpr int kErrorDiskFull = 112;
 constexpr int kErrorMoreData = 234;
 constexpr int kErrorKeyDeleted = 1018;
 constexpr int kErrorBadFormat = 1010;  // ERROR_BADKEY: the store's data is damaged
+constexpr int kErrorInvalidData = 13;
+constexpr int kErrorNoSuchGroup = 1319;
 
 // The Windows code that corresponds to an errno value; unknown values map to themselves
 // offset by 0x20000000, the customer-code bit, so they never collide with a real code.

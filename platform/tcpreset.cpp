@@ -4,12 +4,14 @@
 
 #include <arpa/inet.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <linux/inet_diag.h>
 #include <linux/netlink.h>
 #include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -115,15 +117,33 @@ int ListTcpConnections(std::vector<TcpConnectionRow>* rows) {
     return ReadReplies(socket.fd(), rows);
 }
 
-std::set<uint32_t> SocketInodesOfProcess(uint32_t pid) {
+ProcessView::ProcessView(uint32_t pid) {
+    const std::string folder = "/proc/" + std::to_string(pid);
+    folder_ = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+ProcessView::~ProcessView() {
+    if (folder_ >= 0) close(folder_);
+}
+
+bool ProcessView::RunsExecutable(const std::string& path) const {
+    struct stat running {}, file {};
+    if (folder_ < 0 || fstatat(folder_, "exe", &running, 0) != 0 || stat(path.c_str(), &file) != 0) return false;
+    return running.st_dev == file.st_dev && running.st_ino == file.st_ino;
+}
+
+std::set<uint32_t> ProcessView::SocketInodes() const {
     std::set<uint32_t> inodes;
-    const std::string folder = "/proc/" + std::to_string(pid) + "/fd";
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return inodes;
+    const int fds = folder_ < 0 ? -1 : openat(folder_, "fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fds < 0) return inodes;
+    DIR* dir = fdopendir(fds);
+    if (!dir) {
+        close(fds);
+        return inodes;
+    }
     while (const dirent* entry = readdir(dir)) {
         char target[64] = {};
-        const std::string link = folder + "/" + entry->d_name;
-        const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+        const ssize_t n = readlinkat(fds, entry->d_name, target, sizeof target - 1);
         unsigned long inode = 0;
         if (n > 0 && std::sscanf(target, "socket:[%lu]", &inode) == 1) inodes.insert(static_cast<uint32_t>(inode));
     }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -26,9 +27,25 @@ constexpr uint8_t kTcpStateEstablished = 1;
 // (platform/syserror.h).
 int ListTcpConnections(std::vector<TcpConnectionRow>* rows);
 
-// Inodes of the sockets that the process holds open (through /proc/<pid>/fd); empty when the
-// process does not exist or cannot be inspected.
-std::set<uint32_t> SocketInodesOfProcess(uint32_t pid);
+// One process seen through its /proc folder. The folder stays open, so a process that ends and
+// whose pid is reused meanwhile is never mistaken for the one asked about: every question about it
+// then answers "no" or nothing. Any thread; reading another user's process needs root.
+class ProcessView {
+public:
+    explicit ProcessView(uint32_t pid);
+    ~ProcessView();
+    ProcessView(const ProcessView&) = delete;
+    ProcessView& operator=(const ProcessView&) = delete;
+
+    // Whether the process runs the file at path: the same file (device and inode), whatever name
+    // it was started by.
+    bool RunsExecutable(const std::string& path) const;
+    // Inodes of the sockets that the process holds open; empty when it cannot be inspected.
+    std::set<uint32_t> SocketInodes() const;
+
+private:
+    int folder_ = -1;
+};
 
 // Resets the connection: both ends see it aborted. 0 or an error code.
 int ResetTcpConnection(const TcpConnectionRow& row);

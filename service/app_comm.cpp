@@ -6,6 +6,7 @@
 #include "service/registry_writers.h"
 #include "service/tcp_closer.h"
 #include "settings/channel_packet.h"
+#include "settings/log_masking.h"
 #include "settings/registry_names.h"
 
 #include <arpa/inet.h>
@@ -94,7 +95,7 @@ const PacketHandler* FindHandler(uint32_t type) {
         {PacketType::DbConnectionString,
          {[](const ChannelArea& p) {
               return Received("DbConnectionString Packet received: %1")
-                  .arg(p.Text(f::db_connection::kText, f::db_connection::kChars));
+                  .arg(settings::ConnectionStringForLog(p.Text(f::db_connection::kText, f::db_connection::kChars)));
           },
           "SaveDbConnectionStringToRegistry", SaveDbConnectionStringToRegistry}},
         {PacketType::CameraViewFeatures,
@@ -129,7 +130,7 @@ const PacketHandler* FindHandler(uint32_t type) {
               return Received("ManagementServerSettings Packet received: AllowManagement=%1, TcpPort=%2, "
                               "AllowUdpLocation=%3, UdpPort=%4, Pwd=%5, AcceptConnectionFlag=%6")
                   .arg(Int(p, m::kAllowManagement), Int(p, m::kTcpPort), Int(p, m::kAllowUdpLocation),
-                       Int(p, m::kUdpPort), p.Text(m::kPassword, m::kPasswordChars), Int(p, m::kAcceptConnectionFlag));
+                       Int(p, m::kUdpPort), QLatin1String(settings::kMaskedSecret), Int(p, m::kAcceptConnectionFlag));
           },
           "SaveManagementServerSettingsToRegistry", SaveManagementServerSettingsToRegistry}},
         {PacketType::DbDivProportion,
@@ -167,11 +168,23 @@ const PacketHandler* FindHandler(uint32_t type) {
     return nullptr;
 }
 
-void ReplyFailure(ChannelArea& shared, const QString& text) {
-    shared.Clear(0, ch::kReplyClearBytes);
-    shared.SetU32(ch::kResultOffset, ch::kResultFailure);
-    shared.SetU32(ch::kFailureKindOffset, ch::kFailureErrorText);
-    shared.SetText(ch::kErrorTextOffset, ch::kErrorTextChars, text);
+// Success touches only the result, an unknown type the result and the kind.
+Reply ResultReply(uint32_t result, uint32_t kind = 0) {
+    Reply reply(result == ch::kResultSuccess ? ch::kFailureKindOffset : ch::kErrorTextOffset);
+    ChannelArea area(reply.data(), reply.size());
+    area.SetU32(ch::kResultOffset, result);
+    area.SetU32(ch::kFailureKindOffset, kind);
+    return reply;
+}
+
+// Clears the reply area and carries the text.
+Reply FailureReply(const QString& text) {
+    Reply reply(ch::kReplyClearBytes);
+    ChannelArea area(reply.data(), reply.size());
+    area.SetU32(ch::kResultOffset, ch::kResultFailure);
+    area.SetU32(ch::kFailureKindOffset, ch::kFailureErrorText);
+    area.SetText(ch::kErrorTextOffset, ch::kErrorTextChars, text);
+    return reply;
 }
 
 // Loads the store, runs the writer and saves what it did, also after a failure half-way, so
@@ -189,7 +202,7 @@ int WriteToStore(const QString& storePath, const StoreWriter& write, const Chann
     return written != platform::kErrorSuccess ? written : saved;
 }
 
-void HandleCloseTcpSocket(ChannelArea& shared, const ChannelArea& packet) {
+Reply HandleCloseTcpSocket(const ChannelArea& packet) {
     char dotted[INET_ADDRSTRLEN] = {};
     uint32_t address = 0;
     packet.CopyOut(ch::close_tcp::kAddress, &address, sizeof address);
@@ -199,47 +212,56 @@ void HandleCloseTcpSocket(ChannelArea& shared, const ChannelArea& packet) {
                  .arg(packet.U16(ch::close_tcp::kPort)));
     QString message;
     if (HandleCloseTcpSocketCommand(packet, &message)) {
-        shared.SetU32(ch::kResultOffset, ch::kResultSuccess);
         WriteLog(QStringLiteral("HandleCloseTcpSocketCommand OK."));
-        return;
+        return ResultReply(ch::kResultSuccess);
     }
-    ReplyFailure(shared, message);
     WriteLog(QStringLiteral("HandleCloseTcpSocketCommand(): ") + message);
+    return FailureReply(message);
 }
 
 }  // namespace
 
-void HandleApp2SvcPacket(ChannelArea& shared, const QString& storePath) {
-    std::vector<uint8_t> copy(shared.Size());
-    shared.CopyOut(0, copy.data(), copy.size());
-    const ChannelArea packet(copy.data(), copy.size());
+Reply HandleApp2SvcPacket(const ChannelArea& packet, const QString& storePath) {
     const uint32_t type = packet.U32(ch::kTypeOffset);
-
-    if (type == static_cast<uint32_t>(PacketType::CloseTcpSocket)) return HandleCloseTcpSocket(shared, packet);
+    if (type == static_cast<uint32_t>(PacketType::CloseTcpSocket)) return HandleCloseTcpSocket(packet);
     const PacketHandler* handler = FindHandler(type);
     if (!handler) {
         WriteLog(QStringLiteral("WARNING: HandleApp2SvcPacket: unknown Packet Id: %1").arg(static_cast<int32_t>(type)));
-        shared.SetU32(ch::kResultOffset, ch::kResultFailure);
-        shared.SetU32(ch::kFailureKindOffset, ch::kFailureUnknownType);
-        return;
+        return ResultReply(ch::kResultFailure, ch::kFailureUnknownType);
     }
 
     WriteLog(handler->receipt(packet).left(kLogTextChars));
     const int rc = handler->write ? WriteToStore(storePath, handler->write, packet) : SaveAutoRunToRegistry(packet);
     const QString writer = QLatin1String(handler->writerName);
     if (rc == platform::kErrorSuccess) {
-        shared.SetU32(ch::kResultOffset, ch::kResultSuccess);
         WriteLog(writer + QStringLiteral("() OK."));
-        return;
+        return ResultReply(ch::kResultSuccess);
     }
     const QString text = platform::FormatSystemError(rc, static_cast<int>(ch::kErrorTextChars));
-    ReplyFailure(shared, text);
     WriteLog(QStringLiteral("Error on %1(): %2").arg(writer, text));
+    return FailureReply(text);
+}
+
+void ServeApp2SvcPacket(const platform::NamedSharedMemory& area, const QString& storePath) {
+    std::vector<uint8_t> copy(area.Size());
+    Reply reply;
+    if (const int rc = area.Read(0, copy.data(), copy.size()); rc != platform::kErrorSuccess) {
+        const QString text = platform::FormatSystemError(rc, static_cast<int>(ch::kErrorTextChars));
+        WriteLog(QStringLiteral("HandleApp2SvcPacket: Error on reading the packet: ") + text);
+        // The program maps the whole area: give it back its size before it touches the reply.
+        if (const int restored = area.RestoreSize(); restored != platform::kErrorSuccess)
+            WriteLog(QStringLiteral("HandleApp2SvcPacket: Error on restoring the area size: ") +
+                     platform::FormatSystemError(restored));
+        reply = FailureReply(text);
+    } else {
+        reply = HandleApp2SvcPacket(ChannelArea(copy.data(), copy.size()), storePath);
+    }
+    if (const int rc = area.Write(0, reply.data(), reply.size()); rc != platform::kErrorSuccess)
+        WriteLog(QStringLiteral("HandleApp2SvcPacket: Error on writing the reply: ") + platform::FormatSystemError(rc));
 }
 
 void AppCommThreadFunc(const AppCommObjects& objects) {
     WriteLog(QStringLiteral("AppCommThreadFunc(): Thread started."));
-    ChannelArea area = objects.area;
     for (;;) {
         switch (platform::WaitForAny({objects.threadTerm, objects.request}, platform::kInfinite)) {
         case 0:
@@ -247,7 +269,7 @@ void AppCommThreadFunc(const AppCommObjects& objects) {
             WriteLog(QStringLiteral("AppCommThreadFunc(): Thread Exit."));
             return;
         case 1:
-            HandleApp2SvcPacket(area, objects.storePath);
+            ServeApp2SvcPacket(*objects.area, objects.storePath);
             objects.reply->Set();
             break;
         default:

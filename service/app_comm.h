@@ -8,18 +8,28 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <vector>
+
 namespace service {
 
-// Handles the packet in the shared area and writes the reply there. The packet is copied out
-// first, so a program that keeps writing cannot change it half-way. storePath is the settings
-// store file.
-void HandleApp2SvcPacket(settings::channel::ChannelArea& shared, const QString& storePath);
+// The bytes a reply writes from offset 0 of the area; the area beyond them is left as it was.
+using Reply = std::vector<uint8_t>;
+
+// Handles one packet, given as the service's own copy of the area, and answers the reply.
+// storePath is the settings store file.
+Reply HandleApp2SvcPacket(const settings::channel::ChannelArea& packet, const QString& storePath);
+
+// Copies the packet in through the area's descriptor, handles it and writes the reply out the same
+// way, so a program that keeps writing cannot change the packet half-way and a resized area cannot
+// fault the service. An area of the wrong size gets its size back and an error reply.
+void ServeApp2SvcPacket(const platform::NamedSharedMemory& area, const QString& storePath);
 
 struct AppCommObjects {
     platform::Event* threadTerm;
     platform::NamedEvent* request;
     platform::NamedEvent* reply;
-    settings::channel::ChannelArea area;
+    const platform::NamedSharedMemory* area;
     QString storePath;
 };
 

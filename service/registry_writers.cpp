@@ -2,6 +2,7 @@
 
 #include "platform/autorun.h"
 #include "platform/syserror.h"
+#include "service/trusted_program.h"
 #include "settings/channel_packet.h"
 #include "settings/registry_names.h"
 
@@ -77,9 +78,11 @@ bool StationsFit(const ChannelArea& packet, uint32_t count) {
 }  // namespace
 
 int SaveAutoRunToRegistry(const ChannelArea& packet) {
-    if (packet.U32(ch::autorun::kFlag) != 0)
-        return platform::SetAutorun(packet.Text(ch::autorun::kPath, ch::autorun::kPathChars));
-    return platform::DeleteAutorun();
+    if (packet.U32(ch::autorun::kFlag) == 0) return platform::DeleteAutorun();
+    // Every desktop login would run what the entry names: only the program itself.
+    const QString path = packet.Text(ch::autorun::kPath, ch::autorun::kPathChars);
+    if (const int rc = CheckTrustedProgramFile(path, "SaveAutoRunToRegistry"); rc != platform::kErrorSuccess) return rc;
+    return platform::SetAutorun(path);
 }
 
 int SaveCameraListToRegistry(RegistryStore& store, const ChannelArea& packet) {

@@ -13,7 +13,8 @@ namespace service {
 using settings::channel::ChannelArea;
 
 // The autostart entry, not the store: set to the packet's path, or deleted when the flag is 0
-// (deleting a missing entry fails).
+// (deleting a missing entry fails). The path must be the trusted program (trusted_program.h);
+// any other path is refused with kErrorAccessDenied and nothing is written.
 int SaveAutoRunToRegistry(const ChannelArea& packet);
 
 int SaveCameraListToRegistry(platform::RegistryStore& store, const ChannelArea& packet);

@@ -139,17 +139,15 @@ public:
     }
 
 private:
-    bool Fail(const char* text) {
+    static bool Fail(const char* text) {
         WriteLog(QLatin1String(text));
         return false;
     }
 
-    template <typename NamedObject>
-    bool MakeNamed(NamedObject& object, int created, const char* createFailure, const char* aclFailure) {
-        if (created != platform::kErrorSuccess) return Fail(createFailure);
-        // An object the program created first is used as it is.
-        if (object.WasCreated() && object.AddEveryoneAccess() != platform::kErrorSuccess) return Fail(aclFailure);
-        return true;
+    // The object belongs to the group ostrovid whichever side made it (platform/ipc.h); an object a
+    // member made first is used as it is.
+    static bool MakeNamed(int created, const char* createFailure) {
+        return created == platform::kErrorSuccess || Fail(createFailure);
     }
 
     // A store that does not load whole is kept aside and not saved; the service still runs when
@@ -175,31 +173,24 @@ private:
         threadTerm_ = std::make_unique<platform::Event>(true, false);
         if (threadTerm_->PollFd() < 0) return Fail("Can't create the ThreadTermEvent object");
 
-        if (!MakeNamed(svcMutex_, svcMutex_.Create(ch::kServiceMutexName), "Error. Can't create GlobalSvcMutex object",
-                       "Error. AddAceToAcl() to GlobalSvcMutex failed"))
-            return false;
+        if (!MakeNamed(svcMutex_.Create(ch::kServiceMutexName), "Error. Can't create GlobalSvcMutex object")) return false;
         // A service that died before leaves the mutex abandoned; ownership passes all the same.
         if (svcMutex_.Lock(platform::kInfinite) == platform::NamedMutex::LockResult::Failed)
             return Fail("Error. Can't create GlobalSvcMutex object");
 
-        if (!MakeNamed(readyEvent_, readyEvent_.Create(ch::kReplyEventName),
-                       "Error. Can't create GlobalSvcReady4AppEvent object",
-                       "Error. AddAceToAcl() to GlobalSvcReady4AppEvent failed"))
+        if (!MakeNamed(readyEvent_.Create(ch::kReplyEventName), "Error. Can't create GlobalSvcReady4AppEvent object"))
             return false;
-        if (!MakeNamed(requestEvent_, requestEvent_.Create(ch::kRequestEventName),
-                       "Error. Can't create GlobalApp2SvcEvent object", "Error. AddAceToAcl() to GlobalApp2SvcEvent failed"))
+        if (!MakeNamed(requestEvent_.Create(ch::kRequestEventName), "Error. Can't create GlobalApp2SvcEvent object"))
             return false;
-        if (!MakeNamed(area_, area_.Create(ch::kMapFileName, ch::kAreaSize), "Error. Can't create App2SvcMapFile object",
-                       "Error. AddAceToAcl() to pp2SvcMapFile failed"))
+        // Never mapped here: the channel thread reads and writes it through the descriptor.
+        if (!MakeNamed(area_.Create(ch::kMapFileName, ch::kAreaSize), "Error. Can't create App2SvcMapFile object"))
             return false;
-        if (area_.Map() != platform::kErrorSuccess) return Fail("Error. Can't create App2SvcMappedPointer");
-        return MakeNamed(appMutex_, appMutex_.Create(ch::kAppMutexName), "Error. Can't create GlobalOstrovidAppMutex object",
-                         "Error. AddAceToAcl() to GlobalOstrovidAppMutex failed");
+        return MakeNamed(appMutex_.Create(ch::kAppMutexName), "Error. Can't create GlobalOstrovidAppMutex object");
     }
 
     void Serve() {
-        const AppCommObjects objects{threadTerm_.get(), &requestEvent_, &readyEvent_,
-                                     ch::ChannelArea(area_.Data(), area_.Size()), platform::RegistryFilePath()};
+        const AppCommObjects objects{threadTerm_.get(), &requestEvent_, &readyEvent_, &area_,
+                                     platform::RegistryFilePath()};
         std::thread appComm;
         try {
             appComm = platform::StartNamedThread("AppCommThreadFunc", [objects] { AppCommThreadFunc(objects); });

@@ -1,7 +1,9 @@
 #include "service/tcp_closer.h"
 
 #include "platform/log.h"
+#include "platform/syserror.h"
 #include "platform/tcpreset.h"
+#include "service/trusted_program.h"
 #include "settings/channel_packet.h"
 
 #include <arpa/inet.h>
@@ -36,12 +38,20 @@ bool HandleCloseTcpSocketCommand(const ch::ChannelArea& packet, QString* message
     char dotted[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &address, dotted, sizeof dotted);
 
+    // Resetting is root's power over every connection: only the program's own are lent to packets.
+    // One view for both questions, so a pid reused meanwhile cannot lend its sockets.
+    const platform::ProcessView process(pid);
+    if (!RunsTrustedProgram(process)) {
+        Log(QStringLiteral("Процесс %1 не является программой %2.").arg(pid).arg(TrustedProgramPath()));
+        return Fail(platform::FormatSystemError(platform::kErrorAccessDenied), message);
+    }
+
     std::vector<platform::TcpConnectionRow> rows;
     if (const int rc = platform::ListTcpConnections(&rows); rc != 0)
         return Fail(QString::asprintf("GetExtendedTcpTable error %08x.", static_cast<unsigned>(rc)), message);
 
     Log(QStringLiteral("Поиск открытых TCP соединений %1:%2").arg(QLatin1String(dotted)).arg(port));
-    const std::set<uint32_t> ownSockets = platform::SocketInodesOfProcess(pid);
+    const std::set<uint32_t> ownSockets = process.SocketInodes();
     for (const platform::TcpConnectionRow& row : rows) {
         if (row.state != platform::kTcpStateEstablished || row.remoteAddress != address || row.remotePort != port ||
             !ownSockets.count(row.inode))

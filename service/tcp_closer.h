@@ -9,7 +9,8 @@
 namespace service {
 
 // The packet holds the program's pid, the camera's IPv4 address (network order) and port (host
-// order). Resets the first matching connection only. On failure *message holds the reply text,
+// order). Resets the first matching connection only, and only when the pid runs the trusted program
+// (trusted_program.h); any other pid is refused. On failure *message holds the reply text,
 // at most 255 characters.
 bool HandleCloseTcpSocketCommand(const settings::channel::ChannelArea& packet, QString* message);
 

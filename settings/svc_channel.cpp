@@ -20,7 +20,7 @@ std::atomic<SvcChannel*> g_programChannel{nullptr};
 
 constexpr size_t kFailureTextChars = 512;
 
-// Creates or opens one named object and widens its access when this process created it.
+// Creates or opens one named object; either way it belongs to the group ostrovid (platform/ipc.h).
 template <typename NamedObject>
 bool MakeObject(NamedObject& object, const char* name, const char* shownName) {
     if (object.IsOpen()) return true;
@@ -28,10 +28,6 @@ bool MakeObject(NamedObject& object, const char* name, const char* shownName) {
     if (error != platform::kErrorSuccess) {
         WriteLog(QStringLiteral("Error. Can't create %1 object: %2")
                      .arg(QLatin1String(shownName), platform::FormatSystemError(error)));
-        return false;
-    }
-    if (object.WasCreated() && object.AddEveryoneAccess() != platform::kErrorSuccess) {
-        WriteLog(QStringLiteral("Error. AddAceToAcl() to %1 failed").arg(QLatin1String(shownName)));
         return false;
     }
     return true;

@@ -164,18 +164,3 @@ QString ServerLevelString(const QString& connectionString) {
 }
 
 }  // namespace database
-
-#include <QRegularExpression>
-
-namespace database {
-
-QString ConnectionStringForLog(const QString& connectionString) {
-    static const QRegularExpression password(
-        QStringLiteral(R"((^|;)(\s*password\s*=\s*)("(?:[^"]|"")*"|'(?:[^']|'')*'|[^;]*))"),
-        QRegularExpression::CaseInsensitiveOption);
-    QString masked = connectionString;
-    masked.replace(password, QStringLiteral("\\1\\2***"));
-    return masked;
-}
-
-}  // namespace database

@@ -53,10 +53,3 @@ QString ServerLevelString(const QString& connectionString);
 QString ProviderName(DbProvider provider);
 
 }  // namespace database
-
-namespace database {
-
-// The string with every password value replaced by "***", for log lines.
-QString ConnectionStringForLog(const QString& connectionString);
-
-}  // namespace database

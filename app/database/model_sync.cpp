@@ -6,6 +6,7 @@
 #include "app/shell/journal.h"
 #include "platform/fixedtext.h"
 #include "platform/log.h"
+#include "settings/log_masking.h"
 #include "settings/settings_state.h"
 
 #include <algorithm>
@@ -156,7 +157,7 @@ void ModelSynchronizer::DbCheckThreadFunc() {
             if (current != connectionString) connectionString = current;
         }
         wait = kDbCheckInterval;
-        const QByteArray logged = ConnectionStringForLog(connectionString).toUtf8();
+        const QByteArray logged = settings::ConnectionStringForLog(connectionString).toUtf8();
 
         if (connectionString.isEmpty()) {
             if (status != kDbStatusNoConnectionString) {

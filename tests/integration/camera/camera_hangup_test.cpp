@@ -30,7 +30,7 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 bool ResetOwnConnection(uint32_t address, uint16_t port) {
     std::vector<platform::TcpConnectionRow> rows;
     if (platform::ListTcpConnections(&rows) != 0) return false;
-    const auto inodes = platform::SocketInodesOfProcess(uint32_t(getpid()));
+    const auto inodes = platform::ProcessView(uint32_t(getpid())).SocketInodes();
     for (const auto& row : rows) {
         if (row.state == platform::kTcpStateEstablished && row.remoteAddress == address && row.remotePort == port &&
             inodes.count(row.inode) != 0) {

@@ -1,5 +1,8 @@
 #include "tests/integration/camera/service_process.h"
 
+#include "platform/paths.h"
+#include "tests/support/ipc_namespace.h"
+
 #include <chrono>
 #include <csignal>
 #include <spawn.h>
@@ -17,8 +20,11 @@ bool ServiceProcess::Start() {
 #ifndef OSTROVID_SVC_BINARY
     return false;
 #else
+    testsupport::EnsureChannelGroup();
     const std::string ns = "tcam" + std::to_string(getpid()) + ".";
     qputenv("OSTROVID_IPC_NAMESPACE", QByteArray::fromStdString(ns));
+    // This process plays the program: the service resets only connections the program holds.
+    qputenv("OSTROVID_PROGRAM_PATH", platform::ProgramFilePath().toUtf8());
     qputenv("OSTROVID_REGISTRY", dir_.filePath("registry.reg").toUtf8());
     qputenv("OSTROVID_COMMON_APPDATA", dir_.path().toUtf8());
     qputenv("OSTROVID_SYSLOG_SOCKET", dir_.filePath("syslog.sock").toUtf8());

@@ -4,7 +4,7 @@
 
 #include "app/program_window.h"
 #include "app/recognition/face_models.h"
-#include "app/ui/frame_messages.h"
+#include "app/ui/frame_commands.h"
 #include "platform/log.h"
 #include "settings/load_settings.h"
 #include "tests/integration/program/program_environment.h"

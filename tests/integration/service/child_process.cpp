@@ -1,8 +1,10 @@
 #include "tests/integration/service/child_process.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ptrace.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,7 +25,8 @@ ChildProcess::~ChildProcess() {
     if (out_ >= 0) close(out_);
 }
 
-bool ChildProcess::Start(const std::vector<std::string>& argv, int uid, const std::string& outputFile) {
+bool ChildProcess::Start(const std::vector<std::string>& argv, int uid, const std::string& outputFile,
+                         const std::vector<gid_t>& groups) {
     int inPipe[2], outPipe[2];
     if (pipe2(inPipe, O_CLOEXEC) != 0 || pipe2(outPipe, O_CLOEXEC) != 0) return false;
     std::vector<char*> args;
@@ -36,7 +39,9 @@ bool ChildProcess::Start(const std::vector<std::string>& argv, int uid, const st
         // Only async-signal-safe calls between fork and exec.
         dup2(inPipe[0], STDIN_FILENO);
         dup2(outputFd >= 0 ? outputFd : outPipe[1], STDOUT_FILENO);
-        if (uid >= 0 && (setgid(static_cast<gid_t>(uid)) != 0 || setuid(static_cast<uid_t>(uid)) != 0)) _exit(126);
+        if (uid >= 0 && (setgroups(groups.size(), groups.data()) != 0 || setgid(static_cast<gid_t>(uid)) != 0 ||
+                         setuid(static_cast<uid_t>(uid)) != 0))
+            _exit(126);
         execve(args[0], args.data(), environ);
         _exit(127);
     }
@@ -89,5 +94,25 @@ int ChildProcess::Wait(int timeoutMs) {
 }
 
 bool ChildProcess::Running() { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+
+StoppedProgram::~StoppedProgram() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+}
+
+bool StoppedProgram::Start(const std::string& path, int handedDownFd) {
+    pid_ = fork();
+    if (pid_ == 0) {
+        // Only async-signal-safe calls between fork and exec.
+        fcntl(handedDownFd, F_SETFD, 0);
+        if (ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) _exit(126);
+        execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    // A traced child stops with SIGTRAP once exec has replaced it.
+    return pid_ > 0 && waitpid(pid_, &status, 0) == pid_ && WIFSTOPPED(status) && WSTOPSIG(status) == SIGTRAP;
+}
 
 }  // namespace testsupport

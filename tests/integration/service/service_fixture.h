@@ -27,7 +27,9 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <optional>
 #include <thread>
+#include <vector>
 
 class ServiceTest : public ::testing::Test {
 protected:
@@ -71,13 +73,18 @@ protected:
         if (geteuid() == 0 && !platform::OperatorGroupId()) (void)std::system("groupadd --system ostrovid");
     }
 
-    // A service of another user gets its log folder made for it, as root would own it.
+    // Under another user the service is a member of the group ostrovid, as its objects must be,
+    // and gets its log folder made for it, as root would own it.
     void StartService(int uid = -1) {
+        std::vector<gid_t> groups;
         if (uid >= 0) {
+            const std::optional<gid_t> group = platform::OperatorGroupId();
+            ASSERT_TRUE(group.has_value());
+            groups.push_back(*group);
             ::mkdir(Path("svclog").c_str(), 0750);
             ASSERT_EQ(::chown(Path("svclog").c_str(), static_cast<uid_t>(uid), static_cast<gid_t>(-1)), 0);
         }
-        ASSERT_TRUE(service.Start({OSTROVID_SVC_BINARY, "-debug"}, uid, Path("svc.out")));
+        ASSERT_TRUE(service.Start({OSTROVID_SVC_BINARY, "-debug"}, uid, Path("svc.out"), groups));
     }
 
     // The program's attach, repeated until the service has created its objects.

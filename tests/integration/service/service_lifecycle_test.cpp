@@ -138,7 +138,20 @@ int ConnectTo(uint16_t port) {
     return connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 ? fd : -1;
 }
 
-TEST_F(ServiceLifecycle, TheServiceResetsTheProgramsOwnCameraConnectionOnly) {
+// The close command as the program sends it, for the process given.
+bool SendCloseSocketCommandFor(pid_t pid, uint32_t address, uint16_t port) {
+    return ExchangeOnProgramChannel({"SendCloseSocketCommand", channel::PacketType::CloseTcpSocket,
+                                     channel::payload_size::kCloseTcpSocket, 0,
+                                     QStringLiteral("SendCloseSocketCommand successfully handled."),
+                                     QStringLiteral("Error on handling SendCloseSocketCommand: "),
+                                     [&](channel::ChannelArea& area) {
+                                         area.SetU32(channel::close_tcp::kPid, static_cast<uint32_t>(pid));
+                                         area.CopyIn(channel::close_tcp::kAddress, &address, sizeof address);
+                                         area.SetU16(channel::close_tcp::kPort, port);
+                                     }});
+}
+
+TEST_F(ServiceLifecycle, TheServiceResetsOnlyTheProgramsOwnCameraConnection) {
     // Resetting a connection needs CAP_NET_ADMIN, which the service has as root.
     if (geteuid() != 0) GTEST_SKIP() << "the service must run as root to reset connections";
     StartService();
@@ -153,8 +166,15 @@ TEST_F(ServiceLifecycle, TheServiceResetsTheProgramsOwnCameraConnectionOnly) {
         char byte;
         return recv(client, &byte, 1, 0) < 0 ? errno : 0;
     });
-    ASSERT_EQ(reader.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
-    EXPECT_TRUE(SendCloseSocketCommand(loopback, camera.Port()));
+    // This test process is not the program: its connection stays.
+    EXPECT_FALSE(SendCloseSocketCommand(loopback, camera.Port()));
+    EXPECT_TRUE(ProgramLog().contains("Error on handling SendCloseSocketCommand: Отказано в доступе. (5)"));
+    ASSERT_EQ(reader.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+
+    // The same connection held by the program is reset.
+    testsupport::StoppedProgram program;
+    ASSERT_TRUE(program.Start(OSTROVID_PROGRAM_BINARY, client));
+    EXPECT_TRUE(SendCloseSocketCommandFor(program.Pid(), loopback, camera.Port()));
     ASSERT_EQ(reader.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_EQ(reader.get(), ECONNABORTED);
     EXPECT_TRUE(ProgramLog().contains("SendCloseSocketCommand successfully handled."));
@@ -164,6 +184,7 @@ TEST_F(ServiceLifecycle, TheServiceResetsTheProgramsOwnCameraConnectionOnly) {
     close(client);
     close(served);
 
+    // Another process's connection is not the program's, whatever its address.
     Listener other;
     testsupport::ChildProcess peer;
     ASSERT_TRUE(peer.Start({CHANNEL_PEER_BINARY, "connect", "127.0.0.1", std::to_string(other.Port())}));
@@ -171,10 +192,13 @@ TEST_F(ServiceLifecycle, TheServiceResetsTheProgramsOwnCameraConnectionOnly) {
     ASSERT_TRUE(peer.ReadLine(&line, 5000));
     ASSERT_EQ(line, "connected");
     const int peerServed = other.Accept();
-    EXPECT_FALSE(SendCloseSocketCommand(loopback, other.Port()));
+    EXPECT_FALSE(SendCloseSocketCommandFor(program.Pid(), loopback, other.Port()));
     EXPECT_TRUE(ProgramLog().contains("Error on handling SendCloseSocketCommand: Не найдено TCP соединение IP-камеры."));
     EXPECT_TRUE(ServiceLog().contains(
         QStringLiteral("HandleCloseTcpSocketCommand(): Поиск открытых TCP соединений 127.0.0.1:%1").arg(other.Port())));
+    EXPECT_FALSE(SendCloseSocketCommandFor(peer.Pid(), loopback, other.Port()));
+    char byte = 'x';
+    EXPECT_EQ(send(peerServed, &byte, 1, MSG_NOSIGNAL), 1);
     peer.CloseInput();
     peer.Wait(5000);
     close(peerServed);

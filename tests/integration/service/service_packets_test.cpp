@@ -143,7 +143,15 @@ TEST_F(ServicePackets, AFullRoundOfSavesLandsWithExactValuesAndTypes) {
     up->SendMail = 1;
     platform::CopyToFixed(up->BodyFormat, u"Неизвестное лицо");
     EXPECT_TRUE(SaveUPActionSet(*up));
-    EXPECT_TRUE(SaveAutoRun(true));
+    // The autostart entry may name only the program beside the service, which this test is not.
+    EXPECT_FALSE(SaveAutoRun(true));
+    EXPECT_TRUE(ProgramLog().contains("Error on saving AutoRun to registry: Отказано в доступе. (5)"));
+    EXPECT_TRUE(ExchangeOnProgramChannel({"SaveAutoRun", channel::PacketType::AutoRunSettings,
+                                          channel::payload_size::kAutoRun, 0, {}, {}, [](channel::ChannelArea& area) {
+                                              area.SetI32(channel::autorun::kFlag, 1);
+                                              area.SetText(channel::autorun::kPath, channel::autorun::kPathChars,
+                                                           QStringLiteral(OSTROVID_PROGRAM_BINARY));
+                                          }}));
 
     // The store file after the round, for the record.
     QFile file(storePath);
@@ -202,7 +210,9 @@ TEST_F(ServicePackets, AFullRoundOfSavesLandsWithExactValuesAndTypes) {
     EXPECT_EQ(platform::FromFixed(state->smtp.SendPassword), "s3cr3t");
     EXPECT_EQ(platform::FromFixed(state->DbConnectionString),
               "Provider=SQLite;Data Source=/var/lib/Vektra/Ostrovid/Ostrovid.db");
-    EXPECT_TRUE(state->AutoRun);
+    QString autostart;
+    EXPECT_EQ(platform::QueryAutorun(&autostart), 0);
+    EXPECT_EQ(autostart, OSTROVID_PROGRAM_BINARY);
 
     // Empty lists leave their keys present and empty.
     list->Count = 0;
@@ -226,6 +236,9 @@ TEST_F(ServicePackets, AFullRoundOfSavesLandsWithExactValuesAndTypes) {
     EXPECT_TRUE(svc.contains("HandleApp2SvcPacket: LeftPanelDivProportion Packet received. Proportion=0.625"));
     EXPECT_TRUE(svc.contains("SaveDivProportionToRegistry() OK."));
     EXPECT_TRUE(svc.contains("SaveManagementServerSettingsToRegistry() OK."));
+    // The passwords reach the store, never the log.
+    EXPECT_EQ(svc.filter("Pwd=***, AcceptConnectionFlag=1").size(), 2);
+    for (const char* secret : {"пароль", "s3cr3t"}) EXPECT_FALSE(svc.join('\n').contains(QString::fromUtf8(secret)));
 }
 
 TEST_F(ServicePackets, EveryPacketIsAnsweredOnceAndUnknownTypesWithKindOne) {

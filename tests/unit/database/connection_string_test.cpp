@@ -1,4 +1,5 @@
 #include "app/database/connection_string.h"
+#include "settings/log_masking.h"
 
 #include <gtest/gtest.h>
 
@@ -66,11 +67,11 @@ TEST(ConnectionStringTest, ComposedStringsParseBackAndEndWithTheCatalog) {
 }
 
 TEST(ConnectionStringTest, LogFormHidesPasswords) {
-    EXPECT_EQ(ConnectionStringForLog(QStringLiteral("Provider=PostgreSQL;Data Source=h;User ID=u;Password=secret;Initial Catalog=d")),
+    EXPECT_EQ(settings::ConnectionStringForLog(QStringLiteral("Provider=PostgreSQL;Data Source=h;User ID=u;Password=secret;Initial Catalog=d")),
               QStringLiteral("Provider=PostgreSQL;Data Source=h;User ID=u;Password=***;Initial Catalog=d"));
-    EXPECT_EQ(ConnectionStringForLog(QStringLiteral("Provider=PostgreSQL;password = \"se;cret\";Initial Catalog=d")),
+    EXPECT_EQ(settings::ConnectionStringForLog(QStringLiteral("Provider=PostgreSQL;password = \"se;cret\";Initial Catalog=d")),
               QStringLiteral("Provider=PostgreSQL;password = ***;Initial Catalog=d"));
-    EXPECT_EQ(ConnectionStringForLog(QStringLiteral("Password=x")), QStringLiteral("Password=***"));
+    EXPECT_EQ(settings::ConnectionStringForLog(QStringLiteral("Password=x")), QStringLiteral("Password=***"));
 }
 
 // Whatever the setting holds, parsing ends, and what it accepts composes into a string that

@@ -1,16 +1,23 @@
 // HandleApp2SvcPacket on an area in memory and a store in a temporary folder: what a failing
 // writer leaves behind, which bytes a reply touches, the receipt lines.
 
+#include "platform/autorun.h"
 #include "platform/log.h"
+#include "platform/paths.h"
 #include "platform/registry.h"
+#include "platform/syserror.h"
 #include "service/app_comm.h"
 #include "settings/registry_names.h"
 #include "tests/support/log_lines.h"
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <arpa/inet.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <vector>
 
@@ -32,7 +39,12 @@ protected:
         std::memset(bytes.data(), 0, clear);
         area.SetU32(0, type);
     }
-    void Handle() { service::HandleApp2SvcPacket(area, storePath); }
+    // The reply lands on the area as the channel thread writes it.
+    void Handle() {
+        const service::Reply reply = service::HandleApp2SvcPacket(area, storePath);
+        ASSERT_LE(reply.size(), bytes.size());
+        std::copy(reply.begin(), reply.end(), bytes.begin());
+    }
     std::unique_ptr<platform::RegistryStore> Store() {
         auto store = std::make_unique<platform::RegistryStore>(storePath);
         EXPECT_EQ(store->Load(), 0);
@@ -107,12 +119,15 @@ TEST_F(PacketHandling, SuccessSetsOnlyTheResultAndReceiptLinesShowThePayload) {
     area.SetText(1812, 255, u"secret");
     Handle();
 
+    // This process plays the program, which holds no connection to that camera.
+    ::setenv("OSTROVID_PROGRAM_PATH", platform::ProgramFilePath().toLocal8Bit().constData(), 1);
     Packet(2, 20);
-    area.SetU32(8, 0x7FFFFFF0);  // no such process
+    area.SetU32(8, static_cast<uint32_t>(getpid()));
     const uint32_t address = inet_addr("10.20.30.40");
     std::memcpy(bytes.data() + 12, &address, 4);
     area.SetU16(16, 554);
     Handle();
+    ::unsetenv("OSTROVID_PROGRAM_PATH");
     EXPECT_EQ(area.U32(0), 1u);
     EXPECT_EQ(area.U32(4), 2u);
     EXPECT_EQ(area.Text(8, 256), "Не найдено TCP соединение IP-камеры.");
@@ -128,12 +143,96 @@ TEST_F(PacketHandling, SuccessSetsOnlyTheResultAndReceiptLinesShowThePayload) {
                          "HandleApp2SvcPacket: SmtpSettings Packet received: SMTPServer='mail.example.org', SMTPPort=25, "
                          "SSL=0, Originator='from@example.org', SMTPAuthRequired=0, SendUserName='user'...",
                          "SaveSmtpSettingsToRegistry() OK.",
-                         "HandleTPP2SvcPacket: CloseTcpSocket Packet received. PID=2147483632, IPaddr=10.20.30.40, Port=554",
+                         QStringLiteral("HandleTPP2SvcPacket: CloseTcpSocket Packet received. PID=%1, IPaddr=10.20.30.40, "
+                                        "Port=554").arg(getpid()),
                          "HandleCloseTcpSocketCommand(): Поиск открытых TCP соединений 10.20.30.40:554",
                          "HandleCloseTcpSocketCommand(): Не найдено TCP соединение IP-камеры.",
                          "HandleCloseTcpSocketCommand(): Не найдено TCP соединение IP-камеры.",
                          "WARNING: HandleApp2SvcPacket: unknown Packet Id: 11",
                      }));
+}
+
+TEST_F(PacketHandling, ReceiptLinesNeverHoldAPassword) {
+    Packet(17, 65600);
+    area.SetText(24, 16, u"mgmt-s3cr3t");
+    Handle();
+    Packet(12, 2056);
+    area.SetText(8, 1024, u"Provider=PostgreSQL;Data Source=db;User ID=op;Password='pg;s3cr3t';Initial Catalog=O");
+    Handle();
+    const QStringList log = Log();
+    EXPECT_TRUE(log.contains("HandleApp2SvcPacket: ManagementServerSettings Packet received: AllowManagement=0, TcpPort=0, "
+                             "AllowUdpLocation=0, UdpPort=0, Pwd=***, AcceptConnectionFlag=0"));
+    EXPECT_TRUE(log.contains("HandleApp2SvcPacket: DbConnectionString Packet received: Provider=PostgreSQL;Data Source=db;"
+                             "User ID=op;Password=***;Initial Catalog=O"));
+    EXPECT_FALSE(log.join('\n').contains("s3cr3t"));
+    // The secrets themselves are stored.
+    EXPECT_EQ(Store()->ValueNames(rn::kAppKey).size(), 7);
+}
+
+// The autostart entry names what every desktop login runs: only the program's own file, as it is.
+class AutoRunPackets : public PacketHandling {
+protected:
+    void SetUp() override {
+        PacketHandling::SetUp();
+        ::setenv("OSTROVID_AUTOSTART_DIR", dir.filePath("autostart").toLocal8Bit().constData(), 1);
+        ASSERT_EQ(::mkdir(dir.filePath("autostart").toLocal8Bit().constData(), 0755), 0);
+        program = dir.filePath("bin/Ostrovid");
+        ASSERT_EQ(::mkdir(dir.filePath("bin").toLocal8Bit().constData(), 0755), 0);
+        QFile file(program);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.close();
+        ::chmod(Local(program).c_str(), 0755);
+        ::setenv("OSTROVID_PROGRAM_PATH", Local(program).c_str(), 1);
+    }
+    void TearDown() override {
+        ::unsetenv("OSTROVID_PROGRAM_PATH");
+        ::unsetenv("OSTROVID_AUTOSTART_DIR");
+    }
+    static std::string Local(const QString& path) { return path.toStdString(); }
+    // The reply text of an AutoRun packet with the flag set and the path; empty on success.
+    QString Send(const QString& path) {
+        Packet(1, 532);
+        area.SetU32(8, 1);
+        area.SetText(12, 260, path);
+        Handle();
+        return area.U32(0) == 0 ? QString() : area.Text(8, 256);
+    }
+    bool EntryWritten() const { return QFile::exists(dir.filePath("autostart/Ostrovid.desktop")); }
+
+    QString program;
+};
+
+TEST_F(AutoRunPackets, OnlyTheProgramFileOfRootThatNobodyElseMayWriteIsAccepted) {
+    if (geteuid() != 0) GTEST_SKIP() << "the program file must belong to root";
+    const QString denied = QStringLiteral("Отказано в доступе. (5)");
+    EXPECT_EQ(Send("/tmp/evil.sh"), denied);
+    EXPECT_EQ(Send(program + " --evil"), denied);
+    EXPECT_EQ(Send(dir.filePath("bin/../bin/Ostrovid")), denied);
+    EXPECT_FALSE(EntryWritten());
+    EXPECT_TRUE(Log().contains(
+        QStringLiteral("SaveAutoRunToRegistry(): '/tmp/evil.sh' is not the program %1.").arg(program)));
+    EXPECT_TRUE(Log().contains(QStringLiteral("Error on SaveAutoRunToRegistry(): Отказано в доступе. (5)")));
+
+    for (const mode_t mode : {0775, 0757}) {
+        ::chmod(Local(program).c_str(), mode);
+        EXPECT_EQ(Send(program), denied) << std::oct << mode;
+    }
+    ::chmod(Local(program).c_str(), 0755);
+    ASSERT_EQ(::chown(Local(program).c_str(), 65534, 0), 0);
+    EXPECT_EQ(Send(program), denied);
+    ASSERT_EQ(::chown(Local(program).c_str(), 0, 0), 0);
+    // A link in the program's place is not followed, even to the real file.
+    ASSERT_EQ(::rename(Local(program).c_str(), Local(dir.filePath("bin/real")).c_str()), 0);
+    ASSERT_EQ(::symlink("real", Local(program).c_str()), 0);
+    EXPECT_EQ(Send(program), denied);
+    EXPECT_FALSE(EntryWritten());
+
+    ASSERT_EQ(::unlink(Local(program).c_str()), 0);
+    ASSERT_EQ(::rename(Local(dir.filePath("bin/real")).c_str(), Local(program).c_str()), 0);
+    EXPECT_EQ(Send(program), QString());
+    QString entry;
+    EXPECT_EQ(platform::QueryAutorun(&entry), 0);
+    EXPECT_EQ(entry, program);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "platform/log.h"
 #include "platform/operator_group.h"
 #include "platform/syserror.h"
+#include "platform/unique_fd.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,26 +18,6 @@ namespace platform {
 namespace {
 
 mode_t ModeFor(FileReaders readers) { return readers == FileReaders::Everyone ? 0644 : 0640; }
-
-class FdCloser {
-public:
-    explicit FdCloser(int fd) : fd_(fd) {}
-    ~FdCloser() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FdCloser(const FdCloser&) = delete;
-    FdCloser& operator=(const FdCloser&) = delete;
-    int get() const { return fd_; }
-    // Closes now so that a failing close (delayed write error) is seen.
-    int release() {
-        const int rc = ::close(fd_);
-        fd_ = -1;
-        return rc;
-    }
-
-private:
-    int fd_;
-};
 
 int LastError() { return ErrorCodeFromErrno(errno); }
 
@@ -75,7 +56,7 @@ int WriteTemporary(const QByteArray& tempPath, const QByteArray& contents, FileR
                    const QByteArray& target) {
     // Made anew, so that whatever a writer killed half-way left there (or anyone planted) is not reused.
     if (::unlink(tempPath.constData()) != 0 && errno != ENOENT) return LastError();
-    FdCloser file(::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, ModeFor(readers)));
+    UniqueFd file(::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, ModeFor(readers)));
     if (file.get() < 0) return LastError();
     if (const int rc = GiveReaders(file.get(), readers, target); rc != kErrorSuccess) return rc;
     if (const int rc = WriteAll(file.get(), contents); rc != kErrorSuccess) return rc;
@@ -85,7 +66,7 @@ int WriteTemporary(const QByteArray& tempPath, const QByteArray& contents, FileR
 }
 
 int SyncFolder(const QByteArray& folder) {
-    FdCloser dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() < 0 || ::fsync(dir.get()) != 0) return LastError();
     return kErrorSuccess;
 }
@@ -97,7 +78,7 @@ int WriteFileUnderLock(const QString& path, const QByteArray& contents, FileRead
     if (!QDir().mkpath(folder)) return kErrorPathNotFound;
 
     const QByteArray target = QFile::encodeName(path);
-    FdCloser lock(::open((target + ".lock").constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, ModeFor(readers)));
+    UniqueFd lock(::open((target + ".lock").constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, ModeFor(readers)));
     if (lock.get() < 0) return LastError();
     while (::flock(lock.get(), LOCK_EX) != 0) {
         if (errno != EINTR) return LastError();

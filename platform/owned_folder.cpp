@@ -3,6 +3,7 @@
 #include "platform/operator_group.h"
 #include "platform/paths.h"
 #include "platform/syserror.h"
+#include "platform/unique_fd.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -16,20 +17,6 @@
 namespace platform {
 
 namespace {
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 QString Octal(mode_t mode) { return QStringLiteral("%1").arg(mode & 07777, 4, 8, QLatin1Char('0')); }
 
@@ -47,13 +34,13 @@ FolderReport PrepareOwnedFolder(const QString& path, mode_t mode, FolderGroup gr
     const QFileInfo info(path);
     const QByteArray parentPath = QFile::encodeName(info.absolutePath());
     const QByteArray name = QFile::encodeName(info.fileName());
-    const Descriptor parent(::open(parentPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd parent(::open(parentPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (parent.get() < 0) return Refuse(report, ErrorCodeFromErrno(errno), QStringLiteral("Folder '%1' cannot be opened.").arg(info.absolutePath()));
 
     const bool created = ::mkdirat(parent.get(), name.constData(), mode & 0777) == 0;
     if (!created && errno != EEXIST)
         return Refuse(report, ErrorCodeFromErrno(errno), QStringLiteral("Folder '%1' cannot be created.").arg(path));
-    const Descriptor folder(::openat(parent.get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const UniqueFd folder(::openat(parent.get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (folder.get() < 0) {
         const int openError = errno;
         struct stat found {};

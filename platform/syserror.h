@@ -12,7 +12,7 @@ constexpr int kErrorPathNotFound = 3;
 constexpr int kErrorAccessDenied = 5;
 constexpr int kErrorInvalidHandle = 6;
 constexpr int kErrorNotEnoughMemory = 8;
-constexpr int kErrorInvalidData = 13;  // ERROR_INVALID_DATA: a store that does not load whole
+constexpr int kErrorInvalidData = 13;  // ERROR_INVALID_DATA: a damaged store, an area of the wrong size
 constexpr int kErrorWriteProtect = 19;
 constexpr int kErrorAlreadyExists = 183;
 constexpr int kErrorInvalidParameter = 87;
@@ -20,7 +20,6 @@ constexpr int kErrorDiskFull = 112;
 constexpr int kErrorMoreData = 234;
 constexpr int kErrorKeyDeleted = 1018;
 constexpr int kErrorBadFormat = 1010;  // ERROR_BADKEY: the store's data is damaged
-constexpr int kErrorInvalidData = 13;
 constexpr int kErrorNoSuchGroup = 1319;
 
 // The Windows code that corresponds to an errno value; unknown values map to themselves

@@ -10,6 +10,7 @@
 #include "platform/registry.h"
 #include "settings/load_settings.h"
 #include "settings/registry_names.h"
+#include "tests/integration/program/in_process_program.h"
 #include "tests/integration/program/program_environment.h"
 #include "tests/integration/service/child_process.h"
 #include "tests/unit/camera/camera_test_support.h"
@@ -133,12 +134,7 @@ TEST_F(EndToEnd, AnEnrolledPersonInFrontOfTheCameraIsRecognized) {
     ASSERT_TRUE(service.Start({OSTROVID_SVC_BINARY, "-debug"}, -1, env.Path("svc.out")));
 
     shell::ProgramObjects objects;
-    int attached = settings::kServiceNotReady;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (attached = objects.InitSyncObjects()) != settings::kServiceNotReady; },
-                                15000));
-    ASSERT_EQ(attached, settings::kAttached);
-    settings::SetProgramChannel(&objects.Channel());
-    settings::LoadSettingsFromRegistry();
+    ASSERT_NO_FATAL_FAILURE(AttachToService(objects));
     ASSERT_EQ(settings::g_Settings().cameraList.Count, 1u);
 
     {

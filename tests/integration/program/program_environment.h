@@ -5,15 +5,43 @@
 #include "tests/support/ipc_namespace.h"
 #include "tests/support/log_lines.h"
 
+#include <gtest/gtest.h>
+
 #include <QDir>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
 #include <thread>
+
+// The lines the stop sequence logs, in their order, for a program without the optional servers.
+inline QStringList StopSequenceLines() {
+    return {QStringLiteral("Destroy Enter."),
+            QStringLiteral("Destroy: Wait until SvcLiveThread works..."),
+            QStringLiteral("Destroy: SvcLiveThread completed."),
+            QStringLiteral("Destroy: Wait until HangupDetectionThread works..."),
+            QStringLiteral("Destroy: HangupDetectionThread completed."),
+            QStringLiteral("Destroy: Wait until DbCheckThread works..."),
+            QStringLiteral("Destroy: DbCheckThread completed."),
+            QStringLiteral("Destroy: Wait until Prediction Threads works..."),
+            QStringLiteral("Destroy: All Prediction Threads completed."),
+            QStringLiteral("Destroy Exit.")};
+}
+
+// Expects each of `lines` in `log` after the one before it, the first after position `from`.
+inline void ExpectLinesInOrder(const QStringList& log, const QStringList& lines, qsizetype from = -1) {
+    qsizetype at = from;
+    for (const QString& line : lines) {
+        const qsizetype next = log.indexOf(line, at + 1);
+        EXPECT_GT(next, at) << line.toStdString();
+        at = std::max(at, next);
+    }
+}
 
 class ProgramEnvironment {
 public:

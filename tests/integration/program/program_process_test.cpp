@@ -76,23 +76,9 @@ TEST_F(Program, WaitsForTheServiceAttachesRefusesASecondCopyAndStopsInOrder) {
     ASSERT_TRUE(program.Signal(SIGTERM));
     EXPECT_TRUE(ExitedWithZero(program.Wait(30000)));
     const QStringList log = Log();
-    const QStringList order = {QStringLiteral("Destroy Enter."),
-                               QStringLiteral("Destroy: Wait until SvcLiveThread works..."),
-                               QStringLiteral("Destroy: SvcLiveThread completed."),
-                               QStringLiteral("Destroy: Wait until HangupDetectionThread works..."),
-                               QStringLiteral("Destroy: HangupDetectionThread completed."),
-                               QStringLiteral("Destroy: Wait until DbCheckThread works..."),
-                               QStringLiteral("Destroy: DbCheckThread completed."),
-                               QStringLiteral("Destroy: Wait until Prediction Threads works..."),
-                               QStringLiteral("Destroy: All Prediction Threads completed."),
-                               QStringLiteral("Destroy Exit."),
-                               kCompleted};
-    qsizetype at = log.indexOf(kStarted);
-    for (const QString& line : order) {
-        const qsizetype next = log.indexOf(line, at + 1);
-        EXPECT_GT(next, at) << line.toStdString();
-        at = std::max(at, next);
-    }
+    QStringList order = StopSequenceLines();
+    order.append(kCompleted);
+    ExpectLinesInOrder(log, order, log.indexOf(kStarted));
 }
 
 TEST_F(Program, CancellingTheWaitEndsWithCodeZero) {

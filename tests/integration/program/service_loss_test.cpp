@@ -7,6 +7,7 @@
 #include "app/ui/frame_commands.h"
 #include "platform/log.h"
 #include "settings/load_settings.h"
+#include "tests/integration/program/in_process_program.h"
 #include "tests/integration/program/program_environment.h"
 #include "tests/integration/service/child_process.h"
 
@@ -45,16 +46,6 @@ protected:
         platform::SetLogFile(QString(), QString());
     }
 
-    // Each line after the one before it.
-    void ExpectInOrder(const QStringList& lines) const {
-        const QStringList log = env.Log();
-        qsizetype at = -1;
-        for (const QString& line : lines) {
-            const qsizetype next = log.indexOf(line, at + 1);
-            EXPECT_GT(next, at) << line.toStdString();
-            at = std::max(at, next);
-        }
-    }
 
     ProgramEnvironment env;
     std::unique_ptr<recognition::FaceModels> models;
@@ -64,12 +55,7 @@ protected:
 TEST_F(ServiceLoss, AServiceKilledDuringASaveStopsTheProgramInOrder) {
     ASSERT_TRUE(service.Start({OSTROVID_SVC_BINARY, "-debug"}, -1, env.Path("svc.out")));
     shell::ProgramObjects objects;
-    int attached = settings::kServiceNotReady;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (attached = objects.InitSyncObjects()) != settings::kServiceNotReady; },
-                                15000));
-    ASSERT_EQ(attached, settings::kAttached);
-    settings::SetProgramChannel(&objects.Channel());
-    settings::LoadSettingsFromRegistry();
+    ASSERT_NO_FATAL_FAILURE(AttachToService(objects));
     {
         app::ProgramWindow program(objects, *models);
         ASSERT_TRUE(program.Create());
@@ -95,18 +81,11 @@ TEST_F(ServiceLoss, AServiceKilledDuringASaveStopsTheProgramInOrder) {
         // The watchdog's close request reaches the window, whose thread is free again.
         EXPECT_TRUE(QTest::qWaitFor([&] { return env.Log().contains(QStringLiteral("Destroy Exit.")); }, 15000));
         EXPECT_LT(Clock::now() - killed, 15s);
-        ExpectInOrder({QStringLiteral("SvcLiveThreadFunc(): Unknown error on WaitForMultipleObjects. Breaking application..."),
-                       QStringLiteral("SvcLiveThreadFunc(): Thread exit."),
-                       QStringLiteral("Destroy Enter."),
-                       QStringLiteral("Destroy: Wait until SvcLiveThread works..."),
-                       QStringLiteral("Destroy: SvcLiveThread completed."),
-                       QStringLiteral("Destroy: Wait until HangupDetectionThread works..."),
-                       QStringLiteral("Destroy: HangupDetectionThread completed."),
-                       QStringLiteral("Destroy: Wait until DbCheckThread works..."),
-                       QStringLiteral("Destroy: DbCheckThread completed."),
-                       QStringLiteral("Destroy: Wait until Prediction Threads works..."),
-                       QStringLiteral("Destroy: All Prediction Threads completed."),
-                       QStringLiteral("Destroy Exit.")});
+        QStringList order = {
+            QStringLiteral("SvcLiveThreadFunc(): Unknown error on WaitForMultipleObjects. Breaking application..."),
+            QStringLiteral("SvcLiveThreadFunc(): Thread exit.")};
+        order.append(StopSequenceLines());
+        ExpectLinesInOrder(env.Log(), order);
     }
     settings::SetProgramChannel(nullptr);
     objects.Close();

@@ -43,10 +43,7 @@ const QString kPhoto = QStringLiteral(DLIB_EXAMPLES_DIR "/faces/2009_004587.jpg"
 class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::SetLogFile(env.LogPath(), env.dir.filePath("tmp/Ostrovid1.log"));
-        QString error;
-        models = recognition::FaceModels::Load(QStringLiteral(OSTROVID_DATA_DIR), error);
-        ASSERT_TRUE(models) << error.toStdString();
+        ASSERT_NO_FATAL_FAILURE(PrepareProgramLogAndModels(env, QStringLiteral(OSTROVID_DATA_DIR), models));
         photo = recognition::ReadPictureFile(kPhoto);
         ASSERT_FALSE(photo.empty());
     }

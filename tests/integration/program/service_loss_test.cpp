@@ -31,10 +31,7 @@ using Clock = std::chrono::steady_clock;
 class ServiceLoss : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::SetLogFile(env.LogPath(), env.dir.filePath("tmp/Ostrovid1.log"));
-        QString error;
-        models = recognition::FaceModels::Load(QStringLiteral(OSTROVID_DATA_DIR), error);
-        ASSERT_TRUE(models) << error.toStdString();
+        ASSERT_NO_FATAL_FAILURE(PrepareProgramLogAndModels(env, QStringLiteral(OSTROVID_DATA_DIR), models));
     }
     void TearDown() override {
         if (HasFailure())

@@ -12,6 +12,8 @@
 
 #include <grp.h>
 
+#include <ostream>
+
 using namespace settings;
 namespace rn = settings::regnames;
 
@@ -21,7 +23,12 @@ struct Owner {
     uid_t uid;
     gid_t gid;
     mode_t mode;
+    bool operator==(const Owner&) const = default;
 };
+
+std::ostream& operator<<(std::ostream& out, const Owner& owner) {
+    return out << owner.uid << ":" << owner.gid << " " << std::oct << owner.mode << std::dec;
+}
 
 Owner OwnerOf(const std::string& path) {
     struct stat info {};
@@ -66,28 +73,12 @@ TEST_F(ServiceFiles, LogDataFolderAndStoreBelongToRootAndTheOperators) {
     Attach();
     ASSERT_TRUE(SaveMaximized(1));
 
-    const Owner log = OwnerOf(Path("svclog"));
-    EXPECT_EQ(log.uid, 0u);
-    EXPECT_EQ(log.gid, operators);
-    EXPECT_EQ(log.mode, 02750u);
-    const Owner logFile = OwnerOf(ServiceLogPath().toStdString());
-    EXPECT_EQ(logFile.uid, 0u);
-    EXPECT_EQ(logFile.gid, operators);
-    EXPECT_EQ(logFile.mode, 0640u);
-
-    const Owner data = OwnerOf(Path("data/Vektra/Ostrovid"));
-    EXPECT_EQ(data.uid, 0u);
-    EXPECT_EQ(data.gid, operators);
-    EXPECT_EQ(data.mode, 02770u);
+    EXPECT_EQ(OwnerOf(Path("svclog")), (Owner{0, operators, 02750}));
+    EXPECT_EQ(OwnerOf(ServiceLogPath().toStdString()), (Owner{0, operators, 0640}));
+    EXPECT_EQ(OwnerOf(Path("data/Vektra/Ostrovid")), (Owner{0, operators, 02770}));
     EXPECT_EQ(OwnerOf(Path("data/Vektra")).mode, 0755u);
-
-    const Owner storeFolder = OwnerOf(Path("store"));
-    EXPECT_EQ(storeFolder.gid, operators);
-    EXPECT_EQ(storeFolder.mode, 0750u);
-    const Owner store = OwnerOf(Path("store/registry.reg"));
-    EXPECT_EQ(store.uid, 0u);
-    EXPECT_EQ(store.gid, operators);
-    EXPECT_EQ(store.mode, 0640u);
+    EXPECT_EQ(OwnerOf(Path("store")), (Owner{0, operators, 0750}));
+    EXPECT_EQ(OwnerOf(Path("store/registry.reg")), (Owner{0, operators, 0640}));
     EXPECT_TRUE(ServiceLog().contains(QStringLiteral("Folder '%1' was 0:0 1777, now 0:%2 2770.")
                                           .arg(dir.filePath("data/Vektra/Ostrovid"))
                                           .arg(operators)));

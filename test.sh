@@ -34,7 +34,11 @@ trap stop_services EXIT
 for service in scripts/test-services.d/*.sh; do
     [[ -e "$service" ]] || continue
     services+=("$service")
-    bash "$service" start "$env_file"
+    bash "$service" start "$env_file" || {
+        status=$?
+        echo "test: helper server $service did not start (status $status)" >&2
+        exit "$status"
+    }
 done
 set -a
 # shellcheck disable=SC1090

@@ -15,13 +15,26 @@ elseif(NOT OSTROVID_SANITIZE STREQUAL "")
     message(FATAL_ERROR "OSTROVID_SANITIZE must be empty, 'address' or 'thread'")
 endif()
 
-# Applied only to the few translation units that run dlib's network and HOG scanner.
+# Applied only to the few translation units that run dlib's network and HOG scanner. Sanitizer
+# builds compile them at -O1: instrumented dlib templates at -O3 take over 15 GB per compile.
 add_library(ostrovid_simd INTERFACE)
-if(OSTROVID_NATIVE_SIMD)
-    target_compile_options(ostrovid_simd INTERFACE -O3 -march=native)
+if(OSTROVID_SANITIZE STREQUAL "")
+    set(simd_optimisation -O3)
 else()
-    target_compile_options(ostrovid_simd INTERFACE -O3)
+    set(simd_optimisation -O1)
 endif()
+if(OSTROVID_NATIVE_SIMD)
+    target_compile_options(ostrovid_simd INTERFACE ${simd_optimisation} -march=native)
+else()
+    target_compile_options(ostrovid_simd INTERFACE ${simd_optimisation})
+endif()
+
+# Targets that compile dlib's network or HOG templates take several GB per translation unit; with
+# Ninja they share one compile slot so that two of them never run side by side.
+set_property(GLOBAL APPEND PROPERTY JOB_POOLS dlib_heavy=1)
+function(ostrovid_dlib_heavy)
+    set_property(TARGET ${ARGN} PROPERTY JOB_POOL_COMPILE dlib_heavy)
+endfunction()
 
 # ostrovid_add_library(<name> [SOURCES ...] [DEPENDS ...]): the folder's static library, built
 # from the listed sources or, without SOURCES, from every .cpp file of the folder.

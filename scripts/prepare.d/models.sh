@@ -35,7 +35,7 @@ if [[ "$installed" != "$version" || ! -f "$manifest" ]]; then
     command -v npm >/dev/null || fail "npm is missing (Debian package nodejs)"
     echo "models: installing $package@$version into $cache"
     mkdir -p "$cache"
-    npm install --prefix "$cache" --no-save --ignore-scripts --no-audit --no-fund \
+    npm install --prefix "$cache" --no-save --ignore-scripts --no-audit --no-fund --no-update-notifier \
         --omit=dev --omit=peer --omit=optional "$package@$version" >/dev/null ||
         fail "npm install of $package@$version into $cache failed"
     [[ -f "$manifest" ]] || fail "$manifest missing after npm install"

@@ -10,6 +10,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QThread>
 #include <QUrl>
 
 #include <libpq-fe.h>
@@ -21,7 +22,6 @@
 #include <deque>
 #include <limits>
 #include <mutex>
-#include <thread>
 
 namespace database {
 
@@ -145,7 +145,10 @@ const QVariant& DbRecordset::Field(const QString& name) const {
 }
 
 struct DbConnection::Worker {
-    std::thread thread;
+    // A QThread rather than a bare thread, so that the creating thread is known to Qt first.
+    // Without an application object (the tools, the tests) a bare thread that loads the first SQL
+    // driver becomes Qt's main thread, and Qt's record of the real main thread is never freed.
+    std::unique_ptr<QThread> thread;
     std::mutex queueMutex;
     std::condition_variable queueCondition;
     std::deque<std::pair<std::shared_ptr<DbExecution>, std::function<void(DbExecution&)>>> queue;
@@ -262,7 +265,9 @@ struct DbConnection::Worker {
 
 DbConnection::DbConnection() : worker_(std::make_unique<Worker>()) {
     Worker* worker = worker_.get();
-    worker_->thread = platform::StartNamedThread("DbConnection", [worker] { worker->Run(); });
+    worker_->thread.reset(QThread::create([worker] { worker->Run(); }));
+    worker_->thread->setObjectName(QStringLiteral("DbConnection"));
+    worker_->thread->start();
 }
 
 DbConnection::~DbConnection() {
@@ -272,7 +277,7 @@ DbConnection::~DbConnection() {
         worker_->stopping = true;
     }
     worker_->queueCondition.notify_all();
-    worker_->thread.join();
+    worker_->thread->wait();
 }
 
 std::shared_ptr<DbExecution> DbConnection::Submit(std::function<void(DbExecution&)> work) {

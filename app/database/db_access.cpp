@@ -22,6 +22,7 @@
 #include <deque>
 #include <limits>
 #include <mutex>
+#include <thread>
 
 namespace database {
 
@@ -145,10 +146,7 @@ const QVariant& DbRecordset::Field(const QString& name) const {
 }
 
 struct DbConnection::Worker {
-    // A QThread rather than a bare thread, so that the creating thread is known to Qt first.
-    // Without an application object (the tools, the tests) a bare thread that loads the first SQL
-    // driver becomes Qt's main thread, and Qt's record of the real main thread is never freed.
-    std::unique_ptr<QThread> thread;
+    std::thread thread;
     std::mutex queueMutex;
     std::condition_variable queueCondition;
     std::deque<std::pair<std::shared_ptr<DbExecution>, std::function<void(DbExecution&)>>> queue;
@@ -264,10 +262,12 @@ struct DbConnection::Worker {
 };
 
 DbConnection::DbConnection() : worker_(std::make_unique<Worker>()) {
+    // Without an application object (the tools, the tests) Qt takes the first thread that uses it
+    // for the main thread. The creating thread registers first: were it this worker, which loads
+    // the first SQL driver and then ends, Qt's record of the real main thread would never be freed.
+    QThread::currentThread();
     Worker* worker = worker_.get();
-    worker_->thread.reset(QThread::create([worker] { worker->Run(); }));
-    worker_->thread->setObjectName(QStringLiteral("DbConnection"));
-    worker_->thread->start();
+    worker_->thread = platform::StartNamedThread("DbConnection", [worker] { worker->Run(); });
 }
 
 DbConnection::~DbConnection() {
@@ -277,7 +277,7 @@ DbConnection::~DbConnection() {
         worker_->stopping = true;
     }
     worker_->queueCondition.notify_all();
-    worker_->thread->wait();
+    worker_->thread.join();
 }
 
 std::shared_ptr<DbExecution> DbConnection::Submit(std::function<void(DbExecution&)> work) {

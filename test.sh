@@ -10,6 +10,15 @@ cmake_args=()
 if [[ "${1:-}" == "--sanitize" ]]; then
     build=$top/build-${2:?address or thread}
     cmake_args+=(-DOSTROVID_SANITIZE="$2")
+    # Reports from inside libraries we do not own are suppressed, each with its reason, in
+    # tests/*.supp; exported here so that the programs the tests start get them too.
+    case $2 in
+    address)
+        export LSAN_OPTIONS="suppressions=$top/tests/lsan.supp"
+        export UBSAN_OPTIONS="print_stacktrace=1"
+        ;;
+    thread) export TSAN_OPTIONS="suppressions=$top/tests/tsan.supp" ;;
+    esac
     shift 2
 fi
 
@@ -34,7 +43,11 @@ trap stop_services EXIT
 for service in scripts/test-services.d/*.sh; do
     [[ -e "$service" ]] || continue
     services+=("$service")
-    bash "$service" start "$env_file"
+    bash "$service" start "$env_file" || {
+        status=$?
+        echo "test: helper server $service did not start (status $status)" >&2
+        exit "$status"
+    }
 done
 set -a
 # shellcheck disable=SC1090

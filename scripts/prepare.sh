@@ -6,5 +6,9 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${1:-$top/build}
 for step in "$top"/scripts/prepare.d/*.sh; do
     [[ -e "$step" ]] || continue
-    bash "$step" "$top" "$build"
+    bash "$step" "$top" "$build" || {
+        status=$?
+        echo "prepare: $(basename "$step") failed (status $status)" >&2
+        exit "$status"
+    }
 done

@@ -10,6 +10,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QThread>
 #include <QUrl>
 
 #include <libpq-fe.h>
@@ -261,6 +262,10 @@ struct DbConnection::Worker {
 };
 
 DbConnection::DbConnection() : worker_(std::make_unique<Worker>()) {
+    // Without an application object (the tools, the tests) Qt takes the first thread that uses it
+    // for the main thread. The creating thread registers first: were it this worker, which loads
+    // the first SQL driver and then ends, Qt's record of the real main thread would never be freed.
+    QThread::currentThread();
     Worker* worker = worker_.get();
     worker_->thread = platform::StartNamedThread("DbConnection", [worker] { worker->Run(); });
 }

@@ -5,10 +5,13 @@
 set -euo pipefail
 build=${2:?build folder}
 tool=$build/bin/ostrovid-dbinit
+# Without the database the program cannot start and the service has no connection string: a
+# missing tool or a failed run stops the setup instead of leaving a half-prepared installation.
 if [[ ! -x $tool ]]; then
     echo "database.sh: $tool not built; embedded database not prepared" >&2
-    exit 0
+    exit 1
 fi
 if ! "$tool"; then
     echo "database.sh: the embedded database could not be prepared (run as root, or set OSTROVID_COMMON_APPDATA and OSTROVID_REGISTRY)" >&2
+    exit 1
 fi

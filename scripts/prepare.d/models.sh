@@ -26,13 +26,18 @@ fail() {
 
 mkdir -p "$data"
 
-installed=$(sed -n 's/^ *"version": *"\([^"]*\)".*/\1/p' "$cache/node_modules/$package/package.json" 2>/dev/null | head -n1)
+# No cache yet (a fresh machine) reads as no version installed.
+installed=
+if [[ -f "$cache/node_modules/$package/package.json" ]]; then
+    installed=$(sed -n 's/^ *"version": *"\([^"]*\)".*/\1/p;T;q' "$cache/node_modules/$package/package.json")
+fi
 if [[ "$installed" != "$version" || ! -f "$manifest" ]]; then
     command -v npm >/dev/null || fail "npm is missing (Debian package nodejs)"
     echo "models: installing $package@$version into $cache"
     mkdir -p "$cache"
-    npm install --prefix "$cache" --no-save --ignore-scripts --no-audit --no-fund \
-        --omit=dev --omit=peer --omit=optional "$package@$version" >/dev/null
+    npm install --prefix "$cache" --no-save --ignore-scripts --no-audit --no-fund --no-update-notifier \
+        --omit=dev --omit=peer --omit=optional "$package@$version" >/dev/null ||
+        fail "npm install of $package@$version into $cache failed"
     [[ -f "$manifest" ]] || fail "$manifest missing after npm install"
 fi
 
@@ -45,7 +50,7 @@ fi
 if $ours; then
     if [[ ! -e "$network" || "$converter" -nt "$stamp" || "$manifest" -nt "$stamp" ]]; then
         [[ -x "$converter" ]] || fail "$converter is not built"
-        "$converter" "$manifest" "$network.tmp"
+        "$converter" "$manifest" "$network.tmp" || { rm -f "$network.tmp"; fail "$converter could not convert $manifest"; }
         mv -f "$network.tmp" "$network"
         sha256sum <"$network" | cut -d' ' -f1 >"$stamp"
     fi
@@ -63,8 +68,3 @@ fi
 for picture in "$examples/faces/bald_guys.jpg" "$examples/johns/John_Savage"; do
     [[ -e "$picture" ]] || fail "$picture missing (Debian package libdlib19.1); the face tests read it"
 done
-
-# The program finds Data/ in its own folder.
-if [[ -d "$build/bin" && ! -e "$build/bin/Data" ]]; then
-    ln -sfn "$data" "$build/bin/Data"
-fi

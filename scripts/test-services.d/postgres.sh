@@ -65,7 +65,7 @@ start_at() {
         --auth-host=scram-sha-256 --auth-local=trust --no-sync >"$dir/initdb.log"
     local attempt
     for attempt in 1 2 3; do
-        free_port >"$dir/port"
+        free_port >"$dir/port" || { echo "postgres.sh: no free loopback port found" >&2; return 1; }
         [[ $(id -u) -eq 0 ]] && chown postgres "$dir/port"
         if server_start "$dir"; then
             break

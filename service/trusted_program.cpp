@@ -5,6 +5,7 @@
 #include "platform/syserror.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <sys/stat.h>
 
@@ -34,6 +35,11 @@ int CheckTrustedProgramFile(const QString& path, const char* caller) {
         return Refuse(caller, QStringLiteral("'%1': %2").arg(path, platform::FormatSystemError(platform::ErrorCodeFromErrno(errno))));
     if (!S_ISREG(st.st_mode) || st.st_uid != 0 || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
         return Refuse(caller, QStringLiteral("'%1' is not a regular file of root that only root may write.").arg(path));
+    // Whoever may write the folder may put another file of root's there under the program's name.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (lstat(QFile::encodeName(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != 0 ||
+        (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return Refuse(caller, QStringLiteral("'%1' is not a folder of root that only root may write.").arg(folder));
     return platform::kErrorSuccess;
 }
 

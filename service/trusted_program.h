@@ -16,7 +16,8 @@ QString TrustedProgramPath();
 
 // kErrorSuccess when path is, character for character, the trusted program's path and the name
 // itself (no link followed) is a regular file owned by root that neither its group nor others may
-// write; otherwise kErrorAccessDenied, with the reason logged under the caller's name.
+// write, in a folder of root's that neither may write either; otherwise kErrorAccessDenied, with
+// the reason logged under the caller's name.
 int CheckTrustedProgramFile(const QString& path, const char* caller);
 
 // Whether the process runs the trusted program's file.

@@ -221,6 +221,15 @@ TEST_F(AutoRunPackets, OnlyTheProgramFileOfRootThatNobodyElseMayWriteIsAccepted)
     ASSERT_EQ(::chown(Local(program).c_str(), 65534, 0), 0);
     EXPECT_EQ(Send(program), denied);
     ASSERT_EQ(::chown(Local(program).c_str(), 0, 0), 0);
+    // Whoever may write the folder may swap the file.
+    for (const mode_t mode : {0775, 0757}) {
+        ::chmod(Local(dir.filePath("bin")).c_str(), mode);
+        EXPECT_EQ(Send(program), denied) << std::oct << mode;
+    }
+    ::chmod(Local(dir.filePath("bin")).c_str(), 0755);
+    ASSERT_EQ(::chown(Local(dir.filePath("bin")).c_str(), 65534, 0), 0);
+    EXPECT_EQ(Send(program), denied);
+    ASSERT_EQ(::chown(Local(dir.filePath("bin")).c_str(), 0, 0), 0);
     // A link in the program's place is not followed, even to the real file.
     ASSERT_EQ(::rename(Local(program).c_str(), Local(dir.filePath("bin/real")).c_str()), 0);
     ASSERT_EQ(::symlink("real", Local(program).c_str()), 0);

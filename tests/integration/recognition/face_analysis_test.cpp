@@ -203,7 +203,9 @@ TEST(FaceAnalysisInput, OddFramesAndRectanglesGiveNothingOrAnAnswer) {
     for (const FrameFace& outside : {FrameFace{600, 440, 200, 200}, FrameFace{-300, -300, 100, 100},
                                      FrameFace{5, 5, 0, 0}}) {
         const auto described = describer.Describe(gray, outside);
-        if (described) EXPECT_EQ(described->chip.rows, kChipSize);
+        if (described) {
+            EXPECT_EQ(described->chip.rows, kChipSize);
+        }
     }
 }
 

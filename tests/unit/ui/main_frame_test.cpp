@@ -243,7 +243,7 @@ TEST_F(Frame, PostedEntriesShowNewestFirstCappedAndClearable) {
     shell::PostNotificationJournal(1, u"Клиент подключён", false);
     shell::PostDatabaseJournal(2, u"Ошибка соединения с сервером", false, u"нет связи", false, 3);
     QTableWidget* camera = f.Events()->Pad(JournalTab::Camera)->List();
-    QTest::qWaitFor([&] { return f.JournalDatabaseState() == 3 && camera->rowCount() == 256; }, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return f.JournalDatabaseState() == 3 && camera->rowCount() == 256; }, 5000));
     ASSERT_EQ(camera->rowCount(), 256);
     EXPECT_EQ(camera->item(0, 1)->text(), QStringLiteral("Поток камеры стартован"));
     EXPECT_EQ(camera->item(0, 2)->text(), QStringLiteral("запись 256"));
@@ -295,7 +295,7 @@ TEST_F(Frame, AResultPostedByAWorkerIsAnnouncedOncePerPerson) {
     // already, and one sure result is enough.
     std::thread([this] { EXPECT_TRUE(sink.Deliver(3, Result(4242, 7, 0.2f))); }).join();
     QTableWidget* journal = f.Events()->Pad(JournalTab::Recognition)->List();
-    QTest::qWaitFor([&] { return journal->rowCount() > 0; }, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return journal->rowCount() > 0; }, 5000));
     ASSERT_EQ(f.RecognizedList().Size(), 1u);
     EXPECT_EQ(f.RecognizedList().At(0).personId, 7u);
     EXPECT_EQ(services.recognized, std::vector<uint32_t>{7});
@@ -443,7 +443,7 @@ TEST_F(Frame, EndOfAVisibleLoadStartsTheCurrentCameraWhenConfigured) {
     f.ModelLoadingDone();
     // The start was tried: the web camera does not exist.
     QTableWidget* camera = f.Events()->Pad(JournalTab::Camera)->List();
-    QTest::qWaitFor([&] { return camera->rowCount() > 0; }, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return camera->rowCount() > 0; }, 5000));
     ASSERT_EQ(camera->rowCount(), 1);
     EXPECT_EQ(camera->item(0, 1)->text(), QStringLiteral("Камера недоступна"));
     EXPECT_TRUE(Log().contains(QStringLiteral("Команда на старт камеры...")));

@@ -92,13 +92,20 @@ public:
         reply_.Close();
     }
 
-    // Writes the reply into the area; returns false to leave the request unanswered.
-    std::function<bool(ChannelArea&)> answer = [](ChannelArea& area) {
-        area.SetU32(kResultOffset, kResultSuccess);
-        return true;
-    };
+    using Answer = std::function<bool(ChannelArea&)>;
+    using Inspection = std::function<void(const std::vector<uint8_t>&, ChannelArea&)>;
+
+    // Writes the reply into the area; returns false to leave the request unanswered. Set under
+    // the lock: the serving thread may be between requests while a test that timed out sets it.
+    void SetAnswer(Answer answer) {
+        std::lock_guard lock(mutex_);
+        answer_ = std::move(answer);
+    }
     // Runs after the copy is taken and before the reply is written.
-    std::function<void(const std::vector<uint8_t>&, ChannelArea&)> inspect;
+    void SetInspection(Inspection inspect) {
+        std::lock_guard lock(mutex_);
+        inspect_ = std::move(inspect);
+    }
 
     std::vector<uint8_t> LastRequest() {
         std::lock_guard lock(mutex_);
@@ -118,9 +125,13 @@ private:
             if (platform::WaitForAny({&stop_, &request_}, platform::kInfinite) != 1) return;
             ChannelArea area(area_.Data(), area_.Size());
             std::vector<uint8_t> copy(area_.Data(), area_.Data() + kAreaSize);
+            Answer answer;
+            Inspection inspect;
             {
                 std::lock_guard lock(mutex_);
                 last_ = copy;
+                answer = answer_;
+                inspect = inspect_;
             }
             ++requests_;
             if (inspect) inspect(copy, area);
@@ -136,6 +147,11 @@ private:
     std::thread thread_;
     std::mutex mutex_;
     std::vector<uint8_t> last_;
+    Answer answer_ = [](ChannelArea& area) {
+        area.SetU32(kResultOffset, kResultSuccess);
+        return true;
+    };
+    Inspection inspect_;
     std::atomic<int> requests_{0};
 };
 
@@ -418,21 +434,21 @@ TEST_F(ChannelSaves, StationsArePackedUntilTheFirstOneThatDoesNotFit) {
 }
 
 TEST_F(ChannelSaves, FailureRepliesAreLoggedWithTheOperationsFormat) {
-    service->answer = [](ChannelArea& area) {
+    service->SetAnswer([](ChannelArea& area) {
         area.SetU32(kResultOffset, kResultFailure);
         area.SetU32(kFailureKindOffset, kFailureUnknownType);
         return true;
-    };
+    });
     EXPECT_FALSE(SaveDbWinSettings({1, 1, 1}));
     EXPECT_EQ(NewLines(), QStringList{"Error on saving DbWinSettings to registry: Unknown input packet in map."});
 
-    service->answer = [](ChannelArea& area) {
+    service->SetAnswer([](ChannelArea& area) {
         area.Clear(0, kReplyClearBytes);
         area.SetU32(kResultOffset, kResultFailure);
         area.SetU32(kFailureKindOffset, kFailureErrorText);
         area.SetText(kErrorTextOffset, kErrorTextChars, u"Отказано в доступе. (5)");
         return true;
-    };
+    });
     EXPECT_FALSE(SaveCSVFormat(CsvFormat{}));
     EXPECT_FALSE(SaveMaximized(0));
     EXPECT_FALSE(SaveSaveAlerts(*std::make_unique<Alerts>()));
@@ -442,17 +458,17 @@ TEST_F(ChannelSaves, FailureRepliesAreLoggedWithTheOperationsFormat) {
                               "Error on saving SaveAlerts to registry: Отказано в доступе. (5)",
                           }));
 
-    service->answer = [](ChannelArea& area) {
+    service->SetAnswer([](ChannelArea& area) {
         area.SetU32(kResultOffset, 7);
         area.SetU32(kFailureKindOffset, 9);
         return true;
-    };
+    });
     EXPECT_FALSE(SaveUPActionSet(*std::make_unique<UPActionSet>()));
     EXPECT_EQ(NewLines(), QStringList{"Error on saving UPActionSet Settings to registry: Unknown error."});
 }
 
 TEST_F(ChannelSaves, TerminationEndsTheWaitSilentlyAndAMissingChannelIsAWaitFailure) {
-    service->answer = [](ChannelArea&) { return false; };
+    service->SetAnswer([](ChannelArea&) { return false; });
     std::thread closer([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         term.Set();
@@ -470,11 +486,11 @@ TEST_F(ChannelSaves, TerminationEndsTheWaitSilentlyAndAMissingChannelIsAWaitFail
 
 TEST_F(ChannelSaves, ExchangesFromTwoThreadsNeverShareTheArea) {
     std::atomic<int> overlaps{0};
-    service->inspect = [&](const std::vector<uint8_t>& request, ChannelArea& area) {
+    service->SetInspection([&](const std::vector<uint8_t>& request, ChannelArea& area) {
         // A second writer would change the packet while the service is still reading it.
         std::this_thread::sleep_for(std::chrono::microseconds(300));
         if (std::memcmp(request.data(), area.Data(), 64) != 0) ++overlaps;
-    };
+    });
     std::atomic<int> failures{0};
     auto saver = [&](int base) {
         for (int i = 0; i < 150; ++i)
@@ -498,7 +514,7 @@ TEST_F(ChannelSaves, ALateReplyIsGivenUpAtTheLimitAndNeverTakenForTheNextPacket)
     ASSERT_EQ(channel->InitSyncObjects(), kAttached);
     SetProgramChannel(channel.get());
     NewLines();
-    service->answer = [](ChannelArea&) { return false; };
+    service->SetAnswer([](ChannelArea&) { return false; });
 
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(SaveCameraViewFeatures({1}));
@@ -513,10 +529,10 @@ TEST_F(ChannelSaves, ALateReplyIsGivenUpAtTheLimitAndNeverTakenForTheNextPacket)
     EXPECT_EQ(NewLines(), QStringList{"SaveMaximized(): Unknown error on WaitForMultipleObjects."});
 
     // The late reply arrives; the next packet waits for its own.
-    service->answer = [](ChannelArea& area) {
+    service->SetAnswer([](ChannelArea& area) {
         area.SetU32(kResultOffset, kResultSuccess);
         return true;
-    };
+    });
     service->Reply();
     EXPECT_TRUE(SaveCurrentCameraIndex(2));
     EXPECT_EQ(service->Requests(), 2);
@@ -525,7 +541,7 @@ TEST_F(ChannelSaves, ALateReplyIsGivenUpAtTheLimitAndNeverTakenForTheNextPacket)
 
 TEST_F(ChannelSaves, AServiceThatStopsDuringTheWaitEndsItWithTheWaitFailure) {
     using namespace std::chrono_literals;
-    service->answer = [](ChannelArea&) { return false; };
+    service->SetAnswer([](ChannelArea&) { return false; });
     std::thread stopper([this] {
         std::this_thread::sleep_for(300ms);
         service->ReleaseMutex();

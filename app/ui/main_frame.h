@@ -12,7 +12,7 @@
 #include "app/shell/frame_lifecycle.h"
 #include "app/ui/frame_commands.h"
 #include "app/ui/frame_rules.h"
-#include "app/ui/viewport_processor.h"
+#include "app/viewport/viewport_processor.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -29,6 +29,10 @@ namespace recognition {
 class PostingRecognizedDataSink;
 }
 
+namespace viewport {
+class ViewportServices;
+}
+
 namespace ui {
 
 class CameraPanelWidget;
@@ -38,15 +42,14 @@ class RecognizedPanel;
 class SettingsSaver;
 class SplitPane;
 class StatusParts;
-class ViewportServices;
 
 struct MainFrameParts {
     // Face detection for the viewport (FaceModels::DetectFaces) and the hand-over to the
     // prediction workers (PredictPool::DispatchFaces).
-    ViewportProcessor::Detector detect;
-    ViewportProcessor::Dispatcher dispatch;
+    viewport::ViewportProcessor::Detector detect;
+    viewport::ViewportProcessor::Dispatcher dispatch;
     // Management events, actions and the snapshot panel; null: none.
-    ViewportServices* services = nullptr;
+    viewport::ViewportServices* services = nullptr;
     // Null: the saves go through the service channel.
     SettingsSaver* saver = nullptr;
     // The workers' result sink: pointed at the viewport while the frame exists.

@@ -13,7 +13,7 @@
 #include "app/ui/split_pane.h"
 #include "app/ui/splash_windows.h"
 #include "app/ui/status_parts.h"
-#include "app/ui/viewport_services.h"
+#include "app/viewport/viewport_services.h"
 #include "platform/fixedtext.h"
 #include "platform/log.h"
 #include "settings/settings_state.h"
@@ -79,7 +79,7 @@ struct RecordingSaver : ui::SettingsSaver {
     std::vector<QString> saves;
 };
 
-struct RecordingServices : ui::ViewportServices {
+struct RecordingServices : viewport::ViewportServices {
     void PersonRecognized(const recognition::RecognitionReport& r) override { recognized.push_back(r.personId); }
     void DoRecognizedPersonAlertsAndActions(const recognition::RecognizedPersonInfo& i) override {
         actions.push_back(i.personId);

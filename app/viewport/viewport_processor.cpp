@@ -1,4 +1,4 @@
-#include "app/ui/viewport_processor.h"
+#include "app/viewport/viewport_processor.h"
 
 #include "app/camera/camera_work.h"
 #include "app/recognition/face_drawing.h"
@@ -12,7 +12,7 @@
 #include <QString>
 #include <algorithm>
 
-namespace ui {
+namespace viewport {
 
 ViewportProcessor::ViewportProcessor(camera::CameraWork& work, ViewportSurface& surface, ViewportEvents& events,
                                      Detector detect, Dispatcher dispatch, Clock clock)
@@ -179,4 +179,4 @@ void ViewportProcessor::Reset() {
     frameSize_ = {};
 }
 
-}  // namespace ui
+}  // namespace viewport

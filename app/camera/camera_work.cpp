@@ -24,14 +24,7 @@ constexpr int kWebPollMs = 80;
 constexpr int kIpPollMs = 10;
 
 std::atomic<CameraStateBroadcaster*> g_broadcaster{nullptr};
-std::atomic<CameraPanel*> g_panel{nullptr};
 std::thread g_cameraWorkThread;  // hCameraWorkThread
-
-CameraPanel* Panel() {
-    static CameraPanel none;
-    CameraPanel* panel = g_panel.load(std::memory_order_acquire);
-    return panel != nullptr ? panel : &none;
-}
 
 void Broadcast(CameraState state, int operation) {
     if (CameraStateBroadcaster* broadcaster = g_broadcaster.load(std::memory_order_acquire)) {
@@ -100,8 +93,6 @@ void SetCameraStateBroadcaster(CameraStateBroadcaster* broadcaster) {
     g_broadcaster.store(broadcaster, std::memory_order_release);
 }
 
-void SetCameraPanel(CameraPanel* panel) { g_panel.store(panel, std::memory_order_release); }
-
 platform::CriticalSection& CameraWorkLock() {
     static platform::CriticalSection lock;
     return lock;
@@ -114,7 +105,9 @@ platform::Event& CameraStopEvent() {
 
 bool CameraThreadExists() { return g_cameraWorkThread.joinable(); }
 
-void StartCamera() {
+CameraControl::~CameraControl() { StopCamera(true); }
+
+void CameraControl::StartCamera() {
     WriteLog(QStringLiteral("Команда на старт камеры..."));
     settings::CameraDescriptor current{};
     if (!CurrentCamera(&current)) {
@@ -157,17 +150,18 @@ void StartCamera() {
     WriteLog(QStringLiteral("Создание рабочего потока камеры..."));
     bool started = false;
     try {
-        g_cameraWorkThread = platform::StartNamedThread("WorkCamThreadFunc", [&work] { WorkCamThreadFunc(&work); });
+        CameraPanel* panel = &panel_;
+        g_cameraWorkThread = platform::StartNamedThread("WorkCamThreadFunc", [&work, panel] { WorkCamThreadFunc(&work, panel); });
         started = true;
     } catch (const std::system_error&) {
     }
     if (started) {
         g_CameraStarted = 1;
         WriteLog(QStringLiteral("Камера стартована."));
-        Panel()->ShowCameraStarted();
+        panel_.ShowCameraStarted();
         PostCameraEntry(3, u"Поток камеры стартован", work, 1);
         workLock.Leave();
-        Panel()->RefreshToolbar();
+        panel_.RefreshToolbar();
         return;
     }
     WriteLog(QStringLiteral("Ошибка создания рабочего потока камеры"));
@@ -177,7 +171,7 @@ void StartCamera() {
     shell::PostCameraJournal(2, u"Ошибка запуска потока захвата видео", nullptr, 1, 3);
 }
 
-void StopCamera(bool silent) {
+void CameraControl::StopCamera(bool silent) {
     if (!CameraThreadExists()) {
         return;
     }
@@ -186,26 +180,26 @@ void StopCamera(bool silent) {
     g_cameraWorkThread.join();
     WriteLog(QStringLiteral("hCameraWorkThread singaled..."));
     g_cameraWorkThread = std::thread();
-    Panel()->HideCameraPicture();
+    panel_.HideCameraPicture();
     WriteLog(QStringLiteral("Deleting g_CameraWork.pCvSream..."));
     g_CameraWork.pCvSream.reset();
-    Panel()->DiscardSubjects();
+    panel_.DiscardSubjects();
     {
         platform::CriticalSectionLock lock(CameraWorkLock());
         g_CameraStarted = 0;
-        Panel()->ClearFrameState();
+        panel_.ClearFrameState();
         g_CameraWork.lastFrame.reset();
     }
     WriteLog(QStringLiteral("Рабочий поток камеры остановлен."));
-    Panel()->ShowCameraStopped();
+    panel_.ShowCameraStopped();
     if (!silent) {
         PostCameraEntry(4, u"Поток камеры остановлен", g_CameraWork, 0);
         Broadcast(CameraState::Iddle, kCameraOpStopped);
     }
-    Panel()->RefreshToolbar();
+    panel_.RefreshToolbar();
 }
 
-void WorkCamThreadFunc(CameraWork* work) {
+void WorkCamThreadFunc(CameraWork* work, CameraPanel* panel) {
     WriteLog(QStringLiteral("WorkCamThreadFunc enter."));
     {
         platform::CriticalSectionLock lock(CameraWorkLock());
@@ -227,7 +221,7 @@ void WorkCamThreadFunc(CameraWork* work) {
         if (!open) {
             SetActivity(*work, -1);
             if (!OpenStream(stream)) {
-                Panel()->PostShowAnimation();
+                panel->PostShowAnimation();
                 WriteLog(QStringLiteral("WorkCamThreadFunc: Ошибка открытия камеры. Пауза перед попыткой открытия..."));
                 shell::PostCameraJournal(2, u"Ошибка открытия камеры", u"Пауза перед попыткой открытия...", 1, 3);
                 wait = kRetryPauseMs;
@@ -271,7 +265,7 @@ void WorkCamThreadFunc(CameraWork* work) {
         WriteLog(QStringLiteral("WorkCamThreadFunc: Камера закрыта. Пауза перед следующей попыткой открытия..."));
         shell::PostCameraJournal(2, u"Ошибка получения кадра из потока", u"Камера закрыта. Пауза перед попыткой открытия...",
                                  1, 3);
-        Panel()->PostShowAnimation();
+        panel->PostShowAnimation();
         wait = kRetryPauseMs;
         open = false;
     }

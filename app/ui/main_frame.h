@@ -6,6 +6,7 @@
 // Everything but the Post* calls and the database::MainFrameSink notifications is for the
 // user-interface thread only.
 
+#include "app/camera/camera_work.h"
 #include "app/database/main_frame_sink.h"
 #include "app/recognition/recognized_list.h"
 #include "app/recognition/remembered_persons.h"
@@ -150,6 +151,8 @@ private:
     CameraPanelWidget* cameraPanel_ = nullptr;
     EventPanel* events_ = nullptr;
     RecognizedPanel* rightPanel_ = nullptr;
+    // The camera commands, reporting to cameraPanel_; made with it.
+    std::unique_ptr<camera::CameraControl> camera_;
     // A window of its own, with no parent: the frame owns it.
     std::unique_ptr<ModelLoadingWindow> loadingWindow_;
 

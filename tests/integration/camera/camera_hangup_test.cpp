@@ -75,7 +75,7 @@ protected:
         s.CurrentCameraIndex = 0;
     }
     void TearDown() override {
-        camera::StopCamera(true);
+        camera_.StopCamera(true);
         term_.Set();
         if (watchdog_.joinable()) watchdog_.join();
         service_.Stop();
@@ -102,11 +102,13 @@ protected:
     platform::Event term_{true, false};
     std::thread watchdog_;
     std::atomic<int> resets_{0};
+    camera::CameraPanel panel_;
+    camera::CameraControl camera_{panel_};
 };
 
 void HangupTest::StalledOpenIsResetAndTheThreadRetries() {
     watchdog_ = std::thread(camera::HangupDetectionThreadFunc, &term_);
-    camera::StartCamera();
+    camera_.StartCamera();
     ASSERT_TRUE(camera::CameraThreadExists());
     const auto started = Clock::now();
 
@@ -138,7 +140,7 @@ void HangupTest::StalledOpenIsResetAndTheThreadRetries() {
 
     // Stopping waits for the blocked open, which the watchdog ends within its window.
     const auto stopping = Clock::now();
-    camera::StopCamera(false);
+    camera_.StopCamera(false);
     const double stop = Seconds(Clock::now() - stopping);
     std::printf("stop during a stalled open took %.2f s\n", stop);
     EXPECT_LT(stop, 4.0);

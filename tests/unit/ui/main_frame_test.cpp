@@ -52,6 +52,7 @@ struct FakeLifecycle : shell::FrameLifecycle {
         calls.push_back("data");
         return dataOk;
     }
+    void SignalTermination() override {}
     void StopThreads() override {
         calls.push_back("stop");
         WriteLog(QStringLiteral("threads stopped"));

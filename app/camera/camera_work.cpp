@@ -8,6 +8,7 @@
 #include "settings/settings_state.h"
 
 #include <atomic>
+#include <chrono>
 #include <ctime>
 #include <system_error>
 #include <thread>
@@ -19,9 +20,9 @@ int32_t g_CameraStarted = 0;
 
 namespace {
 
-constexpr int kRetryPauseMs = 5000;
-constexpr int kWebPollMs = 80;
-constexpr int kIpPollMs = 10;
+constexpr std::chrono::milliseconds kRetryPause{5000};
+constexpr std::chrono::milliseconds kWebPoll{80};
+constexpr std::chrono::milliseconds kIpPoll{10};
 
 std::atomic<CameraStateBroadcaster*> g_broadcaster{nullptr};
 std::thread g_cameraWorkThread;  // hCameraWorkThread
@@ -207,8 +208,8 @@ void WorkCamThreadFunc(CameraWork* work, CameraPanel* panel) {
     }
     Broadcast(CameraState::Works, kCameraOpThreadStarted);
     CvStream& stream = *work->pCvSream;
-    const int pollMs = work->descriptor.Type == kIpCamera ? kIpPollMs : kWebPollMs;
-    int wait = 0;
+    const std::chrono::milliseconds poll = work->descriptor.Type == kIpCamera ? kIpPoll : kWebPoll;
+    std::chrono::milliseconds wait{0};
     bool open = false;
     bool firstFrame = false;
     for (;;) {
@@ -224,7 +225,7 @@ void WorkCamThreadFunc(CameraWork* work, CameraPanel* panel) {
                 panel->PostShowAnimation();
                 WriteLog(QStringLiteral("WorkCamThreadFunc: Ошибка открытия камеры. Пауза перед попыткой открытия..."));
                 shell::PostCameraJournal(2, u"Ошибка открытия камеры", u"Пауза перед попыткой открытия...", 1, 3);
-                wait = kRetryPauseMs;
+                wait = kRetryPause;
                 continue;
             }
             {
@@ -253,7 +254,7 @@ void WorkCamThreadFunc(CameraWork* work, CameraPanel* panel) {
                 }
             }
             SetActivity(*work, -1);
-            wait = pollMs;
+            wait = poll;
             continue;
         }
         WriteLog(QStringLiteral("WorkCamThreadFunc: Ошибка получения кадра из потока."));
@@ -266,7 +267,7 @@ void WorkCamThreadFunc(CameraWork* work, CameraPanel* panel) {
         shell::PostCameraJournal(2, u"Ошибка получения кадра из потока", u"Камера закрыта. Пауза перед попыткой открытия...",
                                  1, 3);
         panel->PostShowAnimation();
-        wait = kRetryPauseMs;
+        wait = kRetryPause;
         open = false;
     }
 }

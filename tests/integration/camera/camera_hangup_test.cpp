@@ -60,7 +60,7 @@ protected:
         if (!CanResetConnections()) {
             GTEST_SKIP() << "this process cannot reset TCP connections (needs CAP_NET_ADMIN and SOCK_DESTROY)";
         }
-        camera::SetHangupCheckIntervalForTest(500);
+        camera::SetHangupCheckIntervalForTest(500ms);
         platform::CriticalSectionLock lock(settings::SettingsLock());
         auto& s = settings::g_Settings();
         // Test-only limits, far below what the stored settings allow.
@@ -79,7 +79,7 @@ protected:
         term_.Set();
         if (watchdog_.joinable()) watchdog_.join();
         service_.Stop();
-        camera::SetHangupCheckIntervalForTest(10000);
+        camera::SetHangupCheckIntervalForTest(10s);
         camera::SetCloseSocketCommandForTest(nullptr);
         platform::CriticalSectionLock lock(settings::SettingsLock());
         settings::g_Settings().CurrentCameraIndex = -1;

@@ -253,7 +253,7 @@ TEST_F(HangupRuleTest, WebCamerasUnknownPortsAndStoppedCamerasAreNotWatched) {
 
 TEST_F(HangupRuleTest, ThreadRepeatsWhileStalledAndEndsOnTermination) {
     SetCamera(camera::kIpCamera, 554, 0, int64_t(std::time(nullptr)) - 1000);
-    camera::SetHangupCheckIntervalForTest(50);
+    camera::SetHangupCheckIntervalForTest(50ms);
     platform::Event term(true, false);
     std::thread watchdog(camera::HangupDetectionThreadFunc, &term);
     ASSERT_TRUE(journal_.WaitFor("Попытка закрытия соединения с IP-камерой", 3, 5s));
@@ -261,7 +261,7 @@ TEST_F(HangupRuleTest, ThreadRepeatsWhileStalledAndEndsOnTermination) {
     term.Set();
     watchdog.join();
     EXPECT_LT(Clock::now() - before, 1s);
-    camera::SetHangupCheckIntervalForTest(10000);
+    camera::SetHangupCheckIntervalForTest(10s);
     EXPECT_GE(Closes(), 3u);
     const QString log = log_.Text();
     EXPECT_TRUE(log.contains("HangupDetectionThreadFunc started."));

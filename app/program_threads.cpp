@@ -1,6 +1,5 @@
 #include "app/program_threads.h"
 
-#include "app/camera/camera_work.h"
 #include "app/camera/hangup_detection.h"
 #include "platform/log.h"
 
@@ -64,9 +63,10 @@ bool ProgramThreads::StartDataThreads() {
                       [this] { synchronizer_->DbCheckThreadFunc(); });
 }
 
+void ProgramThreads::SignalTermination() { objects_.TermEvent().Set(); }
+
 void ProgramThreads::StopThreads() {
-    objects_.TermEvent().Set();
-    camera::StopCamera(true);
+    SignalTermination();
     WaitFor(svcLive_, "SvcLiveThread");
     WaitFor(hangupDetection_, "HangupDetectionThread");
     WaitFor(dbCheck_, "DbCheckThread");

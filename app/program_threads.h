@@ -28,6 +28,7 @@ public:
 
     bool StartServiceThreads() override;
     bool StartDataThreads() override;
+    void SignalTermination() override;
     void StopThreads() override;
 
     // Null until started.

@@ -4,7 +4,7 @@
 
 #include "app/camera/camera_work.h"
 #include "app/recognition/face_models.h"
-#include "app/ui/viewport_processor.h"
+#include "app/viewport/viewport_processor.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -15,7 +15,7 @@
 
 namespace {
 
-struct QuietSurface : ui::ViewportSurface {
+struct QuietSurface : viewport::ViewportSurface {
     void ShowFaceCount(int) override {}
     void LayOutAgain(int, int) override {}
     cv::Size DisplayedSize() const override { return {640, 480}; }
@@ -28,7 +28,7 @@ struct QuietSurface : ui::ViewportSurface {
     void AddSnapshotFaces(const cv::Mat&, std::span<const recognition::FrameFace>) override {}
 };
 
-struct QuietEvents : ui::ViewportEvents {
+struct QuietEvents : viewport::ViewportEvents {
     void FaceDetected(const recognition::Subject&, const cv::Mat&) override {}
     void UnrecognizedSubjectVanished(const recognition::Subject&, double) override {}
     void PresenceEnded(const recognition::Subject&, double) override {}
@@ -55,7 +55,7 @@ int main() {
     QuietEvents events;
     double ole = 45000;
     int faces = 0;
-    ui::ViewportProcessor processor(
+    viewport::ViewportProcessor processor(
         work, surface, events,
         [&](const cv::Mat& picture, int maxSubject) {
             auto found = models->DetectFaces(picture, maxSubject);
@@ -73,7 +73,7 @@ int main() {
         }
         work.pCvSream->newFrameEvent.Set();
         const auto start = std::chrono::steady_clock::now();
-        processor.Tick(true, ui::ViewportSettings{});
+        processor.Tick(true, viewport::ViewportSettings{});
         ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
     std::sort(ms.begin(), ms.end());

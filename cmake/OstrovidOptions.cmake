@@ -15,6 +15,12 @@ elseif(NOT OSTROVID_SANITIZE STREQUAL "")
     message(FATAL_ERROR "OSTROVID_SANITIZE must be empty, 'address' or 'thread'")
 endif()
 
+# OSTROVID_ASSERT (platform/contract.h) is checked in debug and sanitizer builds, compiled out in
+# release builds.
+if(CMAKE_BUILD_TYPE STREQUAL "Debug" OR NOT OSTROVID_SANITIZE STREQUAL "")
+    add_compile_definitions(OSTROVID_CONTRACTS)
+endif()
+
 # Applied only to the few translation units that run dlib's network and HOG scanner. Sanitizer
 # builds compile them at -O1. UBSan's pointer checks (alignment, null, object-size,
 # pointer-overflow) on dlib's network templates take GCC over 20 GB per file, so those files go

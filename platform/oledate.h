@@ -1,6 +1,7 @@
 #pragma once
 // OLE Automation dates (double days since 1899-12-30, local time) and Unix seconds.
 
+#include <chrono>
 #include <cstdint>
 
 namespace platform {
@@ -24,6 +25,10 @@ double ToOleDate(const LocalTime& time);
 double OleDateNow();
 // Splits an OLE Automation date into year..second (milliseconds rounded to the nearest).
 LocalTime SplitOleDate(double oleDate);
+
+// The time from one OLE Automation date to another, for comparing with the program's durations.
+using OleDays = std::chrono::duration<double, std::ratio<86400>>;
+constexpr OleDays OleSpan(double from, double to) { return OleDays(to - from); }
 
 // Seconds since 1970-01-01 UTC.
 int64_t UnixTimeNow();

@@ -1,8 +1,13 @@
 #pragma once
-// Events, waits, locks and threads that stand in for the Windows kernel objects the program is
-// built around. Every waitable object owns a file descriptor, so one poll() can wait for events,
-// semaphores and sockets together.
+// Purpose: events, waits, locks and threads that stand in for the Windows kernel objects the
+//   program is built around. Every waitable object owns a file descriptor, so one poll() can wait
+//   for events, semaphores and sockets together.
+// Threads: any thread may set, reset, wait for and lock every object here; a CriticalSection is
+//   left by the thread that entered it.
+// Owns: each Event and Semaphore its eventfd (closed on destruction); ReadableFd borrows its
+//   descriptor; StartNamedThread hands the thread to the caller.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -36,6 +41,7 @@ public:
     void Reset();
     // True when the event is signalled; for an auto-reset event this consumes the signal.
     bool Wait(int timeoutMs);
+    bool Wait(std::chrono::milliseconds timeout) { return Wait(int(timeout.count())); }
     bool IsManualReset() const { return manualReset_; }
     // False when the system could not make the event.
     bool IsValid() const { return fd_ >= 0; }
@@ -86,19 +92,42 @@ constexpr int kWaitFailed = -2;
 // waits for ever), kWaitFailed when poll() fails.
 int WaitForAny(std::initializer_list<Waitable*> objects, int timeoutMs);
 int WaitForAny(Waitable* const* objects, size_t count, int timeoutMs);
+inline int WaitForAny(std::initializer_list<Waitable*> objects, std::chrono::milliseconds timeout) {
+    return WaitForAny(objects, int(timeout.count()));
+}
 
-// Recursive lock, like a Windows critical section.
+// Recursive lock, like a Windows critical section. It records its owner, so that a rule "held
+// while ..." can be checked.
 class CriticalSection {
 public:
-    void Enter() { mutex_.lock(); }
-    void Leave() { mutex_.unlock(); }
-    bool TryEnter() { return mutex_.try_lock(); }
+    void Enter() {
+        mutex_.lock();
+        Entered();
+    }
+    void Leave() {
+        if (--depth_ == 0) owner_.store(std::thread::id(), std::memory_order_relaxed);
+        mutex_.unlock();
+    }
+    bool TryEnter() {
+        if (!mutex_.try_lock()) return false;
+        Entered();
+        return true;
+    }
     // Lets std::lock_guard / std::unique_lock hold it.
     void lock() { Enter(); }
     void unlock() { Leave(); }
+    bool HeldByCurrentThread() const {
+        return owner_.load(std::memory_order_relaxed) == std::this_thread::get_id();
+    }
 
 private:
+    void Entered() {
+        if (depth_++ == 0) owner_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+    }
+
     std::recursive_mutex mutex_;
+    int depth_ = 0;  // under mutex_
+    std::atomic<std::thread::id> owner_;
 };
 
 using CriticalSectionLock = std::lock_guard<CriticalSection>;

@@ -8,6 +8,7 @@
 #include "settings/settings_state.h"
 
 #include <atomic>
+#include <chrono>
 #include <ctime>
 #include <system_error>
 #include <thread>
@@ -19,19 +20,12 @@ int32_t g_CameraStarted = 0;
 
 namespace {
 
-constexpr int kRetryPauseMs = 5000;
-constexpr int kWebPollMs = 80;
-constexpr int kIpPollMs = 10;
+constexpr std::chrono::milliseconds kRetryPause{5000};
+constexpr std::chrono::milliseconds kWebPoll{80};
+constexpr std::chrono::milliseconds kIpPoll{10};
 
 std::atomic<CameraStateBroadcaster*> g_broadcaster{nullptr};
-std::atomic<CameraPanel*> g_panel{nullptr};
 std::thread g_cameraWorkThread;  // hCameraWorkThread
-
-CameraPanel* Panel() {
-    static CameraPanel none;
-    CameraPanel* panel = g_panel.load(std::memory_order_acquire);
-    return panel != nullptr ? panel : &none;
-}
 
 void Broadcast(CameraState state, int operation) {
     if (CameraStateBroadcaster* broadcaster = g_broadcaster.load(std::memory_order_acquire)) {
@@ -100,8 +94,6 @@ void SetCameraStateBroadcaster(CameraStateBroadcaster* broadcaster) {
     g_broadcaster.store(broadcaster, std::memory_order_release);
 }
 
-void SetCameraPanel(CameraPanel* panel) { g_panel.store(panel, std::memory_order_release); }
-
 platform::CriticalSection& CameraWorkLock() {
     static platform::CriticalSection lock;
     return lock;
@@ -114,7 +106,9 @@ platform::Event& CameraStopEvent() {
 
 bool CameraThreadExists() { return g_cameraWorkThread.joinable(); }
 
-void StartCamera() {
+CameraControl::~CameraControl() { StopCamera(true); }
+
+void CameraControl::StartCamera() {
     WriteLog(QStringLiteral("Команда на старт камеры..."));
     settings::CameraDescriptor current{};
     if (!CurrentCamera(&current)) {
@@ -157,17 +151,18 @@ void StartCamera() {
     WriteLog(QStringLiteral("Создание рабочего потока камеры..."));
     bool started = false;
     try {
-        g_cameraWorkThread = platform::StartNamedThread("WorkCamThreadFunc", [&work] { WorkCamThreadFunc(&work); });
+        CameraPanel* panel = &panel_;
+        g_cameraWorkThread = platform::StartNamedThread("WorkCamThreadFunc", [&work, panel] { WorkCamThreadFunc(&work, panel); });
         started = true;
     } catch (const std::system_error&) {
     }
     if (started) {
         g_CameraStarted = 1;
         WriteLog(QStringLiteral("Камера стартована."));
-        Panel()->ShowCameraStarted();
+        panel_.ShowCameraStarted();
         PostCameraEntry(3, u"Поток камеры стартован", work, 1);
         workLock.Leave();
-        Panel()->RefreshToolbar();
+        panel_.RefreshToolbar();
         return;
     }
     WriteLog(QStringLiteral("Ошибка создания рабочего потока камеры"));
@@ -177,7 +172,7 @@ void StartCamera() {
     shell::PostCameraJournal(2, u"Ошибка запуска потока захвата видео", nullptr, 1, 3);
 }
 
-void StopCamera(bool silent) {
+void CameraControl::StopCamera(bool silent) {
     if (!CameraThreadExists()) {
         return;
     }
@@ -186,26 +181,26 @@ void StopCamera(bool silent) {
     g_cameraWorkThread.join();
     WriteLog(QStringLiteral("hCameraWorkThread singaled..."));
     g_cameraWorkThread = std::thread();
-    Panel()->HideCameraPicture();
+    panel_.HideCameraPicture();
     WriteLog(QStringLiteral("Deleting g_CameraWork.pCvSream..."));
     g_CameraWork.pCvSream.reset();
-    Panel()->DiscardSubjects();
+    panel_.DiscardSubjects();
     {
         platform::CriticalSectionLock lock(CameraWorkLock());
         g_CameraStarted = 0;
-        Panel()->ClearFrameState();
+        panel_.ClearFrameState();
         g_CameraWork.lastFrame.reset();
     }
     WriteLog(QStringLiteral("Рабочий поток камеры остановлен."));
-    Panel()->ShowCameraStopped();
+    panel_.ShowCameraStopped();
     if (!silent) {
         PostCameraEntry(4, u"Поток камеры остановлен", g_CameraWork, 0);
         Broadcast(CameraState::Iddle, kCameraOpStopped);
     }
-    Panel()->RefreshToolbar();
+    panel_.RefreshToolbar();
 }
 
-void WorkCamThreadFunc(CameraWork* work) {
+void WorkCamThreadFunc(CameraWork* work, CameraPanel* panel) {
     WriteLog(QStringLiteral("WorkCamThreadFunc enter."));
     {
         platform::CriticalSectionLock lock(CameraWorkLock());
@@ -213,8 +208,8 @@ void WorkCamThreadFunc(CameraWork* work) {
     }
     Broadcast(CameraState::Works, kCameraOpThreadStarted);
     CvStream& stream = *work->pCvSream;
-    const int pollMs = work->descriptor.Type == kIpCamera ? kIpPollMs : kWebPollMs;
-    int wait = 0;
+    const std::chrono::milliseconds poll = work->descriptor.Type == kIpCamera ? kIpPoll : kWebPoll;
+    std::chrono::milliseconds wait{0};
     bool open = false;
     bool firstFrame = false;
     for (;;) {
@@ -227,10 +222,10 @@ void WorkCamThreadFunc(CameraWork* work) {
         if (!open) {
             SetActivity(*work, -1);
             if (!OpenStream(stream)) {
-                Panel()->PostShowAnimation();
+                panel->PostShowAnimation();
                 WriteLog(QStringLiteral("WorkCamThreadFunc: Ошибка открытия камеры. Пауза перед попыткой открытия..."));
                 shell::PostCameraJournal(2, u"Ошибка открытия камеры", u"Пауза перед попыткой открытия...", 1, 3);
-                wait = kRetryPauseMs;
+                wait = kRetryPause;
                 continue;
             }
             {
@@ -259,7 +254,7 @@ void WorkCamThreadFunc(CameraWork* work) {
                 }
             }
             SetActivity(*work, -1);
-            wait = pollMs;
+            wait = poll;
             continue;
         }
         WriteLog(QStringLiteral("WorkCamThreadFunc: Ошибка получения кадра из потока."));
@@ -271,8 +266,8 @@ void WorkCamThreadFunc(CameraWork* work) {
         WriteLog(QStringLiteral("WorkCamThreadFunc: Камера закрыта. Пауза перед следующей попыткой открытия..."));
         shell::PostCameraJournal(2, u"Ошибка получения кадра из потока", u"Камера закрыта. Пауза перед попыткой открытия...",
                                  1, 3);
-        Panel()->PostShowAnimation();
-        wait = kRetryPauseMs;
+        panel->PostShowAnimation();
+        wait = kRetryPause;
         open = false;
     }
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The running camera: its process-wide record, the start and stop commands and the capture
 // thread that keeps the camera open and pulls its frames, retrying every 5 s.
+// Threads: the commands on the user-interface thread; the capture thread reports through the
+// panel's PostShowAnimation only.
 
 #include "app/camera/cv_stream.h"
 #include "app/camera/stream_address.h"
@@ -30,7 +32,7 @@ public:
 void SetCameraStateBroadcaster(CameraStateBroadcaster* broadcaster);
 
 // What the camera code asks of the camera panel and the main window; every call but
-// PostShowAnimation comes from the user-interface thread.
+// PostShowAnimation comes from the user-interface thread. The defaults do nothing.
 class CameraPanel {
 public:
     virtual ~CameraPanel() = default;
@@ -48,7 +50,6 @@ public:
     virtual void ShowCameraStopped() {}
     virtual void RefreshToolbar() {}
 };
-void SetCameraPanel(CameraPanel* panel);
 
 struct CameraWork {
     settings::CameraDescriptor descriptor{};
@@ -69,14 +70,29 @@ platform::CriticalSection& CameraWorkLock();
 // Set by StopCamera; the capture thread ends at its next wait.
 platform::Event& CameraStopEvent();
 
-// The "Старт" command: starts the current camera of the settings (user-interface thread).
-void StartCamera();
-// The "Стоп" command (silent: no journal entry and no state event); waits for the capture
-// thread without time-out.
-void StopCamera(bool silent);
+// The start and stop commands of the camera, reporting to the panel they were made with. The
+// capture thread is process-wide like g_CameraWork, so at most one of these runs a camera; its
+// destruction stops that camera silently. User-interface thread only.
+class CameraControl {
+public:
+    explicit CameraControl(CameraPanel& panel) : panel_(panel) {}
+    ~CameraControl();
+    CameraControl(const CameraControl&) = delete;
+    CameraControl& operator=(const CameraControl&) = delete;
+
+    // The "Старт" command: starts the current camera of the settings.
+    void StartCamera();
+    // The "Стоп" command (silent: no journal entry and no state event); waits for the capture
+    // thread without time-out.
+    void StopCamera(bool silent);
+
+private:
+    CameraPanel& panel_;
+};
+
 // True while the capture thread exists.
 bool CameraThreadExists();
 
-void WorkCamThreadFunc(CameraWork* work);
+void WorkCamThreadFunc(CameraWork* work, CameraPanel* panel);
 
 }  // namespace camera

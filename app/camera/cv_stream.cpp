@@ -13,7 +13,7 @@ namespace camera {
 
 namespace {
 
-constexpr int kWebCameraSettleMs = 1000;
+constexpr std::chrono::milliseconds kWebCameraSettle{1000};
 
 bool IsOpen(CvStream& stream) {
     platform::CriticalSectionLock lock(stream.frameLock);
@@ -71,8 +71,8 @@ bool OpenStream(CvStream& stream) {
     if (ipCamera) {
         // No lock is held here: this may block until the timeout.
         stream.capture.open(url.toLocal8Bit().toStdString(), cv::CAP_FFMPEG,
-                            {cv::CAP_PROP_OPEN_TIMEOUT_MSEC, kStreamOpenTimeoutMs, cv::CAP_PROP_READ_TIMEOUT_MSEC,
-                             kStreamReadTimeoutMs});
+                            {cv::CAP_PROP_OPEN_TIMEOUT_MSEC, int(kStreamOpenTimeout.count()),
+                             cv::CAP_PROP_READ_TIMEOUT_MSEC, int(kStreamReadTimeout.count())});
     } else {
         OpenWebCamera(stream);
     }
@@ -89,7 +89,7 @@ bool OpenStream(CvStream& stream) {
             stream.actualHeight = height;
         }
         if (!ipCamera) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(kWebCameraSettleMs));
+            std::this_thread::sleep_for(kWebCameraSettle);
         }
     }
     return IsOpen(stream);

@@ -6,6 +6,8 @@
 #include "platform/sync.h"
 #include "settings/groups.h"
 
+#include <chrono>
+
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
 
@@ -15,10 +17,10 @@ namespace camera {
 // ever on a camera that does not answer. It is shorter than the smallest connection limit of the
 // hang-up detection (30 s), which therefore acts on stalled reads only unless that limit is
 // lowered for a test.
-constexpr int kStreamOpenTimeoutMs = 20000;
+constexpr std::chrono::milliseconds kStreamOpenTimeout{20000};
 // A read that gets no data gives up after this long: a backstop well beyond the largest stall
 // window of the hang-up detection (30 s limit plus its 10 s period), which acts first.
-constexpr int kStreamReadTimeoutMs = 60000;
+constexpr std::chrono::milliseconds kStreamReadTimeout{60000};
 
 struct CvStream {
     cv::Mat frame;

@@ -16,9 +16,9 @@ namespace camera {
 
 namespace {
 
-constexpr int kCheckIntervalMs = 10000;
+constexpr std::chrono::milliseconds kCheckInterval{10000};
 
-std::atomic<int> g_checkIntervalMs{kCheckIntervalMs};
+std::atomic<std::chrono::milliseconds> g_checkInterval{kCheckInterval};
 std::mutex g_commandMutex;
 CloseSocketCommand g_closeCommand;
 
@@ -33,7 +33,7 @@ bool SendCloseCommand(uint32_t address, uint16_t port) {
     return command ? command(address, port) : settings::SendCloseSocketCommand(address, port);
 }
 
-void SetHangupCheckIntervalForTest(int milliseconds) { g_checkIntervalMs.store(milliseconds); }
+void SetHangupCheckIntervalForTest(std::chrono::milliseconds interval) { g_checkInterval.store(interval); }
 
 void SetCloseSocketCommandForTest(CloseSocketCommand command) {
     std::lock_guard<std::mutex> lock(g_commandMutex);
@@ -81,7 +81,7 @@ bool CheckCameraHangup(int64_t now) {
 
 void HangupDetectionThreadFunc(platform::Event* termEvent) {
     WriteLog(QStringLiteral("HangupDetectionThreadFunc started."));
-    while (!termEvent->Wait(g_checkIntervalMs.load())) {
+    while (!termEvent->Wait(g_checkInterval.load())) {
         CheckCameraHangup(int64_t(std::time(nullptr)));
     }
     WriteLog(QStringLiteral("HangupDetectionThreadFunc: hTermEvent signaled."));

@@ -5,6 +5,7 @@
 
 #include "platform/sync.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -28,7 +29,7 @@ bool SendCloseCommand(uint32_t ipv4NetworkOrder, uint16_t port);
 // For tests only: a shorter check period and a stand-in for the service's close command.
 // An empty function restores settings::SendCloseSocketCommand.
 using CloseSocketCommand = std::function<bool(uint32_t ipv4NetworkOrder, uint16_t port)>;
-void SetHangupCheckIntervalForTest(int milliseconds);
+void SetHangupCheckIntervalForTest(std::chrono::milliseconds interval);
 void SetCloseSocketCommandForTest(CloseSocketCommand command);
 
 }  // namespace camera

@@ -392,7 +392,7 @@ bool DbCommand::IsExecuting() const {
 }
 
 void DbCommand::WaitSleeping() const {
-    while (IsExecuting()) execution_->finishedEvent.Wait(kExecutePollMs);
+    while (IsExecuting()) execution_->finishedEvent.Wait(kExecutePoll);
 }
 
 platform::Waitable* DbCommand::Completion() const { return execution_ ? &execution_->finishedEvent : nullptr; }

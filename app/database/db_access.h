@@ -17,6 +17,7 @@
 
 #include "platform/sync.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -49,7 +50,7 @@ constexpr int32_t adXactRepeatableRead = 0x10000;
 constexpr int32_t adXactSerializable = 0x100000;
 
 // How often an asynchronous statement is polled.
-constexpr int kExecutePollMs = 50;
+constexpr std::chrono::milliseconds kExecutePoll{50};
 
 enum class ParamKind { Integer, Text, Null, Date, Binary };
 

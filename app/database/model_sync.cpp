@@ -4,6 +4,7 @@
 #include "app/database/db_text.h"
 #include "app/recognition/predict_pool.h"
 #include "app/shell/journal.h"
+#include "platform/contract.h"
 #include "platform/fixedtext.h"
 #include "platform/log.h"
 #include "settings/log_masking.h"
@@ -226,7 +227,7 @@ bool ModelSynchronizer::WaitCommand(DbCommand& command, bool& aborted) {
     while (command.IsExecuting()) {
         // The statement's completion is waited for too, so a fast query costs no poll interval.
         const int woken =
-            platform::WaitForAny({&termEvent_, &hDbConnectionStringChangedEvent, command.Completion()}, kExecutePollMs);
+            platform::WaitForAny({&termEvent_, &hDbConnectionStringChangedEvent, command.Completion()}, kExecutePoll);
         if (woken == 1) Log("ActualizePersonModelList(): hDbConnectionStringChangedEvent signaled.");
         if (woken == 0 || woken == 1) {
             aborted = true;
@@ -419,6 +420,9 @@ void ModelSynchronizer::ActualizePersonModelList(DbConnection& connection) {
 }
 
 void ModelSynchronizer::ApplyChanges(int& removed, int& paramsUpdated, int& samplesUpdated, int& added) {
+    OSTROVID_ASSERT(ModelLoadLock.HeldByCurrentThread(), "the synchronizer's lists change only under ModelLoadLock");
+    OSTROVID_ASSERT(recognition::PredictDispatchLock.HeldByCurrentThread(),
+                    "the working model set changes only under PredictDispatchLock");
     for (uint32_t i = 0; i < PrevDataList.Count();) {
         PrevData* entry = PrevDataList.At(i);
         if (entry->syncMark == SyncParamsChanged) {

@@ -1,9 +1,15 @@
 #pragma once
-// Keeps the working model set equal to the person database. DbCheckThreadFunc checks every
-// 30 seconds (or at once on hDbCheckEvent) that the database is reachable and new enough, then
-// runs ActualizePersonModelList, which reads every person, reloads descriptors only of persons
-// whose STATE changed, and applies the differences while the prediction workers are idle.
-// NeedModelsActualize drops the whole set after the connection string changed.
+// Purpose: keeps the working model set equal to the person database. DbCheckThreadFunc checks
+//   every 30 seconds (or at once on hDbCheckEvent) that the database is reachable and new enough,
+//   then runs ActualizePersonModelList, which reads every person, reloads descriptors only of
+//   persons whose STATE changed, and applies the differences while the prediction workers are
+//   idle. NeedModelsActualize drops the whole set after the connection string changed.
+// Threads: DbCheckThreadFunc and ActualizePersonModelList on the database check thread,
+//   NeedModelsActualize on the user-interface thread; both hold ModelLoadLock for PrevDataList
+//   and LoadedModelList, and PredictDispatchLock with the workers idle while the working set
+//   changes (checked). The workers read the working set without locks.
+// Owns: PrevDataList and LoadedModelList; it borrows the working set, the termination event and
+//   the main frame sink.
 
 #include "app/database/db_access.h"
 #include "app/database/main_frame_sink.h"

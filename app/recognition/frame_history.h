@@ -4,10 +4,13 @@
 // unrecognized-person handling, both on the user-interface thread.
 
 #include "app/recognition/frame_face.h"
+#include "platform/contract.h"
+#include "platform/oledate.h"
 
 #include <opencv2/core/mat.hpp>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -29,10 +32,10 @@ struct HistorySlot {
 class FrameHistory {
 public:
     static constexpr int kSlots = 31;
-    static constexpr double kInterval = 1.0 / 86400.0;
+    static constexpr std::chrono::seconds kInterval{1};
 
     // True when at least a second has passed since the last entry.
-    bool Due(double now) const { return now - lastTime_ >= kInterval; }
+    bool Due(double now) const { return platform::OleSpan(lastTime_, now) >= kInterval; }
 
     // Writes the next slot: a copy of the frame (before drawing) and, when the frame had faces,
     // the rectangles of its unidentified subjects in list order.
@@ -43,7 +46,10 @@ public:
 
     int Head() const { return head_; }
     int Tail() const { return tail_; }
-    const HistorySlot& Slot(int index) const { return slots_[size_t(index)]; }
+    const HistorySlot& Slot(int index) const {
+        OSTROVID_ASSERT(index >= 0 && index < kSlots, "history slot index in range");
+        return slots_[size_t(index)];
+    }
 
     // Slot indices from the oldest entry to the newest.
     std::vector<int> OldestFirst() const;

@@ -11,6 +11,8 @@
 // No locks of its own: the owner's rules say who may read and change a list (person_model.h for
 // the working set, model_sync.h for the synchronizer's lists).
 
+#include "platform/contract.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -28,7 +30,10 @@ public:
 
     uint32_t Count() const { return static_cast<uint32_t>(items_.size()); }
     bool Empty() const { return items_.empty(); }
-    T* At(uint32_t position) const { return items_[position].get(); }
+    T* At(uint32_t position) const {
+        OSTROVID_ASSERT(position < Count(), "list position in range");
+        return items_[position].get();
+    }
     typename Storage::const_iterator begin() const { return items_.begin(); }
     typename Storage::const_iterator end() const { return items_.end(); }
 
@@ -41,6 +46,7 @@ public:
     // Shifts the tail down and hands the element to the caller. The storage is freed when the
     // list becomes empty.
     std::unique_ptr<T> Remove(uint32_t position) {
+        OSTROVID_ASSERT(position < Count(), "list position in range");
         std::unique_ptr<T> element = std::move(items_[position]);
         items_.erase(items_.begin() + position);
         if (items_.empty()) Storage().swap(items_);
@@ -49,6 +55,7 @@ public:
 
     // Stores element in place of the old one, which is handed to the caller.
     std::unique_ptr<T> Replace(uint32_t position, std::unique_ptr<T> element) {
+        OSTROVID_ASSERT(position < Count(), "list position in range");
         items_[position].swap(element);
         return element;
     }

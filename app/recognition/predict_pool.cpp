@@ -1,8 +1,10 @@
 #include "app/recognition/predict_pool.h"
 
 #include "app/recognition/matching.h"
+#include "platform/contract.h"
 #include "platform/fixedtext.h"
 #include "platform/log.h"
+#include "platform/oledate.h"
 #include "settings/settings_state.h"
 
 #include <QString>
@@ -51,6 +53,7 @@ void FillPerson(RecognizedData& record, const PersonModel& person) {
 }  // namespace
 
 bool WaitPredictThreadIddle() {
+    OSTROVID_ASSERT(PredictDispatchLock.HeldByCurrentThread(), "WaitPredictThreadIddle needs PredictDispatchLock held");
     PredictPool* pool = runningPool.load(std::memory_order_acquire);
     return pool == nullptr || pool->WaitIdle();
 }
@@ -167,9 +170,10 @@ bool PredictPool::SubjectInAnySlot(uint32_t subjectId) const {
 }
 
 void PredictPool::DispatchFaces(const cv::Mat& frame, std::span<DispatchSubject* const> subjects, double now) {
+    OSTROVID_ASSERT(owner_.IsCurrent(), "faces are dispatched only from the thread that made the pool");
     if (models_.Empty()) return;
     for (DispatchSubject* subject : subjects) {
-        if (now - subject->lastHandOver <= kHandOverInterval) continue;
+        if (platform::OleSpan(subject->lastHandOver, now) <= kHandOverInterval) continue;
         if (SubjectInAnySlot(subject->id)) continue;
         if (!HandOver(frame, *subject, now)) return;
     }

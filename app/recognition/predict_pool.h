@@ -1,18 +1,25 @@
 #pragma once
-// The pool of 16 prediction workers (threads "PredictThread"): each describes one face handed
-// over by the viewport's frame processing, matches it against the working model set and
-// delivers a RecognizedData for a reported match.
+// Purpose: the pool of 16 prediction workers (threads "PredictThread"): each describes one face
+//   handed over by the viewport's frame processing, matches it against the working model set and
+//   delivers a RecognizedData for a reported match.
+// Threads: the pool is made, started, stopped and given faces on the user-interface thread
+//   (DispatchFaces checks it is the thread that made the pool); WaitPredictThreadIddle runs on
+//   the changer of the working model set, which holds PredictDispatchLock; workers take no lock.
+// Owns: the 16 worker threads, their describers, start and idle events and slot pictures; it
+//   borrows the termination event, the result sink and the working model set.
 
 #include "app/recognition/face_describer.h"
 #include "app/recognition/frame_face.h"
 #include "app/recognition/person_model.h"
 #include "app/recognition/recognized_data.h"
+#include "platform/contract.h"
 #include "platform/sync.h"
 
 #include <opencv2/core/mat.hpp>
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -54,8 +61,8 @@ struct PredictSlot {
 class PredictPool {
 public:
     static constexpr int kWorkerCount = 16;
-    // A subject is handed over again only after more than this (days).
-    static constexpr double kHandOverInterval = 0.5 / 86400.0;
+    // A subject is handed over again only after more than this.
+    static constexpr std::chrono::milliseconds kHandOverInterval{500};
 
     using DescriberFactory = std::function<std::unique_ptr<FaceDescriber>(int workerIndex)>;
 
@@ -104,6 +111,7 @@ private:
     DescriberFactory makeDescriber_;
     const PersonModelSortedList& models_;
     std::array<Worker, kWorkerCount> workers_;
+    platform::OwnerThread owner_;
 };
 
 }  // namespace recognition

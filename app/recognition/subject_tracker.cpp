@@ -1,7 +1,10 @@
 #include "app/recognition/subject_tracker.h"
 
+#include "platform/oledate.h"
+
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <new>
 
@@ -10,8 +13,7 @@ namespace recognition {
 namespace {
 
 constexpr double kOverlapShare = 0.4;
-constexpr double kShortInvisibility = 0.5 / 86400.0;
-constexpr double kSecondsPerDay = 86400.0;
+constexpr std::chrono::milliseconds kShortInvisibility{500};
 
 int64_t Area(int32_t width, int32_t height) {
     return int64_t(width) * height;
@@ -109,6 +111,7 @@ void SubjectTracker::AssignByLargestOverlap(size_t faceCount) {
 
 void SubjectTracker::Track(std::span<const FrameFace> faces, const cv::Mat& frame, double now,
                            const DisplayGeometry& display) {
+    OSTROVID_ASSERT(owner_.IsCurrent(), "SubjectTracker is for the user-interface thread only");
     faceTable_.assign(faces.size(), FaceTableEntry{});
     ScoreOverlaps(faces);
     AssignByLargestOverlap(faces.size());
@@ -144,15 +147,16 @@ void SubjectTracker::Track(std::span<const FrameFace> faces, const cv::Mat& fram
 }
 
 void SubjectTracker::RemoveVanished(double now, bool shortInvisibility) {
+    OSTROVID_ASSERT(owner_.IsCurrent(), "SubjectTracker is for the user-interface thread only");
     for (size_t s = 0; s < subjects_.size();) {
         const Subject& subject = *subjects_[s];
-        const bool vanished = shortInvisibility ? now - subject.lastSeen > kShortInvisibility : !subject.HasFace();
+        const bool vanished = shortInvisibility ? platform::OleSpan(subject.lastSeen, now) > kShortInvisibility : !subject.HasFace();
         if (!vanished) {
             ++s;
             continue;
         }
         if (subject.personId == 0) events_.UnrecognizedSubjectVanished(subject, now);
-        events_.PresenceEnded(subject, (now - subject.firstSeen) * kSecondsPerDay);
+        events_.PresenceEnded(subject, std::chrono::duration<double>(platform::OleSpan(subject.firstSeen, now)).count());
         subjects_.erase(subjects_.begin() + ptrdiff_t(s));
     }
     // Indices into the list moved; the table keeps pointing at the right subjects by id.
@@ -164,6 +168,7 @@ void SubjectTracker::RemoveVanished(double now, bool shortInvisibility) {
 }
 
 void SubjectTracker::Clear() {
+    OSTROVID_ASSERT(owner_.IsCurrent(), "SubjectTracker is for the user-interface thread only");
     subjects_.clear();
     faceTable_.clear();
 }

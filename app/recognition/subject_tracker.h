@@ -1,9 +1,14 @@
 #pragma once
-// Turns the faces detected in each frame into subjects: assignment by largest overlap with the
-// subjects' last rectangles, creation of subjects for new faces, removal of vanished ones.
-// User-interface thread only.
+// Purpose: turns the faces detected in each frame into subjects: assignment by largest overlap
+//   with the subjects' last rectangles, creation of subjects for new faces, removal of vanished
+//   ones.
+// Threads: user-interface thread only; the changing calls check they come from the thread that
+//   made the tracker.
+// Owns: the subjects (each with its label state) and the face table of the current frame; it
+//   borrows the TrackingEvents it reports to.
 
 #include "app/recognition/subject.h"
+#include "platform/contract.h"
 
 #include <opencv2/core/mat.hpp>
 
@@ -77,6 +82,7 @@ private:
     TrackingEvents& events_;
     std::vector<std::unique_ptr<Subject>> subjects_;
     std::vector<FaceTableEntry> faceTable_;
+    platform::OwnerThread owner_;
 };
 
 }  // namespace recognition

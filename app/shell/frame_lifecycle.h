@@ -13,7 +13,9 @@ public:
     // The database check, the action queue and, when allowed, the management servers; false
     // makes the frame's creation fail.
     virtual bool StartDataThreads() = 0;
-    // The termination event, the silent camera stop and the waits for every thread started.
+    // Sets the termination event every worker ends on; the frame then stops the camera silently.
+    virtual void SignalTermination() = 0;
+    // The termination event (if not set yet) and the waits for every thread started.
     virtual void StopThreads() = 0;
 };
 

@@ -27,10 +27,10 @@ namespace ui {
 
 namespace {
 
-ViewportSettings CurrentViewportSettings() {
+viewport::ViewportSettings CurrentViewportSettings() {
     platform::CriticalSectionLock lock(settings::SettingsLock());
     const settings::SettingsState& s = settings::g_Settings();
-    ViewportSettings v;
+    viewport::ViewportSettings v;
     v.maxSubject = int(s.recognition.MaxSubject);
     v.shortInvisibility = s.recognition.ShortInvisibility != 0;
     v.framedFace = s.viewFeatures.FramedFace != 0;
@@ -101,8 +101,8 @@ void PicturePane::paintEvent(QPaintEvent*) {
     }
 }
 
-ViewportWidget::ViewportWidget(camera::CameraWork& work, ViewportProcessor::Detector detect,
-                               ViewportProcessor::Dispatcher dispatch, ViewportServices& services,
+ViewportWidget::ViewportWidget(camera::CameraWork& work, viewport::ViewportProcessor::Detector detect,
+                               viewport::ViewportProcessor::Dispatcher dispatch, viewport::ViewportServices& services,
                                recognition::RememberedPersons& remembered, recognition::RecognizedPersonsList& list,
                                ViewportHooks hooks, QWidget* parent)
     : QWidget(parent),
@@ -315,7 +315,7 @@ CameraPanelWidget::CameraPanelWidget(CameraPanelContext context, QWidget* parent
     };
     hooks.takeSnapshotRequest = context_.takeSnapshotRequest;
     hooks.listChanged = context_.listChanged;
-    static ViewportServices noServices;
+    static viewport::ViewportServices noServices;
     viewport_ = new ViewportWidget(camera::g_CameraWork, context_.detect, context_.dispatch,
                                    context_.services != nullptr ? *context_.services : noServices,
                                    *context_.remembered, *context_.list, std::move(hooks), this);

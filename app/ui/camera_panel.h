@@ -8,8 +8,8 @@
 #include "app/recognition/recognition_events.h"
 #include "app/shell/journal_model.h"
 #include "app/ui/frame_rules.h"
-#include "app/ui/viewport_processor.h"
-#include "app/ui/viewport_services.h"
+#include "app/viewport/viewport_processor.h"
+#include "app/viewport/viewport_services.h"
 
 #include <QImage>
 #include <QTimer>
@@ -56,17 +56,17 @@ struct ViewportHooks {
 };
 
 class ViewportWidget final : public QWidget,
-                             public ViewportSurface,
-                             public ViewportEvents,
+                             public viewport::ViewportSurface,
+                             public viewport::ViewportEvents,
                              public recognition::RecognitionOutputs {
 public:
-    ViewportWidget(camera::CameraWork& work, ViewportProcessor::Detector detect, ViewportProcessor::Dispatcher dispatch,
-                   ViewportServices& services, recognition::RememberedPersons& remembered,
-                   recognition::RecognizedPersonsList& list, ViewportHooks hooks, QWidget* parent);
+    ViewportWidget(camera::CameraWork& work, viewport::ViewportProcessor::Detector detect,
+                   viewport::ViewportProcessor::Dispatcher dispatch, viewport::ViewportServices& services,
+                   recognition::RememberedPersons& remembered, recognition::RecognizedPersonsList& list, ViewportHooks hooks, QWidget* parent);
     ~ViewportWidget() override;
 
     PicturePane* Picture() const { return picture_; }
-    ViewportProcessor& Processor() { return processor_; }
+    viewport::ViewportProcessor& Processor() { return processor_; }
     ViewportPlacement Placement() const { return placement_; }
     // The camera stopped: labels and subjects go; the picture window hides.
     void DiscardSubjects();
@@ -112,9 +112,9 @@ private:
     void LayOut();
 
     camera::CameraWork& work_;
-    ViewportServices& services_;
+    viewport::ViewportServices& services_;
     ViewportHooks hooks_;
-    ViewportProcessor processor_;
+    viewport::ViewportProcessor processor_;
     recognition::RecognitionEvents events_;
     PicturePane* picture_;
     QTimer timer_;
@@ -125,9 +125,9 @@ private:
 };
 
 struct CameraPanelContext {
-    ViewportProcessor::Detector detect;
-    ViewportProcessor::Dispatcher dispatch;
-    ViewportServices* services = nullptr;
+    viewport::ViewportProcessor::Detector detect;
+    viewport::ViewportProcessor::Dispatcher dispatch;
+    viewport::ViewportServices* services = nullptr;
     recognition::RememberedPersons* remembered = nullptr;
     recognition::RecognizedPersonsList* list = nullptr;
     SettingsSaver* saver = nullptr;

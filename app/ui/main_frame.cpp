@@ -112,7 +112,6 @@ MainFrame::MainFrame(shell::FrameLifecycle& lifecycle, MainFrameParts parts)
 }
 
 MainFrame::~MainFrame() {
-    camera::SetCameraPanel(nullptr);
     if (events_ != nullptr) shell::SetJournalSink(nullptr);
     if (parts_.recognizedSink != nullptr) parts_.recognizedSink->SetReceiver(nullptr);
 }
@@ -189,7 +188,6 @@ bool MainFrame::Create() {
     ModelCount(0);
     if (!CreatePad()) return false;
     shell::SetJournalSink(events_);
-    camera::SetCameraPanel(cameraPanel_);
     if (parts_.recognizedSink != nullptr) parts_.recognizedSink->SetReceiver(cameraPanel_->Viewport());
 
     if (!lifecycle_.StartServiceThreads()) {
@@ -326,6 +324,7 @@ bool MainFrame::CreatePad() {
         if (rightPanel_ != nullptr) rightPanel_->Refresh();
     };
     cameraPanel_ = new CameraPanelWidget(std::move(context), leftPanel_);
+    camera_ = std::make_unique<camera::CameraControl>(*cameraPanel_);
     events_ = new EventPanel(cameraPanel_, leftPanel_);
     leftPanel_->SetPanels(cameraPanel_, events_);
     rightPanel_ = new RecognizedPanel(recognizedList_, remembered_, pad_);
@@ -398,11 +397,11 @@ void MainFrame::OnCommand(int command) {
         close();
         break;
     case kCmdStart:
-        camera::StartCamera();
+        camera_->StartCamera();
         RefreshToolbar();
         break;
     case kCmdStop:
-        camera::StopCamera(false);
+        camera_->StopCamera(false);
         RefreshToolbar();
         break;
     case kCmdFramedFace:
@@ -458,7 +457,7 @@ void MainFrame::ChooseCamera(int index) {
     if (choice.kind == CameraChoice::Nothing) return;
     const int chosen = choice.kind == CameraChoice::Select ? choice.index : -1;
     saver_.SaveCurrentCameraIndex(chosen);
-    camera::StopCamera(false);
+    camera_->StopCamera(false);
     QString name;
     {
         platform::CriticalSectionLock lock(settings::SettingsLock());
@@ -577,6 +576,8 @@ void MainFrame::Destroy() {
     windowPosTimer_.stop();
     WriteLog(QStringLiteral("Destroy Enter."));
     loadingWindow_.reset();
+    lifecycle_.SignalTermination();
+    if (camera_ != nullptr) camera_->StopCamera(true);
     lifecycle_.StopThreads();
     // Outside a running loop (a failed creation) there is nothing to end, and a pending quit
     // would end the next loop at once.

@@ -6,13 +6,14 @@
 // Everything but the Post* calls and the database::MainFrameSink notifications is for the
 // user-interface thread only.
 
+#include "app/camera/camera_work.h"
 #include "app/database/main_frame_sink.h"
 #include "app/recognition/recognized_list.h"
 #include "app/recognition/remembered_persons.h"
 #include "app/shell/frame_lifecycle.h"
 #include "app/ui/frame_commands.h"
 #include "app/ui/frame_rules.h"
-#include "app/ui/viewport_processor.h"
+#include "app/viewport/viewport_processor.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -29,6 +30,10 @@ namespace recognition {
 class PostingRecognizedDataSink;
 }
 
+namespace viewport {
+class ViewportServices;
+}
+
 namespace ui {
 
 class CameraPanelWidget;
@@ -38,15 +43,14 @@ class RecognizedPanel;
 class SettingsSaver;
 class SplitPane;
 class StatusParts;
-class ViewportServices;
 
 struct MainFrameParts {
     // Face detection for the viewport (FaceModels::DetectFaces) and the hand-over to the
     // prediction workers (PredictPool::DispatchFaces).
-    ViewportProcessor::Detector detect;
-    ViewportProcessor::Dispatcher dispatch;
+    viewport::ViewportProcessor::Detector detect;
+    viewport::ViewportProcessor::Dispatcher dispatch;
     // Management events, actions and the snapshot panel; null: none.
-    ViewportServices* services = nullptr;
+    viewport::ViewportServices* services = nullptr;
     // Null: the saves go through the service channel.
     SettingsSaver* saver = nullptr;
     // The workers' result sink: pointed at the viewport while the frame exists.
@@ -147,6 +151,8 @@ private:
     CameraPanelWidget* cameraPanel_ = nullptr;
     EventPanel* events_ = nullptr;
     RecognizedPanel* rightPanel_ = nullptr;
+    // The camera commands, reporting to cameraPanel_; made with it.
+    std::unique_ptr<camera::CameraControl> camera_;
     // A window of its own, with no parent: the frame owns it.
     std::unique_ptr<ModelLoadingWindow> loadingWindow_;
 

@@ -8,11 +8,13 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
+#include <chrono>
+
 namespace ui {
 
 namespace {
 constexpr int kThumbnailSize = 64;
-constexpr int kExpiryIntervalMs = 30000;
+constexpr std::chrono::seconds kExpiryInterval{30};
 }  // namespace
 
 QString RecognizedItemText(const recognition::RecognizedListItem& item) {
@@ -40,7 +42,7 @@ RecognizedPanel::RecognizedPanel(recognition::RecognizedPersonsList& list, recog
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
     layout->addWidget(view_);
 
-    expiryTimer_.setInterval(kExpiryIntervalMs);
+    expiryTimer_.setInterval(kExpiryInterval);
     QObject::connect(&expiryTimer_, &QTimer::timeout, this, [this] {
         uint32_t minutes = 0;
         {

@@ -60,7 +60,7 @@ protected:
         if (!CanResetConnections()) {
             GTEST_SKIP() << "this process cannot reset TCP connections (needs CAP_NET_ADMIN and SOCK_DESTROY)";
         }
-        camera::SetHangupCheckIntervalForTest(500);
+        camera::SetHangupCheckIntervalForTest(500ms);
         platform::CriticalSectionLock lock(settings::SettingsLock());
         auto& s = settings::g_Settings();
         // Test-only limits, far below what the stored settings allow.
@@ -75,11 +75,11 @@ protected:
         s.CurrentCameraIndex = 0;
     }
     void TearDown() override {
-        camera::StopCamera(true);
+        camera_.StopCamera(true);
         term_.Set();
         if (watchdog_.joinable()) watchdog_.join();
         service_.Stop();
-        camera::SetHangupCheckIntervalForTest(10000);
+        camera::SetHangupCheckIntervalForTest(10s);
         camera::SetCloseSocketCommandForTest(nullptr);
         platform::CriticalSectionLock lock(settings::SettingsLock());
         settings::g_Settings().CurrentCameraIndex = -1;
@@ -102,11 +102,13 @@ protected:
     platform::Event term_{true, false};
     std::thread watchdog_;
     std::atomic<int> resets_{0};
+    camera::CameraPanel panel_;
+    camera::CameraControl camera_{panel_};
 };
 
 void HangupTest::StalledOpenIsResetAndTheThreadRetries() {
     watchdog_ = std::thread(camera::HangupDetectionThreadFunc, &term_);
-    camera::StartCamera();
+    camera_.StartCamera();
     ASSERT_TRUE(camera::CameraThreadExists());
     const auto started = Clock::now();
 
@@ -138,7 +140,7 @@ void HangupTest::StalledOpenIsResetAndTheThreadRetries() {
 
     // Stopping waits for the blocked open, which the watchdog ends within its window.
     const auto stopping = Clock::now();
-    camera::StopCamera(false);
+    camera_.StopCamera(false);
     const double stop = Seconds(Clock::now() - stopping);
     std::printf("stop during a stalled open took %.2f s\n", stop);
     EXPECT_LT(stop, 4.0);

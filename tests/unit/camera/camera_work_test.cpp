@@ -52,7 +52,7 @@ class CameraWorkTest : public ::testing::Test {
 protected:
     void SetUp() override { camera::SetCameraStateBroadcaster(&states_); }
     void TearDown() override {
-        camera::StopCamera(true);
+        camera_.StopCamera(true);
         camera::SetCameraStateBroadcaster(nullptr);
         platform::CriticalSectionLock lock(settings::SettingsLock());
         settings::g_Settings().CurrentCameraIndex = -1;
@@ -61,6 +61,8 @@ protected:
     camera_test::TempLog log_;
     camera_test::RecordingSink journal_;
     StateRecorder states_;
+    camera::CameraPanel panel_;
+    camera::CameraControl camera_{panel_};
 };
 
 TEST_F(CameraWorkTest, StartWithoutCurrentCameraIsRefusedWithoutJournal) {
@@ -68,7 +70,7 @@ TEST_F(CameraWorkTest, StartWithoutCurrentCameraIsRefusedWithoutJournal) {
         platform::CriticalSectionLock lock(settings::SettingsLock());
         settings::g_Settings().CurrentCameraIndex = -1;
     }
-    camera::StartCamera();
+    camera_.StartCamera();
     EXPECT_FALSE(camera::CameraThreadExists());
     EXPECT_TRUE(log_.Text().contains("Команда на старт камеры..."));
     EXPECT_TRUE(log_.Text().contains("Не задана текущая камера. Отмена старта."));
@@ -79,14 +81,14 @@ TEST_F(CameraWorkTest, StartWithoutCurrentCameraIsRefusedWithoutJournal) {
         platform::CriticalSectionLock lock(settings::SettingsLock());
         settings::g_Settings().CurrentCameraIndex = 3;
     }
-    camera::StartCamera();
+    camera_.StartCamera();
     EXPECT_FALSE(camera::CameraThreadExists());
 }
 
 TEST_F(CameraWorkTest, UnresolvableHostRefusesTheStart) {
     // An empty label fails in the resolver itself: no query leaves the machine.
     SelectIpCamera("Двор", "rtsp://camera..invalid/live");
-    camera::StartCamera();
+    camera_.StartCamera();
     EXPECT_FALSE(camera::CameraThreadExists());
     const auto entries = journal_.Entries();
     ASSERT_EQ(entries.size(), 1u);
@@ -102,7 +104,7 @@ TEST_F(CameraWorkTest, RetriesEveryFiveSecondsRefusesSecondStartAndStopsAtOnce) 
     const uint16_t port = camera_test::FreeLoopbackPort();
     const QString url = QString("http://127.0.0.1:%1/video.mjpg").arg(port);
     SelectIpCamera("Вход", url);
-    camera::StartCamera();
+    camera_.StartCamera();
     ASSERT_TRUE(camera::CameraThreadExists());
     EXPECT_TRUE(log_.Text().contains(QString("IP-адрес камеры: 127.0.0.1, Порт: %1").arg(port)));
     {
@@ -111,7 +113,7 @@ TEST_F(CameraWorkTest, RetriesEveryFiveSecondsRefusesSecondStartAndStopsAtOnce) 
         EXPECT_EQ(camera::g_CameraWork.address.port, port);
     }
 
-    camera::StartCamera();
+    camera_.StartCamera();
     EXPECT_TRUE(log_.Text().contains("Дескриптор рабочего потока камеры не NULL. Отмена старта."));
     EXPECT_EQ(journal_.Count("Поток камеры стартован"), 1);
 
@@ -127,7 +129,7 @@ TEST_F(CameraWorkTest, RetriesEveryFiveSecondsRefusesSecondStartAndStopsAtOnce) 
 
     // Now inside a 5 s pause: the stop must not wait for it.
     const auto before = Clock::now();
-    camera::StopCamera(false);
+    camera_.StopCamera(false);
     EXPECT_LT(Clock::now() - before, 500ms);
     EXPECT_FALSE(camera::CameraThreadExists());
     {
@@ -156,10 +158,10 @@ TEST_F(CameraWorkTest, RetriesEveryFiveSecondsRefusesSecondStartAndStopsAtOnce) 
 
     // A silent stop posts nothing and sends no state.
     journal_.Clear();
-    camera::StartCamera();
+    camera_.StartCamera();
     ASSERT_TRUE(camera::CameraThreadExists());
     const size_t stateCount = states_.Events().size();
-    camera::StopCamera(true);
+    camera_.StopCamera(true);
     EXPECT_EQ(journal_.Count("Поток камеры остановлен"), 0);
     for (size_t i = stateCount; i < states_.Events().size(); ++i) {
         EXPECT_NE(states_.Events()[i].first, camera::CameraState::Iddle);
@@ -251,7 +253,7 @@ TEST_F(HangupRuleTest, WebCamerasUnknownPortsAndStoppedCamerasAreNotWatched) {
 
 TEST_F(HangupRuleTest, ThreadRepeatsWhileStalledAndEndsOnTermination) {
     SetCamera(camera::kIpCamera, 554, 0, int64_t(std::time(nullptr)) - 1000);
-    camera::SetHangupCheckIntervalForTest(50);
+    camera::SetHangupCheckIntervalForTest(50ms);
     platform::Event term(true, false);
     std::thread watchdog(camera::HangupDetectionThreadFunc, &term);
     ASSERT_TRUE(journal_.WaitFor("Попытка закрытия соединения с IP-камерой", 3, 5s));
@@ -259,7 +261,7 @@ TEST_F(HangupRuleTest, ThreadRepeatsWhileStalledAndEndsOnTermination) {
     term.Set();
     watchdog.join();
     EXPECT_LT(Clock::now() - before, 1s);
-    camera::SetHangupCheckIntervalForTest(10000);
+    camera::SetHangupCheckIntervalForTest(10s);
     EXPECT_GE(Closes(), 3u);
     const QString log = log_.Text();
     EXPECT_TRUE(log.contains("HangupDetectionThreadFunc started."));

@@ -150,6 +150,14 @@ void ExpectAllIdle() {
     EXPECT_TRUE(WaitPredictThreadIddle());
 }
 
+TEST(PredictDispatchLock, WaitingForIdleWorkersWithoutItIsABrokenContract) {
+    if (!platform::kContractsChecked) {
+        GTEST_SKIP() << "contracts are compiled out in release builds; debug and sanitizer builds check them";
+    }
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(WaitPredictThreadIddle(), "contract broken: .*WaitPredictThreadIddle needs PredictDispatchLock held");
+}
+
 class PredictPoolTest : public ::testing::Test {
 protected:
     void SetUp() override {

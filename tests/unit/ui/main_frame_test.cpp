@@ -13,7 +13,7 @@
 #include "app/ui/split_pane.h"
 #include "app/ui/splash_windows.h"
 #include "app/ui/status_parts.h"
-#include "app/ui/viewport_services.h"
+#include "app/viewport/viewport_services.h"
 #include "platform/fixedtext.h"
 #include "platform/log.h"
 #include "settings/settings_state.h"
@@ -52,6 +52,7 @@ struct FakeLifecycle : shell::FrameLifecycle {
         calls.push_back("data");
         return dataOk;
     }
+    void SignalTermination() override {}
     void StopThreads() override {
         calls.push_back("stop");
         WriteLog(QStringLiteral("threads stopped"));
@@ -79,7 +80,7 @@ struct RecordingSaver : ui::SettingsSaver {
     std::vector<QString> saves;
 };
 
-struct RecordingServices : ui::ViewportServices {
+struct RecordingServices : viewport::ViewportServices {
     void PersonRecognized(const recognition::RecognitionReport& r) override { recognized.push_back(r.personId); }
     void DoRecognizedPersonAlertsAndActions(const recognition::RecognizedPersonInfo& i) override {
         actions.push_back(i.personId);

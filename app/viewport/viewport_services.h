@@ -11,7 +11,7 @@
 
 #include <span>
 
-namespace ui {
+namespace viewport {
 
 class ViewportServices {
 public:
@@ -28,4 +28,4 @@ public:
     virtual void AddSnapshotFaces(const cv::Mat& /*frame*/, std::span<const recognition::FrameFace> /*faces*/) {}
 };
 
-}  // namespace ui
+}  // namespace viewport

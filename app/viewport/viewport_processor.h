@@ -20,7 +20,7 @@ namespace camera {
 struct CameraWork;
 }
 
-namespace ui {
+namespace viewport {
 
 // What the frame processing asks of the viewport window.
 class ViewportSurface {
@@ -110,4 +110,4 @@ private:
     int lastFaceCount_ = -1;
 };
 
-}  // namespace ui
+}  // namespace viewport

@@ -1,4 +1,4 @@
-#include "app/ui/viewport_processor.h"
+#include "app/viewport/viewport_processor.h"
 
 #include "app/camera/camera_list.h"
 #include "app/camera/camera_work.h"
@@ -25,7 +25,7 @@ using recognition::Subject;
 
 constexpr double kSecond = 1.0 / 86400.0;
 
-struct Surface : ui::ViewportSurface {
+struct Surface : viewport::ViewportSurface {
     void ShowFaceCount(int faces) override { counts.push_back(faces); }
     void LayOutAgain(int columns, int rows) override {
         layouts.push_back({columns, rows});
@@ -51,7 +51,7 @@ struct Surface : ui::ViewportSurface {
     int snapshotFaces = 0;
 };
 
-struct Events : ui::ViewportEvents {
+struct Events : viewport::ViewportEvents {
     void FaceDetected(const Subject& s, const cv::Mat&) override { detected.push_back(s.id); }
     void UnrecognizedSubjectVanished(const Subject& s, double) override { unrecognized.push_back(s.id); }
     void PresenceEnded(const Subject& s, double) override { ended.push_back(s.id); }
@@ -112,8 +112,8 @@ protected:
     std::vector<size_t> dispatched;
     double ole = 45000;
     int64_t unix = 1001;
-    ui::ViewportSettings settings;
-    ui::ViewportProcessor processor{
+    viewport::ViewportSettings settings;
+    viewport::ViewportProcessor processor{
         work,
         surface,
         events,

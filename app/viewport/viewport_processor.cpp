@@ -1,18 +1,20 @@
-#include "app/ui/viewport_processor.h"
+#include "app/viewport/viewport_processor.h"
 
 #include "app/camera/camera_work.h"
 #include "app/recognition/face_drawing.h"
 #include "app/recognition/matching.h"
 #include "app/shell/journal.h"
 #include "platform/log.h"
+#include "platform/oledate.h"
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <QString>
 #include <algorithm>
+#include <chrono>
 
-namespace ui {
+namespace viewport {
 
 ViewportProcessor::ViewportProcessor(camera::CameraWork& work, ViewportSurface& surface, ViewportEvents& events,
                                      Detector detect, Dispatcher dispatch, Clock clock)
@@ -158,7 +160,8 @@ void ViewportProcessor::AnswerStateRequest(recognition::CameraStateRequest& requ
             for (const auto& subject : tracker_.Subjects()) {
                 if (subject->sureHits == 0) continue;
                 recognition::SubjectStateRecord record;
-                record.millisecondsSinceSeen = uint32_t(std::max(0.0, (now - subject->lastSeen) * 86400000.0));
+                const std::chrono::duration<double, std::milli> sinceSeen = platform::OleSpan(subject->lastSeen, now);
+                record.millisecondsSinceSeen = uint32_t(std::max(0.0, sinceSeen.count()));
                 record.sureHits = subject->sureHits;
                 record.personId = subject->personId;
                 record.confidence = recognition::Confidence(subject->bestDistance);
@@ -179,4 +182,4 @@ void ViewportProcessor::Reset() {
     frameSize_ = {};
 }
 
-}  // namespace ui
+}  // namespace viewport

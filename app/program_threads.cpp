@@ -35,8 +35,9 @@ void WaitFor(std::thread& thread, const char* shownName) {
 
 }  // namespace
 
-ProgramThreads::ProgramThreads(shell::ProgramObjects& objects, recognition::FaceModels& models)
-    : objects_(objects), models_(models) {}
+ProgramThreads::ProgramThreads(shell::ProgramObjects& objects, recognition::FaceModels& models,
+                               const shell::Journal& journal)
+    : objects_(objects), models_(models), journal_(journal) {}
 
 ProgramThreads::~ProgramThreads() {
     // Threads still running here mean the frame was never destroyed in order.
@@ -49,7 +50,7 @@ bool ProgramThreads::StartServiceThreads() {
                     [this] { objects_.Channel().SvcLiveThreadFunc(closeMainWindow_); }))
         return false;
     if (!StartOrLog(hangupDetection_, "HangupDetectionThreadFunc", "HangupDetectionThread",
-                    [term] { camera::HangupDetectionThreadFunc(term); }))
+                    [this, term] { camera::HangupDetectionThreadFunc(term, journal_); }))
         return false;
     if (!recognizedSink_) return false;
     pool_ = std::make_unique<recognition::PredictPool>(
@@ -59,14 +60,14 @@ bool ProgramThreads::StartServiceThreads() {
 
 bool ProgramThreads::StartDataThreads() {
     if (!frameSink_) return false;
-    synchronizer_ = std::make_unique<database::ModelSynchronizer>(objects_.TermEvent(), *frameSink_);
+    synchronizer_ = std::make_unique<database::ModelSynchronizer>(objects_.TermEvent(), *frameSink_, journal_);
     return StartOrLog(dbCheck_, "DbCheckThreadFunc", "DbCheckThread",
                       [this] { synchronizer_->DbCheckThreadFunc(); });
 }
 
 void ProgramThreads::StopThreads() {
     objects_.TermEvent().Set();
-    camera::StopCamera(true);
+    camera::StopCamera(journal_, true);
     WaitFor(svcLive_, "SvcLiveThread");
     WaitFor(hangupDetection_, "HangupDetectionThread");
     WaitFor(dbCheck_, "DbCheckThread");

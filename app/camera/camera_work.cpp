@@ -19,6 +19,11 @@ int32_t g_CameraStarted = 0;
 
 namespace {
 
+using shell::CameraIcon;
+using shell::StatusBar;
+using shell::StatusIcon;
+using namespace shell::literals;
+
 constexpr int kRetryPauseMs = 5000;
 constexpr int kWebPollMs = 80;
 constexpr int kIpPollMs = 10;
@@ -43,8 +48,9 @@ int64_t Now() { return int64_t(std::time(nullptr)); }
 
 // The camera name is copied: the record is overwritten by the next start while the entry may
 // still wait in the queue.
-void PostCameraEntry(int32_t icon, const char16_t* text, const CameraWork& work, uint32_t statusIcon) {
-    shell::PostCameraJournal(icon, text, work.descriptor.Name, 1, statusIcon, true);
+void PostCameraEntry(const shell::Journal& journal, CameraIcon icon, QString text, const CameraWork& work,
+                     StatusIcon statusIcon) {
+    journal.PostCamera(icon, std::move(text), platform::FromFixed(work.descriptor.Name), StatusBar::Show, statusIcon);
 }
 
 // A copy of the current camera, or false when none is selected.
@@ -62,13 +68,14 @@ bool CurrentCamera(settings::CameraDescriptor* camera) {
 
 // Checks the camera can be reached, completing its description (the web camera's missing half,
 // the IP camera's address); logs and journals a refusal.
-bool LocateCamera(settings::CameraDescriptor& camera, StreamAddress& address) {
+bool LocateCamera(const shell::Journal& journal, settings::CameraDescriptor& camera, StreamAddress& address) {
     if (camera.Type == kIpCamera) {
         WriteLog(QStringLiteral("Определение IP-адреса и порта камеры..."));
         ResolveStreamAddress(platform::FromFixed(camera.Source.Url), &address);
         if (!AddressKnown(address.address)) {
             WriteLog(QStringLiteral("Невозможно определить IP-адрес хоста камеры. Отмена старта."));
-            shell::PostCameraJournal(2, u"Камера недоступна", u"Невозможно получить IP-адрес хоста камеры", 1, 3);
+            journal.PostCamera(CameraIcon::Error, u"Камера недоступна"_jt, u"Невозможно получить IP-адрес хоста камеры"_jt,
+                               StatusBar::Show, StatusIcon::Error);
             return false;
         }
         WriteLog(QStringLiteral("IP-адрес камеры: %1, Порт: %2").arg(DottedAddress(address.address)).arg(address.port));
@@ -77,7 +84,8 @@ bool LocateCamera(settings::CameraDescriptor& camera, StreamAddress& address) {
     WriteLog(QStringLiteral("Проверка существования Web-камеры..."));
     if (!ResolveWebCamera(&camera)) {
         WriteLog(QStringLiteral("Web-камеры с заданными параметрами нет в системе. Отмена старта."));
-        shell::PostCameraJournal(2, u"Камера недоступна", u"Камера с заданными параметрами отсутствует в системе", 1, 3);
+        journal.PostCamera(CameraIcon::Error, u"Камера недоступна"_jt,
+                           u"Камера с заданными параметрами отсутствует в системе"_jt, StatusBar::Show, StatusIcon::Error);
         return false;
     }
     WriteLog(QStringLiteral("Выбрана Web-камера. Номер %1, Путь устройства %2")
@@ -114,7 +122,7 @@ platform::Event& CameraStopEvent() {
 
 bool CameraThreadExists() { return g_cameraWorkThread.joinable(); }
 
-void StartCamera() {
+void StartCamera(const shell::Journal& journal) {
     WriteLog(QStringLiteral("Команда на старт камеры..."));
     settings::CameraDescriptor current{};
     if (!CurrentCamera(&current)) {
@@ -142,7 +150,7 @@ void StartCamera() {
     }
     // Resolved outside the lock (a name lookup may take a while), stored under it.
     StreamAddress address;
-    if (!LocateCamera(current, address)) {
+    if (!LocateCamera(journal, current, address)) {
         return;
     }
 
@@ -157,7 +165,7 @@ void StartCamera() {
     WriteLog(QStringLiteral("Создание рабочего потока камеры..."));
     bool started = false;
     try {
-        g_cameraWorkThread = platform::StartNamedThread("WorkCamThreadFunc", [&work] { WorkCamThreadFunc(&work); });
+        g_cameraWorkThread = platform::StartNamedThread("WorkCamThreadFunc", [&work, &journal] { WorkCamThreadFunc(&work, journal); });
         started = true;
     } catch (const std::system_error&) {
     }
@@ -165,7 +173,7 @@ void StartCamera() {
         g_CameraStarted = 1;
         WriteLog(QStringLiteral("Камера стартована."));
         Panel()->ShowCameraStarted();
-        PostCameraEntry(3, u"Поток камеры стартован", work, 1);
+        PostCameraEntry(journal, CameraIcon::ThreadStarted, u"Поток камеры стартован"_jt, work, StatusIcon::Working);
         workLock.Leave();
         Panel()->RefreshToolbar();
         return;
@@ -174,10 +182,11 @@ void StartCamera() {
     work.lastFrame.reset();
     work.pCvSream.reset();
     workLock.Leave();
-    shell::PostCameraJournal(2, u"Ошибка запуска потока захвата видео", nullptr, 1, 3);
+    journal.PostCamera(CameraIcon::Error, u"Ошибка запуска потока захвата видео"_jt, QString(), StatusBar::Show,
+                       StatusIcon::Error);
 }
 
-void StopCamera(bool silent) {
+void StopCamera(const shell::Journal& journal, bool silent) {
     if (!CameraThreadExists()) {
         return;
     }
@@ -199,13 +208,14 @@ void StopCamera(bool silent) {
     WriteLog(QStringLiteral("Рабочий поток камеры остановлен."));
     Panel()->ShowCameraStopped();
     if (!silent) {
-        PostCameraEntry(4, u"Поток камеры остановлен", g_CameraWork, 0);
+        PostCameraEntry(journal, CameraIcon::ThreadStopped, u"Поток камеры остановлен"_jt, g_CameraWork,
+                        StatusIcon::None);
         Broadcast(CameraState::Iddle, kCameraOpStopped);
     }
     Panel()->RefreshToolbar();
 }
 
-void WorkCamThreadFunc(CameraWork* work) {
+void WorkCamThreadFunc(CameraWork* work, const shell::Journal& journal) {
     WriteLog(QStringLiteral("WorkCamThreadFunc enter."));
     {
         platform::CriticalSectionLock lock(CameraWorkLock());
@@ -229,7 +239,8 @@ void WorkCamThreadFunc(CameraWork* work) {
             if (!OpenStream(stream)) {
                 Panel()->PostShowAnimation();
                 WriteLog(QStringLiteral("WorkCamThreadFunc: Ошибка открытия камеры. Пауза перед попыткой открытия..."));
-                shell::PostCameraJournal(2, u"Ошибка открытия камеры", u"Пауза перед попыткой открытия...", 1, 3);
+                journal.PostCamera(CameraIcon::Error, u"Ошибка открытия камеры"_jt, u"Пауза перед попыткой открытия..."_jt,
+                                   StatusBar::Show, StatusIcon::Error);
                 wait = kRetryPauseMs;
                 continue;
             }
@@ -239,7 +250,7 @@ void WorkCamThreadFunc(CameraWork* work) {
             }
             Broadcast(CameraState::Works, kCameraOpOpened);
             WriteLog(QStringLiteral("WorkCamThreadFunc: Камера открыта. OK."));
-            shell::PostCameraJournal(0, u"Камера открыта", nullptr, 1, 1);
+            journal.PostCamera(CameraIcon::Info, u"Камера открыта"_jt, QString(), StatusBar::Show, StatusIcon::Working);
             open = true;
             firstFrame = true;
         }
@@ -254,8 +265,8 @@ void WorkCamThreadFunc(CameraWork* work) {
                     height = stream.frame.rows;
                 }
                 if (width != 0 && height != 0) {
-                    const QString size = QString::asprintf("%dx%d", width, height);
-                    shell::PostCameraJournal(0, u"Разрешение камеры", shell::JournalText(size), 0, 0, true);
+                    journal.PostCamera(CameraIcon::Info, u"Разрешение камеры"_jt, QString::asprintf("%dx%d", width, height),
+                                       StatusBar::Leave, StatusIcon::None);
                 }
             }
             SetActivity(*work, -1);
@@ -269,8 +280,8 @@ void WorkCamThreadFunc(CameraWork* work) {
         SetActivity(*work, 0);
         Broadcast(CameraState::Works, kCameraOpClosed);
         WriteLog(QStringLiteral("WorkCamThreadFunc: Камера закрыта. Пауза перед следующей попыткой открытия..."));
-        shell::PostCameraJournal(2, u"Ошибка получения кадра из потока", u"Камера закрыта. Пауза перед попыткой открытия...",
-                                 1, 3);
+        journal.PostCamera(CameraIcon::Error, u"Ошибка получения кадра из потока"_jt,
+                           u"Камера закрыта. Пауза перед попыткой открытия..."_jt, StatusBar::Show, StatusIcon::Error);
         Panel()->PostShowAnimation();
         wait = kRetryPauseMs;
         open = false;

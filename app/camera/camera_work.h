@@ -4,6 +4,7 @@
 
 #include "app/camera/cv_stream.h"
 #include "app/camera/stream_address.h"
+#include "app/shell/journal.h"
 #include "platform/sync.h"
 #include "settings/groups.h"
 
@@ -69,14 +70,15 @@ platform::CriticalSection& CameraWorkLock();
 // Set by StopCamera; the capture thread ends at its next wait.
 platform::Event& CameraStopEvent();
 
-// The "Старт" command: starts the current camera of the settings (user-interface thread).
-void StartCamera();
+// The "Старт" command: starts the current camera of the settings (user-interface thread). The
+// journal takes the start's entries and the capture thread's; it must outlive the thread.
+void StartCamera(const shell::Journal& journal);
 // The "Стоп" command (silent: no journal entry and no state event); waits for the capture
 // thread without time-out.
-void StopCamera(bool silent);
+void StopCamera(const shell::Journal& journal, bool silent);
 // True while the capture thread exists.
 bool CameraThreadExists();
 
-void WorkCamThreadFunc(CameraWork* work);
+void WorkCamThreadFunc(CameraWork* work, const shell::Journal& journal);
 
 }  // namespace camera

@@ -97,8 +97,9 @@ bool CameraIndexValid(const settings::SettingsState& s, int index) {
 
 }  // namespace
 
-MainFrame::MainFrame(shell::FrameLifecycle& lifecycle, MainFrameParts parts)
+MainFrame::MainFrame(shell::FrameLifecycle& lifecycle, shell::Journal& journal, MainFrameParts parts)
     : lifecycle_(lifecycle),
+      journal_(journal),
       parts_(std::move(parts)),
       saver_(parts_.saver != nullptr ? *parts_.saver : ChannelSettingsSaver()) {
     setObjectName(QStringLiteral("Vektra:OSTROVID_V2:FRAME"));
@@ -113,7 +114,7 @@ MainFrame::MainFrame(shell::FrameLifecycle& lifecycle, MainFrameParts parts)
 
 MainFrame::~MainFrame() {
     camera::SetCameraPanel(nullptr);
-    if (events_ != nullptr) shell::SetJournalSink(nullptr);
+    if (events_ != nullptr) journal_.Attach(nullptr);
     if (parts_.recognizedSink != nullptr) parts_.recognizedSink->SetReceiver(nullptr);
 }
 
@@ -165,7 +166,9 @@ void MainFrame::ModelLoadingDone() {
     PostCall(this, [this] { FinishModelLoading(); });
 }
 
-int32_t MainFrame::JournalDatabaseState() const { return events_ != nullptr ? events_->DatabaseState() : 0; }
+shell::DatabaseState MainFrame::JournalDatabaseState() const {
+    return events_ != nullptr ? events_->DatabaseState() : shell::DatabaseState::Unknown;
+}
 
 void MainFrame::PlaceWindow() {
     settings::WindowPos stored{};
@@ -188,7 +191,7 @@ bool MainFrame::Create() {
     if (!CreateMenu() || !CreateToolbar() || !CreateStatusBar()) return false;
     ModelCount(0);
     if (!CreatePad()) return false;
-    shell::SetJournalSink(events_);
+    journal_.Attach(events_);
     camera::SetCameraPanel(cameraPanel_);
     if (parts_.recognizedSink != nullptr) parts_.recognizedSink->SetReceiver(cameraPanel_->Viewport());
 
@@ -325,7 +328,7 @@ bool MainFrame::CreatePad() {
     context.listChanged = [this] {
         if (rightPanel_ != nullptr) rightPanel_->Refresh();
     };
-    cameraPanel_ = new CameraPanelWidget(std::move(context), leftPanel_);
+    cameraPanel_ = new CameraPanelWidget(journal_, std::move(context), leftPanel_);
     events_ = new EventPanel(cameraPanel_, leftPanel_);
     leftPanel_->SetPanels(cameraPanel_, events_);
     rightPanel_ = new RecognizedPanel(recognizedList_, remembered_, pad_);
@@ -398,11 +401,11 @@ void MainFrame::OnCommand(int command) {
         close();
         break;
     case kCmdStart:
-        camera::StartCamera();
+        camera::StartCamera(journal_);
         RefreshToolbar();
         break;
     case kCmdStop:
-        camera::StopCamera(false);
+        camera::StopCamera(journal_, false);
         RefreshToolbar();
         break;
     case kCmdFramedFace:
@@ -458,7 +461,7 @@ void MainFrame::ChooseCamera(int index) {
     if (choice.kind == CameraChoice::Nothing) return;
     const int chosen = choice.kind == CameraChoice::Select ? choice.index : -1;
     saver_.SaveCurrentCameraIndex(chosen);
-    camera::StopCamera(false);
+    camera::StopCamera(journal_, false);
     QString name;
     {
         platform::CriticalSectionLock lock(settings::SettingsLock());

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -75,7 +76,7 @@ protected:
         s.CurrentCameraIndex = 0;
     }
     void TearDown() override {
-        camera::StopCamera(true);
+        camera::StopCamera(journal_.Journal(), true);
         term_.Set();
         if (watchdog_.joinable()) watchdog_.join();
         service_.Stop();
@@ -105,8 +106,8 @@ protected:
 };
 
 void HangupTest::StalledOpenIsResetAndTheThreadRetries() {
-    watchdog_ = std::thread(camera::HangupDetectionThreadFunc, &term_);
-    camera::StartCamera();
+    watchdog_ = std::thread(camera::HangupDetectionThreadFunc, &term_, std::cref(journal_.Journal()));
+    camera::StartCamera(journal_.Journal());
     ASSERT_TRUE(camera::CameraThreadExists());
     const auto started = Clock::now();
 
@@ -138,7 +139,7 @@ void HangupTest::StalledOpenIsResetAndTheThreadRetries() {
 
     // Stopping waits for the blocked open, which the watchdog ends within its window.
     const auto stopping = Clock::now();
-    camera::StopCamera(false);
+    camera::StopCamera(journal_.Journal(), false);
     const double stop = Seconds(Clock::now() - stopping);
     std::printf("stop during a stalled open took %.2f s\n", stop);
     EXPECT_LT(stop, 4.0);

@@ -169,7 +169,7 @@ TEST(ServedStream, LostServerClosesTheCameraAndItReconnectsFiveSecondsLater) {
         ASSERT_TRUE(camera::StoreCamera(s.cameraList, 0, camera));
         s.CurrentCameraIndex = 0;
     }
-    camera::StartCamera();
+    camera::StartCamera(journal.Journal());
     ASSERT_TRUE(camera::CameraThreadExists());
     ASSERT_TRUE(journal.WaitFor("Разрешение камеры", 1, 20s));
     for (const auto& e : journal.Entries()) {
@@ -203,7 +203,7 @@ TEST(ServedStream, LostServerClosesTheCameraAndItReconnectsFiveSecondsLater) {
     EXPECT_EQ(journal.Count("Ошибка открытия камеры"), 0);  // the server was back before the retry
     ASSERT_TRUE(journal.WaitFor("Разрешение камеры", 2, 10s));
 
-    camera::StopCamera(false);
+    camera::StopCamera(journal.Journal(), false);
     EXPECT_FALSE(camera::CameraThreadExists());
     const QString text = log.Text();
     for (const char* line : {"WorkCamThreadFunc: Камера открыта. OK.", "WorkCamThreadFunc: Ошибка получения кадра из потока.",

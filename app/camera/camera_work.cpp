@@ -74,8 +74,8 @@ bool LocateCamera(const shell::Journal& journal, settings::CameraDescriptor& cam
         ResolveStreamAddress(platform::FromFixed(camera.Source.Url), &address);
         if (!AddressKnown(address.address)) {
             WriteLog(QStringLiteral("Невозможно определить IP-адрес хоста камеры. Отмена старта."));
-            journal.PostCamera(CameraIcon::Error, u"Камера недоступна"_jt, u"Невозможно получить IP-адрес хоста камеры"_jt,
-                               StatusBar::Show, StatusIcon::Error);
+            journal.PostCamera(CameraIcon::Error, u"Камера недоступна"_jt,
+                               u"Невозможно получить IP-адрес хоста камеры"_jt, StatusBar::Show, StatusIcon::Error);
             return false;
         }
         WriteLog(QStringLiteral("IP-адрес камеры: %1, Порт: %2").arg(DottedAddress(address.address)).arg(address.port));
@@ -85,7 +85,8 @@ bool LocateCamera(const shell::Journal& journal, settings::CameraDescriptor& cam
     if (!ResolveWebCamera(&camera)) {
         WriteLog(QStringLiteral("Web-камеры с заданными параметрами нет в системе. Отмена старта."));
         journal.PostCamera(CameraIcon::Error, u"Камера недоступна"_jt,
-                           u"Камера с заданными параметрами отсутствует в системе"_jt, StatusBar::Show, StatusIcon::Error);
+                           u"Камера с заданными параметрами отсутствует в системе"_jt, StatusBar::Show,
+                           StatusIcon::Error);
         return false;
     }
     WriteLog(QStringLiteral("Выбрана Web-камера. Номер %1, Путь устройства %2")
@@ -165,7 +166,8 @@ void StartCamera(const shell::Journal& journal) {
     WriteLog(QStringLiteral("Создание рабочего потока камеры..."));
     bool started = false;
     try {
-        g_cameraWorkThread = platform::StartNamedThread("WorkCamThreadFunc", [&work, &journal] { WorkCamThreadFunc(&work, journal); });
+        g_cameraWorkThread =
+            platform::StartNamedThread("WorkCamThreadFunc", [&work, &journal] { WorkCamThreadFunc(&work, journal); });
         started = true;
     } catch (const std::system_error&) {
     }
@@ -239,8 +241,8 @@ void WorkCamThreadFunc(CameraWork* work, const shell::Journal& journal) {
             if (!OpenStream(stream)) {
                 Panel()->PostShowAnimation();
                 WriteLog(QStringLiteral("WorkCamThreadFunc: Ошибка открытия камеры. Пауза перед попыткой открытия..."));
-                journal.PostCamera(CameraIcon::Error, u"Ошибка открытия камеры"_jt, u"Пауза перед попыткой открытия..."_jt,
-                                   StatusBar::Show, StatusIcon::Error);
+                journal.PostCamera(CameraIcon::Error, u"Ошибка открытия камеры"_jt,
+                                   u"Пауза перед попыткой открытия..."_jt, StatusBar::Show, StatusIcon::Error);
                 wait = kRetryPauseMs;
                 continue;
             }
@@ -265,8 +267,8 @@ void WorkCamThreadFunc(CameraWork* work, const shell::Journal& journal) {
                     height = stream.frame.rows;
                 }
                 if (width != 0 && height != 0) {
-                    journal.PostCamera(CameraIcon::Info, u"Разрешение камеры"_jt, QString::asprintf("%dx%d", width, height),
-                                       StatusBar::Leave, StatusIcon::None);
+                    journal.PostCamera(CameraIcon::Info, u"Разрешение камеры"_jt,
+                                       QString::asprintf("%dx%d", width, height), StatusBar::Leave, StatusIcon::None);
                 }
             }
             SetActivity(*work, -1);

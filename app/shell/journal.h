@@ -31,11 +31,19 @@ enum class CameraIcon : int32_t { Info = 0, Warning = 1, Error = 2, ThreadStarte
 enum class DatabaseIcon : int32_t { Info = 0, NotConfigured = 1, Error = 2 };
 // A recognized person is shown with the icon of its watch list (3 + list number).
 enum class RecognitionIcon : int32_t { ModelSet = 0, WhiteList = 3, BlackList = 4, GrayList = 5 };
-enum class ActionIcon : int32_t { Done = 0, ScriptError = 1, Error = 2, CsvWritten = 3, ScriptStarted = 4, MailSending = 5 };
+enum class ActionIcon : int32_t {
+    Done = 0,
+    ScriptError = 1,  // the script failed while running
+    Error = 2,
+    CsvWritten = 3,
+    ScriptStarted = 4,
+    MailSending = 5,
+};
 enum class NotificationIcon : int32_t { Information = 0, Warning = 1, Error = 2 };
 
 constexpr RecognitionIcon RecognizedIcon(uint32_t listNumber) {
-    return static_cast<RecognitionIcon>(static_cast<int32_t>(RecognitionIcon::WhiteList) + static_cast<int32_t>(listNumber));
+    return static_cast<RecognitionIcon>(static_cast<int32_t>(RecognitionIcon::WhiteList) +
+                                        static_cast<int32_t>(listNumber));
 }
 
 // An entry's icon; which alternative it holds names the tab's image list.

@@ -101,8 +101,9 @@ void ViewportProcessor::RaiseHangNotice() {
 }
 
 void ViewportProcessor::EndHangNotice() {
-    journal_.PostCamera(shell::CameraIcon::Info, QStringLiteral("Камера работает"), platform::FromFixed(work_.descriptor.Name),
-                        shell::StatusBar::Show, shell::StatusIcon::Working);
+    journal_.PostCamera(shell::CameraIcon::Info, QStringLiteral("Камера работает"),
+                        platform::FromFixed(work_.descriptor.Name), shell::StatusBar::Show,
+                        shell::StatusIcon::Working);
     WriteLog(QStringLiteral("Камера снова работает"));
     events_.BroadcastCameraState(kOperationWorksAgain);
 }

@@ -121,12 +121,14 @@ TEST_F(JournalTest, ActionRowsCarryNumberAndActionText) {
 TEST_F(JournalTest, ClearDisablesUntilTheNextRow) {
     auto& tab = model_.Tab(JournalTab::Database);
     EXPECT_FALSE(tab.ClearEnabled());
-    ASSERT_TRUE(journal_.PostDatabase(DatabaseIcon::Info, u"База данных доступна"_jt, QString(), DatabaseState::Available));
+    ASSERT_TRUE(
+        journal_.PostDatabase(DatabaseIcon::Info, u"База данных доступна"_jt, QString(), DatabaseState::Available));
     EXPECT_TRUE(tab.ClearEnabled());
     tab.Clear();
     EXPECT_TRUE(tab.Rows().empty());
     EXPECT_FALSE(tab.ClearEnabled());
-    ASSERT_TRUE(journal_.PostDatabase(DatabaseIcon::Info, u"База данных доступна"_jt, QString(), DatabaseState::Unchanged));
+    ASSERT_TRUE(
+        journal_.PostDatabase(DatabaseIcon::Info, u"База данных доступна"_jt, QString(), DatabaseState::Unchanged));
     EXPECT_TRUE(tab.ClearEnabled());
     EXPECT_EQ(tab.Rows().size(), 1u);
 }
@@ -148,7 +150,8 @@ TEST_F(JournalTest, DatabaseStateSelectsAndBlinksTheTabIcon) {
                                       DatabaseState::Unchanged));
     EXPECT_EQ(model_.DatabaseState(), DatabaseState::Error);
 
-    ASSERT_TRUE(journal_.PostDatabase(DatabaseIcon::Info, u"База данных доступна"_jt, QString(), DatabaseState::Available));
+    ASSERT_TRUE(
+        journal_.PostDatabase(DatabaseIcon::Info, u"База данных доступна"_jt, QString(), DatabaseState::Available));
     for (int tick = 0; tick < 3; ++tick) {
         model_.TimerTick();
         EXPECT_EQ(model_.DatabaseTabIcon(), 1);
@@ -172,8 +175,8 @@ TEST_F(JournalTest, CameraEntriesReachTheStatusBarOnlyWhileRunning) {
     EXPECT_EQ(statusBar_.shownText, "Ошибка открытия камеры");
     EXPECT_EQ(statusBar_.shownIcon, StatusIcon::Error);
     // The management server's icons are not the camera's: the part shows none.
-    ASSERT_TRUE(journal_.PostCamera(CameraIcon::ThreadStopped, u"Поток камеры остановлен"_jt, QString(), StatusBar::Show,
-                                    StatusIcon::ServerIdle));
+    ASSERT_TRUE(journal_.PostCamera(CameraIcon::ThreadStopped, u"Поток камеры остановлен"_jt, QString(),
+                                    StatusBar::Show, StatusIcon::ServerIdle));
     EXPECT_EQ(statusBar_.shownIcon, StatusIcon::None);
 }
 

@@ -248,7 +248,8 @@ TEST_F(Frame, PostedEntriesShowNewestFirstCappedAndClearable) {
     journal.PostDatabase(shell::DatabaseIcon::Error, u"Ошибка соединения с сервером"_jt, u"нет связи"_jt,
                          shell::DatabaseState::Error);
     QTableWidget* camera = f.Events()->Pad(JournalTab::Camera)->List();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return f.JournalDatabaseState() == shell::DatabaseState::Error && camera->rowCount() == 256; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return f.JournalDatabaseState() == shell::DatabaseState::Error && camera->rowCount() == 256; }, 5000));
     ASSERT_EQ(camera->rowCount(), 256);
     EXPECT_EQ(camera->item(0, 1)->text(), QStringLiteral("Поток камеры стартован"));
     EXPECT_EQ(camera->item(0, 2)->text(), QStringLiteral("запись 256"));

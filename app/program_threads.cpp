@@ -34,8 +34,9 @@ void WaitFor(std::thread& thread, const char* shownName) {
 
 }  // namespace
 
-ProgramThreads::ProgramThreads(shell::ProgramObjects& objects, recognition::FaceModels& models)
-    : objects_(objects), models_(models) {}
+ProgramThreads::ProgramThreads(shell::ProgramObjects& objects, recognition::FaceModels& models,
+                               const shell::Journal& journal)
+    : objects_(objects), models_(models), journal_(journal) {}
 
 ProgramThreads::~ProgramThreads() {
     // Threads still running here mean the frame was never destroyed in order.
@@ -48,7 +49,7 @@ bool ProgramThreads::StartServiceThreads() {
                     [this] { objects_.Channel().SvcLiveThreadFunc(closeMainWindow_); }))
         return false;
     if (!StartOrLog(hangupDetection_, "HangupDetectionThreadFunc", "HangupDetectionThread",
-                    [term] { camera::HangupDetectionThreadFunc(term); }))
+                    [this, term] { camera::HangupDetectionThreadFunc(term, journal_); }))
         return false;
     if (!recognizedSink_) return false;
     pool_ = std::make_unique<recognition::PredictPool>(
@@ -58,7 +59,7 @@ bool ProgramThreads::StartServiceThreads() {
 
 bool ProgramThreads::StartDataThreads() {
     if (!frameSink_) return false;
-    synchronizer_ = std::make_unique<database::ModelSynchronizer>(objects_.TermEvent(), *frameSink_);
+    synchronizer_ = std::make_unique<database::ModelSynchronizer>(objects_.TermEvent(), *frameSink_, journal_);
     return StartOrLog(dbCheck_, "DbCheckThreadFunc", "DbCheckThread",
                       [this] { synchronizer_->DbCheckThreadFunc(); });
 }

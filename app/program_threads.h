@@ -6,6 +6,7 @@
 #include "app/recognition/face_models.h"
 #include "app/recognition/predict_pool.h"
 #include "app/shell/frame_lifecycle.h"
+#include "app/shell/journal.h"
 #include "app/shell/program_objects.h"
 
 #include <functional>
@@ -16,7 +17,8 @@ namespace app {
 
 class ProgramThreads final : public shell::FrameLifecycle {
 public:
-    ProgramThreads(shell::ProgramObjects& objects, recognition::FaceModels& models);
+    // The journal takes the threads' entries; it must outlive them.
+    ProgramThreads(shell::ProgramObjects& objects, recognition::FaceModels& models, const shell::Journal& journal);
     ~ProgramThreads() override;
     ProgramThreads(const ProgramThreads&) = delete;
     ProgramThreads& operator=(const ProgramThreads&) = delete;
@@ -38,6 +40,7 @@ public:
 private:
     shell::ProgramObjects& objects_;
     recognition::FaceModels& models_;
+    const shell::Journal& journal_;
     std::function<void()> closeMainWindow_;
     recognition::RecognizedDataSink* recognizedSink_ = nullptr;
     database::MainFrameSink* frameSink_ = nullptr;

@@ -22,7 +22,7 @@ ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& 
 }  // namespace
 
 ProgramWindow::ProgramWindow(shell::ProgramObjects& objects, recognition::FaceModels& models)
-    : threads_(objects, models), frame_(threads_, FrameParts(threads_, models, recognizedSink_)) {
+    : threads_(objects, models, journal_), frame_(threads_, journal_, FrameParts(threads_, models, recognizedSink_)) {
     threads_.SetRecognizedDataSink(&recognizedSink_);
     threads_.SetMainFrameSink(&frame_);
     threads_.SetCloseMainWindow([this] { frame_.PostClose(); });

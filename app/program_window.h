@@ -20,6 +20,8 @@ public:
     ui::MainFrame& Frame() { return frame_; }
 
 private:
+    // Declared first: every part below posts to it until it is destroyed.
+    shell::Journal journal_;
     ProgramThreads threads_;
     recognition::PostingRecognizedDataSink recognizedSink_;
     ui::MainFrame frame_;

@@ -31,7 +31,7 @@ public:
     void ModelCount(int) override {}
     void ModelLoadingDone() override {}
     void ReloadModels() override {}
-    int32_t JournalDatabaseState() const override { return 1; }
+    shell::DatabaseState JournalDatabaseState() const override { return shell::DatabaseState::Available; }
 };
 
 // One filled database per provider, made on first use; dropped before main returns.
@@ -72,10 +72,11 @@ void FirstLoad(benchmark::State& state, DbProvider provider) {
     dbtest::TestDatabase* db = Filled(provider);
     platform::Event term(true, false);
     NullFrame frame;
+    const shell::Journal journal;  // no sink: the pass's reports are dropped
     for (auto _ : state) {
         state.PauseTiming();
         auto models = std::make_unique<recognition::PersonModelSortedList>();
-        auto sync = std::make_unique<ModelSynchronizer>(term, frame, *models);
+        auto sync = std::make_unique<ModelSynchronizer>(term, frame, journal, *models);
         DbConnection connection;
         connection.Open(db->ConnectionString());
         state.ResumeTiming();
@@ -94,8 +95,9 @@ void UnchangedPass(benchmark::State& state, DbProvider provider) {
     dbtest::TestDatabase* db = Filled(provider);
     platform::Event term(true, false);
     NullFrame frame;
+    const shell::Journal journal;  // no sink: the pass's reports are dropped
     recognition::PersonModelSortedList models;
-    ModelSynchronizer sync(term, frame, models);
+    ModelSynchronizer sync(term, frame, journal, models);
     DbConnection connection;
     connection.Open(db->ConnectionString());
     sync.ActualizePersonModelList(connection);

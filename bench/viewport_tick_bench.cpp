@@ -53,10 +53,11 @@ int main() {
     work.pCvSream = std::make_unique<camera::CvStream>();
     QuietSurface surface;
     QuietEvents events;
+    const shell::Journal journal;  // no sink: a hang notice's entries are dropped
     double ole = 45000;
     int faces = 0;
     viewport::ViewportProcessor processor(
-        work, surface, events,
+        work, surface, events, journal,
         [&](const cv::Mat& picture, int maxSubject) {
             auto found = models->DetectFaces(picture, maxSubject);
             faces = int(found.size());

@@ -20,6 +20,11 @@ int32_t g_CameraStarted = 0;
 
 namespace {
 
+using shell::CameraIcon;
+using shell::StatusBar;
+using shell::StatusIcon;
+using namespace shell::literals;
+
 constexpr std::chrono::milliseconds kRetryPause{5000};
 constexpr std::chrono::milliseconds kWebPoll{80};
 constexpr std::chrono::milliseconds kIpPoll{10};
@@ -37,8 +42,9 @@ int64_t Now() { return int64_t(std::time(nullptr)); }
 
 // The camera name is copied: the record is overwritten by the next start while the entry may
 // still wait in the queue.
-void PostCameraEntry(int32_t icon, const char16_t* text, const CameraWork& work, uint32_t statusIcon) {
-    shell::PostCameraJournal(icon, text, work.descriptor.Name, 1, statusIcon, true);
+void PostCameraEntry(const shell::Journal& journal, CameraIcon icon, QString text, const CameraWork& work,
+                     StatusIcon statusIcon) {
+    journal.PostCamera(icon, std::move(text), platform::FromFixed(work.descriptor.Name), StatusBar::Show, statusIcon);
 }
 
 // A copy of the current camera, or false when none is selected.
@@ -56,13 +62,14 @@ bool CurrentCamera(settings::CameraDescriptor* camera) {
 
 // Checks the camera can be reached, completing its description (the web camera's missing half,
 // the IP camera's address); logs and journals a refusal.
-bool LocateCamera(settings::CameraDescriptor& camera, StreamAddress& address) {
+bool LocateCamera(const shell::Journal& journal, settings::CameraDescriptor& camera, StreamAddress& address) {
     if (camera.Type == kIpCamera) {
         WriteLog(QStringLiteral("Определение IP-адреса и порта камеры..."));
         ResolveStreamAddress(platform::FromFixed(camera.Source.Url), &address);
         if (!AddressKnown(address.address)) {
             WriteLog(QStringLiteral("Невозможно определить IP-адрес хоста камеры. Отмена старта."));
-            shell::PostCameraJournal(2, u"Камера недоступна", u"Невозможно получить IP-адрес хоста камеры", 1, 3);
+            journal.PostCamera(CameraIcon::Error, u"Камера недоступна"_jt,
+                               u"Невозможно получить IP-адрес хоста камеры"_jt, StatusBar::Show, StatusIcon::Error);
             return false;
         }
         WriteLog(QStringLiteral("IP-адрес камеры: %1, Порт: %2").arg(DottedAddress(address.address)).arg(address.port));
@@ -71,7 +78,9 @@ bool LocateCamera(settings::CameraDescriptor& camera, StreamAddress& address) {
     WriteLog(QStringLiteral("Проверка существования Web-камеры..."));
     if (!ResolveWebCamera(&camera)) {
         WriteLog(QStringLiteral("Web-камеры с заданными параметрами нет в системе. Отмена старта."));
-        shell::PostCameraJournal(2, u"Камера недоступна", u"Камера с заданными параметрами отсутствует в системе", 1, 3);
+        journal.PostCamera(CameraIcon::Error, u"Камера недоступна"_jt,
+                           u"Камера с заданными параметрами отсутствует в системе"_jt, StatusBar::Show,
+                           StatusIcon::Error);
         return false;
     }
     WriteLog(QStringLiteral("Выбрана Web-камера. Номер %1, Путь устройства %2")
@@ -136,7 +145,7 @@ void CameraControl::StartCamera() {
     }
     // Resolved outside the lock (a name lookup may take a while), stored under it.
     StreamAddress address;
-    if (!LocateCamera(current, address)) {
+    if (!LocateCamera(journal_, current, address)) {
         return;
     }
 
@@ -152,7 +161,8 @@ void CameraControl::StartCamera() {
     bool started = false;
     try {
         CameraPanel* panel = &panel_;
-        g_cameraWorkThread = platform::StartNamedThread("WorkCamThreadFunc", [&work, panel] { WorkCamThreadFunc(&work, panel); });
+        g_cameraWorkThread = platform::StartNamedThread(
+            "WorkCamThreadFunc", [&work, panel, &journal = journal_] { WorkCamThreadFunc(&work, panel, journal); });
         started = true;
     } catch (const std::system_error&) {
     }
@@ -160,7 +170,7 @@ void CameraControl::StartCamera() {
         g_CameraStarted = 1;
         WriteLog(QStringLiteral("Камера стартована."));
         panel_.ShowCameraStarted();
-        PostCameraEntry(3, u"Поток камеры стартован", work, 1);
+        PostCameraEntry(journal_, CameraIcon::ThreadStarted, u"Поток камеры стартован"_jt, work, StatusIcon::Working);
         workLock.Leave();
         panel_.RefreshToolbar();
         return;
@@ -169,7 +179,8 @@ void CameraControl::StartCamera() {
     work.lastFrame.reset();
     work.pCvSream.reset();
     workLock.Leave();
-    shell::PostCameraJournal(2, u"Ошибка запуска потока захвата видео", nullptr, 1, 3);
+    journal_.PostCamera(CameraIcon::Error, u"Ошибка запуска потока захвата видео"_jt, QString(), StatusBar::Show,
+                       StatusIcon::Error);
 }
 
 void CameraControl::StopCamera(bool silent) {
@@ -194,13 +205,14 @@ void CameraControl::StopCamera(bool silent) {
     WriteLog(QStringLiteral("Рабочий поток камеры остановлен."));
     panel_.ShowCameraStopped();
     if (!silent) {
-        PostCameraEntry(4, u"Поток камеры остановлен", g_CameraWork, 0);
+        PostCameraEntry(journal_, CameraIcon::ThreadStopped, u"Поток камеры остановлен"_jt, g_CameraWork,
+                        StatusIcon::None);
         Broadcast(CameraState::Iddle, kCameraOpStopped);
     }
     panel_.RefreshToolbar();
 }
 
-void WorkCamThreadFunc(CameraWork* work, CameraPanel* panel) {
+void WorkCamThreadFunc(CameraWork* work, CameraPanel* panel, const shell::Journal& journal) {
     WriteLog(QStringLiteral("WorkCamThreadFunc enter."));
     {
         platform::CriticalSectionLock lock(CameraWorkLock());
@@ -224,7 +236,8 @@ void WorkCamThreadFunc(CameraWork* work, CameraPanel* panel) {
             if (!OpenStream(stream)) {
                 panel->PostShowAnimation();
                 WriteLog(QStringLiteral("WorkCamThreadFunc: Ошибка открытия камеры. Пауза перед попыткой открытия..."));
-                shell::PostCameraJournal(2, u"Ошибка открытия камеры", u"Пауза перед попыткой открытия...", 1, 3);
+                journal.PostCamera(CameraIcon::Error, u"Ошибка открытия камеры"_jt,
+                                   u"Пауза перед попыткой открытия..."_jt, StatusBar::Show, StatusIcon::Error);
                 wait = kRetryPause;
                 continue;
             }
@@ -234,7 +247,7 @@ void WorkCamThreadFunc(CameraWork* work, CameraPanel* panel) {
             }
             Broadcast(CameraState::Works, kCameraOpOpened);
             WriteLog(QStringLiteral("WorkCamThreadFunc: Камера открыта. OK."));
-            shell::PostCameraJournal(0, u"Камера открыта", nullptr, 1, 1);
+            journal.PostCamera(CameraIcon::Info, u"Камера открыта"_jt, QString(), StatusBar::Show, StatusIcon::Working);
             open = true;
             firstFrame = true;
         }
@@ -249,8 +262,8 @@ void WorkCamThreadFunc(CameraWork* work, CameraPanel* panel) {
                     height = stream.frame.rows;
                 }
                 if (width != 0 && height != 0) {
-                    const QString size = QString::asprintf("%dx%d", width, height);
-                    shell::PostCameraJournal(0, u"Разрешение камеры", shell::JournalText(size), 0, 0, true);
+                    journal.PostCamera(CameraIcon::Info, u"Разрешение камеры"_jt,
+                                       QString::asprintf("%dx%d", width, height), StatusBar::Leave, StatusIcon::None);
                 }
             }
             SetActivity(*work, -1);
@@ -264,8 +277,8 @@ void WorkCamThreadFunc(CameraWork* work, CameraPanel* panel) {
         SetActivity(*work, 0);
         Broadcast(CameraState::Works, kCameraOpClosed);
         WriteLog(QStringLiteral("WorkCamThreadFunc: Камера закрыта. Пауза перед следующей попыткой открытия..."));
-        shell::PostCameraJournal(2, u"Ошибка получения кадра из потока", u"Камера закрыта. Пауза перед попыткой открытия...",
-                                 1, 3);
+        journal.PostCamera(CameraIcon::Error, u"Ошибка получения кадра из потока"_jt,
+                           u"Камера закрыта. Пауза перед попыткой открытия..."_jt, StatusBar::Show, StatusIcon::Error);
         panel->PostShowAnimation();
         wait = kRetryPause;
         open = false;

@@ -6,6 +6,7 @@
 
 #include "app/camera/cv_stream.h"
 #include "app/camera/stream_address.h"
+#include "app/shell/journal.h"
 #include "platform/sync.h"
 #include "settings/groups.h"
 
@@ -70,12 +71,13 @@ platform::CriticalSection& CameraWorkLock();
 // Set by StopCamera; the capture thread ends at its next wait.
 platform::Event& CameraStopEvent();
 
-// The start and stop commands of the camera, reporting to the panel they were made with. The
-// capture thread is process-wide like g_CameraWork, so at most one of these runs a camera; its
-// destruction stops that camera silently. User-interface thread only.
+// The start and stop commands of the camera, reporting to the panel and the journal they were
+// made with; both must outlive the capture thread. The capture thread is process-wide like
+// g_CameraWork, so at most one of these runs a camera; its destruction stops that camera
+// silently. User-interface thread only.
 class CameraControl {
 public:
-    explicit CameraControl(CameraPanel& panel) : panel_(panel) {}
+    CameraControl(CameraPanel& panel, const shell::Journal& journal) : panel_(panel), journal_(journal) {}
     ~CameraControl();
     CameraControl(const CameraControl&) = delete;
     CameraControl& operator=(const CameraControl&) = delete;
@@ -88,11 +90,12 @@ public:
 
 private:
     CameraPanel& panel_;
+    const shell::Journal& journal_;
 };
 
 // True while the capture thread exists.
 bool CameraThreadExists();
 
-void WorkCamThreadFunc(CameraWork* work, CameraPanel* panel);
+void WorkCamThreadFunc(CameraWork* work, CameraPanel* panel, const shell::Journal& journal);
 
 }  // namespace camera

@@ -16,6 +16,8 @@ namespace camera {
 
 namespace {
 
+using namespace shell::literals;
+
 constexpr std::chrono::milliseconds kCheckInterval{10000};
 
 std::atomic<std::chrono::milliseconds> g_checkInterval{kCheckInterval};
@@ -46,7 +48,7 @@ bool CameraHungUp(int64_t now, int64_t lastActivity, bool opened, int32_t waitCo
     return elapsed > (opened ? waitNewFrameTime : waitConnectionTime);
 }
 
-bool CheckCameraHangup(int64_t now) {
+bool CheckCameraHangup(const shell::Journal& journal, int64_t now) {
     settings::CamerasExtParam limits{};
     {
         platform::CriticalSectionLock lock(settings::SettingsLock());
@@ -74,15 +76,16 @@ bool CheckCameraHangup(int64_t now) {
                             "'%1' -> %2:%3")
                  .arg(url, DottedAddress(address.address))
                  .arg(address.port));
-    shell::PostCameraJournal(1, u"Попытка закрытия соединения с IP-камерой", u"Камера \"висит\"", 1, 2);
+    journal.PostCamera(shell::CameraIcon::Warning, u"Попытка закрытия соединения с IP-камерой"_jt,
+                       u"Камера \"висит\""_jt, shell::StatusBar::Show, shell::StatusIcon::Warning);
     SendCloseCommand(address.address, address.port);
     return true;
 }
 
-void HangupDetectionThreadFunc(platform::Event* termEvent) {
+void HangupDetectionThreadFunc(platform::Event* termEvent, const shell::Journal& journal) {
     WriteLog(QStringLiteral("HangupDetectionThreadFunc started."));
     while (!termEvent->Wait(g_checkInterval.load())) {
-        CheckCameraHangup(int64_t(std::time(nullptr)));
+        CheckCameraHangup(journal, int64_t(std::time(nullptr)));
     }
     WriteLog(QStringLiteral("HangupDetectionThreadFunc: hTermEvent signaled."));
     WriteLog(QStringLiteral("HangupDetectionThreadFunc completed."));

@@ -3,6 +3,7 @@
 // longer than the settings allow, the service is asked to reset the camera's TCP connection, so
 // that the call blocked on it fails and the capture thread reconnects.
 
+#include "app/shell/journal.h"
 #include "platform/sync.h"
 
 #include <chrono>
@@ -11,12 +12,12 @@
 
 namespace camera {
 
-// Runs until termEvent is set, checking every 10 s.
-void HangupDetectionThreadFunc(platform::Event* termEvent);
+// Runs until termEvent is set, checking every 10 s; each reset is journaled.
+void HangupDetectionThreadFunc(platform::Event* termEvent, const shell::Journal& journal);
 
 // One check at the given time (seconds since 1970), with the limits of the settings; true when
 // the close command was sent. CameraWorkLock is released before the command goes out.
-bool CheckCameraHangup(int64_t now);
+bool CheckCameraHangup(const shell::Journal& journal, int64_t now);
 
 // The decision alone: elapsed time beyond the limit that applies (new frame while opened,
 // connection otherwise).

@@ -5,7 +5,7 @@
 // handles it later on its own thread, in the order one thread posted them, and drops what is
 // still queued when it is destroyed. Tests record the calls.
 
-#include <cstdint>
+#include "app/shell/journal.h"
 
 namespace database {
 
@@ -29,9 +29,9 @@ public:
     // check is asked for at once.
     virtual void ReloadModels() = 0;
 
-    // Any thread: the event journal's current database state (1 available, 2 not configured,
-    // 3 error; 0 before any), as last received by the journal's database tab.
-    virtual int32_t JournalDatabaseState() const = 0;
+    // Any thread: the event journal's current database state, as last received by the journal's
+    // database tab.
+    virtual shell::DatabaseState JournalDatabaseState() const = 0;
 };
 
 }  // namespace database

@@ -20,8 +20,13 @@ namespace database {
 
 namespace {
 
+using shell::DatabaseIcon;
+using shell::DatabaseState;
+using shell::RecognitionIcon;
+using namespace shell::literals;
+
 constexpr const char* kPassName = "ActualizePersonModelList";
-const char16_t* const kActualizeEvent = u"Актуализация моделей";
+const QString kActualizeEvent = u"Актуализация моделей"_jt;
 
 __attribute__((format(printf, 1, 2))) void Log(const char* format, ...) {
     va_list arguments;
@@ -30,9 +35,9 @@ __attribute__((format(printf, 1, 2))) void Log(const char* format, ...) {
     va_end(arguments);
 }
 
-// A database-tab entry of the pass: icon kind 2, database state 3.
-void PostPassError(const char16_t* description, bool copy) {
-    shell::PostDatabaseJournal(2, kActualizeEvent, false, description, copy, shell::kDatabaseStateError);
+// A database-tab entry of the pass's failure.
+void PostPassError(const shell::Journal& journal, QString description) {
+    journal.PostDatabase(DatabaseIcon::Error, kActualizeEvent, std::move(description), DatabaseState::Error);
 }
 
 template <size_t N>
@@ -126,8 +131,8 @@ QString ModelsAddedText(int n) {
 }
 
 ModelSynchronizer::ModelSynchronizer(platform::Event& termEvent, MainFrameSink& sink,
-                                     recognition::PersonModelSortedList& workingSet)
-    : termEvent_(termEvent), sink_(sink), workingSet_(workingSet) {}
+                                     const shell::Journal& journal, recognition::PersonModelSortedList& workingSet)
+    : termEvent_(termEvent), sink_(sink), journal_(journal), workingSet_(workingSet) {}
 
 ModelSynchronizer::~ModelSynchronizer() = default;
 
@@ -162,8 +167,8 @@ void ModelSynchronizer::DbCheckThreadFunc() {
 
         if (connectionString.isEmpty()) {
             if (status != kDbStatusNoConnectionString) {
-                shell::PostDatabaseJournal(1, u"Не задана строка соединения", false, u"", false,
-                                           shell::kDatabaseStateNotConfigured);
+                journal_.PostDatabase(DatabaseIcon::NotConfigured, u"Не задана строка соединения"_jt, u""_jt,
+                                      DatabaseState::NotConfigured);
                 Log("Не задана строка соединения с базой данных");
                 sink_.ModelLoadingDone();
             }
@@ -175,8 +180,8 @@ void ModelSynchronizer::DbCheckThreadFunc() {
             connection.Open(connectionString);
         } catch (const DbError& error) {
             if (status != kDbStatusConnectFailed) {
-                shell::PostDatabaseJournal(2, u"Ошибка соединения с сервером", false,
-                                           shell::JournalText(error.Description()), true, shell::kDatabaseStateError);
+                journal_.PostDatabase(DatabaseIcon::Error, u"Ошибка соединения с сервером"_jt, error.Description(),
+                                      DatabaseState::Error);
                 Log("DbCheckThreadFunc(): Ошибка соединения с сервером '%s': %s", logged.constData(),
                     qUtf8Printable(error.Description()));
                 sink_.ModelLoadingDone();
@@ -192,8 +197,8 @@ void ModelSynchronizer::DbCheckThreadFunc() {
             versionRead = true;
         } catch (const DbError& error) {
             if (status != kDbStatusVersionQueryFailed) {
-                shell::PostDatabaseJournal(2, u"Ошибка запроса версии базы данных", false,
-                                           shell::JournalText(error.Description()), true, shell::kDatabaseStateError);
+                journal_.PostDatabase(DatabaseIcon::Error, u"Ошибка запроса версии базы данных"_jt,
+                                      error.Description(), DatabaseState::Error);
                 Log("DbCheckThreadFunc(): Ошибка запроса версии базы данных '%s': %s", logged.constData(),
                     qUtf8Printable(error.Description()));
                 sink_.ModelLoadingDone();
@@ -202,17 +207,15 @@ void ModelSynchronizer::DbCheckThreadFunc() {
         }
 
         if (versionRead && version >= kRequiredMajorVersion) {
-            if (status != kDbStatusAvailable || sink_.JournalDatabaseState() != shell::kDatabaseStateAvailable) {
-                shell::PostDatabaseJournal(0, u"База данных доступна", false, u"", false,
-                                           shell::kDatabaseStateAvailable);
+            if (status != kDbStatusAvailable || sink_.JournalDatabaseState() != DatabaseState::Available) {
+                journal_.PostDatabase(DatabaseIcon::Info, u"База данных доступна"_jt, u""_jt, DatabaseState::Available);
                 Log("DbCheckThreadFunc(): База данных доступна");
             }
             status = kDbStatusAvailable;
             ActualizePersonModelList(connection);
         } else if (versionRead) {
             if (status != kDbStatusVersionTooLow) {
-                shell::PostDatabaseJournal(2, shell::JournalText(kVersionTooLowText), true, u"", false,
-                                           shell::kDatabaseStateError);
+                journal_.PostDatabase(DatabaseIcon::Error, kVersionTooLowText, u""_jt, DatabaseState::Error);
                 Log("DbCheckThreadFunc(): Версия базы данных менее 2.0 или отсутствует '%s'", logged.constData());
                 sink_.ModelLoadingDone();
             }
@@ -321,18 +324,16 @@ struct ModelSynchronizer::Pass {
                 if (!ReadBinary(rows.Field(QStringLiteral("DESCRIPTOR")), &bytes)) {
                     Log("ActualizePersonModelList(): Ошибка. Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул "
                         "тип данных несовместимый с varbinary!");
-                    PostPassError(u"Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул тип данных несовместимый с "
-                                  u"varbinary",
-                                  false);
+                    PostPassError(sync.journal_, u"Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул тип данных "
+                                                 u"несовместимый с varbinary"_jt);
                     return Load::DataError;
                 }
                 const auto descriptor = recognition::FaceDescriptor::FromStorage(bytes);
                 if (!descriptor) {
                     Log("ActualizePersonModelList(): Ошибка. Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул "
                         "бинарные данные неправильного размера!");
-                    PostPassError(u"Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул бинарные данные "
-                                  u"неправильного размера",
-                                  false);
+                    PostPassError(sync.journal_, u"Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул бинарные "
+                                                 u"данные неправильного размера"_jt);
                     return Load::DataError;
                 }
                 growing = "InsertMatrixDescriptorToList";
@@ -350,9 +351,9 @@ struct ModelSynchronizer::Pass {
         return Load::Done;
     }
 
-    static Load OutOfMemory(const char* where) {
+    Load OutOfMemory(const char* where) {
         Log("ActualizePersonModelList(): Ошибка выделения памяти в %s().", where);
-        PostPassError(u"Недостаточно памяти в системе", false);
+        PostPassError(sync.journal_, u"Недостаточно памяти в системе"_jt);
         return Load::DataError;
     }
 };
@@ -373,7 +374,7 @@ void ModelSynchronizer::ActualizePersonModelList(DbConnection& connection) {
         }
     } catch (const DbError& error) {
         Log("ActualizePersonModelList() Exception: %s", qUtf8Printable(error.Description()));
-        PostPassError(shell::JournalText(error.Description()), true);
+        PostPassError(journal_, error.Description());
         pass.error = true;
     }
 
@@ -399,16 +400,13 @@ void ModelSynchronizer::ActualizePersonModelList(DbConnection& connection) {
             } else {
                 int removed = 0, paramsUpdated = 0, samplesUpdated = 0, added = 0;
                 ApplyChanges(removed, paramsUpdated, samplesUpdated, added);
-                if (removed != 0) shell::PostRecognitionJournal(0, kActualizeEvent, shell::JournalText(ModelsRemovedText(removed)), true);
-                if (paramsUpdated != 0) {
-                    shell::PostRecognitionJournal(0, kActualizeEvent,
-                                                  shell::JournalText(ModelParamsUpdatedText(paramsUpdated)), true);
-                }
-                if (samplesUpdated != 0) {
-                    shell::PostRecognitionJournal(0, kActualizeEvent,
-                                                  shell::JournalText(ModelSamplesUpdatedText(samplesUpdated)), true);
-                }
-                if (added != 0) shell::PostRecognitionJournal(0, kActualizeEvent, shell::JournalText(ModelsAddedText(added)), true);
+                const auto report = [this](int count, QString (*text)(int)) {
+                    if (count != 0) journal_.PostRecognition(RecognitionIcon::ModelSet, kActualizeEvent, text(count));
+                };
+                report(removed, ModelsRemovedText);
+                report(paramsUpdated, ModelParamsUpdatedText);
+                report(samplesUpdated, ModelSamplesUpdatedText);
+                report(added, ModelsAddedText);
                 sink_.ModelCount(static_cast<int>(workingSet_.Count()));
             }
         }
@@ -527,7 +525,8 @@ void ModelSynchronizer::NeedModelsActualize() {
                 workingSet_.Clear();
                 LoadedModelList.Clear();
                 PrevDataList.Clear();
-                shell::PostRecognitionJournal(0, u"Все модели удалены", u"Перезагрузка моделей из БД", false);
+                journal_.PostRecognition(RecognitionIcon::ModelSet, u"Все модели удалены"_jt,
+                                         u"Перезагрузка моделей из БД"_jt);
                 sink_.ModelCount(0);
                 emptied = true;
             }

@@ -15,6 +15,7 @@
 #include "app/database/main_frame_sink.h"
 #include "app/recognition/person_model.h"
 #include "app/recognition/pointer_list.h"
+#include "app/shell/journal.h"
 #include "platform/sync.h"
 
 #include <QString>
@@ -74,9 +75,9 @@ QString ModelsAddedText(int n);
 
 class ModelSynchronizer {
 public:
-    // termEvent: the process-wide manual-reset hTermEvent. workingSet: the set the prediction
-    // workers read.
-    ModelSynchronizer(platform::Event& termEvent, MainFrameSink& sink,
+    // termEvent: the process-wide manual-reset hTermEvent. journal: where the database and model-set
+    // reports go. workingSet: the set the prediction workers read.
+    ModelSynchronizer(platform::Event& termEvent, MainFrameSink& sink, const shell::Journal& journal,
                       recognition::PersonModelSortedList& workingSet = recognition::PersonModelList);
     ~ModelSynchronizer();
     ModelSynchronizer(const ModelSynchronizer&) = delete;
@@ -114,6 +115,7 @@ private:
 
     platform::Event& termEvent_;
     MainFrameSink& sink_;
+    const shell::Journal& journal_;
     recognition::PersonModelSortedList& workingSet_;
 };
 

@@ -143,7 +143,7 @@ RecognizedListItem* RecognitionEvents::RaiseRecognizedPerson(uint32_t personId, 
         return nullptr;
     }
     outputs_.ListEntryAdded();
-    outputs_.PostRecognitionJournal(int32_t(3 + person.listNumber), QStringLiteral("Распознан"),
+    outputs_.PostRecognitionJournal(shell::RecognizedIcon(person.listNumber), QStringLiteral("Распознан"),
                                     JournalDescription(distance, person));
     outputs_.DoRecognizedPersonAlertsAndActions({personId, person, distance, &picture});
     return entry;

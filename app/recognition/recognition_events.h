@@ -7,6 +7,7 @@
 #include "app/recognition/recognized_list.h"
 #include "app/recognition/remembered_persons.h"
 #include "app/recognition/subject_tracker.h"
+#include "app/shell/journal.h"
 
 #include <QString>
 #include <memory>
@@ -54,7 +55,8 @@ public:
     // The recognized-persons list got a new top entry, or an entry got a new picture.
     virtual void ListEntryAdded() = 0;
     virtual void ListEntryChanged(const RecognizedListItem& item) = 0;
-    virtual void PostRecognitionJournal(int32_t iconKind, const QString& eventText, const QString& description) = 0;
+    virtual void PostRecognitionJournal(shell::RecognitionIcon icon, const QString& eventText,
+                                        const QString& description) = 0;
     virtual void DoRecognizedPersonAlertsAndActions(const RecognizedPersonInfo& info) = 0;
 };
 

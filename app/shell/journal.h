@@ -1,11 +1,19 @@
 #pragma once
-// The posting side of the event journal: any thread builds an entry and hands it to the tab
-// it belongs to. Each entry has exactly one owner at a time: the poster until delivery
-// succeeds, then the receiver (the journal tab), which frees it with the strings it owns.
+// Purpose: the posting side of the event journal: any thread builds an entry and hands it to the tab it
+//          belongs to through a Journal, which the main window attaches to its tabs.
+// Threads: the Post* methods from any thread, lock-free; Attach from the thread that owns the sink,
+//          before the posting threads start and (with nullptr) after they have ended.
+// Owns: each entry has exactly one owner at a time: the poster until delivery succeeds, then the
+//       receiver (the journal tab), which frees it; an entry owns its texts (implicitly shared QStrings,
+//       literals referenced without a copy).
 
 #include <QString>
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
+#include <variant>
 
 namespace shell {
 
@@ -17,31 +25,52 @@ constexpr int kJournalTabCount = 5;
 // it as a QEvent of type QEvent::User + n.
 int JournalEntryMessage(JournalTab tab);
 
-// Database states carried by database entries; kDatabaseStateUnchanged leaves the state alone.
-constexpr int32_t kDatabaseStateAvailable = 1;
-constexpr int32_t kDatabaseStateNotConfigured = 2;
-constexpr int32_t kDatabaseStateError = 3;
-constexpr int32_t kDatabaseStateUnchanged = -1;
+// The icon kinds of each tab; the values index the tab's own image list.
+enum class CameraIcon : int32_t { Info = 0, Warning = 1, Error = 2, ThreadStarted = 3, ThreadStopped = 4 };
+// Info: the database is available, or an edit went through.
+enum class DatabaseIcon : int32_t { Info = 0, NotConfigured = 1, Error = 2 };
+// A recognized person is shown with the icon of its watch list (3 + list number).
+enum class RecognitionIcon : int32_t { ModelSet = 0, WhiteList = 3, BlackList = 4, GrayList = 5 };
+enum class ActionIcon : int32_t {
+    Done = 0,
+    ScriptError = 1,  // the script failed while running
+    Error = 2,
+    CsvWritten = 3,
+    ScriptStarted = 4,
+    MailSending = 5,
+};
+enum class NotificationIcon : int32_t { Information = 0, Warning = 1, Error = 2 };
 
-// One journal record. A string whose owned flag is clear belongs to the caller and must outlive
-// the entry (literals, long-lived camera names); an owned string is a private copy freed with it.
+constexpr RecognitionIcon RecognizedIcon(uint32_t listNumber) {
+    return static_cast<RecognitionIcon>(static_cast<int32_t>(RecognitionIcon::WhiteList) +
+                                        static_cast<int32_t>(listNumber));
+}
+
+// An entry's icon; which alternative it holds names the tab's image list.
+using EntryIcon = std::variant<CameraIcon, DatabaseIcon, RecognitionIcon, ActionIcon, NotificationIcon>;
+
+// Whether a camera entry also shows its event text in part 0 of the camera panel's status bar.
+enum class StatusBar : uint32_t { Leave = 0, Show = 1 };
+// The camera panel's status-bar icons: the first three follow the camera (and camera entries), the last
+// two the management server.
+enum class StatusIcon : uint32_t { None = 0, Working = 1, Warning = 2, Error = 3, ServerRunning = 4, ServerIdle = 5 };
+
+// The database state a database entry sets; Unchanged leaves it alone, Unknown is the state before any.
+enum class DatabaseState : int32_t { Unchanged = -1, Unknown = 0, Available = 1, NotConfigured = 2, Error = 3 };
+
+// One journal record.
 struct JournalEntry {
-    int32_t iconKind = 0;
-    const char16_t* eventText = nullptr;
-    bool eventTextOwned = false;
-    int32_t actionNumber = 0;
-    const char16_t* actionText = nullptr;
-    bool actionTextOwned = false;
-    const char16_t* description = nullptr;
-    bool descriptionOwned = false;
-    uint32_t statusBar = 0;       // camera tab: also show the event in the status bar
-    uint32_t statusIconKind = 0;  // camera tab: status-bar icon 1..3, other values none
-    int32_t databaseState = 0;    // database tab: 1..3, or kDatabaseStateUnchanged
+    JournalEntry(EntryIcon icon, QString eventText, QString description)
+        : icon(icon), eventText(std::move(eventText)), description(std::move(description)) {}
 
-    JournalEntry() = default;
-    ~JournalEntry();
-    JournalEntry(const JournalEntry&) = delete;
-    JournalEntry& operator=(const JournalEntry&) = delete;
+    EntryIcon icon;
+    QString eventText;
+    QString description;
+    int32_t actionNumber = 0;                                // actions tab only
+    QString actionText;                                      // actions tab only
+    StatusBar statusBar = StatusBar::Leave;                  // camera tab only
+    StatusIcon statusIcon = StatusIcon::None;                // camera tab only
+    DatabaseState databaseState = DatabaseState::Unchanged;  // database tab only
 };
 
 // Where posted entries go: the main window posts them to the tab's pad as a QEvent; tests
@@ -53,30 +82,39 @@ public:
     virtual bool Deliver(JournalTab tab, std::unique_ptr<JournalEntry> entry) = 0;
 };
 
-// Installs the sink every poster delivers to (nullptr: none, posts fail). Set it before the
-// threads that post start and clear it after they have ended.
-void SetJournalSink(JournalSink* sink);
-
-// A QString's text for the posting operations (valid while the QString lives unchanged).
-inline const char16_t* JournalText(const QString& text) {
-    return reinterpret_cast<const char16_t*>(text.utf16());
+// A journal text from a UTF-16 literal, referenced without a copy: `u"Камера открыта"_jt`.
+inline namespace literals {
+inline QString operator""_jt(const char16_t* text, size_t length) {
+    return QString::fromRawData(reinterpret_cast<const QChar*>(text), static_cast<qsizetype>(length));
 }
+}  // namespace literals
 
-// Posting operations, callable from any thread. A set copy flag makes a private copy of that
-// string. Each returns false when the entry was dropped: out of memory ("Недостаточно памяти в
-// системе" in the diagnostic log) or a failed delivery ("Post Message Error").
-bool PostDatabaseJournal(int32_t iconKind, const char16_t* eventText, bool copyEventText,
-                         const char16_t* description, bool copyDescription, int32_t databaseState);
-bool PostRecognitionJournal(int32_t iconKind, const char16_t* eventText, const char16_t* description,
-                            bool copyDescription);
-bool PostActionJournal(int32_t iconKind, const char16_t* eventText, bool copyEventText, int32_t actionNumber,
-                       const char16_t* actionText, bool copyActionText, const char16_t* description,
-                       bool copyDescription);
-// The event column of a notification always reads "Management Server".
-bool PostNotificationJournal(int32_t iconKind, const char16_t* description, bool copyDescription);
-// Camera entries: the description is usually the camera name, which the camera code keeps alive;
-// copyDescription lets a caller hand over a temporary text instead.
-bool PostCameraJournal(int32_t iconKind, const char16_t* eventText, const char16_t* description,
-                       uint32_t statusBar, uint32_t statusIconKind, bool copyDescription = false);
+// The journal handed to every part of the program that posts. Each post returns false when the entry
+// was dropped: out of memory ("Недостаточно памяти в системе" in the diagnostic log) or a failed
+// delivery, no sink attached included ("Post Message Error").
+class Journal {
+public:
+    explicit Journal(JournalSink* sink = nullptr) : sink_(sink) {}
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    // nullptr detaches: later posts fail.
+    void Attach(JournalSink* sink) { sink_.store(sink, std::memory_order_release); }
+
+    bool PostCamera(CameraIcon icon, QString eventText, QString description, StatusBar statusBar,
+                    StatusIcon statusIcon) const;
+    bool PostDatabase(DatabaseIcon icon, QString eventText, QString description, DatabaseState state) const;
+    bool PostRecognition(RecognitionIcon icon, QString eventText, QString description) const;
+    bool PostAction(ActionIcon icon, QString eventText, int32_t actionNumber, QString actionText,
+                    QString description) const;
+    // The event column of a notification always reads "Management Server".
+    bool PostNotification(NotificationIcon icon, QString description) const;
+
+private:
+    // Moves the fields into a heap entry and delivers it to the tab.
+    bool Post(JournalTab tab, JournalEntry&& fields) const;
+
+    std::atomic<JournalSink*> sink_;
+};
 
 }  // namespace shell

@@ -4,7 +4,11 @@ namespace shell {
 
 namespace {
 
-QString TextOf(const char16_t* text) { return text != nullptr ? QString::fromUtf16(text) : QString(); }
+// Camera entries may show only the camera's own icons in the status bar.
+StatusIcon CameraEventIcon(StatusIcon icon) {
+    return icon == StatusIcon::Working || icon == StatusIcon::Warning || icon == StatusIcon::Error ? icon
+                                                                                                    : StatusIcon::None;
+}
 
 }  // namespace
 
@@ -18,13 +22,13 @@ void JournalTabModel::Insert(const JournalEntry& entry, bool actionsTab, const Q
     }
     JournalRow row;
     row.time = JournalTimeText(now);
-    row.iconKind = entry.iconKind;
-    row.eventText = TextOf(entry.eventText);
+    row.icon = entry.icon;
+    row.eventText = entry.eventText;
     if (actionsTab) {
-        row.actionText = TextOf(entry.actionText);
+        row.actionText = entry.actionText;
         row.actionNumber = QString::asprintf("%04d", entry.actionNumber);
     }
-    row.description = TextOf(entry.description);
+    row.description = entry.description;
     rows_.push_front(std::move(row));
     clearEnabled_ = true;
 }
@@ -39,22 +43,22 @@ void JournalPanelModel::Receive(JournalTab tab, std::unique_ptr<JournalEntry> en
         return;
     }
     Tab(tab).Insert(*entry, tab == JournalTab::Actions, now);
-    if (tab == JournalTab::Camera && statusBar_ != nullptr && statusBar_->CameraRunning() && entry->statusBar != 0) {
-        const int icon = entry->statusIconKind >= 1 && entry->statusIconKind <= 3 ? int(entry->statusIconKind) : 0;
-        statusBar_->ShowEvent(TextOf(entry->eventText), icon);
+    if (tab == JournalTab::Camera && statusBar_ != nullptr && statusBar_->CameraRunning() &&
+        entry->statusBar == StatusBar::Show) {
+        statusBar_->ShowEvent(entry->eventText, CameraEventIcon(entry->statusIcon));
     }
-    if (tab == JournalTab::Database && entry->databaseState != kDatabaseStateUnchanged) {
+    if (tab == JournalTab::Database && entry->databaseState != DatabaseState::Unchanged) {
         databaseState_ = entry->databaseState;
     }
 }
 
 int JournalPanelModel::DatabaseTabIcon() const {
     switch (databaseState_) {
-    case kDatabaseStateAvailable:
+    case DatabaseState::Available:
         return 1;
-    case kDatabaseStateNotConfigured:
-    case kDatabaseStateError:
-        return blink_ ? 0 : databaseState_;
+    case DatabaseState::NotConfigured:
+    case DatabaseState::Error:
+        return blink_ ? 0 : static_cast<int>(databaseState_);
     default:
         return 0;
     }

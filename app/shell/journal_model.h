@@ -17,19 +17,19 @@ constexpr int kJournalMaxRows = 256;
 
 struct JournalRow {
     QString time;          // insertion time "%02d:%02d:%02d.%03d"
-    int32_t iconKind = 0;
+    EntryIcon icon;
     QString eventText;
     QString actionText;    // actions tab only
     QString actionNumber;  // actions tab only, "%04d"
     QString description;
 };
 
-// The camera panel's status bar, part 0: the text and its icon (0 none, 1..3).
+// The camera panel's status bar, part 0: the text and its icon (None, Working, Warning or Error).
 class CameraStatusBar {
 public:
     virtual ~CameraStatusBar() = default;
     virtual bool CameraRunning() const = 0;
-    virtual void ShowEvent(const QString& text, int iconKind) = 0;
+    virtual void ShowEvent(const QString& text, StatusIcon icon) = 0;
 };
 
 class JournalTabModel {
@@ -58,15 +58,15 @@ public:
     void TimerTick() { blink_ = !blink_; }
 
     JournalTabModel& Tab(JournalTab tab) { return tabs_[static_cast<size_t>(tab)]; }
-    int32_t DatabaseState() const { return databaseState_; }
-    // The "База данных" tab's icon: the state's icon for 1..3 (blinking with icon 0 while the
-    // state is 2 or 3), icon 0 for any other state.
+    shell::DatabaseState DatabaseState() const { return databaseState_; }
+    // The "База данных" tab's icon: the state's icon 1..3 (blinking with icon 0 while the database
+    // is not configured or in error), icon 0 for any other state.
     int DatabaseTabIcon() const;
 
 private:
     std::array<JournalTabModel, kJournalTabCount> tabs_;
     CameraStatusBar* statusBar_;
-    int32_t databaseState_ = 0;
+    shell::DatabaseState databaseState_ = shell::DatabaseState::Unknown;
     bool blink_ = false;
 };
 

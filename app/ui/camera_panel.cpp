@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QResizeEvent>
-#include <QSet>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -42,15 +41,6 @@ recognition::RecognitionRules CurrentRecognitionRules() {
     platform::CriticalSectionLock lock(settings::SettingsLock());
     const settings::SettingsState& s = settings::g_Settings();
     return {s.recognition.AssuranceDistance, s.recognition.RepeatForRecognition};
-}
-
-// The journal keeps event texts by pointer without copying them: each distinct text is kept
-// for the life of the process (there are only a few).
-const char16_t* LastingText(const QString& text) {
-    static QSet<QString> texts;
-    auto it = texts.constFind(text);
-    if (it == texts.constEnd()) it = texts.insert(text);
-    return shell::JournalText(*it);
 }
 
 constexpr int kTitleHeight = 22;
@@ -101,15 +91,17 @@ void PicturePane::paintEvent(QPaintEvent*) {
     }
 }
 
-ViewportWidget::ViewportWidget(camera::CameraWork& work, viewport::ViewportProcessor::Detector detect,
+ViewportWidget::ViewportWidget(camera::CameraWork& work, const shell::Journal& journal,
+                               viewport::ViewportProcessor::Detector detect,
                                viewport::ViewportProcessor::Dispatcher dispatch, viewport::ViewportServices& services,
                                recognition::RememberedPersons& remembered, recognition::RecognizedPersonsList& list,
                                ViewportHooks hooks, QWidget* parent)
     : QWidget(parent),
       work_(work),
+      journal_(journal),
       services_(services),
       hooks_(std::move(hooks)),
-      processor_(work, *this, *this, std::move(detect), std::move(dispatch),
+      processor_(work, *this, *this, journal, std::move(detect), std::move(dispatch),
                  {[] { return platform::OleDateNow(); }, [] { return platform::UnixTimeNow(); }}),
       events_(processor_.Tracker(), remembered, list, *this),
       picture_(new PicturePane(this)) {
@@ -270,15 +262,16 @@ void ViewportWidget::ListEntryChanged(const recognition::RecognizedListItem&) {
     if (hooks_.listChanged) hooks_.listChanged();
 }
 
-void ViewportWidget::PostRecognitionJournal(int32_t iconKind, const QString& eventText, const QString& description) {
-    shell::PostRecognitionJournal(iconKind, LastingText(eventText), shell::JournalText(description), true);
+void ViewportWidget::PostRecognitionJournal(shell::RecognitionIcon icon, const QString& eventText,
+                                            const QString& description) {
+    journal_.PostRecognition(icon, eventText, description);
 }
 
 void ViewportWidget::DoRecognizedPersonAlertsAndActions(const recognition::RecognizedPersonInfo& info) {
     services_.DoRecognizedPersonAlertsAndActions(info);
 }
 
-CameraPanelWidget::CameraPanelWidget(CameraPanelContext context, QWidget* parent)
+CameraPanelWidget::CameraPanelWidget(const shell::Journal& journal, CameraPanelContext context, QWidget* parent)
     : QWidget(parent), context_(std::move(context)) {
     setObjectName(QStringLiteral("Vektra:OSTROVID_V2:CAMERA:PANEL"));
     setAutoFillBackground(true);
@@ -316,11 +309,11 @@ CameraPanelWidget::CameraPanelWidget(CameraPanelContext context, QWidget* parent
     hooks.takeSnapshotRequest = context_.takeSnapshotRequest;
     hooks.listChanged = context_.listChanged;
     static viewport::ViewportServices noServices;
-    viewport_ = new ViewportWidget(camera::g_CameraWork, context_.detect, context_.dispatch,
+    viewport_ = new ViewportWidget(camera::g_CameraWork, journal, context_.detect, context_.dispatch,
                                    context_.services != nullptr ? *context_.services : noServices,
                                    *context_.remembered, *context_.list, std::move(hooks), this);
     status_ = new StatusParts(&CameraStatusPartEnds, this);
-    status_->SetIcon(2, 5);
+    status_->SetIcon(2, shell::StatusIcon::ServerIdle);
 
     bool framed = false;
     {
@@ -347,7 +340,7 @@ void CameraPanelWidget::resizeEvent(QResizeEvent*) {
 void CameraPanelWidget::SetTitle(const QString& title) { title_->setText(title); }
 
 void CameraPanelWidget::ShowNoCamera() {
-    status_->SetIcon(0, 0);
+    status_->SetIcon(0, shell::StatusIcon::None);
     status_->SetText(0, QStringLiteral("Камера не выбрана"));
 }
 
@@ -372,14 +365,15 @@ void CameraPanelWidget::PostShowAnimation() {
 
 void CameraPanelWidget::PostServerStatus(ManagementServer server, int sessions) {
     PostCall(this, [this, server, sessions] {
-        status_->SetIcon(2, server == ManagementServer::Running ? 4 : 5);
+        status_->SetIcon(2, server == ManagementServer::Running ? shell::StatusIcon::ServerRunning
+                                                                : shell::StatusIcon::ServerIdle);
         status_->SetText(2, ConnectionsText(server, sessions));
     });
 }
 
 void CameraPanelWidget::ShowCameraStarted() {
     animation_->Play();
-    status_->SetIcon(0, 1);
+    status_->SetIcon(0, shell::StatusIcon::Working);
 }
 
 void CameraPanelWidget::HideCameraPicture() {
@@ -394,8 +388,8 @@ void CameraPanelWidget::ClearFrameState() {
 }
 
 void CameraPanelWidget::ShowCameraStopped() {
-    status_->SetIcon(0, 0);
-    status_->SetIcon(1, 0);
+    status_->SetIcon(0, shell::StatusIcon::None);
+    status_->SetIcon(1, shell::StatusIcon::None);
     status_->SetText(1, QString());
     status_->SetText(0, QStringLiteral("Камера остановлена"));
 }
@@ -406,8 +400,8 @@ void CameraPanelWidget::RefreshToolbar() {
 
 bool CameraPanelWidget::CameraRunning() const { return camera::CameraThreadExists(); }
 
-void CameraPanelWidget::ShowEvent(const QString& text, int iconKind) {
-    status_->SetIcon(0, iconKind >= 1 && iconKind <= 3 ? iconKind : 0);
+void CameraPanelWidget::ShowEvent(const QString& text, shell::StatusIcon icon) {
+    status_->SetIcon(0, icon);
     status_->SetText(0, text);
 }
 

@@ -60,9 +60,10 @@ class ViewportWidget final : public QWidget,
                              public viewport::ViewportEvents,
                              public recognition::RecognitionOutputs {
 public:
-    ViewportWidget(camera::CameraWork& work, viewport::ViewportProcessor::Detector detect,
-                   viewport::ViewportProcessor::Dispatcher dispatch, viewport::ViewportServices& services,
-                   recognition::RememberedPersons& remembered, recognition::RecognizedPersonsList& list, ViewportHooks hooks, QWidget* parent);
+    ViewportWidget(camera::CameraWork& work, const shell::Journal& journal,
+                   viewport::ViewportProcessor::Detector detect, viewport::ViewportProcessor::Dispatcher dispatch,
+                   viewport::ViewportServices& services, recognition::RememberedPersons& remembered,
+                   recognition::RecognizedPersonsList& list, ViewportHooks hooks, QWidget* parent);
     ~ViewportWidget() override;
 
     PicturePane* Picture() const { return picture_; }
@@ -100,7 +101,8 @@ public:
     void ShowLabel(recognition::Subject& subject) override;
     void ListEntryAdded() override;
     void ListEntryChanged(const recognition::RecognizedListItem& item) override;
-    void PostRecognitionJournal(int32_t iconKind, const QString& eventText, const QString& description) override;
+    void PostRecognitionJournal(shell::RecognitionIcon icon, const QString& eventText,
+                                const QString& description) override;
     void DoRecognizedPersonAlertsAndActions(const recognition::RecognizedPersonInfo& info) override;
 
 protected:
@@ -112,6 +114,7 @@ private:
     void LayOut();
 
     camera::CameraWork& work_;
+    const shell::Journal& journal_;
     viewport::ViewportServices& services_;
     ViewportHooks hooks_;
     viewport::ViewportProcessor processor_;
@@ -139,7 +142,8 @@ struct CameraPanelContext {
 
 class CameraPanelWidget final : public QWidget, public camera::CameraPanel, public shell::CameraStatusBar {
 public:
-    CameraPanelWidget(CameraPanelContext context, QWidget* parent);
+    // The journal takes the viewport's camera and recognition entries.
+    CameraPanelWidget(const shell::Journal& journal, CameraPanelContext context, QWidget* parent);
 
     ViewportWidget* Viewport() const { return viewport_; }
     StatusParts* Status() const { return status_; }
@@ -167,7 +171,7 @@ public:
 
     // shell::CameraStatusBar
     bool CameraRunning() const override;
-    void ShowEvent(const QString& text, int iconKind) override;
+    void ShowEvent(const QString& text, shell::StatusIcon icon) override;
 
 protected:
     void resizeEvent(QResizeEvent*) override;

@@ -114,7 +114,7 @@ void JournalPad::ShowNewestRow() {
     if (model.Rows().empty()) return;
     const shell::JournalRow& row = model.Rows().front();
     list_->insertRow(0);
-    auto* time = new QTableWidgetItem(JournalIcon(int(tab_), row.iconKind), row.time);
+    auto* time = new QTableWidgetItem(JournalIcon(row.icon), row.time);
     list_->setItem(0, 0, time);
     int column = 1;
     list_->setItem(0, column++, new QTableWidgetItem(row.eventText));

@@ -73,7 +73,7 @@ public:
     JournalPad* Pad(shell::JournalTab tab) const { return pads_[size_t(tab)]; }
     QTabWidget* Tabs() const { return tabs_; }
     // The state the database tab received last; readable from any thread.
-    int32_t DatabaseState() const { return databaseState_.load(std::memory_order_acquire); }
+    shell::DatabaseState DatabaseState() const { return databaseState_.load(std::memory_order_acquire); }
 
     // The pad's entry was taken in.
     void EntryReceived(shell::JournalTab tab);
@@ -85,7 +85,7 @@ private:
     QTabWidget* tabs_;
     std::array<JournalPad*, shell::kJournalTabCount> pads_{};
     QTimer blinkTimer_;
-    std::atomic<int32_t> databaseState_{0};
+    std::atomic<shell::DatabaseState> databaseState_{shell::DatabaseState::Unknown};
 };
 
 }  // namespace ui

@@ -48,7 +48,7 @@ QIcon Cached(int key, Draw draw) {
 
 QIcon DrawJournalIcon(int tab, int iconKind);
 QIcon DrawTabIcon(int index);
-QIcon DrawStatusIcon(int kind);
+QIcon DrawStatusIcon(shell::StatusIcon icon);
 
 QIcon ToolbarIcon(int image) {
     constexpr int kSize = 48;
@@ -95,7 +95,10 @@ QIcon ToolbarIcon(int image) {
     return QIcon(pixmap);
 }
 
-QIcon JournalIcon(int tab, int iconKind) {
+QIcon JournalIcon(const shell::EntryIcon& icon) {
+    // The alternative is the tab's image list, its value the image.
+    const int tab = int(icon.index());
+    const int iconKind = std::visit([](auto kind) { return int(kind); }, icon);
     return Cached(tab * 1000 + iconKind, [tab, iconKind] { return DrawJournalIcon(tab, iconKind); });
 }
 
@@ -139,21 +142,21 @@ QIcon DrawTabIcon(int index) {
     return QIcon(Disc(16, colors[i], QString::fromLatin1(glyphs[i])));
 }
 
-QIcon StatusIcon(int kind) {
-    return Cached(kind, [kind] { return DrawStatusIcon(kind); });
+QIcon StatusBarIcon(shell::StatusIcon icon) {
+    return Cached(int(icon), [icon] { return DrawStatusIcon(icon); });
 }
 
-QIcon DrawStatusIcon(int kind) {
-    switch (kind) {
-    case 1:
+QIcon DrawStatusIcon(shell::StatusIcon icon) {
+    switch (icon) {
+    case shell::StatusIcon::Working:
         return QIcon(Disc(16, kGreen, {}));
-    case 2:
+    case shell::StatusIcon::Warning:
         return QIcon(Disc(16, kYellow, {}));
-    case 3:
+    case shell::StatusIcon::Error:
         return QIcon(Disc(16, kRed, {}));
-    case 4:
+    case shell::StatusIcon::ServerRunning:
         return QIcon(Disc(16, kBlue, QStringLiteral("M")));
-    case 5:
+    case shell::StatusIcon::ServerIdle:
         return QIcon(Disc(16, kGray, {}));
     default:
         return {};

@@ -97,8 +97,9 @@ bool CameraIndexValid(const settings::SettingsState& s, int index) {
 
 }  // namespace
 
-MainFrame::MainFrame(shell::FrameLifecycle& lifecycle, MainFrameParts parts)
+MainFrame::MainFrame(shell::FrameLifecycle& lifecycle, shell::Journal& journal, MainFrameParts parts)
     : lifecycle_(lifecycle),
+      journal_(journal),
       parts_(std::move(parts)),
       saver_(parts_.saver != nullptr ? *parts_.saver : ChannelSettingsSaver()) {
     setObjectName(QStringLiteral("Vektra:OSTROVID_V2:FRAME"));
@@ -112,7 +113,7 @@ MainFrame::MainFrame(shell::FrameLifecycle& lifecycle, MainFrameParts parts)
 }
 
 MainFrame::~MainFrame() {
-    if (events_ != nullptr) shell::SetJournalSink(nullptr);
+    if (events_ != nullptr) journal_.Attach(nullptr);
     if (parts_.recognizedSink != nullptr) parts_.recognizedSink->SetReceiver(nullptr);
 }
 
@@ -164,7 +165,9 @@ void MainFrame::ModelLoadingDone() {
     PostCall(this, [this] { FinishModelLoading(); });
 }
 
-int32_t MainFrame::JournalDatabaseState() const { return events_ != nullptr ? events_->DatabaseState() : 0; }
+shell::DatabaseState MainFrame::JournalDatabaseState() const {
+    return events_ != nullptr ? events_->DatabaseState() : shell::DatabaseState::Unknown;
+}
 
 void MainFrame::PlaceWindow() {
     settings::WindowPos stored{};
@@ -187,7 +190,7 @@ bool MainFrame::Create() {
     if (!CreateMenu() || !CreateToolbar() || !CreateStatusBar()) return false;
     ModelCount(0);
     if (!CreatePad()) return false;
-    shell::SetJournalSink(events_);
+    journal_.Attach(events_);
     if (parts_.recognizedSink != nullptr) parts_.recognizedSink->SetReceiver(cameraPanel_->Viewport());
 
     if (!lifecycle_.StartServiceThreads()) {
@@ -323,8 +326,8 @@ bool MainFrame::CreatePad() {
     context.listChanged = [this] {
         if (rightPanel_ != nullptr) rightPanel_->Refresh();
     };
-    cameraPanel_ = new CameraPanelWidget(std::move(context), leftPanel_);
-    camera_ = std::make_unique<camera::CameraControl>(*cameraPanel_);
+    cameraPanel_ = new CameraPanelWidget(journal_, std::move(context), leftPanel_);
+    camera_ = std::make_unique<camera::CameraControl>(*cameraPanel_, journal_);
     events_ = new EventPanel(cameraPanel_, leftPanel_);
     leftPanel_->SetPanels(cameraPanel_, events_);
     rightPanel_ = new RecognizedPanel(recognizedList_, remembered_, pad_);

@@ -11,6 +11,7 @@
 #include "app/recognition/recognized_list.h"
 #include "app/recognition/remembered_persons.h"
 #include "app/shell/frame_lifecycle.h"
+#include "app/shell/journal.h"
 #include "app/ui/frame_commands.h"
 #include "app/ui/frame_rules.h"
 #include "app/viewport/viewport_processor.h"
@@ -64,7 +65,8 @@ struct MainFrameParts {
 
 class MainFrame final : public QMainWindow, public database::MainFrameSink {
 public:
-    explicit MainFrame(shell::FrameLifecycle& lifecycle, MainFrameParts parts = {});
+    // The journal gets the event panel as its sink while the frame exists; it must outlive the frame.
+    MainFrame(shell::FrameLifecycle& lifecycle, shell::Journal& journal, MainFrameParts parts = {});
     ~MainFrame() override;
 
     // The creation sequence; false when a window or a thread could not be made (the stop
@@ -84,7 +86,7 @@ public:
     void ModelLoadingDone() override;
     void ReloadModels() override;
     // Any thread: the database state the journal received last.
-    int32_t JournalDatabaseState() const override;
+    shell::DatabaseState JournalDatabaseState() const override;
 
     void RefreshToolbar();
     bool Destroyed() const { return destroyed_; }
@@ -135,6 +137,7 @@ private:
     bool TakeSnapshotRequest();
 
     shell::FrameLifecycle& lifecycle_;
+    shell::Journal& journal_;
     MainFrameParts parts_;
     SettingsSaver& saver_;
     recognition::RememberedPersons remembered_;

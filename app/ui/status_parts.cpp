@@ -24,15 +24,15 @@ void StatusParts::SetText(int part, const QString& text) { parts_[size_t(part)].
 
 QString StatusParts::Text(int part) const { return parts_[size_t(part)].text->text(); }
 
-void StatusParts::SetIcon(int part, int kind) {
-    icons_[size_t(part)] = kind;
-    const QIcon icon = StatusIcon(kind);
+void StatusParts::SetIcon(int part, shell::StatusIcon icon) {
+    icons_[size_t(part)] = icon;
+    const QIcon picture = StatusBarIcon(icon);
     QLabel* label = parts_[size_t(part)].icon;
-    if (icon.isNull()) {
+    if (picture.isNull()) {
         label->clear();
         label->hide();
     } else {
-        label->setPixmap(icon.pixmap(16, 16));
+        label->setPixmap(picture.pixmap(16, 16));
         label->show();
     }
     resizeEvent(nullptr);
@@ -45,7 +45,7 @@ void StatusParts::resizeEvent(QResizeEvent*) {
         const int end = std::max(start, ends[i]);
         parts_[i].frame->setGeometry(start, 0, end - start, height());
         int x = start + 3;
-        if (icons_[i] != 0) {
+        if (icons_[i] != shell::StatusIcon::None) {
             parts_[i].icon->setGeometry(x, (height() - 16) / 2, 16, 16);
             x += 19;
         }

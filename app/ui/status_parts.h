@@ -1,6 +1,8 @@
 #pragma once
 // A status bar of three parts, each an icon and a text, whose right ends follow the bar's width.
 
+#include "app/shell/journal.h"
+
 #include <QWidget>
 
 #include <array>
@@ -17,9 +19,8 @@ public:
 
     void SetText(int part, const QString& text);
     QString Text(int part) const;
-    // Icon kinds of StatusIcon(); 0 none.
-    void SetIcon(int part, int kind);
-    int Icon(int part) const { return icons_[size_t(part)]; }
+    void SetIcon(int part, shell::StatusIcon icon);
+    shell::StatusIcon Icon(int part) const { return icons_[size_t(part)]; }
 
 protected:
     void resizeEvent(QResizeEvent*) override;
@@ -32,7 +33,7 @@ private:
     };
     Ends ends_;
     std::array<Part, 3> parts_{};
-    std::array<int, 3> icons_{};
+    std::array<shell::StatusIcon, 3> icons_{};
 };
 
 }  // namespace ui

@@ -3,7 +3,7 @@
 #include "app/camera/camera_work.h"
 #include "app/recognition/face_drawing.h"
 #include "app/recognition/matching.h"
-#include "app/shell/journal.h"
+#include "platform/fixedtext.h"
 #include "platform/log.h"
 #include "platform/oledate.h"
 
@@ -17,10 +17,11 @@
 namespace viewport {
 
 ViewportProcessor::ViewportProcessor(camera::CameraWork& work, ViewportSurface& surface, ViewportEvents& events,
-                                     Detector detect, Dispatcher dispatch, Clock clock)
+                                     const shell::Journal& journal, Detector detect, Dispatcher dispatch, Clock clock)
     : work_(work),
       surface_(surface),
       events_(events),
+      journal_(journal),
       detect_(std::move(detect)),
       dispatch_(std::move(dispatch)),
       clock_(std::move(clock)),
@@ -94,14 +95,17 @@ constexpr int kOperationSeemsHung = 4;
 // The camera name is copied: the next start overwrites the record while the entry may still wait
 // in the queue.
 void ViewportProcessor::RaiseHangNotice() {
-    shell::PostCameraJournal(1, u"Возможно камера \"висит\"", work_.descriptor.Name, 1, 2, true);
+    journal_.PostCamera(shell::CameraIcon::Warning, QStringLiteral("Возможно камера \"висит\""),
+                        platform::FromFixed(work_.descriptor.Name), shell::StatusBar::Show, shell::StatusIcon::Warning);
     WriteLog(QStringLiteral("Возможно камера \"висит\""));
     events_.BroadcastCameraState(kOperationSeemsHung);
     surface_.ShowConnectingAnimation();
 }
 
 void ViewportProcessor::EndHangNotice() {
-    shell::PostCameraJournal(0, u"Камера работает", work_.descriptor.Name, 1, 1, true);
+    journal_.PostCamera(shell::CameraIcon::Info, QStringLiteral("Камера работает"),
+                        platform::FromFixed(work_.descriptor.Name), shell::StatusBar::Show,
+                        shell::StatusIcon::Working);
     WriteLog(QStringLiteral("Камера снова работает"));
     events_.BroadcastCameraState(kOperationWorksAgain);
 }

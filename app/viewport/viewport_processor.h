@@ -9,6 +9,7 @@
 #include "app/recognition/hang_notice.h"
 #include "app/recognition/state_request.h"
 #include "app/recognition/subject_tracker.h"
+#include "app/shell/journal.h"
 
 #include <opencv2/core/mat.hpp>
 
@@ -71,8 +72,9 @@ public:
         std::function<int64_t()> unixNow;
     };
 
-    ViewportProcessor(camera::CameraWork& work, ViewportSurface& surface, ViewportEvents& events, Detector detect,
-                      Dispatcher dispatch, Clock clock);
+    // The journal takes the camera entries of a hang notice.
+    ViewportProcessor(camera::CameraWork& work, ViewportSurface& surface, ViewportEvents& events,
+                      const shell::Journal& journal, Detector detect, Dispatcher dispatch, Clock clock);
 
     // One timer tick. `running` is false while no capture thread exists.
     void Tick(bool running, const ViewportSettings& settings);
@@ -100,6 +102,7 @@ private:
     camera::CameraWork& work_;
     ViewportSurface& surface_;
     ViewportEvents& events_;
+    const shell::Journal& journal_;
     Detector detect_;
     Dispatcher dispatch_;
     Clock clock_;

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -103,11 +104,11 @@ protected:
     std::thread watchdog_;
     std::atomic<int> resets_{0};
     camera::CameraPanel panel_;
-    camera::CameraControl camera_{panel_};
+    camera::CameraControl camera_{panel_, journal_.Journal()};
 };
 
 void HangupTest::StalledOpenIsResetAndTheThreadRetries() {
-    watchdog_ = std::thread(camera::HangupDetectionThreadFunc, &term_);
+    watchdog_ = std::thread(camera::HangupDetectionThreadFunc, &term_, std::cref(journal_.Journal()));
     camera_.StartCamera();
     ASSERT_TRUE(camera::CameraThreadExists());
     const auto started = Clock::now();

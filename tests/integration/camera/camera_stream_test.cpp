@@ -170,7 +170,7 @@ TEST(ServedStream, LostServerClosesTheCameraAndItReconnectsFiveSecondsLater) {
         s.CurrentCameraIndex = 0;
     }
     camera::CameraPanel panel;
-    camera::CameraControl control(panel);
+    camera::CameraControl control(panel, journal.Journal());
     control.StartCamera();
     ASSERT_TRUE(camera::CameraThreadExists());
     ASSERT_TRUE(journal.WaitFor("Разрешение камеры", 1, 20s));

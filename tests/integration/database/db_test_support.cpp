@@ -210,15 +210,11 @@ QByteArray DescriptorBytes(float seed) {
     return descriptor.ToStorage();
 }
 
-JournalRecorder::JournalRecorder() { shell::SetJournalSink(this); }
-JournalRecorder::~JournalRecorder() { shell::SetJournalSink(nullptr); }
-
 bool JournalRecorder::Deliver(shell::JournalTab tab, std::unique_ptr<shell::JournalEntry> entry) {
-    auto text = [](const char16_t* s) { return s == nullptr ? QString() : QString::fromUtf16(s); };
     {
         std::lock_guard lock(mutex_);
-        entries_.push_back({tab, entry->iconKind, text(entry->eventText), text(entry->description), entry->databaseState});
-        if (tab == shell::JournalTab::Database && entry->databaseState != shell::kDatabaseStateUnchanged) {
+        entries_.push_back({tab, entry->icon, entry->eventText, entry->description, entry->databaseState});
+        if (tab == shell::JournalTab::Database && entry->databaseState != shell::DatabaseState::Unchanged) {
             databaseState_ = entry->databaseState;
         }
     }
@@ -252,7 +248,7 @@ bool JournalRecorder::WaitFor(const QString& event, int count, const QString& de
     });
 }
 
-int32_t JournalRecorder::DatabaseState() const {
+shell::DatabaseState JournalRecorder::DatabaseState() const {
     std::lock_guard lock(mutex_);
     return databaseState_;
 }

@@ -80,32 +80,33 @@ void DeleteSamples(database::DbConnection& connection, int personId);
 // The 512-byte storage form of a descriptor whose values derive from seed.
 QByteArray DescriptorBytes(float seed);
 
-// Records journal entries; installed as the journal sink for its lifetime.
+// Records the entries posted to its journal.
 class JournalRecorder : public shell::JournalSink {
 public:
     struct Entry {
         shell::JournalTab tab;
-        int iconKind;
+        shell::EntryIcon icon;
         QString event;
         QString description;
-        int databaseState;
+        shell::DatabaseState databaseState;
     };
-    JournalRecorder();
-    ~JournalRecorder() override;
+    // The journal to hand to the code under test.
+    const shell::Journal& Journal() const { return journal_; }
     bool Deliver(shell::JournalTab tab, std::unique_ptr<shell::JournalEntry> entry) override;
     std::vector<Entry> Entries() const;
     int Count(const QString& event, const QString& description = {}) const;
     // Waits until an entry with that event (and description, when given) has arrived count times.
     bool WaitFor(const QString& event, int count = 1, const QString& description = {},
                  std::chrono::milliseconds timeout = std::chrono::seconds(30)) const;
-    int32_t DatabaseState() const;
+    shell::DatabaseState DatabaseState() const;
     void Clear();
 
 private:
     mutable std::mutex mutex_;
     mutable std::condition_variable arrived_;
     std::vector<Entry> entries_;
-    int32_t databaseState_ = 0;
+    shell::DatabaseState databaseState_ = shell::DatabaseState::Unknown;
+    shell::Journal journal_{this};
 };
 
 // Records the main-frame notifications in order; answers the journal's database state from a
@@ -133,7 +134,7 @@ public:
     void ModelCount(int models) override { Record(Call::ModelCount, {models}); }
     void ModelLoadingDone() override { Record(Call::ModelLoadingDone, {}); }
     void ReloadModels() override;
-    int32_t JournalDatabaseState() const override { return journal_.DatabaseState(); }
+    shell::DatabaseState JournalDatabaseState() const override { return journal_.DatabaseState(); }
     std::vector<Notification> Notifications() const;
     int Count(Call call) const;
     bool WaitFor(Call call, int count = 1, std::chrono::milliseconds timeout = std::chrono::seconds(30)) const;
@@ -172,7 +173,7 @@ struct SyncHarness {
     FrameRecorder frame{journal};
     platform::Event term{true, false};
     recognition::PersonModelSortedList models;
-    database::ModelSynchronizer sync{term, frame, models};
+    database::ModelSynchronizer sync{term, frame, journal.Journal(), models};
 };
 
 }  // namespace dbtest

@@ -55,7 +55,7 @@ TEST(ServerRestartTest, WorkingSetSurvivesAStoppedServerAndRecovers) {
     ASSERT_TRUE(server.Pause());
     sync.hDbCheckEvent.Set();
     ASSERT_TRUE(journal.WaitFor(QStringLiteral("Ошибка соединения с сервером")));
-    EXPECT_EQ(journal.DatabaseState(), shell::kDatabaseStateError);
+    EXPECT_EQ(journal.DatabaseState(), shell::DatabaseState::Error);
     {
         platform::CriticalSectionLock lock(recognition::PredictDispatchLock);
         EXPECT_EQ(models.Count(), 2u) << "recognition goes on with the last working set";
@@ -86,7 +86,7 @@ TEST(ServerRestartTest, WorkingSetSurvivesAStoppedServerAndRecovers) {
     sync.hDbCheckEvent.Set();
     ASSERT_TRUE(journal.WaitFor(QStringLiteral("База данных доступна"), 2));
     ASSERT_TRUE(journal.WaitFor(QStringLiteral("Актуализация моделей"), 1, QStringLiteral("1 модель удалена")));
-    EXPECT_EQ(journal.DatabaseState(), shell::kDatabaseStateAvailable);
+    EXPECT_EQ(journal.DatabaseState(), shell::DatabaseState::Available);
     {
         platform::CriticalSectionLock lock(recognition::PredictDispatchLock);
         ASSERT_EQ(models.Count(), 1u);

@@ -69,7 +69,7 @@ protected:
     FrameRecorder frame_{journal_};
     platform::Event term_{true, false};
     recognition::PersonModelSortedList models_;
-    ModelSynchronizer sync_{term_, frame_, models_};
+    ModelSynchronizer sync_{term_, frame_, journal_.Journal(), models_};
     std::unique_ptr<TestDatabase> db_;
     DbConnection writer_;
     std::thread checkThread_;
@@ -174,7 +174,7 @@ TEST_P(SyncTest, WrongSizedDescriptorStopsThePassAndRemovesNothing) {
     for (int size : {511, 513}) {
         SCOPED_TRACE(size);
         recognition::PersonModelSortedList models;
-        ModelSynchronizer sync(term_, frame_, models);
+        ModelSynchronizer sync(term_, frame_, journal_.Journal(), models);
         TestDatabase db(GetParam());
         DbConnection writer;
         writer.Open(db.ConnectionString());
@@ -204,8 +204,8 @@ TEST_P(SyncTest, WrongSizedDescriptorStopsThePassAndRemovesNothing) {
         const auto entries = journal_.Entries();
         ASSERT_FALSE(entries.empty());
         EXPECT_EQ(entries[0].tab, shell::JournalTab::Database);
-        EXPECT_EQ(entries[0].iconKind, 2);
-        EXPECT_EQ(entries[0].databaseState, 3);
+        EXPECT_EQ(entries[0].icon, shell::EntryIcon(shell::DatabaseIcon::Error));
+        EXPECT_EQ(entries[0].databaseState, shell::DatabaseState::Error);
         EXPECT_EQ(entries[0].description,
                   QStringLiteral("Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул бинарные данные неправильного размера"));
         EXPECT_TRUE(log_.SinceMark().contains(QStringLiteral("бинарные данные неправильного размера!")));
@@ -259,7 +259,7 @@ TEST_P(SyncTest, CheckThreadReportsEachStatusOnce) {
     SetConnectionString({});
     StartCheckThread();
     ASSERT_TRUE(journal_.WaitFor(QStringLiteral("Не задана строка соединения")));
-    EXPECT_EQ(journal_.DatabaseState(), shell::kDatabaseStateNotConfigured);
+    EXPECT_EQ(journal_.DatabaseState(), shell::DatabaseState::NotConfigured);
     sync_.hDbCheckEvent.Set();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
 
@@ -276,7 +276,7 @@ TEST_P(SyncTest, CheckThreadReportsEachStatusOnce) {
     SetConnectionString(db_->ConnectionString());
     sync_.hDbCheckEvent.Set();
     ASSERT_TRUE(journal_.WaitFor(kVersionTooLowText));
-    EXPECT_EQ(journal_.DatabaseState(), shell::kDatabaseStateError);
+    EXPECT_EQ(journal_.DatabaseState(), shell::DatabaseState::Error);
     Exec(writer_, QStringLiteral("DELETE FROM VERSIONS"));
     sync_.hDbCheckEvent.Set();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -287,7 +287,7 @@ TEST_P(SyncTest, CheckThreadReportsEachStatusOnce) {
     sync_.hDbCheckEvent.Set();
     ASSERT_TRUE(journal_.WaitFor(QStringLiteral("База данных доступна")));
     ASSERT_TRUE(journal_.WaitFor(QStringLiteral("Актуализация моделей"), 1, QStringLiteral("1 модель добавлена")));
-    EXPECT_EQ(journal_.DatabaseState(), shell::kDatabaseStateAvailable);
+    EXPECT_EQ(journal_.DatabaseState(), shell::DatabaseState::Available);
 
     Exec(writer_, QStringLiteral("DROP TABLE VERSIONS"));
     sync_.hDbCheckEvent.Set();

@@ -1,5 +1,5 @@
 #pragma once
-// Helpers shared by the camera tests: a journal sink that records entries and lets a test wait
+// Helpers shared by the camera tests: a journal whose sink records entries and lets a test wait
 // for one, and the diagnostic log read back as text.
 
 #include "app/shell/journal.h"
@@ -24,24 +24,23 @@ namespace camera_test {
 
 struct SeenEntry {
     shell::JournalTab tab;
-    int iconKind;
+    shell::EntryIcon icon;
     QString eventText;
     QString description;
-    uint32_t statusBar;
-    uint32_t statusIconKind;
+    shell::StatusBar statusBar;
+    shell::StatusIcon statusIcon;
     std::chrono::steady_clock::time_point at;
 };
 
 class RecordingSink : public shell::JournalSink {
 public:
-    RecordingSink() { shell::SetJournalSink(this); }
-    ~RecordingSink() override { shell::SetJournalSink(nullptr); }
+    // The journal to hand to the code under test.
+    const shell::Journal& Journal() const { return journal_; }
 
     bool Deliver(shell::JournalTab tab, std::unique_ptr<shell::JournalEntry> entry) override {
-        auto text = [](const char16_t* t) { return t ? QString::fromUtf16(t) : QString(); };
         std::lock_guard<std::mutex> lock(mutex_);
-        entries_.push_back({tab, entry->iconKind, text(entry->eventText), text(entry->description), entry->statusBar,
-                            entry->statusIconKind, std::chrono::steady_clock::now()});
+        entries_.push_back({tab, entry->icon, entry->eventText, entry->description, entry->statusBar,
+                            entry->statusIcon, std::chrono::steady_clock::now()});
         changed_.notify_all();
         return true;
     }
@@ -86,6 +85,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<SeenEntry> entries_;
+    shell::Journal journal_{this};
 };
 
 // A free loopback port (bound and released): nobody listens there until someone binds it again.

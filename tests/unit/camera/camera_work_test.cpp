@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -62,7 +63,7 @@ protected:
     camera_test::RecordingSink journal_;
     StateRecorder states_;
     camera::CameraPanel panel_;
-    camera::CameraControl camera_{panel_};
+    camera::CameraControl camera_{panel_, journal_.Journal()};
 };
 
 TEST_F(CameraWorkTest, StartWithoutCurrentCameraIsRefusedWithoutJournal) {
@@ -94,8 +95,9 @@ TEST_F(CameraWorkTest, UnresolvableHostRefusesTheStart) {
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].eventText, "Камера недоступна");
     EXPECT_EQ(entries[0].description, "Невозможно получить IP-адрес хоста камеры");
-    EXPECT_EQ(entries[0].iconKind, 2);
-    EXPECT_EQ(entries[0].statusIconKind, 3u);
+    EXPECT_EQ(entries[0].icon, shell::EntryIcon(shell::CameraIcon::Error));
+    EXPECT_EQ(entries[0].statusBar, shell::StatusBar::Show);
+    EXPECT_EQ(entries[0].statusIcon, shell::StatusIcon::Error);
     EXPECT_TRUE(log_.Text().contains("Невозможно определить IP-адрес хоста камеры. Отмена старта."));
     EXPECT_TRUE(log_.Text().contains("Параметры камеры: (Двор) IP-камера, rtsp://camera..invalid/live"));
 }
@@ -143,7 +145,7 @@ TEST_F(CameraWorkTest, RetriesEveryFiveSecondsRefusesSecondStartAndStopsAtOnce) 
     EXPECT_EQ(entries.front().description, "Вход");
     EXPECT_EQ(entries.back().eventText, "Поток камеры остановлен");
     EXPECT_EQ(entries.back().description, "Вход");
-    EXPECT_EQ(entries.back().iconKind, 4);
+    EXPECT_EQ(entries.back().icon, shell::EntryIcon(shell::CameraIcon::ThreadStopped));
     const auto events = states_.Events();
     ASSERT_GE(events.size(), 2u);
     EXPECT_EQ(events.front(), std::make_pair(camera::CameraState::Works, camera::kCameraOpThreadStarted));
@@ -212,41 +214,42 @@ protected:
 TEST_F(HangupRuleTest, ElapsedBeyondTheLimitThatAppliesSendsTheClose) {
     const int64_t start = 1'700'000'000;
     SetCamera(camera::kIpCamera, 554, 0, start);
-    EXPECT_FALSE(camera::CheckCameraHangup(start + 60));  // equal to the limit: not yet
-    EXPECT_TRUE(camera::CheckCameraHangup(start + 61));
+    EXPECT_FALSE(camera::CheckCameraHangup(journal_.Journal(), start + 60));  // equal to the limit: not yet
+    EXPECT_TRUE(camera::CheckCameraHangup(journal_.Journal(), start + 61));
     ASSERT_EQ(Closes(), 1u);
     EXPECT_EQ(closes_[0], std::make_pair(uint32_t(inet_addr("10.0.0.7")), uint16_t(554)));
     const auto entries = journal_.Entries();
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].eventText, "Попытка закрытия соединения с IP-камерой");
     EXPECT_EQ(entries[0].description, "Камера \"висит\"");
-    EXPECT_EQ(entries[0].iconKind, 1);
-    EXPECT_EQ(entries[0].statusIconKind, 2u);
+    EXPECT_EQ(entries[0].icon, shell::EntryIcon(shell::CameraIcon::Warning));
+    EXPECT_EQ(entries[0].statusBar, shell::StatusBar::Show);
+    EXPECT_EQ(entries[0].statusIcon, shell::StatusIcon::Warning);
     EXPECT_TRUE(log_.Text().contains(
         "HangupDetectionThreadFunc(): IP-камера \"висит\". Попытка закрытия TCP соединений с 'rtsp://10.0.0.7/live' -> "
         "10.0.0.7:554"));
 
     // Once frames came, the shorter new-frame limit applies.
     SetCamera(camera::kIpCamera, 554, 1, start);
-    EXPECT_FALSE(camera::CheckCameraHangup(start + 15));
-    EXPECT_TRUE(camera::CheckCameraHangup(start + 16));
+    EXPECT_FALSE(camera::CheckCameraHangup(journal_.Journal(), start + 15));
+    EXPECT_TRUE(camera::CheckCameraHangup(journal_.Journal(), start + 16));
     EXPECT_EQ(Closes(), 2u);
 }
 
 TEST_F(HangupRuleTest, WebCamerasUnknownPortsAndStoppedCamerasAreNotWatched) {
     const int64_t start = 1'700'000'000;
     SetCamera(camera::kWebCamera, 554, 0, start);
-    EXPECT_FALSE(camera::CheckCameraHangup(start + 100000));
+    EXPECT_FALSE(camera::CheckCameraHangup(journal_.Journal(), start + 100000));
     SetCamera(camera::kIpCamera, 0, 0, start);
-    EXPECT_FALSE(camera::CheckCameraHangup(start + 100000));
+    EXPECT_FALSE(camera::CheckCameraHangup(journal_.Journal(), start + 100000));
     SetCamera(camera::kIpCamera, 554, 0, 0);
-    EXPECT_FALSE(camera::CheckCameraHangup(start + 100000));
+    EXPECT_FALSE(camera::CheckCameraHangup(journal_.Journal(), start + 100000));
     SetCamera(camera::kIpCamera, 554, 0, start);
     {
         platform::CriticalSectionLock lock(camera::CameraWorkLock());
         camera::g_CameraStarted = 0;
     }
-    EXPECT_FALSE(camera::CheckCameraHangup(start + 100000));
+    EXPECT_FALSE(camera::CheckCameraHangup(journal_.Journal(), start + 100000));
     EXPECT_EQ(Closes(), 0u);
     EXPECT_TRUE(journal_.Entries().empty());
 }
@@ -255,7 +258,7 @@ TEST_F(HangupRuleTest, ThreadRepeatsWhileStalledAndEndsOnTermination) {
     SetCamera(camera::kIpCamera, 554, 0, int64_t(std::time(nullptr)) - 1000);
     camera::SetHangupCheckIntervalForTest(50ms);
     platform::Event term(true, false);
-    std::thread watchdog(camera::HangupDetectionThreadFunc, &term);
+    std::thread watchdog(camera::HangupDetectionThreadFunc, &term, std::cref(journal_.Journal()));
     ASSERT_TRUE(journal_.WaitFor("Попытка закрытия соединения с IP-камерой", 3, 5s));
     const auto before = Clock::now();
     term.Set();

@@ -9,11 +9,17 @@
 
 namespace {
 
+using namespace shell::literals;
+using shell::CameraIcon;
+using shell::DatabaseIcon;
+using shell::DatabaseState;
 using shell::JournalEntry;
 using shell::JournalTab;
+using shell::StatusBar;
+using shell::StatusIcon;
 
 // Delivers straight into a panel model, as the tab windows will on the user-interface thread,
-// and remembers the raw pointers of the last entry so tests can see what was copied.
+// and remembers where the last entry's event text lives so tests can see whether it was copied.
 class ModelSink : public shell::JournalSink {
 public:
     explicit ModelSink(shell::JournalPanelModel* model) : model_(model) {}
@@ -21,9 +27,7 @@ public:
         if (refuse) {
             return false;
         }
-        lastEventText = entry->eventText;
-        lastDescription = entry->description;
-        lastDescriptionOwned = entry->descriptionOwned;
+        lastEventText = entry->eventText.constData();
         if (hold) {
             held.push_back(std::move(entry));
             return true;
@@ -34,9 +38,7 @@ public:
     bool refuse = false;
     bool hold = false;
     std::vector<std::unique_ptr<JournalEntry>> held;
-    const char16_t* lastEventText = nullptr;
-    const char16_t* lastDescription = nullptr;
-    bool lastDescriptionOwned = false;
+    const QChar* lastEventText = nullptr;
 
 private:
     shell::JournalPanelModel* model_;
@@ -45,25 +47,23 @@ private:
 class StatusBarSpy : public shell::CameraStatusBar {
 public:
     bool CameraRunning() const override { return running; }
-    void ShowEvent(const QString& text, int iconKind) override {
+    void ShowEvent(const QString& text, StatusIcon icon) override {
         shownText = text;
-        shownIcon = iconKind;
+        shownIcon = icon;
         ++shown;
     }
     bool running = false;
     QString shownText;
-    int shownIcon = -1;
+    StatusIcon shownIcon = StatusIcon::ServerIdle;
     int shown = 0;
 };
 
 class JournalTest : public ::testing::Test {
 protected:
-    void SetUp() override { shell::SetJournalSink(&sink_); }
-    void TearDown() override { shell::SetJournalSink(nullptr); }
-
     StatusBarSpy statusBar_;
     shell::JournalPanelModel model_{&statusBar_};
     ModelSink sink_{&model_};
+    shell::Journal journal_{&sink_};
 };
 
 TEST_F(JournalTest, TabKeepsNewestFirstAndAtMost256Rows) {
@@ -72,7 +72,7 @@ TEST_F(JournalTest, TabKeepsNewestFirstAndAtMost256Rows) {
         texts.push_back(QString::number(i));
     }
     for (const QString& text : texts) {
-        ASSERT_TRUE(shell::PostRecognitionJournal(0, u"Распознан", shell::JournalText(text), true));
+        ASSERT_TRUE(journal_.PostRecognition(shell::RecognitionIcon::WhiteList, u"Распознан"_jt, text));
     }
     const auto& rows = model_.Tab(JournalTab::Recognition).Rows();
     ASSERT_EQ(rows.size(), 256u);
@@ -82,36 +82,35 @@ TEST_F(JournalTest, TabKeepsNewestFirstAndAtMost256Rows) {
     EXPECT_TRUE(model_.Tab(JournalTab::Camera).Rows().empty());
 }
 
+// A literal is referenced where it lies; any other text is the entry's own, whatever its poster
+// does with its string afterwards.
 TEST_F(JournalTest, CopyFlagsDecideWhoseStringTheEntryHolds) {
     sink_.hold = true;
-    char16_t name[] = u"Вход";
-    ASSERT_TRUE(shell::PostCameraJournal(3, u"Поток камеры стартован", name, 1, 1));
-    EXPECT_EQ(sink_.lastDescription, name);
-    EXPECT_FALSE(sink_.lastDescriptionOwned);
+    const QString started = u"Поток камеры стартован"_jt;
+    QString name = QStringLiteral("Вход");
+    ASSERT_TRUE(journal_.PostCamera(CameraIcon::ThreadStarted, started, name, StatusBar::Show, StatusIcon::Working));
+    EXPECT_EQ(sink_.lastEventText, started.constData());  // the literal itself
 
-    ASSERT_TRUE(shell::PostCameraJournal(3, u"Поток камеры стартован", name, 1, 1, true));
-    EXPECT_NE(sink_.lastDescription, name);
-    EXPECT_TRUE(sink_.lastDescriptionOwned);
-
-    // The caller changes its buffer before the tab receives the entries: only the copy keeps the
-    // text it had when posted.
+    // The poster changes its string before the tab receives the entries.
     name[0] = u'X';
+    ASSERT_TRUE(journal_.PostCamera(CameraIcon::ThreadStarted, started, name, StatusBar::Show, StatusIcon::Working));
+    name[1] = u'Y';
     for (auto& entry : sink_.held) {
         model_.Receive(JournalTab::Camera, std::move(entry), QTime(0, 0));
     }
     const auto& rows = model_.Tab(JournalTab::Camera).Rows();
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].description, "Вход");
-    EXPECT_EQ(rows[1].description, "Xход");
+    EXPECT_EQ(rows[0].description, "Xход");
+    EXPECT_EQ(rows[1].description, "Вход");
+    EXPECT_EQ(rows[1].eventText, "Поток камеры стартован");
 }
 
 TEST_F(JournalTest, ActionRowsCarryNumberAndActionText) {
     const QString action = QStringLiteral("Скрипт a.js");
-    ASSERT_TRUE(shell::PostActionJournal(4, u"Запуск скрипта", false, 7, shell::JournalText(action), true,
-                                         u"описание", false));
-    ASSERT_TRUE(shell::PostNotificationJournal(1, u"Соединение", false));
+    ASSERT_TRUE(journal_.PostAction(shell::ActionIcon::ScriptStarted, u"Запуск скрипта"_jt, 7, action, u"описание"_jt));
+    ASSERT_TRUE(journal_.PostNotification(shell::NotificationIcon::Warning, u"Соединение"_jt));
     const auto& row = model_.Tab(JournalTab::Actions).Rows().at(0);
-    EXPECT_EQ(row.iconKind, 4);
+    EXPECT_EQ(row.icon, shell::EntryIcon(shell::ActionIcon::ScriptStarted));
     EXPECT_EQ(row.eventText, "Запуск скрипта");
     EXPECT_EQ(row.actionNumber, "0007");
     EXPECT_EQ(row.actionText, "Скрипт a.js");
@@ -122,20 +121,23 @@ TEST_F(JournalTest, ActionRowsCarryNumberAndActionText) {
 TEST_F(JournalTest, ClearDisablesUntilTheNextRow) {
     auto& tab = model_.Tab(JournalTab::Database);
     EXPECT_FALSE(tab.ClearEnabled());
-    ASSERT_TRUE(shell::PostDatabaseJournal(0, u"База данных доступна", false, nullptr, false, 1));
+    ASSERT_TRUE(
+        journal_.PostDatabase(DatabaseIcon::Info, u"База данных доступна"_jt, QString(), DatabaseState::Available));
     EXPECT_TRUE(tab.ClearEnabled());
     tab.Clear();
     EXPECT_TRUE(tab.Rows().empty());
     EXPECT_FALSE(tab.ClearEnabled());
-    ASSERT_TRUE(shell::PostDatabaseJournal(0, u"База данных доступна", false, nullptr, false, -1));
+    ASSERT_TRUE(
+        journal_.PostDatabase(DatabaseIcon::Info, u"База данных доступна"_jt, QString(), DatabaseState::Unchanged));
     EXPECT_TRUE(tab.ClearEnabled());
     EXPECT_EQ(tab.Rows().size(), 1u);
 }
 
 TEST_F(JournalTest, DatabaseStateSelectsAndBlinksTheTabIcon) {
     EXPECT_EQ(model_.DatabaseTabIcon(), 0);
-    ASSERT_TRUE(shell::PostDatabaseJournal(2, u"Ошибка соединения с сервером", false, nullptr, false, 3));
-    EXPECT_EQ(model_.DatabaseState(), 3);
+    ASSERT_TRUE(journal_.PostDatabase(DatabaseIcon::Error, u"Ошибка соединения с сервером"_jt, QString(),
+                                      DatabaseState::Error));
+    EXPECT_EQ(model_.DatabaseState(), DatabaseState::Error);
     std::vector<int> icons;
     for (int tick = 0; tick < 4; ++tick) {
         model_.TimerTick();
@@ -144,38 +146,45 @@ TEST_F(JournalTest, DatabaseStateSelectsAndBlinksTheTabIcon) {
     EXPECT_EQ(icons, (std::vector<int>{0, 3, 0, 3}));
 
     // State -1 changes nothing: still blinking state 3.
-    ASSERT_TRUE(shell::PostDatabaseJournal(2, u"Ошибка запроса версии базы данных", false, nullptr, false, -1));
-    EXPECT_EQ(model_.DatabaseState(), 3);
+    ASSERT_TRUE(journal_.PostDatabase(DatabaseIcon::Error, u"Ошибка запроса версии базы данных"_jt, QString(),
+                                      DatabaseState::Unchanged));
+    EXPECT_EQ(model_.DatabaseState(), DatabaseState::Error);
 
-    ASSERT_TRUE(shell::PostDatabaseJournal(0, u"База данных доступна", false, nullptr, false, 1));
+    ASSERT_TRUE(
+        journal_.PostDatabase(DatabaseIcon::Info, u"База данных доступна"_jt, QString(), DatabaseState::Available));
     for (int tick = 0; tick < 3; ++tick) {
         model_.TimerTick();
         EXPECT_EQ(model_.DatabaseTabIcon(), 1);
     }
-    ASSERT_TRUE(shell::PostDatabaseJournal(0, u"?", false, nullptr, false, 7));
+    ASSERT_TRUE(journal_.PostDatabase(DatabaseIcon::Info, u"?"_jt, QString(), DatabaseState::Unknown));
     EXPECT_EQ(model_.DatabaseTabIcon(), 0);
 }
 
 TEST_F(JournalTest, CameraEntriesReachTheStatusBarOnlyWhileRunning) {
-    ASSERT_TRUE(shell::PostCameraJournal(2, u"Ошибка открытия камеры", nullptr, 1, 3));
+    ASSERT_TRUE(journal_.PostCamera(CameraIcon::Error, u"Ошибка открытия камеры"_jt, QString(), StatusBar::Show,
+                                    StatusIcon::Error));
     EXPECT_EQ(statusBar_.shown, 0);
     EXPECT_EQ(model_.Tab(JournalTab::Camera).Rows().size(), 1u);
 
     statusBar_.running = true;
-    ASSERT_TRUE(shell::PostCameraJournal(0, u"Разрешение камеры", u"640x480", 0, 0));
-    EXPECT_EQ(statusBar_.shown, 0);  // status-bar flag clear
-    ASSERT_TRUE(shell::PostCameraJournal(2, u"Ошибка открытия камеры", nullptr, 1, 3));
+    ASSERT_TRUE(journal_.PostCamera(CameraIcon::Info, u"Разрешение камеры"_jt, u"640x480"_jt, StatusBar::Leave,
+                                    StatusIcon::None));
+    EXPECT_EQ(statusBar_.shown, 0);
+    ASSERT_TRUE(journal_.PostCamera(CameraIcon::Error, u"Ошибка открытия камеры"_jt, QString(), StatusBar::Show,
+                                    StatusIcon::Error));
     EXPECT_EQ(statusBar_.shownText, "Ошибка открытия камеры");
-    EXPECT_EQ(statusBar_.shownIcon, 3);
-    ASSERT_TRUE(shell::PostCameraJournal(4, u"Поток камеры остановлен", nullptr, 1, 9));
-    EXPECT_EQ(statusBar_.shownIcon, 0);
+    EXPECT_EQ(statusBar_.shownIcon, StatusIcon::Error);
+    // The management server's icons are not the camera's: the part shows none.
+    ASSERT_TRUE(journal_.PostCamera(CameraIcon::ThreadStopped, u"Поток камеры остановлен"_jt, QString(),
+                                    StatusBar::Show, StatusIcon::ServerIdle));
+    EXPECT_EQ(statusBar_.shownIcon, StatusIcon::None);
 }
 
 TEST_F(JournalTest, RefusedOrMissingDeliveryFailsThePost) {
     sink_.refuse = true;
-    EXPECT_FALSE(shell::PostRecognitionJournal(0, u"Распознан", u"x", true));
-    shell::SetJournalSink(nullptr);
-    EXPECT_FALSE(shell::PostNotificationJournal(0, u"x", false));
+    EXPECT_FALSE(journal_.PostRecognition(shell::RecognitionIcon::ModelSet, u"Распознан"_jt, u"x"_jt));
+    journal_.Attach(nullptr);
+    EXPECT_FALSE(journal_.PostNotification(shell::NotificationIcon::Information, u"x"_jt));
     EXPECT_TRUE(model_.Tab(JournalTab::Recognition).Rows().empty());
 }
 

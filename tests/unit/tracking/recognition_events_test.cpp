@@ -22,7 +22,8 @@ struct Outputs : RecognitionOutputs {
     void ShowLabel(Subject&) override { ++shown; }
     void ListEntryAdded() override { ++added; }
     void ListEntryChanged(const RecognizedListItem&) override { ++entryChanged; }
-    void PostRecognitionJournal(int32_t icon, const QString& event, const QString& description) override {
+    void PostRecognitionJournal(shell::RecognitionIcon icon, const QString& event,
+                                const QString& description) override {
         journal.push_back({icon, event + QStringLiteral(": ") + description});
     }
     void DoRecognizedPersonAlertsAndActions(const RecognizedPersonInfo& info) override { actions.push_back(info.personId); }
@@ -30,7 +31,7 @@ struct Outputs : RecognitionOutputs {
     std::vector<std::pair<uint32_t, uint32_t>> recognized, changed;
     std::vector<uint32_t> updated, actions;
     std::vector<QString> labels;
-    std::vector<std::pair<int32_t, QString>> journal;
+    std::vector<std::pair<shell::RecognitionIcon, QString>> journal;
     int shown = 0, added = 0, entryChanged = 0;
 };
 
@@ -94,7 +95,9 @@ TEST_F(Recognition, ThreeSureResultsRecogniseOnceWithLabelFromTheFirst) {
     EXPECT_EQ(out.added, 1);
     EXPECT_EQ(out.actions, std::vector<uint32_t>{1});
     ASSERT_EQ(out.journal.size(), 1u);
-    EXPECT_EQ(out.journal[0], (std::pair<int32_t, QString>{3, QStringLiteral("Распознан: 80.0% - Иванов Иван")}));
+    EXPECT_EQ(out.journal[0],
+              (std::pair<shell::RecognitionIcon, QString>{shell::RecognitionIcon::WhiteList,
+                                                          QStringLiteral("Распознан: 80.0% - Иванов Иван")}));
     ASSERT_EQ(list.Size(), 1u);
     EXPECT_EQ(platform::FromFixed(list.At(0).cameraName), QStringLiteral("Вход"));
     EXPECT_DOUBLE_EQ(list.At(0).confidence, (1.0 - double(0.20f)) * 100);
@@ -125,7 +128,9 @@ TEST_F(Recognition, AnotherPersonRestartsTheCountAndReportsTheChange) {
     Handle(Result(s, 2, 0.3f));
     Handle(Result(s, 2, 0.3f));
     EXPECT_EQ(out.recognized.size(), 2u);
-    EXPECT_EQ(out.journal.back(), (std::pair<int32_t, QString>{4, QStringLiteral("Распознан: 70.0% - Петров Иван (Пётр)")}));
+    EXPECT_EQ(out.journal.back(),
+              (std::pair<shell::RecognitionIcon, QString>{shell::RecognitionIcon::BlackList,
+                                                          QStringLiteral("Распознан: 70.0% - Петров Иван (Пётр)")}));
 }
 
 TEST_F(Recognition, ARememberedPersonIsReportedToManagementOnlyUntilItExpires) {

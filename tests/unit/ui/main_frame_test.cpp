@@ -41,6 +41,7 @@
 
 namespace {
 
+using namespace shell::literals;
 using shell::JournalTab;
 
 struct FakeLifecycle : shell::FrameLifecycle {
@@ -133,7 +134,7 @@ protected:
         parts.saver = &saver;
         parts.recognizedSink = &sink;
         parts.wakeDatabaseCheck = [this] { ++dbWakes; };
-        frame = std::make_unique<ui::MainFrame>(lifecycle, std::move(parts));
+        frame = std::make_unique<ui::MainFrame>(lifecycle, journal, std::move(parts));
         return *frame;
     }
     ui::MainFrame& Created() {
@@ -153,6 +154,7 @@ protected:
     QTemporaryDir dir;
     QString logPath;
     FakeLifecycle lifecycle;
+    shell::Journal journal;
     RecordingSaver saver;
     RecordingServices services;
     recognition::PostingRecognizedDataSink sink;
@@ -236,15 +238,19 @@ TEST_F(Frame, PostedEntriesShowNewestFirstCappedAndClearable) {
     ui::MainFrame& f = Created();
     for (int i = 0; i < 257; ++i) {
         const QString text = QStringLiteral("запись %1").arg(i);
-        ASSERT_TRUE(shell::PostCameraJournal(3, u"Поток камеры стартован", shell::JournalText(text), 1, 1, true));
+        ASSERT_TRUE(journal.PostCamera(shell::CameraIcon::ThreadStarted, u"Поток камеры стартован"_jt, text,
+                                       shell::StatusBar::Show, shell::StatusIcon::Working));
     }
     // From another thread, like the workers.
-    std::thread([] { shell::PostActionJournal(3, u"Запись в CSV файл", false, 7, u"CSV", false, u"готово", false); })
-        .join();
-    shell::PostNotificationJournal(1, u"Клиент подключён", false);
-    shell::PostDatabaseJournal(2, u"Ошибка соединения с сервером", false, u"нет связи", false, 3);
+    std::thread([this] {
+        journal.PostAction(shell::ActionIcon::CsvWritten, u"Запись в CSV файл"_jt, 7, u"CSV"_jt, u"готово"_jt);
+    }).join();
+    journal.PostNotification(shell::NotificationIcon::Warning, u"Клиент подключён"_jt);
+    journal.PostDatabase(shell::DatabaseIcon::Error, u"Ошибка соединения с сервером"_jt, u"нет связи"_jt,
+                         shell::DatabaseState::Error);
     QTableWidget* camera = f.Events()->Pad(JournalTab::Camera)->List();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return f.JournalDatabaseState() == 3 && camera->rowCount() == 256; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return f.JournalDatabaseState() == shell::DatabaseState::Error && camera->rowCount() == 256; }, 5000));
     ASSERT_EQ(camera->rowCount(), 256);
     EXPECT_EQ(camera->item(0, 1)->text(), QStringLiteral("Поток камеры стартован"));
     EXPECT_EQ(camera->item(0, 2)->text(), QStringLiteral("запись 256"));
@@ -264,14 +270,15 @@ TEST_F(Frame, PostedEntriesShowNewestFirstCappedAndClearable) {
     QTableWidget* notifications = f.Events()->Pad(JournalTab::Notifications)->List();
     ASSERT_EQ(notifications->rowCount(), 1);
     EXPECT_EQ(notifications->item(0, 1)->text(), QStringLiteral("Management Server"));
-    EXPECT_EQ(static_cast<const database::MainFrameSink&>(f).JournalDatabaseState(), 3);
+    EXPECT_EQ(static_cast<const database::MainFrameSink&>(f).JournalDatabaseState(), shell::DatabaseState::Error);
 
     QToolButton* clear = f.Events()->Pad(JournalTab::Camera)->ClearButton();
     ASSERT_TRUE(clear->isEnabled());
     clear->click();
     EXPECT_EQ(camera->rowCount(), 0);
     EXPECT_FALSE(clear->isEnabled());
-    shell::PostCameraJournal(4, u"Поток камеры остановлен", u"Вход", 0, 0);
+    journal.PostCamera(shell::CameraIcon::ThreadStopped, u"Поток камеры остановлен"_jt, u"Вход"_jt,
+                       shell::StatusBar::Leave, shell::StatusIcon::None);
     Pump();
     EXPECT_EQ(camera->rowCount(), 1);
     EXPECT_TRUE(clear->isEnabled());
@@ -487,7 +494,8 @@ TEST_F(Frame, AThreadThatCannotStartFailsCreationAfterStopping) {
 
     FakeLifecycle second;
     second.serviceOk = false;
-    ui::MainFrame other(second, {});
+    shell::Journal otherJournal;
+    ui::MainFrame other(second, otherJournal, {});
     EXPECT_FALSE(other.Create());
     EXPECT_EQ(second.calls, (std::vector<std::string>{"service", "stop"}));
 }
@@ -541,15 +549,15 @@ TEST_F(Frame, ConnectionsCountAndConnectingAnimation) {
     std::thread([panel] { panel->PostServerStatus(ui::ManagementServer::Running, 8); }).join();
     Pump();
     EXPECT_EQ(f.CameraPanel()->Status()->Text(2), QStringLiteral("8 (MAX)"));
-    EXPECT_EQ(f.CameraPanel()->Status()->Icon(2), 4);
+    EXPECT_EQ(f.CameraPanel()->Status()->Icon(2), shell::StatusIcon::ServerRunning);
     std::thread([panel] { panel->PostServerStatus(ui::ManagementServer::Running, 0); }).join();
     Pump();
     EXPECT_EQ(f.CameraPanel()->Status()->Text(2), QStringLiteral("0"));
-    EXPECT_EQ(f.CameraPanel()->Status()->Icon(2), 4);
+    EXPECT_EQ(f.CameraPanel()->Status()->Icon(2), shell::StatusIcon::ServerRunning);
     std::thread([panel] { panel->PostServerStatus(ui::ManagementServer::Stopped, 0); }).join();
     Pump();
     EXPECT_TRUE(f.CameraPanel()->Status()->Text(2).isEmpty());
-    EXPECT_EQ(f.CameraPanel()->Status()->Icon(2), 5);
+    EXPECT_EQ(f.CameraPanel()->Status()->Icon(2), shell::StatusIcon::ServerIdle);
 
     // The capture thread's "connecting" message.
     std::thread([&f] { f.CameraPanel()->PostShowAnimation(); }).join();

@@ -71,8 +71,8 @@ struct Journal : shell::JournalSink {
     std::vector<QString> Texts() const {
         std::vector<QString> texts;
         for (const auto& entry : entries)
-            texts.push_back(QString::fromUtf16(entry->eventText) + QLatin1Char('|') +
-                            QString::fromUtf16(entry->description) + QStringLiteral("|%1").arg(entry->statusIconKind));
+            texts.push_back(entry->eventText + QLatin1Char('|') + entry->description +
+                            QStringLiteral("|%1").arg(int(entry->statusIcon)));
         return texts;
     }
     std::vector<std::unique_ptr<shell::JournalEntry>> entries;
@@ -81,14 +81,11 @@ struct Journal : shell::JournalSink {
 class Viewport : public ::testing::Test {
 protected:
     void SetUp() override {
-        shell::SetJournalSink(&journal);
         work.pCvSream = std::make_unique<camera::CvStream>();
         platform::CopyToFixed(work.descriptor.Name, u"Вход");
         work.opened = 1;
         work.lastActivity = 1000;
     }
-    void TearDown() override { shell::SetJournalSink(nullptr); }
-
     // A new frame from the capture thread, then one tick.
     void FrameTick(std::vector<FrameFace> faces) {
         nextFaces = std::move(faces);
@@ -107,6 +104,7 @@ protected:
     Surface surface;
     Events events;
     Journal journal;
+    const shell::Journal posting{&journal};
     camera::CameraWork work;
     std::vector<FrameFace> nextFaces;
     std::vector<size_t> dispatched;
@@ -117,6 +115,7 @@ protected:
         work,
         surface,
         events,
+        posting,
         [this](const cv::Mat& frame, int maxSubject) {
             EXPECT_EQ(frame.cols, 640);
             EXPECT_EQ(maxSubject, settings.maxSubject);
@@ -269,8 +268,8 @@ TEST_F(Viewport, ASlowServiceAnsweringTheCloseCommandHoldsUpNoTick) {
         camera::g_CameraStarted = 1;
     }
     std::atomic<bool> checked{false};
-    std::thread watchdog([&checked] {
-        camera::CheckCameraHangup(1'700'000'100);
+    std::thread watchdog([this, &checked] {
+        camera::CheckCameraHangup(posting, 1'700'000'100);
         checked = true;
     });
     const bool sent = sending.Wait(5000);

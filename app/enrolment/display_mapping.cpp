@@ -19,9 +19,11 @@ DisplayMapping::DisplayMapping(cv::Size picture, cv::Size area) : display_(pictu
     if (picture.width > area.width || picture.height > area.height) {
         // Cross-multiplied to compare the aspect ratios exactly.
         if (int64_t{picture.width} * area.height >= int64_t{picture.height} * area.width) {
-            display_ = cv::Size(area.width, std::max(1, Rounded(double(picture.height) * area.width / picture.width)));
+            const int height = Rounded(double(picture.height) * area.width / picture.width);
+            display_ = cv::Size(area.width, std::max(1, height));
         } else {
-            display_ = cv::Size(std::max(1, Rounded(double(picture.width) * area.height / picture.height)), area.height);
+            const int width = Rounded(double(picture.width) * area.height / picture.height);
+            display_ = cv::Size(std::max(1, width), area.height);
         }
         scaleX_ = double(picture.width) / display_.width;
         scaleY_ = double(picture.height) / display_.height;

@@ -140,7 +140,8 @@ TEST_F(SampleWizardTest, TwoFacesWaitForAClickThatChoosesOneAndBackKeepsIt) {
 
     ASSERT_EQ(wizard->Next(), NextResult::Advanced);
     ASSERT_TRUE(wizard->Succeeded());
-    EXPECT_EQ(wizard->ResultText(), "Образец лица успешно создан!\nНажмите кнопку Готово для сохранения в базе данных.");
+    EXPECT_EQ(wizard->ResultText(),
+              "Образец лица успешно создан!\nНажмите кнопку Готово для сохранения в базе данных.");
     page = wizard->ResultPage();
     EXPECT_EQ(page.text, wizard->ResultText());
     EXPECT_FALSE(page.warningShown);
@@ -250,7 +251,8 @@ QByteArray BlackPng(uint32_t width, uint32_t height) {
     const std::vector<Bytef> rows(size_t(height) * (1 + (width + 7) / 8), 0);
     uLongf packedSize = compressBound(uLong(rows.size()));
     QByteArray packed(int(packedSize), '\0');
-    EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, rows.data(), uLong(rows.size()), 9), Z_OK);
+    EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, rows.data(), uLong(rows.size()), 9),
+              Z_OK);
     packed.resize(int(packedSize));
     chunk("IDAT", packed);
     chunk("IEND", QByteArray());
@@ -269,7 +271,8 @@ TEST_F(SampleWizardTest, UnreadableFilesAreReportedAndLogged) {
     // Cut in the middle of the picture data.
     std::vector<uchar> png;
     ASSERT_TRUE(cv::imencode(".png", testsupport::TwoFacePicture(), png));
-    ExpectLoadFailure(WriteBytes("cut.png", QByteArray(reinterpret_cast<const char*>(png.data()), int(png.size() / 2))));
+    const QByteArray cut(reinterpret_cast<const char*>(png.data()), int(png.size() / 2));
+    ExpectLoadFailure(WriteBytes("cut.png", cut));
     // A small file of a 20000x20000 picture, which would take 1.2 GB as a frame, is refused
     // before decoding; the same file at a modest size is a picture.
     const QByteArray huge = BlackPng(20000, 20000);

@@ -50,7 +50,8 @@ DbOpResult HandleInsertDbPersonPhoto(const DbOpTarget& target, const QByteArray&
                                   StatementText(DbStatement::PhotoIdentity, target.connection.Provider()));
                               command.Execute(kExecSync);
                               DbRecordset& identity = command.Recordset();
-                              *photoId = identity.Eof() ? 0 : ReadInteger(identity.Field(QStringLiteral("PERSONPHOTOID")));
+                              *photoId =
+                                  identity.Eof() ? 0 : ReadInteger(identity.Field(QStringLiteral("PERSONPHOTOID")));
                           });
 }
 

@@ -70,7 +70,9 @@ TempPictureFile::~TempPictureFile() { QFile::remove(path_); }
 QByteArray EncodeSampleChip(const cv::Mat& chip) {
     std::vector<uchar> bytes;
     try {
-        if (chip.empty() || !cv::imencode(".jpg", chip, bytes, {cv::IMWRITE_JPEG_QUALITY, kStoredJpegQuality})) return {};
+        if (chip.empty() || !cv::imencode(".jpg", chip, bytes, {cv::IMWRITE_JPEG_QUALITY, kStoredJpegQuality})) {
+            return {};
+        }
     } catch (const cv::Exception&) {
         return {};
     }

@@ -39,7 +39,8 @@ PasteOutcome PasteSamples(const SampleFlowContext& context, SampleClipboard& cli
     for (const ClipboardSample& sample : clipboard.Samples()) {
         const int held = destinationSampleCount + static_cast<int>(outcome.movedSampleIds.size());
         if (held > kMaxSamplesPerPerson - 1) {
-            context.dialogs.ShowTimedNotice(PasteLimitNotice(held), NoticeIcon::Warning, std::chrono::milliseconds(5000));
+            context.dialogs.ShowTimedNotice(PasteLimitNotice(held), NoticeIcon::Warning,
+                                            std::chrono::milliseconds(5000));
             break;
         }
         if (sample.descriptor) {

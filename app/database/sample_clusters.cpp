@@ -25,7 +25,8 @@ SampleClusters ClusterSamples(const std::vector<recognition::FaceDescriptor>& de
     return clusters;
 }
 
-std::vector<int> ShowSampleClusters(OperatorDialogs& dialogs, const std::vector<recognition::FaceDescriptor>& descriptors) {
+std::vector<int> ShowSampleClusters(OperatorDialogs& dialogs,
+                                    const std::vector<recognition::FaceDescriptor>& descriptors) {
     std::vector<int> shown(descriptors.size(), 0);
     if (descriptors.size() < 2) return shown;
     const SampleClusters clusters = ClusterSamples(descriptors);

@@ -26,6 +26,7 @@ SampleClusters ClusterSamples(const std::vector<recognition::FaceDescriptor>& de
 // The "Кластеры" command: clusters and tells the operator. Returns the cluster label to show per
 // descriptor: 0 (none) for all when they form one cluster, else the cluster number from 1.
 // Needs two or more descriptors; with fewer, all labels are 0 and nothing is said.
-std::vector<int> ShowSampleClusters(OperatorDialogs& dialogs, const std::vector<recognition::FaceDescriptor>& descriptors);
+std::vector<int> ShowSampleClusters(OperatorDialogs& dialogs,
+                                    const std::vector<recognition::FaceDescriptor>& descriptors);
 
 }  // namespace database

@@ -33,7 +33,8 @@ DbOpResult HandleGetDbPersonSampleList(const DbOpTarget& target, int32_t personI
                               DbCommand command(target.connection);
                               command.AppendInteger(kPersonId, personId);
                               DbRecordset& rows = ExecuteSelectAwaited(
-                                  command, QStringLiteral("SELECT SAMPLE_ID, BINDATA, DESCRIPTOR FROM SAMPLES WHERE PERSON_ID=?"));
+                                  command,
+                                  QStringLiteral("SELECT SAMPLE_ID, BINDATA, DESCRIPTOR FROM SAMPLES WHERE PERSON_ID=?"));
                               for (; !rows.Eof(); rows.MoveNext()) {
                                   StoredSample sample;
                                   sample.sampleId = ReadInteger(rows.Field(kSampleId));
@@ -54,7 +55,8 @@ std::optional<std::vector<recognition::FaceDescriptor>> GetSampleDescriptorList(
         std::vector<recognition::FaceDescriptor> descriptors;
         DbCommand command(connection);
         command.AppendInteger(kPersonId, personId);
-        DbRecordset& rows = ExecuteSelectAwaited(command, StatementText(DbStatement::SampleDescriptorsQuery, connection.Provider()));
+        DbRecordset& rows =
+            ExecuteSelectAwaited(command, StatementText(DbStatement::SampleDescriptorsQuery, connection.Provider()));
         for (; !rows.Eof(); rows.MoveNext()) {
             QByteArray bytes;
             if (!ReadBinary(rows.Field(QStringLiteral("DESCRIPTOR")), &bytes)) break;
@@ -120,7 +122,8 @@ DbOpResult HandleDbPastePersonSample(const DbOpTarget& target, int32_t sourcePer
             transaction.Begin();
             // A sample another station deleted meanwhile moves nothing; reporting it moved would
             // be false and would bump both counters for nothing.
-            if (ExecuteChangeAwaited(command, QStringLiteral("UPDATE SAMPLES SET PERSON_ID=? WHERE SAMPLE_ID=?")) != 1) {
+            const QString moveSample = QStringLiteral("UPDATE SAMPLES SET PERSON_ID=? WHERE SAMPLE_ID=?");
+            if (ExecuteChangeAwaited(command, moveSample) != 1) {
                 throw DbError(QString::asprintf("Образец SAMPLE_ID=%d отсутствует в базе данных", sampleId));
             }
             command.DeleteParameter(kSampleId);

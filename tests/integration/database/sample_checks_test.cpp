@@ -87,7 +87,7 @@ TEST(ClusterSamples, FarApartSamplesAreOnePersonEachAndCloseOnesOne) {
     EXPECT_EQ(dialogs.notices, QStringList{QStringLiteral("Предположительно образцы принадлежат 3 персонам!")});
 
     dialogs.notices.clear();
-    const std::vector<FaceDescriptor> close{Axis(0, 1.0f), Axis(0, 1.3f), Axis(0, 1.6f)};
+    const std::vector<FaceDescriptor> close{Axis(0, 1.0f), Axis(0, 1.2f), Axis(0, 1.4f)};
     EXPECT_EQ(ShowSampleClusters(dialogs, close), (std::vector<int>{0, 0, 0}));
     EXPECT_EQ(dialogs.notices, QStringList{QStringLiteral("Все образцы принадлежат одной персоне.")});
 

@@ -62,7 +62,7 @@ PasteOutcome PasteSamples(const SampleFlowContext& context, SampleClipboard& cli
     }
     const int moved = static_cast<int>(outcome.movedSampleIds.size());
     if (moved > 0) {
-        PostSampleJournal(SamplesMovedEvent(moved), SamplesMovedDescription(clipboard.Source(), destination));
+        PostSampleJournal(context.journal, SamplesMovedEvent(moved), SamplesMovedDescription(clipboard.Source(), destination));
         if (outcome.result != FlowResult::CloseBrowser) outcome.result = FlowResult::Done;
     }
     clipboard.Clear();

@@ -57,7 +57,7 @@ CreationOutcome CreateSampleFromFile(const SampleFlowContext& context, const Sam
         outcome.result = FlowResult::CloseBrowser;
         return outcome;
     }
-    PostSampleJournal(kSampleAddedEvent, owner.name.Spaced());
+    PostSampleJournal(context.journal, kSampleAddedEvent, owner.name.Spaced());
     outcome.result = FlowResult::Done;
     outcome.sampleId = sampleId;
     outcome.image = image;

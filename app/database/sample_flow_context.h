@@ -1,17 +1,19 @@
 #pragma once
-// Purpose: what the operator-driven sample and photo actions run with (the connection and the
-//          operator's answers) and how such an action ended.
+// Purpose: what the operator-driven sample and photo actions run with (the connection, the
+//          operator's answers and the journal) and how such an action ended.
 // Threads: the user-interface thread.
 // Owns: nothing.
 
 #include "app/database/operator_dialogs.h"
 #include "app/database/sample_ops.h"
+#include "app/shell/journal.h"
 
 namespace database {
 
 struct SampleFlowContext {
     DbOpTarget db;
     OperatorDialogs& dialogs;
+    const shell::Journal& journal;
 };
 
 enum class FlowResult {

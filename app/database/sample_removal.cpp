@@ -22,7 +22,7 @@ RemovalOutcome DeleteSamples(const SampleFlowContext& context, int32_t personId,
     }
     const int deleted = static_cast<int>(outcome.deletedSampleIds.size());
     if (deleted > 0) {
-        PostSampleJournal(SamplesDeletedEvent(deleted), person.Spaced());
+        PostSampleJournal(context.journal, SamplesDeletedEvent(deleted), person.Spaced());
         if (outcome.result != FlowResult::CloseBrowser) outcome.result = FlowResult::Done;
     }
     return outcome;

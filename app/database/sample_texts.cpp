@@ -102,9 +102,8 @@ QString DeletePhotoQuestion(const PersonName& person) {
            QStringLiteral("\nиз базы данных?");
 }
 
-bool PostSampleJournal(const QString& event, const QString& description) {
-    return shell::PostDatabaseJournal(0, shell::JournalText(event), true, shell::JournalText(description), true,
-                                      shell::kDatabaseStateUnchanged);
+bool PostSampleJournal(const shell::Journal& journal, const QString& event, const QString& description) {
+    return journal.PostDatabase(shell::DatabaseIcon::Info, event, description, shell::DatabaseState::Unchanged);
 }
 
 }  // namespace database

@@ -5,6 +5,7 @@
 // Owns: nothing.
 
 #include "app/database/person_name.h"
+#include "app/shell/journal.h"
 
 #include <QString>
 
@@ -59,6 +60,6 @@ QString DeletePhotoQuestion(const PersonName& person);
 
 // The journal's database tab: icon kind 0, database state left alone. Every journal entry of
 // these operations goes through here.
-bool PostSampleJournal(const QString& event, const QString& description);
+bool PostSampleJournal(const shell::Journal& journal, const QString& event, const QString& description);
 
 }  // namespace database

@@ -7,7 +7,7 @@
 
 namespace database {
 
-SnapshotSaveOutcome SaveSnapshotsAsSamples(DbUserInterface& ui, OperatorDialogs& dialogs,
+SnapshotSaveOutcome SaveSnapshotsAsSamples(DbUserInterface& ui, OperatorDialogs& dialogs, const shell::Journal& journal,
                                            const QString& connectionString, const PersonChooser& chooser,
                                            std::vector<Snapshot>& panel, SnapshotChoice choice, size_t current) {
     SnapshotSaveOutcome outcome;
@@ -86,7 +86,7 @@ SnapshotSaveOutcome SaveSnapshotsAsSamples(DbUserInterface& ui, OperatorDialogs&
         }
     }
     const int saved = static_cast<int>(outcome.savedIndices.size());
-    if (saved > 0) PostSampleJournal(SnapshotsSavedEvent(saved), person->name.Spaced());
+    if (saved > 0) PostSampleJournal(journal, SnapshotsSavedEvent(saved), person->name.Spaced());
     return outcome;
 }
 

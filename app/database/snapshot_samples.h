@@ -7,6 +7,7 @@
 #include "app/database/db_operation.h"
 #include "app/database/operator_dialogs.h"
 #include "app/database/person_name.h"
+#include "app/shell/journal.h"
 #include "app/recognition/face_descriptor.h"
 
 #include <opencv2/core/mat.hpp>
@@ -43,7 +44,7 @@ struct SnapshotSaveOutcome {
 
 // Declined snapshots of a Selected run lose their selection in `panel`. current: the index of the
 // current snapshot (used with Current).
-SnapshotSaveOutcome SaveSnapshotsAsSamples(DbUserInterface& ui, OperatorDialogs& dialogs,
+SnapshotSaveOutcome SaveSnapshotsAsSamples(DbUserInterface& ui, OperatorDialogs& dialogs, const shell::Journal& journal,
                                            const QString& connectionString, const PersonChooser& chooser,
                                            std::vector<Snapshot>& panel, SnapshotChoice choice, size_t current = 0);
 

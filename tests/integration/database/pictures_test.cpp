@@ -104,7 +104,8 @@ TEST_F(PicturesTest, DamagedAndHostileFilesAreRefusedWithTheLoadMessage) {
     // The sample path tells the operator and never calls the wizard.
     ScriptedDialogs dialogs;
     DbConnection unused;
-    const SampleFlowContext context{{dialogs, unused, {}}, dialogs};
+    const shell::Journal journal;
+    const SampleFlowContext context{{dialogs, unused, {}}, dialogs, journal};
     int wizardCalls = 0;
     const SampleWizard wizard = [&](const QString&) {
         ++wizardCalls;

@@ -64,7 +64,7 @@ protected:
         return id;
     }
     DbOpTarget Target() { return {dialogs_, connection_, db_->ConnectionString()}; }
-    SampleFlowContext Context() { return {Target(), dialogs_}; }
+    SampleFlowContext Context() { return {Target(), dialogs_, journal_.Journal()}; }
     QStringList TempFiles() const { return QDir(temp_.path()).entryList(QDir::Files); }
 
     std::unique_ptr<TestDatabase> db_;
@@ -229,7 +229,7 @@ TEST_P(SamplesTest, SnapshotsSavedAfterChecksAndDeclinedOnesUnselected) {
     };
     // Yes to saving; the second selected one is unlike the stored sample: No.
     dialogs_.answers = {Answer::Yes, Answer::No};
-    const SnapshotSaveOutcome outcome = SaveSnapshotsAsSamples(dialogs_, dialogs_, db_->ConnectionString(), chooser,
+    const SnapshotSaveOutcome outcome = SaveSnapshotsAsSamples(dialogs_, dialogs_, journal_.Journal(), db_->ConnectionString(), chooser,
                                                                panel, SnapshotChoice::Selected);
     EXPECT_EQ(outcome.savedIndices, (std::vector<size_t>{0, 3}));
     EXPECT_FALSE(panel[2].selected);
@@ -245,7 +245,7 @@ TEST_P(SamplesTest, SnapshotsSavedAfterChecksAndDeclinedOnesUnselected) {
         return std::optional<ChosenPerson>(ChosenPerson{personA_, 16, {QStringLiteral("Иванов"), {}, {}}});
     };
     dialogs_.notices.clear();
-    EXPECT_TRUE(SaveSnapshotsAsSamples(dialogs_, dialogs_, db_->ConnectionString(), full, panel,
+    EXPECT_TRUE(SaveSnapshotsAsSamples(dialogs_, dialogs_, journal_.Journal(), db_->ConnectionString(), full, panel,
                                        SnapshotChoice::Current, 1).savedIndices.empty());
     EXPECT_EQ(dialogs_.notices, QStringList{QStringLiteral("Достигнут максимум (16) числа образцов для выбранной персоны.")});
     EXPECT_EQ(State(personA_), 3);

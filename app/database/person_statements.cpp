@@ -6,6 +6,8 @@
 
 #include <QStringList>
 
+#include <utility>
+
 namespace database {
 
 namespace {
@@ -50,6 +52,26 @@ void AppendPersonId(DbCommand& command, int32_t personId) {
     command.AppendInteger(QStringLiteral("PERSON_ID"), personId);
 }
 
+// How an empty optional text is bound: as an empty string (inserts, searches) or as NULL (update).
+enum class EmptyText { AsText, AsNull };
+
+void AppendColumnText(DbCommand& command, const char* column, const QString& value, size_t capacity,
+                      EmptyText empty) {
+    const QString fitted = FitText(value, capacity);
+    if (empty == EmptyText::AsNull) {
+        command.AppendOptionalText(QLatin1String(column), fitted);
+    } else {
+        command.AppendText(QLatin1String(column), fitted);
+    }
+}
+
+// SURNAME always as text, FORENAME and SECONDNAME as `empty` says.
+void AppendNameColumns(DbCommand& command, const PersonName& name, EmptyText empty) {
+    AppendColumnText(command, "SURNAME", name.surname, kNameUnits, EmptyText::AsText);
+    AppendColumnText(command, "FORENAME", name.forename, kNameUnits, empty);
+    AppendColumnText(command, "SECONDNAME", name.secondName, kNameUnits, empty);
+}
+
 }  // namespace
 
 QString ListFilterText(const settings::DbWinSettings& filters) {
@@ -91,11 +113,9 @@ int32_t InsertPersonRow(DbConnection& connection, WatchList list, const PersonFi
                  : QStringLiteral("INSERT INTO PERSONS (STATE,LIST_NUM,SURNAME,FORENAME,SECONDNAME,ALIAS,EXT_KEY,"
                                   "Gender) VALUES (0,?,?,?,?,?,?,?)"));
     command.AppendInteger(QStringLiteral("LIST_NUM"), static_cast<int32_t>(list));
-    command.AppendText(QStringLiteral("SURNAME"), FitText(fields.surname, kNameUnits));
-    command.AppendText(QStringLiteral("FORENAME"), FitText(fields.forename, kNameUnits));
-    command.AppendText(QStringLiteral("SECONDNAME"), FitText(fields.secondName, kNameUnits));
-    command.AppendText(QStringLiteral("ALIAS"), FitText(fields.alias, kAliasUnits));
-    command.AppendText(QStringLiteral("EXT_KEY"), FitText(fields.externalKey, kExternalKeyUnits));
+    AppendNameColumns(command, fields.Name(), EmptyText::AsText);
+    AppendColumnText(command, "ALIAS", fields.alias, kAliasUnits, EmptyText::AsText);
+    AppendColumnText(command, "EXT_KEY", fields.externalKey, kExternalKeyUnits, EmptyText::AsText);
     command.AppendInteger(QStringLiteral("Gender"), static_cast<int32_t>(fields.gender));
     if (withDate) command.AppendDate(QStringLiteral("DateOfBirth"), fields.dateOfBirth);
     command.Execute(kExecChange);
@@ -127,17 +147,16 @@ void UpdatePersonFields(DbConnection& connection, int32_t personId, const Person
     command.SetCommandText(
         QStringLiteral("UPDATE PERSONS SET SURNAME=?,FORENAME=?,SECONDNAME=?,ALIAS=?,EXT_KEY=?,Gender=?,DateOfBirth=?,"
                        "ADDRESS=?,CONTACTS=?,DESCRIPTION=?,SPEECH=? WHERE PERSON_ID=?"));
-    command.AppendText(QStringLiteral("SURNAME"), FitText(fields.surname, kNameUnits));
-    command.AppendOptionalText(QStringLiteral("FORENAME"), FitText(fields.forename, kNameUnits));
-    command.AppendOptionalText(QStringLiteral("SECONDNAME"), FitText(fields.secondName, kNameUnits));
-    command.AppendOptionalText(QStringLiteral("ALIAS"), FitText(fields.alias, kAliasUnits));
-    command.AppendOptionalText(QStringLiteral("EXT_KEY"), FitText(fields.externalKey, kExternalKeyUnits));
+    AppendNameColumns(command, fields.Name(), EmptyText::AsNull);
+    AppendColumnText(command, "ALIAS", fields.alias, kAliasUnits, EmptyText::AsNull);
+    AppendColumnText(command, "EXT_KEY", fields.externalKey, kExternalKeyUnits, EmptyText::AsNull);
     command.AppendInteger(QStringLiteral("Gender"), static_cast<int32_t>(fields.gender));
     command.AppendDate(QStringLiteral("DateOfBirth"), fields.dateOfBirth);
-    command.AppendOptionalText(QStringLiteral("ADDRESS"), FitText(fields.address, kLongTextUnits));
-    command.AppendOptionalText(QStringLiteral("CONTACTS"), FitText(fields.contacts, kLongTextUnits));
-    command.AppendOptionalText(QStringLiteral("DESCRIPTION"), FitText(fields.description, kLongTextUnits));
-    command.AppendOptionalText(QStringLiteral("SPEECH"), FitText(fields.speech, kLongTextUnits));
+    for (const auto& [column, value] : {std::pair{"ADDRESS", &fields.address}, std::pair{"CONTACTS", &fields.contacts},
+                                        std::pair{"DESCRIPTION", &fields.description},
+                                        std::pair{"SPEECH", &fields.speech}}) {
+        AppendColumnText(command, column, *value, kLongTextUnits, EmptyText::AsNull);
+    }
     AppendPersonId(command, personId);
     RequireChangedRow(ExecuteChangeAwaited(command), kPersonMissingText);
 }
@@ -147,9 +166,7 @@ std::optional<int32_t> FindPersonByName(DbConnection& connection, const PersonNa
     command.SetCommandText(
         QStringLiteral("SELECT PERSON_ID FROM PERSONS WHERE SURNAME=? AND COALESCE(FORENAME,'')=? AND "
                        "COALESCE(SECONDNAME,'')=? ORDER BY PERSON_ID"));
-    command.AppendText(QStringLiteral("SURNAME"), FitText(name.surname, kNameUnits));
-    command.AppendText(QStringLiteral("FORENAME"), FitText(name.forename, kNameUnits));
-    command.AppendText(QStringLiteral("SECONDNAME"), FitText(name.secondName, kNameUnits));
+    AppendNameColumns(command, name, EmptyText::AsText);
     command.Execute(kExecSync);
     DbRecordset& rows = command.Recordset();
     if (rows.Eof()) return std::nullopt;

@@ -14,6 +14,20 @@ DbRecordset& ExecuteQueryAwaited(DbCommand& command) {
     return command.Recordset();
 }
 
+int ExecuteChangeAwaited(DbCommand& command, const QString& text) {
+    command.SetCommandText(text);
+    return ExecuteChangeAwaited(command);
+}
+
+DbRecordset& ExecuteQueryAwaited(DbCommand& command, const QString& text) {
+    command.SetCommandText(text);
+    return ExecuteQueryAwaited(command);
+}
+
+bool PostChangeJournal(const DbSession& session, const QString& event, const QString& description) {
+    return session.journal.PostDatabase(shell::DatabaseIcon::Info, event, description, shell::DatabaseState::Unchanged);
+}
+
 void RequireChangedRow(int changedRows, const QString& missingText) {
     if (changedRows == 0) throw DbError(missingText);
 }

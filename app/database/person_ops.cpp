@@ -10,13 +10,6 @@ namespace {
 
 const QString kOutOfMemoryText = QStringLiteral("Недостаточно памяти в системе");
 
-// Every journal line of the person commands goes out here: database tab, icon kind 0, the
-// database state left alone.
-void PostPersonJournal(const QString& event, const QString& description) {
-    shell::PostDatabaseJournal(0, shell::JournalText(event), true, shell::JournalText(description), true,
-                               shell::kDatabaseStateUnchanged);
-}
-
 // The handling of the commands that are not retried: the error is caught once, logged and shown
 // with caption "Ошибка выполнения SQL команды"; a begun transaction is rolled back first.
 template <typename Body>
@@ -93,7 +86,7 @@ DbOpResult HandleGetDbChoosePersonList(DbSession& session, int32_t selectPersonI
 
 std::optional<int32_t> HandleNewPersonCmd(DbSession& session, WatchList list, const PersonFields& fields) {
     const auto id = InsertPerson("HandleNewPersonCmd", session, list, fields);
-    if (id) PostPersonJournal(QStringLiteral("Создана новая персона"), PersonJournalText(fields.Name()));
+    if (id) PostChangeJournal(session, QStringLiteral("Создана новая персона"), PersonJournalText(fields.Name()));
     return id;
 }
 
@@ -105,7 +98,7 @@ bool HandleDeletePersonCmd(DbSession& session, const PersonRecord& person) {
     const bool done = RunPersonCommand("HandleDeletePersonCmd", session, [&](DbTransaction&) {
         DeletePersonRow(session.connection, person.personId);
     });
-    if (done) PostPersonJournal(QStringLiteral("Удалена персона"), PersonJournalText(person.fields.Name()));
+    if (done) PostChangeJournal(session, QStringLiteral("Удалена персона"), PersonJournalText(person.fields.Name()));
     return done;
 }
 
@@ -114,7 +107,7 @@ bool ChangeListForPerson(DbSession& session, const PersonRecord& person, WatchLi
     const bool done = RunPersonCommand("ChangeListForPerson", session, [&](DbTransaction&) {
         UpdatePersonList(session.connection, person.personId, newList);
     });
-    if (done) PostPersonJournal(QStringLiteral("Изменен список для персоны"), description);
+    if (done) PostChangeJournal(session, QStringLiteral("Изменен список для персоны"), description);
     return done;
 }
 

@@ -6,7 +6,7 @@
 
 namespace database {
 
-PhotoOutcome AddImageToPersonPhotoList(const SampleFlowContext& context, int32_t personId, int photoCount,
+PhotoOutcome AddImageToPersonPhotoList(const DbSession& context, int32_t personId, int photoCount,
                                        const QImage& picture, PhotoFormat format) {
     PhotoOutcome outcome;
     if (photoCount >= kMaxPhotosPerPerson) {
@@ -15,12 +15,12 @@ PhotoOutcome AddImageToPersonPhotoList(const SampleFlowContext& context, int32_t
     }
     QByteArray image;
     {
-        WaitCursorScope cursor(context.db.ui);
+        WaitCursorScope cursor(context.ui);
         image = EncodePhoto(picture, format);
     }
     if (image.isEmpty()) return outcome;
     int32_t photoId = 0;
-    if (RepeatWhileRetry([&] { return HandleInsertDbPersonPhoto(context.db, image, personId, &photoId); }) ==
+    if (RetryWhileAsked([&] { return HandleInsertDbPersonPhoto(context, image, personId, &photoId); }) ==
         DbOpCancel) {
         outcome.result = FlowResult::CloseBrowser;
         return outcome;
@@ -31,12 +31,12 @@ PhotoOutcome AddImageToPersonPhotoList(const SampleFlowContext& context, int32_t
     return outcome;
 }
 
-PhotoOutcome AddPhotoFromFile(const SampleFlowContext& context, int32_t personId, int photoCount,
+PhotoOutcome AddPhotoFromFile(const DbSession& context, int32_t personId, int photoCount,
                               const QString& path) {
     if (photoCount >= kMaxPhotosPerPerson) return {FlowResult::LimitReached, 0, {}};
     LoadedPicture picture;
     {
-        WaitCursorScope cursor(context.db.ui);
+        WaitCursorScope cursor(context.ui);
         picture = LoadPictureFile(path);
     }
     if (picture.status != PictureStatus::Loaded) {
@@ -46,16 +46,16 @@ PhotoOutcome AddPhotoFromFile(const SampleFlowContext& context, int32_t personId
     return AddImageToPersonPhotoList(context, personId, photoCount, picture.image, PhotoFormatForFile(path));
 }
 
-PhotoOutcome AddPhotoFromImage(const SampleFlowContext& context, int32_t personId, int photoCount,
+PhotoOutcome AddPhotoFromImage(const DbSession& context, int32_t personId, int photoCount,
                                const QImage& image) {
     return AddImageToPersonPhotoList(context, personId, photoCount, image, PhotoFormatForClipboard(image));
 }
 
-FlowResult DeletePersonPhoto(const SampleFlowContext& context, const PersonName& person, int32_t photoId) {
+FlowResult DeletePersonPhoto(const DbSession& context, const PersonName& person, int32_t photoId) {
     if (context.dialogs.AskYesNo(DeletePhotoQuestion(person), DefaultButton::Second) != Answer::Yes) {
         return FlowResult::Abandoned;
     }
-    if (RepeatWhileRetry([&] { return HandleDeleteDbPersonPhoto(context.db, photoId); }) == DbOpCancel) {
+    if (RetryWhileAsked([&] { return HandleDeleteDbPersonPhoto(context, photoId); }) == DbOpCancel) {
         return FlowResult::CloseBrowser;
     }
     return FlowResult::Done;

@@ -6,7 +6,7 @@
 
 #include "app/database/person_name.h"
 #include "app/database/photo_images.h"
-#include "app/database/sample_flow_context.h"
+#include "app/database/db_session.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -23,15 +23,15 @@ struct PhotoOutcome {
 };
 
 // photoCount: the person's photos now; at 10 nothing is added.
-PhotoOutcome AddImageToPersonPhotoList(const SampleFlowContext& context, int32_t personId, int photoCount,
+PhotoOutcome AddImageToPersonPhotoList(const DbSession& context, int32_t personId, int photoCount,
                                        const QImage& picture, PhotoFormat format);
 // A file that cannot be read is refused with "Ошибка загрузки файла.".
-PhotoOutcome AddPhotoFromFile(const SampleFlowContext& context, int32_t personId, int photoCount,
+PhotoOutcome AddPhotoFromFile(const DbSession& context, int32_t personId, int photoCount,
                               const QString& path);
-PhotoOutcome AddPhotoFromImage(const SampleFlowContext& context, int32_t personId, int photoCount,
+PhotoOutcome AddPhotoFromImage(const DbSession& context, int32_t personId, int photoCount,
                                const QImage& image);
 
 // Done when the photo was deleted.
-FlowResult DeletePersonPhoto(const SampleFlowContext& context, const PersonName& person, int32_t photoId);
+FlowResult DeletePersonPhoto(const DbSession& context, const PersonName& person, int32_t photoId);
 
 }  // namespace database

@@ -8,14 +8,14 @@ namespace {
 
 const QString kPersonId = QStringLiteral("PERSON_ID");
 
-DbOpResult ReadPhotoList(const char* operation, const DbOpTarget& target, int32_t personId,
+DbOpResult ReadPhotoList(const char* operation, const DbSession& target, int32_t personId,
                          std::vector<StoredPhoto>* photos) {
     return RunDbOperation(operation, DbOpKind::Read, target.ui, target.connection, target.connectionString,
                           [&](DbTransaction&) {
                               photos->clear();
                               DbCommand command(target.connection);
                               command.AppendInteger(kPersonId, personId);
-                              DbRecordset& rows = ExecuteSelectAwaited(
+                              DbRecordset& rows = ExecuteQueryAwaited(
                                   command, QStringLiteral("SELECT PHOTO_ID, BINDATA FROM PHOTO WHERE PERSON_ID=?"));
                               for (; !rows.Eof(); rows.MoveNext()) {
                                   StoredPhoto photo;
@@ -28,16 +28,16 @@ DbOpResult ReadPhotoList(const char* operation, const DbOpTarget& target, int32_
 
 }  // namespace
 
-DbOpResult HandleGetDbPersonPhotoList(const DbOpTarget& target, int32_t personId, std::vector<StoredPhoto>* photos) {
+DbOpResult HandleGetDbPersonPhotoList(const DbSession& target, int32_t personId, std::vector<StoredPhoto>* photos) {
     return ReadPhotoList("HandleGetDbPersonPhotoList", target, personId, photos);
 }
 
-DbOpResult HandleGetDbChoosePersonPhotoList(const DbOpTarget& target, int32_t personId,
+DbOpResult HandleGetDbChoosePersonPhotoList(const DbSession& target, int32_t personId,
                                             std::vector<StoredPhoto>* photos) {
     return ReadPhotoList("HandleGetDbChoosePersonPhotoList", target, personId, photos);
 }
 
-DbOpResult HandleInsertDbPersonPhoto(const DbOpTarget& target, const QByteArray& image, int32_t personId,
+DbOpResult HandleInsertDbPersonPhoto(const DbSession& target, const QByteArray& image, int32_t personId,
                                      int32_t* photoId) {
     return RunDbOperation("HandleInsertDbPersonPhoto", DbOpKind::Change, target.ui, target.connection,
                           target.connectionString, [&](DbTransaction&) {
@@ -55,7 +55,7 @@ DbOpResult HandleInsertDbPersonPhoto(const DbOpTarget& target, const QByteArray&
                           });
 }
 
-DbOpResult HandleDeleteDbPersonPhoto(const DbOpTarget& target, int32_t photoId) {
+DbOpResult HandleDeleteDbPersonPhoto(const DbSession& target, int32_t photoId) {
     return RunDbOperation("HandleDeleteDbPersonPhoto", DbOpKind::Change, target.ui, target.connection,
                           target.connectionString, [&](DbTransaction&) {
                               DbCommand command(target.connection);

@@ -20,11 +20,11 @@ struct StoredPhoto {
 
 // The browser's photo panel and the person chooser's photo list read the same rows; each
 // operation logs under its own name.
-DbOpResult HandleGetDbPersonPhotoList(const DbOpTarget& target, int32_t personId, std::vector<StoredPhoto>* photos);
-DbOpResult HandleGetDbChoosePersonPhotoList(const DbOpTarget& target, int32_t personId,
+DbOpResult HandleGetDbPersonPhotoList(const DbSession& target, int32_t personId, std::vector<StoredPhoto>* photos);
+DbOpResult HandleGetDbChoosePersonPhotoList(const DbSession& target, int32_t personId,
                                             std::vector<StoredPhoto>* photos);
-DbOpResult HandleInsertDbPersonPhoto(const DbOpTarget& target, const QByteArray& image, int32_t personId,
+DbOpResult HandleInsertDbPersonPhoto(const DbSession& target, const QByteArray& image, int32_t personId,
                                      int32_t* photoId);
-DbOpResult HandleDeleteDbPersonPhoto(const DbOpTarget& target, int32_t photoId);
+DbOpResult HandleDeleteDbPersonPhoto(const DbSession& target, int32_t photoId);
 
 }  // namespace database

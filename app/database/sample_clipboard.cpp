@@ -1,5 +1,6 @@
 #include "app/database/sample_clipboard.h"
 
+#include "app/database/sample_ops.h"
 #include "app/database/sample_checks.h"
 #include "app/database/sample_texts.h"
 
@@ -24,7 +25,7 @@ bool CanPasteSamples(const SampleClipboard& clipboard, int32_t personId, int sam
     return !clipboard.Empty() && clipboard.SourcePersonId() != personId && sampleCount < kMaxSamplesPerPerson;
 }
 
-PasteOutcome PasteSamples(const SampleFlowContext& context, SampleClipboard& clipboard, int32_t destinationPersonId,
+PasteOutcome PasteSamples(const DbSession& context, SampleClipboard& clipboard, int32_t destinationPersonId,
                           const PersonName& destination, int destinationSampleCount,
                           std::vector<recognition::FaceDescriptor> destinationDescriptors) {
     PasteOutcome outcome;
@@ -49,8 +50,8 @@ PasteOutcome PasteSamples(const SampleFlowContext& context, SampleClipboard& cli
             if (decision == SampleDecision::Stop) break;
             if (decision == SampleDecision::Skip) continue;
         }
-        const DbOpResult result = RepeatWhileRetry([&] {
-            return HandleDbPastePersonSample(context.db, clipboard.SourcePersonId(), destinationPersonId,
+        const DbOpResult result = RetryWhileAsked([&] {
+            return HandleDbPastePersonSample(context, clipboard.SourcePersonId(), destinationPersonId,
                                              sample.sampleId);
         });
         if (result == DbOpCancel) {
@@ -62,7 +63,7 @@ PasteOutcome PasteSamples(const SampleFlowContext& context, SampleClipboard& cli
     }
     const int moved = static_cast<int>(outcome.movedSampleIds.size());
     if (moved > 0) {
-        PostSampleJournal(context.journal, SamplesMovedEvent(moved), SamplesMovedDescription(clipboard.Source(), destination));
+        PostChangeJournal(context, SamplesMovedEvent(moved), SamplesMovedDescription(clipboard.Source(), destination));
         if (outcome.result != FlowResult::CloseBrowser) outcome.result = FlowResult::Done;
     }
     clipboard.Clear();

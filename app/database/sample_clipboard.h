@@ -6,7 +6,7 @@
 // Owns: the clipboard owns its copies of ids, names and descriptors.
 
 #include "app/database/person_name.h"
-#include "app/database/sample_flow_context.h"
+#include "app/database/db_session.h"
 #include "app/recognition/face_descriptor.h"
 
 #include <cstdint>
@@ -50,7 +50,7 @@ struct PasteOutcome {
 // (counting this run), asks about duplicates and unlike samples (against the destination's
 // descriptors and those moved before), and journals the moves. The clipboard is emptied once
 // the operator agreed. destinationDescriptors: the destination's samples as the browser shows them.
-PasteOutcome PasteSamples(const SampleFlowContext& context, SampleClipboard& clipboard, int32_t destinationPersonId,
+PasteOutcome PasteSamples(const DbSession& context, SampleClipboard& clipboard, int32_t destinationPersonId,
                           const PersonName& destination, int destinationSampleCount,
                           std::vector<recognition::FaceDescriptor> destinationDescriptors);
 

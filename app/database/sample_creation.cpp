@@ -1,6 +1,7 @@
 #include "app/database/sample_creation.h"
 
 #include "app/database/picture_files.h"
+#include "app/database/sample_ops.h"
 #include "app/database/sample_checks.h"
 #include "app/database/sample_texts.h"
 
@@ -14,7 +15,7 @@ constexpr int kClipboardJpegQuality = 75;
 
 }  // namespace
 
-CreationOutcome CreateSampleFromFile(const SampleFlowContext& context, const SampleWizard& wizard,
+CreationOutcome CreateSampleFromFile(const DbSession& context, const SampleWizard& wizard,
                                      const SampleOwner& owner, const QString& path) {
     CreationOutcome outcome;
     if (owner.sampleCount >= kMaxSamplesPerPerson) {
@@ -23,7 +24,7 @@ CreationOutcome CreateSampleFromFile(const SampleFlowContext& context, const Sam
     }
     LoadedPicture picture;
     {
-        WaitCursorScope cursor(context.db.ui);
+        WaitCursorScope cursor(context.ui);
         picture = LoadPictureFile(path);
     }
     if (picture.status == PictureStatus::Missing) return outcome;
@@ -50,14 +51,14 @@ CreationOutcome CreateSampleFromFile(const SampleFlowContext& context, const Sam
         return outcome;
     }
     int32_t sampleId = 0;
-    const DbOpResult result = RepeatWhileRetry([&] {
-        return HandleInsertDbPersonSample(context.db, image, face->descriptor, owner.personId, &sampleId);
+    const DbOpResult result = RetryWhileAsked([&] {
+        return HandleInsertDbPersonSample(context, image, face->descriptor, owner.personId, &sampleId);
     });
     if (result == DbOpCancel) {
         outcome.result = FlowResult::CloseBrowser;
         return outcome;
     }
-    PostSampleJournal(context.journal, kSampleAddedEvent, owner.name.Spaced());
+    PostChangeJournal(context, kSampleAddedEvent, owner.name.Spaced());
     outcome.result = FlowResult::Done;
     outcome.sampleId = sampleId;
     outcome.image = image;
@@ -65,7 +66,7 @@ CreationOutcome CreateSampleFromFile(const SampleFlowContext& context, const Sam
     return outcome;
 }
 
-CreationOutcome CreateSampleFromImage(const SampleFlowContext& context, const SampleWizard& wizard,
+CreationOutcome CreateSampleFromImage(const DbSession& context, const SampleWizard& wizard,
                                       const SampleOwner& owner, const QImage& image) {
     if (owner.sampleCount >= kMaxSamplesPerPerson) return {FlowResult::LimitReached, 0, {}, {}};
     const TempPictureFile temp(QStringLiteral(".jpg"));

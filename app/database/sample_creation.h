@@ -7,7 +7,7 @@
 // Owns: nothing; its temporary files are gone when a call returns, on every path.
 
 #include "app/database/person_name.h"
-#include "app/database/sample_flow_context.h"
+#include "app/database/db_session.h"
 #include "app/recognition/face_describer.h"
 
 #include <QImage>
@@ -45,10 +45,10 @@ struct CreationOutcome {
 
 // The browser clears its cluster labels before calling. A missing file does nothing; a file that
 // cannot be read or is smaller than 200x200 is refused with its message.
-CreationOutcome CreateSampleFromFile(const SampleFlowContext& context, const SampleWizard& wizard,
+CreationOutcome CreateSampleFromFile(const DbSession& context, const SampleWizard& wizard,
                                      const SampleOwner& owner, const QString& path);
 // The image is saved as a temporary JPEG file and handled like a file.
-CreationOutcome CreateSampleFromImage(const SampleFlowContext& context, const SampleWizard& wizard,
+CreationOutcome CreateSampleFromImage(const DbSession& context, const SampleWizard& wizard,
                                       const SampleOwner& owner, const QImage& image);
 
 }  // namespace database

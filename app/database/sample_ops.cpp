@@ -12,27 +12,13 @@ const QString kBumpState = QStringLiteral("UPDATE PERSONS SET STATE=STATE+1 WHER
 
 }  // namespace
 
-int ExecuteChangeAwaited(DbCommand& command, const QString& text) {
-    command.SetCommandText(text);
-    command.Execute(kExecChangeAsync);
-    command.WaitSleeping();
-    return command.RowsAffected();
-}
-
-DbRecordset& ExecuteSelectAwaited(DbCommand& command, const QString& text) {
-    command.SetCommandText(text);
-    command.Execute(kExecSelectAsync);
-    command.WaitSleeping();
-    return command.Recordset();
-}
-
-DbOpResult HandleGetDbPersonSampleList(const DbOpTarget& target, int32_t personId, std::vector<StoredSample>* samples) {
+DbOpResult HandleGetDbPersonSampleList(const DbSession& target, int32_t personId, std::vector<StoredSample>* samples) {
     return RunDbOperation("HandleGetDbPersonSampleList", DbOpKind::Read, target.ui, target.connection,
                           target.connectionString, [&](DbTransaction&) {
                               samples->clear();
                               DbCommand command(target.connection);
                               command.AppendInteger(kPersonId, personId);
-                              DbRecordset& rows = ExecuteSelectAwaited(
+                              DbRecordset& rows = ExecuteQueryAwaited(
                                   command,
                                   QStringLiteral("SELECT SAMPLE_ID, BINDATA, DESCRIPTOR FROM SAMPLES WHERE PERSON_ID=?"));
                               for (; !rows.Eof(); rows.MoveNext()) {
@@ -56,7 +42,7 @@ std::optional<std::vector<recognition::FaceDescriptor>> GetSampleDescriptorList(
         DbCommand command(connection);
         command.AppendInteger(kPersonId, personId);
         DbRecordset& rows =
-            ExecuteSelectAwaited(command, StatementText(DbStatement::SampleDescriptorsQuery, connection.Provider()));
+            ExecuteQueryAwaited(command, StatementText(DbStatement::SampleDescriptorsQuery, connection.Provider()));
         for (; !rows.Eof(); rows.MoveNext()) {
             QByteArray bytes;
             if (!ReadBinary(rows.Field(QStringLiteral("DESCRIPTOR")), &bytes)) break;
@@ -71,7 +57,7 @@ std::optional<std::vector<recognition::FaceDescriptor>> GetSampleDescriptorList(
     }
 }
 
-DbOpResult HandleInsertDbPersonSample(const DbOpTarget& target, const QByteArray& image,
+DbOpResult HandleInsertDbPersonSample(const DbSession& target, const QByteArray& image,
                                       const recognition::FaceDescriptor& descriptor, int32_t personId,
                                       int32_t* sampleId) {
     return RunDbOperation("HandleInsertDbPersonSample", DbOpKind::Change, target.ui, target.connection,
@@ -97,7 +83,7 @@ DbOpResult HandleInsertDbPersonSample(const DbOpTarget& target, const QByteArray
                           });
 }
 
-DbOpResult HandleDeleteDbPersonSample(const DbOpTarget& target, int32_t sampleId, int32_t personId) {
+DbOpResult HandleDeleteDbPersonSample(const DbSession& target, int32_t sampleId, int32_t personId) {
     return RunDbOperation("HandleDeleteDbPersonSample", DbOpKind::Change, target.ui, target.connection,
                           target.connectionString, [&](DbTransaction& transaction) {
                               DbCommand command(target.connection);
@@ -111,7 +97,7 @@ DbOpResult HandleDeleteDbPersonSample(const DbOpTarget& target, int32_t sampleId
                           });
 }
 
-DbOpResult HandleDbPastePersonSample(const DbOpTarget& target, int32_t sourcePersonId, int32_t destinationPersonId,
+DbOpResult HandleDbPastePersonSample(const DbSession& target, int32_t sourcePersonId, int32_t destinationPersonId,
                                      int32_t sampleId) {
     return RunDbOperation(
         "HandleDbPastePersonSample", DbOpKind::Change, target.ui, target.connection, target.connectionString,

@@ -5,7 +5,7 @@
 // Owns: nothing.
 
 #include "app/database/person_name.h"
-#include "app/database/sample_flow_context.h"
+#include "app/database/db_session.h"
 
 #include <cstdint>
 #include <vector>
@@ -20,7 +20,7 @@ struct RemovalOutcome {
     std::vector<int32_t> deletedSampleIds;  // in the order deleted; they leave the panel
 };
 
-RemovalOutcome DeleteSamples(const SampleFlowContext& context, int32_t personId, const PersonName& person,
+RemovalOutcome DeleteSamples(const DbSession& context, int32_t personId, const PersonName& person,
                              const std::vector<int32_t>& sampleIds, SampleChoice choice);
 
 }  // namespace database

@@ -1,7 +1,6 @@
 #include "app/database/sample_texts.h"
 
 #include "app/database/model_sync.h"
-#include "app/shell/journal.h"
 
 namespace database {
 
@@ -102,8 +101,5 @@ QString DeletePhotoQuestion(const PersonName& person) {
            QStringLiteral("\nиз базы данных?");
 }
 
-bool PostSampleJournal(const shell::Journal& journal, const QString& event, const QString& description) {
-    return journal.PostDatabase(shell::DatabaseIcon::Info, event, description, shell::DatabaseState::Unchanged);
-}
 
 }  // namespace database

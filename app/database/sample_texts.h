@@ -1,11 +1,10 @@
 #pragma once
 // Purpose: the operator-facing texts of the sample and photo operations, with their Russian
-//          plural endings, and the one place their journal entries are posted from.
-// Threads: any (pure functions); PostSampleJournal as the journal's posting functions.
+//          plural endings.
+// Threads: any (pure functions).
 // Owns: nothing.
 
 #include "app/database/person_name.h"
-#include "app/shell/journal.h"
 
 #include <QString>
 
@@ -57,9 +56,5 @@ inline const QString kSampleAddedEvent = QStringLiteral("Добавлен обр
 
 // Photos.
 QString DeletePhotoQuestion(const PersonName& person);
-
-// The journal's database tab: icon kind 0, database state left alone. Every journal entry of
-// these operations goes through here.
-bool PostSampleJournal(const shell::Journal& journal, const QString& event, const QString& description);
 
 }  // namespace database

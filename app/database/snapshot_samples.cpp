@@ -42,7 +42,7 @@ SnapshotSaveOutcome SaveSnapshotsAsSamples(DbUserInterface& ui, OperatorDialogs&
                                  : SaveSnapshotsQuestion(static_cast<int>(chosen.size()), person->name);
     if (dialogs.AskYesNo(question, DefaultButton::First) != Answer::Yes) return outcome;
 
-    const DbOpTarget target{ui, connection, connectionString};
+    const DbSession target{connection, ui, dialogs, connectionString, journal};
     // False when the insert was given up: the run ends.
     const auto save = [&](const Snapshot& snapshot) {
         const QByteArray image = EncodeSampleChip(snapshot.chip);
@@ -51,7 +51,7 @@ SnapshotSaveOutcome SaveSnapshotsAsSamples(DbUserInterface& ui, OperatorDialogs&
             return false;
         }
         int32_t sampleId = 0;
-        return RepeatWhileRetry([&] {
+        return RetryWhileAsked([&] {
                    return HandleInsertDbPersonSample(target, image, snapshot.descriptor, person->personId, &sampleId);
                }) == DbOpDone;
     };
@@ -86,7 +86,7 @@ SnapshotSaveOutcome SaveSnapshotsAsSamples(DbUserInterface& ui, OperatorDialogs&
         }
     }
     const int saved = static_cast<int>(outcome.savedIndices.size());
-    if (saved > 0) PostSampleJournal(journal, SnapshotsSavedEvent(saved), person->name.Spaced());
+    if (saved > 0) PostChangeJournal(target, SnapshotsSavedEvent(saved), person->name.Spaced());
     return outcome;
 }
 

@@ -34,7 +34,7 @@ protected:
         db_ = std::make_unique<TestDatabase>(GetParam());
         browser_.Open(db_->ConnectionString());
         other_.Open(db_->ConnectionString());
-        session_ = std::make_unique<DbSession>(DbSession{browser_, dialogs_, dialogs_, db_->ConnectionString()});
+        session_ = std::make_unique<DbSession>(DbSession{browser_, dialogs_, dialogs_, db_->ConnectionString(), journal_.Journal()});
     }
 
     int Count(const QString& sql, const std::vector<QVariant>& values = {}) { return QueryInt(other_, sql, values); }
@@ -121,7 +121,7 @@ TEST_P(PersonTest, NewPersonStoresEmptyTextsAndTheDateOnlyWhenSet) {
     EXPECT_EQ(read.list, WatchList::Red);
     EXPECT_EQ(read.fields.dateOfBirth, dated.dateOfBirth);
     EXPECT_FALSE(CardFieldsDiffer(read.fields, dated));
-    EXPECT_EQ(journal_.Entries().front().databaseState, shell::kDatabaseStateUnchanged);
+    EXPECT_EQ(journal_.Entries().front().databaseState, shell::DatabaseState::Unchanged);
 }
 
 TEST_P(PersonTest, CardUpdateStoresNullsAndDateZeroAndSkipsCaseOnlyChanges) {
@@ -385,7 +385,7 @@ TEST(PersonConnectionTest, LostConnectionLeavesNothingHalfWritten) {
     DbConnection browser, other;
     browser.Open(db.ConnectionString());
     other.Open(db.ConnectionString());
-    DbSession session{browser, dialogs, dialogs, db.ConnectionString()};
+    DbSession session{browser, dialogs, dialogs, db.ConnectionString(), journal.Journal()};
     const auto terminateBrowser = [&] {
         const int pid = QueryInt(browser, QStringLiteral("SELECT pg_backend_pid() AS N"));
         QueryInt(other, QStringLiteral("SELECT CASE WHEN pg_terminate_backend(?) THEN 1 ELSE 0 END AS N"), {pid});

@@ -105,7 +105,7 @@ TEST_F(PicturesTest, DamagedAndHostileFilesAreRefusedWithTheLoadMessage) {
     ScriptedDialogs dialogs;
     DbConnection unused;
     const shell::Journal journal;
-    const SampleFlowContext context{{dialogs, unused, {}}, dialogs, journal};
+    const DbSession context{unused, dialogs, dialogs, {}, journal};
     int wizardCalls = 0;
     const SampleWizard wizard = [&](const QString&) {
         ++wizardCalls;

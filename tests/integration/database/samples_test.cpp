@@ -63,8 +63,7 @@ protected:
         EXPECT_EQ(HandleInsertDbPersonSample(Target(), EncodeSampleChip(Chip(10)), descriptor, personId, &id), DbOpDone);
         return id;
     }
-    DbOpTarget Target() { return {dialogs_, connection_, db_->ConnectionString()}; }
-    SampleFlowContext Context() { return {Target(), dialogs_, journal_.Journal()}; }
+    DbSession Target() { return {connection_, dialogs_, dialogs_, db_->ConnectionString(), journal_.Journal()}; }
     QStringList TempFiles() const { return QDir(temp_.path()).entryList(QDir::Files); }
 
     std::unique_ptr<TestDatabase> db_;
@@ -168,7 +167,7 @@ TEST_P(SamplesTest, CutAndPasteMovesWithChecksLimitAndJournal) {
     dialogs_.questions.clear();
     dialogs_.answers = {Answer::Yes, Answer::No};
     const PersonName b{QStringLiteral("Петров"), {}, QStringLiteral("Петрович")};
-    const PasteOutcome outcome = PasteSamples(Context(), clipboard, personB_, b, 1, {near});
+    const PasteOutcome outcome = PasteSamples(Target(), clipboard, personB_, b, 1, {near});
     EXPECT_EQ(outcome.result, FlowResult::Done);
     EXPECT_EQ(outcome.movedSampleIds, (std::vector<int32_t>{a2, a3}));
     ASSERT_EQ(dialogs_.questions.size(), 2);
@@ -189,7 +188,7 @@ TEST_P(SamplesTest, CutAndPasteMovesWithChecksLimitAndJournal) {
     clipboard.Cut(dialogs_, personA_, {QStringLiteral("Иванов"), {}, {}},
                   {{a4, Shifted(near, 0.3f)}, {a5, Shifted(near, 0.4f)}});
     dialogs_.notices.clear();
-    const PasteOutcome limited = PasteSamples(Context(), clipboard, personB_, b, 15, {});
+    const PasteOutcome limited = PasteSamples(Target(), clipboard, personB_, b, 15, {});
     EXPECT_EQ(limited.movedSampleIds, (std::vector<int32_t>{a4}));
     EXPECT_EQ(dialogs_.notices, QStringList{QStringLiteral("Персона содержит максимальное число образцов (16)!")});
     EXPECT_EQ(Count(QStringLiteral("SAMPLES"), personB_), 16);
@@ -201,18 +200,18 @@ TEST_P(SamplesTest, DeletingSamplesAsksAndJournals) {
     const int32_t s3 = Insert(personA_, Descriptor(3));
     const PersonName a{QStringLiteral("Иванов"), QStringLiteral("Иван"), QStringLiteral("Иванович")};
     dialogs_.answers = {Answer::No};
-    EXPECT_EQ(DeleteSamples(Context(), personA_, a, {s1}, SampleChoice::Current).result, FlowResult::Abandoned);
+    EXPECT_EQ(DeleteSamples(Target(), personA_, a, {s1}, SampleChoice::Current).result, FlowResult::Abandoned);
     EXPECT_EQ(dialogs_.questions.last(),
               QStringLiteral("Вы хотите удалить выбранный образец персоны:\nИванов Иван Иванович\nиз базы данных?"));
     EXPECT_EQ(State(personA_), 3);
 
-    const RemovalOutcome removed = DeleteSamples(Context(), personA_, a, {s1, s2}, SampleChoice::Selected);
+    const RemovalOutcome removed = DeleteSamples(Target(), personA_, a, {s1, s2}, SampleChoice::Selected);
     EXPECT_EQ(removed.deletedSampleIds, (std::vector<int32_t>{s1, s2}));
     EXPECT_EQ(dialogs_.questions.last(),
               QStringLiteral("Вы хотите удалить 2 образца персоны:\nИванов Иван Иванович\nиз базы данных?"));
     EXPECT_EQ(State(personA_), 5);
     EXPECT_EQ(journal_.Count(QStringLiteral("Удалено 2 образца персоны"), QStringLiteral("Иванов Иван Иванович")), 1);
-    DeleteSamples(Context(), personA_, a, {s3}, SampleChoice::Current);
+    DeleteSamples(Target(), personA_, a, {s3}, SampleChoice::Current);
     EXPECT_EQ(journal_.Count(QStringLiteral("Удален образец персоны"), QStringLiteral("Иванов Иван Иванович")), 1);
     EXPECT_EQ(Count(QStringLiteral("SAMPLES"), personA_), 0);
 }
@@ -271,15 +270,15 @@ TEST_P(SamplesTest, SampleFromPictureChecksTheFileAndLeavesNoTemporaryFile) {
 
     const QString small = temp_.filePath(QStringLiteral("small.png"));
     ASSERT_TRUE(QImage(199, 400, QImage::Format_RGB32).save(small));
-    EXPECT_EQ(CreateSampleFromFile(Context(), wizard.Function(), owner, small).result, FlowResult::Abandoned);
+    EXPECT_EQ(CreateSampleFromFile(Target(), wizard.Function(), owner, small).result, FlowResult::Abandoned);
     EXPECT_EQ(dialogs_.notices.last(), QStringLiteral("Размер изображения 199x400 слишком мал для создания образца!"));
-    EXPECT_EQ(CreateSampleFromFile(Context(), wizard.Function(), owner, temp_.filePath(QStringLiteral("none.jpg"))).result,
+    EXPECT_EQ(CreateSampleFromFile(Target(), wizard.Function(), owner, temp_.filePath(QStringLiteral("none.jpg"))).result,
               FlowResult::Abandoned);
     EXPECT_TRUE(wizard.paths.isEmpty());
 
     QImage picture(640, 480, QImage::Format_RGB32);
     picture.fill(Qt::darkCyan);
-    const CreationOutcome added = CreateSampleFromImage(Context(), wizard.Function(), owner, picture);
+    const CreationOutcome added = CreateSampleFromImage(Target(), wizard.Function(), owner, picture);
     ASSERT_EQ(added.result, FlowResult::Done);
     ASSERT_EQ(wizard.paths.size(), 1);
     EXPECT_TRUE(QFileInfo(wizard.paths[0]).fileName().startsWith(QStringLiteral("ostv{")));
@@ -290,19 +289,19 @@ TEST_P(SamplesTest, SampleFromPictureChecksTheFileAndLeavesNoTemporaryFile) {
     owner.sampleCount = 1;
     owner.descriptors = {Descriptor(5)};
     dialogs_.answers = {Answer::Cancel};
-    EXPECT_EQ(CreateSampleFromImage(Context(), wizard.Function(), owner, picture).result, FlowResult::Abandoned);
+    EXPECT_EQ(CreateSampleFromImage(Target(), wizard.Function(), owner, picture).result, FlowResult::Abandoned);
     EXPECT_EQ(dialogs_.questions.last(), QStringLiteral("Этот образец персоны уже присутствует!\nВсе равно добавить образец?"));
     // A wizard that made nothing, and a failing database (person gone).
     wizard.face.reset();
-    EXPECT_EQ(CreateSampleFromImage(Context(), wizard.Function(), owner, picture).result, FlowResult::Abandoned);
+    EXPECT_EQ(CreateSampleFromImage(Target(), wizard.Function(), owner, picture).result, FlowResult::Abandoned);
     wizard.face = recognition::DescribedFace{Descriptor(6), Chip(60)};
     owner.personId = 999999;
     owner.descriptors.clear();
-    EXPECT_EQ(CreateSampleFromImage(Context(), wizard.Function(), owner, picture).result, FlowResult::CloseBrowser);
+    EXPECT_EQ(CreateSampleFromImage(Target(), wizard.Function(), owner, picture).result, FlowResult::CloseBrowser);
     EXPECT_EQ(State(personA_), 1);
 
     owner.sampleCount = 16;
-    EXPECT_EQ(CreateSampleFromImage(Context(), wizard.Function(), owner, picture).result, FlowResult::LimitReached);
+    EXPECT_EQ(CreateSampleFromImage(Target(), wizard.Function(), owner, picture).result, FlowResult::LimitReached);
     QStringList left = TempFiles();
     left.removeAll(QStringLiteral("small.png"));
     EXPECT_TRUE(left.isEmpty()) << left.join(u' ').toStdString();
@@ -313,7 +312,7 @@ TEST_P(SamplesTest, PhotosAreScaledStoredListedDeletedAndLimitedToTen) {
     QImage picture(300, 1000, QImage::Format_RGB32);
     picture.fill(Qt::red);
     ASSERT_TRUE(picture.save(tall));
-    const PhotoOutcome added = AddPhotoFromFile(Context(), personA_, 0, tall);
+    const PhotoOutcome added = AddPhotoFromFile(Target(), personA_, 0, tall);
     ASSERT_EQ(added.result, FlowResult::Done);
     EXPECT_TRUE(added.image.startsWith("\x89PNG"));
 
@@ -324,16 +323,16 @@ TEST_P(SamplesTest, PhotosAreScaledStoredListedDeletedAndLimitedToTen) {
     EXPECT_EQ(DecodePicture(photos[0].image).size(), QSize(120, 400));
     EXPECT_EQ(State(personA_), 0);
 
-    EXPECT_EQ(AddPhotoFromFile(Context(), personA_, 10, tall).result, FlowResult::LimitReached);
-    EXPECT_EQ(AddPhotoFromImage(Context(), personA_, 10, picture).result, FlowResult::LimitReached);
+    EXPECT_EQ(AddPhotoFromFile(Target(), personA_, 10, tall).result, FlowResult::LimitReached);
+    EXPECT_EQ(AddPhotoFromImage(Target(), personA_, 10, picture).result, FlowResult::LimitReached);
     EXPECT_EQ(Count(QStringLiteral("PHOTO"), personA_), 1);
 
     const PersonName a{QStringLiteral("Иванов"), {}, {}};
     dialogs_.answers = {Answer::No};
-    EXPECT_EQ(DeletePersonPhoto(Context(), a, added.photoId), FlowResult::Abandoned);
+    EXPECT_EQ(DeletePersonPhoto(Target(), a, added.photoId), FlowResult::Abandoned);
     EXPECT_EQ(dialogs_.questions.last(),
               QStringLiteral("Вы хотите удалить выбранное фото персоны:\nИванов  \nиз базы данных?"));
-    EXPECT_EQ(DeletePersonPhoto(Context(), a, added.photoId), FlowResult::Done);
+    EXPECT_EQ(DeletePersonPhoto(Target(), a, added.photoId), FlowResult::Done);
     ASSERT_EQ(HandleGetDbChoosePersonPhotoList(Target(), personA_, &photos), DbOpDone);
     EXPECT_TRUE(photos.empty());
 }

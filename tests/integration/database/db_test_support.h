@@ -66,6 +66,21 @@ private:
     std::unique_ptr<QTemporaryDir> dir_;
 };
 
+// The base of the provider-parameterized tests: a fresh database for each test, which is skipped
+// on PostgreSQL when no server can run here. A derived SetUp calls this one first and returns
+// when IsSkipped().
+class ProviderTest : public ::testing::TestWithParam<DbProvider> {
+protected:
+    void SetUp() override {
+        if (GetParam() == DbProvider::PostgreSQL && !PostgresUnavailableReason().isEmpty()) {
+            GTEST_SKIP() << PostgresUnavailableReason().toStdString();
+        }
+        db_ = std::make_unique<TestDatabase>(GetParam());
+    }
+
+    std::unique_ptr<TestDatabase> db_;
+};
+
 // Runs one statement with integer/text/binary values bound in order; throws DbError.
 void Exec(database::DbConnection& connection, const QString& sql, const std::vector<QVariant>& values = {});
 // The first column of the first row as an integer.

@@ -25,13 +25,11 @@ PersonFields Names(const QString& surname, const QString& forename = {}, const Q
     return fields;
 }
 
-class PersonTest : public ::testing::TestWithParam<DbProvider> {
+class PersonTest : public ProviderTest {
 protected:
     void SetUp() override {
-        if (GetParam() == DbProvider::PostgreSQL && !PostgresUnavailableReason().isEmpty()) {
-            GTEST_SKIP() << PostgresUnavailableReason().toStdString();
-        }
-        db_ = std::make_unique<TestDatabase>(GetParam());
+        ProviderTest::SetUp();
+        if (IsSkipped()) return;
         browser_.Open(db_->ConnectionString());
         other_.Open(db_->ConnectionString());
         session_ = std::make_unique<DbSession>(DbSession{browser_, dialogs_, dialogs_, db_->ConnectionString(), journal_.Journal()});
@@ -62,7 +60,6 @@ protected:
     LogCapture log_;
     JournalRecorder journal_;
     ScriptedDialogs dialogs_;
-    std::unique_ptr<TestDatabase> db_;
     DbConnection browser_;
     DbConnection other_;  // another station
     std::unique_ptr<DbSession> session_;

@@ -36,13 +36,11 @@ FaceDescriptor Shifted(const FaceDescriptor& base, float distance) {
 
 cv::Mat Chip(int shade) { return cv::Mat(150, 150, CV_8UC3, cv::Scalar(shade, 255 - shade, 90)); }
 
-class SamplesTest : public ::testing::TestWithParam<DbProvider> {
+class SamplesTest : public ProviderTest {
 protected:
     void SetUp() override {
-        if (GetParam() == DbProvider::PostgreSQL && !PostgresUnavailableReason().isEmpty()) {
-            GTEST_SKIP() << PostgresUnavailableReason().toStdString();
-        }
-        db_ = std::make_unique<TestDatabase>(GetParam());
+        ProviderTest::SetUp();
+        if (IsSkipped()) return;
         connection_.Open(db_->ConnectionString());
         personA_ = AddPerson(connection_, QStringLiteral("Иванов"));
         personB_ = AddPerson(connection_, QStringLiteral("Петров"));
@@ -66,7 +64,6 @@ protected:
     DbSession Target() { return {connection_, dialogs_, dialogs_, db_->ConnectionString(), journal_.Journal()}; }
     QStringList TempFiles() const { return QDir(temp_.path()).entryList(QDir::Files); }
 
-    std::unique_ptr<TestDatabase> db_;
     DbConnection connection_;
     ScriptedDialogs dialogs_;
     JournalRecorder journal_;

@@ -2,6 +2,7 @@
 // PostgreSQL server.
 
 #include "db_test_support.h"
+#include "scripted_dialogs.h"
 
 #include "app/database/db_operation.h"
 #include "app/database/db_schema.h"
@@ -16,37 +17,18 @@ namespace {
 
 using namespace database;
 
-class ScriptedUi : public DbUserInterface {
-public:
-    bool AskRetry(const QString& caption, const QString& description) override {
-        questions.append(caption + QStringLiteral(": ") + description);
-        return retry;
-    }
-    void ShowError(const QString& caption, const QString& description) override {
-        errors.append(caption + QStringLiteral(": ") + description);
-    }
-    void BeginWait() override { ++depth; }
-    void EndWait() override { --depth; }
-    bool retry = false;
-    int depth = 0;
-    QStringList questions;
-    QStringList errors;
-};
 
-class SchemaTest : public ::testing::TestWithParam<DbProvider> {
+class SchemaTest : public ProviderTest {
 protected:
     void SetUp() override {
-        if (GetParam() == DbProvider::PostgreSQL && !PostgresUnavailableReason().isEmpty()) {
-            GTEST_SKIP() << PostgresUnavailableReason().toStdString();
-        }
-        db_ = std::make_unique<TestDatabase>(GetParam());
+        ProviderTest::SetUp();
+        if (IsSkipped()) return;
         connection_.Open(db_->ConnectionString());
     }
 
     int Count(const QString& table) { return QueryInt(connection_, QStringLiteral("SELECT COUNT(*) AS N FROM ") + table); }
 
     LogCapture log_;
-    std::unique_ptr<TestDatabase> db_;
     DbConnection connection_;
 };
 
@@ -156,7 +138,7 @@ TEST_P(SchemaTest, BinaryColumnsKeepEveryByte) {
 // increment has run.
 TEST_P(SchemaTest, FailedStatementInsideSampleTransactionLeavesNothing) {
     const int person = AddPerson(connection_, QStringLiteral("A"));
-    ScriptedUi ui;
+    ScriptedDialogs ui;
     const DbOpResult result = RunDbOperation(
         "HandleAddDbPersonSample", DbOpKind::Change, ui, connection_, db_->ConnectionString(), [&](DbTransaction& tx) {
             tx.Begin();
@@ -166,7 +148,7 @@ TEST_P(SchemaTest, FailedStatementInsideSampleTransactionLeavesNothing) {
             tx.Commit();
         });
     EXPECT_EQ(result, DbOpCancel);
-    EXPECT_EQ(ui.depth, 0) << "the wait cursor is restored";
+    EXPECT_EQ(ui.waitDepth, 0) << "the wait cursor is restored";
     ASSERT_EQ(ui.questions.size(), 1);
     EXPECT_TRUE(ui.questions[0].startsWith(kCaptionCommandError));
     EXPECT_TRUE(log_.Text().contains(QStringLiteral("HandleAddDbPersonSample() Exception: "))) << log_.Text().toStdString();
@@ -194,7 +176,7 @@ TEST_P(SchemaTest, FailedStatementInsideSampleTransactionLeavesNothing) {
 }
 
 TEST_P(SchemaTest, RetryWithAnUnreachableDatabaseCancels) {
-    ScriptedUi ui;
+    ScriptedDialogs ui;
     ui.retry = true;
     const QString broken = GetParam() == DbProvider::SQLite
                                ? QStringLiteral("Provider=SQLite;Data Source=/nonexistent/x.db")

@@ -24,13 +24,11 @@ void SetConnectionString(const QString& text) {
     platform::CopyToFixed(settings::g_Settings().DbConnectionString, text);
 }
 
-class SyncTest : public ::testing::TestWithParam<DbProvider> {
+class SyncTest : public ProviderTest {
 protected:
     void SetUp() override {
-        if (GetParam() == DbProvider::PostgreSQL && !PostgresUnavailableReason().isEmpty()) {
-            GTEST_SKIP() << PostgresUnavailableReason().toStdString();
-        }
-        db_ = std::make_unique<TestDatabase>(GetParam());
+        ProviderTest::SetUp();
+        if (IsSkipped()) return;
         writer_.Open(db_->ConnectionString());
         SetConnectionString(db_->ConnectionString());
         frame_.onReload = [this] { sync_.hDbCheckEvent.Set(); };
@@ -70,7 +68,6 @@ protected:
     platform::Event term_{true, false};
     recognition::PersonModelSortedList models_;
     ModelSynchronizer sync_{term_, frame_, journal_.Journal(), models_};
-    std::unique_ptr<TestDatabase> db_;
     DbConnection writer_;
     std::thread checkThread_;
 };

@@ -160,10 +160,3 @@ TEST_F(SampleWizardDialogTest, RunGivesTheFinishedSampleOrNothing) {
 
 }  // namespace
 }  // namespace ui
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

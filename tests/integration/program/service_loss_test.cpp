@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QApplication>
 #include <QTest>
 
 #include <sys/wait.h>
@@ -90,10 +89,3 @@ TEST_F(ServiceLoss, AServiceKilledDuringASaveStopsTheProgramInOrder) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

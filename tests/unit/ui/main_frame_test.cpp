@@ -20,7 +20,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
@@ -656,10 +655,3 @@ TEST(InitSyncObjectsDialog, CancelEndsTheWaitAndIsLogged) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

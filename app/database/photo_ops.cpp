@@ -1,0 +1,67 @@
+#include "app/database/photo_ops.h"
+
+#include "app/database/db_schema.h"
+
+namespace database {
+
+namespace {
+
+const QString kPersonId = QStringLiteral("PERSON_ID");
+
+DbOpResult ReadPhotoList(const char* operation, const DbOpTarget& target, int32_t personId,
+                         std::vector<StoredPhoto>* photos) {
+    return RunDbOperation(operation, DbOpKind::Read, target.ui, target.connection, target.connectionString,
+                          [&](DbTransaction&) {
+                              photos->clear();
+                              DbCommand command(target.connection);
+                              command.AppendInteger(kPersonId, personId);
+                              DbRecordset& rows = ExecuteSelectAwaited(
+                                  command, QStringLiteral("SELECT PHOTO_ID, BINDATA FROM PHOTO WHERE PERSON_ID=?"));
+                              for (; !rows.Eof(); rows.MoveNext()) {
+                                  StoredPhoto photo;
+                                  photo.photoId = ReadInteger(rows.Field(QStringLiteral("PHOTO_ID")));
+                                  ReadBinary(rows.Field(QStringLiteral("BINDATA")), &photo.image);
+                                  photos->push_back(std::move(photo));
+                              }
+                          });
+}
+
+}  // namespace
+
+DbOpResult HandleGetDbPersonPhotoList(const DbOpTarget& target, int32_t personId, std::vector<StoredPhoto>* photos) {
+    return ReadPhotoList("HandleGetDbPersonPhotoList", target, personId, photos);
+}
+
+DbOpResult HandleGetDbChoosePersonPhotoList(const DbOpTarget& target, int32_t personId,
+                                            std::vector<StoredPhoto>* photos) {
+    return ReadPhotoList("HandleGetDbChoosePersonPhotoList", target, personId, photos);
+}
+
+DbOpResult HandleInsertDbPersonPhoto(const DbOpTarget& target, const QByteArray& image, int32_t personId,
+                                     int32_t* photoId) {
+    return RunDbOperation("HandleInsertDbPersonPhoto", DbOpKind::Change, target.ui, target.connection,
+                          target.connectionString, [&](DbTransaction&) {
+                              DbCommand command(target.connection);
+                              command.AppendInteger(kPersonId, personId);
+                              command.AppendBinary(QStringLiteral("BINDATA"), image);
+                              ExecuteChangeAwaited(
+                                  command, QStringLiteral("INSERT INTO PHOTO (PERSON_ID, BINDATA) VALUES(?,?)"));
+                              command.SetCommandText(
+                                  StatementText(DbStatement::PhotoIdentity, target.connection.Provider()));
+                              command.Execute(kExecSync);
+                              DbRecordset& identity = command.Recordset();
+                              *photoId =
+                                  identity.Eof() ? 0 : ReadInteger(identity.Field(QStringLiteral("PERSONPHOTOID")));
+                          });
+}
+
+DbOpResult HandleDeleteDbPersonPhoto(const DbOpTarget& target, int32_t photoId) {
+    return RunDbOperation("HandleDeleteDbPersonPhoto", DbOpKind::Change, target.ui, target.connection,
+                          target.connectionString, [&](DbTransaction&) {
+                              DbCommand command(target.connection);
+                              command.AppendInteger(QStringLiteral("PHOTO_ID"), photoId);
+                              ExecuteChangeAwaited(command, QStringLiteral("DELETE FROM PHOTO WHERE PHOTO_ID=?"));
+                          });
+}
+
+}  // namespace database

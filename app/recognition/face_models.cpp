@@ -11,6 +11,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
+#include <limits>
 
 extern "C" void openblas_set_num_threads(int threads);
 
@@ -111,17 +112,27 @@ QString FaceModels::LandmarkFile() const {
 }
 
 std::vector<FrameFace> FaceModels::DetectFaces(const cv::Mat& frame, int maxSubject) {
+    if (!IsPicture(frame) || maxSubject <= 0) return {};
+    return Detect(frame, FaceOrder::LargestFirst, static_cast<size_t>(maxSubject));
+}
+
+std::vector<FrameFace> FaceModels::DetectAllFaces(const cv::Mat& picture) {
+    if (!IsPicture(picture)) return {};
+    return Detect(picture, FaceOrder::AsDetected, std::numeric_limits<size_t>::max());
+}
+
+std::vector<FrameFace> FaceModels::Detect(const cv::Mat& frame, FaceOrder order, size_t limit) {
     std::vector<FrameFace> faces;
-    if (!IsPicture(frame) || maxSubject <= 0) return faces;
     const auto image = WrapFrame(frame);
     std::vector<dlib::rectangle> found = models_->detector(image, kDetectorAdjustment);
     // area() is 0 for an empty rectangle.
-    std::sort(found.begin(), found.end(),
-              [](const dlib::rectangle& a, const dlib::rectangle& b) { return a.area() > b.area(); });
+    if (order == FaceOrder::LargestFirst)
+        std::sort(found.begin(), found.end(),
+                  [](const dlib::rectangle& a, const dlib::rectangle& b) { return a.area() > b.area(); });
     for (const dlib::rectangle& rect : found) {
         if (models_->shapePredictor(image, rect).num_parts() != LandmarkCount()) continue;
         faces.push_back(ToFrameFace(rect));
-        if (faces.size() == static_cast<size_t>(maxSubject)) break;
+        if (faces.size() == limit) break;
     }
     return faces;
 }

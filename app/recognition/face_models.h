@@ -45,6 +45,10 @@ public:
     // User-interface thread only: the detector keeps state between calls.
     std::vector<FrameFace> DetectFaces(const cv::Mat& frame, int maxSubject);
 
+    // Every face with its landmarks placed, in the detector's own order and without a limit: the
+    // faces an operator picks one from for a sample. User-interface thread only, as above.
+    std::vector<FrameFace> DetectAllFaces(const cv::Mat& picture);
+
     // The describer of the user-interface thread (snapshot panel, sample creation); it uses the
     // loaded network itself.
     FaceDescriber& InterfaceDescriber();
@@ -60,7 +64,10 @@ public:
 
 private:
     struct Models;
+    enum class FaceOrder { LargestFirst, AsDetected };
     explicit FaceModels(std::unique_ptr<Models> models);
+    // Faces whose landmarks can be placed, in `order`, at most `limit` of them.
+    std::vector<FrameFace> Detect(const cv::Mat& frame, FaceOrder order, size_t limit);
     std::unique_ptr<Models> models_;
 };
 

@@ -4,6 +4,7 @@
 #include "app/recognition/matching.h"
 #include "app/recognition/predict_pool.h"
 #include "settings/settings_state.h"
+#include "tests/support/face_pictures.h"
 
 #include <gtest/gtest.h>
 
@@ -26,22 +27,15 @@ namespace {
 constexpr float kSamePerson = 0.6f;
 
 QString DataDir() {
-    const char* dir = std::getenv("OSTROVID_DATA_DIR");
-    return QString::fromLocal8Bit(dir && *dir ? dir : OSTROVID_DATA_DIR);
+    return testsupport::FaceDataDir();
 }
 
 std::string Example(const std::string& relative) {
-    return std::string(DLIB_EXAMPLES_DIR) + "/" + relative;
+    return testsupport::DlibExample(relative);
 }
 
-// Loaded once for the whole binary; loading the 68-point model alone takes a second.
 FaceModels* Models() {
-    static QString error;
-    static std::unique_ptr<FaceModels> models = FaceModels::Load(DataDir(), error);
-    if (!models)
-        ADD_FAILURE() << "face models in " << DataDir().toStdString() << ": " << error.toStdString()
-                      << " (scripts/prepare.sh makes them)";
-    return models.get();
+    return testsupport::SharedFaceModels();
 }
 
 cv::Mat Picture(const std::string& relative) {

@@ -210,6 +210,9 @@ TEST_P(EnrolToolTest, TheStoredConnectionStringIsUsedAndBadArgumentsOrDatabasesF
     WritePerson(QStringLiteral("Simm John"), {testsupport::EnrolPicture(people[4].pictures[0])});
     // A folder name that is not "Surname Forename [Secondname]" is reported, not guessed at.
     WritePerson(QStringLiteral("Simm"), {testsupport::EnrolPicture(people[4].pictures[1])});
+    // Nor is a name longer than its field holds (63 units): it would be cut and never found again.
+    const QString tooLong = QString(64, QChar(u'Ж')) + QStringLiteral(" John");
+    WritePerson(tooLong, {testsupport::EnrolPicture(people[4].pictures[2])});
 
     const ToolRun noStore = Enrol({root_}, false);
     EXPECT_EQ(noStore.exitCode, 2) << Printed(noStore);
@@ -227,6 +230,7 @@ TEST_P(EnrolToolTest, TheStoredConnectionStringIsUsedAndBadArgumentsOrDatabasesF
     EXPECT_EQ(SamplesOf(QStringLiteral("Simm")), 1);
     EXPECT_EQ(Persons(), 1);
     EXPECT_TRUE(stored.out.contains(QStringLiteral("Simm: folder name not understood"))) << Printed(stored);
+    EXPECT_TRUE(stored.out.contains(tooLong + QStringLiteral(": folder name not understood"))) << Printed(stored);
 
     // On a terminal a progress bar, cleared before each line.
     QProcess terminal;
@@ -240,7 +244,7 @@ TEST_P(EnrolToolTest, TheStoredConnectionStringIsUsedAndBadArgumentsOrDatabasesF
                     QStringLiteral("/dev/null")});
     ASSERT_TRUE(terminal.waitForFinished(120000));
     const QString shown = QString::fromUtf8(terminal.readAllStandardOutput());
-    EXPECT_TRUE(shown.contains(QStringLiteral("] 2/2"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("] 3/3"))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QStringLiteral("\r\033[KSimm John: existing person, 0 added, 1 duplicates")))
         << shown.toStdString();
 

@@ -52,16 +52,15 @@ bool ProgramThreads::StartServiceThreads() {
                     [this, term] { camera::HangupDetectionThreadFunc(term, journal_); }))
         return false;
     if (!recognizedSink_) return false;
-    pool_ = std::make_unique<recognition::PredictPool>(
-        *term, *recognizedSink_, [this](int) { return models_.MakeDescriber(); });
+    pool_ = std::make_unique<recognition::PredictPool>(*term, *recognizedSink_,
+                                                       [this](int) { return models_.MakeDescriber(); });
     return pool_->Start();
 }
 
 bool ProgramThreads::StartDataThreads() {
     if (!frameSink_) return false;
     synchronizer_ = std::make_unique<database::ModelSynchronizer>(objects_.TermEvent(), *frameSink_, journal_);
-    return StartOrLog(dbCheck_, "DbCheckThreadFunc", "DbCheckThread",
-                      [this] { synchronizer_->DbCheckThreadFunc(); });
+    return StartOrLog(dbCheck_, "DbCheckThreadFunc", "DbCheckThread", [this] { synchronizer_->DbCheckThreadFunc(); });
 }
 
 void ProgramThreads::SignalTermination() { objects_.TermEvent().Set(); }

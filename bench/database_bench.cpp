@@ -46,14 +46,16 @@ dbtest::TestDatabase* Filled(DbProvider provider) {
     DbTransaction transaction(connection);
     transaction.Begin();
     for (int i = 0; i < kPersons; ++i) {
-        dbtest::Exec(connection,
-                     QStringLiteral("INSERT INTO PERSONS (STATE, LIST_NUM, SURNAME, FORENAME, Gender) VALUES (?, ?, ?, ?, ?)"),
-                     {kSamplesEach, i % 3, QStringLiteral("Фамилия%1").arg(i), QStringLiteral("Имя"), i % 2});
+        dbtest::Exec(
+            connection,
+            QStringLiteral("INSERT INTO PERSONS (STATE, LIST_NUM, SURNAME, FORENAME, Gender) VALUES (?, ?, ?, ?, ?)"),
+            {kSamplesEach, i % 3, QStringLiteral("Фамилия%1").arg(i), QStringLiteral("Имя"), i % 2});
     }
     for (int s = 0; s < kSamplesEach; ++s) {
-        dbtest::Exec(connection,
-                     QStringLiteral("INSERT INTO SAMPLES (PERSON_ID, BINDATA, DESCRIPTOR) SELECT PERSON_ID, ?, ? FROM PERSONS"),
-                     {QByteArray(2000, 'j'), dbtest::DescriptorBytes(static_cast<float>(s))});
+        dbtest::Exec(
+            connection,
+            QStringLiteral("INSERT INTO SAMPLES (PERSON_ID, BINDATA, DESCRIPTOR) SELECT PERSON_ID, ?, ? FROM PERSONS"),
+            {QByteArray(2000, 'j'), dbtest::DescriptorBytes(static_cast<float>(s))});
     }
     transaction.Commit();
     return slot.get();
@@ -109,7 +111,8 @@ void UnchangedPass(benchmark::State& state, DbProvider provider) {
 
 int main(int argc, char** argv) {
     QTemporaryDir logDir;
-    platform::SetLogFile(logDir.filePath(QStringLiteral("Ostrovid.log")), logDir.filePath(QStringLiteral("Ostrovid.log.1")));
+    platform::SetLogFile(logDir.filePath(QStringLiteral("Ostrovid.log")),
+                         logDir.filePath(QStringLiteral("Ostrovid.log.1")));
     for (DbProvider provider : {DbProvider::SQLite, DbProvider::PostgreSQL}) {
         const std::string name = ProviderName(provider).toStdString();
         benchmark::RegisterBenchmark(("ModelSync/FirstLoad10000x4/" + name).c_str(), FirstLoad, provider)

@@ -33,7 +33,8 @@ int WriteReframedFolders(const QString& root, int pictures) {
         std::vector<cv::Mat> frames;
         for (int k = 0; k < kPicturesPerFolder && written + k < pictures; ++k) {
             const int variant = 1 + folder * kPicturesPerFolder + k;
-            frames.push_back(testsupport::EnrolPicture(person.pictures[(folder + k) % person.pictures.size()], variant));
+            frames.push_back(
+                testsupport::EnrolPicture(person.pictures[(folder + k) % person.pictures.size()], variant));
         }
         const QString name = person.folderName.section(u' ', 0, 0) + QString::number(folder) + QStringLiteral(" John");
         if (!testsupport::WritePersonFolder(root, name, frames)) return -1;
@@ -64,10 +65,9 @@ QStringList FilesUnder(const QString& root) {
 }
 
 void Measure(const char* what, const QString& root, int pictures) {
-    const QStringList faceArguments =
-        QStringList{QStringLiteral("--data"), QStringLiteral(OSTROVID_DATA_DIR), QStringLiteral("--max-subject"),
-                    QStringLiteral("1")} +
-        FilesUnder(root);
+    const QStringList faceArguments = QStringList{QStringLiteral("--data"), QStringLiteral(OSTROVID_DATA_DIR),
+                                                  QStringLiteral("--max-subject"), QStringLiteral("1")} +
+                                      FilesUnder(root);
     const double baseline = Timed(QStringLiteral(OSTROVID_FACES_TOOL), faceArguments, nullptr);
     for (DbProvider provider : {DbProvider::SQLite, DbProvider::PostgreSQL}) {
         const std::string name = database::ProviderName(provider).toStdString();
@@ -97,7 +97,8 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString johns = dir.filePath(QStringLiteral("johns"));
     const QString many = dir.filePath(QStringLiteral("reframed"));
-    if (testsupport::WriteJohnsFolders(johns) != 55 || reframed <= 0 || WriteReframedFolders(many, reframed) != reframed) {
+    if (testsupport::WriteJohnsFolders(johns) != 55 || reframed <= 0 ||
+        WriteReframedFolders(many, reframed) != reframed) {
         std::fprintf(stderr, "enrol_bench: cannot make the picture folders\n");
         return 1;
     }

@@ -155,7 +155,8 @@ public:
 // call (0: one per core).
 void BM_PoolFacesPerSecond(benchmark::State& state) {
     Setup& s = Get();
-    const int blasThreads = state.range(0) > 0 ? static_cast<int>(state.range(0)) : static_cast<int>(std::thread::hardware_concurrency());
+    const int blasThreads =
+        state.range(0) > 0 ? static_cast<int>(state.range(0)) : static_cast<int>(std::thread::hardware_concurrency());
     openblas_set_num_threads(blasThreads);
     PersonModelSortedList persons;
     auto person = std::make_unique<PersonModel>();
@@ -164,7 +165,8 @@ void BM_PoolFacesPerSecond(benchmark::State& state) {
     persons.Append(std::move(person));
     platform::Event term(true, false);
     CountingSink sink;
-    PredictPool pool(term, sink, [&s](int) { return s.models->MakeDescriber(); }, persons);
+    PredictPool pool(
+        term, sink, [&s](int) { return s.models->MakeDescriber(); }, persons);
     {
         // Every face counts as a match, so the figure includes the result's delivery.
         platform::CriticalSectionLock lock(settings::SettingsLock());
@@ -256,11 +258,13 @@ int main(int argc, char** argv) {
     for (const char* threads : {"1", "0"}) {
         const auto it = f.find(std::string("BM_PoolFacesPerSecond/") + threads + "/iterations:6/real_time");
         if (it == f.end() || ourFace <= 0 || batchFaces <= 0) continue;
-        const double perSecond = it->second.counters.count("items_per_second") ? it->second.counters.at("items_per_second") : 0;
+        const double perSecond =
+            it->second.counters.count("items_per_second") ? it->second.counters.at("items_per_second") : 0;
         const double baseline = 1000.0 / (batch.ms / batchFaces);
-        std::printf("%-34s ours %9.2f faces/s   baseline %9.2f faces/s   ours/baseline %.2f\n",
-                    std::string(std::string("16 workers, OpenBLAS threads ") + (threads[0] == '0' ? "per core" : "1")).c_str(),
-                    perSecond, baseline, perSecond / baseline);
+        std::printf(
+            "%-34s ours %9.2f faces/s   baseline %9.2f faces/s   ours/baseline %.2f\n",
+            std::string(std::string("16 workers, OpenBLAS threads ") + (threads[0] == '0' ? "per core" : "1")).c_str(),
+            perSecond, baseline, perSecond / baseline);
     }
     for (const char* samples : {"1000", "10000", "100000", "1000000"}) {
         const double match = ms(std::string("BM_MatchDescriptor/") + samples);

@@ -40,4 +40,3 @@ void BM_MatchDescriptor(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_MatchDescriptor)->Arg(1000)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
-

@@ -7,10 +7,10 @@
 
 #include <QFile>
 
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <optional>
-#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -22,8 +22,8 @@ const QString kEscapedInQuotes = QStringLiteral("\"`$\\");
 
 // The argument as the Exec key holds it, before the string escapes of the file.
 QString QuoteExecArgument(const QString& argument) {
-    const bool needsQuotes = argument.isEmpty() ||
-                             std::any_of(argument.begin(), argument.end(), [](QChar c) { return kReservedInExec.contains(c); });
+    const bool needsQuotes = argument.isEmpty() || std::any_of(argument.begin(), argument.end(),
+                                                               [](QChar c) { return kReservedInExec.contains(c); });
     QString quoted;
     if (needsQuotes) quoted.append(u'"');
     for (QChar c : argument) {
@@ -39,11 +39,20 @@ QString EscapeStringValue(const QString& value) {
     QString escaped;
     for (QChar c : value) {
         switch (c.unicode()) {
-        case u'\\': escaped.append(u"\\\\"); break;
-        case u'\n': escaped.append(u"\\n"); break;
-        case u'\t': escaped.append(u"\\t"); break;
-        case u'\r': escaped.append(u"\\r"); break;
-        default: escaped.append(c);
+        case u'\\':
+            escaped.append(u"\\\\");
+            break;
+        case u'\n':
+            escaped.append(u"\\n");
+            break;
+        case u'\t':
+            escaped.append(u"\\t");
+            break;
+        case u'\r':
+            escaped.append(u"\\r");
+            break;
+        default:
+            escaped.append(c);
         }
     }
     return escaped;
@@ -57,12 +66,23 @@ QString UnescapeStringValue(QStringView value) {
             continue;
         }
         switch (value[++i].unicode()) {
-        case u's': text.append(u' '); break;
-        case u'n': text.append(u'\n'); break;
-        case u't': text.append(u'\t'); break;
-        case u'r': text.append(u'\r'); break;
-        case u'\\': text.append(u'\\'); break;
-        default: text.append(u'\\').append(value[i]);
+        case u's':
+            text.append(u' ');
+            break;
+        case u'n':
+            text.append(u'\n');
+            break;
+        case u't':
+            text.append(u'\t');
+            break;
+        case u'r':
+            text.append(u'\r');
+            break;
+        case u'\\':
+            text.append(u'\\');
+            break;
+        default:
+            text.append(u'\\').append(value[i]);
         }
     }
     return text;
@@ -100,8 +120,7 @@ std::optional<QString> ExecValue(const QString& entry) {
             continue;
         }
         const qsizetype equals = line.indexOf(u'=');
-        if (inMainGroup && equals > 0 && line.left(equals).trimmed() == u"Exec")
-            return line.mid(equals + 1).trimmed();
+        if (inMainGroup && equals > 0 && line.left(equals).trimmed() == u"Exec") return line.mid(equals + 1).trimmed();
     }
     return std::nullopt;
 }

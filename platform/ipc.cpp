@@ -105,12 +105,15 @@ int OpenOrCreate(const std::string& path, ObjectType type, int* fd, bool* create
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         int error = kErrorSuccess;
         switch (OpenExisting(path, type, group, fd, &error)) {
-        case Found::Object: return kErrorSuccess;
-        case Found::Error: return error;
+        case Found::Object:
+            return kErrorSuccess;
+        case Found::Error:
+            return error;
         case Found::Foreign:
             if (const int removeError = RemoveForeign(path); removeError != kErrorSuccess) return removeError;
             break;
-        case Found::Nothing: break;
+        case Found::Nothing:
+            break;
         }
         error = CreateNew(path, type, group, fd);
         if (error == kErrorSuccess) {
@@ -128,10 +131,13 @@ int OpenOnly(const std::string& path, ObjectType type, int* fd) {
     if (const int error = ChannelGroupId(&group); error != kErrorSuccess) return error;
     int error = kErrorSuccess;
     switch (OpenExisting(path, type, group, fd, &error)) {
-    case Found::Object: return kErrorSuccess;
-    case Found::Error: return error;
+    case Found::Object:
+        return kErrorSuccess;
+    case Found::Error:
+        return error;
     case Found::Nothing:
-    case Found::Foreign: break;
+    case Found::Foreign:
+        break;
     }
     return kErrorFileNotFound;
 }

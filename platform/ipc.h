@@ -24,8 +24,8 @@
 
 namespace platform {
 
-// The id of the operators' group "ostrovid" that owns the channel objects, looked up once per process. When the group does not
-// exist, logs a line that names it and answers kErrorNoSuchGroup.
+// The id of the operators' group "ostrovid" that owns the channel objects, looked up once per process. When the group
+// does not exist, logs a line that names it and answers kErrorNoSuchGroup.
 int ChannelGroupId(gid_t* gid);
 
 // The file of a named object: "/dev/shm/" + namespace + name.

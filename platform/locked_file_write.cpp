@@ -8,11 +8,11 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace platform {
 namespace {
@@ -41,13 +41,15 @@ int WriteAll(int fd, const QByteArray& contents) {
 int GiveReaders(int fd, FileReaders readers, const QByteArray& path) {
     if (readers == FileReaders::Everyone) return ::fchmod(fd, ModeFor(readers)) == 0 ? kErrorSuccess : LastError();
     switch (GiveToOperators(fd, ModeFor(readers))) {
-    case GroupOutcome::Failed: return LastError();
+    case GroupOutcome::Failed:
+        return LastError();
     case GroupOutcome::GroupMissing:
         WriteLog(QStringLiteral("Group '%1' does not exist; %2 is readable by its owner only.")
                      .arg(QLatin1String(kOperatorGroupName), QFile::decodeName(path)));
         break;
     case GroupOutcome::Given:
-    case GroupOutcome::NotPermitted: break;
+    case GroupOutcome::NotPermitted:
+        break;
     }
     return kErrorSuccess;
 }

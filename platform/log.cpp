@@ -3,12 +3,12 @@
 #include "platform/operator_group.h"
 #include "platform/sync.h"
 
-#include <QByteArray>
-#include <QFile>
-#include <QtEndian>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QByteArray>
+#include <QFile>
+#include <QtEndian>
 
 #include <cerrno>
 #include <cstdio>
@@ -90,7 +90,8 @@ int OpenLog(const LogState& state, const QByteArray& path, int extraFlags) {
         return -1;
     }
     if (state.readers == LogReaders::Operators) {
-        if (state.operators && info.st_gid != *state.operators) (void)fchown(fd, static_cast<uid_t>(-1), *state.operators);
+        if (state.operators && info.st_gid != *state.operators)
+            (void)fchown(fd, static_cast<uid_t>(-1), *state.operators);
         if ((info.st_mode & 07777) != kOperatorsLogMode) (void)fchmod(fd, kOperatorsLogMode);
     }
     return fd;

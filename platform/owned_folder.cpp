@@ -35,7 +35,9 @@ FolderReport PrepareOwnedFolder(const QString& path, mode_t mode, FolderGroup gr
     const QByteArray parentPath = QFile::encodeName(info.absolutePath());
     const QByteArray name = QFile::encodeName(info.fileName());
     const UniqueFd parent(::open(parentPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (parent.get() < 0) return Refuse(report, ErrorCodeFromErrno(errno), QStringLiteral("Folder '%1' cannot be opened.").arg(info.absolutePath()));
+    if (parent.get() < 0)
+        return Refuse(report, ErrorCodeFromErrno(errno),
+                      QStringLiteral("Folder '%1' cannot be opened.").arg(info.absolutePath()));
 
     const bool created = ::mkdirat(parent.get(), name.constData(), mode & 0777) == 0;
     if (!created && errno != EEXIST)
@@ -59,17 +61,20 @@ FolderReport PrepareOwnedFolder(const QString& path, mode_t mode, FolderGroup gr
     const uid_t self = ::geteuid();
     if (before.st_uid != self && self != 0) {
         // A process that is not root cannot be led beyond its own rights; it uses the folder as it is.
-        report.notes.append(QStringLiteral("Folder '%1' belongs to user %2; it is left as it is.").arg(path).arg(before.st_uid));
+        report.notes.append(
+            QStringLiteral("Folder '%1' belongs to user %2; it is left as it is.").arg(path).arg(before.st_uid));
         return report;
     }
     if (before.st_uid != self) {
         if (::fchown(folder.get(), 0, static_cast<gid_t>(-1)) != 0)
-            return Refuse(report, ErrorCodeFromErrno(errno), QStringLiteral("Folder '%1' cannot be taken over.").arg(path));
+            return Refuse(report, ErrorCodeFromErrno(errno),
+                          QStringLiteral("Folder '%1' cannot be taken over.").arg(path));
     }
 
     if (group == FolderGroup::Operators) {
         switch (GiveToOperators(folder.get(), mode)) {
-        case GroupOutcome::Given: break;
+        case GroupOutcome::Given:
+            break;
         case GroupOutcome::GroupMissing:
             report.notes.append(QStringLiteral("Group '%1' does not exist; folder '%2' keeps group %3.")
                                     .arg(QLatin1String(kOperatorGroupName), path)
@@ -81,10 +86,12 @@ FolderReport PrepareOwnedFolder(const QString& path, mode_t mode, FolderGroup gr
                                     .arg(before.st_gid));
             break;
         case GroupOutcome::Failed:
-            return Refuse(report, ErrorCodeFromErrno(errno), QStringLiteral("Folder '%1' cannot get mode %2.").arg(path, Octal(mode)));
+            return Refuse(report, ErrorCodeFromErrno(errno),
+                          QStringLiteral("Folder '%1' cannot get mode %2.").arg(path, Octal(mode)));
         }
     } else if (::fchmod(folder.get(), mode) != 0) {
-        return Refuse(report, ErrorCodeFromErrno(errno), QStringLiteral("Folder '%1' cannot get mode %2.").arg(path, Octal(mode)));
+        return Refuse(report, ErrorCodeFromErrno(errno),
+                      QStringLiteral("Folder '%1' cannot get mode %2.").arg(path, Octal(mode)));
     }
 
     struct stat after {};
@@ -92,8 +99,10 @@ FolderReport PrepareOwnedFolder(const QString& path, mode_t mode, FolderGroup gr
         return Refuse(report, ErrorCodeFromErrno(errno), QStringLiteral("Folder '%1' cannot be examined.").arg(path));
     // The kernel drops the set-group-id bit for a process outside the group without CAP_FSETID.
     if ((after.st_mode & 07777) != (mode & 07777))
-        report.notes.append(QStringLiteral("Folder '%1' has mode %2 instead of %3.").arg(path, Octal(after.st_mode), Octal(mode)));
-    if (!created && (before.st_uid != after.st_uid || before.st_gid != after.st_gid || (before.st_mode & 07777) != (after.st_mode & 07777)))
+        report.notes.append(
+            QStringLiteral("Folder '%1' has mode %2 instead of %3.").arg(path, Octal(after.st_mode), Octal(mode)));
+    if (!created && (before.st_uid != after.st_uid || before.st_gid != after.st_gid ||
+                     (before.st_mode & 07777) != (after.st_mode & 07777)))
         report.notes.append(QStringLiteral("Folder '%1' was %2:%3 %4, now %5:%6 %7.")
                                 .arg(path)
                                 .arg(before.st_uid)

@@ -1,7 +1,7 @@
 #include "platform/paths.h"
 
-#include <QFile>
 #include <unistd.h>
+#include <QFile>
 
 #include <climits>
 

@@ -57,7 +57,8 @@ void AppendKey(QByteArray& out, const regtree::Key& key, const QString& path) {
 }
 
 std::optional<QString> DecodeUtf8(const QByteArray& bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = decoder(bytes);
     if (decoder.hasError() || !regtree::IsWellFormedText(text)) return std::nullopt;
     return text;

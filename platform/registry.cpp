@@ -8,10 +8,10 @@
 
 #include <QFile>
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace platform {
 
@@ -52,10 +52,14 @@ int ReadStoreFile(const QString& path, QByteArray* contents) {
 
 bool IsValidData(RegType type, const QByteArray& data) {
     switch (type) {
-    case RegType::Dword: return data.size() == 4;
-    case RegType::Sz: return regtree::TextOfStringData(data).has_value();
-    case RegType::Binary: return true;
-    case RegType::None: break;
+    case RegType::Dword:
+        return data.size() == 4;
+    case RegType::Sz:
+        return regtree::TextOfStringData(data).has_value();
+    case RegType::Binary:
+        return true;
+    case RegType::None:
+        break;
     }
     return false;
 }

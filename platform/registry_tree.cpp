@@ -12,8 +12,7 @@ bool IsKeyNameCharacter(char16_t c) { return c >= 0x20 && c != 0x7f && c != u'\\
 }  // namespace
 
 bool SameName(QStringView a, QStringView b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](QChar x, QChar y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](QChar x, QChar y) {
                return AsciiUpper(x.unicode()) == AsciiUpper(y.unicode());
            });
 }
@@ -107,8 +106,8 @@ void Key::PutValue(const QString& valueName, RegType type, const QByteArray& dat
 }
 
 bool Key::RemoveValue(QStringView valueName) {
-    const auto it = std::find_if(values.begin(), values.end(),
-                                 [&](const Value& value) { return SameName(value.name, valueName); });
+    const auto it =
+        std::find_if(values.begin(), values.end(), [&](const Value& value) { return SameName(value.name, valueName); });
     if (it == values.end()) return false;
     values.erase(it);
     return true;

@@ -1,7 +1,7 @@
 #include "platform/sync.h"
 
-#include <pthread.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -12,9 +12,7 @@ namespace platform {
 
 namespace {
 
-int NewEventFd(unsigned initial, int extraFlags) {
-    return eventfd(initial, EFD_CLOEXEC | EFD_NONBLOCK | extraFlags);
-}
+int NewEventFd(unsigned initial, int extraFlags) { return eventfd(initial, EFD_CLOEXEC | EFD_NONBLOCK | extraFlags); }
 
 void AddToCounter(int fd, uint64_t value) {
     while (write(fd, &value, sizeof value) < 0 && errno == EINTR) {

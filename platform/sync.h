@@ -116,9 +116,7 @@ public:
     // Lets std::lock_guard / std::unique_lock hold it.
     void lock() { Enter(); }
     void unlock() { Leave(); }
-    bool HeldByCurrentThread() const {
-        return owner_.load(std::memory_order_relaxed) == std::this_thread::get_id();
-    }
+    bool HeldByCurrentThread() const { return owner_.load(std::memory_order_relaxed) == std::this_thread::get_id(); }
 
 private:
     void Entered() {

@@ -127,7 +127,8 @@ ProcessView::~ProcessView() {
 }
 
 bool ProcessView::RunsExecutable(const std::string& path) const {
-    struct stat running {}, file {};
+    struct stat running {
+    }, file{};
     if (folder_ < 0 || fstatat(folder_, "exe", &running, 0) != 0 || stat(path.c_str(), &file) != 0) return false;
     return running.st_dev == file.st_dev && running.st_ino == file.st_ino;
 }

@@ -11,7 +11,7 @@
 namespace platform {
 
 struct TcpConnectionRow {
-    uint8_t state = 0;  // the kernel's TCP state; 1 is established
+    uint8_t state = 0;           // the kernel's TCP state; 1 is established
     uint32_t localAddress = 0;   // network byte order
     uint16_t localPort = 0;      // host byte order
     uint32_t remoteAddress = 0;  // network byte order

@@ -5,12 +5,12 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include <algorithm>
 #include <fcntl.h>
 #include <linux/videodev2.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 
 namespace platform {
 
@@ -119,8 +119,7 @@ bool ListVideoNodes(std::vector<VideoNode>* nodes) {
         }
         nodes->push_back(std::move(node));
     }
-    std::sort(nodes->begin(), nodes->end(),
-              [](const VideoNode& a, const VideoNode& b) { return a.number < b.number; });
+    std::sort(nodes->begin(), nodes->end(), [](const VideoNode& a, const VideoNode& b) { return a.number < b.number; });
     return true;
 }
 

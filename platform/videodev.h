@@ -9,11 +9,11 @@
 namespace platform {
 
 struct VideoNode {
-    int number = -1;          // N of /dev/videoN, the index OpenCV opens
+    int number = -1;              // N of /dev/videoN, the index OpenCV opens
     bool propertiesRead = false;  // the node's name could be read
-    bool capture = true;      // a video capture node (metadata and output nodes are not)
-    QString friendlyName;     // VIDIOC_QUERYCAP card, else sysfs "name"
-    QString devicePath;       // /dev/v4l/by-id link, else the sysfs bus path; may be empty
+    bool capture = true;          // a video capture node (metadata and output nodes are not)
+    QString friendlyName;         // VIDIOC_QUERYCAP card, else sysfs "name"
+    QString devicePath;           // /dev/v4l/by-id link, else the sysfs bus path; may be empty
 };
 
 // $OSTROVID_VIDEODEV_ROOT or "" (the real root); paths below are appended to it.

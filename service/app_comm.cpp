@@ -53,7 +53,8 @@ const PacketHandler* FindHandler(uint32_t type) {
               return Received("AutoRunSettings Packet received. AutoRun=%1, Path=%2")
                   .arg(Int(p, f::autorun::kFlag), p.Text(f::autorun::kPath, f::autorun::kPathChars));
           },
-          "SaveAutoRunToRegistry", {}}},
+          "SaveAutoRunToRegistry",
+          {}}},
         {PacketType::CameraList,
          {[](const ChannelArea& p) {
               return Received("CameraList Packet received. CameraCount=%1").arg(Int(p, f::camera_list::kCount));
@@ -62,8 +63,9 @@ const PacketHandler* FindHandler(uint32_t type) {
         {PacketType::CamerasExtParam,
          {[](const ChannelArea& p) {
               namespace e = f::cameras_ext;
-              return Received("CamerasExtParam Packet received. AutoStartLastCamera=%1, WaitConnectionTime=%2, "
-                              "WaitNewFrameTime=%3")
+              return Received(
+                         "CamerasExtParam Packet received. AutoStartLastCamera=%1, WaitConnectionTime=%2, "
+                         "WaitNewFrameTime=%3")
                   .arg(Int(p, e::kAutoStartLastCamera), Int(p, e::kWaitConnectionTime), Int(p, e::kWaitNewFrameTime));
           },
           "SaveCamerasExtParamToRegistry", SaveCamerasExtParamToRegistry}},
@@ -80,7 +82,9 @@ const PacketHandler* FindHandler(uint32_t type) {
           },
           "SaveWindowRectToRegistry", SaveWindowRectToRegistry}},
         {PacketType::PanelDivProportion,
-         {[](const ChannelArea& p) { return Received("PanelDivProportion Packet received. Proportion=%1").arg(Proportion(p)); },
+         {[](const ChannelArea& p) {
+              return Received("PanelDivProportion Packet received. Proportion=%1").arg(Proportion(p));
+          },
           "SaveDivProportionToRegistry", DivProportion(rn::app::kPanelDivProportion)}},
         {PacketType::LeftPanelDivProportion,
          {[](const ChannelArea& p) {
@@ -109,8 +113,9 @@ const PacketHandler* FindHandler(uint32_t type) {
         {PacketType::CsvFormat,
          {[](const ChannelArea& p) {
               namespace c = f::csv;
-              return Received("CSV Format Packet received. Subkey=%1, Folder=%2, RotatesNumber=%3, SizeLimitMB=%4, "
-                              "Encode=%5, Delimiter=%6, UseHeader=%7")
+              return Received(
+                         "CSV Format Packet received. Subkey=%1, Folder=%2, RotatesNumber=%3, SizeLimitMB=%4, "
+                         "Encode=%5, Delimiter=%6, UseHeader=%7")
                   .arg(p.Text(c::kSubkey, c::kSubkeyChars), p.Text(c::kFolder, c::kFolderChars),
                        Int(p, c::kRotatesNumber), Int(p, c::kSizeLimitMB), Int(p, c::kEncode), Int(p, c::kDelimiter),
                        Int(p, c::kUseHeader));
@@ -127,14 +132,17 @@ const PacketHandler* FindHandler(uint32_t type) {
         {PacketType::ManagementServerSettings,
          {[](const ChannelArea& p) {
               namespace m = f::management;
-              return Received("ManagementServerSettings Packet received: AllowManagement=%1, TcpPort=%2, "
-                              "AllowUdpLocation=%3, UdpPort=%4, Pwd=%5, AcceptConnectionFlag=%6")
+              return Received(
+                         "ManagementServerSettings Packet received: AllowManagement=%1, TcpPort=%2, "
+                         "AllowUdpLocation=%3, UdpPort=%4, Pwd=%5, AcceptConnectionFlag=%6")
                   .arg(Int(p, m::kAllowManagement), Int(p, m::kTcpPort), Int(p, m::kAllowUdpLocation),
                        Int(p, m::kUdpPort), QLatin1String(settings::kMaskedSecret), Int(p, m::kAcceptConnectionFlag));
           },
           "SaveManagementServerSettingsToRegistry", SaveManagementServerSettingsToRegistry}},
         {PacketType::DbDivProportion,
-         {[](const ChannelArea& p) { return Received("DbDivProportion Packet received. Proportion=%1").arg(Proportion(p)); },
+         {[](const ChannelArea& p) {
+              return Received("DbDivProportion Packet received. Proportion=%1").arg(Proportion(p));
+          },
           "SaveDivProportionToRegistry", DivProportion(rn::app::kDbDivProportion)}},
         {PacketType::DbWinSettings,
          {[](const ChannelArea&) { return Received("DbWinSettings Packet received."); }, "SaveDbWinSettingsToRegistry",
@@ -142,9 +150,10 @@ const PacketHandler* FindHandler(uint32_t type) {
         {PacketType::RecognitionSettings,
          {[](const ChannelArea& p) {
               namespace r = f::recognition;
-              return Received("RecognitionSettings Packet received: MaxSubject=%1, LikelyDistance=%2, "
-                              "AssuranceDistance=%3, RepeatForRecognition=%4, RememberRecognized=%5, "
-                              "ShortInvisibility=%6")
+              return Received(
+                         "RecognitionSettings Packet received: MaxSubject=%1, LikelyDistance=%2, "
+                         "AssuranceDistance=%3, RepeatForRecognition=%4, RememberRecognized=%5, "
+                         "ShortInvisibility=%6")
                   .arg(Int(p, r::kMaxSubject), Int(p, r::kLikelyDistance), Int(p, r::kAssuranceDistance),
                        Int(p, r::kRepeatForRecognition), Int(p, r::kRememberRecognized), Int(p, r::kShortInvisibility));
           },
@@ -152,8 +161,9 @@ const PacketHandler* FindHandler(uint32_t type) {
         {PacketType::SmtpSettings,
          {[](const ChannelArea& p) {
               namespace s = f::smtp;
-              return Received("SmtpSettings Packet received: SMTPServer='%1', SMTPPort=%2, SSL=%3, Originator='%4', "
-                              "SMTPAuthRequired=%5, SendUserName='%6'...")
+              return Received(
+                         "SmtpSettings Packet received: SMTPServer='%1', SMTPPort=%2, SSL=%3, Originator='%4', "
+                         "SMTPAuthRequired=%5, SendUserName='%6'...")
                   .arg(p.Text(s::kServer, s::kServerChars), Int(p, s::kPort), Int(p, s::kUseSsl),
                        p.Text(s::kOriginator, s::kOriginatorChars), Int(p, s::kAuthRequired),
                        p.Text(s::kUserName, s::kUserNameChars));

@@ -83,7 +83,8 @@ ProgramRun RunProgram(const char* program, std::initializer_list<const char*> ar
     char chunk[512];
     for (;;) {
         if (limit != kNoLimit) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             pollfd readable{pipeFds[0], POLLIN, 0};
             if (left.count() <= 0 || poll(&readable, 1, static_cast<int>(left.count())) == 0) {
                 overdue = true;
@@ -92,8 +93,10 @@ ProgramRun RunProgram(const char* program, std::initializer_list<const char*> ar
         }
         const ssize_t got = read(pipeFds[0], chunk, sizeof chunk);
         if (got == 0) break;
-        if (got > 0) run.output.append(chunk, got);
-        else if (errno != EINTR) break;
+        if (got > 0)
+            run.output.append(chunk, got);
+        else if (errno != EINTR)
+            break;
     }
     close(pipeFds[0]);
     if (!run.started) return run;
@@ -149,9 +152,12 @@ QByteArray ExecArgument(const QString& path) {
     QByteArray escaped;
     bool quote = path.isEmpty();
     for (const char c : path.toUtf8()) {
-        if (c == '%') escaped.append("%%");
-        else if (c == '\\' || c == '"') escaped.append('\\').append(c);
-        else escaped.append(c);
+        if (c == '%')
+            escaped.append("%%");
+        else if (c == '\\' || c == '"')
+            escaped.append('\\').append(c);
+        else
+            escaped.append(c);
         quote = quote || c == ' ' || c == '\t' || c == '"' || c == '\'' || c == '\\';
     }
     return quote ? '"' + escaped + '"' : escaped;
@@ -191,10 +197,12 @@ bool PrepareOperatorGroup() {
     if (run.exitCode != 0) {
         Print(QStringLiteral("User %1 cannot be added to group %2 - usermod %3\n")
                   .arg(QString::fromLocal8Bit(user), group,
-                       run.started ? QStringLiteral("exited with %1").arg(run.exitCode) : QStringLiteral("cannot be run")));
+                       run.started ? QStringLiteral("exited with %1").arg(run.exitCode)
+                                   : QStringLiteral("cannot be run")));
         return false;
     }
-    Print(QStringLiteral("User %1 added to group %2 (from the next login on).\n").arg(QString::fromLocal8Bit(user), group));
+    Print(QStringLiteral("User %1 added to group %2 (from the next login on).\n")
+              .arg(QString::fromLocal8Bit(user), group));
     return true;
 }
 
@@ -205,7 +213,8 @@ bool PrepareFolders() {
         Print(QStringLiteral("Folder %1 cannot be created.\n").arg(autostart));
         return false;
     }
-    for (const platform::FolderReport& report : {platform::PrepareStoreFolder(), platform::PrepareProgramDataFolder(), PrepareLogFolder()}) {
+    for (const platform::FolderReport& report :
+         {platform::PrepareStoreFolder(), platform::PrepareProgramDataFolder(), PrepareLogFolder()}) {
         for (const QString& note : report.notes) Print(note + QLatin1Char('\n'));
         if (report.error != platform::kErrorSuccess) {
             Print(QStringLiteral("Folder %1 cannot be prepared - %2\n").arg(report.folder, SystemText(report.error)));
@@ -258,8 +267,12 @@ QByteArray UnitFileText(const QString& programPath) {
            "NoNewPrivileges=yes\n"
            // Read-only everywhere but where it writes: the store, the data folder, its log, the
            // autostart entry and the channel objects.
-           "ProtectSystem=strict\nReadWritePaths=" + paths + "\n"
-           "ProtectHome=" + (underHome ? "read-only" : "yes") + "\nPrivateTmp=yes\n"
+           "ProtectSystem=strict\nReadWritePaths=" +
+           paths +
+           "\n"
+           "ProtectHome=" +
+           (underHome ? "read-only" : "yes") +
+           "\nPrivateTmp=yes\n"
            "ProtectKernelTunables=yes\nProtectKernelModules=yes\nProtectControlGroups=yes\n"
            // CAP_NET_ADMIN: SOCK_DESTROY of a hung camera connection.
            // CAP_CHOWN: giving files, folders and channel objects to the group "ostrovid".
@@ -292,7 +305,8 @@ InstallOutcome InstallService() {
     Print(QStringLiteral("%1 installed.\n").arg(Display()));
     // The manager has to read the new unit before it can enable and start it.
     Systemctl({"daemon-reload"});
-    if (const int rc = ErrorOfRun(Systemctl({"enable", "--now", qPrintable(UnitName())})); rc != platform::kErrorSuccess) {
+    if (const int rc = ErrorOfRun(Systemctl({"enable", "--now", qPrintable(UnitName())}));
+        rc != platform::kErrorSuccess) {
         Print(QStringLiteral("Start service failed - %1\n").arg(SystemText(rc)));
         return InstallOutcome::Done;
     }

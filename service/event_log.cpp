@@ -16,9 +16,12 @@ constexpr int kFacilityDaemon = 3;
 
 int Severity(EventType type) {
     switch (type) {
-    case EventType::Error: return 3;
-    case EventType::Warning: return 4;
-    case EventType::Information: break;
+    case EventType::Error:
+        return 3;
+    case EventType::Warning:
+        return 4;
+    case EventType::Information:
+        break;
     }
     return 6;
 }
@@ -37,10 +40,11 @@ QByteArray EventLogDatagram(uint32_t eventId, EventType type, const QString& ins
     tm local{};
     localtime_r(&now, &local);
     // The month names of RFC 3164 are English whatever the locale, so they are not formatted by strftime.
-    const QByteArray head = QString::asprintf("<%d>%s %2d %02d:%02d:%02d OstrovidSvc[%d]: Event 0x%08X: ",
-                                                 kFacilityDaemon * 8 + Severity(type), kMonths[local.tm_mon],
-                                                 local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                                                 static_cast<int>(getpid()), eventId).toUtf8();
+    const QByteArray head =
+        QString::asprintf("<%d>%s %2d %02d:%02d:%02d OstrovidSvc[%d]: Event 0x%08X: ",
+                          kFacilityDaemon * 8 + Severity(type), kMonths[local.tm_mon], local.tm_mday, local.tm_hour,
+                          local.tm_min, local.tm_sec, static_cast<int>(getpid()), eventId)
+            .toUtf8();
     return head + insertion.toUtf8();
 }
 

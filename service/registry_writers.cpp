@@ -95,11 +95,11 @@ int SaveCameraListToRegistry(RegistryStore& store, const ChannelArea& packet) {
     for (uint32_t i = 0; i < count; ++i) {
         const size_t base = ch::camera_list::kRecords + i * ch::camera_list::kRecordSize;
         const QString key = rn::NumberedKey(rn::kCameraKey, static_cast<int>(i));
-        int rc = WriteValues(store, key,
-                             {Dword(names::kType, base + cam::kType), Text(names::kName, base + cam::kName, cam::kNameChars),
-                              Dword(names::kRotationFlag, base + cam::kRotationFlag),
-                              Dword(names::kMirroring, base + cam::kMirroring)},
-                             packet);
+        int rc = WriteValues(
+            store, key,
+            {Dword(names::kType, base + cam::kType), Text(names::kName, base + cam::kName, cam::kNameChars),
+             Dword(names::kRotationFlag, base + cam::kRotationFlag), Dword(names::kMirroring, base + cam::kMirroring)},
+            packet);
         if (rc != platform::kErrorSuccess) return rc;
         if (packet.U32(base + cam::kType) == 0) {
             rc = WriteValues(store, key,
@@ -181,11 +181,12 @@ int SaveCsvFormatToRegistry(RegistryStore& store, const ChannelArea& packet) {
     namespace f = ch::csv;
     const QString key = SubkeyOf(rn::kCsvKey, packet, f::kSubkey, f::kSubkeyChars);
     if (const int rc = RecreateKey(store, key); rc != platform::kErrorSuccess) return rc;
-    return WriteValues(store, key,
-                       {Text(rn::csv::kFolder, f::kFolder, f::kFolderChars), Dword(rn::csv::kRotatesNumber, f::kRotatesNumber),
-                        Dword(rn::csv::kSizeLimitMB, f::kSizeLimitMB), Dword(rn::csv::kEncode, f::kEncode),
-                        Dword(rn::csv::kDelimiter, f::kDelimiter), Dword(rn::csv::kUseHeader, f::kUseHeader)},
-                       packet);
+    return WriteValues(
+        store, key,
+        {Text(rn::csv::kFolder, f::kFolder, f::kFolderChars), Dword(rn::csv::kRotatesNumber, f::kRotatesNumber),
+         Dword(rn::csv::kSizeLimitMB, f::kSizeLimitMB), Dword(rn::csv::kEncode, f::kEncode),
+         Dword(rn::csv::kDelimiter, f::kDelimiter), Dword(rn::csv::kUseHeader, f::kUseHeader)},
+        packet);
 }
 
 int SaveScriptFormatToRegistry(RegistryStore& store, const ChannelArea& packet) {
@@ -206,12 +207,13 @@ int SaveManagementServerSettingsToRegistry(RegistryStore& store, const ChannelAr
     if (const int rc = store.CreateKey(rn::kAppKey); rc != platform::kErrorSuccess) return rc;
 
     // The station list is rebuilt even when a single value failed; the first failure is reported.
-    int result = WriteValues(store, rn::kAppKey,
-                             {Dword(rn::app::kAllowManagement, f::kAllowManagement), Dword(rn::app::kTcpPort, f::kTcpPort),
-                              Dword(rn::app::kAllowUdpLocation, f::kAllowUdpLocation), Dword(rn::app::kUdpPort, f::kUdpPort),
-                              Text(rn::app::kPassword, f::kPassword, f::kPasswordChars),
-                              Dword(rn::app::kAcceptConnectionFlag, f::kAcceptConnectionFlag)},
-                             packet);
+    int result =
+        WriteValues(store, rn::kAppKey,
+                    {Dword(rn::app::kAllowManagement, f::kAllowManagement), Dword(rn::app::kTcpPort, f::kTcpPort),
+                     Dword(rn::app::kAllowUdpLocation, f::kAllowUdpLocation), Dword(rn::app::kUdpPort, f::kUdpPort),
+                     Text(rn::app::kPassword, f::kPassword, f::kPasswordChars),
+                     Dword(rn::app::kAcceptConnectionFlag, f::kAcceptConnectionFlag)},
+                    packet);
     if (const int rc = RecreateKey(store, rn::kAllowedStationKey); rc != platform::kErrorSuccess)
         return result != platform::kErrorSuccess ? result : rc;
     size_t at = 0;
@@ -238,38 +240,40 @@ int SaveDbWinSettingsToRegistry(RegistryStore& store, const ChannelArea& packet)
 
 int SaveRecognitionSettingsToRegistry(RegistryStore& store, const ChannelArea& packet) {
     namespace f = ch::recognition;
-    return WriteValues(store, rn::kAppKey,
-                       {Dword(rn::app::kMaxSubject, f::kMaxSubject), Dword(rn::app::kLikelyDistance, f::kLikelyDistance),
-                        Dword(rn::app::kAssuranceDistance, f::kAssuranceDistance),
-                        Dword(rn::app::kRepeatForRecognition, f::kRepeatForRecognition),
-                        Dword(rn::app::kRememberRecognized, f::kRememberRecognized),
-                        Dword(rn::app::kShortInvisibility, f::kShortInvisibility)},
-                       packet);
+    return WriteValues(
+        store, rn::kAppKey,
+        {Dword(rn::app::kMaxSubject, f::kMaxSubject), Dword(rn::app::kLikelyDistance, f::kLikelyDistance),
+         Dword(rn::app::kAssuranceDistance, f::kAssuranceDistance),
+         Dword(rn::app::kRepeatForRecognition, f::kRepeatForRecognition),
+         Dword(rn::app::kRememberRecognized, f::kRememberRecognized),
+         Dword(rn::app::kShortInvisibility, f::kShortInvisibility)},
+        packet);
 }
 
 int SaveSmtpSettingsToRegistry(RegistryStore& store, const ChannelArea& packet) {
     namespace f = ch::smtp;
     namespace names = rn::smtp;
-    return WriteValues(store, rn::kSmtpKey,
-                       {Text(names::kServer, f::kServer, f::kServerChars), Dword(names::kServerPort, f::kPort),
-                        Dword(names::kUseSsl, f::kUseSsl), Text(names::kOriginator, f::kOriginator, f::kOriginatorChars),
-                        Dword(names::kAuthRequired, f::kAuthRequired),
-                        Text(names::kUserName, f::kUserName, f::kUserNameChars),
-                        Text(names::kPassword, f::kPassword, f::kPasswordChars),
-                        Text(names::kRecepients, f::kRecepients, f::kRecepientsChars)},
-                       packet);
+    return WriteValues(
+        store, rn::kSmtpKey,
+        {Text(names::kServer, f::kServer, f::kServerChars), Dword(names::kServerPort, f::kPort),
+         Dword(names::kUseSsl, f::kUseSsl), Text(names::kOriginator, f::kOriginator, f::kOriginatorChars),
+         Dword(names::kAuthRequired, f::kAuthRequired), Text(names::kUserName, f::kUserName, f::kUserNameChars),
+         Text(names::kPassword, f::kPassword, f::kPasswordChars),
+         Text(names::kRecepients, f::kRecepients, f::kRecepientsChars)},
+        packet);
 }
 
 int SaveUPActionSetToRegistry(RegistryStore& store, const ChannelArea& packet) {
     namespace f = ch::up_actions;
     namespace names = rn::alert;
-    return WriteValues(store, rn::kUPActionsKey,
-                       {Dword(names::kScript, f::kScript), Dword(names::kScriptType, f::kScriptType),
-                        Text(names::kScriptFile, f::kScriptFile, f::kScriptFileChars), Dword(names::kSendMail, f::kSendMail),
-                        Text(names::kRecepients, f::kRecepients, f::kRecepientsChars),
-                        Text(names::kSubjectFormat, f::kSubjectFormat, f::kSubjectChars),
-                        Text(names::kBodyFormat, f::kBodyFormat, f::kBodyChars)},
-                       packet);
+    return WriteValues(
+        store, rn::kUPActionsKey,
+        {Dword(names::kScript, f::kScript), Dword(names::kScriptType, f::kScriptType),
+         Text(names::kScriptFile, f::kScriptFile, f::kScriptFileChars), Dword(names::kSendMail, f::kSendMail),
+         Text(names::kRecepients, f::kRecepients, f::kRecepientsChars),
+         Text(names::kSubjectFormat, f::kSubjectFormat, f::kSubjectChars),
+         Text(names::kBodyFormat, f::kBodyFormat, f::kBodyChars)},
+        packet);
 }
 
 }  // namespace service

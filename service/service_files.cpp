@@ -1,6 +1,5 @@
 #include "service/service_files.h"
 
-
 namespace service {
 
 QString ServiceLogFolder() {

@@ -45,8 +45,10 @@ void RequestStop() {
 
 void OnStopSignal(int) {
     const int savedErrno = errno;
-    if (platform::Event* control = g_controlSignal.load()) control->Set();
-    else RequestStop();
+    if (platform::Event* control = g_controlSignal.load())
+        control->Set();
+    else
+        RequestStop();
     errno = savedErrno;
 }
 
@@ -115,13 +117,18 @@ public:
         switch (state) {
         case ServiceState::StartPending:
             message = QString::asprintf("STATUS=Start pending, check point %d", checkPoint).toUtf8();
-            if (waitHintMs > 0) message += QString::asprintf("\nEXTEND_TIMEOUT_USEC=%lld", waitHintMs * 1000LL).toUtf8();
+            if (waitHintMs > 0)
+                message += QString::asprintf("\nEXTEND_TIMEOUT_USEC=%lld", waitHintMs * 1000LL).toUtf8();
             break;
-        case ServiceState::Running: message = "READY=1\nSTATUS=Running"; break;
+        case ServiceState::Running:
+            message = "READY=1\nSTATUS=Running";
+            break;
         case ServiceState::StopPending:
             message = QString::asprintf("STOPPING=1\nSTATUS=Stop pending, check point %d", checkPoint).toUtf8();
             break;
-        case ServiceState::Stopped: message = "STATUS=Stopped"; break;
+        case ServiceState::Stopped:
+            message = "STATUS=Stopped";
+            break;
         }
         const int rc = sd_notify(0, message.constData());
         if (rc >= 0) return true;
@@ -173,7 +180,8 @@ private:
         threadTerm_ = std::make_unique<platform::Event>(true, false);
         if (threadTerm_->PollFd() < 0) return Fail("Can't create the ThreadTermEvent object");
 
-        if (!MakeNamed(svcMutex_.Create(ch::kServiceMutexName), "Error. Can't create GlobalSvcMutex object")) return false;
+        if (!MakeNamed(svcMutex_.Create(ch::kServiceMutexName), "Error. Can't create GlobalSvcMutex object"))
+            return false;
         // A service that died before leaves the mutex abandoned; ownership passes all the same.
         if (svcMutex_.Lock(platform::kInfinite) == platform::NamedMutex::LockResult::Failed)
             return Fail("Error. Can't create GlobalSvcMutex object");
@@ -271,7 +279,8 @@ bool PrepareDataFolder() {
         WriteLog(QStringLiteral("Can't get COMMON_APPDATA location. Service will be stoped."));
         return false;
     }
-    for (const platform::FolderReport& report : {platform::PrepareProgramDataFolder(), platform::PrepareStoreFolder()}) {
+    for (const platform::FolderReport& report :
+         {platform::PrepareProgramDataFolder(), platform::PrepareStoreFolder()}) {
         LogNotes(report);
         if (report.error != platform::kErrorSuccess) {
             WriteLog(QStringLiteral("Creation folder '%1' error: %2. Service will be stoped.")

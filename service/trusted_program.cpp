@@ -32,7 +32,9 @@ int CheckTrustedProgramFile(const QString& path, const char* caller) {
     if (path != trusted) return Refuse(caller, QStringLiteral("'%1' is not the program %2.").arg(path, trusted));
     struct stat st {};
     if (lstat(QFile::encodeName(path).constData(), &st) != 0)
-        return Refuse(caller, QStringLiteral("'%1': %2").arg(path, platform::FormatSystemError(platform::ErrorCodeFromErrno(errno))));
+        return Refuse(
+            caller,
+            QStringLiteral("'%1': %2").arg(path, platform::FormatSystemError(platform::ErrorCodeFromErrno(errno))));
     if (!S_ISREG(st.st_mode) || st.st_uid != 0 || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
         return Refuse(caller, QStringLiteral("'%1' is not a regular file of root that only root may write.").arg(path));
     // Whoever may write the folder may put another file of root's there under the program's name.

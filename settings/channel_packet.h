@@ -86,7 +86,7 @@ inline constexpr size_t kPid = 8, kAddress = 12, kPort = 16;
 namespace camera_list {
 inline constexpr size_t kCount = 8, kRecords = 12, kRecordSize = 4312, kSlots = 10;
 inline constexpr size_t kClearBytes = 43132;
-}
+}  // namespace camera_list
 // Offsets within one camera record.
 namespace camera {
 inline constexpr size_t kType = 0, kName = 4, kNameChars = 64;
@@ -94,7 +94,7 @@ inline constexpr size_t kUrl = 132, kUrlChars = 2084;
 inline constexpr size_t kCaptureDeviceNumber = 132, kDevicePath = 136, kDevicePathChars = 260;
 inline constexpr size_t kPreferredWidth = 656, kPreferredHeight = 660;
 inline constexpr size_t kRotationFlag = 4300, kMirroring = 4304, kInUse = 4308;
-}
+}  // namespace camera
 namespace cameras_ext {
 inline constexpr size_t kAutoStartLastCamera = 8, kWaitConnectionTime = 12, kWaitNewFrameTime = 16;
 }
@@ -115,41 +115,41 @@ inline constexpr size_t kPlayWav = 0, kWavFile = 4, kWavFileChars = 260, kSpeech
 inline constexpr size_t kCsv = 1036, kScript = 1040, kScriptType = 1044, kScriptFile = 1048, kScriptFileChars = 260;
 inline constexpr size_t kSendMail = 1568, kRecepients = 1572, kRecepientsChars = 2048;
 inline constexpr size_t kSubjectFormat = 5668, kSubjectChars = 1024, kBodyFormat = 7716, kBodyChars = 2048;
-}
+}  // namespace alert
 namespace csv {
 inline constexpr size_t kSubkey = 8, kSubkeyChars = 64, kFolder = 136, kFolderChars = 272;
 inline constexpr size_t kRotatesNumber = 680, kSizeLimitMB = 684, kEncode = 688, kDelimiter = 692, kUseHeader = 696;
 inline constexpr size_t kClearBytes = 700;
-}
+}  // namespace csv
 namespace script {
 inline constexpr size_t kSubkey = 8, kSubkeyChars = 64, kTimeout = 136, kAllowUI = 140, kImgFileFormat = 144;
 inline constexpr size_t kClearBytes = 148;
-}
+}  // namespace script
 namespace management {
 inline constexpr size_t kAllowManagement = 8, kTcpPort = 12, kAllowUdpLocation = 16, kUdpPort = 20;
 inline constexpr size_t kPassword = 24, kPasswordChars = 16, kAcceptConnectionFlag = 56, kStationCount = 60;
 inline constexpr size_t kStations = 64, kStationChars = 32768;
 inline constexpr size_t kClearBytes = 65600;
-}
+}  // namespace management
 namespace db_win {
 inline constexpr size_t kWhiteList = 8, kBlackList = 12, kGrayList = 16;
 }
 namespace recognition {
 inline constexpr size_t kMaxSubject = 8, kLikelyDistance = 12, kAssuranceDistance = 16;
 inline constexpr size_t kRepeatForRecognition = 20, kRememberRecognized = 24, kShortInvisibility = 28;
-}
+}  // namespace recognition
 namespace smtp {
 inline constexpr size_t kServer = 8, kServerChars = 256, kPort = 520, kUseSsl = 524;
 inline constexpr size_t kOriginator = 528, kOriginatorChars = 320, kAuthRequired = 1168;
 inline constexpr size_t kUserName = 1172, kUserNameChars = 320, kPassword = 1812, kPasswordChars = 255;
 inline constexpr size_t kRecepients = 2322, kRecepientsChars = 2048;
 inline constexpr size_t kClearBytes = 6418;
-}
+}  // namespace smtp
 namespace up_actions {
 inline constexpr size_t kScript = 8, kScriptType = 12, kScriptFile = 16, kScriptFileChars = 260;
 inline constexpr size_t kSendMail = 536, kRecepients = 540, kRecepientsChars = 2048;
 inline constexpr size_t kSubjectFormat = 4636, kSubjectChars = 1024, kBodyFormat = 6684, kBodyChars = 2048;
 inline constexpr size_t kClearBytes = 10780;
-}
+}  // namespace up_actions
 
 }  // namespace settings::channel

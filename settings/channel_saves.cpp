@@ -30,9 +30,8 @@ struct SavePacket {
 
 bool Save(const SavePacket& packet, std::function<void(ChannelArea&)> writePayload) {
     const size_t clearBytes = packet.clearing == Clearing::WholePacket ? kPayloadOffset + packet.payloadSize : 0;
-    return ExchangeOnProgramChannel(
-        {packet.operation, packet.type, packet.payloadSize, clearBytes, packet.successText, packet.failurePrefix,
-         std::move(writePayload)});
+    return ExchangeOnProgramChannel({packet.operation, packet.type, packet.payloadSize, clearBytes, packet.successText,
+                                     packet.failurePrefix, std::move(writePayload)});
 }
 
 template <typename Group>
@@ -40,7 +39,9 @@ bool SaveGroup(const SavePacket& packet, const Group& group) {
     return Save(packet, [&](ChannelArea& area) { area.CopyIn(kPayloadOffset, &group, sizeof group); });
 }
 
-QString Failure(const char* what) { return QStringLiteral("Error on saving %1 to registry: ").arg(QLatin1String(what)); }
+QString Failure(const char* what) {
+    return QStringLiteral("Error on saving %1 to registry: ").arg(QLatin1String(what));
+}
 
 QString Saved(const char* what) { return QStringLiteral("%1 saved to registry.").arg(QLatin1String(what)); }
 
@@ -66,7 +67,11 @@ bool SaveFormat(const char* operation, PacketType type, uint32_t payloadSize, co
 }  // namespace
 
 bool SaveAutoRun(bool autoRun) {
-    return Save({"SaveAutoRun", PacketType::AutoRunSettings, payload_size::kAutoRun, Clearing::WholePacket, {},
+    return Save({"SaveAutoRun",
+                 PacketType::AutoRunSettings,
+                 payload_size::kAutoRun,
+                 Clearing::WholePacket,
+                 {},
                  Failure("AutoRun")},
                 [&](ChannelArea& area) {
                     area.SetI32(autorun::kFlag, autoRun ? 1 : 0);
@@ -90,15 +95,23 @@ bool SaveCamerasExtParam(const CamerasExtParam& ext) {
 }
 
 bool SaveMaximized(int32_t maximized) {
-    return SaveGroup({"SaveMaximized", PacketType::AppWinowMaximizedState, payload_size::kDword, Clearing::None, {},
+    return SaveGroup({"SaveMaximized",
+                      PacketType::AppWinowMaximizedState,
+                      payload_size::kDword,
+                      Clearing::None,
+                      {},
                       Failure("SaveMaximized state")},
                      maximized);
 }
 
 bool SaveWindowPos(const WindowPos& pos) {
-    return SaveGroup(
-        {"SaveWindowPos", PacketType::AppWinowRect, payload_size::kWindowRect, Clearing::None, {}, Failure("WindowPos")},
-        pos);
+    return SaveGroup({"SaveWindowPos",
+                      PacketType::AppWinowRect,
+                      payload_size::kWindowRect,
+                      Clearing::None,
+                      {},
+                      Failure("WindowPos")},
+                     pos);
 }
 
 bool SavePanelDivProportion(double proportion) {
@@ -115,16 +128,17 @@ bool SaveDbDivProportion(double proportion) {
 }
 
 bool SaveCurrentCameraIndex(int32_t index) {
-    return SaveGroup({"SaveCurrentCameraIndex", PacketType::CurrentCameraIndex, payload_size::kDword, Clearing::None,
-                      QStringLiteral("CurrentCameraIndex=%1 saved to registry.").arg(index),
-                      Failure("CurrentCameraIndex")},
-                     index);
+    return SaveGroup(
+        {"SaveCurrentCameraIndex", PacketType::CurrentCameraIndex, payload_size::kDword, Clearing::None,
+         QStringLiteral("CurrentCameraIndex=%1 saved to registry.").arg(index), Failure("CurrentCameraIndex")},
+        index);
 }
 
 bool SaveDbConnectionString(QStringView connectionString) {
-    return Save({"SaveDbConnectionString", PacketType::DbConnectionString, payload_size::kDbConnectionString,
-                 Clearing::WholePacket, Saved("DbConnectionString"), Failure("DbConnectionString")},
-                [&](ChannelArea& area) { area.SetText(db_connection::kText, db_connection::kChars, connectionString); });
+    return Save(
+        {"SaveDbConnectionString", PacketType::DbConnectionString, payload_size::kDbConnectionString,
+         Clearing::WholePacket, Saved("DbConnectionString"), Failure("DbConnectionString")},
+        [&](ChannelArea& area) { area.SetText(db_connection::kText, db_connection::kChars, connectionString); });
 }
 
 bool SaveCameraViewFeatures(const CameraViewFeatures& features) {
@@ -145,8 +159,8 @@ bool SaveCSVFormat(const CsvFormat& format) {
 }
 
 bool SaveScriptFormat(const ScriptFormat& format, const QString& subkey) {
-    return SaveFormat("SaveScriptFormat", PacketType::ScriptFormat, payload_size::kScriptFormat, "Script Format", format,
-                      subkey);
+    return SaveFormat("SaveScriptFormat", PacketType::ScriptFormat, payload_size::kScriptFormat, "Script Format",
+                      format, subkey);
 }
 
 uint32_t PackStationList(const QStringList& stations, ChannelArea& area) {
@@ -164,8 +178,11 @@ uint32_t PackStationList(const QStringList& stations, ChannelArea& area) {
 }
 
 bool SaveManagementServerSettings(const ManagementServerSettings& management, const QStringList& stations) {
-    return Save({"SaveManagementServerSettings", PacketType::ManagementServerSettings,
-                 payload_size::kManagementServerSettings, Clearing::WholePacket, {},
+    return Save({"SaveManagementServerSettings",
+                 PacketType::ManagementServerSettings,
+                 payload_size::kManagementServerSettings,
+                 Clearing::WholePacket,
+                 {},
                  Failure("ManagementServerSettings")},
                 [&](ChannelArea& area) {
                     area.CopyIn(kPayloadOffset, &management, sizeof management);
@@ -186,14 +203,18 @@ bool SaveRecognitionSettings(const RecognitionSettings& recognition) {
 }
 
 bool SaveSmtpSettings(const SmtpSettings& smtp) {
-    return SaveGroup({"SaveSmtpSettings", PacketType::SmtpSettings, payload_size::kSmtpSettings,
-                      Clearing::WholePacket, Saved("SmtpSettings"), Failure("SmtpSettings")},
+    return SaveGroup({"SaveSmtpSettings", PacketType::SmtpSettings, payload_size::kSmtpSettings, Clearing::WholePacket,
+                      Saved("SmtpSettings"), Failure("SmtpSettings")},
                      smtp);
 }
 
 bool SaveUPActionSet(const UPActionSet& actions) {
-    return SaveGroup({"SaveUPActionSet", PacketType::UPActionSet, payload_size::kUPActionSet, Clearing::WholePacket,
-                      {}, Failure("UPActionSet Settings")},
+    return SaveGroup({"SaveUPActionSet",
+                      PacketType::UPActionSet,
+                      payload_size::kUPActionSet,
+                      Clearing::WholePacket,
+                      {},
+                      Failure("UPActionSet Settings")},
                      actions);
 }
 

@@ -143,7 +143,7 @@ struct UPActionSet {
 };
 
 // Offsets in the tables of the channel are from the start of the area; payloads start at 8.
-#define OSTROVID_AT(T, f, areaOffset) static_assert(offsetof(T, f) == (areaOffset) - 8, #T "." #f)
+#define OSTROVID_AT(T, f, areaOffset) static_assert(offsetof(T, f) == (areaOffset)-8, #T "." #f)
 
 OSTROVID_AT(WindowPos, ScreenX, 8);
 OSTROVID_AT(WindowPos, ScreenY, 12);

@@ -16,13 +16,9 @@ namespace {
 
 constexpr uint32_t kDefaultManagementPort = 21077;
 
-uint32_t Clamp(uint32_t value, uint32_t low, uint32_t high) {
-    return std::clamp(value, low, high);
-}
+uint32_t Clamp(uint32_t value, uint32_t low, uint32_t high) { return std::clamp(value, low, high); }
 
-double ClampProportion(double value) {
-    return std::clamp(value, 0.3, 0.7);
-}
+double ClampProportion(double value) { return std::clamp(value, 0.3, 0.7); }
 
 void LoadWindowAndLists(const ValueReader& app, SettingsState& s) {
     s.Maximized = app.IntOr(rn::app::kMaximized, 0);
@@ -74,8 +70,10 @@ void LoadCameraList(const platform::RegistryStore& store, const ValueReader& app
         const ValueReader key(store, rn::NumberedKey(rn::kCameraKey, n));
         if (!key.KeyExists()) break;
         // A camera that fails leaves its slot to the next one.
-        if (LoadCamera(key, list.Cameras[list.Count])) ++list.Count;
-        else list.Cameras[list.Count] = CameraDescriptor{};
+        if (LoadCamera(key, list.Cameras[list.Count]))
+            ++list.Count;
+        else
+            list.Cameras[list.Count] = CameraDescriptor{};
     }
     const int32_t index = app.IntOr(rn::app::kCurrentCameraIndex, -1);
     s.CurrentCameraIndex = (index >= 0 && uint32_t(index) < list.Count) ? index : -1;
@@ -118,7 +116,9 @@ public:
     explicit AlertRecordReader(const ValueReader& key) : key_(key) {}
     void Dword(const QString& name, int32_t* field) { Note(key_.TypedDword(name, field)); }
     template <size_t N>
-    void Text(const QString& name, char16_t (&field)[N]) { Note(key_.TypedText(name, field)); }
+    void Text(const QString& name, char16_t (&field)[N]) {
+        Note(key_.TypedText(name, field));
+    }
     bool Spoiled() const { return spoiled_; }
 
 private:
@@ -244,8 +244,7 @@ void LoadSettingsFromRegistry() {
 
 bool IsAutoRunSet() {
     QString path;
-    return platform::QueryAutorun(&path) == 0 &&
-           path.compare(platform::ProgramFilePath(), Qt::CaseInsensitive) == 0;
+    return platform::QueryAutorun(&path) == 0 && path.compare(platform::ProgramFilePath(), Qt::CaseInsensitive) == 0;
 }
 
 }  // namespace settings

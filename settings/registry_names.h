@@ -20,9 +20,7 @@ inline const QString kRecognizedPersons = QStringLiteral("RecognizedPersons");
 inline const QString kUnrecognizedPersons = QStringLiteral("UnrecognizedPersons");
 
 // "%s\\%d": the numbered subkeys of Camera and Alerts.
-inline QString NumberedKey(const QString& parent, int n) {
-    return parent + QLatin1Char('\\') + QString::number(n);
-}
+inline QString NumberedKey(const QString& parent, int n) { return parent + QLatin1Char('\\') + QString::number(n); }
 
 // Values of the application key.
 namespace app {

@@ -18,8 +18,7 @@ QStringList LoadStationList(const platform::RegistryStore& store, const QString&
             char16_t buffer[kStationChars] = {};
             uint32_t size = sizeof(buffer);
             platform::RegType type = platform::RegType::None;
-            if (store.QueryValue(key, QString::number(k), &type, buffer, &size) != 0 ||
-                type != platform::RegType::Sz)
+            if (store.QueryValue(key, QString::number(k), &type, buffer, &size) != 0 || type != platform::RegType::Sz)
                 break;
             buffer[kStationChars - 1] = u'\0';
             const QString name = QString::fromUtf16(buffer).trimmed();

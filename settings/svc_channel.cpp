@@ -36,8 +36,7 @@ bool MakeObject(NamedObject& object, const char* name, const char* shownName) {
 int TakeAppMutex(platform::NamedMutex& appMutex) {
     // An earlier program that died leaves the mutex abandoned; its ownership passes on all the same.
     const auto result = appMutex.Lock(platform::kInfinite);
-    if (result == platform::NamedMutex::LockResult::Acquired ||
-        result == platform::NamedMutex::LockResult::Abandoned) {
+    if (result == platform::NamedMutex::LockResult::Acquired || result == platform::NamedMutex::LockResult::Abandoned) {
         return kAttached;
     }
     WriteLog(QStringLiteral("Error. Can't wait for GlobalAppMutex object."));
@@ -151,8 +150,7 @@ SvcChannel::ReplyWait SvcChannel::WaitForReply() {
     constexpr std::chrono::milliseconds kServiceCheck{100};
     const auto deadline = std::chrono::steady_clock::now() + replyLimit_;
     for (;;) {
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return ReplyWait::TimedOut;
         switch (platform::WaitForAny({termEvent_, &replyEvent_}, int(std::min(left, kServiceCheck).count()))) {
         case 0:
@@ -185,7 +183,8 @@ void SvcChannel::SvcLiveThreadFunc(const MainWindowNotifier& closeMainWindow) {
         if (signalled == 1 && !svcMutex_.WasAbandoned()) {
             WriteLog(QStringLiteral("SvcLiveThreadFunc(): OstrovidSvc is shutdown. Breaking application..."));
         } else {
-            WriteLog(QStringLiteral("SvcLiveThreadFunc(): Unknown error on WaitForMultipleObjects. Breaking application..."));
+            WriteLog(QStringLiteral(
+                "SvcLiveThreadFunc(): Unknown error on WaitForMultipleObjects. Breaking application..."));
         }
         // Let a service started again take its mutex without waiting for this program to end.
         if (signalled == 1) svcMutex_.Release();

@@ -28,9 +28,9 @@ struct ExchangeRequest {
     const char* operation;  // the operation's name, for the wait-failure line
     channel::PacketType type;
     uint32_t payloadSize;
-    size_t clearBytes;       // bytes cleared before the packet is written (0: none)
-    QString successText;     // empty: success is not logged
-    QString failurePrefix;   // the failure line up to the error text
+    size_t clearBytes;      // bytes cleared before the packet is written (0: none)
+    QString successText;    // empty: success is not logged
+    QString failurePrefix;  // the failure line up to the error text
     std::function<void(channel::ChannelArea&)> writePayload;
 };
 

@@ -26,13 +26,9 @@ int32_t ValueReader::IntOr(const QString& name, int32_t fallback) const {
     return int32_t(DwordOr(name, uint32_t(fallback)));
 }
 
-void ValueReader::KeepDword(const QString& name, int32_t* field) const {
-    *field = IntOr(name, *field);
-}
+void ValueReader::KeepDword(const QString& name, int32_t* field) const { *field = IntOr(name, *field); }
 
-void ValueReader::KeepDword(const QString& name, uint32_t* field) const {
-    *field = DwordOr(name, *field);
-}
+void ValueReader::KeepDword(const QString& name, uint32_t* field) const { *field = DwordOr(name, *field); }
 
 double ValueReader::DoubleOr(const QString& name, double fallback) const {
     double data = 0;

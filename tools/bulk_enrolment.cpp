@@ -114,8 +114,8 @@ public:
         if (!wizard.Succeeded()) return {FileOutcome::NoFace, QStringLiteral("the face's landmarks cannot be placed")};
         const recognition::DescribedFace& face = *wizard.Sample();
 
-        const database::SampleDecision decision = database::CheckNewSample(answers_, face.descriptor, descriptors_,
-                                                                           database::DuplicateCheck::Detect);
+        const database::SampleDecision decision =
+            database::CheckNewSample(answers_, face.descriptor, descriptors_, database::DuplicateCheck::Detect);
         const Question asked = answers_.TakeQuestion();
         if (decision != database::SampleDecision::Add) {
             return asked == Question::Duplicate
@@ -129,7 +129,8 @@ public:
         if (!personId_) summary_.created = true;
         ++sampleCount_;
         descriptors_.push_back(face.descriptor);
-        return {FileOutcome::Added, asked == Question::Dissimilar ? QStringLiteral("added although dissimilar") : QString()};
+        return {FileOutcome::Added,
+                asked == Question::Dissimilar ? QStringLiteral("added although dissimilar") : QString()};
     }
 
 private:
@@ -137,10 +138,12 @@ private:
     static std::optional<FileResult> CheckPicture(const QString& path) {
         const database::LoadedPicture picture = database::LoadPictureFile(path);
         switch (picture.status) {
-        case database::PictureStatus::Loaded: break;
+        case database::PictureStatus::Loaded:
+            break;
         case database::PictureStatus::TooLarge:
             return FileResult{FileOutcome::Unreadable, QStringLiteral("the picture is too large")};
-        default: return FileResult{FileOutcome::Unreadable, QStringLiteral("not a readable picture")};
+        default:
+            return FileResult{FileOutcome::Unreadable, QStringLiteral("not a readable picture")};
         }
         const QSize size = picture.image.size();
         if (size.width() < database::kMinSamplePictureSide || size.height() < database::kMinSamplePictureSide)
@@ -190,14 +193,26 @@ private:
 
 void Count(PersonSummary& summary, FileOutcome outcome) {
     switch (outcome) {
-    case FileOutcome::Added: ++summary.added; break;
-    case FileOutcome::Duplicate: ++summary.duplicates; break;
-    case FileOutcome::Dissimilar: ++summary.dissimilar; break;
-    case FileOutcome::OverLimit: ++summary.overLimit; break;
+    case FileOutcome::Added:
+        ++summary.added;
+        break;
+    case FileOutcome::Duplicate:
+        ++summary.duplicates;
+        break;
+    case FileOutcome::Dissimilar:
+        ++summary.dissimilar;
+        break;
+    case FileOutcome::OverLimit:
+        ++summary.overLimit;
+        break;
     case FileOutcome::Unreadable:
     case FileOutcome::TooSmall:
-    case FileOutcome::NoFace: ++summary.refused; break;
-    case FileOutcome::Failed: ++summary.failed; break;
+    case FileOutcome::NoFace:
+        ++summary.refused;
+        break;
+    case FileOutcome::Failed:
+        ++summary.failed;
+        break;
     }
 }
 

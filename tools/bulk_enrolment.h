@@ -32,14 +32,14 @@ struct EnrolOptions {
 
 // What became of one offered file.
 enum class FileOutcome {
-    Added,         // stored (in a dry run: would be stored)
-    Duplicate,     // a stored sample has exactly its descriptor
-    Dissimilar,    // farther than the dissimilar distance from a stored sample
-    OverLimit,     // the person already has the most samples
-    Unreadable,    // not a picture, damaged, or too large to decode
-    TooSmall,      // a side under the minimum
-    NoFace,        // no face whose chip and descriptor could be made
-    Failed,        // the database or a temporary file failed
+    Added,       // stored (in a dry run: would be stored)
+    Duplicate,   // a stored sample has exactly its descriptor
+    Dissimilar,  // farther than the dissimilar distance from a stored sample
+    OverLimit,   // the person already has the most samples
+    Unreadable,  // not a picture, damaged, or too large to decode
+    TooSmall,    // a side under the minimum
+    NoFace,      // no face whose chip and descriptor could be made
+    Failed,      // the database or a temporary file failed
 };
 
 // One person folder as it turned out.

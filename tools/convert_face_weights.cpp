@@ -24,9 +24,9 @@ std::vector<std::string> ConvolutionNames() {
         names.push_back(unit + "/conv1");
         names.push_back(unit + "/conv2");
     };
-    for (const char* unit : {"conv32_1", "conv32_2", "conv32_3", "conv64_down", "conv64_1", "conv64_2", "conv64_3",
-                             "conv128_down", "conv128_1", "conv128_2", "conv256_down", "conv256_1", "conv256_2",
-                             "conv256_down_out"})
+    for (const char* unit :
+         {"conv32_1", "conv32_2", "conv32_3", "conv64_down", "conv64_1", "conv64_2", "conv64_3", "conv128_down",
+          "conv128_1", "conv128_2", "conv256_down", "conv256_1", "conv256_2", "conv256_down_out"})
         addResidual(unit);
     return names;
 }
@@ -42,7 +42,10 @@ NetworkParameters CollectParameters(anet_type& net) {
     NetworkParameters found;
     dlib::visit_computational_layers(net, [&found](auto& layer) {
         using Layer = std::decay_t<decltype(layer)>;
-        if constexpr (requires { layer.bias_is_disabled(); layer.get_num_outputs(); })
+        if constexpr (requires {
+                          layer.bias_is_disabled();
+                          layer.get_num_outputs();
+                      })
             found.fc = &layer.get_layer_params();
         else if constexpr (requires { layer.bias_is_disabled(); })
             found.convolutions.push_back(&layer.get_layer_params());
@@ -102,7 +105,8 @@ private:
 
     bool FillConvolution(const std::string& name, dlib::tensor& params) {
         const auto it = byName_.find(name + "/conv/filters");
-        if (it == byName_.end() || it->second->shape.size() != 4) return Fail("the weight " + name + "/conv/filters is missing");
+        if (it == byName_.end() || it->second->shape.size() != 4)
+            return Fail("the weight " + name + "/conv/filters is missing");
         const std::vector<long> shape = it->second->shape;
         const long kh = shape[0], kw = shape[1], cin = shape[2], cout = shape[3];
         const tools::WeightTensor* filters = it->second;
@@ -114,8 +118,7 @@ private:
         for (long o = 0; o < cout; ++o)
             for (long i = 0; i < cin; ++i)
                 for (long h = 0; h < kh; ++h)
-                    for (long w = 0; w < kw; ++w)
-                        *out++ = filters->values[((h * kw + w) * cin + i) * cout + o];
+                    for (long w = 0; w < kw; ++w) *out++ = filters->values[((h * kw + w) * cin + i) * cout + o];
         std::copy(bias->values.begin(), bias->values.end(), out);
         return true;
     }

@@ -19,9 +19,12 @@ enum class Storage { Float32, Uint8, Uint16 };
 
 size_t StorageBytes(Storage storage) {
     switch (storage) {
-    case Storage::Float32: return 4;
-    case Storage::Uint8: return 1;
-    case Storage::Uint16: return 2;
+    case Storage::Float32:
+        return 4;
+    case Storage::Uint8:
+        return 1;
+    case Storage::Uint16:
+        return 2;
     }
     return 0;
 }
@@ -108,8 +111,12 @@ std::optional<std::vector<WeightTensor>> ParseWeights(const QByteArray& manifest
             tensor.values.resize(count);
             for (size_t i = 0; i < count; ++i) {
                 switch (*storage) {
-                case Storage::Float32: tensor.values[i] = ReadFloat32(p + 4 * i); break;
-                case Storage::Uint8: tensor.values[i] = static_cast<float>(min + scale * p[i]); break;
+                case Storage::Float32:
+                    tensor.values[i] = ReadFloat32(p + 4 * i);
+                    break;
+                case Storage::Uint8:
+                    tensor.values[i] = static_cast<float>(min + scale * p[i]);
+                    break;
                 case Storage::Uint16:
                     tensor.values[i] = static_cast<float>(min + scale * (p[2 * i] | p[2 * i + 1] << 8));
                     break;

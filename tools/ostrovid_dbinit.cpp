@@ -51,7 +51,8 @@ bool GiveDatabaseToOperators(const QString& file) {
     if (fd < 0) return false;
     struct stat info {};
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    const platform::GroupOutcome outcome = regular ? platform::GiveToOperators(fd, 0660) : platform::GroupOutcome::Failed;
+    const platform::GroupOutcome outcome =
+        regular ? platform::GiveToOperators(fd, 0660) : platform::GroupOutcome::Failed;
     ::close(fd);
     if (outcome == platform::GroupOutcome::GroupMissing)
         std::printf("ostrovid-dbinit: the group %s does not exist; %s stays with its owner's group\n",
@@ -107,7 +108,8 @@ int main() {
         code != 0) {
         return Fail(QStringLiteral("cannot set DbConnectionString (%1)").arg(code));
     }
-    if (int code = store.Save(); code != 0) return Fail(QStringLiteral("cannot write %1 (%2)").arg(storePath).arg(code));
+    if (int code = store.Save(); code != 0)
+        return Fail(QStringLiteral("cannot write %1 (%2)").arg(storePath).arg(code));
     std::printf("ostrovid-dbinit: DbConnectionString set to \"%s\"\n", qUtf8Printable(connectionString));
     return 0;
 }

@@ -54,14 +54,22 @@ QString StoredConnectionString() {
 
 const char* OutcomeText(enrol::FileOutcome outcome) {
     switch (outcome) {
-    case enrol::FileOutcome::Added: return "added";
-    case enrol::FileOutcome::Duplicate: return "duplicate, skipped";
-    case enrol::FileOutcome::Dissimilar: return "dissimilar, skipped";
-    case enrol::FileOutcome::OverLimit: return "over the sample limit, skipped";
-    case enrol::FileOutcome::Unreadable: return "unreadable, skipped";
-    case enrol::FileOutcome::TooSmall: return "too small, skipped";
-    case enrol::FileOutcome::NoFace: return "no face, skipped";
-    case enrol::FileOutcome::Failed: return "failed";
+    case enrol::FileOutcome::Added:
+        return "added";
+    case enrol::FileOutcome::Duplicate:
+        return "duplicate, skipped";
+    case enrol::FileOutcome::Dissimilar:
+        return "dissimilar, skipped";
+    case enrol::FileOutcome::OverLimit:
+        return "over the sample limit, skipped";
+    case enrol::FileOutcome::Unreadable:
+        return "unreadable, skipped";
+    case enrol::FileOutcome::TooSmall:
+        return "too small, skipped";
+    case enrol::FileOutcome::NoFace:
+        return "no face, skipped";
+    case enrol::FileOutcome::Failed:
+        return "failed";
     }
     return "";
 }
@@ -91,8 +99,8 @@ public:
         ClearBar();
         const QString who = person.validName ? person.name.Compact() : person.folder;
         const char* state = !person.validName ? "folder name not understood"
-                            : person.created  ? (mode_ == enrol::RunMode::DryRun ? "new person (dry run)" : "new person")
-                                              : "existing person";
+                            : person.created ? (mode_ == enrol::RunMode::DryRun ? "new person (dry run)" : "new person")
+                                             : "existing person";
         std::printf("%s: %s, %d added, %d duplicates, %d dissimilar, %d over the limit, %d refused, %d failed\n",
                     qUtf8Printable(who), state, person.added, person.duplicates, person.dissimilar, person.overLimit,
                     person.refused, person.failed);
@@ -136,10 +144,14 @@ int main(int argc, char** argv) {
         const bool valued = i + 1 < argc;
         if (std::strcmp(argument, "--list") == 0 && valued) {
             const QString list = QString::fromLocal8Bit(argv[++i]);
-            if (list == QStringLiteral("green")) options.list = database::WatchList::Green;
-            else if (list == QStringLiteral("red")) options.list = database::WatchList::Red;
-            else if (list == QStringLiteral("gray")) options.list = database::WatchList::Gray;
-            else return Usage("--list takes green, red or gray");
+            if (list == QStringLiteral("green"))
+                options.list = database::WatchList::Green;
+            else if (list == QStringLiteral("red"))
+                options.list = database::WatchList::Red;
+            else if (list == QStringLiteral("gray"))
+                options.list = database::WatchList::Gray;
+            else
+                return Usage("--list takes green, red or gray");
         } else if (std::strcmp(argument, "--dry-run") == 0) {
             options.mode = enrol::RunMode::DryRun;
         } else if (std::strcmp(argument, "--accept-dissimilar") == 0) {
@@ -161,7 +173,8 @@ int main(int argc, char** argv) {
     if (!QFileInfo(folder).isDir()) return Usage(qUtf8Printable(folder + QStringLiteral(" is not a folder")));
     if (connectionString.isEmpty()) connectionString = StoredConnectionString();
     if (connectionString.isEmpty()) {
-        const QString problem = QStringLiteral("no DbConnectionString in %1; give --db").arg(platform::RegistryFilePath());
+        const QString problem =
+            QStringLiteral("no DbConnectionString in %1; give --db").arg(platform::RegistryFilePath());
         return Usage(qUtf8Printable(problem));
     }
 
@@ -196,9 +209,10 @@ int main(int argc, char** argv) {
         refused += person.refused;
         failed += person.failed;
     }
-    std::printf("%s%zu persons (%d new), %d samples added, %d duplicates, %d dissimilar, %d over the limit, "
-                "%d refused, %d failed\n",
-                options.mode == enrol::RunMode::DryRun ? "Dry run, nothing written: " : "", persons.size(), created,
-                added, duplicates, dissimilar, overLimit, refused, failed);
+    std::printf(
+        "%s%zu persons (%d new), %d samples added, %d duplicates, %d dissimilar, %d over the limit, "
+        "%d refused, %d failed\n",
+        options.mode == enrol::RunMode::DryRun ? "Dry run, nothing written: " : "", persons.size(), created, added,
+        duplicates, dissimilar, overLimit, refused, failed);
     return refused + failed == 0 ? 0 : 1;
 }

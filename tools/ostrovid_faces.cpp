@@ -9,10 +9,10 @@
 #include <QFileInfo>
 #include <QString>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 #include <vector>
 
 namespace {

@@ -136,7 +136,8 @@ void CameraControl::StartCamera() {
     CameraWork& work = g_CameraWork;
     const QString name = platform::FromFixed(current.Name);
     if (current.Type == kIpCamera) {
-        WriteLog(QStringLiteral("Параметры камеры: (%1) IP-камера, %2").arg(name, platform::FromFixed(current.Source.Url)));
+        WriteLog(
+            QStringLiteral("Параметры камеры: (%1) IP-камера, %2").arg(name, platform::FromFixed(current.Source.Url)));
     } else {
         WriteLog(QStringLiteral("Параметры камеры: (%1) Web-камера, Номер %2, Путь устройства %3")
                      .arg(name)
@@ -180,7 +181,7 @@ void CameraControl::StartCamera() {
     work.pCvSream.reset();
     workLock.Leave();
     journal_.PostCamera(CameraIcon::Error, u"Ошибка запуска потока захвата видео"_jt, QString(), StatusBar::Show,
-                       StatusIcon::Error);
+                        StatusIcon::Error);
 }
 
 void CameraControl::StopCamera(bool silent) {

@@ -21,8 +21,7 @@ bool CheckCameraHangup(const shell::Journal& journal, int64_t now);
 
 // The decision alone: elapsed time beyond the limit that applies (new frame while opened,
 // connection otherwise).
-bool CameraHungUp(int64_t now, int64_t lastActivity, bool opened, int32_t waitConnectionTime,
-                  int32_t waitNewFrameTime);
+bool CameraHungUp(int64_t now, int64_t lastActivity, bool opened, int32_t waitConnectionTime, int32_t waitNewFrameTime);
 
 // The service's close command (settings::SendCloseSocketCommand), or the test's stand-in.
 bool SendCloseCommand(uint32_t ipv4NetworkOrder, uint16_t port);

@@ -5,10 +5,10 @@
 #include <curl/curl.h>
 
 #include <arpa/inet.h>
-#include <memory>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <memory>
 
 namespace camera {
 

@@ -59,7 +59,8 @@ void StreamTestWorker::SetError(const QString& text) {
 void StreamTestWorker::Run() {
     const bool ipCamera = params_.camera.Type == kIpCamera;
     if (!OpenStream(stream_)) {
-        SetError(ipCamera ? QStringLiteral("Не удалось открыть IP-камеру") : QStringLiteral("Не удалось открыть Web-камеру"));
+        SetError(ipCamera ? QStringLiteral("Не удалось открыть IP-камеру")
+                          : QStringLiteral("Не удалось открыть Web-камеру"));
     } else {
         int width = 0;
         int height = 0;

@@ -28,7 +28,7 @@ public:
     public:
         virtual ~Listener() = default;
         virtual void StreamOpened(int width, int height) = 0;  // WM_USER+201
-        virtual void StreamTestFinished() = 0;                  // WM_USER+200
+        virtual void StreamTestFinished() = 0;                 // WM_USER+200
     };
 
     StreamTestWorker(const StreamTestParams& params, Listener* listener);

@@ -19,7 +19,7 @@ constexpr int kMaxConnectionStringChars = 1023;
 
 struct ConnectionParams {
     DbProvider provider = DbProvider::SQLite;
-    QString dataSource;      // SQLite: file, or folder with a catalog; PostgreSQL: host[:port] or socket folder
+    QString dataSource;  // SQLite: file, or folder with a catalog; PostgreSQL: host[:port] or socket folder
     QString userId;
     QString password;
     QString initialCatalog;  // empty: the server level

@@ -387,9 +387,7 @@ void DbCommand::Execute(int options) {
     if ((options & adAsyncExecute) == 0) Finished();
 }
 
-bool DbCommand::IsExecuting() const {
-    return execution_ && !execution_->finished.load(std::memory_order_acquire);
-}
+bool DbCommand::IsExecuting() const { return execution_ && !execution_->finished.load(std::memory_order_acquire); }
 
 void DbCommand::WaitSleeping() const {
     while (IsExecuting()) execution_->finishedEvent.Wait(kExecutePoll);

@@ -34,10 +34,10 @@ const std::array<StatementRow, 7> kStatements{{
      "SELECT lastval() AS PERSONID"},
     {DbStatement::PhotoIdentity, "SELECT @@IDENTITY AS PERSONPHOTOID", "SELECT last_insert_rowid() AS PERSONPHOTOID",
      "SELECT lastval() AS PERSONPHOTOID"},
-    {DbStatement::SampleIdentity, "SELECT @@IDENTITY AS PERSONSAMPLEID",
-     "SELECT last_insert_rowid() AS PERSONSAMPLEID", "SELECT lastval() AS PERSONSAMPLEID"},
-    {DbStatement::PersonPropIdentity, "SELECT @@IDENTITY AS PERSONPROPID",
-     "SELECT last_insert_rowid() AS PERSONPROPID", "SELECT lastval() AS PERSONPROPID"},
+    {DbStatement::SampleIdentity, "SELECT @@IDENTITY AS PERSONSAMPLEID", "SELECT last_insert_rowid() AS PERSONSAMPLEID",
+     "SELECT lastval() AS PERSONSAMPLEID"},
+    {DbStatement::PersonPropIdentity, "SELECT @@IDENTITY AS PERSONPROPID", "SELECT last_insert_rowid() AS PERSONPROPID",
+     "SELECT lastval() AS PERSONPROPID"},
 }};
 
 // SQLite: no ALTER TABLE ... ADD CONSTRAINT, so the foreign keys are declared in the tables;
@@ -154,7 +154,8 @@ CreateDatabaseResult CreateSqlite(const ConnectionParams& server, const QString&
         if (confirmReplace && !confirmReplace(name)) return Failure(CreateDatabaseResult::Declined, {});
         RemoveSqliteFiles(file);
         if (QFileInfo::exists(file)) {
-            return Failure(CreateDatabaseResult::CreateFailed, QStringLiteral("unable to delete database file: ") + file);
+            return Failure(CreateDatabaseResult::CreateFailed,
+                           QStringLiteral("unable to delete database file: ") + file);
         }
     }
     try {
@@ -187,8 +188,9 @@ CreateDatabaseResult CreatePostgres(const QString& serverLevelString, const Conn
         }
         // WITH (FORCE) ends the other sessions first, as SINGLE_USER WITH ROLLBACK IMMEDIATE does.
         RunNoRecords(connection, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(QuotedIdentifier(name)));
-        RunNoRecords(connection,
-                     QStringLiteral("CREATE DATABASE %1 ENCODING 'UTF8' TEMPLATE template0").arg(QuotedIdentifier(name)));
+        RunNoRecords(
+            connection,
+            QStringLiteral("CREATE DATABASE %1 ENCODING 'UTF8' TEMPLATE template0").arg(QuotedIdentifier(name)));
         connection.Close();
         ConnectionParams full = server;
         full.initialCatalog = name;
@@ -235,10 +237,12 @@ QString CheckDatabaseName(DbProvider provider, const QString& name) {
     if (name.trimmed() != name) return QStringLiteral("Имя базы данных начинается или кончается пробелом");
     for (QChar c : name) {
         if (c.unicode() < 0x20 || c == QChar(0x7f) || QStringLiteral("\"'[];/\\=").contains(c)) {
-            return QStringLiteral("Имя базы данных содержит недопустимый символ '%1'").arg(c.unicode() < 0x20 ? QChar(u'?') : c);
+            return QStringLiteral("Имя базы данных содержит недопустимый символ '%1'")
+                .arg(c.unicode() < 0x20 ? QChar(u'?') : c);
         }
     }
-    if (name == QStringLiteral(".") || name == QStringLiteral("..")) return QStringLiteral("Недопустимое имя базы данных");
+    if (name == QStringLiteral(".") || name == QStringLiteral(".."))
+        return QStringLiteral("Недопустимое имя базы данных");
     // PostgreSQL would silently cut a longer name, and the string would then name another database.
     if (provider == DbProvider::PostgreSQL && name.toUtf8().size() > 63) {
         return QStringLiteral("Имя базы данных длиннее 63 байт");
@@ -268,7 +272,8 @@ std::optional<QString> TestServerConnection(const QString& serverLevelString) {
 CreateDatabaseResult CreateDatabase(const QString& serverLevelString, const QString& name,
                                     const ConfirmReplaceDatabase& confirmReplace) {
     const auto params = ParseConnectionString(serverLevelString);
-    if (!params) return Failure(CreateDatabaseResult::ConnectFailed, QStringLiteral("Неверный формат строки соединения"));
+    if (!params)
+        return Failure(CreateDatabaseResult::ConnectFailed, QStringLiteral("Неверный формат строки соединения"));
     const QString nameError = CheckDatabaseName(params->provider, name);
     if (!nameError.isEmpty()) return Failure(CreateDatabaseResult::CreateFailed, nameError);
     ConnectionParams server = *params;

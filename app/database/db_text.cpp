@@ -13,8 +13,7 @@ QString FitText(const QString& text, size_t capacity) {
     return text.left(kept);
 }
 
-QString ColumnText(const QString& text, size_t capacity, const char* operation, const char* column,
-                   uint32_t personId) {
+QString ColumnText(const QString& text, size_t capacity, const char* operation, const char* column, uint32_t personId) {
     QString kept = FitText(text, capacity);
     if (kept.size() != text.size()) {
         WriteLog(QString::asprintf("%s(): Warning. Значение поля %s персоны ID=%u длиной %d символов сокращено до %d.",
@@ -24,8 +23,8 @@ QString ColumnText(const QString& text, size_t capacity, const char* operation, 
     return kept;
 }
 
-bool CopyColumnText(char16_t* field, size_t capacity, const QString& text, const char* operation,
-                    const char* column, uint32_t personId) {
+bool CopyColumnText(char16_t* field, size_t capacity, const QString& text, const char* operation, const char* column,
+                    uint32_t personId) {
     if (capacity == 0) return text.isEmpty();
     const QString kept = ColumnText(text, capacity, operation, column, personId);
     platform::CopyToFixed(field, capacity, kept);

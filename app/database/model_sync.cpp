@@ -95,9 +95,12 @@ struct Endings {
     const char* many;
     const char* Pick(int n) const {
         switch (RussianPluralForm(n)) {
-        case 0: return one;
-        case 1: return few;
-        default: return many;
+        case 0:
+            return one;
+        case 1:
+            return few;
+        default:
+            return many;
         }
     }
 };
@@ -130,8 +133,8 @@ QString ModelsAddedText(int n) {
     return QString::asprintf("%d модел%s добавлен%s", n, kModelNoun.Pick(n), kParticiple.Pick(n));
 }
 
-ModelSynchronizer::ModelSynchronizer(platform::Event& termEvent, MainFrameSink& sink,
-                                     const shell::Journal& journal, recognition::PersonModelSortedList& workingSet)
+ModelSynchronizer::ModelSynchronizer(platform::Event& termEvent, MainFrameSink& sink, const shell::Journal& journal,
+                                     recognition::PersonModelSortedList& workingSet)
     : termEvent_(termEvent), sink_(sink), journal_(journal), workingSet_(workingSet) {}
 
 ModelSynchronizer::~ModelSynchronizer() = default;
@@ -197,8 +200,8 @@ void ModelSynchronizer::DbCheckThreadFunc() {
             versionRead = true;
         } catch (const DbError& error) {
             if (status != kDbStatusVersionQueryFailed) {
-                journal_.PostDatabase(DatabaseIcon::Error, u"Ошибка запроса версии базы данных"_jt,
-                                      error.Description(), DatabaseState::Error);
+                journal_.PostDatabase(DatabaseIcon::Error, u"Ошибка запроса версии базы данных"_jt, error.Description(),
+                                      DatabaseState::Error);
                 Log("DbCheckThreadFunc(): Ошибка запроса версии базы данных '%s': %s", logged.constData(),
                     qUtf8Printable(error.Description()));
                 sink_.ModelLoadingDone();
@@ -324,16 +327,18 @@ struct ModelSynchronizer::Pass {
                 if (!ReadBinary(rows.Field(QStringLiteral("DESCRIPTOR")), &bytes)) {
                     Log("ActualizePersonModelList(): Ошибка. Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул "
                         "тип данных несовместимый с varbinary!");
-                    PostPassError(sync.journal_, u"Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул тип данных "
-                                                 u"несовместимый с varbinary"_jt);
+                    PostPassError(sync.journal_,
+                                  u"Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул тип данных "
+                                  u"несовместимый с varbinary"_jt);
                     return Load::DataError;
                 }
                 const auto descriptor = recognition::FaceDescriptor::FromStorage(bytes);
                 if (!descriptor) {
                     Log("ActualizePersonModelList(): Ошибка. Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул "
                         "бинарные данные неправильного размера!");
-                    PostPassError(sync.journal_, u"Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул бинарные "
-                                                 u"данные неправильного размера"_jt);
+                    PostPassError(sync.journal_,
+                                  u"Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул бинарные "
+                                  u"данные неправильного размера"_jt);
                     return Load::DataError;
                 }
                 growing = "InsertMatrixDescriptorToList";
@@ -378,8 +383,8 @@ void ModelSynchronizer::ActualizePersonModelList(DbConnection& connection) {
         pass.error = true;
     }
 
-    const bool unseen = std::any_of(PrevDataList.begin(), PrevDataList.end(),
-                                    [](const auto& e) { return e->syncMark == SyncUnseen; });
+    const bool unseen =
+        std::any_of(PrevDataList.begin(), PrevDataList.end(), [](const auto& e) { return e->syncMark == SyncUnseen; });
     if (!pass.aborted && (unseen || pass.changed)) {
         sink_.ApplyingChanges();
         bool anyToApply = false;

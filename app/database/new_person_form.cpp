@@ -12,9 +12,7 @@ QString TrimmedField(const QString& typed, size_t capacity) { return FitText(typ
 
 void NewPersonForm::SetSurname(const QString& typed) { input_.fields.surname = TrimmedField(typed, kNameUnits); }
 void NewPersonForm::SetForename(const QString& typed) { input_.fields.forename = TrimmedField(typed, kNameUnits); }
-void NewPersonForm::SetSecondName(const QString& typed) {
-    input_.fields.secondName = TrimmedField(typed, kNameUnits);
-}
+void NewPersonForm::SetSecondName(const QString& typed) { input_.fields.secondName = TrimmedField(typed, kNameUnits); }
 void NewPersonForm::SetAlias(const QString& typed) { input_.fields.alias = TrimmedField(typed, kAliasUnits); }
 void NewPersonForm::SetExternalKey(const QString& typed) {
     input_.fields.externalKey = FitText(typed, kExternalKeyUnits);

@@ -36,7 +36,6 @@ CommandOutcome ChangePersonList(DbSession& session, const PersonRecord& person, 
 // The person part of saving the card: when the card's fields differ from lastRead (texts without
 // regard to case), they are written and on success become lastRead. DbOpDone when nothing needed
 // writing; DbOpCancel stops the save.
-DbOpResult SavePersonCardFields(DbSession& session, int32_t personId, const PersonFields& card,
-                                PersonFields& lastRead);
+DbOpResult SavePersonCardFields(DbSession& session, int32_t personId, const PersonFields& card, PersonFields& lastRead);
 
 }  // namespace database

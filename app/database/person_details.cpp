@@ -24,8 +24,8 @@ PersonDetails Read(DbConnection& connection, int32_t personId) {
     PersonDetails details;
     DbCommand command(connection);
     command.AppendInteger(QStringLiteral("PERSON_ID"), personId);
-    DbRecordset& person =
-        Query(command, QStringLiteral("SELECT P.ADDRESS,P.CONTACTS,P.DESCRIPTION FROM PERSONS AS P WHERE P.PERSON_ID=?"));
+    DbRecordset& person = Query(
+        command, QStringLiteral("SELECT P.ADDRESS,P.CONTACTS,P.DESCRIPTION FROM PERSONS AS P WHERE P.PERSON_ID=?"));
     if (person.Eof()) throw DbError(kPersonMissingText);
     details.address = Text(person, "ADDRESS", kLongTextUnits, personId);
     details.contacts = Text(person, "CONTACTS", kLongTextUnits, personId);
@@ -49,8 +49,7 @@ PersonDetails Read(DbConnection& connection, int32_t personId) {
 
 }  // namespace
 
-std::optional<PersonDetails> ReadPersonDetails(DbUserInterface& ui, const QString& connectionString,
-                                               int32_t personId) {
+std::optional<PersonDetails> ReadPersonDetails(DbUserInterface& ui, const QString& connectionString, int32_t personId) {
     WaitCursorScope cursor(ui);
     DbConnection connection;
     try {

@@ -27,7 +27,6 @@ struct PersonDetails {
 
 // None after a failure, which was shown: caption "Соединение с базой данных" when the connection
 // could not be opened, "Ошибка SQL запроса" when a query failed.
-std::optional<PersonDetails> ReadPersonDetails(DbUserInterface& ui, const QString& connectionString,
-                                               int32_t personId);
+std::optional<PersonDetails> ReadPersonDetails(DbUserInterface& ui, const QString& connectionString, int32_t personId);
 
 }  // namespace database

@@ -37,15 +37,14 @@ DbOpResult ReadList(const char* operation, DbSession& session, const QString& st
                     PersonList& list) {
     list.selected = nullptr;
     list.rows.clear();
-    const DbOpResult result =
-        RunDbOperation(operation, DbOpKind::Read, session.ui, session.connection, session.connectionString,
-                       [&](DbTransaction&) {
-                           try {
-                               ReadPersonRows(session.connection, statement, operation, list.rows);
-                           } catch (const std::bad_alloc&) {
-                               session.dialogs.ShowNotice(kOutOfMemoryText, NoticeIcon::Error);
-                           }
-                       });
+    const DbOpResult result = RunDbOperation(
+        operation, DbOpKind::Read, session.ui, session.connection, session.connectionString, [&](DbTransaction&) {
+            try {
+                ReadPersonRows(session.connection, statement, operation, list.rows);
+            } catch (const std::bad_alloc&) {
+                session.dialogs.ShowNotice(kOutOfMemoryText, NoticeIcon::Error);
+            }
+        });
     for (const auto& row : list.rows) {
         if (row->personId == selectPersonId) list.selected = row.get();
     }
@@ -74,10 +73,10 @@ QString ListChangeJournalText(const PersonName& name, WatchList from, WatchList 
            WatchListJournalName(to);
 }
 
-DbOpResult HandleGetDbPersonsList(DbSession& session, const settings::DbWinSettings& filters,
-                                  int32_t selectPersonId, PersonList& list) {
-    return ReadList("HandleGetDbPersonsList", session, PersonsListStatement(ListFilterText(filters)),
-                    selectPersonId, list);
+DbOpResult HandleGetDbPersonsList(DbSession& session, const settings::DbWinSettings& filters, int32_t selectPersonId,
+                                  PersonList& list) {
+    return ReadList("HandleGetDbPersonsList", session, PersonsListStatement(ListFilterText(filters)), selectPersonId,
+                    list);
 }
 
 DbOpResult HandleGetDbChoosePersonList(DbSession& session, int32_t selectPersonId, PersonList& list) {
@@ -95,9 +94,8 @@ std::optional<int32_t> HandleChooseDbDestNewPersonCmd(DbSession& session, WatchL
 }
 
 bool HandleDeletePersonCmd(DbSession& session, const PersonRecord& person) {
-    const bool done = RunPersonCommand("HandleDeletePersonCmd", session, [&](DbTransaction&) {
-        DeletePersonRow(session.connection, person.personId);
-    });
+    const bool done = RunPersonCommand("HandleDeletePersonCmd", session,
+                                       [&](DbTransaction&) { DeletePersonRow(session.connection, person.personId); });
     if (done) PostChangeJournal(session, QStringLiteral("Удалена персона"), PersonJournalText(person.fields.Name()));
     return done;
 }

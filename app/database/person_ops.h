@@ -23,8 +23,8 @@ struct PersonList {
 
 // The browser's list with the lists whose filter is on; the row of selectPersonId becomes the
 // selected one. Out of memory: "Недостаточно памяти в системе", the rows read so far stay.
-DbOpResult HandleGetDbPersonsList(DbSession& session, const settings::DbWinSettings& filters,
-                                  int32_t selectPersonId, PersonList& list);
+DbOpResult HandleGetDbPersonsList(DbSession& session, const settings::DbWinSettings& filters, int32_t selectPersonId,
+                                  PersonList& list);
 // The person chooser's list: every person.
 DbOpResult HandleGetDbChoosePersonList(DbSession& session, int32_t selectPersonId, PersonList& list);
 

@@ -16,18 +16,24 @@ std::optional<Gender> GenderFromNumber(int32_t number) {
 
 QString WatchListName(WatchList list) {
     switch (list) {
-    case WatchList::Green: return QStringLiteral("Зеленый");
-    case WatchList::Red: return QStringLiteral("Красный");
-    case WatchList::Gray: break;
+    case WatchList::Green:
+        return QStringLiteral("Зеленый");
+    case WatchList::Red:
+        return QStringLiteral("Красный");
+    case WatchList::Gray:
+        break;
     }
     return QStringLiteral("Серый");
 }
 
 QString WatchListJournalName(WatchList list) {
     switch (list) {
-    case WatchList::Green: return QStringLiteral("Белый");
-    case WatchList::Red: return QStringLiteral("Черный");
-    case WatchList::Gray: break;
+    case WatchList::Green:
+        return QStringLiteral("Белый");
+    case WatchList::Red:
+        return QStringLiteral("Черный");
+    case WatchList::Gray:
+        break;
     }
     return QStringLiteral("Серый");
 }

@@ -55,8 +55,7 @@ void AppendPersonId(DbCommand& command, int32_t personId) {
 // How an empty optional text is bound: as an empty string (inserts, searches) or as NULL (update).
 enum class EmptyText { AsText, AsNull };
 
-void AppendColumnText(DbCommand& command, const char* column, const QString& value, size_t capacity,
-                      EmptyText empty) {
+void AppendColumnText(DbCommand& command, const char* column, const QString& value, size_t capacity, EmptyText empty) {
     const QString fitted = FitText(value, capacity);
     if (empty == EmptyText::AsNull) {
         command.AppendOptionalText(QLatin1String(column), fitted);
@@ -85,15 +84,17 @@ QString ListFilterText(const settings::DbWinSettings& filters) {
 
 QString PersonsListStatement(const QString& listFilter) {
     return kPersonColumns +
-           QStringLiteral("(SELECT COUNT(*) FROM SAMPLES WHERE PERSON_ID = P.PERSON_ID) AS SAMPLESCOUNT from PERSONS "
-                          "AS P WHERE P.LIST_NUM IN (%1)")
+           QStringLiteral(
+               "(SELECT COUNT(*) FROM SAMPLES WHERE PERSON_ID = P.PERSON_ID) AS SAMPLESCOUNT from PERSONS "
+               "AS P WHERE P.LIST_NUM IN (%1)")
                .arg(listFilter);
 }
 
 QString ChoosePersonListStatement() {
     return kPersonColumns +
-           QStringLiteral(" (SELECT COUNT(*) FROM SAMPLES WHERE PERSON_ID = P.PERSON_ID) AS SAMPLESCOUNT from PERSONS "
-                          "AS P");
+           QStringLiteral(
+               " (SELECT COUNT(*) FROM SAMPLES WHERE PERSON_ID = P.PERSON_ID) AS SAMPLESCOUNT from PERSONS "
+               "AS P");
 }
 
 void ReadPersonRows(DbConnection& connection, const QString& statement, const char* operation, PersonRows& rows) {
@@ -152,9 +153,9 @@ void UpdatePersonFields(DbConnection& connection, int32_t personId, const Person
     AppendColumnText(command, "EXT_KEY", fields.externalKey, kExternalKeyUnits, EmptyText::AsNull);
     command.AppendInteger(QStringLiteral("Gender"), static_cast<int32_t>(fields.gender));
     command.AppendDate(QStringLiteral("DateOfBirth"), fields.dateOfBirth);
-    for (const auto& [column, value] : {std::pair{"ADDRESS", &fields.address}, std::pair{"CONTACTS", &fields.contacts},
-                                        std::pair{"DESCRIPTION", &fields.description},
-                                        std::pair{"SPEECH", &fields.speech}}) {
+    for (const auto& [column, value] :
+         {std::pair{"ADDRESS", &fields.address}, std::pair{"CONTACTS", &fields.contacts},
+          std::pair{"DESCRIPTION", &fields.description}, std::pair{"SPEECH", &fields.speech}}) {
         AppendColumnText(command, column, *value, kLongTextUnits, EmptyText::AsNull);
     }
     AppendPersonId(command, personId);

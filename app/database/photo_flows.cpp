@@ -20,8 +20,7 @@ PhotoOutcome AddImageToPersonPhotoList(const DbSession& context, int32_t personI
     }
     if (image.isEmpty()) return outcome;
     int32_t photoId = 0;
-    if (RetryWhileAsked([&] { return HandleInsertDbPersonPhoto(context, image, personId, &photoId); }) ==
-        DbOpCancel) {
+    if (RetryWhileAsked([&] { return HandleInsertDbPersonPhoto(context, image, personId, &photoId); }) == DbOpCancel) {
         outcome.result = FlowResult::CloseBrowser;
         return outcome;
     }
@@ -31,8 +30,7 @@ PhotoOutcome AddImageToPersonPhotoList(const DbSession& context, int32_t personI
     return outcome;
 }
 
-PhotoOutcome AddPhotoFromFile(const DbSession& context, int32_t personId, int photoCount,
-                              const QString& path) {
+PhotoOutcome AddPhotoFromFile(const DbSession& context, int32_t personId, int photoCount, const QString& path) {
     if (photoCount >= kMaxPhotosPerPerson) return {FlowResult::LimitReached, 0, {}};
     LoadedPicture picture;
     {
@@ -46,8 +44,7 @@ PhotoOutcome AddPhotoFromFile(const DbSession& context, int32_t personId, int ph
     return AddImageToPersonPhotoList(context, personId, photoCount, picture.image, PhotoFormatForFile(path));
 }
 
-PhotoOutcome AddPhotoFromImage(const DbSession& context, int32_t personId, int photoCount,
-                               const QImage& image) {
+PhotoOutcome AddPhotoFromImage(const DbSession& context, int32_t personId, int photoCount, const QImage& image) {
     return AddImageToPersonPhotoList(context, personId, photoCount, image, PhotoFormatForClipboard(image));
 }
 

@@ -4,9 +4,9 @@
 // Threads: the user-interface thread.
 // Owns: nothing.
 
+#include "app/database/db_session.h"
 #include "app/database/person_name.h"
 #include "app/database/photo_images.h"
-#include "app/database/db_session.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -26,10 +26,8 @@ struct PhotoOutcome {
 PhotoOutcome AddImageToPersonPhotoList(const DbSession& context, int32_t personId, int photoCount,
                                        const QImage& picture, PhotoFormat format);
 // A file that cannot be read is refused with "Ошибка загрузки файла.".
-PhotoOutcome AddPhotoFromFile(const DbSession& context, int32_t personId, int photoCount,
-                              const QString& path);
-PhotoOutcome AddPhotoFromImage(const DbSession& context, int32_t personId, int photoCount,
-                               const QImage& image);
+PhotoOutcome AddPhotoFromFile(const DbSession& context, int32_t personId, int photoCount, const QString& path);
+PhotoOutcome AddPhotoFromImage(const DbSession& context, int32_t personId, int photoCount, const QImage& image);
 
 // Done when the photo was deleted.
 FlowResult DeletePersonPhoto(const DbSession& context, const PersonName& person, int32_t photoId);

@@ -124,10 +124,14 @@ QByteArray EncodePhoto(const QImage& picture, PhotoFormat format) {
         }
     }
     switch (format) {
-    case PhotoFormat::Bmp: return EncodeWithQt(stored, "bmp");
-    case PhotoFormat::Png: return EncodeWithQt(stored, "png");
-    case PhotoFormat::Gif: return EncodeGif(stored);
-    case PhotoFormat::Jpeg: break;
+    case PhotoFormat::Bmp:
+        return EncodeWithQt(stored, "bmp");
+    case PhotoFormat::Png:
+        return EncodeWithQt(stored, "png");
+    case PhotoFormat::Gif:
+        return EncodeGif(stored);
+    case PhotoFormat::Jpeg:
+        break;
     }
     return EncodeWithQt(stored, "jpeg");
 }

@@ -10,20 +10,20 @@ const QString kPersonId = QStringLiteral("PERSON_ID");
 
 DbOpResult ReadPhotoList(const char* operation, const DbSession& target, int32_t personId,
                          std::vector<StoredPhoto>* photos) {
-    return RunDbOperation(operation, DbOpKind::Read, target.ui, target.connection, target.connectionString,
-                          [&](DbTransaction&) {
-                              photos->clear();
-                              DbCommand command(target.connection);
-                              command.AppendInteger(kPersonId, personId);
-                              DbRecordset& rows = ExecuteQueryAwaited(
-                                  command, QStringLiteral("SELECT PHOTO_ID, BINDATA FROM PHOTO WHERE PERSON_ID=?"));
-                              for (; !rows.Eof(); rows.MoveNext()) {
-                                  StoredPhoto photo;
-                                  photo.photoId = ReadInteger(rows.Field(QStringLiteral("PHOTO_ID")));
-                                  ReadBinary(rows.Field(QStringLiteral("BINDATA")), &photo.image);
-                                  photos->push_back(std::move(photo));
-                              }
-                          });
+    return RunDbOperation(
+        operation, DbOpKind::Read, target.ui, target.connection, target.connectionString, [&](DbTransaction&) {
+            photos->clear();
+            DbCommand command(target.connection);
+            command.AppendInteger(kPersonId, personId);
+            DbRecordset& rows =
+                ExecuteQueryAwaited(command, QStringLiteral("SELECT PHOTO_ID, BINDATA FROM PHOTO WHERE PERSON_ID=?"));
+            for (; !rows.Eof(); rows.MoveNext()) {
+                StoredPhoto photo;
+                photo.photoId = ReadInteger(rows.Field(QStringLiteral("PHOTO_ID")));
+                ReadBinary(rows.Field(QStringLiteral("BINDATA")), &photo.image);
+                photos->push_back(std::move(photo));
+            }
+        });
 }
 
 }  // namespace
@@ -39,20 +39,18 @@ DbOpResult HandleGetDbChoosePersonPhotoList(const DbSession& target, int32_t per
 
 DbOpResult HandleInsertDbPersonPhoto(const DbSession& target, const QByteArray& image, int32_t personId,
                                      int32_t* photoId) {
-    return RunDbOperation("HandleInsertDbPersonPhoto", DbOpKind::Change, target.ui, target.connection,
-                          target.connectionString, [&](DbTransaction&) {
-                              DbCommand command(target.connection);
-                              command.AppendInteger(kPersonId, personId);
-                              command.AppendBinary(QStringLiteral("BINDATA"), image);
-                              ExecuteChangeAwaited(
-                                  command, QStringLiteral("INSERT INTO PHOTO (PERSON_ID, BINDATA) VALUES(?,?)"));
-                              command.SetCommandText(
-                                  StatementText(DbStatement::PhotoIdentity, target.connection.Provider()));
-                              command.Execute(kExecSync);
-                              DbRecordset& identity = command.Recordset();
-                              *photoId =
-                                  identity.Eof() ? 0 : ReadInteger(identity.Field(QStringLiteral("PERSONPHOTOID")));
-                          });
+    return RunDbOperation(
+        "HandleInsertDbPersonPhoto", DbOpKind::Change, target.ui, target.connection, target.connectionString,
+        [&](DbTransaction&) {
+            DbCommand command(target.connection);
+            command.AppendInteger(kPersonId, personId);
+            command.AppendBinary(QStringLiteral("BINDATA"), image);
+            ExecuteChangeAwaited(command, QStringLiteral("INSERT INTO PHOTO (PERSON_ID, BINDATA) VALUES(?,?)"));
+            command.SetCommandText(StatementText(DbStatement::PhotoIdentity, target.connection.Provider()));
+            command.Execute(kExecSync);
+            DbRecordset& identity = command.Recordset();
+            *photoId = identity.Eof() ? 0 : ReadInteger(identity.Field(QStringLiteral("PERSONPHOTOID")));
+        });
 }
 
 DbOpResult HandleDeleteDbPersonPhoto(const DbSession& target, int32_t photoId) {

@@ -52,8 +52,8 @@ DbOpResult HandleGetDbPersonAddPropList(DbSession& session, PropNames& names) {
             auto name = std::make_unique<PropName>();
             name->propId = ReadInteger(rows.Field(QStringLiteral("PROP_ID")));
             name->seqNum = ReadInteger(rows.Field(QStringLiteral("SEQ_NUM")));
-            name->name = ColumnText(ReadText(rows.Field(QStringLiteral("PROPNAME"))), kNameUnits, kOperation,
-                                    "PROPNAME", 0);
+            name->name =
+                ColumnText(ReadText(rows.Field(QStringLiteral("PROPNAME"))), kNameUnits, kOperation, "PROPNAME", 0);
             return name;
         });
     });
@@ -103,8 +103,8 @@ DbOpResult HandleDbPersonAddProps(DbSession& session, int32_t personId, PropValu
             const QVariant& valueId = rows.Field(QStringLiteral("ID"));
             value->valueId = valueId.isNull() ? 0 : ReadInteger(valueId);
             value->propId = ReadInteger(rows.Field(QStringLiteral("PROP_ID")));
-            value->name = ColumnText(ReadText(rows.Field(QStringLiteral("PROPNAME"))), kNameUnits, kOperation,
-                                     "PROPNAME", id);
+            value->name =
+                ColumnText(ReadText(rows.Field(QStringLiteral("PROPNAME"))), kNameUnits, kOperation, "PROPNAME", id);
             value->storedValue = ColumnText(ReadText(rows.Field(QStringLiteral("PROPVALUE"))), kLongTextUnits,
                                             kOperation, "PROPVALUE", id);
             value->editedValue = value->storedValue;
@@ -157,9 +157,12 @@ DbOpResult SavePersonPropValues(DbSession& session, int32_t personId, PropValues
                                                           : Step::Delete;
         const DbOpResult result = RetryWhileAsked([&] {
             switch (step) {
-            case Step::Insert: return HandleDbPersonAddPropInsertProp(session, personId, *value);
-            case Step::Update: return HandleDbPersonAddPropUpdateProp(session, *value);
-            case Step::Delete: break;
+            case Step::Insert:
+                return HandleDbPersonAddPropInsertProp(session, personId, *value);
+            case Step::Update:
+                return HandleDbPersonAddPropUpdateProp(session, *value);
+            case Step::Delete:
+                break;
             }
             return HandleDbPersonAddPropDeleteProp(session, *value);
         });

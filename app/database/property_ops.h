@@ -27,8 +27,8 @@ struct PropValue {
     int32_t valueId = 0;  // PERSONPROP.ID; 0 when the person has no value row for it
     int32_t propId = 0;
     QString name;
-    QString storedValue;  // as last read or saved (up to 255 characters)
-    QString editedValue;  // as being edited in the card
+    QString storedValue;   // as last read or saved (up to 255 characters)
+    QString editedValue;   // as being edited in the card
     bool changed = false;  // the edited value differs from the stored one and is not saved yet
 
     // An edit in the card: the value cut to its field, the changed flag set when it differs.

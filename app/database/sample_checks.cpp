@@ -24,9 +24,12 @@ SampleDecision CheckNewSample(OperatorDialogs& dialogs, const recognition::FaceD
         question = DissimilarSampleQuestion(dissimilar, static_cast<int>(stored.size()));
     }
     switch (dialogs.AskYesNoCancel(question, DefaultButton::Second)) {
-    case Answer::Yes: return SampleDecision::Add;
-    case Answer::No: return SampleDecision::Skip;
-    default: return SampleDecision::Stop;
+    case Answer::Yes:
+        return SampleDecision::Add;
+    case Answer::No:
+        return SampleDecision::Skip;
+    default:
+        return SampleDecision::Stop;
     }
 }
 

@@ -1,7 +1,7 @@
 #include "app/database/sample_clipboard.h"
 
-#include "app/database/sample_ops.h"
 #include "app/database/sample_checks.h"
+#include "app/database/sample_ops.h"
 #include "app/database/sample_texts.h"
 
 namespace database {
@@ -51,8 +51,7 @@ PasteOutcome PasteSamples(const DbSession& context, SampleClipboard& clipboard, 
             if (decision == SampleDecision::Skip) continue;
         }
         const DbOpResult result = RetryWhileAsked([&] {
-            return HandleDbPastePersonSample(context, clipboard.SourcePersonId(), destinationPersonId,
-                                             sample.sampleId);
+            return HandleDbPastePersonSample(context, clipboard.SourcePersonId(), destinationPersonId, sample.sampleId);
         });
         if (result == DbOpCancel) {
             outcome.result = FlowResult::CloseBrowser;

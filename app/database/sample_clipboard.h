@@ -5,8 +5,8 @@
 // Threads: the user-interface thread.
 // Owns: the clipboard owns its copies of ids, names and descriptors.
 
-#include "app/database/person_name.h"
 #include "app/database/db_session.h"
+#include "app/database/person_name.h"
 #include "app/recognition/face_descriptor.h"
 
 #include <cstdint>

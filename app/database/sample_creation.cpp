@@ -1,8 +1,8 @@
 #include "app/database/sample_creation.h"
 
 #include "app/database/picture_files.h"
-#include "app/database/sample_ops.h"
 #include "app/database/sample_checks.h"
+#include "app/database/sample_ops.h"
 #include "app/database/sample_texts.h"
 
 #include <QImageWriter>
@@ -15,8 +15,8 @@ constexpr int kClipboardJpegQuality = 75;
 
 }  // namespace
 
-CreationOutcome CreateSampleFromFile(const DbSession& context, const SampleWizard& wizard,
-                                     const SampleOwner& owner, const QString& path) {
+CreationOutcome CreateSampleFromFile(const DbSession& context, const SampleWizard& wizard, const SampleOwner& owner,
+                                     const QString& path) {
     CreationOutcome outcome;
     if (owner.sampleCount >= kMaxSamplesPerPerson) {
         outcome.result = FlowResult::LimitReached;
@@ -51,9 +51,8 @@ CreationOutcome CreateSampleFromFile(const DbSession& context, const SampleWizar
         return outcome;
     }
     int32_t sampleId = 0;
-    const DbOpResult result = RetryWhileAsked([&] {
-        return HandleInsertDbPersonSample(context, image, face->descriptor, owner.personId, &sampleId);
-    });
+    const DbOpResult result = RetryWhileAsked(
+        [&] { return HandleInsertDbPersonSample(context, image, face->descriptor, owner.personId, &sampleId); });
     if (result == DbOpCancel) {
         outcome.result = FlowResult::CloseBrowser;
         return outcome;
@@ -66,8 +65,8 @@ CreationOutcome CreateSampleFromFile(const DbSession& context, const SampleWizar
     return outcome;
 }
 
-CreationOutcome CreateSampleFromImage(const DbSession& context, const SampleWizard& wizard,
-                                      const SampleOwner& owner, const QImage& image) {
+CreationOutcome CreateSampleFromImage(const DbSession& context, const SampleWizard& wizard, const SampleOwner& owner,
+                                      const QImage& image) {
     if (owner.sampleCount >= kMaxSamplesPerPerson) return {FlowResult::LimitReached, 0, {}, {}};
     const TempPictureFile temp(QStringLiteral(".jpg"));
     bool written = false;

@@ -6,8 +6,8 @@
 // Threads: the user-interface thread.
 // Owns: nothing; its temporary files are gone when a call returns, on every path.
 
-#include "app/database/person_name.h"
 #include "app/database/db_session.h"
+#include "app/database/person_name.h"
 #include "app/recognition/face_describer.h"
 
 #include <QImage>
@@ -45,10 +45,10 @@ struct CreationOutcome {
 
 // The browser clears its cluster labels before calling. A missing file does nothing; a file that
 // cannot be read or is smaller than 200x200 is refused with its message.
-CreationOutcome CreateSampleFromFile(const DbSession& context, const SampleWizard& wizard,
-                                     const SampleOwner& owner, const QString& path);
+CreationOutcome CreateSampleFromFile(const DbSession& context, const SampleWizard& wizard, const SampleOwner& owner,
+                                     const QString& path);
 // The image is saved as a temporary JPEG file and handled like a file.
-CreationOutcome CreateSampleFromImage(const DbSession& context, const SampleWizard& wizard,
-                                      const SampleOwner& owner, const QImage& image);
+CreationOutcome CreateSampleFromImage(const DbSession& context, const SampleWizard& wizard, const SampleOwner& owner,
+                                      const QImage& image);
 
 }  // namespace database

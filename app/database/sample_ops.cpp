@@ -13,30 +13,30 @@ const QString kBumpState = QStringLiteral("UPDATE PERSONS SET STATE=STATE+1 WHER
 }  // namespace
 
 DbOpResult HandleGetDbPersonSampleList(const DbSession& target, int32_t personId, std::vector<StoredSample>* samples) {
-    return RunDbOperation("HandleGetDbPersonSampleList", DbOpKind::Read, target.ui, target.connection,
-                          target.connectionString, [&](DbTransaction&) {
-                              samples->clear();
-                              DbCommand command(target.connection);
-                              command.AppendInteger(kPersonId, personId);
-                              DbRecordset& rows = ExecuteQueryAwaited(
-                                  command,
-                                  QStringLiteral("SELECT SAMPLE_ID, BINDATA, DESCRIPTOR FROM SAMPLES WHERE PERSON_ID=?"));
-                              for (; !rows.Eof(); rows.MoveNext()) {
-                                  StoredSample sample;
-                                  sample.sampleId = ReadInteger(rows.Field(kSampleId));
-                                  ReadBinary(rows.Field(QStringLiteral("BINDATA")), &sample.image);
-                                  QByteArray descriptor;
-                                  if (ReadBinary(rows.Field(QStringLiteral("DESCRIPTOR")), &descriptor)) {
-                                      sample.descriptor = recognition::FaceDescriptor::FromStorage(descriptor);
-                                  }
-                                  samples->push_back(std::move(sample));
-                              }
-                          });
+    return RunDbOperation(
+        "HandleGetDbPersonSampleList", DbOpKind::Read, target.ui, target.connection, target.connectionString,
+        [&](DbTransaction&) {
+            samples->clear();
+            DbCommand command(target.connection);
+            command.AppendInteger(kPersonId, personId);
+            DbRecordset& rows = ExecuteQueryAwaited(
+                command, QStringLiteral("SELECT SAMPLE_ID, BINDATA, DESCRIPTOR FROM SAMPLES WHERE PERSON_ID=?"));
+            for (; !rows.Eof(); rows.MoveNext()) {
+                StoredSample sample;
+                sample.sampleId = ReadInteger(rows.Field(kSampleId));
+                ReadBinary(rows.Field(QStringLiteral("BINDATA")), &sample.image);
+                QByteArray descriptor;
+                if (ReadBinary(rows.Field(QStringLiteral("DESCRIPTOR")), &descriptor)) {
+                    sample.descriptor = recognition::FaceDescriptor::FromStorage(descriptor);
+                }
+                samples->push_back(std::move(sample));
+            }
+        });
 }
 
 std::optional<std::vector<recognition::FaceDescriptor>> GetSampleDescriptorList(DbConnection& connection,
-                                                                                 OperatorDialogs& dialogs,
-                                                                                 int32_t personId) {
+                                                                                OperatorDialogs& dialogs,
+                                                                                int32_t personId) {
     try {
         std::vector<recognition::FaceDescriptor> descriptors;
         DbCommand command(connection);
@@ -60,27 +60,26 @@ std::optional<std::vector<recognition::FaceDescriptor>> GetSampleDescriptorList(
 DbOpResult HandleInsertDbPersonSample(const DbSession& target, const QByteArray& image,
                                       const recognition::FaceDescriptor& descriptor, int32_t personId,
                                       int32_t* sampleId) {
-    return RunDbOperation("HandleInsertDbPersonSample", DbOpKind::Change, target.ui, target.connection,
-                          target.connectionString, [&](DbTransaction& transaction) {
-                              DbCommand command(target.connection);
-                              command.AppendInteger(kPersonId, personId);
-                              command.AppendBinary(QStringLiteral("BINDATA"), image);
-                              command.AppendBinary(QStringLiteral("DESCRIPTOR"), descriptor.ToStorage());
-                              transaction.Begin();
-                              ExecuteChangeAwaited(command, QStringLiteral(
-                                  "INSERT INTO SAMPLES (PERSON_ID, BINDATA, DESCRIPTOR) VALUES(?,?,?)"));
-                              command.DeleteParameter(QStringLiteral("DESCRIPTOR"));
-                              command.DeleteParameter(QStringLiteral("BINDATA"));
-                              command.SetCommandText(
-                                  StatementText(DbStatement::SampleIdentity, target.connection.Provider()));
-                              command.Execute(kExecSync);
-                              DbRecordset& identity = command.Recordset();
-                              const int32_t newId =
-                                  identity.Eof() ? 0 : ReadInteger(identity.Field(QStringLiteral("PERSONSAMPLEID")));
-                              ExecuteChangeAwaited(command, kBumpState);
-                              transaction.Commit();
-                              *sampleId = newId;
-                          });
+    return RunDbOperation(
+        "HandleInsertDbPersonSample", DbOpKind::Change, target.ui, target.connection, target.connectionString,
+        [&](DbTransaction& transaction) {
+            DbCommand command(target.connection);
+            command.AppendInteger(kPersonId, personId);
+            command.AppendBinary(QStringLiteral("BINDATA"), image);
+            command.AppendBinary(QStringLiteral("DESCRIPTOR"), descriptor.ToStorage());
+            transaction.Begin();
+            ExecuteChangeAwaited(command,
+                                 QStringLiteral("INSERT INTO SAMPLES (PERSON_ID, BINDATA, DESCRIPTOR) VALUES(?,?,?)"));
+            command.DeleteParameter(QStringLiteral("DESCRIPTOR"));
+            command.DeleteParameter(QStringLiteral("BINDATA"));
+            command.SetCommandText(StatementText(DbStatement::SampleIdentity, target.connection.Provider()));
+            command.Execute(kExecSync);
+            DbRecordset& identity = command.Recordset();
+            const int32_t newId = identity.Eof() ? 0 : ReadInteger(identity.Field(QStringLiteral("PERSONSAMPLEID")));
+            ExecuteChangeAwaited(command, kBumpState);
+            transaction.Commit();
+            *sampleId = newId;
+        });
 }
 
 DbOpResult HandleDeleteDbPersonSample(const DbSession& target, int32_t sampleId, int32_t personId) {

@@ -33,8 +33,8 @@ DbOpResult HandleGetDbPersonSampleList(const DbSession& target, int32_t personId
 // "GetSampleDescriptorList() Exception: %s"; then nothing. Values that are not binary end the
 // reading; binary values of another size than 512 bytes are no descriptor and are passed over.
 std::optional<std::vector<recognition::FaceDescriptor>> GetSampleDescriptorList(DbConnection& connection,
-                                                                                 OperatorDialogs& dialogs,
-                                                                                 int32_t personId);
+                                                                                OperatorDialogs& dialogs,
+                                                                                int32_t personId);
 
 DbOpResult HandleInsertDbPersonSample(const DbSession& target, const QByteArray& image,
                                       const recognition::FaceDescriptor& descriptor, int32_t personId,

@@ -14,8 +14,7 @@ RemovalOutcome DeleteSamples(const DbSession& context, int32_t personId, const P
                                  : DeleteSamplesQuestion(static_cast<int>(sampleIds.size()), person);
     if (context.dialogs.AskYesNo(question, DefaultButton::Second) != Answer::Yes) return outcome;
     for (const int32_t sampleId : sampleIds) {
-        if (RetryWhileAsked([&] { return HandleDeleteDbPersonSample(context, sampleId, personId); }) ==
-            DbOpCancel) {
+        if (RetryWhileAsked([&] { return HandleDeleteDbPersonSample(context, sampleId, personId); }) == DbOpCancel) {
             outcome.result = FlowResult::CloseBrowser;
             break;
         }

@@ -4,8 +4,8 @@
 // Threads: the user-interface thread.
 // Owns: nothing.
 
-#include "app/database/person_name.h"
 #include "app/database/db_session.h"
+#include "app/database/person_name.h"
 
 #include <cstdint>
 #include <vector>

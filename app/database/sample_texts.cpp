@@ -6,9 +6,12 @@ namespace database {
 
 const char* PluralEnding(int n, const char* one, const char* few, const char* many) {
     switch (RussianPluralForm(n)) {
-    case 0: return one;
-    case 1: return few;
-    default: return many;
+    case 0:
+        return one;
+    case 1:
+        return few;
+    default:
+        return many;
     }
 }
 
@@ -100,6 +103,5 @@ QString DeletePhotoQuestion(const PersonName& person) {
     return QStringLiteral("Вы хотите удалить выбранное фото персоны:\n") + person.Spaced() +
            QStringLiteral("\nиз базы данных?");
 }
-
 
 }  // namespace database

@@ -7,8 +7,8 @@
 #include "app/database/db_operation.h"
 #include "app/database/operator_dialogs.h"
 #include "app/database/person_name.h"
-#include "app/shell/journal.h"
 #include "app/recognition/face_descriptor.h"
+#include "app/shell/journal.h"
 
 #include <opencv2/core/mat.hpp>
 

@@ -7,9 +7,7 @@
 namespace enrolment {
 namespace {
 
-int Rounded(double value) {
-    return static_cast<int>(std::lround(value));
-}
+int Rounded(double value) { return static_cast<int>(std::lround(value)); }
 
 }  // namespace
 

@@ -50,9 +50,7 @@ int CSampleCreateWizard::FaceAt(cv::Point displayPoint) const {
     return kNoFace;
 }
 
-ChoiceResult CSampleCreateWizard::Click(cv::Point displayPoint) {
-    return ChooseFace(FaceAt(displayPoint));
-}
+ChoiceResult CSampleCreateWizard::Click(cv::Point displayPoint) { return ChooseFace(FaceAt(displayPoint)); }
 
 ChoiceResult CSampleCreateWizard::ChooseFace(int index) {
     if (index < 0 || static_cast<size_t>(index) >= faces_.size() || index == chosen_) return ChoiceResult::Unchanged;

@@ -2,12 +2,12 @@
 
 #include "app/recognition/face_network.h"
 
-#include <QDir>
-#include <QFile>
 #include <dlib/image_processing.h>
 #include <dlib/image_processing/frontal_face_detector.h>
 #include <dlib/opencv/cv_image.h>
 #include <dlib/opencv/to_open_cv.h>
+#include <QDir>
+#include <QFile>
 #include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
@@ -21,13 +21,9 @@ namespace {
 constexpr double kDetectorAdjustment = 0.0;
 
 // The frame's own pixel buffer, read by dlib as RGB: the first byte of a pixel counts as red.
-dlib::cv_image<dlib::rgb_pixel> WrapFrame(const cv::Mat& frame) {
-    return dlib::cv_image<dlib::rgb_pixel>(frame);
-}
+dlib::cv_image<dlib::rgb_pixel> WrapFrame(const cv::Mat& frame) { return dlib::cv_image<dlib::rgb_pixel>(frame); }
 
-bool IsPicture(const cv::Mat& frame) {
-    return !frame.empty() && frame.type() == CV_8UC3 && frame.dims == 2;
-}
+bool IsPicture(const cv::Mat& frame) { return !frame.empty() && frame.type() == CV_8UC3 && frame.dims == 2; }
 
 FrameFace ToFrameFace(const dlib::rectangle& r) {
     const auto left = static_cast<int32_t>(r.left());
@@ -41,9 +37,7 @@ dlib::rectangle ToRectangle(const FrameFace& face) {
                            static_cast<long>(face.y) + face.height - 1);
 }
 
-QString ErrorText(const std::exception& e) {
-    return QString::fromLocal8Bit(e.what()).simplified();
-}
+QString ErrorText(const std::exception& e) { return QString::fromLocal8Bit(e.what()).simplified(); }
 
 class NetworkDescriber final : public FaceDescriber {
 public:
@@ -103,13 +97,9 @@ std::unique_ptr<FaceModels> FaceModels::Load(const QString& dataDir, QString& er
     return loaded;
 }
 
-unsigned long FaceModels::LandmarkCount() const {
-    return models_->shapePredictor.num_parts();
-}
+unsigned long FaceModels::LandmarkCount() const { return models_->shapePredictor.num_parts(); }
 
-QString FaceModels::LandmarkFile() const {
-    return models_->landmarkFile;
-}
+QString FaceModels::LandmarkFile() const { return models_->landmarkFile; }
 
 std::vector<FrameFace> FaceModels::DetectFaces(const cv::Mat& frame, int maxSubject) {
     if (!IsPicture(frame) || maxSubject <= 0) return {};
@@ -154,9 +144,7 @@ std::optional<DescribedFace> FaceModels::DescribeFace(const cv::Mat& frame, cons
     return described;
 }
 
-FaceDescriber& FaceModels::InterfaceDescriber() {
-    return *models_->interfaceDescriber;
-}
+FaceDescriber& FaceModels::InterfaceDescriber() { return *models_->interfaceDescriber; }
 
 std::unique_ptr<FaceDescriber> FaceModels::MakeDescriber() const {
     return std::make_unique<NetworkDescriber>(*this, models_->network->Copy());

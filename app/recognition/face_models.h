@@ -59,8 +59,7 @@ public:
 
     // The face's descriptor and chip through `network`, which the calling thread must own.
     // Nothing when the face's landmarks cannot be placed.
-    std::optional<DescribedFace> DescribeFace(const cv::Mat& frame, const FrameFace& face,
-                                              FaceNetwork& network) const;
+    std::optional<DescribedFace> DescribeFace(const cv::Mat& frame, const FrameFace& face, FaceNetwork& network) const;
 
 private:
     struct Models;

@@ -5,9 +5,9 @@
 
 #include "app/recognition/face_descriptor.h"
 
-#include <QString>
 #include <dlib/matrix.h>
 #include <dlib/pixel.h>
+#include <QString>
 
 #include <memory>
 

@@ -13,8 +13,7 @@ void FrameHistory::Push(const cv::Mat& frame, double now, const SubjectTracker& 
     slot.time = now;
     if (hadFaces) {
         for (const auto& subject : tracker.Subjects())
-            if (subject->HasFace() && subject->personId == 0)
-                slot.faces.push_back({subject->id, subject->rectangle});
+            if (subject->HasFace() && subject->personId == 0) slot.faces.push_back({subject->id, subject->rectangle});
     }
     lastTime_ = now;
 }

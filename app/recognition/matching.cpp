@@ -67,12 +67,8 @@ bool WithinDistance(float distance, int thresholdHundredths) {
     return static_cast<double>(distance) <= thresholdHundredths / 100.0;
 }
 
-double Confidence(float distance) {
-    return (1.0 - static_cast<double>(distance)) * 100.0;
-}
+double Confidence(float distance) { return (1.0 - static_cast<double>(distance)) * 100.0; }
 
-QString ConfidenceText(float distance) {
-    return QString::asprintf("%.1f%%", Confidence(distance));
-}
+QString ConfidenceText(float distance) { return QString::asprintf("%.1f%%", Confidence(distance)); }
 
 }  // namespace recognition

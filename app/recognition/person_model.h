@@ -20,10 +20,10 @@ struct PersonModel {
     char16_t secondName[64] = {};
     char16_t alias[16] = {};
     char16_t externalKey[32] = {};
-    int32_t gender = 0;        // 0 female, 1 male
-    double dateOfBirth = 0;    // OLE Automation date, 0 when unknown
+    int32_t gender = 0;      // 0 female, 1 male
+    double dateOfBirth = 0;  // OLE Automation date, 0 when unknown
     char16_t speech[256] = {};
-    int32_t state = 0;         // STATE of the person's row when the descriptors were loaded
+    int32_t state = 0;  // STATE of the person's row when the descriptors were loaded
     // One per sample row, in the order read; never empty in the working set.
     PointerArray<FaceDescriptor> descriptors;
 };

@@ -92,7 +92,6 @@ class SortedPointerList : private PointerArray<T, Allocator> {
     using Base = PointerArray<T, Allocator>;
 
 public:
-    using typename Base::Storage;
     using Base::At;
     using Base::begin;
     using Base::Clear;
@@ -103,6 +102,7 @@ public:
     using Base::Remove;
     using Base::Replace;  // only by an element of the same person id
     using Base::TakeAll;
+    using typename Base::Storage;
 
     // Position of the element with this person id.
     std::optional<uint32_t> FindPosition(uint32_t personId) const {

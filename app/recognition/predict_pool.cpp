@@ -62,9 +62,7 @@ PredictPool::PredictPool(platform::Event& termEvent, RecognizedDataSink& sink, D
                          const PersonModelSortedList& models)
     : termEvent_(termEvent), sink_(sink), makeDescriber_(std::move(makeDescriber)), models_(models) {}
 
-PredictPool::~PredictPool() {
-    Stop();
-}
+PredictPool::~PredictPool() { Stop(); }
 
 bool PredictPool::Start() {
     // Each worker's network is a full copy of the loaded one (tens of megabytes): a worker whose

@@ -52,8 +52,8 @@ void RecognitionEvents::Handle(std::unique_ptr<RecognizedData> result, const Rec
         }
     } else {
         if (subject->personId != 0 && subject->recognized) {
-            outputs_.PersonChanged({subject->id, result->personId, result->person.listNumber, Confidence(result->distance),
-                                    subject->personId, subject->person.listNumber,
+            outputs_.PersonChanged({subject->id, result->personId, result->person.listNumber,
+                                    Confidence(result->distance), subject->personId, subject->person.listNumber,
                                     Confidence(subject->bestDistance)});
         }
         TakeIdentity(*subject, *result);
@@ -87,9 +87,9 @@ void RecognitionEvents::Handle(std::unique_ptr<RecognizedData> result, const Rec
 void RecognitionEvents::HandleForVanishedSubject(const RecognizedData& result, const RecognitionRules& rules, bool sure,
                                                  double now, const QString& cameraName) {
     // A pending result may still complete the count of a subject that has gone.
-    const bool completes = rules.repeatForRecognition == 1 ||
-                           (result.personId == result.personIdAtHandOver &&
-                            result.countAtHandOver + 1 == rules.repeatForRecognition);
+    const bool completes =
+        rules.repeatForRecognition == 1 ||
+        (result.personId == result.personIdAtHandOver && result.countAtHandOver + 1 == rules.repeatForRecognition);
     if (!sure || !completes || remembered_.Contains(result.personId)) return;
     const PersonFields& person = result.person;
     static const cv::Mat kNoPicture;

@@ -12,7 +12,8 @@
 namespace recognition {
 
 bool MakeThumbnail(const cv::Mat& picture, cv::Mat* thumbnail) {
-    const QString path = platform::TempFolder() + QStringLiteral("ostv") + platform::NewGuidText() + QStringLiteral(".jpg");
+    const QString path =
+        platform::TempFolder() + QStringLiteral("ostv") + platform::NewGuidText() + QStringLiteral(".jpg");
     const std::string file = path.toStdString();
     bool written = false;
     try {

@@ -41,9 +41,9 @@ struct Subject : DispatchSubject {
     ScreenRect screen;
     bool recognized = false;
     float bestDistance = FLT_MAX;
-    PersonFields person;  // the person id lives in DispatchSubject
+    PersonFields person;                      // the person id lives in DispatchSubject
     RecognizedListItem* listEntry = nullptr;  // not owned
-    cv::Mat picture;  // face chip of the best result
+    cv::Mat picture;                          // face chip of the best result
     QString labelText;
     bool hasLabel = false;  // the label window exists (made with the first result)
     bool labelShown = false;

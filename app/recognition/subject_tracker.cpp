@@ -15,9 +15,7 @@ namespace {
 constexpr double kOverlapShare = 0.4;
 constexpr std::chrono::milliseconds kShortInvisibility{500};
 
-int64_t Area(int32_t width, int32_t height) {
-    return int64_t(width) * height;
-}
+int64_t Area(int32_t width, int32_t height) { return int64_t(width) * height; }
 
 int64_t IntersectionArea(const FrameFace& a, const FrameFace& b) {
     const int64_t left = std::max<int64_t>(a.x, b.x);
@@ -28,9 +26,7 @@ int64_t IntersectionArea(const FrameFace& a, const FrameFace& b) {
     return (right - left) * (bottom - top);
 }
 
-int32_t Scaled(int32_t value, double scale) {
-    return int32_t(value * scale + 0.5);
-}
+int32_t Scaled(int32_t value, double scale) { return int32_t(value * scale + 0.5); }
 
 }  // namespace
 
@@ -150,13 +146,15 @@ void SubjectTracker::RemoveVanished(double now, bool shortInvisibility) {
     OSTROVID_ASSERT(owner_.IsCurrent(), "SubjectTracker is for the user-interface thread only");
     for (size_t s = 0; s < subjects_.size();) {
         const Subject& subject = *subjects_[s];
-        const bool vanished = shortInvisibility ? platform::OleSpan(subject.lastSeen, now) > kShortInvisibility : !subject.HasFace();
+        const bool vanished =
+            shortInvisibility ? platform::OleSpan(subject.lastSeen, now) > kShortInvisibility : !subject.HasFace();
         if (!vanished) {
             ++s;
             continue;
         }
         if (subject.personId == 0) events_.UnrecognizedSubjectVanished(subject, now);
-        events_.PresenceEnded(subject, std::chrono::duration<double>(platform::OleSpan(subject.firstSeen, now)).count());
+        events_.PresenceEnded(subject,
+                              std::chrono::duration<double>(platform::OleSpan(subject.firstSeen, now)).count());
         subjects_.erase(subjects_.begin() + ptrdiff_t(s));
     }
     // Indices into the list moved; the table keeps pointing at the right subjects by id.
@@ -187,7 +185,8 @@ const Subject* SubjectTracker::SubjectOfFace(size_t face) const {
 std::vector<DispatchSubject*> SubjectTracker::SubjectsInFaceOrder() const {
     std::vector<DispatchSubject*> result;
     for (size_t face = 0; face < faceTable_.size(); ++face)
-        if (faceTable_[face].subjectIndex >= 0) result.push_back(subjects_[size_t(faceTable_[face].subjectIndex)].get());
+        if (faceTable_[face].subjectIndex >= 0)
+            result.push_back(subjects_[size_t(faceTable_[face].subjectIndex)].get());
     return result;
 }
 

@@ -7,7 +7,7 @@ namespace {
 // Camera entries may show only the camera's own icons in the status bar.
 StatusIcon CameraEventIcon(StatusIcon icon) {
     return icon == StatusIcon::Working || icon == StatusIcon::Warning || icon == StatusIcon::Error ? icon
-                                                                                                    : StatusIcon::None;
+                                                                                                   : StatusIcon::None;
 }
 
 }  // namespace

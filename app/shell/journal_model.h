@@ -16,7 +16,7 @@ namespace shell {
 constexpr int kJournalMaxRows = 256;
 
 struct JournalRow {
-    QString time;          // insertion time "%02d:%02d:%02d.%03d"
+    QString time;  // insertion time "%02d:%02d:%02d.%03d"
     EntryIcon icon;
     QString eventText;
     QString actionText;    // actions tab only

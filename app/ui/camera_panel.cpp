@@ -124,7 +124,8 @@ void ViewportWidget::Tick() { processor_.Tick(camera::CameraThreadExists(), Curr
 
 bool ViewportWidget::event(QEvent* e) {
     if (e->type() == recognition::RecognizedDataEvent::kType) {
-        std::unique_ptr<recognition::RecognizedData> record = static_cast<recognition::RecognizedDataEvent*>(e)->TakeRecord();
+        std::unique_ptr<recognition::RecognizedData> record =
+            static_cast<recognition::RecognizedDataEvent*>(e)->TakeRecord();
         if (record) {
             const QString cameraName = platform::FromFixed(work_.descriptor.Name);
             events_.Handle(std::move(record), CurrentRecognitionRules(), platform::OleDateNow(), cameraName);
@@ -310,8 +311,8 @@ CameraPanelWidget::CameraPanelWidget(const shell::Journal& journal, CameraPanelC
     hooks.listChanged = context_.listChanged;
     static viewport::ViewportServices noServices;
     viewport_ = new ViewportWidget(camera::g_CameraWork, journal, context_.detect, context_.dispatch,
-                                   context_.services != nullptr ? *context_.services : noServices,
-                                   *context_.remembered, *context_.list, std::move(hooks), this);
+                                   context_.services != nullptr ? *context_.services : noServices, *context_.remembered,
+                                   *context_.list, std::move(hooks), this);
     status_ = new StatusParts(&CameraStatusPartEnds, this);
     status_->SetIcon(2, shell::StatusIcon::ServerIdle);
 
@@ -365,8 +366,8 @@ void CameraPanelWidget::PostShowAnimation() {
 
 void CameraPanelWidget::PostServerStatus(ManagementServer server, int sessions) {
     PostCall(this, [this, server, sessions] {
-        status_->SetIcon(2, server == ManagementServer::Running ? shell::StatusIcon::ServerRunning
-                                                                : shell::StatusIcon::ServerIdle);
+        status_->SetIcon(
+            2, server == ManagementServer::Running ? shell::StatusIcon::ServerRunning : shell::StatusIcon::ServerIdle);
         status_->SetText(2, ConnectionsText(server, sessions));
     });
 }

@@ -36,9 +36,7 @@ settings::WindowPos CheckedWindowPos(const settings::WindowPos& stored, const QR
     return stored;
 }
 
-std::array<int, 3> StatusPartEnds(int width, int first, int second) {
-    return {width - first, width - second, width};
-}
+std::array<int, 3> StatusPartEnds(int width, int first, int second) { return {width - first, width - second, width}; }
 
 QRect ProgressBarRect(int statusBarWidth, int statusBarHeight) {
     return {FrameStatusPartEnds(statusBarWidth)[0] + 180, statusBarHeight / 2 - 3, 120, 9};

@@ -156,8 +156,8 @@ struct ModelLoadingView {
 class ModelLoadingState {
 public:
     void ModelCount(int count);
-    void ReloadAnnounced();                 // the window is shown again
-    void PassStarted(int mode);             // 0 loading, otherwise actualizing
+    void ReloadAnnounced();      // the window is shown again
+    void PassStarted(int mode);  // 0 loading, otherwise actualizing
     void PersonsTotal(int total);
     void Progress(int done, int total);
     void ApplyingChanges();

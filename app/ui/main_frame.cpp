@@ -9,8 +9,8 @@
 #include "app/ui/queued_call.h"
 #include "app/ui/recognized_panel.h"
 #include "app/ui/settings_saver.h"
-#include "app/ui/split_pane.h"
 #include "app/ui/splash_windows.h"
+#include "app/ui/split_pane.h"
 #include "app/ui/status_parts.h"
 #include "platform/fixedtext.h"
 #include "platform/log.h"
@@ -49,7 +49,10 @@ const std::vector<MenuColumn>& MainMenu() {
     static const std::vector<MenuColumn> menu = {
         {u"&Файл", {{kCmdSettings, u"&Настройки..."}, {0, nullptr}, {kCmdExit, u"&Выход\tAlt+F4"}}},
         {u"&Камера",
-         {{kCmdStart, u"Стар&т"}, {kCmdStop, u"Сто&п"}, {0, nullptr}, {kCmdFramedFace, u"&Обрамление лиц"},
+         {{kCmdStart, u"Стар&т"},
+          {kCmdStop, u"Сто&п"},
+          {0, nullptr},
+          {kCmdFramedFace, u"&Обрамление лиц"},
           {kCmdSnapshot, u"&Снимок"}}},
         {u"&База данных", {{kCmdDatabase, u"&Смотреть/редактировать"}}},
         {u"&Справка", {{kCmdAbout, u"&О программе..."}}},
@@ -86,8 +89,12 @@ struct ToolbarButton {
 };
 
 constexpr ToolbarButton kToolbarButtons[] = {
-    {kCmdChooseCamera, u"Камера...", 2}, {kCmdStart, u"Старт", 0},          {kCmdStop, u"Стоп", 1},
-    {kCmdSnapshot, u"Снимок", 5},        {kCmdDatabase, u"База данных...", 4}, {kCmdSettings, u"Настройки...", 3},
+    {kCmdChooseCamera, u"Камера...", 2},
+    {kCmdStart, u"Старт", 0},
+    {kCmdStop, u"Стоп", 1},
+    {kCmdSnapshot, u"Снимок", 5},
+    {kCmdDatabase, u"База данных...", 4},
+    {kCmdSettings, u"Настройки...", 3},
 };
 
 bool CameraIndexValid(const settings::SettingsState& s, int index) {
@@ -302,10 +309,10 @@ bool MainFrame::CreatePad() {
             (saver.*save)(proportion);
         };
     };
-    pad_ = new SplitPane(Qt::Horizontal, panelDiv,
-                         saveProportion(&settings::SettingsState::PanelDivProportion,
-                                        &SettingsSaver::SavePanelDivProportion, saver_),
-                         this);
+    pad_ = new SplitPane(
+        Qt::Horizontal, panelDiv,
+        saveProportion(&settings::SettingsState::PanelDivProportion, &SettingsSaver::SavePanelDivProportion, saver_),
+        this);
     pad_->setObjectName(QStringLiteral("Vektra:OSTROVID_V2:PAD"));
     leftPanel_ = new SplitPane(Qt::Vertical, leftDiv,
                                saveProportion(&settings::SettingsState::LeftPanelDivProportion,
@@ -378,7 +385,8 @@ void MainFrame::RefreshToolbar() {
 }
 
 void MainFrame::PostCommand(int command) {
-    QMetaObject::invokeMethod(this, [this, command] { OnCommand(command); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, command] { OnCommand(command); }, Qt::QueuedConnection);
 }
 
 void MainFrame::OnCommand(int command) {

@@ -16,9 +16,12 @@ using database::NoticeIcon;
 
 QMessageBox::Icon BoxIcon(NoticeIcon icon) {
     switch (icon) {
-    case NoticeIcon::Information: return QMessageBox::Information;
-    case NoticeIcon::Warning: return QMessageBox::Warning;
-    case NoticeIcon::Error: break;
+    case NoticeIcon::Information:
+        return QMessageBox::Information;
+    case NoticeIcon::Warning:
+        return QMessageBox::Warning;
+    case NoticeIcon::Error:
+        break;
     }
     return QMessageBox::Critical;
 }
@@ -29,9 +32,12 @@ Answer AskQuestion(QWidget* parent, const QString& text, QMessageBox::StandardBu
     QMessageBox box(QMessageBox::Question, kProgramTitle, text, buttons, parent);
     box.setDefaultButton(defaultButton == DefaultButton::First ? QMessageBox::Yes : QMessageBox::No);
     switch (box.exec()) {
-    case QMessageBox::Yes: return Answer::Yes;
-    case QMessageBox::No: return Answer::No;
-    default: return Answer::Cancel;
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
     }
 }
 

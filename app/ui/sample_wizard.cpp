@@ -16,9 +16,7 @@
 namespace ui {
 namespace {
 
-cv::Point ToPoint(QPoint p) {
-    return {p.x(), p.y()};
-}
+cv::Point ToPoint(QPoint p) { return {p.x(), p.y()}; }
 
 // The wait cursor for the lifetime of the object.
 class WaitCursor {
@@ -46,9 +44,7 @@ void SamplePictureWindow::Show(const QImage& picture) {
     update();
 }
 
-void SamplePictureWindow::paintEvent(QPaintEvent*) {
-    QPainter(this).drawImage(0, 0, picture_);
-}
+void SamplePictureWindow::paintEvent(QPaintEvent*) { QPainter(this).drawImage(0, 0, picture_); }
 
 void SamplePictureWindow::mouseMoveEvent(QMouseEvent* event) {
     if (moved) moved(event->position().toPoint());
@@ -106,9 +102,7 @@ void ChooseFacePage::initializePage() {
     Refresh();
 }
 
-bool ChooseFacePage::isComplete() const {
-    return wizard_.ChooseFacePage().nextEnabled;
-}
+bool ChooseFacePage::isComplete() const { return wizard_.ChooseFacePage().nextEnabled; }
 
 bool ChooseFacePage::validatePage() {
     const WaitCursor wait;
@@ -124,9 +118,7 @@ void SampleResultPage::initializePage() {
     ShowState(wizard_.ResultPage());
 }
 
-bool SampleResultPage::isComplete() const {
-    return wizard_.ResultPage().finishEnabled;
-}
+bool SampleResultPage::isComplete() const { return wizard_.ResultPage().finishEnabled; }
 
 SampleCreateWizardDialog::SampleCreateWizardDialog(enrolment::CSampleCreateWizard& wizard, QWidget* parent)
     : QWizard(parent), choose_(new ChooseFacePage(wizard)), result_(new SampleResultPage(wizard)) {

@@ -31,9 +31,8 @@ void MakeSplash(QWidget* window) {
 QLabel* SplashText(const QString& text, const QColor& color, QWidget* parent, int pixelSize) {
     auto* label = new QLabel(text, parent);
     label->setAlignment(Qt::AlignCenter);
-    label->setStyleSheet(QStringLiteral("color: %1; background: transparent; font-size: %2px;")
-                             .arg(color.name())
-                             .arg(pixelSize));
+    label->setStyleSheet(
+        QStringLiteral("color: %1; background: transparent; font-size: %2px;").arg(color.name()).arg(pixelSize));
     return label;
 }
 
@@ -93,7 +92,8 @@ InitSyncObjectsDialog::InitSyncObjectsDialog(std::function<int()> attempt, QWidg
     setObjectName(QStringLiteral("InitSyncObjectsDialog"));
     setWindowTitle(kProgramTitle);
     MakeSplash(this);
-    const SplashParts parts = MakeSplashParts(this, QStringLiteral("Ожидание запуска службы..."), QStringLiteral("Отмена"));
+    const SplashParts parts =
+        MakeSplashParts(this, QStringLiteral("Ожидание запуска службы..."), QStringLiteral("Отмена"));
     parts.text->setObjectName(QStringLiteral("1001"));
     QObject::connect(parts.button, &QPushButton::clicked, this, [this] { reject(); });
 

@@ -104,8 +104,7 @@ void ViewportProcessor::RaiseHangNotice() {
 
 void ViewportProcessor::EndHangNotice() {
     journal_.PostCamera(shell::CameraIcon::Info, QStringLiteral("Камера работает"),
-                        platform::FromFixed(work_.descriptor.Name), shell::StatusBar::Show,
-                        shell::StatusIcon::Working);
+                        platform::FromFixed(work_.descriptor.Name), shell::StatusBar::Show, shell::StatusIcon::Working);
     WriteLog(QStringLiteral("Камера снова работает"));
     events_.BroadcastCameraState(kOperationWorksAgain);
 }
@@ -145,8 +144,7 @@ void ViewportProcessor::PlaceLabels() {
     }
 }
 
-void ViewportProcessor::AnswerStateRequest(recognition::CameraStateRequest& request, bool running,
-                                           double now) const {
+void ViewportProcessor::AnswerStateRequest(recognition::CameraStateRequest& request, bool running, double now) const {
     if (running) {
         request.cameraRunning = 1;
         request.cameraType = work_.descriptor.Type;
@@ -156,8 +154,10 @@ void ViewportProcessor::AnswerStateRequest(recognition::CameraStateRequest& requ
             request.frameHeight = work_.lastFrame->rows;
             if (request.flags & recognition::CameraStateRequest::kWantPicture) {
                 // The client sees the scene as the camera does, not mirrored for the operator.
-                if (work_.descriptor.Mirroring) cv::flip(*work_.lastFrame, request.picture, 1);
-                else work_.lastFrame->copyTo(request.picture);
+                if (work_.descriptor.Mirroring)
+                    cv::flip(*work_.lastFrame, request.picture, 1);
+                else
+                    work_.lastFrame->copyTo(request.picture);
             }
         }
         if (request.flags & recognition::CameraStateRequest::kWantSubjects) {

@@ -64,8 +64,8 @@ struct ViewportSettings {
 class ViewportProcessor {
 public:
     using Detector = std::function<std::vector<recognition::FrameFace>(const cv::Mat& frame, int maxSubject)>;
-    using Dispatcher = std::function<void(const cv::Mat& frame, std::span<recognition::DispatchSubject* const> subjects,
-                                          double now)>;
+    using Dispatcher =
+        std::function<void(const cv::Mat& frame, std::span<recognition::DispatchSubject* const> subjects, double now)>;
     // Clock: the OLE date for "now" and seconds since 1970 for the hang check.
     struct Clock {
         std::function<double()> oleNow;

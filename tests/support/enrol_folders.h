@@ -21,7 +21,7 @@ namespace testsupport {
 inline constexpr int kEnrolPictureSide = 300;
 
 struct JohnsPerson {
-    QString folderName;  // "Savage John"
+    QString folderName;                 // "Savage John"
     std::vector<std::string> pictures;  // the example files, in name order
 };
 

@@ -22,9 +22,7 @@ inline QString FaceDataDir() {
     return QString::fromLocal8Bit(dir && *dir ? dir : OSTROVID_DATA_DIR);
 }
 
-inline std::string DlibExample(const std::string& relative) {
-    return std::string(DLIB_EXAMPLES_DIR) + "/" + relative;
-}
+inline std::string DlibExample(const std::string& relative) { return std::string(DLIB_EXAMPLES_DIR) + "/" + relative; }
 
 // Loaded once for the whole binary; loading the 68-point model alone takes a second.
 inline recognition::FaceModels* SharedFaceModels() {

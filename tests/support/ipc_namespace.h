@@ -14,8 +14,7 @@ namespace testsupport {
 // The channel objects belong to the group ostrovid, which the setup makes. A test run as root on a
 // machine that has not been set up yet makes it itself.
 inline void EnsureChannelGroup() {
-    if (getgrnam("ostrovid") == nullptr && geteuid() == 0)
-        (void)!std::system("groupadd --system ostrovid");
+    if (getgrnam("ostrovid") == nullptr && geteuid() == 0) (void)!std::system("groupadd --system ostrovid");
 }
 
 // Sets $OSTROVID_IPC_NAMESPACE to a prefix unique to this process and call, and returns it.

@@ -17,8 +17,10 @@ inline QStringList LogLines(const QString& path) {
     QStringList lines;
     for (const QString& line : text.split(QStringLiteral("\r\n"))) {
         // The stamp is "YYYY-MM-DD hh:mm:ss ", 20 characters.
-        if (line.size() >= 20) lines.append(line.mid(20));
-        else if (!line.isEmpty()) lines.append(line);
+        if (line.size() >= 20)
+            lines.append(line.mid(20));
+        else if (!line.isEmpty())
+            lines.append(line);
     }
     return lines;
 }

@@ -208,9 +208,10 @@ TEST(ServedStream, LostServerClosesTheCameraAndItReconnectsFiveSecondsLater) {
     control.StopCamera(false);
     EXPECT_FALSE(camera::CameraThreadExists());
     const QString text = log.Text();
-    for (const char* line : {"WorkCamThreadFunc: Камера открыта. OK.", "WorkCamThreadFunc: Ошибка получения кадра из потока.",
-                             "WorkCamThreadFunc: Закрытие камеры.",
-                             "WorkCamThreadFunc: Камера закрыта. Пауза перед следующей попыткой открытия..."}) {
+    for (const char* line :
+         {"WorkCamThreadFunc: Камера открыта. OK.", "WorkCamThreadFunc: Ошибка получения кадра из потока.",
+          "WorkCamThreadFunc: Закрытие камеры.",
+          "WorkCamThreadFunc: Камера закрыта. Пауза перед следующей попыткой открытия..."}) {
         EXPECT_TRUE(text.contains(QString::fromUtf8(line))) << line;
     }
     platform::CriticalSectionLock lock(settings::SettingsLock());

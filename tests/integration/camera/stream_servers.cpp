@@ -5,8 +5,6 @@
 #include <QTextStream>
 
 #include <arpa/inet.h>
-#include <chrono>
-#include <csignal>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -14,6 +12,8 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <chrono>
+#include <csignal>
 
 extern char** environ;
 
@@ -53,8 +53,8 @@ QString BoxVideoFile() {
     if (path.isEmpty()) {
         const QString file = dir.filePath("box.avi");
         const int pid = Spawn({"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                               "color=c=black:s=640x480:r=25:d=2,drawbox=x=0:y=0:w=160:h=120:color=white:t=fill", "-c:v",
-                               "mjpeg", "-q:v", "3", file.toStdString()});
+                               "color=c=black:s=640x480:r=25:d=2,drawbox=x=0:y=0:w=160:h=120:color=white:t=fill",
+                               "-c:v", "mjpeg", "-q:v", "3", file.toStdString()});
         int status = 0;
         if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0) path = file;
     }

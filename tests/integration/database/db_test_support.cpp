@@ -174,7 +174,8 @@ int QueryInt(DbConnection& connection, const QString& sql, const std::vector<QVa
 
 int AddPerson(DbConnection& connection, const QString& surname, int listNumber, int gender) {
     DbCommand command(connection);
-    command.SetCommandText(QStringLiteral("INSERT INTO PERSONS (STATE, LIST_NUM, SURNAME, Gender) VALUES (0, ?, ?, ?)"));
+    command.SetCommandText(
+        QStringLiteral("INSERT INTO PERSONS (STATE, LIST_NUM, SURNAME, Gender) VALUES (0, ?, ?, ?)"));
     command.AppendInteger(QStringLiteral("LIST_NUM"), listNumber);
     command.AppendText(QStringLiteral("SURNAME"), surname);
     command.AppendInteger(QStringLiteral("Gender"), gender);

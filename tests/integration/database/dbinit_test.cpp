@@ -83,7 +83,8 @@ TEST_F(DbInitTest, FreshInstallationGetsTheDatabaseAndTheString) {
 }
 
 TEST_F(DbInitTest, OnlyAnEmptySettingIsSeeded) {
-    const QString server = QStringLiteral("Provider=PostgreSQL;Data Source=db:5432;User ID=u;Password=p;Initial Catalog=x");
+    const QString server =
+        QStringLiteral("Provider=PostgreSQL;Data Source=db:5432;User ID=u;Password=p;Initial Catalog=x");
     Store(server);
     ASSERT_EQ(Run(), 0);
     EXPECT_EQ(Stored(), server);

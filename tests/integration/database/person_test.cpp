@@ -32,7 +32,8 @@ protected:
         if (IsSkipped()) return;
         browser_.Open(db_->ConnectionString());
         other_.Open(db_->ConnectionString());
-        session_ = std::make_unique<DbSession>(DbSession{browser_, dialogs_, dialogs_, db_->ConnectionString(), journal_.Journal()});
+        session_ = std::make_unique<DbSession>(
+            DbSession{browser_, dialogs_, dialogs_, db_->ConnectionString(), journal_.Journal()});
     }
 
     int Count(const QString& sql, const std::vector<QVariant>& values = {}) { return QueryInt(other_, sql, values); }
@@ -100,10 +101,11 @@ TEST_P(PersonTest, ListFilterSelectsListsAndThePerson) {
 
 TEST_P(PersonTest, NewPersonStoresEmptyTextsAndTheDateOnlyWhenSet) {
     const int32_t plain = NewPerson(Names(QStringLiteral("Иванов")));
-    EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*) AS N FROM PERSONS WHERE PERSON_ID=? AND DateOfBirth IS NULL AND "
-                                   "FORENAME='' AND SECONDNAME='' AND ALIAS='' AND EXT_KEY='' AND STATE=0 AND Gender=1"),
-                    {plain}),
-              1);
+    EXPECT_EQ(
+        Count(QStringLiteral("SELECT COUNT(*) AS N FROM PERSONS WHERE PERSON_ID=? AND DateOfBirth IS NULL AND "
+                             "FORENAME='' AND SECONDNAME='' AND ALIAS='' AND EXT_KEY='' AND STATE=0 AND Gender=1"),
+              {plain}),
+        1);
     EXPECT_EQ(journal_.Count(QStringLiteral("Создана новая персона"), QStringLiteral("Иванов  ")), 1);
     EXPECT_EQ(Record(plain).fields.dateOfBirth, kNoDateOfBirth);
 
@@ -160,8 +162,9 @@ TEST_P(PersonTest, ChangeListJournalsTheJournalNamesAndShowsTheNewList) {
     EXPECT_EQ(ChangePersonList(*session_, person, WatchList::Red), CommandOutcome::Done);
     EXPECT_EQ(settings::g_Settings().dbWin.BlackList, 1) << "the red filter is switched on";
     EXPECT_TRUE(log_.SinceMark().contains(QStringLiteral("SaveDbWinSettings()"))) << "and saved";
-    EXPECT_EQ(journal_.Count(QStringLiteral("Изменен список для персоны"), QStringLiteral("Белов Иван : Белый -> Черный")),
-              1);
+    EXPECT_EQ(
+        journal_.Count(QStringLiteral("Изменен список для персоны"), QStringLiteral("Белов Иван : Белый -> Черный")),
+        1);
     EXPECT_EQ(Record(id).list, WatchList::Red);
 
     // A filter that is on already is neither switched nor saved.
@@ -192,20 +195,23 @@ TEST_P(PersonTest, DeleteAsksAndCascadesToPhotosSamplesAndProperties) {
     AddSample(other_, kept, DescriptorBytes(4));
     Exec(other_, QStringLiteral("INSERT INTO PHOTO (PERSON_ID, BINDATA) VALUES (?, ?)"), {id, QByteArray("jpg")});
     Exec(other_, QStringLiteral("INSERT INTO PROPLIST (SEQ_NUM, PROPNAME) VALUES (1, ?)"), {QStringLiteral("Рост")});
-    Exec(other_, QStringLiteral("INSERT INTO PERSONPROP (PERSON_ID, PROP_ID, PROPVALUE) SELECT ?, PROP_ID, ? FROM PROPLIST"),
+    Exec(other_,
+         QStringLiteral("INSERT INTO PERSONPROP (PERSON_ID, PROP_ID, PROPVALUE) SELECT ?, PROP_ID, ? FROM PROPLIST"),
          {id, QStringLiteral("180")});
     const PersonRecord person = Record(id);
 
     dialogs_.answers = {Answer::No};
     EXPECT_EQ(DeletePersonAsked(*session_, person), CommandOutcome::NotRun);
     ASSERT_EQ(dialogs_.questions.size(), 1);
-    EXPECT_EQ(dialogs_.questions[0], QStringLiteral("Вы хотите удалить персону:\nУдалов Олег Петрович\nиз базы данных?"));
+    EXPECT_EQ(dialogs_.questions[0],
+              QStringLiteral("Вы хотите удалить персону:\nУдалов Олег Петрович\nиз базы данных?"));
     EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*) AS N FROM PERSONS")), 2);
 
     EXPECT_EQ(DeletePersonAsked(*session_, person), CommandOutcome::Done);
     EXPECT_EQ(journal_.Count(QStringLiteral("Удалена персона"), QStringLiteral("Удалов Олег Петрович")), 1);
     for (const char* table : {"PERSONS", "PHOTO", "SAMPLES", "PERSONPROP"}) {
-        EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*) AS N FROM %1 WHERE PERSON_ID=?").arg(QLatin1String(table)), {id}), 0)
+        EXPECT_EQ(
+            Count(QStringLiteral("SELECT COUNT(*) AS N FROM %1 WHERE PERSON_ID=?").arg(QLatin1String(table)), {id}), 0)
             << table;
     }
     EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*) AS N FROM SAMPLES WHERE PERSON_ID=?"), {kept}), 1);
@@ -263,18 +269,21 @@ TEST_P(PersonTest, NamesAtAndOverCapacityKeepWholeCharacters) {
     ASSERT_EQ(SavePersonCardFields(*session_, id, card, lastRead), DbOpDone);
     EXPECT_EQ(Record(id).fields.speech, QString(255, QChar(u'я')));
     if (GetParam() == DbProvider::SQLite) {
-        Exec(other_, QStringLiteral("UPDATE PERSONS SET DESCRIPTION=? WHERE PERSON_ID=?"), {QString(400, QChar(u'ё')), id});
+        Exec(other_, QStringLiteral("UPDATE PERSONS SET DESCRIPTION=? WHERE PERSON_ID=?"),
+             {QString(400, QChar(u'ё')), id});
         log_.Mark();
         EXPECT_EQ(Record(id).fields.description.size(), 255);
-        EXPECT_TRUE(log_.SinceMark().contains(QStringLiteral("HandleGetDbPersonsList(): Warning. Значение поля DESCRIPTION")));
+        EXPECT_TRUE(
+            log_.SinceMark().contains(QStringLiteral("HandleGetDbPersonsList(): Warning. Значение поля DESCRIPTION")));
     }
 }
 
 TEST_P(PersonTest, FindsAPersonByExactNames) {
     const int32_t full = NewPerson(Names(QStringLiteral("Иванов"), QStringLiteral("Иван"), QStringLiteral("Иванович")));
     const int32_t bare = NewPerson(Names(QStringLiteral("Иванов")));
-    EXPECT_EQ(FindPersonByName(browser_, {QStringLiteral("Иванов"), QStringLiteral("Иван"), QStringLiteral("Иванович")}),
-              full);
+    EXPECT_EQ(
+        FindPersonByName(browser_, {QStringLiteral("Иванов"), QStringLiteral("Иван"), QStringLiteral("Иванович")}),
+        full);
     EXPECT_EQ(FindPersonByName(browser_, {QStringLiteral("Иванов"), {}, {}}), bare);
     EXPECT_EQ(FindPersonByName(browser_, {QStringLiteral("иванов"), {}, {}}), std::nullopt);
     EXPECT_EQ(FindPersonByName(browser_, {QStringLiteral("Иванов"), QStringLiteral("Иван"), {}}), std::nullopt);
@@ -365,7 +374,8 @@ TEST_P(PersonTest, APropertyRowDeletedByAnotherStationIsReported) {
     log_.Mark();
     EXPECT_EQ(SavePersonCard(*session_, card), DbOpCancel);
     EXPECT_TRUE(card.values[0]->changed) << "an unsaved value stays marked";
-    EXPECT_TRUE(log_.SinceMark().contains(QStringLiteral("HandleDbPersonAddPropUpdateProp() Exception: ") + kRowMissingText));
+    EXPECT_TRUE(
+        log_.SinceMark().contains(QStringLiteral("HandleDbPersonAddPropUpdateProp() Exception: ") + kRowMissingText));
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, PersonTest, ::testing::Values(DbProvider::SQLite, DbProvider::PostgreSQL),

@@ -69,9 +69,7 @@ protected:
         file.write(bytes);
         return path;
     }
-    QStringList TempPictures() const {
-        return QDir(temp_.path()).entryList({QStringLiteral("ostv*")}, QDir::Files);
-    }
+    QStringList TempPictures() const { return QDir(temp_.path()).entryList({QStringLiteral("ostv*")}, QDir::Files); }
     QTemporaryDir temp_;
 };
 
@@ -113,14 +111,15 @@ TEST_F(PicturesTest, DamagedAndHostileFilesAreRefusedWithTheLoadMessage) {
     };
     const SampleOwner owner{1, {QStringLiteral("Иванов"), {}, {}}, 0, {}};
     for (const QString& name : {QStringLiteral("text.jpg"), QStringLiteral("huge.png"), QStringLiteral("cut.png"),
-                               QStringLiteral("empty.jpg")}) {
+                                QStringLiteral("empty.jpg")}) {
         dialogs.notices.clear();
         EXPECT_EQ(CreateSampleFromFile(context, wizard, owner, temp_.filePath(name)).result, FlowResult::Abandoned);
         EXPECT_EQ(dialogs.notices, QStringList{QStringLiteral("Ошибка загрузки файла.")}) << name.toStdString();
     }
     dialogs.notices.clear();
     CreateSampleFromImage(context, wizard, owner, QImage(150, 600, QImage::Format_RGB32));
-    EXPECT_EQ(dialogs.notices, QStringList{QStringLiteral("Размер изображения 150x600 слишком мал для создания образца!")});
+    EXPECT_EQ(dialogs.notices,
+              QStringList{QStringLiteral("Размер изображения 150x600 слишком мал для создания образца!")});
     EXPECT_EQ(wizardCalls, 0);
     EXPECT_TRUE(TempPictures().isEmpty()) << TempPictures().join(u' ').toStdString();
 }
@@ -158,7 +157,9 @@ TEST_F(PicturesTest, PhotosKeepTheirFormatAndFitIntoFourHundredPixels) {
     const struct {
         PhotoFormat format;
         QByteArray magic;
-    } cases[] = {{PhotoFormat::Jpeg, "\xFF\xD8"}, {PhotoFormat::Bmp, "BM"}, {PhotoFormat::Png, "\x89PNG"},
+    } cases[] = {{PhotoFormat::Jpeg, "\xFF\xD8"},
+                 {PhotoFormat::Bmp, "BM"},
+                 {PhotoFormat::Png, "\x89PNG"},
                  {PhotoFormat::Gif, "GIF8"}};
     for (const auto& c : cases) {
         const QByteArray bytes = EncodePhoto(picture, c.format);

@@ -44,11 +44,12 @@ TEST(CheckNewSample, AnswersAndQuestionTexts) {
     std::vector<FaceDescriptor> twentyOne(21, Axis(0, 1.1f));
     twentyOne[4] = Axis(2, 1.0f);
     EXPECT_EQ(CheckNewSample(dialogs, candidate, twentyOne, DuplicateCheck::Detect), SampleDecision::Stop);
-    EXPECT_EQ(dialogs.questions, (QStringList{
-        QStringLiteral("Новый образец непохож на 1 из 1 образца персоны.\nВсе равно добавить образец?"),
-        QStringLiteral("Новый образец непохож на 11 из 11 образцов персоны.\nВсе равно добавить образец?"),
-        QStringLiteral("Новый образец непохож на 1 из 21 образца персоны.\nВсе равно добавить образец?"),
-    }));
+    EXPECT_EQ(dialogs.questions,
+              (QStringList{
+                  QStringLiteral("Новый образец непохож на 1 из 1 образца персоны.\nВсе равно добавить образец?"),
+                  QStringLiteral("Новый образец непохож на 11 из 11 образцов персоны.\nВсе равно добавить образец?"),
+                  QStringLiteral("Новый образец непохож на 1 из 21 образца персоны.\nВсе равно добавить образец?"),
+              }));
 
     // A duplicate among unlike samples asks the duplicate question; ignored, only unlikeness counts.
     dialogs.questions.clear();
@@ -56,10 +57,11 @@ TEST(CheckNewSample, AnswersAndQuestionTexts) {
     CheckNewSample(dialogs, candidate, mixed, DuplicateCheck::Detect);
     CheckNewSample(dialogs, candidate, mixed, DuplicateCheck::Ignore);
     EXPECT_EQ(CheckNewSample(dialogs, candidate, {candidate}, DuplicateCheck::Ignore), SampleDecision::Add);
-    EXPECT_EQ(dialogs.questions, (QStringList{
-        QStringLiteral("Этот образец персоны уже присутствует!\nВсе равно добавить образец?"),
-        QStringLiteral("Новый образец непохож на 2 из 3 образцов персоны.\nВсе равно добавить образец?"),
-    }));
+    EXPECT_EQ(dialogs.questions,
+              (QStringList{
+                  QStringLiteral("Этот образец персоны уже присутствует!\nВсе равно добавить образец?"),
+                  QStringLiteral("Новый образец непохож на 2 из 3 образцов персоны.\nВсе равно добавить образец?"),
+              }));
 }
 
 TEST(SampleTexts, PluralEndings) {
@@ -71,10 +73,14 @@ TEST(SampleTexts, PluralEndings) {
     EXPECT_EQ(SnapshotsSavedEvent(5), QStringLiteral("Сохранено 5 образцов персоны"));
     EXPECT_EQ(SamplesDeletedEvent(11), QStringLiteral("Удалено 11 образцов персоны"));
     const PersonName name{QStringLiteral("Сидоров"), {}, QStringLiteral("Ильич")};
-    EXPECT_EQ(SaveSnapshotsQuestion(1, name), QStringLiteral("Сохранить 1 выбранный снимок как образец персоны\nСидоров Ильич?"));
-    EXPECT_EQ(SaveSnapshotsQuestion(7, name), QStringLiteral("Сохранить 7 выбранных снимков как образцы персоны\nСидоров Ильич?"));
-    EXPECT_EQ(PasteSamplesQuestion(1, name), QStringLiteral("Вставить 1 вырезанный образец в набор образцов персоны\nСидоров Ильич?"));
-    EXPECT_EQ(DeleteSamplesQuestion(5, name), QStringLiteral("Вы хотите удалить 5 образцов персоны:\nСидоров  Ильич\nиз базы данных?"));
+    EXPECT_EQ(SaveSnapshotsQuestion(1, name),
+              QStringLiteral("Сохранить 1 выбранный снимок как образец персоны\nСидоров Ильич?"));
+    EXPECT_EQ(SaveSnapshotsQuestion(7, name),
+              QStringLiteral("Сохранить 7 выбранных снимков как образцы персоны\nСидоров Ильич?"));
+    EXPECT_EQ(PasteSamplesQuestion(1, name),
+              QStringLiteral("Вставить 1 вырезанный образец в набор образцов персоны\nСидоров Ильич?"));
+    EXPECT_EQ(DeleteSamplesQuestion(5, name),
+              QStringLiteral("Вы хотите удалить 5 образцов персоны:\nСидоров  Ильич\nиз базы данных?"));
 }
 
 TEST(ClusterSamples, FarApartSamplesAreOnePersonEachAndCloseOnesOne) {
@@ -105,7 +111,8 @@ TEST(ClusterSamples, FarApartSamplesAreOnePersonEachAndCloseOnesOne) {
 TEST(ClusterSamples, JohnsPicturesFallIntoFivePeople) {
     const char* dataDir = std::getenv("OSTROVID_DATA_DIR");
     QString error;
-    const auto models = recognition::FaceModels::Load(QString::fromLocal8Bit(dataDir && *dataDir ? dataDir : OSTROVID_DATA_DIR), error);
+    const auto models =
+        recognition::FaceModels::Load(QString::fromLocal8Bit(dataDir && *dataDir ? dataDir : OSTROVID_DATA_DIR), error);
     ASSERT_TRUE(models) << error.toStdString();
     std::vector<FaceDescriptor> descriptors;
     std::vector<std::string> people;

@@ -58,7 +58,8 @@ protected:
     }
     int32_t Insert(int personId, const FaceDescriptor& descriptor) {
         int32_t id = 0;
-        EXPECT_EQ(HandleInsertDbPersonSample(Target(), EncodeSampleChip(Chip(10)), descriptor, personId, &id), DbOpDone);
+        EXPECT_EQ(HandleInsertDbPersonSample(Target(), EncodeSampleChip(Chip(10)), descriptor, personId, &id),
+                  DbOpDone);
         return id;
     }
     DbSession Target() { return {connection_, dialogs_, dialogs_, db_->ConnectionString(), journal_.Journal()}; }
@@ -121,7 +122,8 @@ TEST_P(SamplesTest, AFailedStepRollsBackTheWholeSampleChange) {
     EXPECT_EQ(State(personA_), 0);
     ASSERT_EQ(dialogs_.questions.size(), 1);
     EXPECT_TRUE(dialogs_.questions[0].startsWith(kCaptionCommandError)) << dialogs_.questions[0].toStdString();
-    EXPECT_TRUE(log.Text().contains(QStringLiteral("HandleInsertDbPersonSample() Exception: "))) << log.Text().toStdString();
+    EXPECT_TRUE(log.Text().contains(QStringLiteral("HandleInsertDbPersonSample() Exception: ")))
+        << log.Text().toStdString();
     EXPECT_EQ(dialogs_.waitDepth, 0);
     // The connection is usable again afterwards, at its usual isolation level.
     EXPECT_EQ(connection_.IsolationLevel(), adXactReadCommitted);
@@ -170,13 +172,14 @@ TEST_P(SamplesTest, CutAndPasteMovesWithChecksLimitAndJournal) {
     ASSERT_EQ(dialogs_.questions.size(), 2);
     EXPECT_EQ(dialogs_.questions[0],
               QStringLiteral("Вставить 3 вырезанных образца в набор образцов персоны\nПетров Петрович?"));
-    EXPECT_EQ(dialogs_.questions[1], QStringLiteral("Этот образец персоны уже присутствует!\nВсе равно добавить образец?"));
+    EXPECT_EQ(dialogs_.questions[1],
+              QStringLiteral("Этот образец персоны уже присутствует!\nВсе равно добавить образец?"));
     EXPECT_EQ(State(personA_), 3 + 2);
     EXPECT_EQ(State(personB_), 1 + 2);
     EXPECT_EQ(Count(QStringLiteral("SAMPLES"), personB_), 3);
     EXPECT_TRUE(clipboard.Empty());
-    EXPECT_EQ(journal_.Count(QStringLiteral("2 образца перемещено"), QStringLiteral("Иванов Иван  -> Петров  Петрович")),
-              1);
+    EXPECT_EQ(
+        journal_.Count(QStringLiteral("2 образца перемещено"), QStringLiteral("Иванов Иван  -> Петров  Петрович")), 1);
 
     // The limit counts what this run moved: 15 held, two cut, one moves.
     for (int i = 0; i < 12; ++i) Insert(personB_, Shifted(near, 0.01f * i));
@@ -221,12 +224,13 @@ TEST_P(SamplesTest, SnapshotsSavedAfterChecksAndDeclinedOnesUnselected) {
                                 {Chip(40), Shifted(base, 0.1f), true}};
     Insert(personA_, base);
     const PersonChooser chooser = [&](DbConnection&) {
-        return std::optional<ChosenPerson>(ChosenPerson{personA_, 1, {QStringLiteral("Иванов"), QStringLiteral("Иван"), {}}});
+        return std::optional<ChosenPerson>(
+            ChosenPerson{personA_, 1, {QStringLiteral("Иванов"), QStringLiteral("Иван"), {}}});
     };
     // Yes to saving; the second selected one is unlike the stored sample: No.
     dialogs_.answers = {Answer::Yes, Answer::No};
-    const SnapshotSaveOutcome outcome = SaveSnapshotsAsSamples(dialogs_, dialogs_, journal_.Journal(), db_->ConnectionString(), chooser,
-                                                               panel, SnapshotChoice::Selected);
+    const SnapshotSaveOutcome outcome = SaveSnapshotsAsSamples(
+        dialogs_, dialogs_, journal_.Journal(), db_->ConnectionString(), chooser, panel, SnapshotChoice::Selected);
     EXPECT_EQ(outcome.savedIndices, (std::vector<size_t>{0, 3}));
     EXPECT_FALSE(panel[2].selected);
     ASSERT_EQ(dialogs_.questions.size(), 2);
@@ -242,8 +246,10 @@ TEST_P(SamplesTest, SnapshotsSavedAfterChecksAndDeclinedOnesUnselected) {
     };
     dialogs_.notices.clear();
     EXPECT_TRUE(SaveSnapshotsAsSamples(dialogs_, dialogs_, journal_.Journal(), db_->ConnectionString(), full, panel,
-                                       SnapshotChoice::Current, 1).savedIndices.empty());
-    EXPECT_EQ(dialogs_.notices, QStringList{QStringLiteral("Достигнут максимум (16) числа образцов для выбранной персоны.")});
+                                       SnapshotChoice::Current, 1)
+                    .savedIndices.empty());
+    EXPECT_EQ(dialogs_.notices,
+              QStringList{QStringLiteral("Достигнут максимум (16) числа образцов для выбранной персоны.")});
     EXPECT_EQ(State(personA_), 3);
 }
 
@@ -269,8 +275,9 @@ TEST_P(SamplesTest, SampleFromPictureChecksTheFileAndLeavesNoTemporaryFile) {
     ASSERT_TRUE(QImage(199, 400, QImage::Format_RGB32).save(small));
     EXPECT_EQ(CreateSampleFromFile(Target(), wizard.Function(), owner, small).result, FlowResult::Abandoned);
     EXPECT_EQ(dialogs_.notices.last(), QStringLiteral("Размер изображения 199x400 слишком мал для создания образца!"));
-    EXPECT_EQ(CreateSampleFromFile(Target(), wizard.Function(), owner, temp_.filePath(QStringLiteral("none.jpg"))).result,
-              FlowResult::Abandoned);
+    EXPECT_EQ(
+        CreateSampleFromFile(Target(), wizard.Function(), owner, temp_.filePath(QStringLiteral("none.jpg"))).result,
+        FlowResult::Abandoned);
     EXPECT_TRUE(wizard.paths.isEmpty());
 
     QImage picture(640, 480, QImage::Format_RGB32);
@@ -287,7 +294,8 @@ TEST_P(SamplesTest, SampleFromPictureChecksTheFileAndLeavesNoTemporaryFile) {
     owner.descriptors = {Descriptor(5)};
     dialogs_.answers = {Answer::Cancel};
     EXPECT_EQ(CreateSampleFromImage(Target(), wizard.Function(), owner, picture).result, FlowResult::Abandoned);
-    EXPECT_EQ(dialogs_.questions.last(), QStringLiteral("Этот образец персоны уже присутствует!\nВсе равно добавить образец?"));
+    EXPECT_EQ(dialogs_.questions.last(),
+              QStringLiteral("Этот образец персоны уже присутствует!\nВсе равно добавить образец?"));
     // A wizard that made nothing, and a failing database (person gone).
     wizard.face.reset();
     EXPECT_EQ(CreateSampleFromImage(Target(), wizard.Function(), owner, picture).result, FlowResult::Abandoned);

@@ -17,7 +17,6 @@ namespace {
 
 using namespace database;
 
-
 class SchemaTest : public ProviderTest {
 protected:
     void SetUp() override {
@@ -26,7 +25,9 @@ protected:
         connection_.Open(db_->ConnectionString());
     }
 
-    int Count(const QString& table) { return QueryInt(connection_, QStringLiteral("SELECT COUNT(*) AS N FROM ") + table); }
+    int Count(const QString& table) {
+        return QueryInt(connection_, QStringLiteral("SELECT COUNT(*) AS N FROM ") + table);
+    }
 
     LogCapture log_;
     DbConnection connection_;
@@ -49,13 +50,16 @@ TEST_P(SchemaTest, VersionOneOrNoRowIsTooLow) {
 TEST_P(SchemaTest, DeletingAPersonCascadesToPhotosSamplesAndValues) {
     const int kept = AddPerson(connection_, QStringLiteral("Остаётся"));
     const int person = AddPerson(connection_, QStringLiteral("Удаляемый"));
-    Exec(connection_, QStringLiteral("INSERT INTO PHOTO (PERSON_ID, BINDATA) VALUES (?, ?)"), {person, QByteArray("jpg")});
+    Exec(connection_, QStringLiteral("INSERT INTO PHOTO (PERSON_ID, BINDATA) VALUES (?, ?)"),
+         {person, QByteArray("jpg")});
     AddSample(connection_, person, DescriptorBytes(1));
     AddSample(connection_, kept, DescriptorBytes(2));
     Exec(connection_, QStringLiteral("INSERT INTO PROPLIST (SEQ_NUM, PROPNAME) VALUES (1, 'Рост')"));
     const int prop = QueryInt(connection_, QStringLiteral("SELECT PROP_ID AS N FROM PROPLIST"));
-    Exec(connection_, QStringLiteral("INSERT INTO PERSONPROP (PERSON_ID, PROP_ID, PROPVALUE) VALUES (?, ?, '180')"), {person, prop});
-    Exec(connection_, QStringLiteral("INSERT INTO PERSONPROP (PERSON_ID, PROP_ID, PROPVALUE) VALUES (?, ?, '170')"), {kept, prop});
+    Exec(connection_, QStringLiteral("INSERT INTO PERSONPROP (PERSON_ID, PROP_ID, PROPVALUE) VALUES (?, ?, '180')"),
+         {person, prop});
+    Exec(connection_, QStringLiteral("INSERT INTO PERSONPROP (PERSON_ID, PROP_ID, PROPVALUE) VALUES (?, ?, '170')"),
+         {kept, prop});
 
     Exec(connection_, QStringLiteral("DELETE FROM PERSONS WHERE PERSON_ID = ?"), {person});
     EXPECT_EQ(Count(QStringLiteral("PHOTO")), 0);
@@ -74,9 +78,10 @@ TEST_P(SchemaTest, ChecksRefuseListThreeAndGenderTwo) {
     EXPECT_NO_THROW(AddPerson(connection_, QStringLiteral("D"), 2, 0));
     EXPECT_EQ(Count(QStringLiteral("PERSONS")), 1);
     // A sample of a person that does not exist breaks the foreign key.
-    EXPECT_THROW(Exec(connection_, QStringLiteral("INSERT INTO SAMPLES (PERSON_ID, BINDATA, DESCRIPTOR) VALUES (999, ?, ?)"),
-                      {QByteArray("x"), DescriptorBytes(0)}),
-                 DbError);
+    EXPECT_THROW(
+        Exec(connection_, QStringLiteral("INSERT INTO SAMPLES (PERSON_ID, BINDATA, DESCRIPTOR) VALUES (999, ?, ?)"),
+             {QByteArray("x"), DescriptorBytes(0)}),
+        DbError);
 }
 
 TEST_P(SchemaTest, IdsAreNeverHandedOutTwice) {
@@ -88,8 +93,9 @@ TEST_P(SchemaTest, IdsAreNeverHandedOutTwice) {
 
 TEST_P(SchemaTest, ValuesRoundTripByTheReadingRules) {
     DbCommand insert(connection_);
-    insert.SetCommandText(QStringLiteral("INSERT INTO PERSONS (STATE, LIST_NUM, SURNAME, FORENAME, SECONDNAME, Gender, "
-                                         "DateOfBirth) VALUES (0, 1, ?, ?, ?, 0, ?)"));
+    insert.SetCommandText(
+        QStringLiteral("INSERT INTO PERSONS (STATE, LIST_NUM, SURNAME, FORENAME, SECONDNAME, Gender, "
+                       "DateOfBirth) VALUES (0, 1, ?, ?, ?, 0, ?)"));
     insert.AppendText(QStringLiteral("SURNAME"), QStringLiteral("Ёлкина 😀"));
     insert.AppendText(QStringLiteral("FORENAME"), QString());
     insert.AppendNull(QStringLiteral("SECONDNAME"));
@@ -100,8 +106,9 @@ TEST_P(SchemaTest, ValuesRoundTripByTheReadingRules) {
     EXPECT_EQ(insert.RowsAffected(), 1);
 
     DbCommand select(connection_);
-    select.SetCommandText(QStringLiteral("SELECT SURNAME, FORENAME, SECONDNAME, DateOfBirth, ALIAS, "
-                                         "(SELECT COUNT(*) FROM PERSONS WHERE FORENAME IS NULL) AS NULLS FROM PERSONS"));
+    select.SetCommandText(
+        QStringLiteral("SELECT SURNAME, FORENAME, SECONDNAME, DateOfBirth, ALIAS, "
+                       "(SELECT COUNT(*) FROM PERSONS WHERE FORENAME IS NULL) AS NULLS FROM PERSONS"));
     select.Execute(kExecSelectAsync);
     select.WaitSleeping();
     DbRecordset& rows = select.Recordset();
@@ -151,7 +158,8 @@ TEST_P(SchemaTest, FailedStatementInsideSampleTransactionLeavesNothing) {
     EXPECT_EQ(ui.waitDepth, 0) << "the wait cursor is restored";
     ASSERT_EQ(ui.questions.size(), 1);
     EXPECT_TRUE(ui.questions[0].startsWith(kCaptionCommandError));
-    EXPECT_TRUE(log_.Text().contains(QStringLiteral("HandleAddDbPersonSample() Exception: "))) << log_.Text().toStdString();
+    EXPECT_TRUE(log_.Text().contains(QStringLiteral("HandleAddDbPersonSample() Exception: ")))
+        << log_.Text().toStdString();
     EXPECT_EQ(Count(QStringLiteral("SAMPLES")), 0);
     EXPECT_EQ(QueryInt(connection_, QStringLiteral("SELECT STATE AS N FROM PERSONS")), 0);
     EXPECT_EQ(connection_.IsolationLevel(), adXactReadCommitted);
@@ -166,11 +174,13 @@ TEST_P(SchemaTest, FailedStatementInsideSampleTransactionLeavesNothing) {
              {person, fail ? QVariant() : QVariant(QByteArray("img")), DescriptorBytes(0)});
         tx.Commit();
     };
-    EXPECT_EQ(RunDbOperation("HandleAddDbPersonSample", DbOpKind::Change, ui, connection_, db_->ConnectionString(), body),
-              DbOpRetry);
+    EXPECT_EQ(
+        RunDbOperation("HandleAddDbPersonSample", DbOpKind::Change, ui, connection_, db_->ConnectionString(), body),
+        DbOpRetry);
     fail = false;
-    EXPECT_EQ(RunDbOperation("HandleAddDbPersonSample", DbOpKind::Change, ui, connection_, db_->ConnectionString(), body),
-              DbOpDone);
+    EXPECT_EQ(
+        RunDbOperation("HandleAddDbPersonSample", DbOpKind::Change, ui, connection_, db_->ConnectionString(), body),
+        DbOpDone);
     EXPECT_EQ(Count(QStringLiteral("SAMPLES")), 1);
     EXPECT_EQ(QueryInt(connection_, QStringLiteral("SELECT STATE AS N FROM PERSONS")), 1);
 }
@@ -178,11 +188,13 @@ TEST_P(SchemaTest, FailedStatementInsideSampleTransactionLeavesNothing) {
 TEST_P(SchemaTest, RetryWithAnUnreachableDatabaseCancels) {
     ScriptedDialogs ui;
     ui.retry = true;
-    const QString broken = GetParam() == DbProvider::SQLite
-                               ? QStringLiteral("Provider=SQLite;Data Source=/nonexistent/x.db")
-                               : QStringLiteral("Provider=PostgreSQL;Data Source=127.0.0.1:1;User ID=u;Password=p;Initial Catalog=x");
-    const DbOpResult result = RunDbOperation("HandleDbPersonsList", DbOpKind::Read, ui, connection_, broken,
-                                             [&](DbTransaction&) { QueryInt(connection_, QStringLiteral("SELECT NOPE AS N")); });
+    const QString broken =
+        GetParam() == DbProvider::SQLite
+            ? QStringLiteral("Provider=SQLite;Data Source=/nonexistent/x.db")
+            : QStringLiteral("Provider=PostgreSQL;Data Source=127.0.0.1:1;User ID=u;Password=p;Initial Catalog=x");
+    const DbOpResult result =
+        RunDbOperation("HandleDbPersonsList", DbOpKind::Read, ui, connection_, broken,
+                       [&](DbTransaction&) { QueryInt(connection_, QStringLiteral("SELECT NOPE AS N")); });
     EXPECT_EQ(result, DbOpCancel);
     ASSERT_EQ(ui.questions.size(), 1);
     EXPECT_TRUE(ui.questions[0].startsWith(kCaptionQueryError));
@@ -197,7 +209,10 @@ TEST_P(SchemaTest, CreatingUnderAnExistingNameAsksAndReplaces) {
     const QString server = ServerLevelString(db_->ConnectionString());
     const QString name = ParseConnectionString(db_->ConnectionString())->initialCatalog;
     QStringList asked;
-    auto declined = CreateDatabase(server, name, [&](const QString& n) { asked << n; return false; });
+    auto declined = CreateDatabase(server, name, [&](const QString& n) {
+        asked << n;
+        return false;
+    });
     EXPECT_EQ(declined.status, CreateDatabaseResult::Declined);
     EXPECT_EQ(asked, QStringList{name});
     connection_.Open(db_->ConnectionString());
@@ -216,7 +231,7 @@ TEST_P(SchemaTest, CreatingUnderAnExistingNameAsksAndReplaces) {
 TEST_P(SchemaTest, UnsafeDatabaseNamesAreRefused) {
     const QString server = ServerLevelString(db_->ConnectionString());
     for (const QString& name : {QStringLiteral("a\"; DROP DATABASE postgres; --"), QStringLiteral("x]y"),
-                               QStringLiteral("../etc"), QStringLiteral("a;Initial Catalog=b"), QString()}) {
+                                QStringLiteral("../etc"), QStringLiteral("a;Initial Catalog=b"), QString()}) {
         const auto result = CreateDatabase(server, name);
         EXPECT_EQ(result.status, CreateDatabaseResult::CreateFailed) << name.toStdString();
         EXPECT_FALSE(result.error.isEmpty());
@@ -227,7 +242,8 @@ TEST_P(SchemaTest, OpenFailuresCarryTheDriverText) {
     DbConnection other;
     QString bad;
     if (GetParam() == DbProvider::SQLite) {
-        bad = QStringLiteral("Provider=SQLite;Data Source=") + QFileInfo(ParseConnectionString(db_->ConnectionString())->sqliteFile()).path() +
+        bad = QStringLiteral("Provider=SQLite;Data Source=") +
+              QFileInfo(ParseConnectionString(db_->ConnectionString())->sqliteFile()).path() +
               QStringLiteral("/missing.db");
     } else {
         auto params = *ParseConnectionString(db_->ConnectionString());

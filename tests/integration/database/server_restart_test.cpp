@@ -72,11 +72,13 @@ TEST(ServerRestartTest, WorkingSetSurvivesAStoppedServerAndRecovers) {
     ASSERT_TRUE(server.Resume());
     // The writer's session died with the server: the first attempt fails, Retry reopens it.
     AnswerRetry ui;
-    auto deleteB = [&](DbTransaction&) { Exec(writer, QStringLiteral("DELETE FROM PERSONS WHERE PERSON_ID = ?"), {b}); };
+    auto deleteB = [&](DbTransaction&) {
+        Exec(writer, QStringLiteral("DELETE FROM PERSONS WHERE PERSON_ID = ?"), {b});
+    };
     DbOpResult result;
     int attempts = 0;
-    while ((result = RunDbOperation("HandleDeleteDbPerson", DbOpKind::Change, ui, writer, db.ConnectionString(), deleteB)) ==
-               DbOpRetry &&
+    while ((result = RunDbOperation("HandleDeleteDbPerson", DbOpKind::Change, ui, writer, db.ConnectionString(),
+                                    deleteB)) == DbOpRetry &&
            ++attempts < 5) {
     }
     EXPECT_EQ(result, DbOpDone);

@@ -56,7 +56,9 @@ protected:
         platform::CriticalSectionLock lock(recognition::PredictDispatchLock);
         return models_.Find(id);
     }
-    int Reported(const QString& description) { return journal_.Count(QStringLiteral("Актуализация моделей"), description); }
+    int Reported(const QString& description) {
+        return journal_.Count(QStringLiteral("Актуализация моделей"), description);
+    }
 
     void StartCheckThread() {
         checkThread_ = platform::StartNamedThread("DbCheckThread", [this] { sync_.DbCheckThreadFunc(); });
@@ -122,7 +124,8 @@ TEST_P(SyncTest, RenameUpdatesParametersWithoutReadingDescriptors) {
     log_.Mark();
     Pass();
     EXPECT_EQ(Reported(QStringLiteral("Обновлены параметры 1 модели")), 1);
-    EXPECT_FALSE(log_.SinceMark().contains(QStringLiteral("загрузка из БД образцов"))) << log_.SinceMark().toStdString();
+    EXPECT_FALSE(log_.SinceMark().contains(QStringLiteral("загрузка из БД образцов")))
+        << log_.SinceMark().toStdString();
     PersonModel* after = Model(person);
     ASSERT_EQ(after, before);
     EXPECT_EQ(after->descriptors.At(0), descriptor);
@@ -131,7 +134,8 @@ TEST_P(SyncTest, RenameUpdatesParametersWithoutReadingDescriptors) {
     EXPECT_EQ(after->listNumber, 2);
 
     // Case alone is a change too.
-    Exec(writer_, QStringLiteral("UPDATE PERSONS SET SURNAME = ? WHERE PERSON_ID = ?"), {QStringLiteral("ПЕТРОВА"), person});
+    Exec(writer_, QStringLiteral("UPDATE PERSONS SET SURNAME = ? WHERE PERSON_ID = ?"),
+         {QStringLiteral("ПЕТРОВА"), person});
     Pass();
     EXPECT_EQ(platform::FromFixed(Model(person)->surname), QStringLiteral("ПЕТРОВА"));
 }
@@ -189,7 +193,8 @@ TEST_P(SyncTest, WrongSizedDescriptorStopsThePassAndRemovesNothing) {
 
         Exec(writer, QStringLiteral("DELETE FROM PERSONS WHERE PERSON_ID = ?"), {b});
         const int broken = AddPerson(writer, QStringLiteral("Broken"));
-        AddSample(writer, broken, DescriptorBytes(3).left(std::min(size, 512)) + QByteArray(size > 512 ? 1 : 0, '\x7f'));
+        AddSample(writer, broken,
+                  DescriptorBytes(3).left(std::min(size, 512)) + QByteArray(size > 512 ? 1 : 0, '\x7f'));
         const int later = AddPerson(writer, QStringLiteral("Later"));
         AddSample(writer, later, DescriptorBytes(4));
         journal_.Clear();
@@ -204,7 +209,8 @@ TEST_P(SyncTest, WrongSizedDescriptorStopsThePassAndRemovesNothing) {
         EXPECT_EQ(entries[0].icon, shell::EntryIcon(shell::DatabaseIcon::Error));
         EXPECT_EQ(entries[0].databaseState, shell::DatabaseState::Error);
         EXPECT_EQ(entries[0].description,
-                  QStringLiteral("Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул бинарные данные неправильного размера"));
+                  QStringLiteral(
+                      "Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул бинарные данные неправильного размера"));
         EXPECT_TRUE(log_.SinceMark().contains(QStringLiteral("бинарные данные неправильного размера!")));
 
         Exec(writer, QStringLiteral("DELETE FROM PERSONS WHERE PERSON_ID = ?"), {broken});
@@ -260,9 +266,10 @@ TEST_P(SyncTest, CheckThreadReportsEachStatusOnce) {
     sync_.hDbCheckEvent.Set();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
 
-    const QString unreachable = GetParam() == DbProvider::SQLite
-                                    ? QStringLiteral("Provider=SQLite;Data Source=/nonexistent/Ostrovid.db")
-                                    : ServerLevelString(db_->ConnectionString()) + QStringLiteral(";Initial Catalog=no_such_db");
+    const QString unreachable =
+        GetParam() == DbProvider::SQLite
+            ? QStringLiteral("Provider=SQLite;Data Source=/nonexistent/Ostrovid.db")
+            : ServerLevelString(db_->ConnectionString()) + QStringLiteral(";Initial Catalog=no_such_db");
     SetConnectionString(unreachable);
     sync_.hDbCheckEvent.Set();
     ASSERT_TRUE(journal_.WaitFor(QStringLiteral("Ошибка соединения с сервером")));
@@ -298,14 +305,17 @@ TEST_P(SyncTest, CheckThreadReportsEachStatusOnce) {
     EXPECT_EQ(journal_.Count(kVersionTooLowText), 1);
     EXPECT_EQ(journal_.Count(QStringLiteral("База данных доступна")), 1);
     const QString log = log_.Text();
-    for (const char* line : {"DbCheckThreadFunc started.", "Не задана строка соединения с базой данных",
-                             "DbCheckThreadFunc(): Ошибка соединения с сервером '", "DbCheckThreadFunc(): Версия базы данных менее 2.0 или отсутствует '",
-                             "DbCheckThreadFunc(): База данных доступна", "DbCheckThreadFunc(): Ошибка запроса версии базы данных '",
-                             "DbCheckThreadFunc(): TermEvent signaled.", "DbCheckThreadFunc completed."}) {
+    for (const char* line :
+         {"DbCheckThreadFunc started.", "Не задана строка соединения с базой данных",
+          "DbCheckThreadFunc(): Ошибка соединения с сервером '",
+          "DbCheckThreadFunc(): Версия базы данных менее 2.0 или отсутствует '",
+          "DbCheckThreadFunc(): База данных доступна", "DbCheckThreadFunc(): Ошибка запроса версии базы данных '",
+          "DbCheckThreadFunc(): TermEvent signaled.", "DbCheckThreadFunc completed."}) {
         EXPECT_TRUE(log.contains(QString::fromUtf8(line))) << line;
     }
     if (GetParam() == DbProvider::PostgreSQL) {
-        EXPECT_FALSE(log.contains(ParseConnectionString(db_->ConnectionString())->password)) << "passwords stay out of the log";
+        EXPECT_FALSE(log.contains(ParseConnectionString(db_->ConnectionString())->password))
+            << "passwords stay out of the log";
     }
 }
 
@@ -348,7 +358,8 @@ TEST_P(SyncTest, ConnectionStringChangeDuringAPassReloadsFromTheNewDatabase) {
     sync_.NeedModelsActualize();
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
     if (holdUp) {
-        EXPECT_TRUE(log_.SinceMark().contains(QStringLiteral("ActualizePersonModelList(): hDbConnectionStringChangedEvent signaled.")));
+        EXPECT_TRUE(log_.SinceMark().contains(
+            QStringLiteral("ActualizePersonModelList(): hDbConnectionStringChangedEvent signaled.")));
     }
     EXPECT_EQ(journal_.Count(QStringLiteral("Все модели удалены"), QStringLiteral("Перезагрузка моделей из БД")), 1);
     EXPECT_EQ(frame_.Count(Call::ReloadModels), 1);
@@ -378,8 +389,10 @@ TEST(SqliteSyncTest, DescriptorOfTheWrongTypeIsADataError) {
     connection.Open(db.ConnectionString());
     sync.ActualizePersonModelList(connection);
     EXPECT_TRUE(models.Empty());
-    EXPECT_EQ(journal.Count(QStringLiteral("Актуализация моделей"),
-                            QStringLiteral("Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул тип данных несовместимый с varbinary")),
+    EXPECT_EQ(journal.Count(
+                  QStringLiteral("Актуализация моделей"),
+                  QStringLiteral(
+                      "Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул тип данных несовместимый с varbinary")),
               1);
     EXPECT_TRUE(log.Text().contains(QStringLiteral("несовместимый с varbinary!")));
 }

@@ -10,10 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
 #include <QFile>
 #include <QTemporaryDir>
 #include <opencv2/imgproc.hpp>
-#include <zlib.h>
 
 #include <random>
 #include <vector>
@@ -25,9 +25,7 @@ using testsupport::SharedFaceModels;
 
 const cv::Size kArea(640, 480);
 
-cv::Point Centre(const cv::Rect& r) {
-    return {r.x + r.width / 2, r.y + r.height / 2};
-}
+cv::Point Centre(const cv::Rect& r) { return {r.x + r.width / 2, r.y + r.height / 2}; }
 
 class SampleWizardTest : public ::testing::Test {
 protected:

@@ -24,9 +24,7 @@ namespace {
 using enrolment::CSampleCreateWizard;
 using testsupport::SharedFaceModels;
 
-QPoint Centre(const cv::Rect& r) {
-    return {r.x + r.width / 2, r.y + r.height / 2};
-}
+QPoint Centre(const cv::Rect& r) { return {r.x + r.width / 2, r.y + r.height / 2}; }
 
 // Runs `act` on the modal window once it is up (the caller then enters its modal loop).
 void WhenModal(std::function<void(QWidget*)> act) {

@@ -82,8 +82,9 @@ protected:
         db.setDatabaseName(file);
         ASSERT_TRUE(db.open());
         QSqlQuery query(db);
-        ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO PERSONS (STATE, LIST_NUM, SURNAME, FORENAME, Gender) "
-                                              "VALUES (1, 0, 'Иванов', 'Пётр', 1)")))
+        ASSERT_TRUE(
+            query.exec(QStringLiteral("INSERT INTO PERSONS (STATE, LIST_NUM, SURNAME, FORENAME, Gender) "
+                                      "VALUES (1, 0, 'Иванов', 'Пётр', 1)")))
             << query.lastError().text().toStdString();
         query.prepare(QStringLiteral("INSERT INTO SAMPLES (PERSON_ID, BINDATA, DESCRIPTOR) VALUES (1, ?, ?)"));
         query.addBindValue(QByteArray(reinterpret_cast<const char*>(jpeg.data()), int(jpeg.size())));
@@ -104,7 +105,8 @@ protected:
         store.SetString(camera, rn::camera::kUrl, url);
         store.SetDword(rn::kAppKey, rn::app::kCurrentCameraIndex, 0);
         store.SetDword(rn::kAppKey, rn::app::kAutoStartLastCamera, 1);
-        store.SetString(rn::kAppKey, rn::app::kDbConnectionString, QStringLiteral("Provider=SQLite;Data Source=") + dbFile);
+        store.SetString(rn::kAppKey, rn::app::kDbConnectionString,
+                        QStringLiteral("Provider=SQLite;Data Source=") + dbFile);
         ASSERT_EQ(store.Save(), 0);
     }
 
@@ -112,9 +114,9 @@ protected:
     void StartCamera(uint16_t port) {
         const QString jpeg = env.dir.filePath("camera.jpg");
         ASSERT_TRUE(cv::imwrite(jpeg.toStdString(), photo));
-        ASSERT_TRUE(camera.Start({"/usr/bin/ffmpeg", "-nostdin", "-loglevel", "error", "-re", "-loop", "1", "-framerate", "10",
-                                  "-i", jpeg.toStdString(), "-f", "mpjpeg", "-q:v", "3", "-listen", "1",
-                                  "http://127.0.0.1:" + std::to_string(port) + "/camera"},
+        ASSERT_TRUE(camera.Start({"/usr/bin/ffmpeg", "-nostdin", "-loglevel", "error", "-re", "-loop", "1",
+                                  "-framerate", "10", "-i", jpeg.toStdString(), "-f", "mpjpeg", "-q:v", "3", "-listen",
+                                  "1", "http://127.0.0.1:" + std::to_string(port) + "/camera"},
                                  -1, env.Path("ffmpeg.out")));
     }
 
@@ -143,7 +145,8 @@ protected:
             const QRect area = frame.frameGeometry();
             QPixmap picture =
                 QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-            if (picture.isNull() || QGuiApplication::platformName() == QStringLiteral("offscreen")) picture = frame.grab();
+            if (picture.isNull() || QGuiApplication::platformName() == QStringLiteral("offscreen"))
+                picture = frame.grab();
             EXPECT_TRUE(picture.save(screens + u'/' + screenshot));
             frame.close();
         }
@@ -157,7 +160,6 @@ protected:
     testsupport::ChildProcess service;
     testsupport::ChildProcess camera;
 };
-
 
 TEST_F(EndToEnd, AnEnrolledPersonInFrontOfTheCameraIsRecognized) {
     const QString dbFile = env.dir.filePath("data/Vektra/Ostrovid/Ostrovid.db");
@@ -183,7 +185,8 @@ TEST_F(EndToEnd, APersonEnrolledByTheToolIsRecognizedInAPictureHeldBack) {
     WriteSettings(dbFile, QStringLiteral("http://127.0.0.1:%1/camera").arg(port));
 
     QProcess enrol;
-    enrol.start(QStringLiteral(OSTROVID_ENROL_TOOL), {QStringLiteral("--data"), QStringLiteral(OSTROVID_DATA_DIR), photos});
+    enrol.start(QStringLiteral(OSTROVID_ENROL_TOOL),
+                {QStringLiteral("--data"), QStringLiteral(OSTROVID_DATA_DIR), photos});
     ASSERT_TRUE(enrol.waitForFinished(300000));
     const QString printed = QString::fromUtf8(enrol.readAllStandardOutput() + enrol.readAllStandardError());
     ASSERT_EQ(enrol.exitCode(), 0) << printed.toStdString();

@@ -19,8 +19,8 @@
 // the settings, as start-up does before it creates the main window.
 inline void AttachToService(shell::ProgramObjects& objects) {
     int attached = settings::kServiceNotReady;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (attached = objects.InitSyncObjects()) != settings::kServiceNotReady; },
-                                15000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return (attached = objects.InitSyncObjects()) != settings::kServiceNotReady; }, 15000));
     ASSERT_EQ(attached, settings::kAttached);
     settings::SetProgramChannel(&objects.Channel());
     settings::LoadSettingsFromRegistry();

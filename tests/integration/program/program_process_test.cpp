@@ -116,8 +116,9 @@ TEST_F(Program, ADamagedModelFileEndsStartUpInOrder) {
     ASSERT_TRUE(program.Start({(folder + "/Ostrovid").toStdString()}, -1, Path("program.out")));
     const auto modelsRefused = [this] {
         const QStringList log = Log();
-        return std::any_of(log.cbegin(), log.cend(),
-                           [](const QString& line) { return line.startsWith(QStringLiteral("Face models not loaded: ")); });
+        return std::any_of(log.cbegin(), log.cend(), [](const QString& line) {
+            return line.startsWith(QStringLiteral("Face models not loaded: "));
+        });
     };
     const auto deadline = std::chrono::steady_clock::now() + 60s;
     while (!modelsRefused() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(50ms);

@@ -42,7 +42,6 @@ protected:
         platform::SetLogFile(QString(), QString());
     }
 
-
     ProgramEnvironment env;
     std::unique_ptr<recognition::FaceModels> models;
     testsupport::ChildProcess service;
@@ -72,7 +71,8 @@ TEST_F(ServiceLoss, AServiceKilledDuringASaveStopsTheProgramInOrder) {
         const Clock::time_point saveEnded = Clock::now();
         killer.join();
         EXPECT_LT(saveEnded - killed, 2s);
-        EXPECT_TRUE(env.Log().contains(QStringLiteral("SaveCameraViewFeatures(): Unknown error on WaitForMultipleObjects.")));
+        EXPECT_TRUE(
+            env.Log().contains(QStringLiteral("SaveCameraViewFeatures(): Unknown error on WaitForMultipleObjects.")));
 
         // The watchdog's close request reaches the window, whose thread is free again.
         EXPECT_TRUE(QTest::qWaitFor([&] { return env.Log().contains(QStringLiteral("Destroy Exit.")); }, 15000));

@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <dlib/clustering/chinese_whispers.h>
 #include <QFile>
 #include <QTemporaryDir>
-#include <dlib/clustering/chinese_whispers.h>
 #include <opencv2/core.hpp>
 
 #include <algorithm>
@@ -26,17 +26,11 @@ namespace {
 
 constexpr float kSamePerson = 0.6f;
 
-QString DataDir() {
-    return testsupport::FaceDataDir();
-}
+QString DataDir() { return testsupport::FaceDataDir(); }
 
-std::string Example(const std::string& relative) {
-    return testsupport::DlibExample(relative);
-}
+std::string Example(const std::string& relative) { return testsupport::DlibExample(relative); }
 
-FaceModels* Models() {
-    return testsupport::SharedFaceModels();
-}
+FaceModels* Models() { return testsupport::SharedFaceModels(); }
 
 cv::Mat Picture(const std::string& relative) {
     cv::Mat picture = ReadPictureFile(QString::fromStdString(Example(relative)));
@@ -44,9 +38,7 @@ cv::Mat Picture(const std::string& relative) {
     return picture;
 }
 
-int64_t Area(const FrameFace& face) {
-    return int64_t{face.width} * face.height;
-}
+int64_t Area(const FrameFace& face) { return int64_t{face.width} * face.height; }
 
 TEST(FaceModelLoading, PrefersTheFivePointFileAndRefusesMissingOrDamagedFiles) {
     const QString data = DataDir();
@@ -99,9 +91,7 @@ protected:
         delete picture;
         delete faces;
     }
-    void SetUp() override {
-        ASSERT_TRUE(Models() && faces);
-    }
+    void SetUp() override { ASSERT_TRUE(Models() && faces); }
     static cv::Mat* picture;
     static std::vector<FrameFace>* faces;
 };
@@ -194,8 +184,8 @@ TEST(FaceAnalysisInput, OddFramesAndRectanglesGiveNothingOrAnAnswer) {
     const cv::Mat gray(480, 640, CV_8UC3, cv::Scalar(128, 128, 128));
     EXPECT_TRUE(models->DetectFaces(gray, 8).empty());
     // Rectangles partly or wholly outside the frame, and empty ones, still get landmarks placed.
-    for (const FrameFace& outside : {FrameFace{600, 440, 200, 200}, FrameFace{-300, -300, 100, 100},
-                                     FrameFace{5, 5, 0, 0}}) {
+    for (const FrameFace& outside :
+         {FrameFace{600, 440, 200, 200}, FrameFace{-300, -300, 100, 100}, FrameFace{5, 5, 0, 0}}) {
         const auto described = describer.Describe(gray, outside);
         if (described) {
             EXPECT_EQ(described->chip.rows, kChipSize);
@@ -247,7 +237,8 @@ TEST(LiveAndEnrolmentPaths, GiveIdenticalDescriptorsForTheSamePicture) {
     persons.Append(std::move(person));
     platform::Event term(true, false);
     CollectingSink sink;
-    PredictPool pool(term, sink, [models](int) { return models->MakeDescriber(); }, persons);
+    PredictPool pool(
+        term, sink, [models](int) { return models->MakeDescriber(); }, persons);
     {
         platform::CriticalSectionLock lock(settings::SettingsLock());
         settings::g_Settings().recognition.LikelyDistance = 35;

@@ -20,10 +20,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -99,8 +99,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc >= 2 && std::strcmp(argv[1], "probe") == 0) {
-        for (const char* name : {ch::kMapFileName, ch::kRequestEventName, ch::kReplyEventName, ch::kServiceMutexName,
-                                 ch::kAppMutexName}) {
+        for (const char* name :
+             {ch::kMapFileName, ch::kRequestEventName, ch::kReplyEventName, ch::kServiceMutexName, ch::kAppMutexName}) {
             const int fd = open(platform::IpcObjectPath(name).c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
             if (fd >= 0) {
                 std::printf("%s open\n", name);

@@ -110,8 +110,9 @@ TEST_F(ServiceFiles, LinksPlantedAtTheLogAndDataFolderAreNotFollowed) {
     EXPECT_TRUE(lines.contains(QStringLiteral("Folder '%1' is a symbolic link; it is not followed. Replace it by a "
                                               "real folder (or a bind mount).")
                                    .arg(dir.filePath("data/Vektra/Ostrovid"))));
-    EXPECT_TRUE(lines.contains(QStringLiteral("Creation folder '%1' error: Отказано в доступе. (5). Service will be stoped.")
-                                   .arg(dir.filePath("data/Vektra/Ostrovid"))));
+    EXPECT_TRUE(
+        lines.contains(QStringLiteral("Creation folder '%1' error: Отказано в доступе. (5). Service will be stoped.")
+                           .arg(dir.filePath("data/Vektra/Ostrovid"))));
     EXPECT_EQ(lines.value(lines.size() - 1), "Ostrovid Service 2.2.0 stopped.");
     EXPECT_EQ(OwnerOf(Path("elsewhere")).mode & 07000, 0u);
 }
@@ -135,20 +136,25 @@ TEST_F(ServiceFiles, ADamagedStoreIsKeptAsideAndNotRewrittenUntilRepaired) {
     EXPECT_FALSE(SaveCurrentCameraIndex(2));
     EXPECT_FALSE(SaveMaximized(0));
     EXPECT_EQ(ReadAll(storePath), damaged);
-    EXPECT_EQ(testsupport::CountLines(ProgramLog(), "Error on saving SaveMaximized state to registry: Недопустимые данные. (13)"), 2)
+    EXPECT_EQ(testsupport::CountLines(ProgramLog(),
+                                      "Error on saving SaveMaximized state to registry: Недопустимые данные. (13)"),
+              2)
         << ProgramLog().join('\n').toStdString();
-    EXPECT_EQ(testsupport::CountLines(ServiceLog(), "Error on SaveMaximizedToRegistry(): Недопустимые данные. (13)"), 2);
+    EXPECT_EQ(testsupport::CountLines(ServiceLog(), "Error on SaveMaximizedToRegistry(): Недопустимые данные. (13)"),
+              2);
     // Kept aside once (at start-up), however many packets came.
     const QStringList copies = DamagedCopies();
     ASSERT_EQ(copies.size(), 1) << copies.join(' ').toStdString();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^registry\\.reg\\.damaged-\\d{8}T\\d{6}$")).match(copies[0]).hasMatch());
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^registry\\.reg\\.damaged-\\d{8}T\\d{6}$")).match(copies[0]).hasMatch());
     const QString copy = dir.filePath("store/" + copies[0]);
     EXPECT_EQ(ReadAll(copy), damaged);
     EXPECT_EQ(OwnerOf(copy.toStdString()).mode, 0640u);
     EXPECT_EQ(OwnerOf(copy.toStdString()).gid, operators);
     EXPECT_TRUE(ServiceLog().contains(
-        QStringLiteral("Settings store %1 does not load whole (damaged at line %2); kept aside as %3. Nothing is written "
-                       "to it until it loads whole again.")
+        QStringLiteral(
+            "Settings store %1 does not load whole (damaged at line %2); kept aside as %3. Nothing is written "
+            "to it until it loads whole again.")
             .arg(storePath)
             .arg(whole.left(smtp).count('\n') + 1)
             .arg(copy)));

@@ -26,8 +26,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
-#include <string>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -161,7 +161,8 @@ public:
                 continue;
             }
             const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(settle - std::chrono::steady_clock::now()).count();
+                std::chrono::duration_cast<std::chrono::milliseconds>(settle - std::chrono::steady_clock::now())
+                    .count();
             if (left <= 0) return count;
             poll(&p, 1, static_cast<int>(left));
         }

@@ -20,8 +20,8 @@ TEST_F(ServiceFuzz, RandomPacketsGetOneWellFormedReplyEach) {
     ASSERT_TRUE(raw.Open());
     auto area = raw.Area();
     std::mt19937_64 random(20240611);
-    const uint32_t types[] = {0, 1, 2, 3, 3, 3, 4, 5, 6, 7, 8, 9, 10, 12, 13, 14, 15, 15, 16, 16, 17, 17, 17,
-                              18, 19, 20, 21, 22, 23, 99, 0x80000000u, 0xFFFFFFFFu};
+    const uint32_t types[] = {0,  1,  2,  3,  3,  3,  4,  5,  6,  7,  8,  9,  10, 12, 13,          14,
+                              15, 15, 16, 16, 17, 17, 17, 18, 19, 20, 21, 22, 23, 99, 0x80000000u, 0xFFFFFFFFu};
     constexpr int kPackets = 1500;
     int replies = 0;
     for (int i = 0; i < kPackets; ++i) {
@@ -35,9 +35,16 @@ TEST_F(ServiceFuzz, RandomPacketsGetOneWellFormedReplyEach) {
         const uint32_t type = types[random() % std::size(types)];
         area.SetU32(0, type);
         switch (random() % 4) {
-        case 0: area.SetU32(8, 0xFFFFFFFFu); area.SetU32(60, 0xFFFFFFFFu); break;  // huge counts
-        case 1: area.SetU32(8, 10); area.SetU32(60, static_cast<uint32_t>(random() % 40)); break;
-        default: break;
+        case 0:
+            area.SetU32(8, 0xFFFFFFFFu);
+            area.SetU32(60, 0xFFFFFFFFu);
+            break;  // huge counts
+        case 1:
+            area.SetU32(8, 10);
+            area.SetU32(60, static_cast<uint32_t>(random() % 40));
+            break;
+        default:
+            break;
         }
         if (type == 2) area.SetU32(8, static_cast<uint32_t>(getpid()));  // a real process to look at
         raw.Send();

@@ -64,14 +64,15 @@ protected:
         QFile script(QString::fromStdString(stub));
         ASSERT_TRUE(script.open(QIODevice::WriteOnly));
         // Records its arguments; is-active answers the next line of "states" (then "inactive").
-        script.write("#!/bin/sh\n"
-                     "echo \"$*\" >> \"$STUB_DIR/calls\"\n"
-                     "case \"$1\" in\n"
-                     "is-active) s=$(head -n1 \"$STUB_DIR/states\" 2>/dev/null); sed -i 1d \"$STUB_DIR/states\" 2>/dev/null;\n"
-                     "  [ -n \"$s\" ] || s=inactive; echo \"$s\"; [ \"$s\" = active ];;\n"
-                     "enable) exit $(cat \"$STUB_DIR/enable_rc\" 2>/dev/null || echo 0);;\n"
-                     "is-system-running) cat \"$STUB_DIR/system_state\" 2>/dev/null || echo running;;\n"
-                     "esac\n");
+        script.write(
+            "#!/bin/sh\n"
+            "echo \"$*\" >> \"$STUB_DIR/calls\"\n"
+            "case \"$1\" in\n"
+            "is-active) s=$(head -n1 \"$STUB_DIR/states\" 2>/dev/null); sed -i 1d \"$STUB_DIR/states\" 2>/dev/null;\n"
+            "  [ -n \"$s\" ] || s=inactive; echo \"$s\"; [ \"$s\" = active ];;\n"
+            "enable) exit $(cat \"$STUB_DIR/enable_rc\" 2>/dev/null || echo 0);;\n"
+            "is-system-running) cat \"$STUB_DIR/system_state\" 2>/dev/null || echo running;;\n"
+            "esac\n");
         script.close();
         ::chmod(stub.c_str(), 0755);
         ::setenv("OSTROVID_SYSTEMCTL", stub.c_str(), 1);
@@ -117,9 +118,10 @@ protected:
     QString UnitFile() const { return dir.filePath("units/OstrovidSvc.service"); }
 };
 
-const char kUsage[] = "\nUsage:\n\tOstrovidSvc -install\t\tto install the service\n"
-                      "\tOstrovidSvc -remove\t\tto remove the service\n"
-                      "\nStartServiceCtrlDispatcher being called.\nThis may take several seconds. Please wait...\n";
+const char kUsage[] =
+    "\nUsage:\n\tOstrovidSvc -install\t\tto install the service\n"
+    "\tOstrovidSvc -remove\t\tto remove the service\n"
+    "\nStartServiceCtrlDispatcher being called.\nThis may take several seconds. Please wait...\n";
 
 TEST_F(ServiceHost, CommandWordsNeedADashOrSlashAndIgnoreCase) {
     using service::Command;
@@ -139,11 +141,12 @@ TEST_F(ServiceHost, WithoutSystemdTheDispatcherFailsWithItsEvent) {
     ASSERT_TRUE(syslog.Bound());
     EXPECT_EQ(Run({"install"}), kUsage);
     const QString entry = QString::fromStdString(syslog.Next(5000));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral(
-                                       "^<27>[A-Z][a-z]{2} [ 123]\\d \\d\\d:\\d\\d:\\d\\d OstrovidSvc\\[\\d+\\]: Event "
-                                       "0xC0FF0001: Процесс службы не может соединиться с контроллером службы\\. \\(1063\\)$"))
-                    .match(entry)
-                    .hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(
+            QStringLiteral("^<27>[A-Z][a-z]{2} [ 123]\\d \\d\\d:\\d\\d:\\d\\d OstrovidSvc\\[\\d+\\]: Event "
+                           "0xC0FF0001: Процесс службы не может соединиться с контроллером службы\\. \\(1063\\)$"))
+            .match(entry)
+            .hasMatch())
         << entry.toStdString();
     EXPECT_TRUE(Calls().isEmpty());
 }
@@ -160,23 +163,25 @@ TEST_F(ServiceHost, InstallWritesTheUnitAndStartsIt) {
                        .toStdString() +
                    expected;
     EXPECT_EQ(Run({"/INSTALL"}), expected);
-    EXPECT_EQ(Calls(), "daemon-reload\nenable --now OstrovidSvc.service\nis-active OstrovidSvc.service\n"
-                       "is-active OstrovidSvc.service\nis-active OstrovidSvc.service\n");
+    EXPECT_EQ(Calls(),
+              "daemon-reload\nenable --now OstrovidSvc.service\nis-active OstrovidSvc.service\n"
+              "is-active OstrovidSvc.service\nis-active OstrovidSvc.service\n");
     QFile unit(UnitFile());
     ASSERT_TRUE(unit.open(QIODevice::ReadOnly));
     EXPECT_EQ(unit.readAll().toStdString(), service::UnitFileText(OSTROVID_SVC_BINARY).toStdString());
     EXPECT_TRUE(service::UnitFileText(OSTROVID_SVC_BINARY).contains("\nExecStart=" OSTROVID_SVC_BINARY "\n"));
     const std::string d = dir.path().toStdString() + "/";
-    EXPECT_EQ(service::UnitFileText("/opt/my apps/100%/OstrovidSvc").toStdString(),
-              "# Ostrovid Service.\n[Unit]\nDescription=Ostrovid Service\n\n[Service]\nType=notify\nNotifyAccess=main\n"
-              "ExecStart=\"/opt/my apps/100%%/OstrovidSvc\"\nUser=root\nRestart=on-failure\nRestartSec=2s\n"
-              "NoNewPrivileges=yes\nProtectSystem=strict\nReadWritePaths=" +
-                  d + "store " + d + "data/Vektra/Ostrovid " + d + "svclog " + d +
-                  "autostart /dev/shm\n"
-                  "ProtectHome=yes\nPrivateTmp=yes\nProtectKernelTunables=yes\nProtectKernelModules=yes\n"
-                  "ProtectControlGroups=yes\n"
-                  "CapabilityBoundingSet=CAP_NET_ADMIN CAP_CHOWN CAP_FOWNER CAP_FSETID CAP_DAC_OVERRIDE CAP_SYS_PTRACE\n"
-                  "\n[Install]\nWantedBy=multi-user.target\n");
+    EXPECT_EQ(
+        service::UnitFileText("/opt/my apps/100%/OstrovidSvc").toStdString(),
+        "# Ostrovid Service.\n[Unit]\nDescription=Ostrovid Service\n\n[Service]\nType=notify\nNotifyAccess=main\n"
+        "ExecStart=\"/opt/my apps/100%%/OstrovidSvc\"\nUser=root\nRestart=on-failure\nRestartSec=2s\n"
+        "NoNewPrivileges=yes\nProtectSystem=strict\nReadWritePaths=" +
+            d + "store " + d + "data/Vektra/Ostrovid " + d + "svclog " + d +
+            "autostart /dev/shm\n"
+            "ProtectHome=yes\nPrivateTmp=yes\nProtectKernelTunables=yes\nProtectKernelModules=yes\n"
+            "ProtectControlGroups=yes\n"
+            "CapabilityBoundingSet=CAP_NET_ADMIN CAP_CHOWN CAP_FOWNER CAP_FSETID CAP_DAC_OVERRIDE CAP_SYS_PTRACE\n"
+            "\n[Install]\nWantedBy=multi-user.target\n");
     // A build under a home folder must stay visible to the service it starts.
     EXPECT_TRUE(service::UnitFileText("/home/op/build/bin/OstrovidSvc").contains("\nProtectHome=read-only\n"));
     // The folders the unit lets the service write exist before it starts.
@@ -200,8 +205,9 @@ TEST_F(ServiceHost, InstallWritesTheUnitAndStartsIt) {
     ASSERT_TRUE(rc.open(QIODevice::WriteOnly));
     rc.write("1\n");
     rc.close();
-    EXPECT_EQ(Run({"-install"}), "Ostrovid Service installed.\n"
-                                 "Start service failed - Служба не ответила на запрос своевременно. (1053)\n");
+    EXPECT_EQ(Run({"-install"}),
+              "Ostrovid Service installed.\n"
+              "Start service failed - Служба не ответила на запрос своевременно. (1053)\n");
     ::setenv("OSTROVID_SYSTEMD_UNIT_DIR", Path("no-such-folder").c_str(), 1);
     EXPECT_EQ(Run({"-install"}), "OpenSCManager failed - Не удается найти указанный файл. (2)\n");
 }
@@ -220,8 +226,9 @@ TEST_F(ServiceHost, InstallAddsTheAccountThatRanSudoToTheOperators) {
 
     // A stand-in usermod that records its arguments and exits with the code in usermod_rc.
     QDir().mkpath(dir.filePath("bin"));
-    Write("bin/usermod", "#!/bin/sh\necho \"usermod $*\" >> \"$STUB_DIR/calls\"\n"
-                         "exit $(cat \"$STUB_DIR/usermod_rc\" 2>/dev/null || echo 0)\n");
+    Write("bin/usermod",
+          "#!/bin/sh\necho \"usermod $*\" >> \"$STUB_DIR/calls\"\n"
+          "exit $(cat \"$STUB_DIR/usermod_rc\" 2>/dev/null || echo 0)\n");
     ::chmod(Path("bin/usermod").c_str(), 0755);
     const QByteArray path = qgetenv("PATH");
     ::setenv("PATH", (dir.filePath("bin").toLocal8Bit() + ':' + path).constData(), 1);
@@ -229,8 +236,9 @@ TEST_F(ServiceHost, InstallAddsTheAccountThatRanSudoToTheOperators) {
     ::chmod(Path("store").c_str(), 0750);
     ASSERT_EQ(::chown(Path("store").c_str(), 0, *operators), 0);
     States("active\n");
-    EXPECT_EQ(Run({"-install"}), "User nobody added to group ostrovid (from the next login on).\n"
-                                 "Ostrovid Service installed.\nOstrovid Service started.\n");
+    EXPECT_EQ(Run({"-install"}),
+              "User nobody added to group ostrovid (from the next login on).\n"
+              "Ostrovid Service installed.\nOstrovid Service started.\n");
     EXPECT_TRUE(Calls().startsWith("usermod -a -G ostrovid nobody\ndaemon-reload\n"));
 
     // A step that fails says why, fails the command and installs nothing.
@@ -263,8 +271,9 @@ TEST_F(ServiceHost, RemoveStopsARunningServiceAndDeletesTheUnit) {
     Calls();
     States("active\ndeactivating\ninactive\n");
     EXPECT_EQ(Run({"-remove"}), "Stopping Ostrovid Service.\nOstrovid Service stopped.\nOstrovid Service removed.\n");
-    EXPECT_EQ(Calls(), "is-active OstrovidSvc.service\nstop OstrovidSvc.service\nis-active OstrovidSvc.service\n"
-                       "is-active OstrovidSvc.service\ndisable OstrovidSvc.service\ndaemon-reload\n");
+    EXPECT_EQ(Calls(),
+              "is-active OstrovidSvc.service\nstop OstrovidSvc.service\nis-active OstrovidSvc.service\n"
+              "is-active OstrovidSvc.service\ndisable OstrovidSvc.service\ndaemon-reload\n");
 }
 
 TEST_F(ServiceHost, StartedBySystemdItReportsItsStatesAndEvents) {
@@ -330,7 +339,8 @@ TEST_F(ServiceHost, DebugModeStopsOnCtrlCAfterTheChannelThread) {
     // but always before the main thread sees it completed.
     const qsizetype completed = tail.indexOf("AppCommThread completed.");
     EXPECT_GT(completed, tail.indexOf("AppCommThreadFunc(): Thread Exit."));
-    EXPECT_GT(tail.indexOf("AppCommThreadFunc(): Thread Exit."), tail.indexOf("AppCommThreadFunc(): TermEvent signaled."));
+    EXPECT_GT(tail.indexOf("AppCommThreadFunc(): Thread Exit."),
+              tail.indexOf("AppCommThreadFunc(): TermEvent signaled."));
     tail.removeIf([](const QString& line) { return line.startsWith("AppCommThreadFunc()"); });
     EXPECT_EQ(tail, (QStringList{"ServiceStopEvent singaled.", "Wait until AppCommThread works...",
                                  "AppCommThread completed.", "Ostrovid Service 2.2.0 stopped."}));

@@ -117,9 +117,7 @@ TEST_F(ServiceLifecycle, TheWatchdogClosesTheProgramWhenTheServiceDies) {
 
 class Listener {
 public:
-    Listener() {
-        fd_ = testsupport::ListenOnLoopback(&port_, 4);
-    }
+    Listener() { fd_ = testsupport::ListenOnLoopback(&port_, 4); }
     ~Listener() { close(fd_); }
     uint16_t Port() const { return port_; }
     int Accept() { return accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC); }
@@ -140,15 +138,14 @@ int ConnectTo(uint16_t port) {
 
 // The close command as the program sends it, for the process given.
 bool SendCloseSocketCommandFor(pid_t pid, uint32_t address, uint16_t port) {
-    return ExchangeOnProgramChannel({"SendCloseSocketCommand", channel::PacketType::CloseTcpSocket,
-                                     channel::payload_size::kCloseTcpSocket, 0,
-                                     QStringLiteral("SendCloseSocketCommand successfully handled."),
-                                     QStringLiteral("Error on handling SendCloseSocketCommand: "),
-                                     [&](channel::ChannelArea& area) {
-                                         area.SetU32(channel::close_tcp::kPid, static_cast<uint32_t>(pid));
-                                         area.CopyIn(channel::close_tcp::kAddress, &address, sizeof address);
-                                         area.SetU16(channel::close_tcp::kPort, port);
-                                     }});
+    return ExchangeOnProgramChannel(
+        {"SendCloseSocketCommand", channel::PacketType::CloseTcpSocket, channel::payload_size::kCloseTcpSocket, 0,
+         QStringLiteral("SendCloseSocketCommand successfully handled."),
+         QStringLiteral("Error on handling SendCloseSocketCommand: "), [&](channel::ChannelArea& area) {
+             area.SetU32(channel::close_tcp::kPid, static_cast<uint32_t>(pid));
+             area.CopyIn(channel::close_tcp::kAddress, &address, sizeof address);
+             area.SetU16(channel::close_tcp::kPort, port);
+         }});
 }
 
 TEST_F(ServiceLifecycle, TheServiceResetsOnlyTheProgramsOwnCameraConnection) {
@@ -193,7 +190,8 @@ TEST_F(ServiceLifecycle, TheServiceResetsOnlyTheProgramsOwnCameraConnection) {
     ASSERT_EQ(line, "connected");
     const int peerServed = other.Accept();
     EXPECT_FALSE(SendCloseSocketCommandFor(program.Pid(), loopback, other.Port()));
-    EXPECT_TRUE(ProgramLog().contains("Error on handling SendCloseSocketCommand: Не найдено TCP соединение IP-камеры."));
+    EXPECT_TRUE(
+        ProgramLog().contains("Error on handling SendCloseSocketCommand: Не найдено TCP соединение IP-камеры."));
     EXPECT_TRUE(ServiceLog().contains(
         QStringLiteral("HandleCloseTcpSocketCommand(): Поиск открытых TCP соединений 127.0.0.1:%1").arg(other.Port())));
     EXPECT_FALSE(SendCloseSocketCommandFor(peer.Pid(), loopback, other.Port()));

@@ -10,8 +10,8 @@
 #include "settings/registry_names.h"
 #include "tests/integration/service/service_fixture.h"
 
-#include <iostream>
 #include <pwd.h>
+#include <iostream>
 
 using namespace settings;
 namespace rn = settings::regnames;
@@ -146,8 +146,13 @@ TEST_F(ServicePackets, AFullRoundOfSavesLandsWithExactValuesAndTypes) {
     // The autostart entry may name only the program beside the service, which this test is not.
     EXPECT_FALSE(SaveAutoRun(true));
     EXPECT_TRUE(ProgramLog().contains("Error on saving AutoRun to registry: Отказано в доступе. (5)"));
-    EXPECT_TRUE(ExchangeOnProgramChannel({"SaveAutoRun", channel::PacketType::AutoRunSettings,
-                                          channel::payload_size::kAutoRun, 0, {}, {}, [](channel::ChannelArea& area) {
+    EXPECT_TRUE(ExchangeOnProgramChannel({"SaveAutoRun",
+                                          channel::PacketType::AutoRunSettings,
+                                          channel::payload_size::kAutoRun,
+                                          0,
+                                          {},
+                                          {},
+                                          [](channel::ChannelArea& area) {
                                               area.SetI32(channel::autorun::kFlag, 1);
                                               area.SetText(channel::autorun::kPath, channel::autorun::kPathChars,
                                                            QStringLiteral(OSTROVID_PROGRAM_BINARY));
@@ -162,8 +167,9 @@ TEST_F(ServicePackets, AFullRoundOfSavesLandsWithExactValuesAndTypes) {
     const platform::RegistryStore& store = *storeFile;
     const QString cam0 = rn::NumberedKey(rn::kCameraKey, 0), cam1 = rn::NumberedKey(rn::kCameraKey, 1);
     EXPECT_EQ(store.SubkeyNames(rn::kCameraKey), (QStringList{"0", "1"}));
-    EXPECT_EQ(store.ValueNames(cam0), (QStringList{"Type", "Name", "RotationFlag", "Mirroring", "CaptureDeviceNumber",
-                                                   "DevicePath", "PreferredResolutionWidth", "PreferredResolutionHeight"}));
+    EXPECT_EQ(store.ValueNames(cam0),
+              (QStringList{"Type", "Name", "RotationFlag", "Mirroring", "CaptureDeviceNumber", "DevicePath",
+                           "PreferredResolutionWidth", "PreferredResolutionHeight"}));
     EXPECT_EQ(store.ValueNames(cam1), (QStringList{"Type", "Name", "RotationFlag", "Mirroring", "Url"}));
     EXPECT_EQ(DwordOf(store, cam0, "CaptureDeviceNumber"), 0xFFFFFFFFu);
     EXPECT_EQ(TextOf(store, cam1, "Url"), "rtsp://user:pw@127.0.0.1:554/live\\main");
@@ -175,7 +181,8 @@ TEST_F(ServicePackets, AFullRoundOfSavesLandsWithExactValuesAndTypes) {
     EXPECT_EQ(TextOf(store, rn::kCsvKey + "\\Other", "Folder"), "keep");
     EXPECT_EQ(store.ValueNames(rn::kAllowedStationKey), (QStringList{"0", "1"}));
     EXPECT_EQ(TextOf(store, rn::kAllowedStationKey, "1"), "station-b");
-    for (const QString& name : {rn::app::kPanelDivProportion, rn::app::kLeftPanelDivProportion, rn::app::kDbDivProportion})
+    for (const QString& name :
+         {rn::app::kPanelDivProportion, rn::app::kLeftPanelDivProportion, rn::app::kDbDivProportion})
         EXPECT_EQ(TypeOf(store, rn::kAppKey, name), RegType::Binary) << name.toStdString();
     EXPECT_EQ(TypeOf(store, rn::kAppKey, rn::app::kPassword), RegType::Sz);
     EXPECT_EQ(DwordOf(store, rn::kAppKey, rn::app::kScreenX), uint32_t(-8));
@@ -231,8 +238,9 @@ TEST_F(ServicePackets, AFullRoundOfSavesLandsWithExactValuesAndTypes) {
 
     const QStringList svc = ServiceLog();
     EXPECT_TRUE(svc.contains("HandleApp2SvcPacket: CameraList Packet received. CameraCount=2"));
-    EXPECT_TRUE(svc.contains("HandleApp2SvcPacket: RecognitionSettings Packet received: MaxSubject=6, LikelyDistance=40, "
-                             "AssuranceDistance=30, RepeatForRecognition=4, RememberRecognized=120, ShortInvisibility=1"));
+    EXPECT_TRUE(
+        svc.contains("HandleApp2SvcPacket: RecognitionSettings Packet received: MaxSubject=6, LikelyDistance=40, "
+                     "AssuranceDistance=30, RepeatForRecognition=4, RememberRecognized=120, ShortInvisibility=1"));
     EXPECT_TRUE(svc.contains("HandleApp2SvcPacket: LeftPanelDivProportion Packet received. Proportion=0.625"));
     EXPECT_TRUE(svc.contains("SaveDivProportionToRegistry() OK."));
     EXPECT_TRUE(svc.contains("SaveManagementServerSettingsToRegistry() OK."));
@@ -246,8 +254,8 @@ TEST_F(ServicePackets, EveryPacketIsAnsweredOnceAndUnknownTypesWithKindOne) {
     Attach();
     RawChannel raw;
     ASSERT_TRUE(raw.Open());
-    for (uint32_t type : {1u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 13u, 14u, 15u, 16u, 17u, 18u, 19u, 20u, 21u,
-                          22u, 99u}) {
+    for (uint32_t type :
+         {1u, 3u, 4u, 5u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 13u, 14u, 15u, 16u, 17u, 18u, 19u, 20u, 21u, 22u, 99u}) {
         SCOPED_TRACE(type);
         auto area = raw.Area();
         area.Clear(0, 70000);
@@ -271,11 +279,16 @@ TEST_F(ServicePackets, EveryPacketIsAnsweredOnceAndUnknownTypesWithKindOne) {
     EXPECT_TRUE(ServiceLog().contains("Error on SaveAutoRunToRegistry(): Не удается найти указанный файл. (2)"));
 
     for (uint32_t type : {10u, 99u}) {
-        EXPECT_FALSE(ExchangeOnProgramChannel({"SaveProbe", channel::PacketType(type), 0, 0, {},
+        EXPECT_FALSE(ExchangeOnProgramChannel({"SaveProbe",
+                                               channel::PacketType(type),
+                                               0,
+                                               0,
+                                               {},
                                                QStringLiteral("Error on saving Probe to registry: "),
                                                [](channel::ChannelArea&) {}}));
     }
-    EXPECT_EQ(testsupport::CountLines(ProgramLog(), "Error on saving Probe to registry: Unknown input packet in map."), 2);
+    EXPECT_EQ(testsupport::CountLines(ProgramLog(), "Error on saving Probe to registry: Unknown input packet in map."),
+              2);
 }
 
 TEST_F(ServicePackets, CountsThatDoNotFitAreRefusedWithoutTouchingTheStore) {
@@ -311,7 +324,8 @@ TEST_F(ServicePackets, CountsThatDoNotFitAreRefusedWithoutTouchingTheStore) {
     EXPECT_EQ(store.SubkeyNames(rn::kCameraKey).size(), 5);
     EXPECT_EQ(store.ValueNames(rn::kAllowedStationKey).size(), 3);
     EXPECT_FALSE(store.ValueNames(rn::kAppKey).contains(rn::app::kTcpPort));
-    EXPECT_TRUE(ServiceLog().contains("Error on SaveManagementServerSettingsToRegistry(): Параметр задан неверно. (87)"));
+    EXPECT_TRUE(
+        ServiceLog().contains("Error on SaveManagementServerSettingsToRegistry(): Параметр задан неверно. (87)"));
 }
 
 TEST_F(ServicePackets, AStoreTheServiceMayNotWriteGivesTheSystemText) {

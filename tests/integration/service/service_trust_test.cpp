@@ -97,7 +97,8 @@ TEST_F(ServiceTrust, OnlyMembersOpenTheChannelAndTheirPacketsMayNameOnlyTheProgr
     EXPECT_EQ(Peer(Account::Outsider, {"autorun", kTrustedProgram}), (std::vector<std::string>{"failed 5"}));
 
     const std::string refused = "1 2 Отказано в доступе. (5)";
-    for (const std::string& path : {std::string("/tmp/evil.sh"), kTrustedProgram + " ", std::string(CHANNEL_PEER_BINARY)})
+    for (const std::string& path :
+         {std::string("/tmp/evil.sh"), kTrustedProgram + " ", std::string(CHANNEL_PEER_BINARY)})
         EXPECT_EQ(PeerReply({"autorun", path}), refused) << path;
     EXPECT_FALSE(AutostartWritten());
     EXPECT_EQ(PeerReply({"autorun", kTrustedProgram}), "0");
@@ -110,9 +111,10 @@ TEST_F(ServiceTrust, OnlyMembersOpenTheChannelAndTheirPacketsMayNameOnlyTheProgr
     EXPECT_EQ(PeerReply({"close", std::to_string(getpid()), address, port}), refused);
     EXPECT_EQ(PeerReply({"close", "0", address, port}), refused);
     EXPECT_TRUE(camera.Alive());
-    EXPECT_TRUE(ServiceLog().contains(QStringLiteral("HandleCloseTcpSocketCommand(): Процесс %1 не является программой %2.")
-                                          .arg(getpid())
-                                          .arg(QString::fromStdString(kTrustedProgram))));
+    EXPECT_TRUE(
+        ServiceLog().contains(QStringLiteral("HandleCloseTcpSocketCommand(): Процесс %1 не является программой %2.")
+                                  .arg(getpid())
+                                  .arg(QString::fromStdString(kTrustedProgram))));
 
     // The same connection held by the program is reset.
     testsupport::StoppedProgram program;
@@ -146,7 +148,8 @@ TEST_F(ServiceTrust, AResizedAreaGetsAnErrorReplyAndTheServiceServesOn) {
         EXPECT_TRUE(SaveWindowPos({1, 2, 3, 4}));
     }
     ::close(fd);
-    EXPECT_EQ(testsupport::CountLines(ServiceLog(), "HandleApp2SvcPacket: Error on reading the packet: Недопустимые данные. (13)"),
+    EXPECT_EQ(testsupport::CountLines(ServiceLog(),
+                                      "HandleApp2SvcPacket: Error on reading the packet: Недопустимые данные. (13)"),
               3);
 }
 
@@ -175,8 +178,8 @@ TEST_F(ServiceTrust, NamesPlantedBeforeTheServiceStartsAreReplacedNotFollowed) {
     StartService();
     Attach();
     EXPECT_TRUE(SaveMaximized(1));
-    for (const char* name : {ch::kMapFileName, ch::kRequestEventName, ch::kReplyEventName, ch::kServiceMutexName,
-                             ch::kAppMutexName}) {
+    for (const char* name :
+         {ch::kMapFileName, ch::kRequestEventName, ch::kReplyEventName, ch::kServiceMutexName, ch::kAppMutexName}) {
         struct stat st {};
         ASSERT_EQ(::lstat(platform::IpcObjectPath(name).c_str(), &st), 0) << name;
         const bool event = std::string(name) == ch::kRequestEventName || std::string(name) == ch::kReplyEventName;

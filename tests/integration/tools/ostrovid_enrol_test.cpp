@@ -87,8 +87,8 @@ TEST_P(EnrolToolTest, JohnsFoldersEnrolOnceAndADryRunOrASecondRunAddsNothing) {
 
     const ToolRun dry = Enrol({QStringLiteral("--dry-run"), root_});
     EXPECT_EQ(dry.exitCode, 0) << Printed(dry);
-    EXPECT_TRUE(dry.out.contains(QStringLiteral("Dry run, nothing written: 5 persons (5 new), %1 samples added")
-                                     .arg(kJohnsStored)))
+    EXPECT_TRUE(dry.out.contains(
+        QStringLiteral("Dry run, nothing written: 5 persons (5 new), %1 samples added").arg(kJohnsStored)))
         << Printed(dry);
     EXPECT_EQ(Persons(), 0);
     EXPECT_EQ(Samples(), 0);
@@ -110,15 +110,15 @@ TEST_P(EnrolToolTest, JohnsFoldersEnrolOnceAndADryRunOrASecondRunAddsNothing) {
         << Printed(first);
     EXPECT_TRUE(first.err.contains(QStringLiteral("Shimkus John/004.jpg: duplicate, skipped"))) << Printed(first);
     EXPECT_TRUE(first.err.contains(QStringLiteral("Shimkus John/009.jpg: dissimilar, skipped"))) << Printed(first);
-    EXPECT_TRUE(first.out.contains(QStringLiteral("5 persons (5 new), %1 samples added, 1 duplicates, 1 dissimilar")
-                                       .arg(kJohnsStored)))
+    EXPECT_TRUE(first.out.contains(
+        QStringLiteral("5 persons (5 new), %1 samples added, 1 duplicates, 1 dissimilar").arg(kJohnsStored)))
         << Printed(first);
     EXPECT_FALSE(first.out.contains(QChar(u'\r'))) << "no progress bar without a terminal";
 
     const ToolRun second = Enrol({root_});
     EXPECT_EQ(second.exitCode, 0) << Printed(second);
-    EXPECT_TRUE(second.out.contains(QStringLiteral("5 persons (0 new), 0 samples added, %1 duplicates, 1 dissimilar")
-                                        .arg(kJohnsStored + 1)))
+    EXPECT_TRUE(second.out.contains(
+        QStringLiteral("5 persons (0 new), 0 samples added, %1 duplicates, 1 dissimilar").arg(kJohnsStored + 1)))
         << Printed(second);
     EXPECT_EQ(Persons(), 5);
     EXPECT_EQ(Samples(), kJohnsStored);
@@ -144,7 +144,8 @@ TEST_P(EnrolToolTest, BadFilesAreReportedAndSkippedAndTheGoodOnesStored) {
     ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
     write(QStringLiteral("truncated.jpg"), whole.read(600));
     // A PNG header that claims 20000x20000 pixels.
-    write(QStringLiteral("huge.png"), QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200004e2000004e20080200000000000000"));
+    write(QStringLiteral("huge.png"),
+          QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200004e2000004e20080200000000000000"));
     // The example crop itself: 150x150, under the minimum.
     ASSERT_TRUE(QFile::copy(QString::fromStdString(savage[2]), folder.filePath(QStringLiteral("small.jpg"))));
 
@@ -155,11 +156,13 @@ TEST_P(EnrolToolTest, BadFilesAreReportedAndSkippedAndTheGoodOnesStored) {
         << Printed(run);
     for (const char* name : {"garbage.jpg", "truncated.jpg", "huge.png"})
         EXPECT_TRUE(run.err.contains(folder.filePath(QLatin1String(name)) + QStringLiteral(": unreadable, skipped")))
-            << name << "\n" << Printed(run);
+            << name << "\n"
+            << Printed(run);
     EXPECT_TRUE(run.err.contains(folder.filePath(QStringLiteral("small.jpg")) + QStringLiteral(": too small, skipped")))
         << Printed(run);
-    EXPECT_TRUE(run.out.contains(QStringLiteral("Savage John: new person, 2 added, 0 duplicates, 0 dissimilar, "
-                                                "0 over the limit, 5 refused, 0 failed")))
+    EXPECT_TRUE(
+        run.out.contains(QStringLiteral("Savage John: new person, 2 added, 0 duplicates, 0 dissimilar, "
+                                        "0 over the limit, 5 refused, 0 failed")))
         << Printed(run);
 }
 
@@ -174,17 +177,19 @@ TEST_P(EnrolToolTest, AnExistingPersonIsExtendedUpToTheSampleLimitAndDissimilarO
     std::vector<cv::Mat> pictures;
     for (int i = 0; i < 20; ++i) pictures.push_back(testsupport::EnrolPicture(savage[i % 11], i / 11));
     WritePerson(QStringLiteral("Savage John"), pictures);
-    WritePerson(QStringLiteral("Salley John"), {testsupport::EnrolPicture(people[0].pictures[0]),
-                                                testsupport::EnrolPicture(savage[0])});
+    WritePerson(QStringLiteral("Salley John"),
+                {testsupport::EnrolPicture(people[0].pictures[0]), testsupport::EnrolPicture(savage[0])});
 
-    const ToolRun run = Enrol({QStringLiteral("--list"), QStringLiteral("red"), QStringLiteral("--accept-dissimilar"), root_});
+    const ToolRun run =
+        Enrol({QStringLiteral("--list"), QStringLiteral("red"), QStringLiteral("--accept-dissimilar"), root_});
     EXPECT_EQ(run.exitCode, 0) << Printed(run);
     EXPECT_EQ(Persons(), 2);
     EXPECT_EQ(dbtest::QueryInt(connection_, QStringLiteral("SELECT COUNT(*) AS N FROM SAMPLES WHERE PERSON_ID = ?"),
                                {existing}),
               16);
-    EXPECT_TRUE(run.out.contains(QStringLiteral("Savage John: existing person, 16 added, 0 duplicates, 0 dissimilar, "
-                                                "4 over the limit")))
+    EXPECT_TRUE(
+        run.out.contains(QStringLiteral("Savage John: existing person, 16 added, 0 duplicates, 0 dissimilar, "
+                                        "4 over the limit")))
         << Printed(run);
     // The new person is on the chosen list; the existing one keeps his.
     EXPECT_EQ(Count(QStringLiteral("SELECT LIST_NUM AS N FROM PERSONS WHERE SURNAME = 'Salley'")), 1);
@@ -194,8 +199,8 @@ TEST_P(EnrolToolTest, AnExistingPersonIsExtendedUpToTheSampleLimitAndDissimilarO
 
     // Without the option the other person's picture is reported and left out.
     QDir(QDir(root_).filePath(QStringLiteral("Savage John"))).removeRecursively();
-    WritePerson(QStringLiteral("Simm John"), {testsupport::EnrolPicture(people[4].pictures[0]),
-                                              testsupport::EnrolPicture(savage[0])});
+    WritePerson(QStringLiteral("Simm John"),
+                {testsupport::EnrolPicture(people[4].pictures[0]), testsupport::EnrolPicture(savage[0])});
     const ToolRun strict = Enrol({root_});
     EXPECT_EQ(strict.exitCode, 0) << Printed(strict);
     EXPECT_EQ(SamplesOf(QStringLiteral("Simm")), 1);
@@ -249,8 +254,8 @@ TEST_P(EnrolToolTest, TheStoredConnectionStringIsUsedAndBadArgumentsOrDatabasesF
         << shown.toStdString();
 
     for (const QStringList& bad : {QStringList{}, QStringList{QStringLiteral("--list"), QStringLiteral("blue"), root_},
-                                   QStringList{QStringLiteral("--frobnicate"), root_},
-                                   QStringList{root_, root_}, QStringList{dir_.filePath(QStringLiteral("none"))}}) {
+                                   QStringList{QStringLiteral("--frobnicate"), root_}, QStringList{root_, root_},
+                                   QStringList{dir_.filePath(QStringLiteral("none"))}}) {
         const ToolRun run = Enrol(bad);
         EXPECT_EQ(run.exitCode, 2) << bad.join(u' ').toStdString();
         EXPECT_TRUE(run.err.contains(QStringLiteral("usage: ostrovid-enrol"))) << Printed(run);
@@ -258,8 +263,9 @@ TEST_P(EnrolToolTest, TheStoredConnectionStringIsUsedAndBadArgumentsOrDatabasesF
 
     const QString unreachable = GetParam() == DbProvider::SQLite
                                     ? QStringLiteral("Provider=SQLite;Data Source=") + dir_.filePath("missing.db")
-                                    : QStringLiteral("Provider=PostgreSQL;Data Source=127.0.0.1:1;User ID=x;"
-                                                     "Password=secret-word;Initial Catalog=none");
+                                    : QStringLiteral(
+                                          "Provider=PostgreSQL;Data Source=127.0.0.1:1;User ID=x;"
+                                          "Password=secret-word;Initial Catalog=none");
     const ToolRun run = Enrol({QStringLiteral("--db"), unreachable, root_}, false);
     EXPECT_EQ(run.exitCode, 1) << Printed(run);
     EXPECT_TRUE(run.err.contains(QStringLiteral("cannot connect to the database"))) << Printed(run);

@@ -12,8 +12,8 @@
 #include <QTemporaryDir>
 
 #include <arpa/inet.h>
-#include <random>
 #include <unistd.h>
+#include <random>
 
 namespace {
 
@@ -163,7 +163,8 @@ TEST(CameraListEditing, AddDeleteAndMoveKeepSlotsPacked) {
     EXPECT_EQ(NameAt(list, 0), "a");
 
     CameraList full{};
-    for (int i = 0; i < settings::kMaxCameras; ++i) ASSERT_TRUE(camera::StoreCamera(full, i, IpCamera(u"x", "rtsp://h")));
+    for (int i = 0; i < settings::kMaxCameras; ++i)
+        ASSERT_TRUE(camera::StoreCamera(full, i, IpCamera(u"x", "rtsp://h")));
     EXPECT_FALSE(camera::CanEditCamera(full, settings::kMaxCameras));
 }
 
@@ -200,7 +201,9 @@ protected:
         }
         if (!busPath.isEmpty()) {
             ASSERT_TRUE(QDir().mkpath(root_.filePath(busPath.mid(1))));
-            ASSERT_EQ(symlink(root_.filePath(busPath.mid(1)).toUtf8().constData(), (dir + "/device").toUtf8().constData()), 0);
+            ASSERT_EQ(
+                symlink(root_.filePath(busPath.mid(1)).toUtf8().constData(), (dir + "/device").toUtf8().constData()),
+                0);
         }
         if (!byId.isEmpty()) {
             ASSERT_TRUE(QDir().mkpath(root_.filePath("dev/v4l/by-id")));
@@ -232,9 +235,11 @@ TEST_F(FakeDeviceTree, DevicesWithoutPathLeaveGapsInTheNumbers) {
     const QString log = log_.Text();
     EXPECT_TRUE(log.contains("Getting Video Input Device List..."));
     EXPECT_TRUE(log.contains("EnumVideoInputDeviceToList(): Examine device 1..."));
-    EXPECT_TRUE(log.contains("EnumVideoInputDeviceToList(): Can't bind to Properties Storage for device 10. Continue..."));
-    EXPECT_TRUE(log.contains("EnumVideoInputDeviceToList(): Adding device 2 to list. FriendlyName='HD Pro Webcam C920' "
-                             "FullDevicePath='/sys/devices/pci0/usb1/1-2'"));
+    EXPECT_TRUE(
+        log.contains("EnumVideoInputDeviceToList(): Can't bind to Properties Storage for device 10. Continue..."));
+    EXPECT_TRUE(
+        log.contains("EnumVideoInputDeviceToList(): Adding device 2 to list. FriendlyName='HD Pro Webcam C920' "
+                     "FullDevicePath='/sys/devices/pci0/usb1/1-2'"));
     EXPECT_FALSE(log.contains("Adding device 1 "));
     EXPECT_TRUE(log.contains("EnumVideoInputDeviceToList() exit."));
 }
@@ -248,7 +253,8 @@ TEST_F(FakeDeviceTree, WebCameraResolvesByPathPartOrByNumber) {
 
     CameraDescriptor byNumber = WebCamera(u"b", 0, "", -1, -1);
     ASSERT_TRUE(camera::ResolveWebCamera(&byNumber));
-    EXPECT_EQ(platform::FromFixed(byNumber.Source.Web.DevicePath), "/dev/v4l/by-id/usb-Chicony_Integrated_Camera-video-index0");
+    EXPECT_EQ(platform::FromFixed(byNumber.Source.Web.DevicePath),
+              "/dev/v4l/by-id/usb-Chicony_Integrated_Camera-video-index0");
 
     CameraDescriptor missing = WebCamera(u"c", 5, "", -1, -1);
     EXPECT_FALSE(camera::ResolveWebCamera(&missing));

@@ -39,8 +39,8 @@ public:
 
     bool Deliver(shell::JournalTab tab, std::unique_ptr<shell::JournalEntry> entry) override {
         std::lock_guard<std::mutex> lock(mutex_);
-        entries_.push_back({tab, entry->icon, entry->eventText, entry->description, entry->statusBar,
-                            entry->statusIcon, std::chrono::steady_clock::now()});
+        entries_.push_back({tab, entry->icon, entry->eventText, entry->description, entry->statusBar, entry->statusIcon,
+                            std::chrono::steady_clock::now()});
         changed_.notify_all();
         return true;
     }

@@ -1,5 +1,5 @@
-#include "app/camera/camera_list.h"
 #include "app/camera/camera_work.h"
+#include "app/camera/camera_list.h"
 #include "app/camera/hangup_detection.h"
 #include "app/camera/stream_test.h"
 #include "platform/fixedtext.h"
@@ -304,8 +304,9 @@ TEST_F(HangupRuleTest, TheStreamTestsCloseCommandHoldsUpNoTimerTick) {
     }
     ASSERT_EQ(Closes(), 1u);
     EXPECT_EQ(closes_[0], std::make_pair(uint32_t(inet_addr("10.0.0.7")), uint16_t(554)));
-    EXPECT_TRUE(log_.Text().contains("TestVideoStreamDlgProc(): IP-камера \"висит\". Попытка закрытия TCP соединений с "
-                                     "'rtsp://10.0.0.7:554/live' -> 10.0.0.7:554"));
+    EXPECT_TRUE(
+        log_.Text().contains("TestVideoStreamDlgProc(): IP-камера \"висит\". Попытка закрытия TCP соединений с "
+                             "'rtsp://10.0.0.7:554/live' -> 10.0.0.7:554"));
 }
 
 }  // namespace

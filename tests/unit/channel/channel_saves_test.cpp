@@ -1,24 +1,24 @@
 // The save operations against a stand-in service in the same process: the bytes each one leaves
 // in the area are compared with images made by hand from the offsets of the packet layout.
 
+#include "settings/channel_saves.h"
 #include "platform/fixedtext.h"
 #include "platform/ipc.h"
 #include "platform/log.h"
 #include "platform/paths.h"
-#include "settings/channel_saves.h"
 #include "settings/svc_channel.h"
 #include "tests/support/ipc_namespace.h"
 #include "tests/support/log_lines.h"
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QTemporaryDir>
 #include <atomic>
 #include <chrono>
 #include <cstring>
 #include <mutex>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 using namespace settings;
@@ -201,30 +201,60 @@ struct FixedCase {
 
 TEST_F(ChannelSaves, FixedPayloadsAreWrittenAtTheirOffsetsAndNothingElseIsTouched) {
     const std::vector<FixedCase> cases = {
-        {"CamerasExtParam", [] { return SaveCamerasExtParam({1, 90, 20}); },
+        {"CamerasExtParam",
+         [] {
+             return SaveCamerasExtParam({1, 90, 20});
+         },
          Image().Header(PacketType::CamerasExtParam, 12).U32(8, 1).U32(12, 90).U32(16, 20),
          {"CamerasExtParam saved to registry."}},
-        {"Maximized", [] { return SaveMaximized(1); }, Image().Header(PacketType::AppWinowMaximizedState, 4).U32(8, 1),
+        {"Maximized",
+         [] { return SaveMaximized(1); },
+         Image().Header(PacketType::AppWinowMaximizedState, 4).U32(8, 1),
          {}},
-        {"WindowPos", [] { return SaveWindowPos({-5, 7, 1024, 768}); },
-         Image().Header(PacketType::AppWinowRect, 16).U32(8, uint32_t(-5)).U32(12, 7).U32(16, 1024).U32(20, 768), {}},
-        {"PanelDiv", [] { return SavePanelDivProportion(0.42); },
-         Image().Header(PacketType::PanelDivProportion, 8).F64(8, 0.42), {"PanelDivProportion saved to registry."}},
-        {"LeftPanelDiv", [] { return SaveLeftPanelDivProportion(0.61); },
+        {"WindowPos",
+         [] {
+             return SaveWindowPos({-5, 7, 1024, 768});
+         },
+         Image().Header(PacketType::AppWinowRect, 16).U32(8, uint32_t(-5)).U32(12, 7).U32(16, 1024).U32(20, 768),
+         {}},
+        {"PanelDiv",
+         [] { return SavePanelDivProportion(0.42); },
+         Image().Header(PacketType::PanelDivProportion, 8).F64(8, 0.42),
+         {"PanelDivProportion saved to registry."}},
+        {"LeftPanelDiv",
+         [] { return SaveLeftPanelDivProportion(0.61); },
          Image().Header(PacketType::LeftPanelDivProportion, 8).F64(8, 0.61),
          {"LeftPanelDivProportion saved to registry."}},
-        {"CurrentCameraIndex", [] { return SaveCurrentCameraIndex(-1); },
+        {"CurrentCameraIndex",
+         [] { return SaveCurrentCameraIndex(-1); },
          Image().Header(PacketType::CurrentCameraIndex, 4).U32(8, 0xFFFFFFFF),
          {"CurrentCameraIndex=-1 saved to registry."}},
-        {"CameraViewFeatures", [] { return SaveCameraViewFeatures({0}); },
-         Image().Header(PacketType::CameraViewFeatures, 4).U32(8, 0), {"CameraViewFeatures saved to registry."}},
-        {"DbDiv", [] { return SaveDbDivProportion(0.3); }, Image().Header(PacketType::DbDivProportion, 8).F64(8, 0.3),
+        {"CameraViewFeatures",
+         [] { return SaveCameraViewFeatures({0}); },
+         Image().Header(PacketType::CameraViewFeatures, 4).U32(8, 0),
+         {"CameraViewFeatures saved to registry."}},
+        {"DbDiv",
+         [] { return SaveDbDivProportion(0.3); },
+         Image().Header(PacketType::DbDivProportion, 8).F64(8, 0.3),
          {"DbDivProportion saved to registry."}},
-        {"DbWin", [] { return SaveDbWinSettings({1, 0, 1}); },
+        {"DbWin",
+         [] {
+             return SaveDbWinSettings({1, 0, 1});
+         },
          Image().Header(PacketType::DbWinSettings, 12).U32(8, 1).U32(12, 0).U32(16, 1),
          {"DbWinSettings saved to registry."}},
-        {"Recognition", [] { return SaveRecognitionSettings({8, 35, 30, 3, 120, 1}); },
-         Image().Header(PacketType::RecognitionSettings, 24).U32(8, 8).U32(12, 35).U32(16, 30).U32(20, 3).U32(24, 120).U32(28, 1),
+        {"Recognition",
+         [] {
+             return SaveRecognitionSettings({8, 35, 30, 3, 120, 1});
+         },
+         Image()
+             .Header(PacketType::RecognitionSettings, 24)
+             .U32(8, 8)
+             .U32(12, 35)
+             .U32(16, 30)
+             .U32(20, 3)
+             .U32(24, 120)
+             .U32(28, 1),
          {"RecognitionSettings saved to registry."}},
     };
     for (const FixedCase& c : cases) {
@@ -388,11 +418,9 @@ TEST_F(ChannelSaves, TextGroupsClearTheirWholePacket) {
     service->Refill();
 
     ASSERT_TRUE(SaveAutoRun(true));
-    ExpectSameBytes(service->LastRequest(), Image()
-                                                .Zero(0, 532)
-                                                .Header(PacketType::AutoRunSettings, 524)
-                                                .U32(8, 1)
-                                                .Text(12, platform::ProgramFilePath()));
+    ExpectSameBytes(
+        service->LastRequest(),
+        Image().Zero(0, 532).Header(PacketType::AutoRunSettings, 524).U32(8, 1).Text(12, platform::ProgramFilePath()));
     EXPECT_EQ(NewLines(), QStringList{});
 }
 

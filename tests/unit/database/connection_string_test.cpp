@@ -9,7 +9,8 @@ namespace database {
 namespace {
 
 TEST(ConnectionStringTest, ParsesBothProviders) {
-    auto sqlite = ParseConnectionString(QStringLiteral("Provider=SQLite;Data Source=/var/lib/Vektra/Ostrovid/Ostrovid.db"));
+    auto sqlite =
+        ParseConnectionString(QStringLiteral("Provider=SQLite;Data Source=/var/lib/Vektra/Ostrovid/Ostrovid.db"));
     ASSERT_TRUE(sqlite);
     EXPECT_EQ(sqlite->provider, DbProvider::SQLite);
     EXPECT_EQ(sqlite->sqliteFile(), QStringLiteral("/var/lib/Vektra/Ostrovid/Ostrovid.db"));
@@ -62,14 +63,18 @@ TEST(ConnectionStringTest, ComposedStringsParseBackAndEndWithTheCatalog) {
     EXPECT_EQ(ServerLevelString(text) + QStringLiteral(";Initial Catalog=Остров"), text);
     EXPECT_EQ(ServerLevelString(text),
               ComposeServerLevelString(DbProvider::PostgreSQL, params.dataSource, params.userId, params.password));
-    EXPECT_EQ(ServerLevelString(QStringLiteral("Provider=SQLite;Data Source=/x.db")), QStringLiteral("Provider=SQLite;Data Source=/x.db"));
-    EXPECT_EQ(ServerLevelString(QStringLiteral("Provider=SQLite;Data Source=/d;initial catalog=A")), QStringLiteral("Provider=SQLite;Data Source=/d"));
+    EXPECT_EQ(ServerLevelString(QStringLiteral("Provider=SQLite;Data Source=/x.db")),
+              QStringLiteral("Provider=SQLite;Data Source=/x.db"));
+    EXPECT_EQ(ServerLevelString(QStringLiteral("Provider=SQLite;Data Source=/d;initial catalog=A")),
+              QStringLiteral("Provider=SQLite;Data Source=/d"));
 }
 
 TEST(ConnectionStringTest, LogFormHidesPasswords) {
-    EXPECT_EQ(settings::ConnectionStringForLog(QStringLiteral("Provider=PostgreSQL;Data Source=h;User ID=u;Password=secret;Initial Catalog=d")),
+    EXPECT_EQ(settings::ConnectionStringForLog(
+                  QStringLiteral("Provider=PostgreSQL;Data Source=h;User ID=u;Password=secret;Initial Catalog=d")),
               QStringLiteral("Provider=PostgreSQL;Data Source=h;User ID=u;Password=***;Initial Catalog=d"));
-    EXPECT_EQ(settings::ConnectionStringForLog(QStringLiteral("Provider=PostgreSQL;password = \"se;cret\";Initial Catalog=d")),
+    EXPECT_EQ(settings::ConnectionStringForLog(
+                  QStringLiteral("Provider=PostgreSQL;password = \"se;cret\";Initial Catalog=d")),
               QStringLiteral("Provider=PostgreSQL;password = ***;Initial Catalog=d"));
     EXPECT_EQ(settings::ConnectionStringForLog(QStringLiteral("Password=x")), QStringLiteral("Password=***"));
 }

@@ -55,7 +55,8 @@ TEST(NewPersonFormTest, AsksAboutARecentDateOfBirth) {
     EXPECT_EQ(form.Accept(dialogs, today), NewPersonForm::AcceptResult::Accepted);
     EXPECT_TRUE(dialogs.questions.isEmpty());
     const platform::LocalTime stored = platform::SplitOleDate(form.Input().fields.dateOfBirth);
-    EXPECT_EQ(std::tie(stored.year, stored.month, stored.day, stored.hour, stored.minute), std::make_tuple(2016, 12, 31, 0, 0));
+    EXPECT_EQ(std::tie(stored.year, stored.month, stored.day, stored.hour, stored.minute),
+              std::make_tuple(2016, 12, 31, 0, 0));
 
     // The current year asks; No keeps the dialog open, Yes takes the date.
     form.SetDateOfBirth(QDate(2026, 3, 5));

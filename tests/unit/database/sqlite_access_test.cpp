@@ -35,7 +35,8 @@ protected:
 
 TEST_F(SqliteAccessTest, ParametersBindInMarkerOrderAndStayAttached) {
     DbCommand command(connection_);
-    command.SetCommandText(QStringLiteral("INSERT INTO PERSONS (STATE, LIST_NUM, SURNAME, ALIAS, Gender) VALUES (0, ?, ?, ?, ?)"));
+    command.SetCommandText(
+        QStringLiteral("INSERT INTO PERSONS (STATE, LIST_NUM, SURNAME, ALIAS, Gender) VALUES (0, ?, ?, ?, ?)"));
     command.AppendInteger(QStringLiteral("LIST_NUM"), 2);
     command.AppendText(QStringLiteral("SURNAME"), QStringLiteral("Что? 'да'"));
     command.AppendOptionalText(QStringLiteral("ALIAS"), QString());
@@ -80,8 +81,8 @@ TEST_F(SqliteAccessTest, ForeignKeysAreEnforcedOnEveryConnection) {
 
 TEST_F(SqliteAccessTest, RunningStatementCanBeInterrupted) {
     DbCommand command(connection_);
-    command.SetCommandText(QStringLiteral(
-        "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT MAX(x) AS N FROM c"));
+    command.SetCommandText(
+        QStringLiteral("WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT MAX(x) AS N FROM c"));
     command.Execute(kExecSelectAsync);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(command.IsExecuting());

@@ -15,9 +15,9 @@ TEST(LimitPictureSide, LongerSideBecomesTheLimitAndTheOtherIsRounded) {
     struct Case {
         cv::Size in, out;
     };
-    for (const Case& c : {Case{{4000, 3000}, {1920, 1440}}, Case{{3000, 4000}, {1440, 1920}},
-                          Case{{1921, 1000}, {1920, 999}}, Case{{1986, 1545}, {1920, 1494}},
-                          Case{{20000, 5}, {1920, 1}}}) {
+    for (const Case& c :
+         {Case{{4000, 3000}, {1920, 1440}}, Case{{3000, 4000}, {1440, 1920}}, Case{{1921, 1000}, {1920, 999}},
+          Case{{1986, 1545}, {1920, 1494}}, Case{{20000, 5}, {1920, 1}}}) {
         const cv::Mat picture(c.in, CV_8UC3, cv::Scalar(10, 20, 30));
         const cv::Mat limited = LimitPictureSide(picture, kMaxWorkingSide);
         EXPECT_EQ(limited.size(), c.out) << c.in;

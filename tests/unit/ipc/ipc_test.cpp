@@ -218,25 +218,29 @@ TEST_F(IpcAccounts, ObjectsBelongToTheGroupAndOnlyMembersOpenThem) {
     ExpectChannelObject("E", true);
     ExpectChannelObject("M", false);
 
-    EXPECT_EQ(AsNobody(false, [] {
-                  for (const char* name : {"A", "E", "M"})
-                      if (::open(platform::IpcObjectPath(name).c_str(), O_RDWR | O_NONBLOCK) >= 0 || errno != EACCES)
-                          return 1;
-                  bool any = false;
-                  return CreateAll(&any) == platform::kErrorAccessDenied ? 0 : 2;
-              }),
-              0);
-    EXPECT_EQ(AsNobody(true, [] {
-                  bool any = true;
-                  return CreateAll(&any) != 0 ? 1 : any ? 2 : 0;
-              }),
+    EXPECT_EQ(
+        AsNobody(false,
+                 [] {
+                     for (const char* name : {"A", "E", "M"})
+                         if (::open(platform::IpcObjectPath(name).c_str(), O_RDWR | O_NONBLOCK) >= 0 || errno != EACCES)
+                             return 1;
+                     bool any = false;
+                     return CreateAll(&any) == platform::kErrorAccessDenied ? 0 : 2;
+                 }),
+        0);
+    EXPECT_EQ(AsNobody(true,
+                       [] {
+                           bool any = true;
+                           return CreateAll(&any) != 0 ? 1 : any ? 2 : 0;
+                       }),
               0);
 
     // An object a member made first is used as it is by everyone else.
-    EXPECT_EQ(AsNobody(true, [] {
-                  NamedMutex mutex;
-                  return mutex.Create("N") == 0 && mutex.WasCreated() ? 0 : 1;
-              }),
+    EXPECT_EQ(AsNobody(true,
+                       [] {
+                           NamedMutex mutex;
+                           return mutex.Create("N") == 0 && mutex.WasCreated() ? 0 : 1;
+                       }),
               0);
     const struct stat made = Lstat(platform::IpcObjectPath("N"));
     EXPECT_EQ(made.st_uid, 65534u);
@@ -266,10 +270,10 @@ TEST_F(IpcAccounts, NamesPlantedByOthersAreReplacedAndLinksNeverFollowed) {
         ::close(fd);
     };
     ASSERT_EQ(::symlink(victim.c_str(), platform::IpcObjectPath("A").c_str()), 0);  // a link to another file
-    plantFile("M", 65534, 65534, 0666);                                              // a foreign owner and group
-    plantFile("E", 0, group, 0660);                                                  // a file where a FIFO belongs
-    plantFile("W", 65534, group, 0666);                                              // wider than the group
-    ASSERT_EQ(::mkfifo(platform::IpcObjectPath("F").c_str(), 0660), 0);              // a FIFO where a file belongs
+    plantFile("M", 65534, 65534, 0666);                                             // a foreign owner and group
+    plantFile("E", 0, group, 0660);                                                 // a file where a FIFO belongs
+    plantFile("W", 65534, group, 0666);                                             // wider than the group
+    ASSERT_EQ(::mkfifo(platform::IpcObjectPath("F").c_str(), 0660), 0);             // a FIFO where a file belongs
     ASSERT_EQ(::chown(platform::IpcObjectPath("F").c_str(), 0, group), 0);
 
     platform::NamedSharedMemory area;
@@ -306,21 +310,24 @@ TEST_F(IpcAccounts, AMemberThatMayNotRemoveAForeignNameFailsWithALogLine) {
     const int fd = ::open(platform::IpcObjectPath("R").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
     ASSERT_GE(fd, 0);
     ::close(fd);
-    EXPECT_EQ(AsNobody(true, [] {
-                  NamedMutex link, file;
-                  platform::NamedSharedMemory area;
-                  return link.Create("L") == platform::kErrorAccessDenied && file.Create("R") == platform::kErrorAccessDenied &&
-                                 area.Open("R", 0) == platform::kErrorFileNotFound
-                             ? 0
-                             : 1;
-              }),
+    EXPECT_EQ(AsNobody(true,
+                       [] {
+                           NamedMutex link, file;
+                           platform::NamedSharedMemory area;
+                           return link.Create("L") == platform::kErrorAccessDenied &&
+                                          file.Create("R") == platform::kErrorAccessDenied &&
+                                          area.Open("R", 0) == platform::kErrorFileNotFound
+                                      ? 0
+                                      : 1;
+                       }),
               0);
     EXPECT_EQ(Lstat(platform::IpcObjectPath("R")).st_uid, 0u);
     EXPECT_TRUE(S_ISLNK(Lstat(platform::IpcObjectPath("L")).st_mode));
     const QStringList log = testsupport::LogLines(logDir.filePath("child.log"));
-    EXPECT_TRUE(log.contains(QStringLiteral("Error. %1 is not a channel object of the group ostrovid and cannot be removed: "
-                                            "Отказано в доступе. (5)")
-                                 .arg(QString::fromStdString(platform::IpcObjectPath("R")))))
+    EXPECT_TRUE(
+        log.contains(QStringLiteral("Error. %1 is not a channel object of the group ostrovid and cannot be removed: "
+                                    "Отказано в доступе. (5)")
+                         .arg(QString::fromStdString(platform::IpcObjectPath("R")))))
         << log.join('\n').toStdString();
 }
 

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QTemporaryDir>
 
 #include <cstdlib>
 

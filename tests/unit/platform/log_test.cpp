@@ -74,7 +74,8 @@ TEST_F(LogTest, FirstLineCreatesFileWithBomStampTextAndCrLf) {
     EXPECT_EQ(bytes.mid(2 + kStampBytes), Utf16Le("Vektra Ostrovid v.2.2.0 loading...\r\n"));
 
     const QString stamp(reinterpret_cast<const QChar*>(bytes.constData() + 2), kStampBytes / 2);
-    ASSERT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d $").match(stamp).hasMatch()) << stamp.toStdString();
+    ASSERT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d $").match(stamp).hasMatch())
+        << stamp.toStdString();
     const QDateTime stamped = QDateTime::fromString(stamp.trimmed(), "yyyy-MM-dd HH:mm:ss");
     EXPECT_GE(stamped, before.addMSecs(-before.time().msec()));
     EXPECT_LE(stamped, after);
@@ -91,7 +92,8 @@ TEST_F(LogTest, LaterLinesAppendWithoutAnotherBom) {
 
 TEST_F(LogTest, CyrillicTextIsStoredAsUtf16Le) {
     WriteLog(QString::fromUtf8("Ошибка ёЁ"));
-    const QByteArray expected("\x1E\x04\x48\x04\x38\x04\x31\x04\x3A\x04\x30\x04\x20\x00\x51\x04\x01\x04\x0D\x00\x0A\x00", 22);
+    const QByteArray expected(
+        "\x1E\x04\x48\x04\x38\x04\x31\x04\x3A\x04\x30\x04\x20\x00\x51\x04\x01\x04\x0D\x00\x0A\x00", 22);
     EXPECT_EQ(ReadAll(logPath_).mid(2 + kStampBytes), expected);
 }
 

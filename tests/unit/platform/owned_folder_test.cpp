@@ -1,8 +1,8 @@
 // The folders a root process keeps for itself and the operators: made with their mode, corrected
 // when widened, never followed when a link stands in their place.
 
-#include "platform/operator_group.h"
 #include "platform/owned_folder.h"
+#include "platform/operator_group.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +74,9 @@ TEST_F(OwnedFolder, ALinkOrAFileInItsPlaceIsRefusedAndLeftAlone) {
     EXPECT_TRUE(S_ISREG(StatOf(file).st_mode));
 
     // A parent that does not exist is not made: the folders above belong to the system.
-    EXPECT_EQ(platform::PrepareOwnedFolder(dir.filePath(QStringLiteral("no/such")), 0750, platform::FolderGroup::Own).error, 2);
+    EXPECT_EQ(
+        platform::PrepareOwnedFolder(dir.filePath(QStringLiteral("no/such")), 0750, platform::FolderGroup::Own).error,
+        2);
 }
 
 TEST_F(OwnedFolder, RootTakesOverAFolderOfAnotherUser) {

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QDir>
 #include <QRegularExpression>
-#include <unistd.h>
 
 #include <optional>
 

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QTemporaryDir>
 #include <csignal>
 #include <random>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 

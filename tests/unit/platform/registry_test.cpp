@@ -1,6 +1,6 @@
+#include "platform/registry.h"
 #include "platform/log.h"
 #include "platform/operator_group.h"
-#include "platform/registry.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,8 @@ QString QueryString(const RegistryStore& store, const QString& key, const QStrin
     char16_t buffer[512] = {};
     uint32_t size = sizeof buffer;
     RegType type = RegType::None;
-    if (store.QueryValue(key, name, &type, buffer, &size) != 0 || type != RegType::Sz) return QStringLiteral("<missing>");
+    if (store.QueryValue(key, name, &type, buffer, &size) != 0 || type != RegType::Sz)
+        return QStringLiteral("<missing>");
     return QString::fromUtf16(buffer, size / 2 - 1);
 }
 
@@ -77,8 +78,7 @@ TEST_F(StoreFile, DesignTextParsesAndSavesBackByteExact) {
     EXPECT_EQ(QueryString(store, camera, QStringLiteral("Name")), QStringLiteral("Вход \"A\\B\""));
     EXPECT_EQ(QueryString(store, camera, QStringLiteral("Empty")), QString());
     EXPECT_EQ(QueryString(store, camera, QStringLiteral("Lines")), QStringLiteral("one\ntwo"));
-    EXPECT_EQ(store.ValueNames(camera),
-              (QStringList{"Type", "Name", "Empty", "Lines", "NoBytes"}));
+    EXPECT_EQ(store.ValueNames(camera), (QStringList{"Type", "Name", "Empty", "Lines", "NoBytes"}));
 
     ASSERT_EQ(store.Save(), 0);
     EXPECT_EQ(ReadFile(path), kDesignText);
@@ -134,7 +134,8 @@ TEST_F(StoreFile, DamagedFilesKeepWhatCameBeforeTheDamage) {
         if (round % 2 == 0) {
             text.truncate(cut);
         } else {
-            for (int i = 0; i < 4; ++i) text[std::uniform_int_distribution<qsizetype>(cut, text.size() - 1)(random)] = char(random());
+            for (int i = 0; i < 4; ++i)
+                text[std::uniform_int_distribution<qsizetype>(cut, text.size() - 1)(random)] = char(random());
         }
         WriteFile(path, text);
         RegistryStore store(path);

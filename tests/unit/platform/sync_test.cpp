@@ -126,7 +126,8 @@ TEST(SemaphoreTest, CountsReleasesAndAcquisitions) {
 
 TEST(NamedThreadTest, BodySeesItsNameCutToFifteenCharacters) {
     std::string seen;
-    std::thread worker = platform::StartNamedThread("TcpSessionRecvThreadFunc", [&] { seen = platform::CurrentThreadName(); });
+    std::thread worker =
+        platform::StartNamedThread("TcpSessionRecvThreadFunc", [&] { seen = platform::CurrentThreadName(); });
     worker.join();
     EXPECT_EQ(seen, "TcpSessionRecvT");
 }

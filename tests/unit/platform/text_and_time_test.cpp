@@ -91,7 +91,7 @@ TEST(OleDateTest, SplitRoundsToTheNearestMillisecond) {
 
 TEST(OleDateTest, RoundTripKeepsEveryField) {
     const LocalTime samples[] = {
-        Make(1899, 12, 30, 0, 0, 0, 1), Make(1900, 2, 28, 23, 59, 59, 999), Make(1970, 1, 1),
+        Make(1899, 12, 30, 0, 0, 0, 1),     Make(1900, 2, 28, 23, 59, 59, 999),  Make(1970, 1, 1),
         Make(2024, 2, 29, 13, 14, 15, 161), Make(2026, 12, 31, 23, 59, 59, 999), Make(9999, 12, 31, 12, 0, 0, 500),
         Make(1850, 7, 4, 6, 30, 0, 125),
     };

@@ -48,8 +48,10 @@ struct TestAllocator {
 TEST(FaceDescriptorStorage, ReadsLittleEndianFloatsInElementOrder) {
     unsigned char bytes[512] = {};
     // 1.0f = 0x3F800000 at element 0, -2.5f = 0xC0200000 at element 127.
-    bytes[2] = 0x80; bytes[3] = 0x3F;
-    bytes[510] = 0x20; bytes[511] = 0xC0;
+    bytes[2] = 0x80;
+    bytes[3] = 0x3F;
+    bytes[510] = 0x20;
+    bytes[511] = 0xC0;
     auto descriptor = FaceDescriptor::FromStorage(bytes, sizeof bytes);
     ASSERT_TRUE(descriptor.has_value());
     EXPECT_EQ(descriptor->values[0], 1.0f);
@@ -142,7 +144,8 @@ TEST(SortedPointerList, StaysOrderedForIdsFarApart) {
     PersonModelSortedList list;
     for (uint32_t id : {0xC0000000u, 1u, 0x60000000u, 0xFFFFFFFEu, 0x7FFFFFFFu}) list.Append(Person(id));
     EXPECT_EQ(Ids(list), (std::vector<uint32_t>{1, 0x60000000, 0x7FFFFFFF, 0xC0000000, 0xFFFFFFFE}));
-    for (uint32_t id : {0xC0000000u, 1u, 0x60000000u, 0xFFFFFFFEu, 0x7FFFFFFFu}) EXPECT_NE(list.Find(id), nullptr) << id;
+    for (uint32_t id : {0xC0000000u, 1u, 0x60000000u, 0xFFFFFFFEu, 0x7FFFFFFFu})
+        EXPECT_NE(list.Find(id), nullptr) << id;
     EXPECT_EQ(list.Find(0x80000000u), nullptr);
 }
 

@@ -23,9 +23,15 @@ using Clock = std::chrono::steady_clock;
 // Lets describers through, or holds them until opened.
 class Gate {
 public:
-    void Close() { std::lock_guard lock(mutex_); open_ = false; }
+    void Close() {
+        std::lock_guard lock(mutex_);
+        open_ = false;
+    }
     void Open() {
-        { std::lock_guard lock(mutex_); open_ = true; }
+        {
+            std::lock_guard lock(mutex_);
+            open_ = true;
+        }
         changed_.notify_all();
     }
     void Pass() {
@@ -40,7 +46,10 @@ public:
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return waiting_ >= count; });
     }
-    int Passed() { std::lock_guard lock(mutex_); return passed_; }
+    int Passed() {
+        std::lock_guard lock(mutex_);
+        return passed_;
+    }
 
 private:
     std::mutex mutex_;
@@ -71,7 +80,10 @@ public:
         records.push_back(std::move(record));
         return true;
     }
-    size_t Count() { std::lock_guard lock(mutex_); return records.size(); }
+    size_t Count() {
+        std::lock_guard lock(mutex_);
+        return records.size();
+    }
 
     std::mutex mutex_;
     std::vector<int> workers;
@@ -166,8 +178,8 @@ protected:
         person->surname[0] = u'Ж';
         person->descriptors.Append(std::make_unique<FaceDescriptor>());
         models.Append(std::move(person));
-        pool = std::make_unique<PredictPool>(term, sink, [this](int) { return std::make_unique<GatedDescriber>(gate); },
-                                             models);
+        pool = std::make_unique<PredictPool>(
+            term, sink, [this](int) { return std::make_unique<GatedDescriber>(gate); }, models);
         ASSERT_TRUE(pool->Start());
         subjects.resize(20);
         for (uint32_t i = 0; i < subjects.size(); ++i) subjects[i].id = i + 1;
@@ -290,7 +302,8 @@ TEST(PredictPoolTermination, BusyWorkersFreeTheirResultsInsteadOfDelivering) {
         EXPECT_EQ(sink.Count(), 0u);
     }
     for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(log.Count(QString::asprintf("PredictThread %d: hTermEvent signaled. Deallocation Recognized Data.", i)), 1);
+        EXPECT_EQ(
+            log.Count(QString::asprintf("PredictThread %d: hTermEvent signaled. Deallocation Recognized Data.", i)), 1);
         EXPECT_EQ(log.Count(QString::asprintf("PredictThread %d: TermEvent signaled.", i)), 1);
         EXPECT_EQ(log.Count(QString::asprintf("PredictThread %d completed.", i)), 1);
     }

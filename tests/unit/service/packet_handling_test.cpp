@@ -12,11 +12,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <arpa/inet.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <cstring>
 #include <vector>
@@ -93,7 +93,8 @@ TEST_F(PacketHandling, AManagementValueThatFailsStillRebuildsTheStations) {
     Handle();
     EXPECT_EQ(area.U32(0), 1u);
     auto store = Store();
-    EXPECT_EQ(store->ValueNames(rn::kAppKey), (QStringList{"AllowManagement", "TcpPort", "AllowUdpLocation", "UdpPort"}));
+    EXPECT_EQ(store->ValueNames(rn::kAppKey),
+              (QStringList{"AllowManagement", "TcpPort", "AllowUdpLocation", "UdpPort"}));
     EXPECT_EQ(store->ValueNames(rn::kAllowedStationKey), (QStringList{"0", "1"}));
 }
 
@@ -136,20 +137,22 @@ TEST_F(PacketHandling, SuccessSetsOnlyTheResultAndReceiptLinesShowThePayload) {
     Handle();
     EXPECT_EQ(area.U32(4), 1u);
 
-    EXPECT_EQ(Log(), (QStringList{
-                         "HandleApp2SvcPacket: CSV Format Packet received. Subkey=RecognizedPersons, Folder=/var/log/o, "
-                         "RotatesNumber=2, SizeLimitMB=5, Encode=1, Delimiter=0, UseHeader=1",
-                         "SaveCsvFormatToRegistry() OK.",
-                         "HandleApp2SvcPacket: SmtpSettings Packet received: SMTPServer='mail.example.org', SMTPPort=25, "
-                         "SSL=0, Originator='from@example.org', SMTPAuthRequired=0, SendUserName='user'...",
-                         "SaveSmtpSettingsToRegistry() OK.",
-                         QStringLiteral("HandleTPP2SvcPacket: CloseTcpSocket Packet received. PID=%1, IPaddr=10.20.30.40, "
-                                        "Port=554").arg(getpid()),
-                         "HandleCloseTcpSocketCommand(): Поиск открытых TCP соединений 10.20.30.40:554",
-                         "HandleCloseTcpSocketCommand(): Не найдено TCP соединение IP-камеры.",
-                         "HandleCloseTcpSocketCommand(): Не найдено TCP соединение IP-камеры.",
-                         "WARNING: HandleApp2SvcPacket: unknown Packet Id: 11",
-                     }));
+    EXPECT_EQ(Log(),
+              (QStringList{
+                  "HandleApp2SvcPacket: CSV Format Packet received. Subkey=RecognizedPersons, Folder=/var/log/o, "
+                  "RotatesNumber=2, SizeLimitMB=5, Encode=1, Delimiter=0, UseHeader=1",
+                  "SaveCsvFormatToRegistry() OK.",
+                  "HandleApp2SvcPacket: SmtpSettings Packet received: SMTPServer='mail.example.org', SMTPPort=25, "
+                  "SSL=0, Originator='from@example.org', SMTPAuthRequired=0, SendUserName='user'...",
+                  "SaveSmtpSettingsToRegistry() OK.",
+                  QStringLiteral("HandleTPP2SvcPacket: CloseTcpSocket Packet received. PID=%1, IPaddr=10.20.30.40, "
+                                 "Port=554")
+                      .arg(getpid()),
+                  "HandleCloseTcpSocketCommand(): Поиск открытых TCP соединений 10.20.30.40:554",
+                  "HandleCloseTcpSocketCommand(): Не найдено TCP соединение IP-камеры.",
+                  "HandleCloseTcpSocketCommand(): Не найдено TCP соединение IP-камеры.",
+                  "WARNING: HandleApp2SvcPacket: unknown Packet Id: 11",
+              }));
 }
 
 TEST_F(PacketHandling, ReceiptLinesNeverHoldAPassword) {
@@ -160,10 +163,12 @@ TEST_F(PacketHandling, ReceiptLinesNeverHoldAPassword) {
     area.SetText(8, 1024, u"Provider=PostgreSQL;Data Source=db;User ID=op;Password='pg;s3cr3t';Initial Catalog=O");
     Handle();
     const QStringList log = Log();
-    EXPECT_TRUE(log.contains("HandleApp2SvcPacket: ManagementServerSettings Packet received: AllowManagement=0, TcpPort=0, "
-                             "AllowUdpLocation=0, UdpPort=0, Pwd=***, AcceptConnectionFlag=0"));
-    EXPECT_TRUE(log.contains("HandleApp2SvcPacket: DbConnectionString Packet received: Provider=PostgreSQL;Data Source=db;"
-                             "User ID=op;Password=***;Initial Catalog=O"));
+    EXPECT_TRUE(
+        log.contains("HandleApp2SvcPacket: ManagementServerSettings Packet received: AllowManagement=0, TcpPort=0, "
+                     "AllowUdpLocation=0, UdpPort=0, Pwd=***, AcceptConnectionFlag=0"));
+    EXPECT_TRUE(
+        log.contains("HandleApp2SvcPacket: DbConnectionString Packet received: Provider=PostgreSQL;Data Source=db;"
+                     "User ID=op;Password=***;Initial Catalog=O"));
     EXPECT_FALSE(log.join('\n').contains("s3cr3t"));
     // The secrets themselves are stored.
     EXPECT_EQ(Store()->ValueNames(rn::kAppKey).size(), 7);
@@ -209,8 +214,8 @@ TEST_F(AutoRunPackets, OnlyTheProgramFileOfRootThatNobodyElseMayWriteIsAccepted)
     EXPECT_EQ(Send(program + " --evil"), denied);
     EXPECT_EQ(Send(dir.filePath("bin/../bin/Ostrovid")), denied);
     EXPECT_FALSE(EntryWritten());
-    EXPECT_TRUE(Log().contains(
-        QStringLiteral("SaveAutoRunToRegistry(): '/tmp/evil.sh' is not the program %1.").arg(program)));
+    EXPECT_TRUE(
+        Log().contains(QStringLiteral("SaveAutoRunToRegistry(): '/tmp/evil.sh' is not the program %1.").arg(program)));
     EXPECT_TRUE(Log().contains(QStringLiteral("Error on SaveAutoRunToRegistry(): Отказано в доступе. (5)")));
 
     for (const mode_t mode : {0775, 0757}) {

@@ -33,10 +33,18 @@ protected:
     void RandomValue(const QString& key, const QString& name) {
         ASSERT_EQ(store.CreateKey(key), 0);
         switch (random() % 4) {
-            case 0: ASSERT_EQ(store.SetDword(key, name, uint32_t(random())), 0); break;
-            case 1: ASSERT_EQ(store.SetDword(key, name, uint32_t(random() % 70)), 0); break;
-            case 2: ASSERT_EQ(store.SetString(key, name, RandomText()), 0); break;
-            default: ASSERT_EQ(store.SetBinary(key, name, RandomBytes(12)), 0); break;
+        case 0:
+            ASSERT_EQ(store.SetDword(key, name, uint32_t(random())), 0);
+            break;
+        case 1:
+            ASSERT_EQ(store.SetDword(key, name, uint32_t(random() % 70)), 0);
+            break;
+        case 2:
+            ASSERT_EQ(store.SetString(key, name, RandomText()), 0);
+            break;
+        default:
+            ASSERT_EQ(store.SetBinary(key, name, RandomBytes(12)), 0);
+            break;
         }
     }
 
@@ -44,18 +52,45 @@ protected:
 };
 
 TEST_F(LoadGarbage, RandomValuesUnderEverySettingsKeyLoadWithinTheRules) {
-    const QStringList names = {
-        rn::app::kMaxSubject, rn::app::kLikelyDistance, rn::app::kAssuranceDistance,
-        rn::app::kRepeatForRecognition, rn::app::kRememberRecognized, rn::app::kCurrentCameraIndex,
-        rn::app::kWaitConnectionTime, rn::app::kWaitNewFrameTime, rn::app::kTcpPort, rn::app::kUdpPort,
-        rn::app::kPassword, rn::app::kAcceptConnectionFlag, rn::app::kDbConnectionString,
-        rn::app::kPanelDivProportion, rn::app::kDbDivProportion, rn::camera::kType, rn::camera::kName,
-        rn::camera::kRotationFlag, rn::camera::kMirroring, rn::camera::kUrl, rn::camera::kDevicePath,
-        rn::camera::kCaptureDeviceNumber, rn::camera::kPreferredResolutionWidth,
-        rn::camera::kPreferredResolutionHeight, rn::alert::kSpeech, rn::alert::kBodyFormat,
-        rn::alert::kPlayWav, rn::smtp::kServer, rn::smtp::kServerPort, rn::csv::kFolder, rn::csv::kEncode,
-        rn::csv::kRotatesNumber, rn::script::kTimeout, QStringLiteral("0"), QStringLiteral("1")};
-    QStringList keys = {rn::kAppKey, rn::kSmtpKey, rn::kUPActionsKey, rn::kAllowedStationKey,
+    const QStringList names = {rn::app::kMaxSubject,
+                               rn::app::kLikelyDistance,
+                               rn::app::kAssuranceDistance,
+                               rn::app::kRepeatForRecognition,
+                               rn::app::kRememberRecognized,
+                               rn::app::kCurrentCameraIndex,
+                               rn::app::kWaitConnectionTime,
+                               rn::app::kWaitNewFrameTime,
+                               rn::app::kTcpPort,
+                               rn::app::kUdpPort,
+                               rn::app::kPassword,
+                               rn::app::kAcceptConnectionFlag,
+                               rn::app::kDbConnectionString,
+                               rn::app::kPanelDivProportion,
+                               rn::app::kDbDivProportion,
+                               rn::camera::kType,
+                               rn::camera::kName,
+                               rn::camera::kRotationFlag,
+                               rn::camera::kMirroring,
+                               rn::camera::kUrl,
+                               rn::camera::kDevicePath,
+                               rn::camera::kCaptureDeviceNumber,
+                               rn::camera::kPreferredResolutionWidth,
+                               rn::camera::kPreferredResolutionHeight,
+                               rn::alert::kSpeech,
+                               rn::alert::kBodyFormat,
+                               rn::alert::kPlayWav,
+                               rn::smtp::kServer,
+                               rn::smtp::kServerPort,
+                               rn::csv::kFolder,
+                               rn::csv::kEncode,
+                               rn::csv::kRotatesNumber,
+                               rn::script::kTimeout,
+                               QStringLiteral("0"),
+                               QStringLiteral("1")};
+    QStringList keys = {rn::kAppKey,
+                        rn::kSmtpKey,
+                        rn::kUPActionsKey,
+                        rn::kAllowedStationKey,
                         rn::kCsvKey + QStringLiteral("\\RecognizedPersons"),
                         rn::kScriptKey + QStringLiteral("\\RecognizedPersons")};
     for (int n = 0; n < 11; ++n) keys << rn::NumberedKey(rn::kCameraKey, n);

@@ -11,9 +11,7 @@ namespace {
 namespace rn = settings::regnames;
 using platform::RegType;
 
-QByteArray DoubleBytes(double value) {
-    return QByteArray(reinterpret_cast<const char*>(&value), sizeof(value));
-}
+QByteArray DoubleBytes(double value) { return QByteArray(reinterpret_cast<const char*>(&value), sizeof(value)); }
 
 QString CameraKey(int n) { return rn::NumberedKey(rn::kCameraKey, n); }
 

@@ -73,7 +73,8 @@ TEST(FaceWeights, RefusesShortShardsMissingShardsAndUnknownTypes) {
     EXPECT_FALSE(ParseWeights(kManifest, shards.Reader(), error));
 
     shards = ValidShards();
-    for (const char* bad : {"int32\"}", "float32\", \"quantization\": {\"dtype\": \"int8\", \"scale\": 1, \"min\": 0}}"}) {
+    for (const char* bad :
+         {"int32\"}", "float32\", \"quantization\": {\"dtype\": \"int8\", \"scale\": 1, \"min\": 0}}"}) {
         QByteArray manifest(kManifest);
         manifest.replace("float32\"}]},", QByteArray(bad) + "]},");
         EXPECT_FALSE(ParseWeights(manifest, shards.Reader(), error)) << bad;
@@ -97,9 +98,15 @@ TEST(FaceWeights, GarbageManifestsAndShardsAreHandled) {
         for (int e = 0; e < edits; ++e) {
             const int at = static_cast<int>(random() % damaged.size());
             switch (random() % 3) {
-            case 0: damaged[at] = static_cast<char>(random()); break;
-            case 1: damaged.remove(at, 1 + static_cast<int>(random() % 8)); break;
-            default: damaged.insert(at, "0123456789[]{},:\""[random() % 17]); break;
+            case 0:
+                damaged[at] = static_cast<char>(random());
+                break;
+            case 1:
+                damaged.remove(at, 1 + static_cast<int>(random() % 8));
+                break;
+            default:
+                damaged.insert(at, "0123456789[]{},:\""[random() % 17]);
+                break;
             }
         }
         Shards shards = ValidShards();

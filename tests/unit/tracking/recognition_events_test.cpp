@@ -26,7 +26,9 @@ struct Outputs : RecognitionOutputs {
                                 const QString& description) override {
         journal.push_back({icon, event + QStringLiteral(": ") + description});
     }
-    void DoRecognizedPersonAlertsAndActions(const RecognizedPersonInfo& info) override { actions.push_back(info.personId); }
+    void DoRecognizedPersonAlertsAndActions(const RecognizedPersonInfo& info) override {
+        actions.push_back(info.personId);
+    }
 
     std::vector<std::pair<uint32_t, uint32_t>> recognized, changed;
     std::vector<uint32_t> updated, actions;

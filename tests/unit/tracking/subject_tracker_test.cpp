@@ -1,7 +1,7 @@
+#include "app/recognition/subject_tracker.h"
 #include "app/recognition/face_drawing.h"
 #include "app/recognition/frame_history.h"
 #include "app/recognition/hang_notice.h"
-#include "app/recognition/subject_tracker.h"
 
 #include <gtest/gtest.h>
 

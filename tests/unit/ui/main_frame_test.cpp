@@ -2,16 +2,16 @@
 // journal texts, entries and results posted as events, the model-loading messages, the camera
 // choice, the splitters and the creation and stop sequences.
 
+#include "app/ui/main_frame.h"
 #include "app/recognition/recognized_data_event.h"
 #include "app/recognition/state_request.h"
 #include "app/shell/journal.h"
 #include "app/ui/camera_panel.h"
 #include "app/ui/event_panel.h"
-#include "app/ui/main_frame.h"
 #include "app/ui/recognized_panel.h"
 #include "app/ui/settings_saver.h"
-#include "app/ui/split_pane.h"
 #include "app/ui/splash_windows.h"
+#include "app/ui/split_pane.h"
 #include "app/ui/status_parts.h"
 #include "app/viewport/viewport_services.h"
 #include "platform/fixedtext.h"
@@ -24,12 +24,12 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
-#include <QRegularExpression>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -178,16 +178,16 @@ TEST_F(Frame, WindowsCarryTheirClassNamesAndTheMenuItsTexts) {
     EXPECT_EQ(picture->parentWidget()->objectName(), QStringLiteral("Vektra:OSTROVID_V2:CAMERA:VIEWPORT"));
     EXPECT_TRUE(picture->isHidden());
 
-    const std::pair<int, const char16_t*> menu[] = {
-        {40001, u"&Настройки..."}, {40003, u"&О программе..."}, {40004, u"&Выход\tAlt+F4"},
-        {40005, u"Стар&т"},        {40006, u"Сто&п"},           {40007, u"&Обрамление лиц"},
-        {40008, u"&Снимок"},       {40009, u"&Смотреть/редактировать"}};
+    const std::pair<int, const char16_t*> menu[] = {{40001, u"&Настройки..."},  {40003, u"&О программе..."},
+                                                    {40004, u"&Выход\tAlt+F4"}, {40005, u"Стар&т"},
+                                                    {40006, u"Сто&п"},          {40007, u"&Обрамление лиц"},
+                                                    {40008, u"&Снимок"},        {40009, u"&Смотреть/редактировать"}};
     for (const auto& [command, text] : menu) {
         ASSERT_NE(f.Action(command), nullptr) << command;
         EXPECT_EQ(f.Action(command)->text(), QString::fromUtf16(text));
     }
-    const std::pair<int, const char16_t*> buttons[] = {{40010, u"Камера..."}, {40005, u"Старт"},
-                                                       {40006, u"Стоп"},      {40008, u"Снимок"},
+    const std::pair<int, const char16_t*> buttons[] = {{40010, u"Камера..."},      {40005, u"Старт"},
+                                                       {40006, u"Стоп"},           {40008, u"Снимок"},
                                                        {40009, u"База данных..."}, {40001, u"Настройки..."}};
     for (const auto& [command, text] : buttons) {
         auto* button = f.findChild<QToolButton*>(QString::number(command));
@@ -309,13 +309,15 @@ TEST_F(Frame, AResultPostedByAWorkerIsAnnouncedOncePerPerson) {
     EXPECT_EQ(services.actions, std::vector<uint32_t>{7});
     QListWidget* list = f.RightPanel()->List();
     ASSERT_EQ(list->count(), 1);
-    EXPECT_TRUE(list->item(0)->text().startsWith(QStringLiteral("80.0% Иванов Пётр"))) << list->item(0)->text().toStdString();
+    EXPECT_TRUE(list->item(0)->text().startsWith(QStringLiteral("80.0% Иванов Пётр")))
+        << list->item(0)->text().toStdString();
     EXPECT_FALSE(list->item(0)->icon().isNull());
     ASSERT_EQ(journal->rowCount(), 1);
     EXPECT_EQ(journal->item(0, 1)->text(), QStringLiteral("Распознан"));
 
     // The same person again within the remembering time: no second announcement.
-    QCoreApplication::postEvent(f.CameraPanel()->Viewport(), new recognition::RecognizedDataEvent(1, Result(4243, 7, 0.2f)));
+    QCoreApplication::postEvent(f.CameraPanel()->Viewport(),
+                                new recognition::RecognizedDataEvent(1, Result(4243, 7, 0.2f)));
     Pump(50);
     EXPECT_EQ(f.RecognizedList().Size(), 1u);
     EXPECT_EQ(journal->rowCount(), 1);
@@ -595,8 +597,8 @@ TEST_F(Frame, SplitterDragIsClampedAndSavedOnRelease) {
     for (const QString& s : saver.saves) EXPECT_FALSE(s.startsWith(QStringLiteral("panel"))) << s.toStdString();
 
     QTest::mousePress(pad, Qt::LeftButton, {}, band);
-    QMouseEvent move(QEvent::MouseMove, QPointF(pad->width() - 2, band.y()), pad->mapToGlobal(QPointF(pad->width() - 2, band.y())),
-                     Qt::NoButton, Qt::LeftButton, {});
+    QMouseEvent move(QEvent::MouseMove, QPointF(pad->width() - 2, band.y()),
+                     pad->mapToGlobal(QPointF(pad->width() - 2, band.y())), Qt::NoButton, Qt::LeftButton, {});
     QCoreApplication::sendEvent(pad, &move);
     EXPECT_DOUBLE_EQ(pad->Proportion(), 0.7);
     QTest::mouseRelease(pad, Qt::LeftButton, {}, QPoint(pad->width() - 2, band.y()));

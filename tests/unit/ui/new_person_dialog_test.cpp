@@ -65,7 +65,8 @@ TEST(OperatorBoxesTest, QuestionsCarryTheTitleAndTimedNoticesCloseThemselves) {
 
     QElapsedTimer timer;
     timer.start();
-    boxes.ShowTimedNotice(QStringLiteral("Уведомление"), database::NoticeIcon::Information, std::chrono::milliseconds(200));
+    boxes.ShowTimedNotice(QStringLiteral("Уведомление"), database::NoticeIcon::Information,
+                          std::chrono::milliseconds(200));
     EXPECT_GE(timer.elapsed(), 150);
     EXPECT_LT(timer.elapsed(), 10000);
 }

@@ -10,8 +10,8 @@
 
 #include <opencv2/core.hpp>
 
-#include <QString>
 #include <arpa/inet.h>
+#include <QString>
 
 #include <atomic>
 #include <chrono>
@@ -38,7 +38,9 @@ struct Surface : viewport::ViewportSurface {
     void MoveLabel(const Subject& subject, recognition::LabelPoint at) override { moves.push_back({subject.id, at}); }
     void SetLabelVisible(const Subject&, bool visible) override { visibility.push_back(visible); }
     bool TakeSnapshotRequest() override { return std::exchange(snapshot, false); }
-    void AddSnapshotFaces(const cv::Mat&, std::span<const FrameFace> faces) override { snapshotFaces += int(faces.size()); }
+    void AddSnapshotFaces(const cv::Mat&, std::span<const FrameFace> faces) override {
+        snapshotFaces += int(faces.size());
+    }
 
     std::vector<int> counts;
     std::vector<cv::Size> layouts;

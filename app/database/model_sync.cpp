@@ -93,16 +93,7 @@ struct Endings {
     const char* one;
     const char* few;
     const char* many;
-    const char* Pick(int n) const {
-        switch (RussianPluralForm(n)) {
-        case 0:
-            return one;
-        case 1:
-            return few;
-        default:
-            return many;
-        }
-    }
+    const char* Pick(int n) const { return PluralEnding(n, one, few, many); }
 };
 
 constexpr Endings kModelNoun{"ь", "и", "ей"};
@@ -110,15 +101,6 @@ constexpr Endings kParticiple{"а", "ы", "о"};
 constexpr Endings kModelGenitive{"и", "ей", "ей"};
 
 }  // namespace
-
-int RussianPluralForm(int n) {
-    const int magnitude = n < 0 ? -n : n;
-    const int k = (magnitude % 100 >= 11 && magnitude % 100 <= 19) ? 0 : magnitude;
-    const int r = k % 10;
-    if (r == 1) return 0;
-    if (r >= 2 && r <= 4) return 1;
-    return 2;
-}
 
 QString ModelsRemovedText(int n) {
     return QString::asprintf("%d модел%s удален%s", n, kModelNoun.Pick(n), kParticiple.Pick(n));

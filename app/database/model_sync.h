@@ -13,6 +13,7 @@
 
 #include "app/database/db_access.h"
 #include "app/database/main_frame_sink.h"
+#include "app/database/russian_plural.h"
 #include "app/recognition/person_model.h"
 #include "app/recognition/pointer_list.h"
 #include "app/shell/journal.h"
@@ -65,8 +66,6 @@ enum DbCheckStatus : int {
 
 constexpr std::chrono::milliseconds kDbCheckInterval{30000};
 
-// The plural ending forms: 0 "one" (r = 1), 1 "few" (r = 2..4), 2 "many".
-int RussianPluralForm(int n);
 // The journal lines of a pass with their endings, for example "1 модель добавлена".
 QString ModelsRemovedText(int n);
 QString ModelParamsUpdatedText(int n);

@@ -1,19 +1,6 @@
 #include "app/database/sample_texts.h"
 
-#include "app/database/model_sync.h"
-
 namespace database {
-
-const char* PluralEnding(int n, const char* one, const char* few, const char* many) {
-    switch (RussianPluralForm(n)) {
-    case 0:
-        return one;
-    case 1:
-        return few;
-    default:
-        return many;
-    }
-}
 
 QString DuplicateSampleQuestion() {
     return QStringLiteral("Этот образец персоны уже присутствует!\nВсе равно добавить образец?");

@@ -5,6 +5,7 @@
 // Owns: nothing.
 
 #include "app/database/person_name.h"
+#include "app/database/russian_plural.h"
 
 #include <QString>
 
@@ -16,9 +17,6 @@ inline const QString kProgramTitle = QStringLiteral("Vektra Ostrovid v.2.2.0");
 // The most samples a person may have, and the most photos.
 constexpr int kMaxSamplesPerPerson = 16;
 constexpr int kMaxPhotosPerPerson = 10;
-
-// Picks the ending for n by the plural rule of the journal texts.
-const char* PluralEnding(int n, const char* one, const char* few, const char* many);
 
 // CheckNewSample's questions.
 QString DuplicateSampleQuestion();

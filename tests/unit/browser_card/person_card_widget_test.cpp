@@ -4,6 +4,7 @@
 #include "app/ui/person_card_widget.h"
 
 #include "app/browser/browser_commands.h"
+#include "tests/integration/database/scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -111,12 +112,24 @@ TEST_F(PersonCardWidgetTest, TypingMarksTheFieldAndOffersTheSave) {
     save_->trigger();
     EXPECT_EQ(saves, 1);
 
+    // "Нет" to the question before leaving: the card shows the stored values again.
+    dbtest::ScriptedDialogs dialogs;
+    dialogs.answers = {database::Answer::No};
+    database::DbConnection unused;
+    shell::Journal journal;
+    database::DbSession session{unused, dialogs, dialogs, QString(), journal};
+    EXPECT_EQ(card_.ConfirmLeave(session), browser::LeaveOutcome::Proceed);
+    EXPECT_EQ(dialogs.questions, QStringList{browser::kSaveChangesQuestion});
+    EXPECT_TRUE(description->toPlainText().isEmpty());
+    EXPECT_FALSE(MarkerShown("description"));
+    EXPECT_FALSE(save_->isEnabled());
+
     // Another person: the fields show it and nothing is marked.
+    surname->setText(QStringLiteral("Другой"));
     card_.ShowPerson(Card());
     EXPECT_FALSE(save_->isEnabled());
-    EXPECT_FALSE(MarkerShown("gender"));
-    EXPECT_FALSE(MarkerShown("description"));
-    EXPECT_TRUE(description->toPlainText().isEmpty());
+    EXPECT_FALSE(MarkerShown("surname"));
+    EXPECT_EQ(surname->text(), QStringLiteral("Сидоров"));
 
     card_.ClearPerson();
     EXPECT_FALSE(Child<QTabWidget>("cardPages")->isEnabled());

@@ -9,6 +9,34 @@ namespace browser {
 
 using database::NewPersonForm;
 
+namespace {
+
+// The person's text that a field is matched against.
+const QString& SearchedText(const database::PersonRecord& person, SearchField field) {
+    const database::PersonFields& f = person.fields;
+    switch (field) {
+    case SearchField::Surname:
+        return f.surname;
+    case SearchField::Forename:
+        return f.forename;
+    case SearchField::SecondName:
+        return f.secondName;
+    case SearchField::Alias:
+        return f.alias;
+    case SearchField::ExternalKey:
+        return f.externalKey;
+    case SearchField::Address:
+        return f.address;
+    case SearchField::Contacts:
+        return f.contacts;
+    case SearchField::Description:
+        break;
+    }
+    return f.description;
+}
+
+}  // namespace
+
 QString SearchFieldLabel(SearchField field) {
     switch (field) {
     case SearchField::Surname:
@@ -47,29 +75,6 @@ int SearchFieldLimit(SearchField field) {
         break;
     }
     return static_cast<int>(database::kLongTextUnits) - 1;
-}
-
-const QString& SearchedText(const database::PersonRecord& person, SearchField field) {
-    const database::PersonFields& f = person.fields;
-    switch (field) {
-    case SearchField::Surname:
-        return f.surname;
-    case SearchField::Forename:
-        return f.forename;
-    case SearchField::SecondName:
-        return f.secondName;
-    case SearchField::Alias:
-        return f.alias;
-    case SearchField::ExternalKey:
-        return f.externalKey;
-    case SearchField::Address:
-        return f.address;
-    case SearchField::Contacts:
-        return f.contacts;
-    case SearchField::Description:
-        break;
-    }
-    return f.description;
 }
 
 QString SearchStatusText(SearchStatus status) {

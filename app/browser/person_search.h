@@ -23,8 +23,6 @@ inline constexpr size_t kSearchFieldCount = 8;
 QString SearchFieldLabel(SearchField field);
 // The characters an edit takes: what fits the person's field (63, 15, 31 or 255).
 int SearchFieldLimit(SearchField field);
-// The person's text that a field is matched against.
-const QString& SearchedText(const database::PersonRecord& person, SearchField field);
 
 enum class SearchDirection {
     FromTop,   // "Искать от начала": from the first row down
@@ -46,11 +44,9 @@ class PersonSearch {
 public:
     // An edit changed: the status is cleared.
     void SetField(SearchField field, const QString& text);
-    const QString& Field(SearchField field) const { return fields_[static_cast<size_t>(field)]; }
     // "Пол" ticked (the gender must be equal) and the chosen gender; each change clears the status.
     void SetGenderChecked(bool checked);
     void SetGender(database::Gender gender);
-    bool GenderChecked() const { return genderChecked_; }
     database::Gender Gender() const { return gender_; }
 
     // Some field is filled or "Пол" is ticked.

@@ -34,8 +34,6 @@ public:
     // Slides up out of sight and hides.
     void SlideOut();
 
-    const browser::PersonSearch& Search() const { return search_; }
-
     // A person was found and selected in the list (the browser shows the card's first page).
     std::function<void()> found;
 

@@ -147,7 +147,7 @@ TEST_P(ChooserTest, ANewPersonIsChosenAtOnceWithoutAJournalLine) {
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(chosen->name.surname, QStringLiteral("Новиков"));
     EXPECT_EQ(chosen->sampleCount, 0);
-    EXPECT_EQ(QueryInt(connection_, QStringLiteral("SELECT COUNT(*) FROM PERSONS")), 4);
+    EXPECT_EQ(QueryInt(connection_, QStringLiteral("SELECT COUNT(*) AS N FROM PERSONS")), 4);
     EXPECT_TRUE(journal_.Entries().empty());
 }
 

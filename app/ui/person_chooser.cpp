@@ -26,6 +26,7 @@ namespace {
 
 constexpr int kPhotoStripHeight = 176;
 constexpr int kPhotoMargin = 16;
+constexpr int kListMinimumWidth = 420;  // the four columns and a scroll bar
 const QString kPhotoItemName = QStringLiteral("Vektra:OSTROVID_V2:CHOOSE:PERSON:PHOTO:ITEM");
 const QString kPhotoViewportName = QStringLiteral("Vektra:OSTROVID_V2:CHOOSE:PERSON:PHOTO:VIEWPORT");
 
@@ -40,14 +41,19 @@ PersonChooserDialog::PersonChooserDialog(database::DbSession& session, QWidget* 
 
     auto* toolbar = new QToolBar(this);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    ok_ = toolbar->addAction(QStringLiteral("OK"), this, [this] { accept(); });
-    ok_->setObjectName(QStringLiteral("chooserOk"));
-    toolbar->addAction(QStringLiteral("Новая персона..."), this, [this] { NewPerson(); })
-        ->setObjectName(QStringLiteral("chooserNewPerson"));
-    QAction* find = toolbar->addAction(QStringLiteral("Поиск..."));
-    find->setObjectName(QStringLiteral("chooserSearch"));
-    toolbar->addAction(QStringLiteral("Закрыть"), this, [this] { reject(); })
-        ->setObjectName(QStringLiteral("chooserClose"));
+    // Tool buttons drop a trailing "..." unless the icon text is given.
+    const auto add = [toolbar](const QString& text, const char* name) {
+        QAction* action = toolbar->addAction(text);
+        action->setIconText(text);
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    ok_ = add(QStringLiteral("OK"), "chooserOk");
+    connect(ok_, &QAction::triggered, this, [this] { accept(); });
+    connect(add(QStringLiteral("Новая персона..."), "chooserNewPerson"), &QAction::triggered, this,
+            [this] { NewPerson(); });
+    QAction* find = add(QStringLiteral("Поиск..."), "chooserSearch");
+    connect(add(QStringLiteral("Закрыть"), "chooserClose"), &QAction::triggered, this, [this] { reject(); });
     layout->addWidget(toolbar);
     layout->addWidget(new QLabel(QStringLiteral("Выберите персону и нажмите OK, либо создайте новую персону."), this));
 
@@ -60,6 +66,7 @@ PersonChooserDialog::PersonChooserDialog(database::DbSession& session, QWidget* 
     layout->addWidget(body, 1);
 
     list_ = new PersonListPanel(ListFilterRow::Hidden, splitter);
+    list_->setMinimumWidth(kListMinimumWidth);
     splitter->addWidget(list_);
 
     auto* detailPane = new QWidget(splitter);

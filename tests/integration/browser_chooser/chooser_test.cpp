@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTimer>
+#include <QToolButton>
 
 #include <functional>
 
@@ -92,6 +93,9 @@ TEST_P(ChooserTest, ListsEveryPersonShowsDetailsAndChooses) {
         EXPECT_EQ(chooser.minimumSize(), QSize(800, 600));
         EXPECT_EQ(chooser.List().Model().RowCount(), 3u);
         EXPECT_FALSE(chooser.findChild<QAction*>(QStringLiteral("chooserOk"))->isEnabled());
+        QStringList tools;
+        for (const QToolButton* tool : chooser.findChildren<QToolButton*>()) tools.append(tool->text());
+        EXPECT_TRUE(tools.contains(QStringLiteral("Новая персона..."))) << tools.join(u'|').toStdString();
 
         // The search window works on the chooser's list.
         Trigger(chooser, QStringLiteral("chooserSearch"));

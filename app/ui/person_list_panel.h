@@ -44,7 +44,7 @@ public:
     void SetRows(database::PersonList list);
     // Selects the person's row and scrolls it into view; false when the person is not listed.
     bool SelectPerson(int32_t personId, ListFocus focus = ListFocus::Take);
-    // The selected person; null with none.
+    // The selected person, null with none; valid until the next SetRows.
     const database::PersonRecord* Selected() const { return model_.Selected(); }
     const browser::PersonListModel& Model() const { return model_; }
 

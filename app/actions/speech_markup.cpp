@@ -193,7 +193,7 @@ private:
             Emit(text_.sliced(at, 2), at);
             return at + 2;
         }
-        // Control characters and lone surrogates cannot appear in XML; they are spoken as a pause.
+        // Control characters and lone surrogates cannot appear in XML; they are read as a space.
         const bool allowed = !QChar::isSurrogate(c) && IsXmlChar(c);
         Emit(allowed ? text_.sliced(at, 1) : QStringView(u" "), at);
         return at + 1;

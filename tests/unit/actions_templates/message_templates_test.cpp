@@ -103,6 +103,14 @@ TEST(MessageTemplatesTest, RecognizedMailGivesEveryValueInItsFormat) {
     EXPECT_EQ(Recognized(u"[%ФИО%]", person), u"[Петров]");
 }
 
+TEST(MessageTemplatesTest, PersonTextsThatLookLikePlaceholdersStayAsStored) {
+    auto person = Person();
+    platform::CopyToFixed(person.person.alias, u"%ФИО%");
+    platform::CopyToFixed(person.person.surname, u"100%");
+    EXPECT_EQ(Recognized(u"%ПСМ%|%Ф%ВЕР%", person), u"%ФИО%|100%ВЕР%");
+    EXPECT_EQ(Speech(u"%ПСМ% %ФИО%", &person), u"%ФИО% 100% Пётр Ильич");
+}
+
 TEST(MessageTemplatesTest, ConfidenceSeparatorIgnoresTheLocale) {
     // A locale whose decimal separator is a comma must not leak into the mail text.
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);

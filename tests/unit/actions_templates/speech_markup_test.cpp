@@ -1,4 +1,5 @@
 #include "app/actions/speech_markup.h"
+#include "app/actions/template_vocabulary.h"
 
 #include <QXmlStreamReader>
 
@@ -28,6 +29,14 @@ TEST(SpeechMarkupTest, TheFourEngineTagsBecomeSsml) {
               u"<say-as interpret-as=\"characters\">a</say-as><break time=\"250ms\"/><voice xml:lang=\"ru\">б</voice>");
     EXPECT_EQ(Body(u"<silence msec=\"007\"/><silence msec=\"12345678901234\"/>"),
               u"<break time=\"7ms\"/><break time=\"999999999ms\"/>");
+}
+
+TEST(SpeechMarkupTest, EveryTagTheSpeechListInsertsIsUnderstood) {
+    for (const actions::InsertionEntry& entry : actions::InsertionListOf(actions::TemplateFamily::Speech).entries) {
+        if (!entry.text.startsWith(u'<')) continue;
+        const QString body = Body(entry.text);
+        EXPECT_FALSE(body.isEmpty() || body.contains(u"&lt;")) << entry.text.toString().toStdString();
+    }
 }
 
 TEST(SpeechMarkupTest, TextThatIsNoTagIsEscapedAndSpoken) {

@@ -25,6 +25,7 @@ QByteArray Windows1251(QStringView text) {
     // One byte per UTF-16 unit at most: the code page is single-byte.
     QByteArray output(text.size(), Qt::Uninitialized);
     const iconv_t cd = iconv_open("WINDOWS-1251", "UTF-16LE");
+    // Without the system's converter every character counts as unmapped.
     if (cd == reinterpret_cast<iconv_t>(-1)) return QByteArray(text.size(), kDefaultChar);
     char* in = input.data();
     size_t inLeft = static_cast<size_t>(input.size());
@@ -33,11 +34,8 @@ QByteArray Windows1251(QStringView text) {
     while (inLeft > 0 && iconv(cd, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1)) {
         if (errno != EILSEQ && errno != EINVAL) break;
         // No mapping, or a lone surrogate: skip the character.
-        const auto unit = [&](size_t at) {
-            return static_cast<char16_t>(static_cast<unsigned char>(in[at]) | static_cast<unsigned char>(in[at + 1])
-                                                                                  << 8);
-        };
-        const bool pair = inLeft >= 4 && QChar::isHighSurrogate(unit(0)) && QChar::isLowSurrogate(unit(2));
+        const qsizetype at = (in - input.constData()) / 2;
+        const bool pair = at + 1 < text.size() && text[at].isHighSurrogate() && text[at + 1].isLowSurrogate();
         const size_t skip = pair ? 4 : 2;
         in += skip;
         inLeft -= skip;

@@ -1,0 +1,18 @@
+#pragma once
+// Purpose: the CSV action of the queue: writes the recognition's line and tells the Actions tab of
+//          the event journal how it went. A missing or unwritable folder is reported there and the
+//          queue goes on; the next recognition tries again.
+// Threads: the action queue thread.
+// Owns: nothing; the record stays the caller's.
+
+#include "app/actions/csv_record.h"
+#include "app/shell/journal.h"
+
+#include <cstdint>
+
+namespace actions {
+
+// Writes with the process-wide CsvFormat group; returns whether the line was written.
+bool RunCsvAction(const shell::Journal& journal, uint32_t actionNumber, const CsvRecord& record);
+
+}  // namespace actions

@@ -1,0 +1,141 @@
+#include "app/actions/csv_log.h"
+
+#include "app/actions/csv_encoding.h"
+#include "app/actions/csv_line.h"
+#include "platform/paths.h"
+#include "platform/sync.h"
+#include "platform/unique_fd.h"
+#include "settings/settings_state.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+namespace actions {
+
+namespace {
+
+constexpr int kHighestFileNumber = 9;
+constexpr off_t kBytesPerMB = 1048576;
+
+struct OpenedLog {
+    OpenedLog(int descriptor, off_t length) : fd(descriptor), size(length) {}
+    platform::UniqueFd fd;
+    off_t size;  // what the file holds, so that a failed append can be taken back
+};
+
+QByteArray NativePath(const CsvLogFormat& format, int number) {
+    return QFile::encodeName(RecognitionLogFile(format, number));
+}
+
+// Opens the file for appending, creating it when missing. Only a regular file is accepted: a
+// link at the name is not followed and a FIFO neither blocks the open nor takes lines.
+std::unique_ptr<OpenedLog> OpenLogFile(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+    if (fd < 0) return nullptr;
+    auto log = std::make_unique<OpenedLog>(fd, 0);
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return nullptr;
+    log->size = status.st_size;
+    return log;
+}
+
+// Appends the bytes; one write takes a whole line. When a write fails (a full disk, a size
+// limit) the file is cut back to where it ended, so no part of the bytes stays behind.
+bool AppendWhole(OpenedLog& log, const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    size_t left = static_cast<size_t>(bytes.size());
+    while (left > 0) {
+        const ssize_t written = ::write(log.fd.get(), data, left);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            [[maybe_unused]] const int cut = ::ftruncate(log.fd.get(), log.size);
+            return false;
+        }
+        data += written;
+        left -= static_cast<size_t>(written);
+    }
+    log.size += static_cast<off_t>(bytes.size());
+    return true;
+}
+
+// File n - 1 becomes file n for n from the kept count down to 1; the oldest kept file goes. A
+// delete or rename that fails is passed over.
+void ShiftFiles(const CsvLogFormat& format) {
+    for (int n = format.rotatesNumber; n >= 1; --n) {
+        ::unlink(NativePath(format, n).constData());
+        ::rename(NativePath(format, n - 1).constData(), NativePath(format, n).constData());
+    }
+}
+
+std::unique_ptr<OpenedLog> OpenRecognitionLog(const CsvLogFormat& format) {
+    const QByteArray current = NativePath(format, 0);
+    auto log = OpenLogFile(current);
+    if (log && log->size > format.sizeLimitMB * kBytesPerMB) {
+        log.reset();
+        ShiftFiles(format);
+        // Not truncated: when the current file could not be renamed away, lines go on being
+        // appended to it instead of emptying it.
+        log = OpenLogFile(current);
+    }
+    if (log && log->size == 0) {
+        QByteArray start = CsvByteOrderMark(format.encoding);
+        if (format.header == CsvHeader::On) {
+            start += EncodeCsvText(CsvHeaderLine(format.delimiter), format.encoding);
+        }
+        if (!AppendWhole(*log, start)) return nullptr;
+    }
+    return log;
+}
+
+CsvLogFormat CurrentFormat() { return CsvLogFormatFrom(settings::g_Settings().csvFormat); }
+
+}  // namespace
+
+QString RecognitionLogFolder(const CsvLogFormat& format) {
+    QString folder = format.folder.isEmpty() ? platform::ProgramDataFolder() : format.folder;
+    if (folder.endsWith(u'/')) folder.chop(1);
+    return folder;
+}
+
+QString RecognitionLogFile(const CsvLogFormat& format, int number) {
+    return RecognitionLogFolder(format) + QStringLiteral("/Recgnzd%1.txt").arg(number);
+}
+
+bool WriteRecognitionLogLine(const CsvLogFormat& format, const CsvRecord& record) {
+    const auto log = OpenRecognitionLog(format);
+    if (!log) return false;
+    const bool written = AppendWhole(*log, EncodeCsvText(CsvLine(record, format.delimiter), format.encoding));
+    // Closing can still report a write that did not reach the disk (network folders).
+    return log->fd.release() == 0 && written;
+}
+
+void RestartRecognitionLog(const CsvLogFormat& format) {
+    for (int n = kHighestFileNumber; n > format.rotatesNumber; --n) {
+        ::unlink(NativePath(format, n).constData());
+    }
+    ShiftFiles(format);
+    OpenRecognitionLog(format);
+}
+
+bool WriteRecognitionLogLine(const CsvRecord& record) {
+    platform::CriticalSectionLock lock(settings::SettingsLock());
+    return WriteRecognitionLogLine(CurrentFormat(), record);
+}
+
+void RestartRecognitionLog() {
+    platform::CriticalSectionLock lock(settings::SettingsLock());
+    RestartRecognitionLog(CurrentFormat());
+}
+
+QString CurrentRecognitionLogFile() {
+    platform::CriticalSectionLock lock(settings::SettingsLock());
+    return RecognitionLogFile(CurrentFormat(), 0);
+}
+
+}  // namespace actions

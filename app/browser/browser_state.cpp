@@ -1,0 +1,459 @@
+#include "app/browser/browser_state.h"
+
+#include "app/browser/display_image.h"
+#include "app/database/person_card.h"
+#include "app/database/photo_flows.h"
+#include "app/database/photo_ops.h"
+#include "app/database/property_ops.h"
+#include "app/database/sample_clusters.h"
+#include "app/database/sample_creation.h"
+#include "app/database/sample_ops.h"
+#include "settings/channel_saves.h"
+#include "settings/settings_state.h"
+
+#include <algorithm>
+
+namespace browser {
+
+using database::DbOpCancel;
+using database::FlowResult;
+using database::RetryWhileAsked;
+using database::WatchList;
+
+namespace {
+
+int32_t& FilterOf(settings::DbWinSettings& filters, WatchList list) {
+    switch (list) {
+    case WatchList::Green:
+        return filters.WhiteList;
+    case WatchList::Red:
+        return filters.BlackList;
+    case WatchList::Gray:
+        break;
+    }
+    return filters.GrayList;
+}
+
+bool Shows(settings::DbWinSettings filters, WatchList list) { return FilterOf(filters, list) != 0; }
+
+const database::PersonRecord* FindRow(const database::PersonRows& rows, int32_t personId) {
+    for (const auto& row : rows) {
+        if (row->personId == personId) return row.get();
+    }
+    return nullptr;
+}
+
+settings::DbWinSettings SettingsFilters() {
+    platform::CriticalSectionLock lock(settings::SettingsLock());
+    return settings::g_Settings().dbWin;
+}
+
+}  // namespace
+
+std::unique_ptr<database::DbConnection> OpenBrowserConnection(database::DbUserInterface& ui,
+                                                              const QString& connectionString) {
+    auto connection = std::make_unique<database::DbConnection>();
+    database::WaitCursorScope cursor(ui);
+    try {
+        connection->Open(connectionString);
+    } catch (const database::DbError& error) {
+        cursor.Restore();
+        ui.ShowError(database::kCaptionConnection, error.Description());
+        return nullptr;
+    }
+    return connection;
+}
+
+BrowserState::BrowserState(std::unique_ptr<database::DbConnection> connection, const QString& connectionString,
+                           database::DbUserInterface& ui, database::OperatorDialogs& dialogs,
+                           const shell::Journal& journal, BrowserView& view)
+    : connection_(std::move(connection)), session_{*connection_, ui, dialogs, connectionString, journal}, view_(view) {}
+
+BrowserState::~BrowserState() = default;
+
+void BrowserState::Start() {
+    filters_ = SettingsFilters();
+    view_.ShowFilters(filters_);
+    ReadList(0);
+}
+
+bool BrowserState::CardHasEdits() const {
+    if (!page_) return false;
+    const database::PersonCard& card = page_->card;
+    if (database::CardFieldsDiffer(card.edited, card.lastRead)) return true;
+    return std::any_of(card.values.begin(), card.values.end(), [](const auto& value) { return value->changed; });
+}
+
+bool BrowserState::CanPaste() const {
+    return page_ &&
+           database::CanPasteSamples(clipboard_, page_->person.personId, static_cast<int>(page_->samples.size()));
+}
+
+void BrowserState::GiveUp() {
+    if (closing_) return;
+    closing_ = true;
+    view_.PostClose();
+}
+
+void BrowserState::SyncFilters() {
+    const settings::DbWinSettings now = SettingsFilters();
+    if (now.WhiteList == filters_.WhiteList && now.BlackList == filters_.BlackList &&
+        now.GrayList == filters_.GrayList) {
+        return;
+    }
+    filters_ = now;
+    view_.ShowFilters(filters_);
+}
+
+BrowserState::EditsAnswer BrowserState::AskAboutEdits() {
+    if (!CardHasEdits()) return EditsAnswer::None;
+    switch (session_.dialogs.AskYesNoCancel(kSaveChangesQuestion, database::DefaultButton::First)) {
+    case database::Answer::Yes:
+        if (database::SavePersonCard(session_, page_->card) == DbOpCancel) {
+            GiveUp();
+            return EditsAnswer::Kept;
+        }
+        return EditsAnswer::Saved;
+    case database::Answer::No:
+        return EditsAnswer::Dropped;
+    case database::Answer::Cancel:
+        break;
+    }
+    return EditsAnswer::Kept;
+}
+
+bool BrowserState::ReadList(int32_t personId) {
+    const database::DbOpResult result =
+        RetryWhileAsked([&] { return database::HandleGetDbPersonsList(session_, filters_, personId, list_); });
+    const database::PersonRecord* selected = list_.selected;
+    const int32_t shownId = page_ ? page_->person.personId : 0;
+    const database::PersonRecord* shownRow = FindRow(list_.rows, shownId);
+    if (result != DbOpCancel && shownRow != nullptr && selected != shownRow) {
+        // Leaving a person that is still listed: its edits are not dropped without a question.
+        switch (AskAboutEdits()) {
+        case EditsAnswer::Kept:
+            selected = shownRow;
+            break;
+        case EditsAnswer::Saved:
+            // Its row shows the saved names once read again; nothing is left to ask.
+            return ReadList(personId);
+        case EditsAnswer::None:
+        case EditsAnswer::Dropped:
+            break;
+        }
+    }
+    list_.selected = selected;
+    view_.ShowPersons(list_.rows, selected);
+    if (result == DbOpCancel) {
+        GiveUp();
+        return false;
+    }
+    if (selected != nullptr && selected == shownRow) {
+        // Still the same person: the card keeps the operator's edits; the row may have changed.
+        page_->person.personId = selected->personId;
+        page_->person.list = selected->list;
+        page_->person.fields = selected->fields;
+        page_->person.sampleCount = selected->sampleCount;
+        return true;
+    }
+    if (selected == nullptr) {
+        page_.reset();
+        view_.ShowPerson(nullptr);
+        return true;
+    }
+    return ShowPerson(*selected);
+}
+
+bool BrowserState::ShowPerson(const database::PersonRecord& person) {
+    auto page = std::make_unique<PersonPage>();
+    page->person = person;
+    page->card.personId = person.personId;
+    page->card.lastRead = person.fields;
+    page->card.edited = person.fields;
+    std::vector<database::StoredPhoto> photos;
+    const bool read = RetryWhileAsked([&] {
+                          return database::HandleDbPersonAddProps(session_, person.personId, page->card.values);
+                      }) != DbOpCancel &&
+                      RetryWhileAsked([&] {
+                          return database::HandleGetDbPersonPhotoList(session_, person.personId, &photos);
+                      }) != DbOpCancel &&
+                      ReadSamples(*page);
+    if (!read) {
+        page_.reset();
+        view_.ShowPerson(nullptr);
+        GiveUp();
+        return false;
+    }
+    page->photos.reserve(photos.size());
+    for (const database::StoredPhoto& photo : photos)
+        page->photos.push_back({photo.photoId, DecodeForDisplay(photo.image)});
+    page_ = std::move(page);
+    view_.ShowPerson(page_.get());
+    return true;
+}
+
+bool BrowserState::ReadSamples(PersonPage& page) {
+    std::vector<database::StoredSample> stored;
+    if (RetryWhileAsked([&] {
+            return database::HandleGetDbPersonSampleList(session_, page.person.personId, &stored);
+        }) == DbOpCancel) {
+        return false;
+    }
+    page.samples.clear();
+    page.samples.reserve(stored.size());
+    for (database::StoredSample& sample : stored) {
+        page.samples.push_back({sample.sampleId, DecodeForDisplay(sample.image), sample.descriptor, 0});
+    }
+    page.person.sampleCount = static_cast<int32_t>(page.samples.size());
+    return true;
+}
+
+ListFilterChange BrowserState::SetFilter(WatchList list, bool on) {
+    if (closing_) return ListFilterChange::Refused;
+    settings::DbWinSettings next = filters_;
+    FilterOf(next, list) = on ? 1 : 0;
+    const bool noneLeft = next.WhiteList == 0 && next.BlackList == 0 && next.GrayList == 0;
+    // The shown person about to leave the list takes its edits along only when the operator agrees.
+    const bool hidesShown = page_ && !Shows(next, page_->person.list);
+    if (noneLeft || (hidesShown && AskAboutEdits() == EditsAnswer::Kept)) {
+        view_.ShowFilters(filters_);
+        return ListFilterChange::Refused;
+    }
+    if (closing_) return ListFilterChange::Refused;
+    filters_ = next;
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        settings::g_Settings().dbWin = filters_;
+    }
+    settings::SaveDbWinSettings(filters_);
+    view_.ShowFilters(filters_);
+    ReadList(page_ ? page_->person.personId : 0);
+    return ListFilterChange::Applied;
+}
+
+LeaveChoice BrowserState::SelectPerson(int32_t personId) {
+    if (closing_) return LeaveChoice::Leave;
+    const int32_t shownId = page_ ? page_->person.personId : 0;
+    if (personId == shownId) return LeaveChoice::Leave;
+    switch (AskAboutEdits()) {
+    case EditsAnswer::Kept:
+        return closing_ ? LeaveChoice::Leave : LeaveChoice::Stay;
+    case EditsAnswer::Saved:
+        // A command ran: read again, which selects and shows the person asked for.
+        ReadList(personId);
+        return LeaveChoice::Leave;
+    case EditsAnswer::None:
+    case EditsAnswer::Dropped:
+        break;
+    }
+    const database::PersonRecord* row = FindRow(list_.rows, personId);
+    list_.selected = row;
+    if (row == nullptr) {
+        page_.reset();
+        view_.ShowPerson(nullptr);
+    } else {
+        ShowPerson(*row);
+    }
+    return LeaveChoice::Leave;
+}
+
+LeaveChoice BrowserState::ConfirmClose() {
+    if (closing_) return LeaveChoice::Leave;
+    return AskAboutEdits() == EditsAnswer::Kept && !closing_ ? LeaveChoice::Stay : LeaveChoice::Leave;
+}
+
+void BrowserState::NewPerson() {
+    if (closing_) return;
+    const std::optional<database::NewPersonInput> input = view_.AskNewPerson(WatchList::Green);
+    if (!input) return;
+    const std::optional<int32_t> id = database::CreatePersonFromBrowser(session_, *input);
+    SyncFilters();
+    ReadList(id ? *id : (page_ ? page_->person.personId : 0));
+}
+
+void BrowserState::DeletePerson() {
+    if (closing_ || !page_) return;
+    if (database::DeletePersonAsked(session_, page_->person) == database::CommandOutcome::NotRun) return;
+    ReadList(page_->person.personId);
+}
+
+void BrowserState::ChangeList(WatchList list) {
+    if (closing_ || !page_) return;
+    if (database::ChangePersonList(session_, page_->person, list) == database::CommandOutcome::NotRun) return;
+    SyncFilters();
+    ReadList(page_->person.personId);
+}
+
+void BrowserState::EditPropNames() {
+    if (closing_) return;
+    database::PropNames read;
+    if (RetryWhileAsked([&] { return database::HandleGetDbPersonAddPropList(session_, read); }) == DbOpCancel) {
+        GiveUp();
+        return;
+    }
+    database::PropNameEditor editor(read);
+    if (!view_.EditPropNames(editor)) return;
+    editor.Renumber();
+    if (database::ApplyPropNameEdits(session_, read, editor.Names()) == DbOpCancel) {
+        GiveUp();
+        return;
+    }
+    if (page_) {
+        // The card lists the new names in their new order; values being edited keep their edits.
+        database::PropValues fresh;
+        if (RetryWhileAsked([&] {
+                return database::HandleDbPersonAddProps(session_, page_->person.personId, fresh);
+            }) == DbOpCancel) {
+            GiveUp();
+            return;
+        }
+        for (const auto& value : fresh) {
+            for (const auto& old : page_->card.values) {
+                if (old->propId == value->propId && old->changed) value->Edit(old->editedValue);
+            }
+        }
+        page_->card.values = std::move(fresh);
+        view_.PersonChanged(*page_);
+    }
+    ReadList(page_ ? page_->person.personId : 0);
+}
+
+void BrowserState::SaveCard() {
+    if (closing_ || !page_) return;
+    if (database::SavePersonCard(session_, page_->card) == DbOpCancel) {
+        GiveUp();
+        return;
+    }
+    view_.PersonChanged(*page_);
+    ReadList(page_->person.personId);
+}
+
+void BrowserState::Finish(FlowResult result) {
+    if (result == FlowResult::CloseBrowser) {
+        if (page_) view_.PersonChanged(*page_);
+        GiveUp();
+        return;
+    }
+    if (result != FlowResult::Done) return;
+    page_->person.sampleCount = static_cast<int32_t>(page_->samples.size());
+    view_.PersonChanged(*page_);
+    ReadList(page_->person.personId);
+}
+
+void BrowserState::AddPhotoFromFile(const QString& path) {
+    if (closing_ || !page_) return;
+    const database::PhotoOutcome outcome =
+        database::AddPhotoFromFile(session_, page_->person.personId, static_cast<int>(page_->photos.size()), path);
+    if (outcome.result == FlowResult::Done) page_->photos.push_back({outcome.photoId, DecodeForDisplay(outcome.image)});
+    Finish(outcome.result);
+}
+
+void BrowserState::AddPhotoFromImage(const QImage& image) {
+    if (closing_ || !page_) return;
+    const database::PhotoOutcome outcome =
+        database::AddPhotoFromImage(session_, page_->person.personId, static_cast<int>(page_->photos.size()), image);
+    if (outcome.result == FlowResult::Done) page_->photos.push_back({outcome.photoId, DecodeForDisplay(outcome.image)});
+    Finish(outcome.result);
+}
+
+void BrowserState::DeletePhoto(int32_t photoId) {
+    if (closing_ || !page_) return;
+    const FlowResult result = database::DeletePersonPhoto(session_, page_->person.fields.Name(), photoId);
+    if (result == FlowResult::Done) {
+        std::erase_if(page_->photos, [photoId](const ShownPhoto& photo) { return photo.photoId == photoId; });
+    }
+    Finish(result);
+}
+
+database::SampleOwner BrowserState::Owner() const {
+    database::SampleOwner owner;
+    owner.personId = page_->person.personId;
+    owner.name = page_->person.fields.Name();
+    owner.sampleCount = static_cast<int>(page_->samples.size());
+    for (const ShownSample& sample : page_->samples) {
+        if (sample.descriptor) owner.descriptors.push_back(*sample.descriptor);
+    }
+    return owner;
+}
+
+void BrowserState::ClearClusters() {
+    for (ShownSample& sample : page_->samples) sample.cluster = 0;
+    view_.PersonChanged(*page_);
+}
+
+template <typename Create>
+void BrowserState::AddSample(Create&& create) {
+    if (closing_ || !page_) return;
+    ClearClusters();
+    const database::SampleWizard wizard = [this](const QString& path) { return view_.RunSampleWizard(path); };
+    const database::CreationOutcome outcome = create(wizard, Owner());
+    if (outcome.result == FlowResult::Done) {
+        page_->samples.push_back({outcome.sampleId, DecodeForDisplay(outcome.image), outcome.descriptor, 0});
+    }
+    Finish(outcome.result);
+}
+
+void BrowserState::AddSampleFromFile(const QString& path) {
+    AddSample([&](const database::SampleWizard& wizard, const database::SampleOwner& owner) {
+        return database::CreateSampleFromFile(session_, wizard, owner, path);
+    });
+}
+
+void BrowserState::AddSampleFromImage(const QImage& image) {
+    AddSample([&](const database::SampleWizard& wizard, const database::SampleOwner& owner) {
+        return database::CreateSampleFromImage(session_, wizard, owner, image);
+    });
+}
+
+void BrowserState::DeleteSamples(const std::vector<int32_t>& sampleIds, database::SampleChoice choice) {
+    if (closing_ || !page_) return;
+    const database::RemovalOutcome outcome =
+        database::DeleteSamples(session_, page_->person.personId, page_->person.fields.Name(), sampleIds, choice);
+    for (const int32_t id : outcome.deletedSampleIds) {
+        std::erase_if(page_->samples, [id](const ShownSample& sample) { return sample.sampleId == id; });
+    }
+    Finish(outcome.result);
+}
+
+void BrowserState::CutSamples(const std::vector<int32_t>& sampleIds) {
+    if (closing_ || !page_ || sampleIds.empty()) return;
+    std::vector<database::ClipboardSample> cut;
+    for (const int32_t id : sampleIds) {
+        for (const ShownSample& sample : page_->samples) {
+            if (sample.sampleId == id) cut.push_back({id, sample.descriptor});
+        }
+    }
+    clipboard_.Cut(session_.dialogs, page_->person.personId, page_->person.fields.Name(), std::move(cut));
+    view_.PersonChanged(*page_);
+}
+
+void BrowserState::PasteSamples() {
+    if (closing_ || !page_) return;
+    const database::SampleOwner owner = Owner();
+    const database::PasteOutcome outcome =
+        database::PasteSamples(session_, clipboard_, owner.personId, owner.name, owner.sampleCount, owner.descriptors);
+    // The moved samples are shown with their stored images, read back.
+    if (!outcome.movedSampleIds.empty() && !ReadSamples(*page_)) {
+        GiveUp();
+        return;
+    }
+    if (outcome.result != FlowResult::Done) view_.PersonChanged(*page_);
+    Finish(outcome.result);
+}
+
+void BrowserState::ClusterSamples() {
+    if (closing_ || !page_) return;
+    std::vector<recognition::FaceDescriptor> descriptors;
+    std::vector<ShownSample*> described;
+    for (ShownSample& sample : page_->samples) {
+        sample.cluster = 0;
+        if (!sample.descriptor) continue;
+        descriptors.push_back(*sample.descriptor);
+        described.push_back(&sample);
+    }
+    const std::vector<int> labels = database::ShowSampleClusters(session_.dialogs, descriptors);
+    for (size_t i = 0; i < described.size() && i < labels.size(); ++i) described[i]->cluster = labels[i];
+    view_.PersonChanged(*page_);
+}
+
+}  // namespace browser

@@ -174,19 +174,30 @@ DatabaseBrowser::DatabaseBrowser(std::unique_ptr<database::DbConnection> connect
 
     state_ = std::make_unique<browser::BrowserState>(std::move(connection), connectionString, boxes_, boxes_, journal,
                                                      *this);
-    list_->filterChanged = [this](WatchList list, bool on) { state_->SetFilter(list, on); };
-    list_->selected = [this](int32_t personId) {
-        if (state_->SelectPerson(personId) == browser::LeaveChoice::Stay && state_->Shown() != nullptr) {
-            list_->Select(state_->Shown()->person.personId);
-        }
+    list_->filterChanged = [this](WatchList list, bool on) {
+        state_->SetFilter(list, on);
         UpdateCommands();
     };
+    list_->selected = [this](int32_t personId) { OnPersonSelected(personId); };
     card_->saveClicked = [this] { OnCommand(browser::kCmdSaveCard); };
     state_->Start();
     UpdateCommands();
 }
 
 DatabaseBrowser::~DatabaseBrowser() = default;
+
+void DatabaseBrowser::OnPersonSelected(int32_t personId) {
+    // Staying with unsaved edits puts the list's selection back.
+    if (state_->SelectPerson(personId) == browser::LeaveChoice::Stay && state_->Shown() != nullptr) {
+        list_->Select(state_->Shown()->person.personId);
+    }
+    UpdateCommands();
+}
+
+void DatabaseBrowser::SelectPerson(int32_t personId) {
+    list_->Select(personId);
+    OnPersonSelected(personId);
+}
 
 void DatabaseBrowser::CreateMenus(QWidget* bar) {
     auto* menuBar = static_cast<QMenuBar*>(bar);
@@ -305,12 +316,17 @@ void DatabaseBrowser::OnCommand(int command) {
 }
 
 void DatabaseBrowser::ShowPersons(const database::PersonRows& rows, const database::PersonRecord* selected) {
+    // Thousands of rows take a moment to lay out.
+    database::WaitCursorScope cursor(boxes_);
     list_->ShowPersons(rows, selected);
 }
 
 void DatabaseBrowser::ShowFilters(const settings::DbWinSettings& filters) { list_->ShowFilters(filters); }
 
-void DatabaseBrowser::ShowPerson(const browser::PersonPage* page) { card_->Show(page); }
+void DatabaseBrowser::ShowPerson(const browser::PersonPage* page) {
+    database::WaitCursorScope cursor(boxes_);
+    card_->Show(page);
+}
 
 void DatabaseBrowser::PersonChanged(const browser::PersonPage& page) { card_->Show(&page); }
 

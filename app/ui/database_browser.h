@@ -41,6 +41,8 @@ public:
     QMenu* ListMenu() const { return listMenu_; }
     SplitPane* Division() const { return division_; }
     void OnCommand(int command);
+    // Selects the person's row as a click would.
+    void SelectPerson(int32_t personId);
 
     // browser::BrowserView
     void ShowPersons(const database::PersonRows& rows, const database::PersonRecord* selected) override;
@@ -59,6 +61,8 @@ private:
     void CreateMenus(QWidget* bar);
     QWidget* CreateToolbar();
     void UpdateCommands();
+    // The list's selection changed (0: none).
+    void OnPersonSelected(int32_t personId);
 
     OperatorBoxes boxes_;
     recognition::FaceModels* models_;

@@ -92,8 +92,7 @@ TEST(DatabaseBrowserWindow, OpensWithItsMenusToolbarAndDivisionAndCloses) {
     // Deleting and changing the list wait for a selected person.
     EXPECT_FALSE(window->ToolButton(kCmdDeletePerson)->isEnabled());
     EXPECT_FALSE(window->MenuAction(kCmdListRed)->isEnabled());
-    window->State().SelectPerson(person);
-    window->OnCommand(kCmdSearch);
+    window->SelectPerson(person);
     EXPECT_TRUE(window->ToolButton(kCmdDeletePerson)->isEnabled());
     EXPECT_TRUE(window->MenuAction(kCmdListRed)->isEnabled());
 

@@ -4,6 +4,7 @@
 
 #include "app/browser/browser_state.h"
 #include "app/database/person_record.h"
+#include "app/recognition/predict_pool.h"
 #include "settings/settings_state.h"
 #include "tests/integration/database/db_test_support.h"
 #include "tests/integration/database/scripted_dialogs.h"
@@ -358,6 +359,21 @@ TEST_P(BrowserStateTest, ASecondStationSeesTheChanges) {
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
 
+    // The running program's working set, which follows in its next check.
+    dbtest::SyncHarness program;
+    const auto check = [&] {
+        database::DbConnection connection;
+        connection.Open(db_->ConnectionString());
+        program.sync.ActualizePersonModelList(connection);
+    };
+    const auto samplesOf = [&](int32_t id) -> int {
+        platform::CriticalSectionLock lock(recognition::PredictDispatchLock);
+        const recognition::PersonModel* model = program.models.Find(static_cast<uint32_t>(id));
+        return model == nullptr ? 0 : static_cast<int>(model->descriptors.Count());
+    };
+    check();
+    EXPECT_EQ(samplesOf(person), 1);
+
     database::NewPersonInput input;
     input.fields.surname = QStringLiteral("Михайлов");
     view_.newPerson = input;
@@ -374,6 +390,10 @@ TEST_P(BrowserStateTest, ASecondStationSeesTheChanges) {
     second->SelectPerson(added);
     EXPECT_EQ(second->Shown()->samples.size(), 1u);
     EXPECT_EQ(second->Shown()->person.sampleCount, 1);
+
+    check();
+    EXPECT_EQ(samplesOf(person), 0);
+    EXPECT_EQ(samplesOf(added), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, BrowserStateTest, ::testing::Values(DbProvider::SQLite, DbProvider::PostgreSQL),

@@ -65,7 +65,12 @@ public:
     void ShowPersons(const database::PersonRows&, const database::PersonRecord*) override {}
     void ShowFilters(const settings::DbWinSettings&) override {}
     void ShowPerson(const browser::PersonPage*) override {}
-    void PersonChanged(const browser::PersonPage&) override {}
+    void PhotosChanged(const browser::PersonPage&) override {}
+    void SamplesChanged(const browser::PersonPage&) override {}
+    void ClustersChanged(const browser::PersonPage&) override {}
+    bool CardDirty() const override { return false; }
+    browser::CardLeave ConfirmLeaveCard(database::DbSession&) override { return browser::CardLeave::Proceed; }
+    database::DbOpResult SaveCard(database::DbSession&) override { return database::DbOpDone; }
     void PostClose() override {}
     std::optional<database::NewPersonInput> AskNewPerson(database::WatchList) override { return std::nullopt; }
     bool EditPropNames(database::PropNameEditor&) override { return false; }

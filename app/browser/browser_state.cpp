@@ -1,6 +1,5 @@
 #include "app/browser/browser_state.h"
 
-#include "app/browser/display_image.h"
 #include "app/database/person_card.h"
 #include "app/database/photo_flows.h"
 #include "app/database/photo_ops.h"
@@ -77,13 +76,6 @@ void BrowserState::Start() {
     ReadList(0);
 }
 
-bool BrowserState::CardHasEdits() const {
-    if (!page_) return false;
-    const database::PersonCard& card = page_->card;
-    if (database::CardFieldsDiffer(card.edited, card.lastRead)) return true;
-    return std::any_of(card.values.begin(), card.values.end(), [](const auto& value) { return value->changed; });
-}
-
 bool BrowserState::CanPaste() const {
     return page_ &&
            database::CanPasteSamples(clipboard_, page_->person.personId, static_cast<int>(page_->samples.size()));
@@ -106,17 +98,14 @@ void BrowserState::SyncFilters() {
 }
 
 BrowserState::EditsAnswer BrowserState::AskAboutEdits() {
-    if (!CardHasEdits()) return EditsAnswer::None;
-    switch (session_.dialogs.AskYesNoCancel(kSaveChangesQuestion, database::DefaultButton::First)) {
-    case database::Answer::Yes:
-        if (database::SavePersonCard(session_, page_->card) == DbOpCancel) {
-            GiveUp();
-            return EditsAnswer::Kept;
-        }
-        return EditsAnswer::Saved;
-    case database::Answer::No:
-        return EditsAnswer::Dropped;
-    case database::Answer::Cancel:
+    if (!page_ || !view_.CardDirty()) return EditsAnswer::None;
+    switch (view_.ConfirmLeaveCard(session_)) {
+    case CardLeave::Proceed:
+        return EditsAnswer::Left;
+    case CardLeave::CloseBrowser:
+        GiveUp();
+        break;
+    case CardLeave::Stay:
         break;
     }
     return EditsAnswer::Kept;
@@ -134,11 +123,10 @@ bool BrowserState::ReadList(int32_t personId) {
         case EditsAnswer::Kept:
             selected = shownRow;
             break;
-        case EditsAnswer::Saved:
-            // Its row shows the saved names once read again; nothing is left to ask.
+        case EditsAnswer::Left:
+            // A saved row shows its new names once read again; nothing is left to ask.
             return ReadList(personId);
         case EditsAnswer::None:
-        case EditsAnswer::Dropped:
             break;
         }
     }
@@ -150,10 +138,8 @@ bool BrowserState::ReadList(int32_t personId) {
     }
     if (selected != nullptr && selected == shownRow) {
         // Still the same person: the card keeps the operator's edits; the row may have changed.
-        page_->person.personId = selected->personId;
-        page_->person.list = selected->list;
-        page_->person.fields = selected->fields;
-        page_->person.sampleCount = selected->sampleCount;
+        page_->person = *selected;
+        page_->person.sampleCount = static_cast<int32_t>(page_->samples.size());
         return true;
     }
     if (selected == nullptr) {
@@ -170,12 +156,11 @@ bool BrowserState::ShowPerson(const database::PersonRecord& person) {
     page->card.personId = person.personId;
     page->card.lastRead = person.fields;
     page->card.edited = person.fields;
-    std::vector<database::StoredPhoto> photos;
     const bool read = RetryWhileAsked([&] {
                           return database::HandleDbPersonAddProps(session_, person.personId, page->card.values);
                       }) != DbOpCancel &&
                       RetryWhileAsked([&] {
-                          return database::HandleGetDbPersonPhotoList(session_, person.personId, &photos);
+                          return database::HandleGetDbPersonPhotoList(session_, person.personId, &page->photos);
                       }) != DbOpCancel &&
                       ReadSamples(*page);
     if (!read) {
@@ -184,26 +169,18 @@ bool BrowserState::ShowPerson(const database::PersonRecord& person) {
         GiveUp();
         return false;
     }
-    page->photos.reserve(photos.size());
-    for (const database::StoredPhoto& photo : photos)
-        page->photos.push_back({photo.photoId, DecodeForDisplay(photo.image)});
     page_ = std::move(page);
     view_.ShowPerson(page_.get());
     return true;
 }
 
 bool BrowserState::ReadSamples(PersonPage& page) {
-    std::vector<database::StoredSample> stored;
     if (RetryWhileAsked([&] {
-            return database::HandleGetDbPersonSampleList(session_, page.person.personId, &stored);
+            return database::HandleGetDbPersonSampleList(session_, page.person.personId, &page.samples);
         }) == DbOpCancel) {
         return false;
     }
-    page.samples.clear();
-    page.samples.reserve(stored.size());
-    for (database::StoredSample& sample : stored) {
-        page.samples.push_back({sample.sampleId, DecodeForDisplay(sample.image), sample.descriptor, 0});
-    }
+    page.clusters.clear();
     page.person.sampleCount = static_cast<int32_t>(page.samples.size());
     return true;
 }
@@ -238,12 +215,11 @@ LeaveChoice BrowserState::SelectPerson(int32_t personId) {
     switch (AskAboutEdits()) {
     case EditsAnswer::Kept:
         return closing_ ? LeaveChoice::Leave : LeaveChoice::Stay;
-    case EditsAnswer::Saved:
-        // A command ran: read again, which selects and shows the person asked for.
+    case EditsAnswer::Left:
+        // The card may have been saved: read again, which selects and shows the person asked for.
         ReadList(personId);
         return LeaveChoice::Leave;
     case EditsAnswer::None:
-    case EditsAnswer::Dropped:
         break;
     }
     const database::PersonRecord* row = FindRow(list_.rows, personId);
@@ -286,6 +262,8 @@ void BrowserState::ChangeList(WatchList list) {
 
 void BrowserState::EditPropNames() {
     if (closing_) return;
+    // The card is shown anew with the new names: its edits are settled first.
+    if (AskAboutEdits() == EditsAnswer::Kept) return;
     database::PropNames read;
     if (RetryWhileAsked([&] { return database::HandleGetDbPersonAddPropList(session_, read); }) == DbOpCancel) {
         GiveUp();
@@ -298,69 +276,58 @@ void BrowserState::EditPropNames() {
         GiveUp();
         return;
     }
-    if (page_) {
-        // The card lists the new names in their new order; values being edited keep their edits.
-        database::PropValues fresh;
-        if (RetryWhileAsked([&] {
-                return database::HandleDbPersonAddProps(session_, page_->person.personId, fresh);
-            }) == DbOpCancel) {
-            GiveUp();
-            return;
-        }
-        for (const auto& value : fresh) {
-            for (const auto& old : page_->card.values) {
-                if (old->propId == value->propId && old->changed) value->Edit(old->editedValue);
-            }
-        }
-        page_->card.values = std::move(fresh);
-        view_.PersonChanged(*page_);
-    }
-    ReadList(page_ ? page_->person.personId : 0);
+    // Read again; the card then lists the new names in their new order.
+    const int32_t shownId = page_ ? page_->person.personId : 0;
+    page_.reset();
+    view_.ShowPerson(nullptr);
+    ReadList(shownId);
 }
 
 void BrowserState::SaveCard() {
     if (closing_ || !page_) return;
-    if (database::SavePersonCard(session_, page_->card) == DbOpCancel) {
+    if (view_.SaveCard(session_) == DbOpCancel) {
         GiveUp();
         return;
     }
-    view_.PersonChanged(*page_);
     ReadList(page_->person.personId);
 }
 
 void BrowserState::Finish(FlowResult result) {
     if (result == FlowResult::CloseBrowser) {
-        if (page_) view_.PersonChanged(*page_);
         GiveUp();
         return;
     }
     if (result != FlowResult::Done) return;
-    page_->person.sampleCount = static_cast<int32_t>(page_->samples.size());
-    view_.PersonChanged(*page_);
     ReadList(page_->person.personId);
+}
+
+void BrowserState::AddPhoto(const database::PhotoOutcome& outcome) {
+    if (outcome.result == FlowResult::Done) {
+        page_->photos.push_back({outcome.photoId, outcome.image});
+        view_.PhotosChanged(*page_);
+    }
+    Finish(outcome.result);
 }
 
 void BrowserState::AddPhotoFromFile(const QString& path) {
     if (closing_ || !page_) return;
-    const database::PhotoOutcome outcome =
-        database::AddPhotoFromFile(session_, page_->person.personId, static_cast<int>(page_->photos.size()), path);
-    if (outcome.result == FlowResult::Done) page_->photos.push_back({outcome.photoId, DecodeForDisplay(outcome.image)});
-    Finish(outcome.result);
+    AddPhoto(
+        database::AddPhotoFromFile(session_, page_->person.personId, static_cast<int>(page_->photos.size()), path));
 }
 
 void BrowserState::AddPhotoFromImage(const QImage& image) {
     if (closing_ || !page_) return;
-    const database::PhotoOutcome outcome =
-        database::AddPhotoFromImage(session_, page_->person.personId, static_cast<int>(page_->photos.size()), image);
-    if (outcome.result == FlowResult::Done) page_->photos.push_back({outcome.photoId, DecodeForDisplay(outcome.image)});
-    Finish(outcome.result);
+    AddPhoto(
+        database::AddPhotoFromImage(session_, page_->person.personId, static_cast<int>(page_->photos.size()), image));
 }
 
 void BrowserState::DeletePhoto(int32_t photoId) {
     if (closing_ || !page_) return;
     const FlowResult result = database::DeletePersonPhoto(session_, page_->person.fields.Name(), photoId);
     if (result == FlowResult::Done) {
-        std::erase_if(page_->photos, [photoId](const ShownPhoto& photo) { return photo.photoId == photoId; });
+        std::erase_if(page_->photos,
+                      [photoId](const database::StoredPhoto& photo) { return photo.photoId == photoId; });
+        view_.PhotosChanged(*page_);
     }
     Finish(result);
 }
@@ -370,25 +337,25 @@ database::SampleOwner BrowserState::Owner() const {
     owner.personId = page_->person.personId;
     owner.name = page_->person.fields.Name();
     owner.sampleCount = static_cast<int>(page_->samples.size());
-    for (const ShownSample& sample : page_->samples) {
+    for (const database::StoredSample& sample : page_->samples) {
         if (sample.descriptor) owner.descriptors.push_back(*sample.descriptor);
     }
     return owner;
 }
 
-void BrowserState::ClearClusters() {
-    for (ShownSample& sample : page_->samples) sample.cluster = 0;
-    view_.PersonChanged(*page_);
-}
-
 template <typename Create>
 void BrowserState::AddSample(Create&& create) {
     if (closing_ || !page_) return;
-    ClearClusters();
+    if (!page_->clusters.empty()) {
+        page_->clusters.clear();
+        view_.ClustersChanged(*page_);
+    }
     const database::SampleWizard wizard = [this](const QString& path) { return view_.RunSampleWizard(path); };
     const database::CreationOutcome outcome = create(wizard, Owner());
     if (outcome.result == FlowResult::Done) {
-        page_->samples.push_back({outcome.sampleId, DecodeForDisplay(outcome.image), outcome.descriptor, 0});
+        page_->samples.push_back({outcome.sampleId, outcome.image, outcome.descriptor});
+        page_->person.sampleCount = static_cast<int32_t>(page_->samples.size());
+        view_.SamplesChanged(*page_);
     }
     Finish(outcome.result);
 }
@@ -409,8 +376,13 @@ void BrowserState::DeleteSamples(const std::vector<int32_t>& sampleIds, database
     if (closing_ || !page_) return;
     const database::RemovalOutcome outcome =
         database::DeleteSamples(session_, page_->person.personId, page_->person.fields.Name(), sampleIds, choice);
-    for (const int32_t id : outcome.deletedSampleIds) {
-        std::erase_if(page_->samples, [id](const ShownSample& sample) { return sample.sampleId == id; });
+    if (!outcome.deletedSampleIds.empty()) {
+        for (const int32_t id : outcome.deletedSampleIds) {
+            std::erase_if(page_->samples, [id](const database::StoredSample& sample) { return sample.sampleId == id; });
+        }
+        page_->clusters.clear();
+        page_->person.sampleCount = static_cast<int32_t>(page_->samples.size());
+        view_.SamplesChanged(*page_);
     }
     Finish(outcome.result);
 }
@@ -419,12 +391,11 @@ void BrowserState::CutSamples(const std::vector<int32_t>& sampleIds) {
     if (closing_ || !page_ || sampleIds.empty()) return;
     std::vector<database::ClipboardSample> cut;
     for (const int32_t id : sampleIds) {
-        for (const ShownSample& sample : page_->samples) {
+        for (const database::StoredSample& sample : page_->samples) {
             if (sample.sampleId == id) cut.push_back({id, sample.descriptor});
         }
     }
     clipboard_.Cut(session_.dialogs, page_->person.personId, page_->person.fields.Name(), std::move(cut));
-    view_.PersonChanged(*page_);
 }
 
 void BrowserState::PasteSamples() {
@@ -433,27 +404,20 @@ void BrowserState::PasteSamples() {
     const database::PasteOutcome outcome =
         database::PasteSamples(session_, clipboard_, owner.personId, owner.name, owner.sampleCount, owner.descriptors);
     // The moved samples are shown with their stored images, read back.
-    if (!outcome.movedSampleIds.empty() && !ReadSamples(*page_)) {
-        GiveUp();
-        return;
+    if (!outcome.movedSampleIds.empty()) {
+        if (!ReadSamples(*page_)) {
+            GiveUp();
+            return;
+        }
+        view_.SamplesChanged(*page_);
     }
-    if (outcome.result != FlowResult::Done) view_.PersonChanged(*page_);
     Finish(outcome.result);
 }
 
 void BrowserState::ClusterSamples() {
     if (closing_ || !page_) return;
-    std::vector<recognition::FaceDescriptor> descriptors;
-    std::vector<ShownSample*> described;
-    for (ShownSample& sample : page_->samples) {
-        sample.cluster = 0;
-        if (!sample.descriptor) continue;
-        descriptors.push_back(*sample.descriptor);
-        described.push_back(&sample);
-    }
-    const std::vector<int> labels = database::ShowSampleClusters(session_.dialogs, descriptors);
-    for (size_t i = 0; i < described.size() && i < labels.size(); ++i) described[i]->cluster = labels[i];
-    view_.PersonChanged(*page_);
+    page_->clusters = database::ShowSampleClusters(session_.dialogs, Owner().descriptors);
+    view_.ClustersChanged(*page_);
 }
 
 }  // namespace browser

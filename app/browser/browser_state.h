@@ -1,11 +1,12 @@
 #pragma once
 // Purpose: the database browser without a display: it owns the browser connection, the person
-//          list and the shown person (card, photos, samples), the filters and the sample
+//          list and the shown person (card as read, photos, samples), the filters and the sample
 //          clipboard, and maps every command of the window to the database operations. After
 //          every command that ran the list is re-read keeping the selection; every give-up posts
 //          the close, and from then on commands are ignored until the window has closed. The
-//          operator's card edits survive retries, list re-reads and the commands on photos and
-//          samples; only switching to another person (after the question) or closing drops them.
+//          card panel keeps the operator's edits; they survive retries, list re-reads and the
+//          commands on photos and samples, and before anything would drop them (another person,
+//          a hiding filter, the property names, closing) the card asks "Сохранить изменения?".
 // Threads: the user-interface thread.
 // Owns: the connection (released with the state), the list rows, the page of the shown person
 //       and the clipboard.
@@ -13,6 +14,7 @@
 #include "app/browser/browser_view.h"
 #include "app/database/db_session.h"
 #include "app/database/person_commands.h"
+#include "app/database/photo_flows.h"
 #include "app/database/sample_clipboard.h"
 #include "app/database/sample_creation.h"
 #include "app/database/sample_removal.h"
@@ -40,9 +42,6 @@ enum class ListFilterChange {
 // Whether the operator leaves the shown person (or the browser).
 enum class LeaveChoice { Leave, Stay };
 
-// Asked before unsaved card edits would be lost (Yes saves, No drops them, Cancel stays).
-inline const QString kSaveChangesQuestion = QStringLiteral("Сохранить изменения?");
-
 class BrowserState {
 public:
     // connection: opened by OpenBrowserConnection; connectionString: what a retry reopens it with.
@@ -61,10 +60,8 @@ public:
     const settings::DbWinSettings& Filters() const { return filters_; }
     // The shown person; null when none is selected.
     const PersonPage* Shown() const { return page_.get(); }
-    // The card the card panel edits in place (fields and property values); null when none.
-    database::PersonCard* Card() { return page_ ? &page_->card : nullptr; }
-    // Some field or property value differs from what was last read or saved.
-    bool CardHasEdits() const;
+    // The session the card panel saves with.
+    database::DbSession& Session() { return session_; }
     const database::SampleClipboard& Clipboard() const { return clipboard_; }
     bool CanPaste() const;
     // A give-up posted the close: nothing runs any more.
@@ -73,8 +70,8 @@ public:
     // ---- the list panel ----
     // A filter check box changed. Clearing the last ticked one is refused.
     ListFilterChange SetFilter(database::WatchList list, bool on);
-    // Another row was selected (0: none). Unsaved edits ask "Сохранить изменения?": Yes saves,
-    // No drops them, Cancel stays (the list must select the shown person again).
+    // Another row was selected (0: none). Unsaved card edits are asked about first; Stay: the
+    // list must select the shown person again.
     LeaveChoice SelectPerson(int32_t personId);
     // The window is being closed by the operator: the same question; Stay keeps it open.
     LeaveChoice ConfirmClose();
@@ -94,11 +91,11 @@ public:
     void DeleteSamples(const std::vector<int32_t>& sampleIds, database::SampleChoice choice);
     void CutSamples(const std::vector<int32_t>& sampleIds);
     void PasteSamples();
-    // Sets each sample's cluster number (0 for all when they form one cluster).
+    // The cluster labels of the samples with a descriptor (0 for all when they form one cluster).
     void ClusterSamples();
 
 private:
-    enum class EditsAnswer { None, Saved, Dropped, Kept };
+    enum class EditsAnswer { None, Left, Kept };
     // Reads the list with the current filters selecting personId; keeps the shown page when that
     // person stays selected, asks about its edits when another one would be, clears it when none
     // is. False after a give-up.
@@ -114,11 +111,11 @@ private:
     // After a photo or sample command with this result: the list re-read (done or failed) and
     // the page redrawn; a give-up closes.
     void Finish(database::FlowResult result);
-    // Before the shown person's edits would be lost: None when there are none, Kept for Cancel
-    // (or a save that gave up).
+    // Before the shown person's edits would be lost: None when there are none; Left when they were
+    // saved or dropped; Kept for Cancel (or a save that gave up).
     EditsAnswer AskAboutEdits();
     database::SampleOwner Owner() const;
-    void ClearClusters();
+    void AddPhoto(const database::PhotoOutcome& outcome);
     // create(wizard, owner): one of the sample creation flows.
     template <typename Create>
     void AddSample(Create&& create);

@@ -328,7 +328,12 @@ void DatabaseBrowser::ShowPerson(const browser::PersonPage* page) {
     card_->Show(page);
 }
 
-void DatabaseBrowser::PersonChanged(const browser::PersonPage& page) { card_->Show(&page); }
+void DatabaseBrowser::PhotosChanged(const browser::PersonPage& page) { card_->Show(&page); }
+void DatabaseBrowser::SamplesChanged(const browser::PersonPage& page) { card_->Show(&page); }
+void DatabaseBrowser::ClustersChanged(const browser::PersonPage& page) { card_->Show(&page); }
+bool DatabaseBrowser::CardDirty() const { return false; }
+browser::CardLeave DatabaseBrowser::ConfirmLeaveCard(database::DbSession&) { return browser::CardLeave::Proceed; }
+database::DbOpResult DatabaseBrowser::SaveCard(database::DbSession&) { return database::DbOpDone; }
 
 void DatabaseBrowser::PostClose() {
     PostCall(this, [this] { reject(); });

@@ -48,7 +48,12 @@ public:
     void ShowPersons(const database::PersonRows& rows, const database::PersonRecord* selected) override;
     void ShowFilters(const settings::DbWinSettings& filters) override;
     void ShowPerson(const browser::PersonPage* page) override;
-    void PersonChanged(const browser::PersonPage& page) override;
+    void PhotosChanged(const browser::PersonPage& page) override;
+    void SamplesChanged(const browser::PersonPage& page) override;
+    void ClustersChanged(const browser::PersonPage& page) override;
+    bool CardDirty() const override;
+    browser::CardLeave ConfirmLeaveCard(database::DbSession& session) override;
+    database::DbOpResult SaveCard(database::DbSession& session) override;
     void PostClose() override;
     std::optional<database::NewPersonInput> AskNewPerson(database::WatchList initialList) override;
     bool EditPropNames(database::PropNameEditor& editor) override;

@@ -38,7 +38,7 @@ PhotoOutcome AddPhotoFromFile(const DbSession& context, int32_t personId, int ph
         picture = LoadPictureFile(path);
     }
     if (picture.status != PictureStatus::Loaded) {
-        context.dialogs.ShowNotice(kFileLoadFailedNotice, NoticeIcon::Error);
+        context.dialogs.ShowNotice(PhotoFileLoadFailedNotice(path), NoticeIcon::Error);
         return {};
     }
     return AddImageToPersonPhotoList(context, personId, photoCount, picture.image, PhotoFormatForFile(path));

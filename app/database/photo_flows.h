@@ -25,7 +25,7 @@ struct PhotoOutcome {
 // photoCount: the person's photos now; at 10 nothing is added.
 PhotoOutcome AddImageToPersonPhotoList(const DbSession& context, int32_t personId, int photoCount,
                                        const QImage& picture, PhotoFormat format);
-// A file that cannot be read is refused with "Ошибка загрузки файла.".
+// A file that cannot be read is refused with "Ошибка загрузки графического файла '%s'".
 PhotoOutcome AddPhotoFromFile(const DbSession& context, int32_t personId, int photoCount, const QString& path);
 PhotoOutcome AddPhotoFromImage(const DbSession& context, int32_t personId, int photoCount, const QImage& image);
 

@@ -46,6 +46,10 @@ QString DeleteSampleQuestion(const PersonName& person) {
            QStringLiteral("\nиз базы данных?");
 }
 
+QString PhotoFileLoadFailedNotice(const QString& path) {
+    return QStringLiteral("Ошибка загрузки графического файла '%1'").arg(path);
+}
+
 QString DeleteSamplesQuestion(int n, const PersonName& person) {
     return QString::asprintf("Вы хотите удалить %d образ%s персоны:\n", n, PluralEnding(n, "ец", "ца", "цов")) +
            person.Spaced() + QStringLiteral("\nиз базы данных?");

@@ -54,5 +54,7 @@ inline const QString kSampleAddedEvent = QStringLiteral("Добавлен обр
 
 // Photos.
 QString DeletePhotoQuestion(const PersonName& person);
+// "Ошибка загрузки графического файла '%s'".
+QString PhotoFileLoadFailedNotice(const QString& path);
 
 }  // namespace database

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -330,6 +331,12 @@ TEST_P(SamplesTest, PhotosAreScaledStoredListedDeletedAndLimitedToTen) {
 
     EXPECT_EQ(AddPhotoFromFile(Target(), personA_, 10, tall).result, FlowResult::LimitReached);
     EXPECT_EQ(AddPhotoFromImage(Target(), personA_, 10, picture).result, FlowResult::LimitReached);
+    const QString broken = temp_.filePath(QStringLiteral("broken.jpg"));
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("\xff\xd8 not a picture") > 0);
+    file.close();
+    EXPECT_EQ(AddPhotoFromFile(Target(), personA_, 1, broken).result, FlowResult::Abandoned);
+    EXPECT_EQ(dialogs_.notices.last(), QStringLiteral("Ошибка загрузки графического файла '%1'").arg(broken));
     EXPECT_EQ(Count(QStringLiteral("PHOTO"), personA_), 1);
 
     const PersonName a{QStringLiteral("Иванов"), {}, {}};

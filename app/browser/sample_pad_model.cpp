@@ -1,0 +1,216 @@
+#include "app/browser/sample_pad_model.h"
+
+#include "app/browser/display_image.h"
+
+#include <algorithm>
+
+namespace browser {
+
+SampleItem SampleItem::FromStored(const database::StoredSample& stored) {
+    SampleItem item;
+    item.sampleId = stored.sampleId;
+    item.image = DecodeForDisplay(stored.image);
+    item.descriptor = stored.descriptor;
+    return item;
+}
+
+std::vector<int32_t> SampleTarget::SampleIds() const {
+    std::vector<int32_t> ids;
+    ids.reserve(samples.size());
+    for (const database::ClipboardSample& sample : samples) ids.push_back(sample.sampleId);
+    return ids;
+}
+
+void SamplePadModel::ShowPerson(int32_t personId, std::vector<SampleItem> samples) {
+    personId_ = personId;
+    items_ = std::move(samples);
+    current_.reset();
+    topRow_ = 0;
+}
+
+void SamplePadModel::ShowNoPerson() {
+    personId_.reset();
+    items_.clear();
+    current_.reset();
+    topRow_ = 0;
+}
+
+void SamplePadModel::Add(SampleItem sample) {
+    items_.push_back(std::move(sample));
+    MakeCurrent(Count() - 1);
+}
+
+void SamplePadModel::Remove(const std::vector<int32_t>& sampleIds) {
+    const std::optional<int32_t> currentId =
+        current_ ? std::optional<int32_t>(items_[*current_].sampleId) : std::nullopt;
+    std::erase_if(items_, [&sampleIds](const SampleItem& item) {
+        return std::find(sampleIds.begin(), sampleIds.end(), item.sampleId) != sampleIds.end();
+    });
+    current_.reset();
+    for (int i = 0; currentId && i < Count(); ++i) {
+        if (items_[i].sampleId == *currentId) current_ = i;
+    }
+    SetTopRow(topRow_);
+}
+
+int SamplePadModel::SelectedCount() const {
+    return static_cast<int>(
+        std::count_if(items_.begin(), items_.end(), [](const SampleItem& item) { return item.selected; }));
+}
+
+void SamplePadModel::SelectAll() {
+    for (SampleItem& item : items_) item.selected = true;
+}
+
+void SamplePadModel::ClearAll() {
+    for (SampleItem& item : items_) item.selected = false;
+}
+
+std::optional<SampleTarget> SamplePadModel::Target() const {
+    SampleTarget target;
+    if (SelectedCount() > 0) {
+        target.choice = database::SampleChoice::Selected;
+        for (const SampleItem& item : items_) {
+            if (item.selected) target.samples.push_back({item.sampleId, item.descriptor});
+        }
+        return target;
+    }
+    if (!current_) return std::nullopt;
+    target.choice = database::SampleChoice::Current;
+    target.samples.push_back({items_[*current_].sampleId, items_[*current_].descriptor});
+    return target;
+}
+
+SamplePadCommands SamplePadModel::Commands(bool clipboardHoldsBitmap,
+                                           const database::SampleClipboard* clipboard) const {
+    SamplePadCommands commands;
+    commands.addFromFile = personId_.has_value() && Count() < kMaxSamples;
+    commands.addFromClipboard = commands.addFromFile && clipboardHoldsBitmap;
+    commands.selectAll = Count() > 0;
+    commands.clearAll = SelectedCount() > 0;
+    commands.cut = Target().has_value();
+    commands.remove = commands.cut;
+    // Clustering compares descriptors; a sample stored without one takes no part.
+    commands.clusters = Descriptors().size() >= 2;
+    commands.paste = personId_ && clipboard != nullptr && database::CanPasteSamples(*clipboard, *personId_, Count());
+    return commands;
+}
+
+std::vector<recognition::FaceDescriptor> SamplePadModel::Descriptors() const {
+    std::vector<recognition::FaceDescriptor> descriptors;
+    for (const SampleItem& item : items_) {
+        if (item.descriptor) descriptors.push_back(*item.descriptor);
+    }
+    return descriptors;
+}
+
+void SamplePadModel::SetClusterLabels(const std::vector<int>& labels) {
+    size_t next = 0;
+    for (SampleItem& item : items_) {
+        item.cluster = 0;
+        if (item.descriptor && next < labels.size()) item.cluster = labels[next++];
+    }
+}
+
+void SamplePadModel::ClearClusterLabels() {
+    for (SampleItem& item : items_) item.cluster = 0;
+}
+
+void SamplePadModel::SetViewport(int width, int height) {
+    width_ = std::max(0, width);
+    height_ = std::max(0, height);
+    SetTopRow(topRow_);
+}
+
+int SamplePadModel::Columns() const { return std::max(1, width_ / kCellSize); }
+
+int SamplePadModel::Rows() const { return (Count() + Columns() - 1) / Columns(); }
+
+int SamplePadModel::PageRows() const { return std::max(1, height_ / kCellSize); }
+
+int SamplePadModel::ScrollRange() const { return std::max(0, Rows() - PageRows()); }
+
+void SamplePadModel::SetTopRow(int row) { topRow_ = std::clamp(row, 0, ScrollRange()); }
+
+QRect SamplePadModel::CellRect(int index) const {
+    const int row = index / Columns();
+    const int column = index % Columns();
+    return {column * kCellSize, (row - topRow_) * kCellSize, kCellSize, kCellSize};
+}
+
+std::optional<int> SamplePadModel::HitTest(QPoint viewportPoint) const {
+    if (viewportPoint.x() < 0 || viewportPoint.y() < 0) return std::nullopt;
+    const int column = viewportPoint.x() / kCellSize;
+    if (column >= Columns()) return std::nullopt;
+    const int index = (viewportPoint.y() / kCellSize + topRow_) * Columns() + column;
+    if (index >= Count()) return std::nullopt;
+    return index;
+}
+
+bool SamplePadModel::Click(QPoint viewportPoint, PadButton button) {
+    const std::optional<int> index = HitTest(viewportPoint);
+    if (!index) return false;
+    MakeCurrent(*index);
+    const QRect cell = CellRect(*index);
+    const QRect mark(cell.topLeft(), QSize(kMarkSize, kMarkSize));
+    if (button == PadButton::Left && mark.contains(viewportPoint)) items_[*index].selected = !items_[*index].selected;
+    return true;
+}
+
+bool SamplePadModel::Key(PadKey key) {
+    if (key == PadKey::Space) {
+        if (!current_) return false;
+        items_[*current_].selected = !items_[*current_].selected;
+        return true;
+    }
+    const std::optional<int> target = KeyTarget(key);
+    if (!target || target == current_) return false;
+    MakeCurrent(*target);
+    return true;
+}
+
+std::optional<int> SamplePadModel::KeyTarget(PadKey key) const {
+    if (items_.empty()) return std::nullopt;
+    // Without a current cell, any move starts at the first sample.
+    if (!current_) return 0;
+    const int index = *current_;
+    const int columns = Columns();
+    const int row = index / columns;
+    const int column = index % columns;
+    const int lastRow = Rows() - 1;
+    const int last = Count() - 1;
+    switch (key) {
+    case PadKey::Left:
+        return column > 0 ? index - 1 : index;
+    case PadKey::Right:
+        return column < columns - 1 && index < last ? index + 1 : index;
+    case PadKey::Up:
+        return row > 0 ? index - columns : index;
+    case PadKey::Down:
+        // Below the last cells of a short last row there is nothing: the last sample is the target.
+        return row < lastRow ? std::min(index + columns, last) : index;
+    case PadKey::Home:
+        return 0;
+    case PadKey::End:
+        return last;
+    case PadKey::PageUp:
+        return std::max(row - PageRows(), 0) * columns + column;
+    case PadKey::PageDown:
+        return row < lastRow ? std::min(std::min(row + PageRows(), lastRow) * columns + column, last) : index;
+    case PadKey::Space:
+        break;
+    }
+    return std::nullopt;
+}
+
+void SamplePadModel::MakeCurrent(int index) {
+    current_ = index;
+    const int row = index / Columns();
+    if (row < topRow_) {
+        SetTopRow(row);
+    } else if (row >= topRow_ + PageRows()) {
+        SetTopRow(row - PageRows() + 1);
+    }
+}
+
+}  // namespace browser

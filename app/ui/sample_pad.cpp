@@ -1,0 +1,339 @@
+#include "app/ui/sample_pad.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace ui {
+
+namespace {
+
+const QString kItemName = QStringLiteral("Vektra:OSTROVID_V2:PERSON:SAMPLES:ITEM");
+constexpr int kCell = browser::SamplePadModel::kCellSize;
+constexpr int kMark = browser::SamplePadModel::kMarkSize;
+constexpr int kImageMargin = 5;
+
+void DrawCheck(QPainter& painter, bool checked) {
+    const QRectF box(6.5, 6.5, kMark - 13, kMark - 13);
+    painter.setPen(QPen(QColor(90, 90, 90), 1));
+    painter.setBrush(QColor(255, 255, 255, 220));
+    painter.drawRoundedRect(box, 2, 2);
+    if (!checked) return;
+    QPainterPath tick;
+    tick.moveTo(box.left() + 3, box.center().y());
+    tick.lineTo(box.left() + 8, box.bottom() - 4);
+    tick.lineTo(box.right() - 3, box.top() + 4);
+    painter.setPen(QPen(QColor(30, 150, 50), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(tick);
+}
+
+void DrawClusterNumber(QPainter& painter, int cluster) {
+    const QRectF square(kCell - kMark, kCell - kMark, kMark, kMark);
+    painter.setPen(QPen(QColor(20, 60, 140), 1));
+    painter.setBrush(QColor(40, 90, 190));
+    painter.drawEllipse(square.adjusted(2, 2, -2, -2));
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPixelSize(kMark / 2);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(square, Qt::AlignCenter, QString::number(cluster));
+}
+
+}  // namespace
+
+void SamplePad::CommandActions::SetEnabled(bool enabled) const {
+    button->setEnabled(enabled);
+    item->setEnabled(enabled);
+}
+
+SamplePad::SamplePad(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Vektra:OSTROVID_V2:PERSON:SAMPLES:PAD"));
+    add_ = CreatePictureAddActions(
+        this,
+        [this](const QString& path) {
+            ClearClustersThen([this, path] {
+                if (onAddFromFile) onAddFromFile(path);
+            });
+        },
+        [this] {
+            ClearClustersThen([this] {
+                if (onAddFromClipboard) onAddFromClipboard();
+            });
+        });
+    const auto removeSamples = [this] { RunWithTarget(onDelete); };
+    const auto cutSamples = [this] { RunWithTarget(onCut); };
+    const auto pasteSamples = [this] {
+        RefreshCommands();
+        if (paste_.item->isEnabled() && onPaste) onPaste();
+    };
+    const auto showClusters = [this] {
+        RefreshCommands();
+        if (clusters_.item->isEnabled() && onClusters) ClearClustersThen(onClusters);
+    };
+
+    selectAll_ = AddCommand(QStringLiteral("Выбрать все"), QKeySequence(Qt::CTRL | Qt::Key_A), [this] {
+        model_.SelectAll();
+        Place();
+    });
+    clearAll_ = AddCommand(QStringLiteral("Снять выбор со всех"), QKeySequence(Qt::CTRL | Qt::Key_D), [this] {
+        model_.ClearAll();
+        Place();
+    });
+    cut_.item =
+        AddCommand(QStringLiteral("Вырезать выбранные образцы"), QKeySequence(Qt::CTRL | Qt::Key_X), cutSamples);
+    paste_.item =
+        AddCommand(QStringLiteral("Вставить вырезанные образцы"), QKeySequence(Qt::CTRL | Qt::Key_V), pasteSamples);
+    remove_.item = AddCommand(QStringLiteral("Удалить выбранные образцы"), QKeySequence::Delete, removeSamples);
+    clusters_.item = AddCommand(QStringLiteral("Показать кластеры персон"), QKeySequence(), showClusters);
+
+    itemMenu_ = new QMenu(this);
+    itemMenu_->addAction(selectAll_);
+    itemMenu_->addAction(clearAll_);
+    itemMenu_->addSeparator();
+    itemMenu_->addAction(cut_.item);
+    itemMenu_->addAction(paste_.item);
+    itemMenu_->addSeparator();
+    itemMenu_->addAction(add_.fromFile);
+    itemMenu_->addAction(add_.fromClipboard);
+    itemMenu_->addAction(remove_.item);
+    itemMenu_->addSeparator();
+    itemMenu_->addAction(clusters_.item);
+
+    auto* toolbar = new QToolBar(this);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    addButton_ = AddPictureButton(toolbar, add_, QStringLiteral("Добавить образец персоны..."));
+    const auto addButton = [toolbar](const QString& text, const QString& toolTip, const std::function<void()>& run) {
+        QAction* action = toolbar->addAction(text);
+        action->setToolTip(toolTip);
+        QObject::connect(action, &QAction::triggered, toolbar, run);
+        return action;
+    };
+    remove_.button =
+        addButton(QStringLiteral("Удалить"), QStringLiteral("Удалить выбранные образцы персоны"), removeSamples);
+    cut_.button =
+        addButton(QStringLiteral("Вырезать"), QStringLiteral("Вырезать выбранные образцы (Ctrl+X)"), cutSamples);
+    paste_.button =
+        addButton(QStringLiteral("Вставить"), QStringLiteral("Вставить вырезанные образцы (Ctrl+V)"), pasteSamples);
+    clusters_.button = addButton(QStringLiteral("Кластеры"), QStringLiteral("Показать кластеры персон"), showClusters);
+
+    viewport_ = new QWidget(this);
+    viewport_->setObjectName(QStringLiteral("Vektra:OSTROVID_V2:PERSON:SAMPLES:VIEWPORT"));
+    viewport_->setFocusPolicy(Qt::StrongFocus);
+    viewport_->setMinimumSize(kCell, kCell);
+    viewport_->setAutoFillBackground(true);
+    scrollBar_ = new QScrollBar(Qt::Vertical, this);
+    QObject::connect(scrollBar_, &QScrollBar::valueChanged, this, [this](int row) {
+        model_.SetTopRow(row);
+        Place();
+    });
+    // Resizes reach Place() only once the scroll bar exists.
+    viewport_->installEventFilter(this);
+
+    auto* grid = new QHBoxLayout;
+    grid->setSpacing(0);
+    grid->addWidget(viewport_, 1);
+    grid->addWidget(scrollBar_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(toolbar);
+    layout->addLayout(grid, 1);
+
+    QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, [this] { RefreshCommands(); });
+    ShowNoPerson();
+}
+
+QAction* SamplePad::AddCommand(const QString& text, const QKeySequence& shortcut, std::function<void()> run) {
+    auto* action = new QAction(text, this);
+    action->setShortcut(shortcut);
+    // The keys work while the focus is in the pad, not elsewhere in the browser.
+    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(action, &QAction::triggered, this, std::move(run));
+    addAction(action);
+    return action;
+}
+
+void SamplePad::SetSampleClipboard(const database::SampleClipboard* clipboard) {
+    clipboard_ = clipboard;
+    RefreshCommands();
+}
+
+void SamplePad::RefreshCommands() {
+    const browser::SamplePadCommands commands = model_.Commands(ClipboardHoldsBitmap(), clipboard_);
+    add_.fromFile->setEnabled(commands.addFromFile);
+    add_.fromClipboard->setEnabled(commands.addFromClipboard);
+    addButton_->setEnabled(commands.addFromFile);
+    selectAll_->setEnabled(commands.selectAll);
+    clearAll_->setEnabled(commands.clearAll);
+    remove_.SetEnabled(commands.remove);
+    cut_.SetEnabled(commands.cut);
+    paste_.SetEnabled(commands.paste);
+    clusters_.SetEnabled(commands.clusters);
+}
+
+void SamplePad::ShowSamples(int32_t personId, const std::vector<database::StoredSample>& samples) {
+    std::vector<browser::SampleItem> items;
+    items.reserve(samples.size());
+    for (const database::StoredSample& sample : samples) items.push_back(browser::SampleItem::FromStored(sample));
+    model_.ShowPerson(personId, std::move(items));
+    RebuildItems();
+}
+
+void SamplePad::ShowNoPerson() {
+    model_.ShowNoPerson();
+    RebuildItems();
+}
+
+void SamplePad::AddSample(int32_t sampleId, const QByteArray& image, const recognition::FaceDescriptor& descriptor) {
+    model_.Add(browser::SampleItem::FromStored({sampleId, image, descriptor}));
+    RebuildItems();
+}
+
+void SamplePad::RemoveSamples(const std::vector<int32_t>& sampleIds) {
+    model_.Remove(sampleIds);
+    RebuildItems();
+}
+
+void SamplePad::SetClusterLabels(const std::vector<int>& labels) {
+    model_.SetClusterLabels(labels);
+    Place();
+}
+
+void SamplePad::RunWithTarget(const std::function<void(const browser::SampleTarget&)>& command) {
+    const std::optional<browser::SampleTarget> target = model_.Target();
+    if (target && command) command(*target);
+}
+
+void SamplePad::ClearClustersThen(const std::function<void()>& command) {
+    model_.ClearClusterLabels();
+    Place();
+    command();
+}
+
+void SamplePad::RebuildItems() {
+    for (QWidget* item : items_) delete item;
+    items_.clear();
+    for (int i = 0; i < model_.Count(); ++i) {
+        auto* item = new QWidget(viewport_);
+        item->setObjectName(kItemName);
+        item->installEventFilter(this);
+        item->show();
+        items_.push_back(item);
+    }
+    Place();
+}
+
+void SamplePad::Place() {
+    model_.SetViewport(viewport_->width(), viewport_->height());
+    {
+        const QSignalBlocker block(scrollBar_);
+        scrollBar_->setRange(0, model_.ScrollRange());
+        scrollBar_->setPageStep(model_.PageRows());
+        scrollBar_->setValue(model_.TopRow());
+    }
+    for (size_t i = 0; i < items_.size(); ++i) {
+        items_[i]->setGeometry(model_.CellRect(static_cast<int>(i)));
+        items_[i]->update();
+    }
+    RefreshCommands();
+}
+
+bool SamplePad::HandleKey(int key) {
+    static const std::pair<int, browser::PadKey> kKeys[] = {
+        {Qt::Key_Left, browser::PadKey::Left},     {Qt::Key_Right, browser::PadKey::Right},
+        {Qt::Key_Up, browser::PadKey::Up},         {Qt::Key_Down, browser::PadKey::Down},
+        {Qt::Key_Home, browser::PadKey::Home},     {Qt::Key_End, browser::PadKey::End},
+        {Qt::Key_PageUp, browser::PadKey::PageUp}, {Qt::Key_PageDown, browser::PadKey::PageDown},
+        {Qt::Key_Space, browser::PadKey::Space},
+    };
+    for (const auto& [qtKey, padKey] : kKeys) {
+        if (qtKey != key) continue;
+        if (model_.Key(padKey)) Place();
+        return true;
+    }
+    return false;
+}
+
+bool SamplePad::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == viewport_) {
+        switch (event->type()) {
+        case QEvent::Resize:
+            Place();
+            break;
+        case QEvent::Wheel:
+            QApplication::sendEvent(scrollBar_, event);
+            return true;
+        case QEvent::KeyPress: {
+            const auto* press = static_cast<QKeyEvent*>(event);
+            if (press->modifiers() == Qt::NoModifier || press->modifiers() == Qt::KeypadModifier) {
+                if (HandleKey(press->key())) return true;
+            }
+            break;
+        }
+        case QEvent::ContextMenu:
+            RefreshCommands();
+            itemMenu_->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
+            return true;
+        default:
+            break;
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+    const auto it = std::find(items_.begin(), items_.end(), watched);
+    if (it == items_.end()) return QWidget::eventFilter(watched, event);
+    QWidget* item = *it;
+    if (event->type() == QEvent::Paint) {
+        PaintItem(item, static_cast<int>(it - items_.begin()));
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonPress) {
+        const auto* press = static_cast<QMouseEvent*>(event);
+        if (press->button() == Qt::LeftButton || press->button() == Qt::RightButton) {
+            viewport_->setFocus(Qt::MouseFocusReason);
+            model_.Click(item->mapTo(viewport_, press->position().toPoint()),
+                         press->button() == Qt::LeftButton ? browser::PadButton::Left : browser::PadButton::Right);
+            Place();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void SamplePad::PaintItem(QWidget* item, int index) {
+    const browser::SampleItem& sample = model_.Items()[index];
+    QPainter painter(item);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QRect room = item->rect().adjusted(kImageMargin, kImageMargin, -kImageMargin, -kImageMargin);
+    if (sample.image.isNull()) {
+        painter.fillRect(room, palette().color(QPalette::Mid));
+    } else {
+        QRect drawn(QPoint(), sample.image.size().scaled(room.size(), Qt::KeepAspectRatio));
+        drawn.moveCenter(room.center());
+        painter.drawImage(drawn, sample.image);
+    }
+    DrawCheck(painter, sample.selected);
+    if (sample.cluster > 0) DrawClusterNumber(painter, sample.cluster);
+    if (model_.Current() == index) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 3));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(item->rect()).adjusted(1.5, 1.5, -1.5, -1.5));
+    }
+}
+
+}  // namespace ui

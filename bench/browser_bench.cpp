@@ -69,7 +69,7 @@ public:
     void SamplesChanged(const browser::PersonPage&) override {}
     void ClustersChanged(const browser::PersonPage&) override {}
     bool CardDirty() const override { return false; }
-    browser::CardLeave ConfirmLeaveCard(database::DbSession&) override { return browser::CardLeave::Proceed; }
+    browser::LeaveOutcome ConfirmLeaveCard(database::DbSession&) override { return browser::LeaveOutcome::Proceed; }
     database::DbOpResult SaveCard(database::DbSession&) override { return database::DbOpDone; }
     void PostClose() override {}
     std::optional<database::NewPersonInput> AskNewPerson(database::WatchList) override { return std::nullopt; }

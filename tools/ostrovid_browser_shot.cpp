@@ -1,15 +1,20 @@
 // Opens the database browser on a connection string and saves the window as a PNG, for review
 // (run it under Xvfb or the offscreen platform).
-// Usage: ostrovid-browser-shot [--demo FILE] [--person ID] [--cluster] CONNECTION_STRING|- OUT.png
+// Usage: ostrovid-browser-shot [--demo FILE] [--person ID] [--page 0|1|2] [--cluster] [--chooser]
+//                              CONNECTION_STRING|- OUT.png
 // --demo creates a SQLite database FILE (when missing) with 30 persons, the first of them with 16
 //        samples in three groups, 3 photos and two property values, and opens it ("-" instead of
 //        the connection string);
-// --person shows that person in the card; --cluster then runs "Кластеры" on its samples.
+// --person shows that person in the card, --page opens a card page ("Метрики", "Дополнительно",
+//          "Образцы"); --cluster then runs "Кластеры" on its samples;
+// --chooser shows the person chooser instead of the browser.
 
 #include "app/browser/browser_state.h"
 #include "app/database/db_schema.h"
 #include "app/database/person_statements.h"
 #include "app/ui/database_browser.h"
+#include "app/ui/person_card_widget.h"
+#include "app/ui/person_chooser.h"
 #include "settings/settings_state.h"
 
 #include <QApplication>
@@ -19,12 +24,17 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
 int Usage(const char* program) {
-    std::fprintf(stderr, "usage: %s [--demo FILE] [--person ID] [--cluster] CONNECTION_STRING|- OUT.png\n", program);
+    std::fprintf(stderr,
+                 "usage: %s [--demo FILE] [--person ID] [--page 0|1|2] [--cluster] [--chooser] "
+                 "CONNECTION_STRING|- OUT.png\n",
+                 program);
     return 2;
 }
 
@@ -110,7 +120,9 @@ void FillDemo(const QString& file) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     int person = 0;
+    int page = 0;
     bool cluster = false;
+    bool chooser = false;
     QString demo;
     QStringList positional;
     const QStringList args = QApplication::arguments();
@@ -119,8 +131,12 @@ int main(int argc, char** argv) {
             person = args[++i].toInt();
         } else if (args[i] == "--demo" && i + 1 < args.size()) {
             demo = args[++i];
+        } else if (args[i] == "--page" && i + 1 < args.size()) {
+            page = args[++i].toInt();
         } else if (args[i] == "--cluster") {
             cluster = true;
+        } else if (args[i] == "--chooser") {
+            chooser = true;
         } else if (args[i].startsWith("--")) {
             return Usage(argv[0]);
         } else {
@@ -145,15 +161,28 @@ int main(int argc, char** argv) {
     ui::OperatorBoxes boxes(nullptr);
     auto connection = browser::OpenBrowserConnection(boxes, connectionString);
     if (!connection) return 1;
-    ui::DatabaseBrowser window(std::move(connection), connectionString, journal, nullptr, nullptr);
-    window.resize(1280, 900);
-    window.show();
-    if (person != 0) window.SelectPerson(person);
-    // The clusters' notice closes itself; the picture is taken once it has.
-    if (cluster) window.State().ClusterSamples();
+    std::unique_ptr<database::DbSession> session;  // the chooser's; it outlives the chooser
+    std::unique_ptr<QWidget> shown;
+    if (chooser) {
+        session = std::make_unique<database::DbSession>(
+            database::DbSession{*connection, boxes, boxes, connectionString, journal});
+        auto dialog = std::make_unique<ui::PersonChooserDialog>(*session, nullptr);
+        if (!dialog->Load(person)) return 1;
+        shown = std::move(dialog);
+    } else {
+        auto window =
+            std::make_unique<ui::DatabaseBrowser>(std::move(connection), connectionString, journal, nullptr, nullptr);
+        if (person != 0) window->SelectPerson(person);
+        window->Card()->ShowPage(static_cast<ui::PersonCardWidget::Page>(std::clamp(page, 0, 2)));
+        // The clusters' notice closes itself; the picture is taken once it has.
+        if (cluster) window->State().ClusterSamples();
+        shown = std::move(window);
+    }
+    shown->resize(1280, 900);
+    shown->show();
     int status = 0;
-    QTimer::singleShot(300, &window, [&] {
-        if (!window.grab().save(positional[1])) {
+    QTimer::singleShot(300, shown.get(), [&] {
+        if (!shown->grab().save(positional[1])) {
             std::fprintf(stderr, "%s: cannot write %s\n", argv[0], qPrintable(positional[1]));
             status = 1;
         }

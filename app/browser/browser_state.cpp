@@ -100,12 +100,12 @@ void BrowserState::SyncFilters() {
 BrowserState::EditsAnswer BrowserState::AskAboutEdits() {
     if (!page_ || !view_.CardDirty()) return EditsAnswer::None;
     switch (view_.ConfirmLeaveCard(session_)) {
-    case CardLeave::Proceed:
+    case LeaveOutcome::Proceed:
         return EditsAnswer::Left;
-    case CardLeave::CloseBrowser:
+    case LeaveOutcome::CloseBrowser:
         GiveUp();
         break;
-    case CardLeave::Stay:
+    case LeaveOutcome::Stay:
         break;
     }
     return EditsAnswer::Kept;

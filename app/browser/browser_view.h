@@ -6,6 +6,7 @@
 // Threads: the user-interface thread.
 // Owns: nothing; the brain owns what it hands out.
 
+#include "app/browser/card_editor.h"
 #include "app/database/new_person_form.h"
 #include "app/database/person_card.h"
 #include "app/database/person_statements.h"
@@ -33,13 +34,6 @@ struct PersonPage {
     std::vector<int> clusters;
 };
 
-// How the operator left a card with unsaved edits.
-enum class CardLeave {
-    Proceed,       // saved, discarded or nothing to ask: another person may be shown
-    Stay,          // "Отмена": the card stays
-    CloseBrowser,  // the save was given up
-};
-
 // A deep copy, for a card panel that keeps its own edit copy.
 database::PersonCard CopyCard(const database::PersonCard& card);
 
@@ -65,7 +59,7 @@ public:
     // The card panel keeps the operator's edits: whether there are unsaved ones, the question
     // "Сохранить изменения?" before they would be lost, and the save command.
     virtual bool CardDirty() const = 0;
-    virtual CardLeave ConfirmLeaveCard(database::DbSession& session) = 0;
+    virtual LeaveOutcome ConfirmLeaveCard(database::DbSession& session) = 0;
     virtual database::DbOpResult SaveCard(database::DbSession& session) = 0;
 
     // The "Новая персона" dialog; none when cancelled.

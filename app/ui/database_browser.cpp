@@ -2,20 +2,22 @@
 
 #include "app/browser/browser_menus.h"
 #include "app/ui/new_person_dialog.h"
+#include "app/ui/person_card_widget.h"
+#include "app/ui/person_list_panel.h"
+#include "app/ui/person_search_window.h"
+#include "app/ui/photo_pad.h"
 #include "app/ui/prop_names_dialog.h"
 #include "app/ui/queued_call.h"
+#include "app/ui/sample_pad.h"
 #include "app/ui/sample_wizard.h"
 #include "app/ui/split_pane.h"
 #include "settings/channel_saves.h"
 #include "settings/settings_state.h"
 
-#include <QCheckBox>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QListWidget>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -27,110 +29,6 @@
 namespace ui {
 
 using database::WatchList;
-
-// Until the list panel arrives: the filters, the count and the rows.
-class BrowserListPanel final : public QWidget {
-public:
-    explicit BrowserListPanel(QWidget* parent) : QWidget(parent) {
-        auto* layout = new QVBoxLayout(this);
-        auto* filters = new QHBoxLayout;
-        filters->addWidget(new QLabel(QStringLiteral("Списки:"), this));
-        const std::array<WatchList, 3> lists = {WatchList::Green, WatchList::Red, WatchList::Gray};
-        for (size_t i = 0; i < lists.size(); ++i) {
-            boxes_[i] = new QCheckBox(database::WatchListName(lists[i]), this);
-            filters->addWidget(boxes_[i]);
-            connect(boxes_[i], &QCheckBox::toggled, this, [this, list = lists[i]](bool on) {
-                if (!pushing_ && filterChanged) filterChanged(list, on);
-            });
-        }
-        filters->addStretch();
-        count_ = new QLabel(this);
-        filters->addWidget(count_);
-        layout->addLayout(filters);
-        rows_ = new QListWidget(this);
-        layout->addWidget(rows_, 1);
-        connect(rows_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
-            if (!pushing_ && selected) selected(item == nullptr ? 0 : item->data(Qt::UserRole).toInt());
-        });
-    }
-
-    void ShowFilters(const settings::DbWinSettings& filters) {
-        pushing_ = true;
-        boxes_[0]->setChecked(filters.WhiteList != 0);
-        boxes_[1]->setChecked(filters.BlackList != 0);
-        boxes_[2]->setChecked(filters.GrayList != 0);
-        pushing_ = false;
-    }
-
-    void ShowPersons(const database::PersonRows& rows, const database::PersonRecord* chosen) {
-        pushing_ = true;
-        rows_->clear();
-        for (const auto& row : rows) {
-            auto* item =
-                new QListWidgetItem(QStringLiteral("%1  %2").arg(row->personId).arg(row->fields.Name().Spaced()));
-            item->setData(Qt::UserRole, row->personId);
-            rows_->addItem(item);
-            if (row.get() == chosen) {
-                rows_->setCurrentItem(item);
-                rows_->scrollToItem(item);
-            }
-        }
-        count_->setText(QStringLiteral("Персон: %1").arg(rows.size()));
-        pushing_ = false;
-    }
-
-    void Select(int32_t personId) {
-        pushing_ = true;
-        for (int i = 0; i < rows_->count(); ++i) {
-            if (rows_->item(i)->data(Qt::UserRole).toInt() == personId) rows_->setCurrentRow(i);
-        }
-        pushing_ = false;
-    }
-
-    std::function<void(int32_t)> selected;
-    std::function<void(WatchList, bool)> filterChanged;
-
-private:
-    std::array<QCheckBox*, 3> boxes_{};
-    QLabel* count_;
-    QListWidget* rows_;
-    bool pushing_ = false;
-};
-
-// Until the person card arrives: what is shown, and the save button.
-class BrowserCardPanel final : public QWidget {
-public:
-    explicit BrowserCardPanel(QWidget* parent) : QWidget(parent) {
-        auto* layout = new QVBoxLayout(this);
-        save_ = new QPushButton(QStringLiteral("Сохранить изменения"), this);
-        summary_ = new QLabel(this);
-        layout->addWidget(save_, 0, Qt::AlignLeft);
-        layout->addWidget(summary_, 1, Qt::AlignTop);
-        connect(save_, &QPushButton::clicked, this, [this] {
-            if (saveClicked) saveClicked();
-        });
-        Show(nullptr);
-    }
-
-    void Show(const browser::PersonPage* page) {
-        setEnabled(page != nullptr);
-        save_->setEnabled(page != nullptr);
-        if (page == nullptr) {
-            summary_->clear();
-            return;
-        }
-        summary_->setText(QStringLiteral("%1\nФото: %2\nОбразцов: %3")
-                              .arg(page->person.fields.Name().Spaced())
-                              .arg(page->photos.size())
-                              .arg(page->samples.size()));
-    }
-
-    std::function<void()> saveClicked;
-
-private:
-    QPushButton* save_;
-    QLabel* summary_;
-};
 
 namespace {
 
@@ -167,36 +65,67 @@ DatabaseBrowser::DatabaseBrowser(std::unique_ptr<database::DbConnection> connect
 
     division_ = new SplitPane(Qt::Horizontal, SavedDbDivProportion(), SaveDbDivProportion, this);
     division_->setObjectName(QStringLiteral("BrowserDivision"));
-    list_ = new BrowserListPanel(division_);
-    card_ = new BrowserCardPanel(division_);
+    list_ = new PersonListPanel(ListFilterRow::Shown, division_);
+    card_ = new PersonCardWidget(division_);
+    photos_ = new PhotoPad;
+    samples_ = new SamplePad;
+    card_->SetPhotoPad(photos_);
+    card_->SetSamplePad(samples_);
     division_->SetPanels(list_, card_);
     layout->addWidget(division_, 1);
+    search_ = new PersonSearchWindow(*list_, this);
 
     state_ = std::make_unique<browser::BrowserState>(std::move(connection), connectionString, boxes_, boxes_, journal,
                                                      *this);
-    list_->filterChanged = [this](WatchList list, bool on) {
-        state_->SetFilter(list, on);
+    list_->selectionChanged = [this] {
+        if (!restoring_) OnPersonSelected(list_->Selected() != nullptr ? list_->Selected()->personId : 0);
+    };
+    list_->filterChanged = [this](const settings::DbWinSettings& filters) {
+        const settings::DbWinSettings& now = state_->Filters();
+        if (filters.WhiteList != now.WhiteList) state_->SetFilter(WatchList::Green, filters.WhiteList != 0);
+        if (filters.BlackList != now.BlackList) state_->SetFilter(WatchList::Red, filters.BlackList != 0);
+        if (filters.GrayList != now.GrayList) state_->SetFilter(WatchList::Gray, filters.GrayList != 0);
         UpdateCommands();
     };
-    list_->selected = [this](int32_t personId) { OnPersonSelected(personId); };
-    card_->saveClicked = [this] { OnCommand(browser::kCmdSaveCard); };
+    list_->commandChosen = [this](int command) { OnCommand(command); };
+    search_->found = [this] { card_->ShowPage(PersonCardWidget::Page::Metrics); };
+    card_->onSave = [this] { OnCommand(browser::kCmdSaveCard); };
+    photos_->onAddFromFile = [this](const QString& path) { state_->AddPhotoFromFile(path); };
+    photos_->onAddFromClipboard = [this] { state_->AddPhotoFromImage(QGuiApplication::clipboard()->image()); };
+    photos_->onDelete = [this](int32_t photoId) { state_->DeletePhoto(photoId); };
+    samples_->SetSampleClipboard(&state_->Clipboard());
+    samples_->onAddFromFile = [this](const QString& path) { state_->AddSampleFromFile(path); };
+    samples_->onAddFromClipboard = [this] { state_->AddSampleFromImage(QGuiApplication::clipboard()->image()); };
+    samples_->onDelete = [this](const browser::SampleTarget& target) {
+        state_->DeleteSamples(target.SampleIds(), target.choice);
+    };
+    samples_->onCut = [this](const browser::SampleTarget& target) {
+        state_->CutSamples(target.SampleIds());
+        samples_->RefreshCommands();
+    };
+    samples_->onPaste = [this] { state_->PasteSamples(); };
+    samples_->onClusters = [this] { state_->ClusterSamples(); };
     state_->Start();
     UpdateCommands();
 }
 
-DatabaseBrowser::~DatabaseBrowser() = default;
+DatabaseBrowser::~DatabaseBrowser() {
+    // The pad holds the clipboard only while the state exists.
+    samples_->SetSampleClipboard(nullptr);
+}
 
 void DatabaseBrowser::OnPersonSelected(int32_t personId) {
     // Staying with unsaved edits puts the list's selection back.
     if (state_->SelectPerson(personId) == browser::LeaveChoice::Stay && state_->Shown() != nullptr) {
-        list_->Select(state_->Shown()->person.personId);
+        restoring_ = true;
+        list_->SelectPerson(state_->Shown()->person.personId, ListFocus::Keep);
+        restoring_ = false;
     }
     UpdateCommands();
 }
 
 void DatabaseBrowser::SelectPerson(int32_t personId) {
-    list_->Select(personId);
-    OnPersonSelected(personId);
+    if (!list_->SelectPerson(personId)) OnPersonSelected(0);
 }
 
 void DatabaseBrowser::CreateMenus(QWidget* bar) {
@@ -302,7 +231,8 @@ void DatabaseBrowser::OnCommand(int command) {
         state_->ChangeList(WatchList::Gray);
         break;
     case browser::kCmdSearch:
-        break;
+        search_->SlideIn();
+        return;
     case browser::kCmdDeletePerson:
         state_->DeletePerson();
         break;
@@ -318,22 +248,51 @@ void DatabaseBrowser::OnCommand(int command) {
 void DatabaseBrowser::ShowPersons(const database::PersonRows& rows, const database::PersonRecord* selected) {
     // Thousands of rows take a moment to lay out.
     database::WaitCursorScope cursor(boxes_);
-    list_->ShowPersons(rows, selected);
+    // The panel keeps rows of its own.
+    database::PersonList copy;
+    copy.rows.reserve(rows.size());
+    for (const auto& row : rows) {
+        copy.rows.push_back(std::make_unique<database::PersonRecord>(*row));
+        if (row.get() == selected) copy.selected = copy.rows.back().get();
+    }
+    restoring_ = true;
+    list_->SetRows(std::move(copy));
+    restoring_ = false;
 }
 
-void DatabaseBrowser::ShowFilters(const settings::DbWinSettings& filters) { list_->ShowFilters(filters); }
+void DatabaseBrowser::ShowFilters(const settings::DbWinSettings& filters) { list_->SetFilters(filters); }
 
 void DatabaseBrowser::ShowPerson(const browser::PersonPage* page) {
     database::WaitCursorScope cursor(boxes_);
-    card_->Show(page);
+    if (page == nullptr) {
+        card_->ClearPerson();
+        photos_->ShowNoPerson();
+        samples_->ShowNoPerson();
+        return;
+    }
+    card_->ShowPerson(browser::CopyCard(page->card));
+    photos_->ShowPhotos(page->photos);
+    samples_->ShowSamples(page->person.personId, page->samples);
 }
 
-void DatabaseBrowser::PhotosChanged(const browser::PersonPage& page) { card_->Show(&page); }
-void DatabaseBrowser::SamplesChanged(const browser::PersonPage& page) { card_->Show(&page); }
-void DatabaseBrowser::ClustersChanged(const browser::PersonPage& page) { card_->Show(&page); }
-bool DatabaseBrowser::CardDirty() const { return false; }
-browser::CardLeave DatabaseBrowser::ConfirmLeaveCard(database::DbSession&) { return browser::CardLeave::Proceed; }
-database::DbOpResult DatabaseBrowser::SaveCard(database::DbSession&) { return database::DbOpDone; }
+void DatabaseBrowser::PhotosChanged(const browser::PersonPage& page) { photos_->ShowPhotos(page.photos); }
+
+void DatabaseBrowser::SamplesChanged(const browser::PersonPage& page) {
+    samples_->ShowSamples(page.person.personId, page.samples);
+}
+
+void DatabaseBrowser::ClustersChanged(const browser::PersonPage& page) {
+    if (!page.clusters.empty()) samples_->SetClusterLabels(page.clusters);
+    samples_->RefreshCommands();
+}
+
+bool DatabaseBrowser::CardDirty() const { return card_->Editor().IsDirty(); }
+
+browser::LeaveOutcome DatabaseBrowser::ConfirmLeaveCard(database::DbSession& session) {
+    return card_->ConfirmLeave(session);
+}
+
+database::DbOpResult DatabaseBrowser::SaveCard(database::DbSession& session) { return card_->Save(session); }
 
 void DatabaseBrowser::PostClose() {
     PostCall(this, [this] { reject(); });

@@ -23,8 +23,11 @@ class FaceModels;
 
 namespace ui {
 
-class BrowserListPanel;
-class BrowserCardPanel;
+class PersonCardWidget;
+class PersonListPanel;
+class PersonSearchWindow;
+class PhotoPad;
+class SamplePad;
 class SplitPane;
 
 class DatabaseBrowser final : public QDialog, public browser::BrowserView {
@@ -40,6 +43,10 @@ public:
     QToolButton* ToolButton(int command) const;
     QMenu* ListMenu() const { return listMenu_; }
     SplitPane* Division() const { return division_; }
+    PersonListPanel* List() const { return list_; }
+    PersonCardWidget* Card() const { return card_; }
+    PersonSearchWindow* Search() const { return search_; }
+    SamplePad* Samples() const { return samples_; }
     void OnCommand(int command);
     // Selects the person's row as a click would.
     void SelectPerson(int32_t personId);
@@ -52,7 +59,7 @@ public:
     void SamplesChanged(const browser::PersonPage& page) override;
     void ClustersChanged(const browser::PersonPage& page) override;
     bool CardDirty() const override;
-    browser::CardLeave ConfirmLeaveCard(database::DbSession& session) override;
+    browser::LeaveOutcome ConfirmLeaveCard(database::DbSession& session) override;
     database::DbOpResult SaveCard(database::DbSession& session) override;
     void PostClose() override;
     std::optional<database::NewPersonInput> AskNewPerson(database::WatchList initialList) override;
@@ -75,8 +82,13 @@ private:
     std::map<int, QToolButton*> toolButtons_;
     QMenu* listMenu_ = nullptr;
     SplitPane* division_ = nullptr;
-    BrowserListPanel* list_ = nullptr;
-    BrowserCardPanel* card_ = nullptr;
+    PersonListPanel* list_ = nullptr;
+    PersonSearchWindow* search_ = nullptr;
+    PersonCardWidget* card_ = nullptr;
+    PhotoPad* photos_ = nullptr;
+    SamplePad* samples_ = nullptr;
+    // The list's selection is being set from here: not the operator's choice.
+    bool restoring_ = false;
     // Declared last: destroyed first, while the panels it reports to still exist.
     std::unique_ptr<browser::BrowserState> state_;
 };

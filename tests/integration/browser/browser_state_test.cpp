@@ -20,6 +20,7 @@
 namespace {
 
 using browser::BrowserState;
+using browser::CardField;
 using browser::LeaveChoice;
 using browser::ListFilterChange;
 using database::Answer;
@@ -40,38 +41,21 @@ public:
     void ShowPerson(const browser::PersonPage* shown) override {
         page = shown;
         ++personShows;
-        card = shown != nullptr ? browser::CopyCard(shown->card) : database::PersonCard{};
-        dirty = false;
+        if (shown != nullptr) {
+            card.Show(browser::CopyCard(shown->card));
+        } else {
+            card.Clear();
+        }
     }
     void PhotosChanged(const browser::PersonPage&) override {}
     void SamplesChanged(const browser::PersonPage&) override {}
     void ClustersChanged(const browser::PersonPage&) override {}
     void PostClose() override { ++closes; }
 
-    // The card panel: an edit copy of the card shown, dirty once edited.
-    bool CardDirty() const override { return dirty; }
-    browser::CardLeave ConfirmLeaveCard(database::DbSession& session) override {
-        switch (session.dialogs.AskYesNoCancel(kSaveChanges, database::DefaultButton::First)) {
-        case Answer::Yes:
-            return SaveCard(session) == database::DbOpCancel ? browser::CardLeave::CloseBrowser
-                                                             : browser::CardLeave::Proceed;
-        case Answer::No:
-            dirty = false;
-            return browser::CardLeave::Proceed;
-        case Answer::Cancel:
-            break;
-        }
-        return browser::CardLeave::Stay;
-    }
-    database::DbOpResult SaveCard(database::DbSession& session) override {
-        const database::DbOpResult result = database::SavePersonCard(session, card);
-        if (result == database::DbOpDone) dirty = false;
-        return result;
-    }
-    void Edit(const std::function<void(database::PersonCard&)>& edit) {
-        edit(card);
-        dirty = true;
-    }
+    // The card panel.
+    bool CardDirty() const override { return card.IsDirty(); }
+    browser::LeaveOutcome ConfirmLeaveCard(database::DbSession& session) override { return card.ConfirmLeave(session); }
+    database::DbOpResult SaveCard(database::DbSession& session) override { return card.Save(session); }
     std::optional<database::NewPersonInput> AskNewPerson(WatchList) override { return newPerson; }
     bool EditPropNames(database::PropNameEditor& editor) override { return editNames && editNames(editor); }
     std::optional<recognition::DescribedFace> RunSampleWizard(const QString&) override { return wizardFace; }
@@ -86,9 +70,7 @@ public:
     std::optional<database::NewPersonInput> newPerson;
     std::function<bool(database::PropNameEditor&)> editNames;
     std::optional<recognition::DescribedFace> wizardFace;
-    database::PersonCard card;
-    bool dirty = false;
-    static inline const QString kSaveChanges = QStringLiteral("Сохранить изменения?");
+    browser::CardEditor card;
 };
 
 // Scripted boxes that can act between a failure and the operator's Retry.
@@ -170,20 +152,20 @@ TEST_P(BrowserStateTest, SavesTheCardAndAsksBeforeItsEditsWouldBeLost) {
     ASSERT_NE(state, nullptr);
     state->SelectPerson(first);
     ASSERT_NE(view_.page, nullptr);
-    ASSERT_EQ(view_.card.values.size(), 1u);
-    EXPECT_EQ(view_.card.values[0]->valueId, 0);
-    const auto edit = [](database::PersonCard& card) {
-        card.edited.surname = QStringLiteral("Орлова");
-        card.values[0]->Edit(QStringLiteral("180"));
+    ASSERT_EQ(view_.card.PropertyCount(), 1u);
+    EXPECT_EQ(view_.card.Property(0).valueId, 0);
+    const auto edit = [this] {
+        view_.card.SetText(CardField::Surname, QStringLiteral("Орлова"));
+        view_.card.EditProperty(0, QStringLiteral("180"));
     };
-    view_.Edit(edit);
+    edit();
 
     // Cancel stays on the person with the edits; No drops them.
     dialogs_.answers = {Answer::Cancel};
     EXPECT_EQ(state->SelectPerson(second), LeaveChoice::Stay);
     EXPECT_EQ(state->Shown()->person.personId, first);
-    EXPECT_EQ(view_.card.edited.surname, QStringLiteral("Орлова"));
-    EXPECT_EQ(dialogs_.questions.back(), RecordingView::kSaveChanges);
+    EXPECT_EQ(view_.card.Text(CardField::Surname), QStringLiteral("Орлова"));
+    EXPECT_EQ(dialogs_.questions.back(), browser::kSaveChangesQuestion);
     dialogs_.answers = {Answer::Cancel};
     EXPECT_EQ(state->ConfirmClose(), LeaveChoice::Stay);
 
@@ -191,10 +173,10 @@ TEST_P(BrowserStateTest, SavesTheCardAndAsksBeforeItsEditsWouldBeLost) {
     EXPECT_EQ(state->SelectPerson(second), LeaveChoice::Leave);
     EXPECT_EQ(state->Shown()->person.personId, second);
     state->SelectPerson(first);
-    EXPECT_EQ(view_.card.edited.surname, QStringLiteral("Орлов"));
+    EXPECT_EQ(view_.card.Text(CardField::Surname), QStringLiteral("Орлов"));
 
     // Yes saves, then shows the person asked for with the list read again.
-    view_.Edit(edit);
+    edit();
     dialogs_.answers = {Answer::Yes};
     EXPECT_EQ(state->SelectPerson(second), LeaveChoice::Leave);
     EXPECT_EQ(state->Shown()->person.personId, second);
@@ -203,9 +185,9 @@ TEST_P(BrowserStateTest, SavesTheCardAndAsksBeforeItsEditsWouldBeLost) {
     EXPECT_EQ(QueryInt(seed_, "SELECT COUNT(*) AS N FROM PERSONPROP WHERE PERSON_ID = ?", {first}), 1);
 
     // The save command keeps the person shown and its row follows.
-    view_.Edit([](database::PersonCard& card) { card.edited.forename = QStringLiteral("Петр"); });
+    view_.card.SetText(CardField::Forename, QStringLiteral("Петр"));
     state->SaveCard();
-    EXPECT_FALSE(view_.dirty);
+    EXPECT_FALSE(view_.card.IsDirty());
     EXPECT_EQ(state->Shown()->person.fields.forename, QStringLiteral("Петр"));
     EXPECT_EQ(view_.selectedId, second);
     EXPECT_EQ(view_.closes, 0);
@@ -218,7 +200,7 @@ TEST_P(BrowserStateTest, ARetryKeepsTheEditsAndAGiveUpClosesTheBrowser) {
     const auto state = Open(view_);
     ASSERT_NE(state, nullptr);
     state->SelectPerson(person);
-    view_.Edit([](database::PersonCard& card) { card.edited.surname = QStringLiteral("Лебедева"); });
+    view_.card.SetText(CardField::Surname, QStringLiteral("Лебедева"));
 
     // Another station deletes the person; the operator puts it back and retries.
     Exec(seed_, "DELETE FROM PERSONS WHERE PERSON_ID = ?", {person});
@@ -234,7 +216,7 @@ TEST_P(BrowserStateTest, ARetryKeepsTheEditsAndAGiveUpClosesTheBrowser) {
     EXPECT_EQ(view_.closes, 0);
 
     // Deleted again, and the operator cancels: the close is posted once, nothing runs any more.
-    view_.Edit([](database::PersonCard& card) { card.edited.surname = QStringLiteral("Лебедь"); });
+    view_.card.SetText(CardField::Surname, QStringLiteral("Лебедь"));
     Exec(seed_, "DELETE FROM PERSONS WHERE PERSON_ID = ?", {person});
     dialogs_.retry = false;
     state->SaveCard();
@@ -289,7 +271,7 @@ TEST_P(BrowserStateTest, PropertyNamesAreEditedAfterTheCardsEditsAreSettled) {
     const auto state = Open(view_);
     ASSERT_NE(state, nullptr);
     state->SelectPerson(person);
-    view_.Edit([](database::PersonCard& card) { card.values[1]->Edit(QStringLiteral("80")); });
+    view_.card.EditProperty(1, QStringLiteral("80"));
 
     int opened = 0;
     view_.editNames = [&opened](database::PropNameEditor& editor) {
@@ -301,16 +283,16 @@ TEST_P(BrowserStateTest, PropertyNamesAreEditedAfterTheCardsEditsAreSettled) {
     dialogs_.answers = {Answer::Cancel};
     state->EditPropNames();
     EXPECT_EQ(opened, 0);
-    EXPECT_TRUE(view_.dirty);
+    EXPECT_TRUE(view_.card.IsDirty());
 
     // Saved first; the card then lists the names in their new order, the person still shown.
     dialogs_.answers = {Answer::Yes};
     state->EditPropNames();
     EXPECT_EQ(opened, 1);
-    ASSERT_EQ(view_.card.values.size(), 3u);
-    EXPECT_EQ(view_.card.values[0]->name, QStringLiteral("Вес"));
-    EXPECT_EQ(view_.card.values[0]->storedValue, QStringLiteral("80"));
-    EXPECT_EQ(view_.card.values[2]->name, QStringLiteral("Рост стоя"));
+    ASSERT_EQ(view_.card.PropertyCount(), 3u);
+    EXPECT_EQ(view_.card.Property(0).name, QStringLiteral("Вес"));
+    EXPECT_EQ(view_.card.Property(0).storedValue, QStringLiteral("80"));
+    EXPECT_EQ(view_.card.Property(2).name, QStringLiteral("Рост стоя"));
     EXPECT_EQ(view_.selectedId, person);
 
     view_.editNames = [](database::PropNameEditor&) { return false; };
@@ -326,7 +308,7 @@ TEST_P(BrowserStateTest, PhotosAndSamplesFollowTheirCommands) {
     ASSERT_NE(state, nullptr);
     state->SelectPerson(source);
     ASSERT_EQ(state->Shown()->samples.size(), 4u);
-    view_.Edit([](database::PersonCard& card) { card.edited.address = QStringLiteral("Москва"); });
+    view_.card.SetText(CardField::Address, QStringLiteral("Москва"));
 
     // A photo from a file, stored at most 400 pixels high.
     QTemporaryDir dir;

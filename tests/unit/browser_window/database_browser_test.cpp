@@ -2,6 +2,9 @@
 
 #include "app/ui/database_browser.h"
 #include "app/browser/browser_commands.h"
+#include "app/ui/person_card_widget.h"
+#include "app/ui/person_list_panel.h"
+#include "app/ui/person_search_window.h"
 #include "app/ui/prop_names_dialog.h"
 #include "app/ui/split_pane.h"
 #include "settings/settings_state.h"
@@ -93,11 +96,18 @@ TEST(DatabaseBrowserWindow, OpensWithItsMenusToolbarAndDivisionAndCloses) {
     EXPECT_FALSE(window->ToolButton(kCmdDeletePerson)->isEnabled());
     EXPECT_FALSE(window->MenuAction(kCmdListRed)->isEnabled());
     window->SelectPerson(person);
+    ASSERT_NE(window->List()->Selected(), nullptr);
+    EXPECT_EQ(window->List()->Selected()->personId, person);
+    ASSERT_NE(window->State().Shown(), nullptr);
+    EXPECT_EQ(window->State().Shown()->person.personId, person);
+    EXPECT_TRUE(window->Card()->Editor().HasPerson());
     EXPECT_TRUE(window->ToolButton(kCmdDeletePerson)->isEnabled());
     EXPECT_TRUE(window->MenuAction(kCmdListRed)->isEnabled());
 
     window->show();
     QApplication::processEvents();
+    window->OnCommand(kCmdSearch);
+    EXPECT_TRUE(window->Search()->isVisible());
     window->OnCommand(kCmdClose);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->result(), QDialog::Rejected);

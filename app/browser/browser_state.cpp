@@ -76,11 +76,6 @@ void BrowserState::Start() {
     ReadList(0);
 }
 
-bool BrowserState::CanPaste() const {
-    return page_ &&
-           database::CanPasteSamples(clipboard_, page_->person.personId, static_cast<int>(page_->samples.size()));
-}
-
 void BrowserState::GiveUp() {
     if (closing_) return;
     closing_ = true;

@@ -56,14 +56,10 @@ public:
     void Start();
 
     // ---- state ----
-    const database::PersonRows& Persons() const { return list_.rows; }
     const settings::DbWinSettings& Filters() const { return filters_; }
     // The shown person; null when none is selected.
     const PersonPage* Shown() const { return page_.get(); }
-    // The session the card panel saves with.
-    database::DbSession& Session() { return session_; }
     const database::SampleClipboard& Clipboard() const { return clipboard_; }
-    bool CanPaste() const;
     // A give-up posted the close: nothing runs any more.
     bool Closing() const { return closing_; }
 

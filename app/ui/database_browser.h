@@ -46,7 +46,6 @@ public:
     PersonListPanel* List() const { return list_; }
     PersonCardWidget* Card() const { return card_; }
     PersonSearchWindow* Search() const { return search_; }
-    SamplePad* Samples() const { return samples_; }
     void OnCommand(int command);
     // Selects the person's row as a click would.
     void SelectPerson(int32_t personId);

@@ -113,6 +113,39 @@ TEST(DatabaseBrowserWindow, OpensWithItsMenusToolbarAndDivisionAndCloses) {
     EXPECT_EQ(window->result(), QDialog::Rejected);
 }
 
+TEST(DatabaseBrowserWindow, LeavingACardWithEditsAsksAndCancelKeepsTheRowSelected) {
+    dbtest::TestDatabase db(database::DbProvider::SQLite);
+    database::DbConnection seed;
+    seed.Open(db.ConnectionString());
+    const int first = dbtest::AddPerson(seed, "Абрамов");
+    const int second = dbtest::AddPerson(seed, "Борисов");
+    settings::g_Settings().dbWin = {1, 1, 1};
+    const shell::Journal journal;
+    dbtest::ScriptedDialogs dialogs;
+    ui::DatabaseBrowser window(browser::OpenBrowserConnection(dialogs, db.ConnectionString()), db.ConnectionString(),
+                               journal, nullptr, nullptr);
+    window.SelectPerson(first);
+    auto* surname = window.Card()->findChild<QLineEdit*>(QStringLiteral("surname"));
+    ASSERT_NE(surname, nullptr);
+    surname->setText(QStringLiteral("Абрамова"));
+    ASSERT_TRUE(window.Card()->Editor().IsDirty());
+
+    QString box;
+    OnNextBox(&box, QMessageBox::Cancel);
+    window.SelectPerson(second);
+    EXPECT_EQ(box, QStringLiteral("Vektra Ostrovid v.2.2.0|Сохранить изменения?"));
+    EXPECT_EQ(window.List()->Selected()->personId, first);
+    EXPECT_EQ(window.State().Shown()->person.personId, first);
+    EXPECT_EQ(surname->text(), QStringLiteral("Абрамова"));
+
+    OnNextBox(&box, QMessageBox::Yes);
+    window.SelectPerson(second);
+    EXPECT_EQ(window.List()->Selected()->personId, second);
+    EXPECT_EQ(window.State().Shown()->person.personId, second);
+    EXPECT_EQ(
+        dbtest::QueryInt(seed, "SELECT COUNT(*) AS N FROM PERSONS WHERE SURNAME = ?", {QStringLiteral("Абрамова")}), 1);
+}
+
 TEST(DatabaseBrowserWindow, AConnectionFailureIsShownAndNoWindowOpens) {
     SetConnectionString(QStringLiteral("Provider=SQLite;Data Source=/nonexistent/folder/ostrovid.db"));
     QString box;

@@ -1,11 +1,13 @@
 #include "app/program_window.h"
 
+#include "app/ui/database_browser.h"
+
 namespace app {
 
 namespace {
 
 ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& models,
-                              recognition::PostingRecognizedDataSink& recognizedSink) {
+                              recognition::PostingRecognizedDataSink& recognizedSink, const shell::Journal& journal) {
     ui::MainFrameParts parts;
     parts.detect = [&models](const cv::Mat& frame, int maxSubject) { return models.DetectFaces(frame, maxSubject); };
     parts.dispatch = [&threads](const cv::Mat& frame, std::span<recognition::DispatchSubject* const> subjects,
@@ -16,13 +18,15 @@ ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& 
     parts.wakeDatabaseCheck = [&threads] {
         if (database::ModelSynchronizer* synchronizer = threads.Synchronizer()) synchronizer->hDbCheckEvent.Set();
     };
+    parts.openDatabase = [&models, &journal](QWidget* owner) { ui::OpenDatabaseBrowser(owner, journal, &models); };
     return parts;
 }
 
 }  // namespace
 
 ProgramWindow::ProgramWindow(shell::ProgramObjects& objects, recognition::FaceModels& models)
-    : threads_(objects, models, journal_), frame_(threads_, journal_, FrameParts(threads_, models, recognizedSink_)) {
+    : threads_(objects, models, journal_),
+      frame_(threads_, journal_, FrameParts(threads_, models, recognizedSink_, journal_)) {
     threads_.SetRecognizedDataSink(&recognizedSink_);
     threads_.SetMainFrameSink(&frame_);
     threads_.SetCloseMainWindow([this] { frame_.PostClose(); });

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -73,9 +74,30 @@ void ShiftFiles(const CsvLogFormat& format) {
     }
 }
 
+// A writer killed inside its write (the kernel may stop a write where it crosses a page) leaves
+// the start of a line at the end of the file; it is cut off before the next line goes in. Lines
+// are far shorter than the window looked at; a file with no line end in it is left alone.
+void DropTornTail(OpenedLog& log, const CsvLogFormat& format) {
+    constexpr off_t kWindow = 8192;
+    const bool wide = format.encoding == CsvEncoding::Unicode;
+    const off_t unit = wide ? 2 : 1;
+    const off_t bom = CsvByteOrderMark(format.encoding).size();
+    if (log.size <= bom) return;
+    const off_t from = std::max<off_t>(0, log.size - kWindow) / 2 * 2;
+    QByteArray tail(static_cast<qsizetype>(log.size - from), '\0');
+    if (::pread(log.fd.get(), tail.data(), static_cast<size_t>(tail.size()), from) != tail.size()) return;
+    const auto isLineEnd = [&](qsizetype at) { return tail[at] == '\n' && (!wide || tail[at + 1] == '\0'); };
+    qsizetype end = (tail.size() - unit) / unit * unit;  // the last whole unit
+    if (end + unit == tail.size() && isLineEnd(end)) return;
+    while (end >= 0 && !isLineEnd(end)) end -= unit;
+    const off_t kept = end >= 0 ? from + end + unit : (from == 0 ? bom : log.size);
+    if (kept < log.size && ::ftruncate(log.fd.get(), kept) == 0) log.size = kept;
+}
+
 std::unique_ptr<OpenedLog> OpenRecognitionLog(const CsvLogFormat& format) {
     const QByteArray current = NativePath(format, 0);
     auto log = OpenLogFile(current);
+    if (log) DropTornTail(*log, format);
     if (log && log->size > format.sizeLimitMB * kBytesPerMB) {
         log.reset();
         ShiftFiles(format);

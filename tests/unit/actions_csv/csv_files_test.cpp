@@ -189,6 +189,29 @@ TEST_F(CsvFiles, AWriteThatFailsHalfWayLeavesNoPartOfItsLine) {
     EXPECT_EQ(ReadFile(File(0)), before);
 }
 
+TEST_F(CsvFiles, APartOfALineLeftByAKilledWriterIsCutBeforeTheNextLine) {
+    const QByteArray line =
+        actions::EncodeCsvText(actions::CsvLine(csvtest::PlainRecord(), format.delimiter), format.encoding);
+    // UTF-16: cut inside a code unit (an odd length) and after a whole unit.
+    for (const qsizetype part : {qsizetype{7}, qsizetype{8}}) {
+        ASSERT_TRUE(WriteFile(File(0), FreshFile() + line.left(part)));
+        ASSERT_TRUE(actions::WriteRecognitionLogLine(format, csvtest::PlainRecord()));
+        EXPECT_EQ(ReadFile(File(0)), FreshFile() + line) << part;
+    }
+    // A torn header leaves the byte-order mark; a whole file is not touched.
+    ASSERT_TRUE(WriteFile(File(0), actions::CsvByteOrderMark(format.encoding) + FreshFile().mid(2, 9)));
+    ASSERT_TRUE(actions::WriteRecognitionLogLine(format, csvtest::PlainRecord()));
+    EXPECT_EQ(ReadFile(File(0)), actions::CsvByteOrderMark(format.encoding) + line);
+
+    format.encoding = CsvEncoding::Utf8;
+    const QByteArray utf8 =
+        actions::EncodeCsvText(actions::CsvLine(csvtest::PlainRecord(), format.delimiter), format.encoding);
+    ASSERT_TRUE(WriteFile(File(0), FreshFile() + utf8.left(5)));
+    ASSERT_TRUE(actions::WriteRecognitionLogLine(format, csvtest::PlainRecord()));
+    ASSERT_TRUE(actions::WriteRecognitionLogLine(format, csvtest::PlainRecord()));
+    EXPECT_EQ(ReadFile(File(0)), FreshFile() + utf8 + utf8);
+}
+
 TEST_F(CsvFiles, AnUnwritableFolderFailsTheWrite) {
     const QString folder = dir.path() + QStringLiteral("/readonly");
     ASSERT_TRUE(QDir().mkpath(folder));
@@ -225,6 +248,8 @@ TEST_F(CsvFiles, AWriterKilledBetweenLinesLeavesOnlyWholeLines) {
         ::waitpid(writer, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status));
     }
+    // A kill inside a write may cut the line being written; the next line written cuts that part off.
+    ASSERT_TRUE(actions::WriteRecognitionLogLine(format, record));
     int files = 0;
     for (int n = 0; n <= 9; ++n) {
         if (!QFileInfo::exists(File(n))) continue;

@@ -341,6 +341,11 @@ void DbConnection::BeginTrans() {
     RunText(QStringLiteral("BEGIN ISOLATION LEVEL ") + QLatin1String(level));
 }
 
+void DbConnection::SetWaitPump(std::function<void()> pump) {
+    waitPump_ = std::move(pump);
+    waitPumpThread_ = std::this_thread::get_id();
+}
+
 void DbConnection::CommitTrans() { RunText(QStringLiteral("COMMIT")); }
 void DbConnection::RollbackTrans() { RunText(QStringLiteral("ROLLBACK")); }
 
@@ -390,7 +395,11 @@ void DbCommand::Execute(int options) {
 bool DbCommand::IsExecuting() const { return execution_ && !execution_->finished.load(std::memory_order_acquire); }
 
 void DbCommand::WaitSleeping() const {
-    while (IsExecuting()) execution_->finishedEvent.Wait(kExecutePoll);
+    const bool pumping = connection_.waitPump_ && connection_.waitPumpThread_ == std::this_thread::get_id();
+    while (IsExecuting()) {
+        execution_->finishedEvent.Wait(kExecutePoll);
+        if (pumping && IsExecuting()) connection_.waitPump_();
+    }
 }
 
 platform::Waitable* DbCommand::Completion() const { return execution_ ? &execution_->finishedEvent : nullptr; }

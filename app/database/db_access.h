@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace database {
@@ -109,6 +110,10 @@ public:
     // Makes the statement running now fail soon; callable from any thread.
     void Interrupt();
 
+    // Called between the polls of WaitSleeping, only on the thread that set it (a window's thread
+    // lets its painting and timers go on during a slow statement); an empty function removes it.
+    void SetWaitPump(std::function<void()> pump);
+
 private:
     friend class DbCommand;
     struct Worker;
@@ -117,6 +122,8 @@ private:
     void RunText(const QString& text);
 
     std::unique_ptr<Worker> worker_;
+    std::function<void()> waitPump_;
+    std::thread::id waitPumpThread_;
     DbProvider provider_ = DbProvider::SQLite;
     int32_t isolationLevel_ = adXactReadCommitted;
 };
@@ -151,7 +158,7 @@ public:
     // The adStateExecuting bit of the command's state.
     bool IsExecuting() const;
     // The wait of the user-interface and dialog paths: polls every 50 ms until finished (and
-    // returns as soon as it is).
+    // returns as soon as it is), running the connection's wait pump between polls.
     void WaitSleeping() const;
     // Signalled when the last started statement has finished (null before the first Execute);
     // lets a waiter check its own abort events every 50 ms and still wake at once.

@@ -15,6 +15,8 @@
 #include "settings/settings_state.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -75,6 +77,9 @@ DatabaseBrowser::DatabaseBrowser(std::unique_ptr<database::DbConnection> connect
     layout->addWidget(division_, 1);
     search_ = new PersonSearchWindow(*list_, this);
 
+    // A slow statement keeps the window painted and its timers running; the operator's input waits
+    // so that no command starts inside a running one.
+    connection->SetWaitPump([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     state_ = std::make_unique<browser::BrowserState>(std::move(connection), connectionString, boxes_, boxes_, journal,
                                                      *this);
     list_->selectionChanged = [this] {

@@ -60,11 +60,7 @@ protected:
     void TearDown() override {
         if (HasFailure())
             for (const QString& line : env.Log()) std::fprintf(stderr, "log: %s\n", qUtf8Printable(line));
-        for (testsupport::ChildProcess* child : {&camera, &service}) {
-            if (!child->Running()) continue;
-            child->Signal(SIGTERM);
-            if (child->Wait(20000) == -1) child->Signal(SIGKILL);
-        }
+        StopChildren({&camera, &service});
         platform::SetLogFile(QString(), QString());
     }
 

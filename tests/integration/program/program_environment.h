@@ -2,6 +2,7 @@
 // Private folders, store and object namespace for the program and the service of one test,
 // set in this process's environment so that children inherit them.
 
+#include "tests/integration/service/child_process.h"
 #include "tests/support/ipc_namespace.h"
 #include "tests/support/log_lines.h"
 
@@ -15,7 +16,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <thread>
 
@@ -40,6 +43,15 @@ inline void ExpectLinesInOrder(const QStringList& log, const QStringList& lines,
         const qsizetype next = log.indexOf(line, at + 1);
         EXPECT_GT(next, at) << line.toStdString();
         at = std::max(at, next);
+    }
+}
+
+// Stops the children still running, in the order given: the stop signal, then a kill after 20 s.
+inline void StopChildren(std::initializer_list<testsupport::ChildProcess*> children) {
+    for (testsupport::ChildProcess* child : children) {
+        if (!child->Running()) continue;
+        child->Signal(SIGTERM);
+        if (child->Wait(20000) == -1) child->Signal(SIGKILL);
     }
 }
 

@@ -26,13 +26,7 @@ class Program : public ::testing::Test {
 protected:
     void SetUp() override { ::setenv("QT_QPA_PLATFORM", "offscreen", 1); }
 
-    void TearDown() override {
-        for (testsupport::ChildProcess* child : {&program, &service}) {
-            if (!child->Running()) continue;
-            child->Signal(SIGTERM);
-            if (child->Wait(20000) == -1) child->Signal(SIGKILL);
-        }
-    }
+    void TearDown() override { StopChildren({&program, &service}); }
 
     std::string Path(const char* sub) const { return env.Path(sub); }
     QStringList Log() const { return env.Log(); }

@@ -79,7 +79,11 @@ DatabaseBrowser::DatabaseBrowser(std::unique_ptr<database::DbConnection> connect
 
     // A slow statement keeps the window painted and its timers running; the operator's input waits
     // so that no command starts inside a running one.
-    connection->SetWaitPump([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    connection->SetWaitPump([this] {
+        awaiting_ = true;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        awaiting_ = false;
+    });
     state_ = std::make_unique<browser::BrowserState>(std::move(connection), connectionString, boxes_, boxes_, journal,
                                                      *this);
     list_->selectionChanged = [this] {
@@ -320,6 +324,12 @@ std::optional<recognition::DescribedFace> DatabaseBrowser::RunSampleWizard(const
 }
 
 void DatabaseBrowser::reject() {
+    // A close that arrives while a statement is awaited (a posted give-up, the window manager)
+    // waits for it: asking about the card's edits could start a save inside the running command.
+    if (awaiting_) {
+        PostClose();
+        return;
+    }
     if (state_->ConfirmClose() == browser::LeaveChoice::Stay) return;
     QDialog::reject();
 }

@@ -88,6 +88,7 @@ private:
     SamplePad* samples_ = nullptr;
     // The list's selection is being set from here: not the operator's choice.
     bool restoring_ = false;
+    bool awaiting_ = false;  // the wait pump is running: a statement is awaited
     // Declared last: destroyed first, while the panels it reports to still exist.
     std::unique_ptr<browser::BrowserState> state_;
 };

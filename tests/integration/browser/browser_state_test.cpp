@@ -319,6 +319,13 @@ TEST_P(BrowserStateTest, PhotosAndSamplesFollowTheirCommands) {
     state->AddPhotoFromFile(path);
     ASSERT_EQ(state->Shown()->photos.size(), 1u);
     EXPECT_EQ(QImage::fromData(state->Shown()->photos[0].image).size(), QSize(120, 400));
+    // One from a clipboard bitmap, kept at its size below 400 pixels.
+    QImage pasted(200, 150, QImage::Format_RGB32);
+    pasted.fill(Qt::yellow);
+    state->AddPhotoFromImage(pasted);
+    ASSERT_EQ(state->Shown()->photos.size(), 2u);
+    EXPECT_EQ(QImage::fromData(state->Shown()->photos[1].image).size(), QSize(200, 150));
+    state->DeletePhoto(state->Shown()->photos[1].photoId);
     state->DeletePhoto(state->Shown()->photos[0].photoId);
     EXPECT_TRUE(state->Shown()->photos.empty());
     EXPECT_EQ(QueryInt(seed_, "SELECT COUNT(*) AS N FROM PHOTO"), 0);

@@ -1,11 +1,9 @@
 #include "app/ui/photo_pad.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QClipboard>
-#include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QToolBar>
@@ -24,7 +22,7 @@ constexpr int kScrollStep = 20;
 
 }  // namespace
 
-PhotoPad::PhotoPad(QWidget* parent) : QWidget(parent) {
+PhotoPad::PhotoPad(QWidget* parent) : ItemPad(parent) {
     setObjectName(QStringLiteral("Vektra:OSTROVID_V2:PERSON:PHOTO:PAD"));
     add_ = CreatePictureAddActions(
         this,
@@ -83,35 +81,22 @@ void PhotoPad::ShowPhotos(const std::vector<database::StoredPhoto>& photos) {
     items.reserve(photos.size());
     for (const database::StoredPhoto& photo : photos) items.push_back(browser::PhotoItem::FromStored(photo));
     model_.ShowPerson(std::move(items));
-    RebuildItems();
+    RebuildItems(model_.Items().size(), kItemName);
 }
 
 void PhotoPad::ShowNoPerson() {
     model_.ShowNoPerson();
-    RebuildItems();
+    RebuildItems(model_.Items().size(), kItemName);
 }
 
 void PhotoPad::AddPhoto(int32_t photoId, const QByteArray& image) {
     model_.Add(browser::PhotoItem::FromStored({photoId, image}));
-    RebuildItems();
+    RebuildItems(model_.Items().size(), kItemName);
 }
 
 void PhotoPad::RemovePhoto(int32_t photoId) {
     model_.Remove(photoId);
-    RebuildItems();
-}
-
-void PhotoPad::RebuildItems() {
-    for (QWidget* item : items_) delete item;
-    items_.clear();
-    for (size_t i = 0; i < model_.Items().size(); ++i) {
-        auto* item = new QWidget(viewport_);
-        item->setObjectName(kItemName);
-        item->installEventFilter(this);
-        item->show();
-        items_.push_back(item);
-    }
-    Place();
+    RebuildItems(model_.Items().size(), kItemName);
 }
 
 void PhotoPad::Place() {
@@ -144,42 +129,7 @@ void PhotoPad::Delete() {
     if (photoId && onDelete) onDelete(*photoId);
 }
 
-bool PhotoPad::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == viewport_) {
-        switch (event->type()) {
-        case QEvent::Resize:
-            Place();
-            break;
-        case QEvent::Wheel:
-            QApplication::sendEvent(scrollBar_, event);
-            return true;
-        case QEvent::ContextMenu:
-            RefreshCommands();
-            itemMenu_->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
-            return true;
-        default:
-            break;
-        }
-        return QWidget::eventFilter(watched, event);
-    }
-    const auto it = std::find(items_.begin(), items_.end(), watched);
-    if (it == items_.end()) return QWidget::eventFilter(watched, event);
-    QWidget* item = *it;
-    if (event->type() == QEvent::Paint) {
-        PaintItem(item, static_cast<int>(it - items_.begin()));
-        return true;
-    }
-    if (event->type() == QEvent::MouseButtonPress) {
-        const auto* press = static_cast<QMouseEvent*>(event);
-        if (press->button() == Qt::LeftButton || press->button() == Qt::RightButton) {
-            viewport_->setFocus(Qt::MouseFocusReason);
-            model_.Click(item->mapTo(viewport_, press->position().toPoint()));
-            Place();
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
-}
+void PhotoPad::ClickAt(QPoint viewportPoint, Qt::MouseButton) { model_.Click(viewportPoint); }
 
 void PhotoPad::PaintItem(QWidget* item, int index) {
     QPainter painter(item);

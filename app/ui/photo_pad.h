@@ -8,6 +8,7 @@
 
 #include "app/browser/photo_pad_model.h"
 #include "app/ui/image_file_dialog.h"
+#include "app/ui/item_pad.h"
 
 #include <QWidget>
 
@@ -22,7 +23,7 @@ class QToolButton;
 
 namespace ui {
 
-class PhotoPad final : public QWidget {
+class PhotoPad final : public ItemPad {
 public:
     explicit PhotoPad(QWidget* parent = nullptr);
 
@@ -39,25 +40,18 @@ public:
 
     const browser::PhotoPadModel& Model() const { return model_; }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    void RebuildItems();
-    void Place();
-    void RefreshCommands();
-    void PaintItem(QWidget* item, int index);
+    void Place() override;
+    void RefreshCommands() override;
+    void PaintItem(QWidget* item, int index) override;
+    void ClickAt(QPoint viewportPoint, Qt::MouseButton button) override;
     void Delete();
 
     browser::PhotoPadModel model_;
-    QWidget* viewport_ = nullptr;
-    QScrollBar* scrollBar_ = nullptr;
-    std::vector<QWidget*> items_;
     PictureAddActions add_;
     QToolButton* addButton_ = nullptr;
     QAction* deleteButton_ = nullptr;
     QAction* deleteItem_ = nullptr;
-    QMenu* itemMenu_ = nullptr;
 };
 
 }  // namespace ui

@@ -1,13 +1,11 @@
 #include "app/ui/sample_pad.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QClipboard>
-#include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
@@ -61,7 +59,7 @@ void SamplePad::CommandActions::SetEnabled(bool enabled) const {
     item->setEnabled(enabled);
 }
 
-SamplePad::SamplePad(QWidget* parent) : QWidget(parent) {
+SamplePad::SamplePad(QWidget* parent) : ItemPad(parent) {
     setObjectName(QStringLiteral("Vektra:OSTROVID_V2:PERSON:SAMPLES:PAD"));
     add_ = CreatePictureAddActions(
         this,
@@ -191,22 +189,22 @@ void SamplePad::ShowSamples(int32_t personId, const std::vector<database::Stored
     items.reserve(samples.size());
     for (const database::StoredSample& sample : samples) items.push_back(browser::SampleItem::FromStored(sample));
     model_.ShowPerson(personId, std::move(items));
-    RebuildItems();
+    RebuildItems(static_cast<size_t>(model_.Count()), kItemName);
 }
 
 void SamplePad::ShowNoPerson() {
     model_.ShowNoPerson();
-    RebuildItems();
+    RebuildItems(static_cast<size_t>(model_.Count()), kItemName);
 }
 
 void SamplePad::AddSample(int32_t sampleId, const QByteArray& image, const recognition::FaceDescriptor& descriptor) {
     model_.Add(browser::SampleItem::FromStored({sampleId, image, descriptor}));
-    RebuildItems();
+    RebuildItems(static_cast<size_t>(model_.Count()), kItemName);
 }
 
 void SamplePad::RemoveSamples(const std::vector<int32_t>& sampleIds) {
     model_.Remove(sampleIds);
-    RebuildItems();
+    RebuildItems(static_cast<size_t>(model_.Count()), kItemName);
 }
 
 void SamplePad::SetClusterLabels(const std::vector<int>& labels) {
@@ -223,19 +221,6 @@ void SamplePad::ClearClustersThen(const std::function<void()>& command) {
     model_.ClearClusterLabels();
     Place();
     command();
-}
-
-void SamplePad::RebuildItems() {
-    for (QWidget* item : items_) delete item;
-    items_.clear();
-    for (int i = 0; i < model_.Count(); ++i) {
-        auto* item = new QWidget(viewport_);
-        item->setObjectName(kItemName);
-        item->installEventFilter(this);
-        item->show();
-        items_.push_back(item);
-    }
-    Place();
 }
 
 void SamplePad::Place() {
@@ -269,49 +254,13 @@ bool SamplePad::HandleKey(int key) {
     return false;
 }
 
-bool SamplePad::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == viewport_) {
-        switch (event->type()) {
-        case QEvent::Resize:
-            Place();
-            break;
-        case QEvent::Wheel:
-            QApplication::sendEvent(scrollBar_, event);
-            return true;
-        case QEvent::KeyPress: {
-            const auto* press = static_cast<QKeyEvent*>(event);
-            if (press->modifiers() == Qt::NoModifier || press->modifiers() == Qt::KeypadModifier) {
-                if (HandleKey(press->key())) return true;
-            }
-            break;
-        }
-        case QEvent::ContextMenu:
-            RefreshCommands();
-            itemMenu_->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
-            return true;
-        default:
-            break;
-        }
-        return QWidget::eventFilter(watched, event);
-    }
-    const auto it = std::find(items_.begin(), items_.end(), watched);
-    if (it == items_.end()) return QWidget::eventFilter(watched, event);
-    QWidget* item = *it;
-    if (event->type() == QEvent::Paint) {
-        PaintItem(item, static_cast<int>(it - items_.begin()));
-        return true;
-    }
-    if (event->type() == QEvent::MouseButtonPress) {
-        const auto* press = static_cast<QMouseEvent*>(event);
-        if (press->button() == Qt::LeftButton || press->button() == Qt::RightButton) {
-            viewport_->setFocus(Qt::MouseFocusReason);
-            model_.Click(item->mapTo(viewport_, press->position().toPoint()),
-                         press->button() == Qt::LeftButton ? browser::PadButton::Left : browser::PadButton::Right);
-            Place();
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
+void SamplePad::ClickAt(QPoint viewportPoint, Qt::MouseButton button) {
+    model_.Click(viewportPoint, button == Qt::LeftButton ? browser::PadButton::Left : browser::PadButton::Right);
+}
+
+bool SamplePad::ViewportKey(const QKeyEvent& press) {
+    if (press.modifiers() != Qt::NoModifier && press.modifiers() != Qt::KeypadModifier) return false;
+    return HandleKey(press.key());
 }
 
 void SamplePad::PaintItem(QWidget* item, int index) {

@@ -10,6 +10,7 @@
 
 #include "app/browser/sample_pad_model.h"
 #include "app/ui/image_file_dialog.h"
+#include "app/ui/item_pad.h"
 
 #include <QWidget>
 
@@ -24,7 +25,7 @@ class QToolButton;
 
 namespace ui {
 
-class SamplePad final : public QWidget {
+class SamplePad final : public ItemPad {
 public:
     explicit SamplePad(QWidget* parent = nullptr);
 
@@ -40,7 +41,7 @@ public:
     // The browser's sample clipboard, which decides whether paste is offered; it must outlive
     // the pad or be set back to nothing. Call RefreshCommands after it changed.
     void SetSampleClipboard(const database::SampleClipboard* clipboard);
-    void RefreshCommands();
+    void RefreshCommands() override;
 
     void ShowSamples(int32_t personId, const std::vector<database::StoredSample>& samples);
     void ShowNoPerson();
@@ -51,23 +52,18 @@ public:
 
     const browser::SamplePadModel& Model() const { return model_; }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     QAction* AddCommand(const QString& text, const QKeySequence& shortcut, std::function<void()> run);
-    void RebuildItems();
-    void Place();
-    void PaintItem(QWidget* item, int index);
+    void Place() override;
+    void PaintItem(QWidget* item, int index) override;
+    void ClickAt(QPoint viewportPoint, Qt::MouseButton button) override;
+    bool ViewportKey(const QKeyEvent& press) override;
     bool HandleKey(int key);
     void RunWithTarget(const std::function<void(const browser::SampleTarget&)>& command);
     void ClearClustersThen(const std::function<void()>& command);
 
     browser::SamplePadModel model_;
     const database::SampleClipboard* clipboard_ = nullptr;
-    QWidget* viewport_ = nullptr;
-    QScrollBar* scrollBar_ = nullptr;
-    std::vector<QWidget*> items_;
     PictureAddActions add_;
     QToolButton* addButton_ = nullptr;
     // Toolbar buttons and item-menu entries of the same command share its enabling.
@@ -82,7 +78,6 @@ private:
     CommandActions clusters_;
     QAction* selectAll_ = nullptr;
     QAction* clearAll_ = nullptr;
-    QMenu* itemMenu_ = nullptr;
 };
 
 }  // namespace ui

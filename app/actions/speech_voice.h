@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace actions {
 
@@ -29,6 +30,16 @@ public:
     virtual QString Description() const = 0;
 
     std::function<void(const SpeechProgress&)> onProgress;
+};
+
+// The speech engine as the dialogs see it.
+class SpeechVoices {
+public:
+    virtual ~SpeechVoices() = default;
+    // Every installed voice, of any language (the person card's " Тест" needs one).
+    virtual int VoiceCount() const = 0;
+    // A voice of its own for a test dialog; null when the engine cannot make one.
+    virtual std::unique_ptr<SpeechVoice> CreateVoice() = 0;
 };
 
 }  // namespace actions

@@ -1,6 +1,8 @@
 // The program Ostrovid: the start-up sequence up to the main window, the message loop, and the
 // clean-up after it.
 
+#include "app/actions/alert_devices.h"
+#include "app/actions/template_values.h"
 #include "app/program_window.h"
 #include "app/recognition/face_models.h"
 #include "app/shell/program_objects.h"
@@ -45,7 +47,8 @@ std::unique_ptr<recognition::FaceModels> LoadFaceModels(shell::StopSignals& stop
     return models;
 }
 
-int RunProgram(QApplication& app, shell::ProgramObjects& objects, shell::StopSignals& stopSignals) {
+int RunProgram(QApplication& app, shell::ProgramObjects& objects, shell::StopSignals& stopSignals,
+               actions::AlertDevices& alerts) {
     ui::InitSyncObjectsDialog wait([&objects] { return objects.InitSyncObjects(); });
     stopSignals.SetHandler([&wait] { wait.reject(); });
     if (wait.exec() != 1) return 0;
@@ -55,7 +58,7 @@ int RunProgram(QApplication& app, shell::ProgramObjects& objects, shell::StopSig
     if (!models) return 0;
     settings::LoadSettingsFromRegistry();
 
-    app::ProgramWindow program(objects, *models);
+    app::ProgramWindow program(objects, *models, {&alerts, &alerts.Voices()});
     ui::MainFrame& frame = program.Frame();
     if (!program.Create()) return 0;
     stopSignals.SetHandler([&frame] { frame.close(); });
@@ -79,10 +82,18 @@ int main(int argc, char** argv) {
 
     shell::StopSignals stopSignals;
     shell::ProgramObjects objects;
-    const int code = DataFolderReady() ? RunProgram(app, objects, stopSignals) : 0;
+    std::unique_ptr<actions::AlertDevices> alerts;
+    int code = 0;
+    if (DataFolderReady()) {
+        actions::ComputerNameAtStartup();
+        // The speech engine, the sound output devices and the built-in sounds.
+        alerts = std::make_unique<actions::AlertDevices>();
+        code = RunProgram(app, objects, stopSignals, *alerts);
+    }
 
     settings::SetProgramChannel(nullptr);
     objects.Close();
+    alerts.reset();
     WriteLog(kVersionTitle + QStringLiteral(" completed.\n\r\n\r"));
     return code;
 }

@@ -35,12 +35,13 @@ void WaitFor(std::thread& thread, const char* shownName) {
 }  // namespace
 
 ProgramThreads::ProgramThreads(shell::ProgramObjects& objects, recognition::FaceModels& models,
-                               const shell::Journal& journal)
-    : objects_(objects), models_(models), journal_(journal) {}
+                               const shell::Journal& journal, actions::ActionWorkers& workers)
+    : objects_(objects), models_(models), journal_(journal), actions_(journal, workers) {}
 
 ProgramThreads::~ProgramThreads() {
     // Threads still running here mean the frame was never destroyed in order.
-    if (svcLive_.joinable() || hangupDetection_.joinable() || dbCheck_.joinable() || pool_) StopThreads();
+    if (svcLive_.joinable() || hangupDetection_.joinable() || dbCheck_.joinable() || actions_.ThreadRunning() || pool_)
+        StopThreads();
 }
 
 bool ProgramThreads::StartServiceThreads() {
@@ -60,7 +61,11 @@ bool ProgramThreads::StartServiceThreads() {
 bool ProgramThreads::StartDataThreads() {
     if (!frameSink_) return false;
     synchronizer_ = std::make_unique<database::ModelSynchronizer>(objects_.TermEvent(), *frameSink_, journal_);
-    return StartOrLog(dbCheck_, "DbCheckThreadFunc", "DbCheckThread", [this] { synchronizer_->DbCheckThreadFunc(); });
+    if (!StartOrLog(dbCheck_, "DbCheckThreadFunc", "DbCheckThread", [this] { synchronizer_->DbCheckThreadFunc(); }))
+        return false;
+    if (actions_.IsValid() && actions_.StartThread(objects_.TermEvent())) return true;
+    WriteLog(QStringLiteral("Error. Can't create ActionQueueThread."));
+    return false;
 }
 
 void ProgramThreads::SignalTermination() { objects_.TermEvent().Set(); }
@@ -70,6 +75,11 @@ void ProgramThreads::StopThreads() {
     WaitFor(svcLive_, "SvcLiveThread");
     WaitFor(hangupDetection_, "HangupDetectionThread");
     WaitFor(dbCheck_, "DbCheckThread");
+    if (actions_.ThreadRunning()) {
+        WriteLog(QStringLiteral("Destroy: Wait until ActionQueueThread works..."));
+        actions_.WaitForThread();
+        WriteLog(QStringLiteral("Destroy: ActionQueueThread completed."));
+    }
     if (pool_) {
         WriteLog(QStringLiteral("Destroy: Wait until Prediction Threads works..."));
         pool_->Stop();
@@ -77,6 +87,9 @@ void ProgramThreads::StopThreads() {
         WriteLog(QStringLiteral("Destroy: All Prediction Threads completed."));
     }
     synchronizer_.reset();
+    WriteLog(QStringLiteral("Call ClearActionQueue()"));
+    actions_.ClearActionQueue();
+    WriteLog(QStringLiteral("After ClearActionQueue()"));
 }
 
 }  // namespace app

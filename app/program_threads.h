@@ -1,7 +1,8 @@
 #pragma once
 // The program's worker threads in their start and stop order: the service watchdog, the
-// hang-up detector, the 16 prediction workers, the database check.
+// hang-up detector, the 16 prediction workers, the database check, the action queue.
 
+#include "app/actions/action_queue.h"
 #include "app/database/model_sync.h"
 #include "app/recognition/face_models.h"
 #include "app/recognition/predict_pool.h"
@@ -17,8 +18,10 @@ namespace app {
 
 class ProgramThreads final : public shell::FrameLifecycle {
 public:
-    // The journal takes the threads' entries; it must outlive them.
-    ProgramThreads(shell::ProgramObjects& objects, recognition::FaceModels& models, const shell::Journal& journal);
+    // The journal takes the threads' entries and the workers run the queue's scripts and mails;
+    // both must outlive the threads.
+    ProgramThreads(shell::ProgramObjects& objects, recognition::FaceModels& models, const shell::Journal& journal,
+                   actions::ActionWorkers& workers);
     ~ProgramThreads() override;
     ProgramThreads(const ProgramThreads&) = delete;
     ProgramThreads& operator=(const ProgramThreads&) = delete;
@@ -36,6 +39,7 @@ public:
     // Null until started.
     recognition::PredictPool* Pool() const { return pool_.get(); }
     database::ModelSynchronizer* Synchronizer() const { return synchronizer_.get(); }
+    actions::ActionQueue& Actions() { return actions_; }
 
 private:
     shell::ProgramObjects& objects_;
@@ -49,6 +53,7 @@ private:
     std::unique_ptr<recognition::PredictPool> pool_;
     std::unique_ptr<database::ModelSynchronizer> synchronizer_;
     std::thread dbCheck_;
+    actions::ActionQueue actions_;
 };
 
 }  // namespace app

@@ -7,8 +7,10 @@ namespace app {
 namespace {
 
 ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& models,
-                              recognition::PostingRecognizedDataSink& recognizedSink, const shell::Journal& journal) {
+                              recognition::PostingRecognizedDataSink& recognizedSink, const shell::Journal& journal,
+                              viewport::ViewportServices& services, actions::SpeechVoices* voices) {
     ui::MainFrameParts parts;
+    parts.services = &services;
     parts.detect = [&models](const cv::Mat& frame, int maxSubject) { return models.DetectFaces(frame, maxSubject); };
     parts.dispatch = [&threads](const cv::Mat& frame, std::span<recognition::DispatchSubject* const> subjects,
                                 double now) {
@@ -18,15 +20,19 @@ ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& 
     parts.wakeDatabaseCheck = [&threads] {
         if (database::ModelSynchronizer* synchronizer = threads.Synchronizer()) synchronizer->hDbCheckEvent.Set();
     };
-    parts.openDatabase = [&models, &journal](QWidget* owner) { ui::OpenDatabaseBrowser(owner, journal, &models); };
+    parts.openDatabase = [&models, &journal, voices](QWidget* owner) {
+        ui::OpenDatabaseBrowser(owner, journal, &models, voices);
+    };
     return parts;
 }
 
 }  // namespace
 
-ProgramWindow::ProgramWindow(shell::ProgramObjects& objects, recognition::FaceModels& models)
-    : threads_(objects, models, journal_),
-      frame_(threads_, journal_, FrameParts(threads_, models, recognizedSink_, journal_)) {
+ProgramWindow::ProgramWindow(shell::ProgramObjects& objects, recognition::FaceModels& models, ProgramAlerts alerts)
+    : ownWorkers_(journal_),
+      threads_(objects, models, journal_, alerts.workers != nullptr ? *alerts.workers : ownWorkers_),
+      services_(threads_.Actions(), *alerts.outputs),
+      frame_(threads_, journal_, FrameParts(threads_, models, recognizedSink_, journal_, services_, alerts.voices)) {
     threads_.SetRecognizedDataSink(&recognizedSink_);
     threads_.SetMainFrameSink(&frame_);
     threads_.SetCloseMainWindow([this] { frame_.PostClose(); });

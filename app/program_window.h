@@ -3,15 +3,28 @@
 // window, wired to each other. Made after the service channel is open, the models are loaded and
 // the settings are read.
 
+#include "app/actions/action_workers.h"
+#include "app/actions/alert_outputs.h"
+#include "app/actions/speech_voice.h"
+#include "app/program_services.h"
 #include "app/program_threads.h"
 #include "app/recognition/recognized_data_event.h"
 #include "app/ui/main_frame.h"
 
 namespace app {
 
+// The sound and speech made at start-up, which outlive the window.
+struct ProgramAlerts {
+    actions::AlertOutputs* outputs = nullptr;
+    // Null: no speech test is offered.
+    actions::SpeechVoices* voices = nullptr;
+    // Null: the program's own script and mail workers.
+    actions::ActionWorkers* workers = nullptr;
+};
+
 class ProgramWindow {
 public:
-    ProgramWindow(shell::ProgramObjects& objects, recognition::FaceModels& models);
+    ProgramWindow(shell::ProgramObjects& objects, recognition::FaceModels& models, ProgramAlerts alerts);
     ProgramWindow(const ProgramWindow&) = delete;
     ProgramWindow& operator=(const ProgramWindow&) = delete;
 
@@ -22,7 +35,9 @@ public:
 private:
     // Declared first: every part below posts to it until it is destroyed.
     shell::Journal journal_;
+    actions::UnavailableActionWorkers ownWorkers_;
     ProgramThreads threads_;
+    ProgramServices services_;
     recognition::PostingRecognizedDataSink recognizedSink_;
     ui::MainFrame frame_;
 };

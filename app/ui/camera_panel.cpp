@@ -203,7 +203,7 @@ void ViewportWidget::FaceDetected(const recognition::Subject& subject, const cv:
 }
 
 void ViewportWidget::UnrecognizedSubjectVanished(const recognition::Subject& subject, double now) {
-    services_.UnrecognizedSubjectVanished(subject, now);
+    services_.UnrecognizedSubjectVanished(subject, now, processor_.History());
 }
 
 void ViewportWidget::PresenceEnded(const recognition::Subject& subject, double presenceSeconds) {

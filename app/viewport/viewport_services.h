@@ -4,6 +4,7 @@
 // call is made on the user-interface thread; the default does nothing, so a program without
 // management server or actions still tracks and labels faces.
 
+#include "app/recognition/frame_history.h"
 #include "app/recognition/recognition_events.h"
 #include "app/recognition/subject_tracker.h"
 
@@ -17,7 +18,9 @@ class ViewportServices {
 public:
     virtual ~ViewportServices() = default;
     virtual void FaceDetected(const recognition::Subject& /*subject*/, const cv::Mat& /*frame*/) {}
-    virtual void UnrecognizedSubjectVanished(const recognition::Subject& /*subject*/, double /*now*/) {}
+    // The history holds the last seconds of the camera's frames with the subject's rectangles.
+    virtual void UnrecognizedSubjectVanished(const recognition::Subject& /*subject*/, double /*now*/,
+                                             const recognition::FrameHistory& /*history*/) {}
     virtual void PresenceEnded(const recognition::Subject& /*subject*/, double /*presenceSeconds*/) {}
     // Operation 4 "seems hung" or 5 "works again".
     virtual void BroadcastCameraState(int /*operation*/) {}

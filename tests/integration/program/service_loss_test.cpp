@@ -2,6 +2,7 @@
 // window's thread waits in a save for its reply: the save gives up, the service watchdog closes
 // the window and the program stops in order, all within 15 seconds of the kill.
 
+#include "app/actions/alert_devices.h"
 #include "app/program_window.h"
 #include "app/recognition/face_models.h"
 #include "app/ui/frame_commands.h"
@@ -52,7 +53,8 @@ TEST_F(ServiceLoss, AServiceKilledDuringASaveStopsTheProgramInOrder) {
     shell::ProgramObjects objects;
     ASSERT_NO_FATAL_FAILURE(AttachToService(objects));
     {
-        app::ProgramWindow program(objects, *models);
+        actions::AlertDevices alerts;
+        app::ProgramWindow program(objects, *models, {&alerts, &alerts.Voices()});
         ASSERT_TRUE(program.Create());
         ui::MainFrame& frame = program.Frame();
         frame.show();

@@ -10,6 +10,7 @@
 #include "app/ui/queued_call.h"
 #include "app/ui/sample_pad.h"
 #include "app/ui/sample_wizard.h"
+#include "app/ui/speech_test_dialog.h"
 #include "app/ui/split_pane.h"
 #include "settings/channel_saves.h"
 #include "settings/settings_state.h"
@@ -50,8 +51,9 @@ void SaveDbDivProportion(double proportion) {
 }  // namespace
 
 DatabaseBrowser::DatabaseBrowser(std::unique_ptr<database::DbConnection> connection, const QString& connectionString,
-                                 const shell::Journal& journal, recognition::FaceModels* models, QWidget* parent)
-    : QDialog(parent), boxes_(this), models_(models) {
+                                 const shell::Journal& journal, recognition::FaceModels* models, QWidget* parent,
+                                 actions::SpeechVoices* speech)
+    : QDialog(parent), boxes_(this), models_(models), speech_(speech) {
     setObjectName(QStringLiteral("DatabaseBrowser"));
     setWindowTitle(browser::kBrowserTitle);
     setWindowFlags(windowFlags() | Qt::WindowMaximizeButtonHint | Qt::WindowMinimizeButtonHint);
@@ -73,6 +75,7 @@ DatabaseBrowser::DatabaseBrowser(std::unique_ptr<database::DbConnection> connect
     samples_ = new SamplePad;
     card_->SetPhotoPad(photos_);
     card_->SetSamplePad(samples_);
+    card_->SetSpeechVoiceCount(speech_ != nullptr ? speech_->VoiceCount() : 0);
     division_->SetPanels(list_, card_);
     layout->addWidget(division_, 1);
     search_ = new PersonSearchWindow(*list_, this);
@@ -99,6 +102,11 @@ DatabaseBrowser::DatabaseBrowser(std::unique_ptr<database::DbConnection> connect
     list_->commandChosen = [this](int command) { OnCommand(command); };
     search_->found = [this] { card_->ShowPage(PersonCardWidget::Page::Metrics); };
     card_->onSave = [this] { OnCommand(browser::kCmdSaveCard); };
+    card_->onTestSpeech = [this](const QString& text) {
+        if (speech_ == nullptr) return;
+        if (const std::optional<QString> edited = RunPersonSpeechTest(this, *speech_, text))
+            card_->SetSpeech(*edited);
+    };
     photos_->onAddFromFile = [this](const QString& path) { state_->AddPhotoFromFile(path); };
     photos_->onAddFromClipboard = [this] { state_->AddPhotoFromImage(QGuiApplication::clipboard()->image()); };
     photos_->onDelete = [this](int32_t photoId) { state_->DeletePhoto(photoId); };
@@ -334,7 +342,8 @@ void DatabaseBrowser::reject() {
     QDialog::reject();
 }
 
-void OpenDatabaseBrowser(QWidget* owner, const shell::Journal& journal, recognition::FaceModels* models) {
+void OpenDatabaseBrowser(QWidget* owner, const shell::Journal& journal, recognition::FaceModels* models,
+                         actions::SpeechVoices* speech) {
     const QString connectionString = [] {
         platform::CriticalSectionLock lock(settings::SettingsLock());
         return QString::fromUtf16(settings::g_Settings().DbConnectionString);
@@ -342,7 +351,7 @@ void OpenDatabaseBrowser(QWidget* owner, const shell::Journal& journal, recognit
     OperatorBoxes boxes(owner);
     std::unique_ptr<database::DbConnection> connection = browser::OpenBrowserConnection(boxes, connectionString);
     if (!connection) return;
-    DatabaseBrowser window(std::move(connection), connectionString, journal, models, owner);
+    DatabaseBrowser window(std::move(connection), connectionString, journal, models, owner, speech);
     window.setWindowState(window.windowState() | Qt::WindowMaximized);
     window.exec();
 }

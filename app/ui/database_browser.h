@@ -17,6 +17,10 @@
 class QMenu;
 class QToolButton;
 
+namespace actions {
+class SpeechVoices;
+}
+
 namespace recognition {
 class FaceModels;
 }
@@ -32,9 +36,11 @@ class SplitPane;
 
 class DatabaseBrowser final : public QDialog, public browser::BrowserView {
 public:
-    // models: for the sample wizard (null: samples cannot be made from pictures).
+    // models: for the sample wizard (null: samples cannot be made from pictures). speech: for the
+    // card's speech test (null: no speech, " Тест" stays disabled); it must outlive the window.
     DatabaseBrowser(std::unique_ptr<database::DbConnection> connection, const QString& connectionString,
-                    const shell::Journal& journal, recognition::FaceModels* models, QWidget* parent);
+                    const shell::Journal& journal, recognition::FaceModels* models, QWidget* parent,
+                    actions::SpeechVoices* speech = nullptr);
     ~DatabaseBrowser() override;
 
     browser::BrowserState& State() { return *state_; }
@@ -77,6 +83,7 @@ private:
 
     OperatorBoxes boxes_;
     recognition::FaceModels* models_;
+    actions::SpeechVoices* speech_;
     std::map<int, QAction*> menuActions_;
     std::map<int, QToolButton*> toolButtons_;
     QMenu* listMenu_ = nullptr;
@@ -95,6 +102,7 @@ private:
 
 // The main frame's "Смотреть/редактировать": opens the browser connection with DbConnectionString
 // (a failure is shown, and no window), then runs the browser maximized and modal.
-void OpenDatabaseBrowser(QWidget* owner, const shell::Journal& journal, recognition::FaceModels* models);
+void OpenDatabaseBrowser(QWidget* owner, const shell::Journal& journal, recognition::FaceModels* models,
+                         actions::SpeechVoices* speech = nullptr);
 
 }  // namespace ui

@@ -4,6 +4,7 @@
 
 #include "app/actions/action_queue.h"
 #include "app/actions/alert_outputs.h"
+#include "platform/fixedtext.h"
 #include "platform/log.h"
 #include "settings/settings_state.h"
 #include "tests/support/log_lines.h"
@@ -23,6 +24,9 @@
 #include <vector>
 
 namespace queuetest {
+
+const QString kQueueFull =
+    QStringLiteral("Warning! Превышена максимальная длина очереди действий. Действие отброшено.");
 
 inline bool WaitUntil(const std::function<bool()>& condition,
                       std::chrono::milliseconds limit = std::chrono::seconds(10)) {

@@ -11,38 +11,28 @@
 
 #include <gtest/gtest.h>
 
-#include <QByteArray>
 #include <QDir>
 #include <QTemporaryDir>
 
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <thread>
 #include <variant>
-#include <vector>
 
 namespace queuetest {
 
 const QString kQueueFull =
     QStringLiteral("Warning! Превышена максимальная длина очереди действий. Действие отброшено.");
 
-inline bool WaitUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+inline bool WaitUntil(const std::function<bool()>& condition) {
+    for (int i = 0; i < 2000 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return condition();
 }
 
-// Thread-safe collector of the Actions tab.
 class ActionsTab : public shell::JournalSink {
 public:
-    bool Deliver(shell::JournalTab tab, std::unique_ptr<shell::JournalEntry> entry) override {
-        EXPECT_EQ(tab, shell::JournalTab::Actions);
+    bool Deliver(shell::JournalTab, std::unique_ptr<shell::JournalEntry> entry) override {
         std::lock_guard<std::mutex> lock(mutex_);
         entries_.push_back(*entry);
         return true;
@@ -57,32 +47,30 @@ private:
     std::vector<shell::JournalEntry> entries_;
 };
 
-// Takes every started item with its slot and keeps both until released.
+// Takes every started item with its slot and keeps both until finished.
 class HeldWorkers : public actions::ActionWorkers {
 public:
     struct Held {
         std::unique_ptr<actions::ActionItem> item;
         actions::WorkerContext context;
     };
-    bool StartScriptWorker(std::unique_ptr<actions::ActionItem>& item, actions::WorkerContext& context) override {
-        return Take(item, context);
+    bool StartScriptWorker(std::unique_ptr<actions::ActionItem>& item, actions::WorkerContext& c) override {
+        return Take(item, c);
     }
-    bool StartMailWorker(std::unique_ptr<actions::ActionItem>& item, actions::WorkerContext& context) override {
-        return Take(item, context);
+    bool StartMailWorker(std::unique_ptr<actions::ActionItem>& item, actions::WorkerContext& c) override {
+        return Take(item, c);
     }
     size_t Count() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return held_.size();
     }
-    // Runs f on the held items under the workers' lock.
     void Inspect(const std::function<void(const std::vector<Held>&)>& f) const {
         std::lock_guard<std::mutex> lock(mutex_);
         f(held_);
     }
-    // Ends the oldest held worker: its item is freed, its slot given back.
     void FinishOne() {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!held_.empty()) held_.erase(held_.begin());
+        held_.erase(held_.begin());
     }
     // Ends every held worker; later ones end at once.
     void FinishAll() {
@@ -118,59 +106,42 @@ struct RecordingAlerts : actions::AlertOutputs {
     QStringList spoken;
 };
 
-// Points the temporary folder, the data folder and the log at private folders, and starts every
-// test from empty action settings with the CSV log in its own folder.
+// Temporary folder, data folder and log in private folders; empty action settings with the CSV
+// log (UTF-8, no header) in a folder of its own.
 class PrivateFolders : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(root.isValid());
-        ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("tmp")));
-        ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("csv")));
-        savedTmp_ = qgetenv("TMPDIR");
-        savedData_ = qgetenv("OSTROVID_COMMON_APPDATA");
+        ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("tmp")) && QDir(root.path()).mkpath(QStringLiteral("csv")));
+        saved_ = {qgetenv("TMPDIR"), qgetenv("OSTROVID_COMMON_APPDATA")};
         qputenv("TMPDIR", QFile::encodeName(TempFolder()));
         qputenv("OSTROVID_COMMON_APPDATA", QFile::encodeName(root.path()));
-        platform::SetLogFile(root.filePath(QStringLiteral("Ostrovid.log")),
-                             root.filePath(QStringLiteral("Ostrovid1.log")));
+        platform::SetLogFile(root.filePath(QStringLiteral("Ostrovid.log")), root.filePath(QStringLiteral("Old.log")));
         platform::CriticalSectionLock lock(settings::SettingsLock());
         settings::SettingsState& state = settings::g_Settings();
-        state.alerts = {};
-        state.upActions = {};
-        state.smtp = {};
-        state.scriptRecognized = {};
-        state.scriptUnrecognized = {};
-        state.csvFormat = {};
+        state = settings::SettingsState{};
         platform::CopyToFixed(state.csvFormat.Folder, root.filePath(QStringLiteral("csv")));
-        state.csvFormat.Encode = 2;  // UTF-8: readable back as plain text
-        state.csvFormat.RotatesNumber = 1;
-        state.csvFormat.SizeLimitMB = 5;
+        state.csvFormat.Encode = 2;
     }
     void TearDown() override {
         platform::SetLogFile(QString(), QString());
-        qputenv("TMPDIR", savedTmp_);
-        qputenv("OSTROVID_COMMON_APPDATA", savedData_);
+        qputenv("TMPDIR", saved_.first);
+        qputenv("OSTROVID_COMMON_APPDATA", saved_.second);
     }
 
     QString TempFolder() const { return root.filePath(QStringLiteral("tmp")); }
-    QStringList TempFiles() const {
-        return QDir(TempFolder()).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
-    }
+    QStringList TempFiles() const { return QDir(TempFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot); }
     QStringList Log() const { return testsupport::LogLines(root.filePath(QStringLiteral("Ostrovid.log"))); }
     int LogCount(const QString& line) const { return testsupport::CountLines(Log(), line); }
-    // Lines of the current CSV file, the header left out (there is none).
     QStringList CsvLines() const {
         QFile file(root.filePath(QStringLiteral("csv/Recgnzd0.txt")));
-        if (!file.open(QIODevice::ReadOnly)) return {};
-        QString text = QString::fromUtf8(file.readAll());
-        if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
-        return text.split(u'\n', Qt::SkipEmptyParts);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                                              : QStringList{};
     }
 
     QTemporaryDir root;
 
 private:
-    QByteArray savedTmp_;
-    QByteArray savedData_;
+    std::pair<QByteArray, QByteArray> saved_;
 };
 
 }  // namespace queuetest

@@ -93,34 +93,23 @@ private:
 };
 
 TEST_F(Recognitions, SoundTakesTheListsOwnChoiceElseTheOneForAllLists) {
-    using Played = std::variant<QString, BuiltInSound>;
-    struct Case {
-        int listPlay;
-        int allPlay;
-        const char16_t* allFile;
-        std::vector<Played> expected;
-    };
-    const std::vector<Case> cases = {
-        {0, 1, u"", {BuiltInSound::AllLists}},
-        {0, 1, u"/s/all.wav", {QStringLiteral("/s/all.wav")}},
-        {1, 1, u"/s/all.wav", {BuiltInSound::RedList}},
-        {0, 0, u"/s/all.wav", {}},
-    };
-    for (const Case& c : cases) {
-        Alert(kRedList).PlayWav = c.listPlay;
-        Alert(kAllLists).PlayWav = c.allPlay;
-        platform::CopyToFixed(Alert(kAllLists).WavFile, c.allFile);
+    using Played = std::vector<std::variant<QString, BuiltInSound>>;
+    const auto play = [&](int listPlay, int allPlay, const char16_t* allFile) {
+        Alert(kRedList).PlayWav = listPlay;
+        Alert(kAllLists).PlayWav = allPlay;
+        platform::CopyToFixed(Alert(kAllLists).WavFile, allFile);
         alerts.sounds.clear();
         actions.DoRecognizedPersonAlertsAndActions(person);
-        EXPECT_EQ(alerts.sounds, c.expected) << "list " << c.listPlay << ", all " << c.allPlay;
-    }
+        return alerts.sounds;
+    };
+    EXPECT_EQ(play(0, 1, u""), Played{BuiltInSound::AllLists});
+    EXPECT_EQ(play(0, 1, u"/s/all.wav"), Played{QStringLiteral("/s/all.wav")});
+    EXPECT_EQ(play(1, 1, u"/s/all.wav"), Played{BuiltInSound::RedList});
+    EXPECT_EQ(play(0, 0, u"/s/all.wav"), Played{});
     platform::CopyToFixed(Alert(kRedList).WavFile, u"/s/red.wav");
-    Alert(kRedList).PlayWav = 1;
-    alerts.sounds.clear();
-    actions.DoRecognizedPersonAlertsAndActions(person);
+    EXPECT_EQ(play(1, 0, u""), Played{QStringLiteral("/s/red.wav")});
     alerts.sound = false;
-    actions.DoRecognizedPersonAlertsAndActions(person);
-    EXPECT_EQ(alerts.sounds, std::vector<Played>{QStringLiteral("/s/red.wav")});
+    EXPECT_EQ(play(1, 1, u""), Played{});
 }
 
 TEST_F(Recognitions, APersonalTextIsSpokenVerbatimBeforeAnyTemplate) {
@@ -167,10 +156,9 @@ TEST_F(Recognitions, TheScriptTakesTheFirstRecordWithAFileAndGetsTheFaceInItsFor
     ASSERT_EQ(Started(), std::vector<ActionType>{ActionType::RecognizedScript});
     const auto request = Held<actions::ScriptRequest>(0);
     EXPECT_EQ(platform::FromFixed(request.head.scriptFile), QStringLiteral("/scripts/all.js"));
-    EXPECT_EQ(request.head.scriptType, 1);
-    EXPECT_EQ(request.head.timeout, 30);
-    EXPECT_EQ(platform::FromFixed(request.head.eventName), QStringLiteral("RecognizedPerson"));
-    EXPECT_EQ(platform::FromFixed(request.head.cameraName), QStringLiteral("Вход"));
+    EXPECT_EQ(QStringList({platform::FromFixed(request.head.eventName), platform::FromFixed(request.head.cameraName)}),
+              QStringList({QStringLiteral("RecognizedPerson"), QStringLiteral("Вход")}));
+    EXPECT_EQ(std::tuple(request.head.scriptType, request.head.timeout), std::tuple(1, 30));
     const auto& form = std::get<actions::RecognizedScriptForm>(request.form);
     EXPECT_DOUBLE_EQ(form.confidence, 75.0);
     EXPECT_TRUE(Path(form.imageFile).endsWith(u".png"));

@@ -29,22 +29,7 @@ std::unique_ptr<ActionItem> PictureItem(ActionType type) {
 
 std::unique_ptr<ActionItem> CsvItem() { return actions::NewActionItem(ActionType::CsvLine, actions::CsvRecord{}); }
 
-class Queue : public queuetest::PrivateFolders {
-protected:
-    void TearDown() override {
-        term.Set();
-        workers.FinishAll();
-        queue.WaitForThread();
-        queue.ClearActionQueue();
-        queuetest::PrivateFolders::TearDown();
-    }
-
-    queuetest::ActionsTab tab;
-    shell::Journal journal{&tab};
-    queuetest::HeldWorkers workers;
-    ActionQueue queue{journal, workers};
-    platform::Event term{true, false};
-};
+using Queue = queuetest::HeldQueue;
 
 TEST_F(Queue, The257thItemIsDroppedWithItsPicture) {
     for (size_t i = 0; i < ActionQueue::kMaxItems; ++i)

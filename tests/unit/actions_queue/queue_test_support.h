@@ -144,4 +144,46 @@ private:
     std::pair<QByteArray, QByteArray> saved_;
 };
 
+// A queue whose workers the test holds; its thread runs from the first Drain.
+class HeldQueue : public PrivateFolders {
+protected:
+    void TearDown() override {
+        term.Set();
+        workers.FinishAll();
+        queue.WaitForThread();
+        queue.ClearActionQueue();
+        PrivateFolders::TearDown();
+    }
+    // Runs the queue until every item was written or taken by a worker.
+    void Drain() {
+        if (!running_) {
+            ASSERT_TRUE(queue.StartThread(term));
+            running_ = true;
+        }
+        ASSERT_TRUE(WaitUntil([&] { return queue.QueuedCount() == 0; }));
+    }
+    std::vector<actions::ActionType> Started() const {
+        std::vector<actions::ActionType> types;
+        workers.Inspect([&](const auto& held) {
+            for (const auto& h : held) types.push_back(h.item->type);
+        });
+        return types;
+    }
+    template <typename Payload>
+    Payload Held(size_t index) const {
+        Payload payload;
+        workers.Inspect([&](const auto& held) { payload = std::get<Payload>(held.at(index).item->payload); });
+        return payload;
+    }
+
+    ActionsTab tab;
+    shell::Journal journal{&tab};
+    HeldWorkers workers;
+    actions::ActionQueue queue{journal, workers};
+    platform::Event term{true, false};
+
+private:
+    bool running_ = false;
+};
+
 }  // namespace queuetest

@@ -39,57 +39,21 @@ cv::Mat Read(const QString& path, int flags = cv::IMREAD_COLOR) {
     return cv::imread(QFile::encodeName(path).toStdString(), flags);
 }
 
-class Recognitions : public queuetest::PrivateFolders {
+class Recognitions : public queuetest::HeldQueue {
 protected:
     void SetUp() override {
-        queuetest::PrivateFolders::SetUp();
+        queuetest::HeldQueue::SetUp();
         person.personId = 12;
         person.person.listNumber = 1;
         platform::CopyToFixed(person.person.surname, u"Петров");
         person.distance = 0.25f;
         person.picture = &chip;
     }
-    void TearDown() override {
-        term.Set();
-        workers.FinishAll();
-        queue.WaitForThread();
-        queue.ClearActionQueue();
-        queuetest::PrivateFolders::TearDown();
-    }
-    // Runs the queue until every item was written or taken by a worker.
-    void Drain() {
-        if (!running_) {
-            ASSERT_TRUE(queue.StartThread(term));
-            running_ = true;
-        }
-        ASSERT_TRUE(queuetest::WaitUntil([&] { return queue.QueuedCount() == 0; }));
-    }
-    std::vector<ActionType> Started() const {
-        std::vector<ActionType> types;
-        workers.Inspect([&](const auto& held) {
-            for (const auto& h : held) types.push_back(h.item->type);
-        });
-        return types;
-    }
-    template <typename Payload>
-    Payload Held(size_t index) const {
-        Payload payload;
-        workers.Inspect([&](const auto& held) { payload = std::get<Payload>(held.at(index).item->payload); });
-        return payload;
-    }
 
     cv::Mat chip = cv::Mat(150, 150, CV_8UC3, cv::Scalar(10, 200, 30));
     actions::RecognizedPersonInfo person;
-    queuetest::ActionsTab tab;
-    shell::Journal journal{&tab};
-    queuetest::HeldWorkers workers;
-    actions::ActionQueue queue{journal, workers};
-    platform::Event term{true, false};
     queuetest::RecordingAlerts alerts;
     actions::RecognitionActions actions{queue, alerts, [] { return QStringLiteral("Вход"); }};
-
-private:
-    bool running_ = false;
 };
 
 TEST_F(Recognitions, SoundTakesTheListsOwnChoiceElseTheOneForAllLists) {

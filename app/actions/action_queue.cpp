@@ -96,7 +96,8 @@ void ActionQueue::Walk(platform::Event& termEvent, platform::Semaphore& workerSl
     }
 }
 
-bool ActionQueue::Handle(std::unique_ptr<ActionItem>& item, platform::Event& termEvent, platform::Semaphore& workerSlots) {
+bool ActionQueue::Handle(std::unique_ptr<ActionItem>& item, platform::Event& termEvent,
+                         platform::Semaphore& workerSlots) {
     WritePendingImages(*item);
     if (item->type == ActionType::CsvLine) {
         RunCsvAction(journal_, item->number, std::get<CsvRecord>(item->payload));

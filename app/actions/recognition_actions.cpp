@@ -1,0 +1,291 @@
+#include "app/actions/recognition_actions.h"
+
+#include "app/actions/message_templates.h"
+#include "platform/fixedtext.h"
+#include "platform/log.h"
+#include "platform/oledate.h"
+#include "settings/settings_state.h"
+
+#include <algorithm>
+#include <new>
+#include <optional>
+
+namespace actions {
+
+namespace {
+
+template <size_t N>
+bool Filled(const char16_t (&field)[N]) {
+    return field[0] != u'\0';
+}
+
+void LogNoMemory() { WriteLog(QStringLiteral("Недостаточно памяти в системе")); }
+
+// Builds and queues one action; running out of memory skips that action alone.
+template <typename Build>
+void QueueAction(ActionQueue& queue, Build build) {
+    try {
+        if (std::unique_ptr<ActionItem> item = build()) queue.EnqueueActionItem(std::move(item));
+    } catch (const std::bad_alloc&) {
+        LogNoMemory();
+    }
+}
+
+// The settings of a recognized-person event, copied out under the settings lock.
+struct RecognizedSettings {
+    settings::AlertSettings all{};
+    std::optional<settings::AlertSettings> list;  // none for a list number the settings lack
+    settings::ScriptFormat script{};
+    settings::SmtpSettings smtp{};
+};
+
+RecognizedSettings CopyRecognizedSettings(uint32_t listNumber) {
+    RecognizedSettings copy;
+    platform::CriticalSectionLock lock(settings::SettingsLock());
+    const settings::SettingsState& state = settings::g_Settings();
+    copy.all = state.alerts.Items[0];
+    if (listNumber + 1 < uint32_t(settings::kAlertCount)) copy.list = state.alerts.Items[listNumber + 1];
+    copy.script = state.scriptRecognized;
+    copy.smtp = state.smtp;
+    return copy;
+}
+
+struct UnrecognizedSettings {
+    settings::UPActionSet actions{};
+    settings::ScriptFormat script{};
+    settings::SmtpSettings smtp{};
+};
+
+UnrecognizedSettings CopyUnrecognizedSettings() {
+    UnrecognizedSettings copy;
+    platform::CriticalSectionLock lock(settings::SettingsLock());
+    const settings::SettingsState& state = settings::g_Settings();
+    copy.actions = state.upActions;
+    copy.script = state.scriptUnrecognized;
+    copy.smtp = state.smtp;
+    return copy;
+}
+
+BuiltInSound ListSound(uint32_t listNumber) {
+    switch (listNumber) {
+    case 0:
+        return BuiltInSound::GreenList;
+    case 1:
+        return BuiltInSound::RedList;
+    default:
+        return BuiltInSound::GrayList;
+    }
+}
+
+ScriptHead MakeScriptHead(const settings::ScriptFormat& format, int32_t scriptType, const char16_t (&scriptFile)[260],
+                          QStringView eventName, double eventTime, QStringView cameraName) {
+    ScriptHead head;
+    head.timeout = format.Timeout;
+    head.allowUI = format.AllowUI;
+    head.scriptType = scriptType;
+    platform::CopyToFixed(head.scriptFile, platform::FromFixed(scriptFile));
+    platform::CopyToFixed(head.eventName, eventName);
+    head.eventTime = eventTime;
+    platform::CopyToFixed(head.cameraName, cameraName);
+    return head;
+}
+
+// The SMTP block with the action's recipients: its own, else the default ones; none when both
+// are empty.
+std::optional<settings::SmtpSettings> MailSettings(const settings::SmtpSettings& smtp,
+                                                   const char16_t (&ownRecipients)[2048]) {
+    if (!Filled(smtp.SMTPServer) || !Filled(smtp.Originator)) return std::nullopt;
+    settings::SmtpSettings block = smtp;
+    if (Filled(ownRecipients)) {
+        std::copy(std::begin(ownRecipients), std::end(ownRecipients), block.Recepients);
+    } else if (!Filled(smtp.Recepients)) {
+        return std::nullopt;
+    }
+    return block;
+}
+
+// Saves the face chip; the file is kept by the item, nothing is returned on failure.
+std::optional<QString> SaveFace(ActionItem& item, const cv::Mat* picture, ImageFileFormat format) {
+    std::optional<TemporaryFile> file;
+    if (picture) file = SaveTemporaryImage(*picture, format);
+    if (!file) {
+        WriteLog(QStringLiteral("DoRecognizedPersonAlertsAndActions: Ошибка сохранения Mat во временный файл."));
+        return std::nullopt;
+    }
+    item.files.push_back(std::move(*file));
+    return item.files.back().Path();
+}
+
+RecognizedScriptForm RecognizedForm(const RecognizedPersonInfo& person, double confidence) {
+    RecognizedScriptForm form;
+    const recognition::PersonFields& fields = person.person;
+    form.personId = person.personId;
+    form.confidence = confidence;
+    form.listNumber = fields.listNumber;
+    std::copy(std::begin(fields.surname), std::end(fields.surname), form.surname);
+    std::copy(std::begin(fields.forename), std::end(fields.forename), form.forename);
+    std::copy(std::begin(fields.secondName), std::end(fields.secondName), form.secondName);
+    std::copy(std::begin(fields.alias), std::end(fields.alias), form.alias);
+    std::copy(std::begin(fields.externalKey), std::end(fields.externalKey), form.externalKey);
+    form.gender = fields.gender;
+    form.dateOfBirth = fields.dateOfBirth;
+    return form;
+}
+
+}  // namespace
+
+std::vector<Sighting> FindSightings(const recognition::FrameHistory& history, uint32_t subjectId) {
+    std::vector<Sighting> found;
+    for (int i = history.Tail(); i != history.Head() && int(found.size()) < kMaxActionImages;
+         i = (i + 1) % recognition::FrameHistory::kSlots) {
+        const auto& faces = history.Slot(i).faces;
+        const auto face = std::find_if(faces.begin(), faces.end(), [subjectId](const recognition::HistoryFace& f) {
+            return f.subjectId == subjectId;
+        });
+        if (face != faces.end()) found.push_back({i, face->rectangle});
+    }
+    return found;
+}
+
+void RecognitionActions::DoRecognizedPersonAlertsAndActions(const RecognizedPersonInfo& person) {
+    OSTROVID_ASSERT(owner_.IsCurrent(), "recognition actions run on the user-interface thread");
+    WriteLog(QStringLiteral("Выполнение действий для события персона распознана"));
+    const uint32_t listNumber = person.person.listNumber;
+    const RecognizedSettings config = CopyRecognizedSettings(listNumber);
+    const settings::AlertSettings* list = config.list ? &*config.list : nullptr;
+    const settings::AlertSettings& all = config.all;
+
+    if (alerts_.SoundAvailable()) {
+        if (list && list->PlayWav) {
+            if (Filled(list->WavFile))
+                alerts_.PlayAlertSound(platform::FromFixed(list->WavFile));
+            else
+                alerts_.PlayAlertSound(ListSound(listNumber));
+        } else if (all.PlayWav) {
+            if (Filled(all.WavFile))
+                alerts_.PlayAlertSound(platform::FromFixed(all.WavFile));
+            else
+                alerts_.PlayAlertSound(BuiltInSound::AllLists);
+        }
+    }
+
+    if (alerts_.SpeechAvailable()) {
+        std::optional<QString> text;
+        if (Filled(person.person.speech))
+            text = platform::FromFixed(person.person.speech);
+        else if (list && Filled(list->Speech))
+            text = ExpandSpeechTemplate(platform::FromFixed(list->Speech), &person);
+        else if (Filled(all.Speech))
+            text = ExpandSpeechTemplate(platform::FromFixed(all.Speech), &person);
+        if (text) alerts_.SpeakAlertText(*text);
+    }
+
+    const double eventTime = platform::OleDateNow();
+    const QString cameraName = cameraName_();
+    const double confidence = (1.0 - double(person.distance)) * 100.0;
+
+    if ((list && list->CSV) || all.CSV) {
+        QueueAction(queue_, [&] {
+            CsvRecord record;
+            record.eventTime = eventTime;
+            platform::CopyToFixed(record.cameraName, cameraName);
+            record.personId = person.personId;
+            record.confidence = confidence;
+            record.person = person.person;
+            return NewActionItem(ActionType::CsvLine, record);
+        });
+    }
+
+    const auto wantsScript = [](const settings::AlertSettings* r) { return r && r->Script && Filled(r->ScriptFile); };
+    if (const settings::AlertSettings* chosen = wantsScript(list) ? list : wantsScript(&all) ? &all : nullptr) {
+        QueueAction(queue_, [&] {
+            ScriptRequest request{MakeScriptHead(config.script, chosen->ScriptType, chosen->ScriptFile,
+                                                 u"RecognizedPerson", eventTime, cameraName),
+                                  RecognizedForm(person, confidence)};
+            auto item = NewActionItem(ActionType::RecognizedScript, std::move(request));
+            if (auto path = SaveFace(*item, person.picture, ImageFileFormatFrom(config.script.ImgFileFormat))) {
+                auto& form = std::get<RecognizedScriptForm>(std::get<ScriptRequest>(item->payload).form);
+                platform::CopyToFixed(form.imageFile, *path);
+            }
+            return item;
+        });
+    }
+
+    const settings::AlertSettings* mailRecord = list && list->SendMail ? list : all.SendMail ? &all : nullptr;
+    if (!mailRecord || !Filled(mailRecord->SubjectFormat) || !Filled(mailRecord->BodyFormat)) return;
+    const std::optional<settings::SmtpSettings> smtp = MailSettings(config.smtp, mailRecord->Recepients);
+    if (!smtp) return;
+    QueueAction(queue_, [&]() -> std::unique_ptr<ActionItem> {
+        MailRequest request;
+        request.smtp = *smtp;
+        auto subject =
+            ExpandRecognizedMailTemplate(platform::FromFixed(mailRecord->SubjectFormat), person, eventTime, cameraName);
+        auto body =
+            ExpandRecognizedMailTemplate(platform::FromFixed(mailRecord->BodyFormat), person, eventTime, cameraName);
+        if (!subject || !body) return nullptr;
+        request.subject = std::move(*subject);
+        request.body = std::move(*body);
+        auto item = NewActionItem(ActionType::RecognizedMail, std::move(request));
+        if (auto path = SaveFace(*item, person.picture, ImageFileFormat::Jpeg))
+            std::get<MailRequest>(item->payload).attachments.append(*path);
+        return item;
+    });
+}
+
+void RecognitionActions::HandleUnrecognizedPersonEvent(const recognition::Subject& subject, double eventTime,
+                                                       const recognition::FrameHistory& history) {
+    OSTROVID_ASSERT(owner_.IsCurrent(), "recognition actions run on the user-interface thread");
+    const UnrecognizedSettings config = CopyUnrecognizedSettings();
+    const settings::UPActionSet& up = config.actions;
+    const bool wantsScript = up.Script && Filled(up.ScriptFile);
+    std::optional<settings::SmtpSettings> smtp;
+    if (up.SendMail && Filled(up.SubjectFormat) && Filled(up.BodyFormat))
+        smtp = MailSettings(config.smtp, up.Recepients);
+    if (!wantsScript && !smtp) return;
+
+    WriteLog(QStringLiteral("Выполнение действий для события нераспознанной персоны"));
+    const std::vector<Sighting> sightings = FindSightings(history, subject.id);
+    if (sightings.empty()) return;
+
+    std::vector<PendingFrame> frames;
+    try {
+        // Copies: the history overwrites its slots in place. One copy serves both actions.
+        for (const Sighting& sighting : sightings)
+            frames.push_back({history.Slot(sighting.slot).picture.clone(), sighting.face});
+    } catch (const std::bad_alloc&) {
+        LogNoMemory();
+        return;
+    }
+    const QString cameraName = cameraName_();
+
+    if (wantsScript) {
+        QueueAction(queue_, [&] {
+            UnrecognizedScriptForm form;
+            form.firstSeen = subject.firstSeen;
+            auto item = NewActionItem(ActionType::UnrecognizedScript,
+                                      ScriptRequest{MakeScriptHead(config.script, up.ScriptType, up.ScriptFile,
+                                                                   u"UnrecognizedPerson", eventTime, cameraName),
+                                                    form});
+            item->pending = PendingImages{frames, ImageFileFormatFrom(config.script.ImgFileFormat), FaceFraming::None};
+            return item;
+        });
+    }
+
+    if (!smtp) return;
+    QueueAction(queue_, [&]() -> std::unique_ptr<ActionItem> {
+        const platform::OleDays presence = platform::OleSpan(subject.firstSeen, eventTime);
+        auto subjectText =
+            ExpandUnrecognizedMailTemplate(platform::FromFixed(up.SubjectFormat), eventTime, cameraName, presence);
+        auto body = ExpandUnrecognizedMailTemplate(platform::FromFixed(up.BodyFormat), eventTime, cameraName, presence);
+        if (!subjectText || !body) return nullptr;
+        MailRequest request;
+        request.smtp = *smtp;
+        request.subject = std::move(*subjectText);
+        request.body = std::move(*body);
+        auto item = NewActionItem(ActionType::UnrecognizedMail, std::move(request));
+        item->pending = PendingImages{std::move(frames), ImageFileFormat::Jpeg, FaceFraming::Enlarged};
+        return item;
+    });
+}
+
+}  // namespace actions

@@ -1,0 +1,52 @@
+#pragma once
+// Purpose: what the operator configured for a recognition event, done: the sound and the spoken
+//          text at once, the CSV line, the script and the mail as queued actions. The settings of
+//          the person's list replace those for all lists action by action.
+// Threads: the user-interface thread only. Nothing slow happens here: the face chip is saved
+//          here, but frames of an unrecognized person are only copied; the queue thread writes
+//          them.
+// Owns: nothing; the queue, the alert outputs and the camera name source are the caller's.
+
+#include "app/actions/action_queue.h"
+#include "app/actions/alert_outputs.h"
+#include "app/actions/recognized_person_info.h"
+#include "app/recognition/frame_history.h"
+#include "app/recognition/subject.h"
+#include "platform/contract.h"
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace actions {
+
+// A frame of the history that shows the subject, with the subject's rectangle in it.
+struct Sighting {
+    int slot = 0;
+    recognition::FrameFace face;
+};
+
+// The history from its tail up to, but not including, its head (the newest snapshot is not
+// searched): the first rectangle of the subject in each snapshot that has one, at most 30.
+std::vector<Sighting> FindSightings(const recognition::FrameHistory& history, uint32_t subjectId);
+
+class RecognitionActions {
+public:
+    // cameraName gives the running camera's name; it is asked once per event.
+    RecognitionActions(ActionQueue& queue, AlertOutputs& alerts, std::function<QString()> cameraName)
+        : queue_(queue), alerts_(alerts), cameraName_(std::move(cameraName)) {}
+
+    void DoRecognizedPersonAlertsAndActions(const RecognizedPersonInfo& person);
+    // eventTime: OLE Automation date of the subject's leaving.
+    void HandleUnrecognizedPersonEvent(const recognition::Subject& subject, double eventTime,
+                                       const recognition::FrameHistory& history);
+
+private:
+    ActionQueue& queue_;
+    AlertOutputs& alerts_;
+    std::function<QString()> cameraName_;
+    platform::OwnerThread owner_;
+};
+
+}  // namespace actions

@@ -63,7 +63,11 @@ bool ProgramThreads::StartDataThreads() {
     synchronizer_ = std::make_unique<database::ModelSynchronizer>(objects_.TermEvent(), *frameSink_, journal_);
     if (!StartOrLog(dbCheck_, "DbCheckThreadFunc", "DbCheckThread", [this] { synchronizer_->DbCheckThreadFunc(); }))
         return false;
-    if (actions_.IsValid() && actions_.StartThread(objects_.TermEvent())) return true;
+    if (!actions_.IsValid()) {
+        WriteLog(QStringLiteral("Error. Can't create hNewActionItemInQueueEvent event object."));
+        return false;
+    }
+    if (actions_.StartThread(objects_.TermEvent())) return true;
     WriteLog(QStringLiteral("Error. Can't create ActionQueueThread."));
     return false;
 }

@@ -139,11 +139,6 @@ int main() {
     const recognition::Subject& subject = *tracker.Subjects().front();
     const double unrecognized = MedianMicros(
         10, [&] { actions.HandleUnrecognizedPersonEvent(subject, now, history); }, settle);
-    std::vector<cv::Mat> copies;
-    const double framesCopy = MedianMicros(10, [&] {
-        copies.clear();
-        for (int i = 0; i < 30; ++i) copies.push_back(history.Slot(i).picture.clone());
-    });
 
     term.Set();
     queue.WaitForThread();
@@ -157,8 +152,6 @@ int main() {
                 toDisk / 1000);
     std::printf("HandleUnrecognizedPersonEvent, 30 frames 1280x720: %.0fx baseline (%.3f ms)\n",
                 unrecognized / baseline, unrecognized / 1000);
-    std::printf("  of which copying the 30 frames alone: %.0fx baseline (%.3f ms)\n", framesCopy / baseline,
-                framesCopy / 1000);
     std::printf("temporary files left after shutdown: %d\n", left);
     return left == 0 ? 0 : 1;
 }

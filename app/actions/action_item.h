@@ -88,7 +88,7 @@ enum class FaceFraming {
 };
 
 struct PendingFrame {
-    cv::Mat picture;  // a copy of the history's frame; a script and a mail item share it
+    cv::Mat picture;  // the history's frame, never written again; a script and a mail item share it
     recognition::FrameFace face;
 };
 

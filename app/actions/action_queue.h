@@ -45,6 +45,7 @@ public:
     // Starts ActionQueueThreadFunc, which runs until termEvent is set; false when no thread could
     // be made. termEvent must outlive the thread.
     bool StartThread(platform::Event& termEvent);
+    bool ThreadRunning() const { return thread_.joinable(); }
     // After termEvent was set: waits until the thread (which waits for its workers) has ended.
     void WaitForThread();
 

@@ -115,7 +115,17 @@ std::unique_ptr<OpenedLog> OpenRecognitionLog(const CsvLogFormat& format) {
     return log;
 }
 
-CsvLogFormat CurrentFormat() { return CsvLogFormatFrom(settings::g_Settings().csvFormat); }
+CsvLogFormat CurrentFormat() {
+    platform::CriticalSectionLock lock(settings::SettingsLock());
+    return CsvLogFormatFrom(settings::g_Settings().csvFormat);
+}
+
+// Keeps a line and a restart apart. SettingsLock is only held to copy the format: the
+// user-interface thread takes it too, and must not wait for a slow disk.
+platform::CriticalSection& RecognitionLogLock() {
+    static platform::CriticalSection lock;
+    return lock;
+}
 
 }  // namespace
 
@@ -146,18 +156,15 @@ void RestartRecognitionLog(const CsvLogFormat& format) {
 }
 
 bool WriteRecognitionLogLine(const CsvRecord& record) {
-    platform::CriticalSectionLock lock(settings::SettingsLock());
+    platform::CriticalSectionLock lock(RecognitionLogLock());
     return WriteRecognitionLogLine(CurrentFormat(), record);
 }
 
 void RestartRecognitionLog() {
-    platform::CriticalSectionLock lock(settings::SettingsLock());
+    platform::CriticalSectionLock lock(RecognitionLogLock());
     RestartRecognitionLog(CurrentFormat());
 }
 
-QString CurrentRecognitionLogFile() {
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    return RecognitionLogFile(CurrentFormat(), 0);
-}
+QString CurrentRecognitionLogFile() { return RecognitionLogFile(CurrentFormat(), 0); }
 
 }  // namespace actions

@@ -4,8 +4,8 @@
 //          current file, rotates it first when it has grown past the size limit, and goes to disk in
 //          one write, so a process killed between lines never leaves half a line behind.
 // Threads: the action queue thread writes, the settings dialog restarts; the forms without a
-//          format read the CsvFormat group and hold SettingsLock for the whole line or restart, so the
-//          two never overlap.
+//          format copy the CsvFormat group under SettingsLock and hold the log's own lock for the
+//          whole line or restart, so the two never overlap.
 // Owns: nothing beyond the file it has open during a call.
 
 #include "app/actions/csv_format.h"

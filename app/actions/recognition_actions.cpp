@@ -249,9 +249,10 @@ void RecognitionActions::HandleUnrecognizedPersonEvent(const recognition::Subjec
 
     std::vector<PendingFrame> frames;
     try {
-        // Copies: the history overwrites its slots in place. One copy serves both actions.
+        // The history never writes into a picture again, so the items may share it; one
+        // reference serves both actions.
         for (const Sighting& sighting : sightings)
-            frames.push_back({history.Slot(sighting.slot).picture.clone(), sighting.face});
+            frames.push_back({history.Slot(sighting.slot).picture, sighting.face});
     } catch (const std::bad_alloc&) {
         LogNoMemory();
         return;

@@ -9,7 +9,9 @@ void FrameHistory::Push(const cv::Mat& frame, double now, const SubjectTracker& 
     if (head_ == tail_) tail_ = (tail_ + 1) % kSlots;
     HistorySlot& slot = slots_[size_t(head_)];
     slot.faces.clear();
-    frame.copyTo(slot.picture);
+    // New memory each time: an unrecognized-person action may still hold the slot's last
+    // picture while the queue thread writes it to a file.
+    slot.picture = frame.clone();
     slot.time = now;
     if (hadFaces) {
         for (const auto& subject : tracker.Subjects())

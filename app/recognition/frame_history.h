@@ -37,7 +37,8 @@ public:
     // True when at least a second has passed since the last entry.
     bool Due(double now) const { return platform::OleSpan(lastTime_, now) >= kInterval; }
 
-    // Writes the next slot: a copy of the frame (before drawing) and, when the frame had faces,
+    // Writes the next slot: a copy of the frame (before drawing) in memory of its own, which
+    // nobody writes to again, so readers may keep it (cv::Mat shares it); and, when the frame had faces,
     // the rectangles of its unidentified subjects in list order.
     void Push(const cv::Mat& frame, double now, const SubjectTracker& tracker, bool hadFaces);
 

@@ -1,0 +1,177 @@
+// The alert sounds as they come out of the sound server.
+
+#include "app/actions/alert_devices.h"
+#include "app/actions/sound_player.h"
+#include "monitor_recording.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+namespace {
+
+using namespace std::chrono_literals;
+using actions::BuiltInSound;
+using audio_test::Span;
+
+constexpr BuiltInSound kBuiltInSounds[] = {BuiltInSound::Snapshot, BuiltInSound::AllLists, BuiltInSound::GreenList,
+                                           BuiltInSound::RedList, BuiltInSound::GrayList};
+
+QByteArray BuiltInWav(BuiltInSound sound) {
+    QFile file(actions::BuiltInSoundPath(sound));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The length in seconds of one of our own canonical 44.1 kHz 16-bit mono WAVs.
+double WavSeconds(const QByteArray& wav) { return (wav.size() - 44) / 2.0 / 44100.0; }
+
+class SoundTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QString missing = audio_test::MissingSoundServer();
+        ASSERT_TRUE(missing.isEmpty()) << missing.toStdString();
+        ASSERT_TRUE(folder_.isValid());
+    }
+
+    QString WriteFile(const QString& name, const QByteArray& bytes) {
+        QFile file(folder_.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    }
+
+    QTemporaryDir folder_;
+};
+
+TEST_F(SoundTest, BuiltInSoundsAreFiveDistinctPlayableWavs) {
+    QSet<QByteArray> seen;
+    for (BuiltInSound sound : kBuiltInSounds) {
+        SCOPED_TRACE(static_cast<int>(sound));
+        const QByteArray wav = BuiltInWav(sound);
+        ASSERT_GT(wav.size(), 44);
+        EXPECT_TRUE(wav.startsWith("RIFF"));
+        EXPECT_EQ(wav.mid(8, 8), "WAVEfmt ");
+        EXPECT_EQ(qFromLittleEndian<quint16>(wav.constData() + 20), 1);  // PCM
+        EXPECT_EQ(qFromLittleEndian<quint16>(wav.constData() + 22), 1);
+        EXPECT_EQ(qFromLittleEndian<quint32>(wav.constData() + 24), 44100u);
+        EXPECT_EQ(qFromLittleEndian<quint16>(wav.constData() + 34), 16);
+        EXPECT_EQ(wav.mid(36, 4), "data");
+        EXPECT_EQ(qFromLittleEndian<quint32>(wav.constData() + 40), quint32(wav.size() - 44));
+        EXPECT_EQ(qFromLittleEndian<quint32>(wav.constData() + 4), quint32(wav.size() - 8));
+        EXPECT_GT(WavSeconds(wav), 0.1);
+        EXPECT_LT(WavSeconds(wav), 1.0);  // an alert, not a tune
+        seen.insert(wav);
+    }
+    EXPECT_EQ(seen.size(), 5);
+}
+
+// Each sound comes out, whole and alone, from a file as from the built-in set; the first
+// sample's delay after the call is printed.
+TEST_F(SoundTest, AlertSoundsComeOutWithTheirLength) {
+    actions::AlertDevices devices;
+    ASSERT_TRUE(devices.SoundAvailable());
+    const QByteArray red = BuiltInWav(BuiltInSound::RedList);
+    const QString file = WriteFile(QStringLiteral("alarm.wav"), red);
+
+    audio_test::MonitorRecording recording;
+    ASSERT_TRUE(recording.Started());
+    const auto expectOne = [&](auto play, double seconds, const char* what) {
+        SCOPED_TRACE(what);
+        const std::int64_t called = recording.Now();
+        play();
+        audio_test::Pump(std::chrono::milliseconds(int(seconds * 1000) + 700));
+        const std::vector<Span> spans = audio_test::SoundSpans(recording.Samples(), called);
+        ASSERT_EQ(spans.size(), 1u);
+        EXPECT_NEAR(spans[0].Length(), seconds, 0.06);
+        std::cout << what << ": first sample " << int((spans[0].start - double(called) / audio_test::kRate) * 1000)
+                  << " ms after the call, " << int(spans[0].Length() * 1000) << " ms long\n";
+    };
+    expectOne([&] { devices.PlayAlertSound(file); }, WavSeconds(red), "file");
+    expectOne([&] { devices.PlayAlertSound(BuiltInSound::GreenList); }, WavSeconds(BuiltInWav(BuiltInSound::GreenList)),
+              "built-in green");
+    expectOne([&] { devices.PlayAlertSound(BuiltInSound::Snapshot); }, WavSeconds(BuiltInWav(BuiltInSound::Snapshot)),
+              "built-in snapshot");
+}
+
+TEST_F(SoundTest, ASecondSoundCutsTheFirst) {
+    actions::SoundPlayer player;
+    ASSERT_GT(player.DeviceCount(), 0);
+    audio_test::MonitorRecording recording;
+    ASSERT_TRUE(recording.Started());
+    // Loaded once first, so that both start as quickly as the second would in the program.
+    player.Play(BuiltInSound::GreenList);
+    player.Play(BuiltInSound::Snapshot);
+    audio_test::Pump(800ms);
+
+    const std::int64_t called = recording.Now();
+    player.Play(BuiltInSound::GreenList);
+    audio_test::Pump(150ms);
+    player.Play(BuiltInSound::Snapshot);
+    audio_test::Pump(900ms);
+    const std::vector<Span> spans = audio_test::SoundSpans(recording.Samples(), called);
+    ASSERT_EQ(spans.size(), 1u);
+    const double green = WavSeconds(BuiltInWav(BuiltInSound::GreenList));
+    const double snapshot = WavSeconds(BuiltInWav(BuiltInSound::Snapshot));
+    // About 150 ms of the first and the whole second; both whole would last as long as the first.
+    EXPECT_NEAR(spans[0].Length(), 0.15 + snapshot, 0.08);
+    EXPECT_LT(spans[0].Length(), green - 0.1);
+}
+
+TEST_F(SoundTest, FilesThatAreMissingOrNoWavPlayNothing) {
+    actions::SoundPlayer player;
+    audio_test::MonitorRecording recording;
+    ASSERT_TRUE(recording.Started());
+    const std::int64_t called = recording.Now();
+    player.Play(folder_.filePath(QStringLiteral("missing.wav")));
+    player.Play(folder_.path());
+    player.Play(QString());
+    player.Play(WriteFile(QStringLiteral("text.wav"), QByteArray("RIFF, but only in words. ").repeated(200)));
+    player.Play(WriteFile(QStringLiteral("empty.wav"), {}));
+    audio_test::Pump(800ms);
+    EXPECT_TRUE(audio_test::SoundSpans(recording.Samples(), called).empty());
+}
+
+// Damaged copies of a real WAV: whatever a damaged file does, the player keeps working and the
+// next good sound comes out whole.
+TEST_F(SoundTest, DamagedWavFilesNeitherStopNorConfuseThePlayer) {
+    actions::SoundPlayer player;
+    const QByteArray good = BuiltInWav(BuiltInSound::GrayList);
+    QRandomGenerator random(15);
+    for (int round = 0; round < 40; ++round) {
+        QByteArray bad = good;
+        switch (round % 4) {
+        case 0:
+            bad.truncate(random.bounded(good.size()));
+            break;
+        case 1:  // header fields
+            for (int i = 0; i < 3; ++i) bad[random.bounded(44)] = char(random.bounded(256));
+            break;
+        case 2:  // absurd chunk sizes
+            qToLittleEndian<quint32>(random.generate(), bad.data() + (random.bounded(2) ? 4 : 40));
+            break;
+        default:
+            for (char& byte : bad) byte = char(random.bounded(256));
+        }
+        player.Play(WriteFile(QStringLiteral("bad%1.wav").arg(round), bad));
+        audio_test::Pump(20ms);
+    }
+    audio_test::Pump(600ms);
+
+    audio_test::MonitorRecording recording;
+    ASSERT_TRUE(recording.Started());
+    const std::int64_t called = recording.Now();
+    player.Play(BuiltInSound::GrayList);
+    audio_test::Pump(1000ms);
+    const std::vector<Span> spans = audio_test::SoundSpans(recording.Samples(), called);
+    ASSERT_EQ(spans.size(), 1u);
+    EXPECT_NEAR(spans[0].Length(), WavSeconds(good), 0.06);
+}
+
+}  // namespace

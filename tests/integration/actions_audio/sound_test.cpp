@@ -2,6 +2,7 @@
 
 #include "app/actions/alert_devices.h"
 #include "app/actions/sound_player.h"
+#include "app/actions/sound_wav.h"
 #include "monitor_recording.h"
 
 #include <QByteArray>
@@ -70,6 +71,69 @@ TEST_F(SoundTest, BuiltInSoundsAreFiveDistinctPlayableWavs) {
         seen.insert(wav);
     }
     EXPECT_EQ(seen.size(), 5);
+}
+
+// A WAV as other programs write it: a 24-bit stereo extensible header and an odd-sized chunk
+// (padded to even) before the samples.
+QByteArray ForeignWav(const QByteArray& frames) {
+    QByteArray fmt(40, '\0');
+    qToLittleEndian<quint16>(0xFFFE, fmt.data());
+    qToLittleEndian<quint16>(2, fmt.data() + 2);
+    qToLittleEndian<quint32>(48000, fmt.data() + 4);
+    qToLittleEndian<quint32>(48000 * 6, fmt.data() + 8);
+    qToLittleEndian<quint16>(6, fmt.data() + 12);
+    qToLittleEndian<quint16>(24, fmt.data() + 14);
+    qToLittleEndian<quint16>(1, fmt.data() + 24);  // sub-format: PCM
+    const auto chunk = [](const char* id, const QByteArray& body) {
+        QByteArray bytes(id, 4);
+        bytes.resize(8);
+        qToLittleEndian<quint32>(quint32(body.size()), bytes.data() + 4);
+        return bytes + body + (body.size() % 2 ? QByteArray(1, '\0') : QByteArray());
+    };
+    const QByteArray body = "WAVE" + chunk("fmt ", fmt) + chunk("LIST", "odd") + chunk("data", frames);
+    QByteArray riff("RIFF....", 8);
+    qToLittleEndian<quint32>(quint32(body.size()), riff.data() + 4);
+    return riff + body;
+}
+
+TEST(WavReading, ForeignHeadersAndDamage) {
+    // Two frames of 24-bit stereo, the second cut short: one whole frame remains.
+    const QByteArray frames = QByteArray::fromHex(
+        "010203"
+        "fffe7f"
+        "0a0b0c"
+        "0d0e");
+    const std::optional<actions::WavSound> sound = actions::ParseWav(ForeignWav(frames));
+    ASSERT_TRUE(sound);
+    EXPECT_EQ(sound->format.channelCount(), 2);
+    EXPECT_EQ(sound->format.sampleRate(), 48000);
+    EXPECT_EQ(sound->format.sampleFormat(), QAudioFormat::Int32);
+    EXPECT_EQ(sound->samples.toHex(),
+              "00010203"
+              "00fffe7f");
+
+    // Samples before their format, a format eSpeak or Qt could not play, and no samples at all.
+    QByteArray dataFirst = ForeignWav(frames);
+    std::swap_ranges(dataFirst.begin() + 12, dataFirst.begin() + 16, dataFirst.begin() + 72);
+    EXPECT_FALSE(actions::ParseWav(dataFirst));
+    QByteArray adpcm = BuiltInWav(BuiltInSound::GrayList);
+    qToLittleEndian<quint16>(2, adpcm.data() + 20);
+    EXPECT_FALSE(actions::ParseWav(adpcm));
+    EXPECT_FALSE(actions::ParseWav(BuiltInWav(BuiltInSound::GrayList).left(44)));
+
+    // Random damage never reads outside the file nor returns broken frames.
+    QRandomGenerator random(106);
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray bytes = round % 2 ? ForeignWav(frames) : BuiltInWav(BuiltInSound::Snapshot).left(400);
+        for (int flips = 1 + random.bounded(6); flips > 0; --flips)
+            bytes[random.bounded(bytes.size())] = char(random.bounded(256));
+        if (random.bounded(3) == 0) bytes.truncate(random.bounded(bytes.size()));
+        if (const std::optional<actions::WavSound> parsed = actions::ParseWav(bytes)) {
+            ASSERT_GT(parsed->format.bytesPerFrame(), 0);
+            EXPECT_EQ(parsed->samples.size() % parsed->format.bytesPerFrame(), 0);
+            EXPECT_LE(parsed->samples.size(), bytes.size() * 4 / 3);
+        }
+    }
 }
 
 // Each sound comes out, whole and alone, from a file as from the built-in set; the first

@@ -4,6 +4,7 @@
 #include <QAudioSink>
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QMediaDevices>
 
 namespace actions {
@@ -17,6 +18,8 @@ constexpr BuiltInSound kBuiltInSounds[] = {BuiltInSound::Snapshot, BuiltInSound:
 constexpr qint64 kLargestFile = 32 * 1024 * 1024;
 
 std::optional<WavSound> ReadWav(const QString& path) {
+    // Only regular files: opening a named pipe would wait for a writer.
+    if (!QFileInfo(path).isFile()) return std::nullopt;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > kLargestFile) return std::nullopt;
     return ParseWav(file.readAll());

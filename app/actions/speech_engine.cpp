@@ -108,7 +108,10 @@ struct SpeechEngine::Shared {
 
     void Deliver(quint64 voiceId, const SpeechProgress& progress) {
         const auto voice = voices.find(voiceId);
-        if (voice != voices.end() && voice->second->onProgress) voice->second->onProgress(progress);
+        if (voice == voices.end()) return;
+        // A copy: the handler may destroy its own voice (a dialog that closes).
+        const auto handler = voice->second->onProgress;
+        if (handler) handler(progress);
     }
 };
 

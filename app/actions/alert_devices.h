@@ -27,7 +27,9 @@ public:
     void PlayAlertSound(BuiltInSound sound) override;
     void SpeakAlertText(const QString& text) override;
 
-    SpeechVoices& Voices() { return engine_; }
+    // For the speech test dialogs (their voices) and the alerts settings page, which tells a
+    // missing engine (not Running) from a missing Russian voice.
+    SpeechEngine& Voices() { return engine_; }
 
 private:
     // Declared in start-up order; the voice goes before its engine.

@@ -1,0 +1,69 @@
+#include "app/actions/sound_player.h"
+
+#include <QAudioDevice>
+#include <QAudioSink>
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QMediaDevices>
+
+namespace actions {
+
+namespace {
+
+constexpr BuiltInSound kBuiltInSounds[] = {BuiltInSound::Snapshot, BuiltInSound::AllLists, BuiltInSound::GreenList,
+                                           BuiltInSound::RedList, BuiltInSound::GrayList};
+
+// Far more than any alert sound; a larger file is not read at all.
+constexpr qint64 kLargestFile = 32 * 1024 * 1024;
+
+std::optional<WavSound> ReadWav(const QString& path) {
+    // Only regular files: opening a named pipe would wait for a writer.
+    if (!QFileInfo(path).isFile()) return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kLargestFile) return std::nullopt;
+    return ParseWav(file.readAll());
+}
+
+}  // namespace
+
+QString BuiltInSoundPath(BuiltInSound sound) { return QStringLiteral(":/sounds/%1.wav").arg(static_cast<int>(sound)); }
+
+SoundPlayer::SoundPlayer() : deviceCount_(static_cast<int>(QMediaDevices::audioOutputs().size())) {
+    if (deviceCount_ == 0) return;
+    for (BuiltInSound sound : kBuiltInSounds)
+        if (std::optional<WavSound> wav = ReadWav(BuiltInSoundPath(sound))) builtIn_[sound] = std::move(*wav);
+}
+
+SoundPlayer::~SoundPlayer() { Stop(); }
+
+void SoundPlayer::Play(const QString& wavFile) {
+    if (deviceCount_ == 0) return;
+    Stop();
+    // A file that is gone, a folder or no WAV plays nothing; there is no fallback sound.
+    if (wavFile.isEmpty()) return;
+    if (const std::optional<WavSound> wav = ReadWav(wavFile)) Start(*wav);
+}
+
+void SoundPlayer::Play(BuiltInSound sound) {
+    if (deviceCount_ == 0) return;
+    Stop();
+    const auto found = builtIn_.find(sound);
+    if (found != builtIn_.end()) Start(found->second);
+}
+
+void SoundPlayer::Stop() {
+    if (output_) output_->stop();
+    output_.reset();
+    playing_.reset();
+}
+
+void SoundPlayer::Start(const WavSound& sound) {
+    playing_ = std::make_unique<QBuffer>();
+    playing_->setData(sound.samples);
+    playing_->open(QIODevice::ReadOnly);
+    output_ = std::make_unique<QAudioSink>(QMediaDevices::defaultAudioOutput(), sound.format);
+    output_->start(playing_.get());
+}
+
+}  // namespace actions

@@ -16,6 +16,8 @@ constexpr BuiltInSound kBuiltInSounds[] = {BuiltInSound::Snapshot, BuiltInSound:
 
 // Far more than any alert sound; a larger file is not read at all.
 constexpr qint64 kLargestFile = 32 * 1024 * 1024;
+// The alert records name four files at most; more means the settings changed meanwhile.
+constexpr size_t kKeptFiles = 8;
 
 std::optional<WavSound> ReadWav(const QString& path) {
     // Only regular files: opening a named pipe would wait for a writer.
@@ -42,7 +44,18 @@ void SoundPlayer::Play(const QString& wavFile) {
     Stop();
     // A file that is gone, a folder or no WAV plays nothing; there is no fallback sound.
     if (wavFile.isEmpty()) return;
-    if (const std::optional<WavSound> wav = ReadWav(wavFile)) Start(*wav);
+    const QFileInfo info(wavFile);
+    if (!info.isFile()) return;
+    const auto kept = files_.find(wavFile);
+    if (kept != files_.end() && kept->second.size == info.size() && kept->second.modified == info.lastModified()) {
+        Start(kept->second.sound);
+        return;
+    }
+    std::optional<WavSound> wav = ReadWav(wavFile);
+    if (!wav) return;
+    if (files_.size() >= kKeptFiles) files_.clear();
+    const FileSound& sound = files_[wavFile] = {info.size(), info.lastModified(), std::move(*wav)};
+    Start(sound.sound);
 }
 
 void SoundPlayer::Play(BuiltInSound sound) {

@@ -9,6 +9,7 @@
 #include "app/actions/alert_outputs.h"
 #include "app/actions/sound_wav.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <map>
@@ -37,8 +38,17 @@ private:
     void Start(const WavSound& sound);
     void Stop();
 
+    // A file sound read before, kept while the file stays the same: reading it again on every
+    // recognition would cost the user-interface thread milliseconds.
+    struct FileSound {
+        qint64 size = 0;
+        QDateTime modified;
+        WavSound sound;
+    };
+
     int deviceCount_ = 0;
     std::map<BuiltInSound, WavSound> builtIn_;
+    std::map<QString, FileSound> files_;
     // The buffer goes after the stream that reads it.
     std::unique_ptr<QBuffer> playing_;
     std::unique_ptr<QAudioSink> output_;

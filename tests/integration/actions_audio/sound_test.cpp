@@ -158,6 +158,11 @@ TEST_F(SoundTest, AlertSoundsComeOutWithTheirLength) {
                   << std::chrono::duration_cast<std::chrono::microseconds>(call).count() << " us\n";
     };
     expectOne([&] { devices.PlayAlertSound(file); }, WavSeconds(red), "file");
+    expectOne([&] { devices.PlayAlertSound(file); }, WavSeconds(red), "the same file again");
+    // The operator replaced the file: the new sound plays, not the one read before.
+    const QByteArray gray = BuiltInWav(BuiltInSound::GrayList);
+    WriteFile(QStringLiteral("alarm.wav"), gray);
+    expectOne([&] { devices.PlayAlertSound(file); }, WavSeconds(gray), "the file replaced");
     expectOne([&] { devices.PlayAlertSound(BuiltInSound::GreenList); }, WavSeconds(BuiltInWav(BuiltInSound::GreenList)),
               "built-in green");
     expectOne([&] { devices.PlayAlertSound(BuiltInSound::Snapshot); }, WavSeconds(BuiltInWav(BuiltInSound::Snapshot)),

@@ -79,22 +79,6 @@ protected:
         db.close();
     }
 
-    void WriteSettings(const QString& dbFile, const QString& url) {
-        platform::RegistryStore store(env.StorePath());
-        const QString camera = rn::NumberedKey(rn::kCameraKey, 0);
-        ASSERT_EQ(store.CreateKey(camera), 0);
-        store.SetDword(camera, rn::camera::kType, 1);
-        store.SetString(camera, rn::camera::kName, QStringLiteral("Вход"));
-        store.SetDword(camera, rn::camera::kRotationFlag, 0);
-        store.SetDword(camera, rn::camera::kMirroring, 0);
-        store.SetString(camera, rn::camera::kUrl, url);
-        store.SetDword(rn::kAppKey, rn::app::kCurrentCameraIndex, 0);
-        store.SetDword(rn::kAppKey, rn::app::kAutoStartLastCamera, 1);
-        store.SetString(rn::kAppKey, rn::app::kDbConnectionString,
-                        QStringLiteral("Provider=SQLite;Data Source=") + dbFile);
-        ASSERT_EQ(store.Save(), 0);
-    }
-
     // One HTTP camera, started by itself, and the database file.
     void WriteSettings(const QString& dbFile, const QString& url) {
         platform::RegistryStore store(env.StorePath());

@@ -32,8 +32,6 @@ inline QStringList StopSequenceLines() {
             QStringLiteral("Destroy: Wait until DbCheckThread works..."),
             QStringLiteral("Destroy: DbCheckThread completed."),
             QStringLiteral("Destroy: Wait until ActionQueueThread works..."),
-            QStringLiteral("ActionQueueThreadFunc: hTermEvent signaled."),
-            QStringLiteral("ActionQueueThreadFunc completed."),
             QStringLiteral("Destroy: ActionQueueThread completed."),
             QStringLiteral("Destroy: Wait until Prediction Threads works..."),
             QStringLiteral("Destroy: All Prediction Threads completed."),

@@ -9,6 +9,7 @@
 #include "app/actions/csv_record.h"
 #include "app/actions/temporary_image.h"
 #include "app/recognition/frame_face.h"
+#include "app/recognition/person_fields.h"
 #include "settings/groups.h"
 
 #include <opencv2/core/mat.hpp>
@@ -50,14 +51,9 @@ struct ScriptHead {
 struct RecognizedScriptForm {
     uint32_t personId = 0;
     double confidence = 0;  // percent
-    uint32_t listNumber = 0;
-    char16_t surname[64] = {};
-    char16_t forename[64] = {};
-    char16_t secondName[64] = {};
-    char16_t alias[16] = {};
-    char16_t externalKey[32] = {};
-    uint32_t gender = 0;
-    double dateOfBirth = 0;
+    // List number, names, alias, external key, gender and date of birth; the speech text
+    // travels along unused.
+    recognition::PersonFields person;
     char16_t imageFile[260] = {};  // empty when the face could not be saved
 };
 

@@ -6,7 +6,6 @@
 
 namespace actions {
 
-using namespace shell::literals;
 
 namespace {
 
@@ -59,20 +58,22 @@ bool StartWorkerThread(const QString& threadFuncName, std::unique_ptr<ActionItem
 }
 
 bool UnavailableActionWorkers::StartScriptWorker(std::unique_ptr<ActionItem>& item, WorkerContext& context) {
-    return StartWorkerThread(
-        QStringLiteral("VeloxThreadFunc"), item, context, [this](ActionItem& running, platform::Event&) {
-            WriteLog(QStringLiteral("VeloxThreadFunc %1: Выполнение скриптов недоступно.").arg(running.number));
-            journal_.PostAction(shell::ActionIcon::Error, ActionEventText(running.type), int32_t(running.number),
-                                u"Выполнение скрипта"_jt, u"Выполнение скриптов недоступно"_jt);
-        });
+    return StartReporting(item, context,
+                          {u"VeloxThreadFunc", u"Выполнение скрипта", u"Выполнение скриптов недоступно"});
 }
 
 bool UnavailableActionWorkers::StartMailWorker(std::unique_ptr<ActionItem>& item, WorkerContext& context) {
+    return StartReporting(item, context,
+                          {u"SendMailThreadFunc", u"Ошибка отправки электронной почты", u"Отправка почты недоступна"});
+}
+
+bool UnavailableActionWorkers::StartReporting(std::unique_ptr<ActionItem>& item, WorkerContext& context,
+                                              Report report) {
     return StartWorkerThread(
-        QStringLiteral("SendMailThreadFunc"), item, context, [this](ActionItem& running, platform::Event&) {
-            WriteLog(QStringLiteral("SendMailThreadFunc %1: Отправка почты недоступна.").arg(running.number));
+        report.threadFunc.toString(), item, context, [this, report](ActionItem& running, platform::Event&) {
+            WriteLog(QStringLiteral("%1 %2: %3.").arg(report.threadFunc).arg(running.number).arg(report.description));
             journal_.PostAction(shell::ActionIcon::Error, ActionEventText(running.type), int32_t(running.number),
-                                u"Ошибка отправки электронной почты"_jt, u"Отправка почты недоступна"_jt);
+                                report.action.toString(), report.description.toString());
         });
 }
 

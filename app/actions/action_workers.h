@@ -67,6 +67,13 @@ public:
     bool StartMailWorker(std::unique_ptr<ActionItem>& item, WorkerContext& context) override;
 
 private:
+    struct Report {
+        QStringView threadFunc;
+        QStringView action;
+        QStringView description;
+    };
+    bool StartReporting(std::unique_ptr<ActionItem>& item, WorkerContext& context, Report report);
+
     const shell::Journal& journal_;
 };
 

@@ -118,17 +118,9 @@ std::optional<QString> SaveFace(ActionItem& item, const cv::Mat* picture, ImageF
 
 RecognizedScriptForm RecognizedForm(const RecognizedPersonInfo& person, double confidence) {
     RecognizedScriptForm form;
-    const recognition::PersonFields& fields = person.person;
     form.personId = person.personId;
     form.confidence = confidence;
-    form.listNumber = fields.listNumber;
-    std::copy(std::begin(fields.surname), std::end(fields.surname), form.surname);
-    std::copy(std::begin(fields.forename), std::end(fields.forename), form.forename);
-    std::copy(std::begin(fields.secondName), std::end(fields.secondName), form.secondName);
-    std::copy(std::begin(fields.alias), std::end(fields.alias), form.alias);
-    std::copy(std::begin(fields.externalKey), std::end(fields.externalKey), form.externalKey);
-    form.gender = fields.gender;
-    form.dateOfBirth = fields.dateOfBirth;
+    form.person = person.person;
     return form;
 }
 

@@ -11,8 +11,10 @@ namespace actions {
 
 namespace {
 
-void LogSaveFailure() {
-    WriteLog(QStringLiteral("HandleUnrecognizedPersonEvent: Ошибка сохранения Mat во временный файл."));
+void LogSaveFailure(ActionType type) {
+    const bool recognized = type == ActionType::RecognizedScript || type == ActionType::RecognizedMail;
+    WriteLog(recognized ? QStringLiteral("DoRecognizedPersonAlertsAndActions: Ошибка сохранения Mat во временный файл.")
+                        : QStringLiteral("HandleUnrecognizedPersonEvent: Ошибка сохранения Mat во временный файл."));
 }
 
 std::optional<TemporaryFile> SaveFrame(const PendingFrame& frame, const PendingImages& pending) {
@@ -29,7 +31,12 @@ void AddToPayload(ActionItem& item, const QString& path, const recognition::Fram
         mail->attachments.append(path);
         return;
     }
-    auto& form = std::get<UnrecognizedScriptForm>(std::get<ScriptRequest>(item.payload).form);
+    auto& request = std::get<ScriptRequest>(item.payload);
+    if (auto* recognized = std::get_if<RecognizedScriptForm>(&request.form)) {
+        platform::CopyToFixed(recognized->imageFile, path);
+        return;
+    }
+    auto& form = std::get<UnrecognizedScriptForm>(request.form);
     platform::CopyToFixed(form.imageFiles[form.imageCount], path);
     form.rectangles[form.imageCount] = face;
     ++form.imageCount;
@@ -61,7 +68,7 @@ void WritePendingImages(ActionItem& item) {
         } catch (const cv::Exception&) {
         }
         if (!file) {
-            LogSaveFailure();
+            LogSaveFailure(item.type);
             continue;
         }
         item.files.push_back(std::move(*file));

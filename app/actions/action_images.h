@@ -1,6 +1,7 @@
 #pragma once
-// Purpose: turns the frames an unrecognized-person action carries into its temporary files: the
-//          whole frames for a script, framed copies for a mail.
+// Purpose: turns the pictures an action carries into its temporary files: the face of a
+//          recognized person; the whole frames of an unrecognized one for a script, framed copies
+//          for a mail.
 // Threads: the action queue thread, outside the queue lock (encoding 30 frames takes a while).
 // Owns: nothing; the files go to the item.
 
@@ -14,8 +15,9 @@ namespace actions {
 // the same for top and height.
 recognition::FrameFace EnlargedFaceRect(const recognition::FrameFace& face);
 
-// Writes the item's pending frames in order, fills the payload's files (and, for a script, their
-// rectangles) and drops the frames. A frame that cannot be written is logged and skipped.
+// Writes the item's pending pictures in order, fills the payload's files (and, for an
+// unrecognized person's script, their rectangles) and drops the pictures. A picture that cannot
+// be written is logged and skipped: the action goes on without it.
 void WritePendingImages(ActionItem& item);
 
 }  // namespace actions

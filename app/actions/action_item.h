@@ -88,7 +88,7 @@ struct PendingFrame {
     recognition::FrameFace face;
 };
 
-// Frames too slow to encode on the user-interface thread; the queue thread writes them before
+// Pictures too slow to encode on the user-interface thread; the queue thread writes them before
 // the item can reach a worker.
 struct PendingImages {
     std::vector<PendingFrame> frames;

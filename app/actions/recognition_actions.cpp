@@ -104,16 +104,15 @@ std::optional<settings::SmtpSettings> MailSettings(const settings::SmtpSettings&
     return block;
 }
 
-// Saves the face chip; the file is kept by the item, nothing is returned on failure.
-std::optional<QString> SaveFace(ActionItem& item, const cv::Mat* picture, ImageFileFormat format) {
-    std::optional<TemporaryFile> file;
-    if (picture) file = SaveTemporaryImage(*picture, format);
-    if (!file) {
+// The face chip, for the queue thread to write: encoding it here would cost this thread a
+// millisecond per action. The caller keeps the chip only for the time of the call, so it is copied.
+void AddFace(ActionItem& item, const cv::Mat* picture, ImageFileFormat format) {
+    PendingImages pending{{}, format, FaceFraming::None};
+    if (picture && !picture->empty())
+        pending.frames.push_back({picture->clone(), {}});
+    else
         WriteLog(QStringLiteral("DoRecognizedPersonAlertsAndActions: Ошибка сохранения Mat во временный файл."));
-        return std::nullopt;
-    }
-    item.files.push_back(std::move(*file));
-    return item.files.back().Path();
+    item.pending = std::move(pending);
 }
 
 RecognizedScriptForm RecognizedForm(const RecognizedPersonInfo& person, double confidence) {
@@ -195,10 +194,7 @@ void RecognitionActions::DoRecognizedPersonAlertsAndActions(const RecognizedPers
                                                  u"RecognizedPerson", eventTime, cameraName),
                                   RecognizedForm(person, confidence)};
             auto item = NewActionItem(ActionType::RecognizedScript, std::move(request));
-            if (auto path = SaveFace(*item, person.picture, ImageFileFormatFrom(config.script.ImgFileFormat))) {
-                auto& form = std::get<RecognizedScriptForm>(std::get<ScriptRequest>(item->payload).form);
-                platform::CopyToFixed(form.imageFile, *path);
-            }
+            AddFace(*item, person.picture, ImageFileFormatFrom(config.script.ImgFileFormat));
             return item;
         });
     }
@@ -218,8 +214,7 @@ void RecognitionActions::DoRecognizedPersonAlertsAndActions(const RecognizedPers
         request.subject = std::move(*subject);
         request.body = std::move(*body);
         auto item = NewActionItem(ActionType::RecognizedMail, std::move(request));
-        if (auto path = SaveFace(*item, person.picture, ImageFileFormat::Jpeg))
-            std::get<MailRequest>(item->payload).attachments.append(*path);
+        AddFace(*item, person.picture, ImageFileFormat::Jpeg);
         return item;
     });
 }

@@ -2,9 +2,8 @@
 // Purpose: what the operator configured for a recognition event, done: the sound and the spoken
 //          text at once, the CSV line, the script and the mail as queued actions. The settings of
 //          the person's list replace those for all lists action by action.
-// Threads: the user-interface thread only. Nothing slow happens here: the face chip is saved
-//          here, but frames of an unrecognized person are only referenced; the queue thread writes
-//          them.
+// Threads: the user-interface thread only. Nothing slow happens here: the face chip is copied
+//          and the frames of an unrecognized person are referenced; the queue thread writes them.
 // Owns: nothing; the queue, the alert outputs and the camera name source are the caller's.
 
 #include "app/actions/action_queue.h"

@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -90,7 +92,15 @@ RunnerProcess::WaitResult RunnerProcess::Wait(platform::Event& termEvent,
                                               std::optional<std::chrono::milliseconds> limit) {
     if (pidFd_ < 0) return WaitResult::Failed;
     platform::ReadableFd exited(pidFd_);
-    const int which = platform::WaitForAny({&exited, &termEvent}, limit ? int(limit->count()) : platform::kInfinite);
+    // A limit beyond what one wait takes is waited for in parts.
+    constexpr std::chrono::milliseconds kLongestWait(std::numeric_limits<int>::max());
+    auto remaining = limit.value_or(std::chrono::milliseconds(0));
+    int which = platform::kWaitTimeout;
+    do {
+        const auto part = std::min(remaining, kLongestWait);
+        remaining -= part;
+        which = platform::WaitForAny({&exited, &termEvent}, limit ? int(part.count()) : platform::kInfinite);
+    } while (which == platform::kWaitTimeout && remaining.count() > 0);
     switch (which) {
     case 0: {
         int status = 0;

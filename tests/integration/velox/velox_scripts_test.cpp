@@ -7,10 +7,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 #include <signal.h>
 
 #include <cstdio>
+#include <future>
 #include <thread>
 
 namespace {
@@ -178,6 +181,78 @@ TEST_F(VeloxRun, StartToReplyOfAnEmptyJScript) {
     std::printf("Velox start-to-reply for an empty JScript script: %lld ms (best of 5)\n",
                 static_cast<long long>(best.count()));
     EXPECT_EQ(IconOf(tab_.Entries().back()), ActionIcon::Done);
+}
+
+}  // namespace
+
+namespace {
+
+// Answers `count` HTTP requests with "<method> <path> <body>".
+class EchoServer {
+public:
+    explicit EchoServer(int count) {
+        std::promise<quint16> port;
+        thread_ = std::thread([this, count, &port] {
+            QTcpServer server;
+            server.listen(QHostAddress::LocalHost);
+            port.set_value(server.serverPort());
+            for (int i = 0; i < count && server.waitForNewConnection(10000); ++i) {
+                std::unique_ptr<QTcpSocket> socket(server.nextPendingConnection());
+                QByteArray request;
+                while (!request.contains("\r\n\r\n") && socket->waitForReadyRead(5000)) request += socket->readAll();
+                const qsizetype headEnd = request.indexOf("\r\n\r\n") + 4;
+                const QByteArray head = request.left(headEnd).toLower();
+                const qsizetype lengthAt = head.indexOf("content-length:");
+                const int length =
+                    lengthAt < 0
+                        ? 0
+                        : head.mid(lengthAt + 15, head.indexOf('\r', lengthAt) - lengthAt - 15).trimmed().toInt();
+                while (request.size() - headEnd < length && socket->waitForReadyRead(5000))
+                    request += socket->readAll();
+                const QList<QByteArray> line = request.left(request.indexOf('\r')).split(' ');
+                const QByteArray body = line.value(0) + ' ' + line.value(1) + ' ' + request.mid(headEnd);
+                socket->write(
+                    "HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\nConnection: close\r\n"
+                    "Content-Length: " +
+                    QByteArray::number(body.size()) + "\r\n\r\n" + body);
+                socket->waitForBytesWritten(5000);
+                socket->disconnectFromHost();
+            }
+        });
+        port_ = port.get_future().get();
+    }
+    ~EchoServer() { thread_.join(); }
+    quint16 Port() const { return port_; }
+
+private:
+    quint16 port_ = 0;
+    std::thread thread_;
+};
+
+TEST_F(VeloxRun, HostObjectRunsProgramsReadsFilesAndTalksHttp) {
+    EchoServer server(2);
+    WriteFile("in.txt", "входные данные");
+    const QString script = WriteFile("host.js", QStringLiteral(R"(
+        Velox.log("из скрипта");
+        var code = Velox.run("/bin/sh", ["-c", "exit 5"]);
+        var text = Velox.readText("%1");
+        var got = Velox.httpGet("http://127.0.0.1:%2/get");
+        var posted = Velox.httpPost("http://127.0.0.1:%2/post", "тело");
+        var missing = "not thrown";
+        try { Velox.readText("/no/such/file"); } catch (e) { missing = "caught"; }
+        [code, text, got, posted, missing].join("|");
+    )")
+                                                    .arg(Path("in.txt"))
+                                                    .arg(server.Port())
+                                                    .toUtf8());
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", dir_.path().toLocal8Bit());
+    Run(*ScriptItem(ActionType::RecognizedScript, script, kJScript, 30));
+    qputenv("TMPDIR", oldTemp);
+    auto outcome = Outcome();
+    EXPECT_EQ(IconOf(outcome), ActionIcon::Done);
+    EXPECT_EQ(outcome.description, QStringLiteral("5|входные данные|GET /get |POST /post тело|caught"));
+    EXPECT_TRUE(testsupport::LogLines(Path("Velox.log")).contains(QStringLiteral("Velox %1: из скрипта").arg(script)));
 }
 
 }  // namespace

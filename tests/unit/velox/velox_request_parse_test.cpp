@@ -107,7 +107,7 @@ TEST(VeloxRequestParse, RefusesBlocksThatHoldNoRequest) {
 
 TEST(VeloxRequestParse, SurvivesGarbage) {
     std::mt19937 random(4711);
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 2000; ++round) {
         ByteImage image;
         for (uint8_t& byte : image.bytes) byte = uint8_t(random());
         if (round % 2 == 0) {

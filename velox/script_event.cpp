@@ -12,8 +12,13 @@ using settings::channel::ChannelArea;
 
 namespace {
 
+// Dates outside the range OLE Automation dates can hold (years 100 to 9999) come only from a
+// damaged request and read as no date.
+constexpr double kFirstOleDate = -657434.0;
+constexpr double kLastOleDate = 2958466.0;
+
 QVariant OleToDateTime(double oleDate) {
-    if (oleDate == 0) return {};
+    if (oleDate == 0 || !(oleDate >= kFirstOleDate && oleDate < kLastOleDate)) return {};
     const platform::LocalTime t = platform::SplitOleDate(oleDate);
     const QDateTime time(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second, t.milliseconds));
     return time.isValid() ? QVariant(time) : QVariant();

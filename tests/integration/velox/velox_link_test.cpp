@@ -4,14 +4,18 @@
 #include "tests/integration/velox/velox_test_support.h"
 
 #include "app/actions/velox_block.h"
+#include "app/actions/velox_request.h"
+#include "platform/hostinfo.h"
 #include "platform/paths.h"
 #include "platform/syserror.h"
 
+#include <QProcess>
 #include <QRegularExpression>
 
 #include <dirent.h>
 #include <signal.h>
 
+#include <random>
 #include <thread>
 
 namespace {
@@ -135,6 +139,40 @@ TEST_F(VeloxRun, ProgramEndStopsTheWaitWithoutReport) {
     EXPECT_LT(took, std::chrono::milliseconds(5000));
     EXPECT_EQ(tab_.Entries().size(), 1u);
     EXPECT_EQ(BlocksLeft(namespace_), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(VeloxRun, RunnerAnswersGarbageBlocksAndRefusesOddNames) {
+    std::mt19937 random(99);
+    for (int round = 0; round < 20; ++round) {
+        const QString guid = platform::NewGuidText();
+        actions::VeloxBlock block;
+        ASSERT_EQ(block.Create(guid), platform::kErrorSuccess);
+        std::vector<uint8_t> bytes(65536);
+        for (uint8_t& byte : bytes) byte = uint8_t(random());
+        if (round % 2) bytes[0] = 1, bytes[1] = bytes[2] = bytes[3] = 0;  // a request type over garbage
+        settings::channel::ChannelArea area(bytes.data(), bytes.size());
+        ASSERT_EQ(block.Write(area), platform::kErrorSuccess);
+        QProcess runner;
+        runner.start(VELOX_RUNNER, {guid});
+        ASSERT_TRUE(runner.waitForFinished(10000));
+        EXPECT_EQ(runner.exitStatus(), QProcess::NormalExit);
+        ASSERT_TRUE(block.Read(area));
+        const actions::VeloxReply reply = actions::ReadVeloxReply(area);
+        EXPECT_EQ(reply.packetType, 0u);
+        EXPECT_EQ(reply.resultCode, 3u) << reply.text.toStdString();
+    }
+    for (const QString& name : {QStringLiteral("../../etc/passwd"),
+                                QStringLiteral("{00000000-0000-0000-0000-000000000000}"), QString(5000, u'{')}) {
+        QProcess runner;
+        runner.start(VELOX_RUNNER, {name});
+        ASSERT_TRUE(runner.waitForFinished(10000));
+        EXPECT_EQ(runner.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(runner.exitCode(), 3);
+    }
 }
 
 }  // namespace

@@ -79,6 +79,14 @@ TEST(VeloxRequestParse, HandMadeRequestsArriveFieldByField) {
     EXPECT_EQ(event->forename, QStringLiteral("Анна"));
     EXPECT_TRUE(velox::EventJson(*event)[QStringLiteral("dateOfBirth")].isNull());
     EXPECT_TRUE(velox::EventEnvironment(*event).contains(QStringLiteral("OSTROVID_PERSON_ID=12")));
+
+    // Dates no calendar holds read as none.
+    recognized.F64(1572, 1e300);
+    recognized.F64(2208, -1e18);
+    event = Decode(recognized, &error);
+    ASSERT_TRUE(event);
+    EXPECT_TRUE(velox::EventJson(*event)[QStringLiteral("eventTime")].isNull());
+    EXPECT_TRUE(velox::EventJson(*event)[QStringLiteral("dateOfBirth")].isNull());
 }
 
 TEST(VeloxRequestParse, RefusesBlocksThatHoldNoRequest) {

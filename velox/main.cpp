@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -27,7 +28,11 @@ int Check(int argc, char** argv) {
     return outcome.code == 0 ? 0 : 1;
 }
 
-bool HasDisplay() { return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY"); }
+// A screen, or a platform chosen explicitly (offscreen in tests).
+bool HasDisplay() {
+    return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ||
+           qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+}
 
 int Run(int argc, char** argv) {
     const QString temp = platform::TempFolder();
@@ -54,9 +59,18 @@ int Run(int argc, char** argv) {
     const bool withInterface = event->allowUI && HasDisplay();
     std::unique_ptr<QCoreApplication> app =
         withInterface ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
-    std::function<void(const QString&)> showMessage;
+    decltype(velox::HostServices::showMessage) showMessage;
     if (withInterface)
-        showMessage = [](const QString& text) { QMessageBox::information(nullptr, QStringLiteral("Velox"), text); };
+        showMessage = [](const QString& text, const std::function<bool()>& stopped) {
+            QMessageBox box(QMessageBox::Information, QStringLiteral("Velox"), text, QMessageBox::Ok);
+            // A message left open must not keep the script past its time-out.
+            QTimer watch;
+            QObject::connect(&watch, &QTimer::timeout, &box, [&] {
+                if (stopped()) box.reject();
+            });
+            watch.start(100);
+            box.exec();
+        };
     const velox::ScriptOutcome outcome = velox::RunScript(*event, std::move(showMessage));
     return block.WriteReply(outcome.code, outcome.text) ? 0 : 3;
 }

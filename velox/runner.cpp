@@ -6,7 +6,7 @@
 
 namespace velox {
 
-ScriptOutcome RunScript(const ScriptEvent& event, std::function<void(const QString&)> showMessage) {
+ScriptOutcome RunScript(const ScriptEvent& event, decltype(HostServices::showMessage) showMessage) {
     Watchdog watchdog;
     if (event.scriptType == ScriptType::JScript)
         return RunJScript(event, {event.scriptFile, event.allowUI ? std::move(showMessage) : nullptr, &watchdog});

@@ -5,6 +5,7 @@
 // Owns: nothing beyond the run.
 
 #include "velox/script_event.h"
+#include "velox/script_host.h"
 #include "velox/script_outcome.h"
 
 #include <QString>
@@ -16,7 +17,7 @@ namespace velox {
 
 // Runs the script of a decoded request. `showMessage` is the user interface a script may use when
 // the request allows one; empty when there is none.
-ScriptOutcome RunScript(const ScriptEvent& event, std::function<void(const QString&)> showMessage);
+ScriptOutcome RunScript(const ScriptEvent& event, decltype(HostServices::showMessage) showMessage);
 
 // Checks a script's syntax without running it; type as in the request (0 executable, 1 JScript).
 ScriptOutcome CheckScript(const QString& file, uint32_t type);

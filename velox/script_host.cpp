@@ -109,7 +109,8 @@ QJsonObject ScriptHost::Call(const QString& operation, const QJsonArray& argumen
         if (!services_.showMessage)
             return Failure(
                 QStringLiteral("Сообщения недоступны: интерфейс пользователя не разрешён настройками или нет дисплея"));
-        services_.showMessage(first);
+        Watchdog* watchdog = services_.watchdog;
+        services_.showMessage(first, [watchdog] { return watchdog->Expired(); });
         return Value({});
     }
     return Failure(QStringLiteral("Неизвестная операция: %1").arg(operation));

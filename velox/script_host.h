@@ -19,8 +19,9 @@ namespace velox {
 
 struct HostServices {
     QString scriptFile;
-    // Shows a message to the user; empty when the request does not allow a user interface.
-    std::function<void(const QString&)> showMessage;
+    // Shows a message to the user until closed or `stopped` turns true; empty when the request
+    // does not allow a user interface.
+    std::function<void(const QString& text, const std::function<bool()>& stopped)> showMessage;
     Watchdog* watchdog = nullptr;
 };
 

@@ -111,6 +111,19 @@ TEST_F(VeloxRun, TimeOutStopsAnEndlessScriptAndEveryProcessItStarted) {
     if (!gone) ::kill(child, SIGKILL);
 }
 
+TEST_F(VeloxRun, MessageLeftOpenEndsWithTheTimeOut) {
+    const QString script = WriteFile("message.js", "Velox.message('Внимание');\n'closed by hand';\n");
+    auto item = ScriptItem(ActionType::RecognizedScript, script, kJScript, 1);
+    std::get<actions::ScriptRequest>(item->payload).head.allowUI = 1;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    const auto took = Run(*item);
+    qunsetenv("QT_QPA_PLATFORM");
+    EXPECT_LT(took, std::chrono::milliseconds(8000));
+    auto outcome = Outcome();
+    EXPECT_EQ(IconOf(outcome), ActionIcon::ScriptError);
+    EXPECT_TRUE(outcome.description.contains(QStringLiteral("прерван"))) << outcome.description.toStdString();
+}
+
 TEST_F(VeloxRun, ScriptFailuresComeBackAsRunTimeErrors) {
     struct Case {
         const char* name;

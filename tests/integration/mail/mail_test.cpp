@@ -350,10 +350,9 @@ protected:
         MailTest::TearDown();
     }
 
-    std::unique_ptr<actions::ActionItem> MailItem(ActionType type, uint32_t port, const QString& recipients,
-                                                  int pictures) {
-        actions::MailRequest request{
-            Smtp(port), QStringLiteral("Неизвестное лицо"), QStringLiteral("Камера: Вход\r\n"), {}};
+    std::unique_ptr<actions::ActionItem> MailItem(ActionType type, const settings::SmtpSettings& smtp,
+                                                  const QString& recipients, int pictures) {
+        actions::MailRequest request{smtp, QStringLiteral("Неизвестное лицо"), QStringLiteral("Камера: Вход\r\n"), {}};
         platform::CopyToFixed(request.smtp.Recepients, recipients);
         std::vector<actions::TemporaryFile> files;
         for (int i = 0; i < pictures; ++i) {
@@ -383,7 +382,7 @@ protected:
 
 TEST_F(MailQueueTest, SentMailIsReportedUnderItsNumberAndItsPicturesDeleted) {
     const QString address = NewAddress();
-    auto item = MailItem(ActionType::UnrecognizedMail, servers.plain, address, 3);
+    auto item = MailItem(ActionType::UnrecognizedMail, Authenticated(servers.password), address, 3);
     const uint32_t number = item->number;
     ASSERT_TRUE(queue.StartThread(term));
     QElapsedTimer timer;
@@ -408,11 +407,12 @@ TEST_F(MailQueueTest, SentMailIsReportedUnderItsNumberAndItsPicturesDeleted) {
     EXPECT_TRUE(entries[1].description.isEmpty());
     EXPECT_EQ(LogCount(QStringLiteral("Попытка посылки письма на адреса: %1").arg(address)), 1);
     EXPECT_EQ(LogCount(QStringLiteral("SendThreadFunc %1: Письмо отправлено").arg(number)), 1);
+    EXPECT_FALSE(Log().join(u'\n').contains(servers.password));
     EXPECT_TRUE(TempFiles().isEmpty());
 }
 
 TEST_F(MailQueueTest, UnreachableServerIsReportedAndItsPicturesDeleted) {
-    auto item = MailItem(ActionType::RecognizedMail, ClosedPort(), NewAddress(), 1);
+    auto item = MailItem(ActionType::RecognizedMail, Smtp(ClosedPort()), NewAddress(), 1);
     const uint32_t number = item->number;
     ASSERT_TRUE(queue.StartThread(term));
     ASSERT_TRUE(queue.EnqueueActionItem(std::move(item)));
@@ -428,13 +428,32 @@ TEST_F(MailQueueTest, UnreachableServerIsReportedAndItsPicturesDeleted) {
     EXPECT_TRUE(TempFiles().isEmpty());
 }
 
+TEST_F(MailQueueTest, EndingProgramDoesNotWaitForABusyServer) {
+    auto item = MailItem(ActionType::RecognizedMail, Smtp(servers.slow), NewAddress(), 1);
+    const uint32_t number = item->number;
+    ASSERT_TRUE(queue.StartThread(term));
+    ASSERT_TRUE(queue.EnqueueActionItem(std::move(item)));
+    ASSERT_TRUE(WaitFor([&] { return EntriesOf(number).size() == 1; }, 5s));
+    std::this_thread::sleep_for(200ms);
+
+    QElapsedTimer timer;
+    timer.start();
+    term.Set();
+    queue.WaitForThread();
+    EXPECT_LT(timer.elapsed(), 1500);
+    EXPECT_TRUE(Completed(number));
+    ASSERT_EQ(EntriesOf(number).size(), 2u);
+    EXPECT_EQ(EntriesOf(number)[1].actionText, QStringLiteral("Ошибка отправки электронной почты"));
+    EXPECT_TRUE(TempFiles().isEmpty());
+}
+
 TEST_F(MailQueueTest, SixtyFourMailsAtOnceAgainstASlowServer) {
     constexpr int kMails = 66;
     std::vector<QString> addresses;
     std::vector<std::unique_ptr<actions::ActionItem>> items;
     for (int i = 0; i < kMails; ++i) {
         addresses.push_back(NewAddress());
-        items.push_back(MailItem(ActionType::RecognizedMail, servers.slow, addresses.back(), 1));
+        items.push_back(MailItem(ActionType::RecognizedMail, Smtp(servers.slow), addresses.back(), 1));
     }
     ASSERT_TRUE(queue.StartThread(term));
     QElapsedTimer timer;

@@ -180,13 +180,15 @@ MailOutcome SendSmtpMail(const settings::SmtpSettings& smtp, const MailContent& 
     }
     const std::optional<Envelope> envelope = ReadEnvelope(smtp, content.recipients, outcome.error);
     if (!envelope) return outcome;
-    // Outlives the handle, whose clean-up still closes sockets through it.
+    // Everything the handle points to outlives it: its clean-up still says QUIT, may write an error
+    // text and closes its sockets.
     Transfer transfer{abort, {}};
-    CurlHandle curl(InitialiseCurl() ? curl_easy_init() : nullptr);
-    MimeHandle mime(curl ? curl_mime_init(curl.get()) : nullptr);
+    char errorText[CURL_ERROR_SIZE] = {};
     CurlList recipients;
     CurlList headers;
     CurlList connectTo;
+    CurlHandle curl(InitialiseCurl() ? curl_easy_init() : nullptr);
+    MimeHandle mime(curl ? curl_mime_init(curl.get()) : nullptr);
     bool listed = true;
     for (const QString& entry : transport.connectTo) listed = listed && connectTo.Append(entry.toUtf8());
     for (const MailAddress& recipient : envelope->recipients)
@@ -198,7 +200,6 @@ MailOutcome SendSmtpMail(const settings::SmtpSettings& smtp, const MailContent& 
     if (!BuildParts(content, mime.get(), outcome.error)) return outcome;
 
     CURL* c = curl.get();
-    char errorText[CURL_ERROR_SIZE] = {};
     const QByteArray url = SmtpUrl(smtp).toUtf8();
     const QByteArray from = "<" + envelope->sender.address.toUtf8() + ">";
     const QByteArray user = platform::FromFixed(smtp.SendUserName).toUtf8();

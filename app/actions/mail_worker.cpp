@@ -15,9 +15,9 @@ const QString kTestBody = QStringLiteral(
     "<html><head><title>OSTROVID</title></head><body><div><h3>Это сообщение отправлено приложением OSTROVID при "
     "проверке учетной записи SMTP сервера.</h3></div></body></html>");
 
-}  // namespace
-
-bool SendMailAction(const shell::Journal& journal, const ActionItem& item, platform::Event* abort) {
+// The work of SendMailThreadFunc between its start and its end: announces the mail, sends it and
+// reports the result.
+void SendMailAction(const shell::Journal& journal, const ActionItem& item, platform::Event* abort) {
     const MailRequest& request = std::get<MailRequest>(item.payload);
     const QString event = ActionEventText(item.type);
     const auto number = int32_t(item.number);
@@ -36,8 +36,9 @@ bool SendMailAction(const shell::Journal& journal, const ActionItem& item, platf
         journal.PostAction(shell::ActionIcon::Error, event, number, u"Ошибка отправки электронной почты"_jt,
                            outcome.error);
     }
-    return outcome.sent;
 }
+
+}  // namespace
 
 bool StartMailWorker(const shell::Journal& journal, std::unique_ptr<ActionItem>& item, WorkerContext& context) {
     OSTROVID_ASSERT(item && IsMailAction(item->type), "a mail worker runs mail items only");

@@ -15,16 +15,9 @@ namespace actions {
 // and context; false: no thread could be made and both are left to the caller.
 bool StartMailWorker(const shell::Journal& journal, std::unique_ptr<ActionItem>& item, WorkerContext& context);
 
-// The body of SendMailThreadFunc between its start and its end: announces the mail, sends it and
-// reports the result. True when the mail was sent.
-bool SendMailAction(const shell::Journal& journal, const ActionItem& item, platform::Event* abort);
-
 // Sends the test message of the mail settings page with the settings being edited to the
 // recipients entered in the test dialog; `abort`, when given and signalled, gives up at once.
 MailOutcome SendTestMail(const settings::SmtpSettings& edited, const QString& recipients,
                          platform::Event* abort = nullptr);
-
-// What the settings page shows after a test mail went through.
-inline constexpr char16_t kTestMailSentText[] = u"Тестовое письмо отправлено!";
 
 }  // namespace actions

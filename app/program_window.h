@@ -3,8 +3,8 @@
 // window, wired to each other. Made after the service channel is open, the models are loaded and
 // the settings are read.
 
-#include "app/actions/action_workers.h"
 #include "app/actions/alert_outputs.h"
+#include "app/actions/program_action_workers.h"
 #include "app/actions/speech_voice.h"
 #include "app/program_services.h"
 #include "app/program_threads.h"
@@ -35,7 +35,7 @@ public:
 private:
     // Declared first: every part below posts to it until it is destroyed.
     shell::Journal journal_;
-    actions::UnavailableActionWorkers ownWorkers_;
+    actions::ProgramActionWorkers ownWorkers_;
     ProgramThreads threads_;
     ProgramServices services_;
     recognition::PostingRecognizedDataSink recognizedSink_;

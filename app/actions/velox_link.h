@@ -28,23 +28,4 @@ void RunVeloxScript(const shell::Journal& journal, const ActionItem& item, platf
 bool StartVeloxWorker(const shell::Journal& journal, std::unique_ptr<ActionItem>& item, WorkerContext& context,
                       QString runnerPath = DefaultVeloxRunnerPath());
 
-// Scripts run in Velox; mail goes to the workers given (by default the ones that report it
-// unavailable).
-class ScriptActionWorkers final : public ActionWorkers {
-public:
-    explicit ScriptActionWorkers(const shell::Journal& journal, ActionWorkers* mailWorkers = nullptr)
-        : journal_(journal), unavailable_(journal), mail_(mailWorkers ? *mailWorkers : unavailable_) {}
-    bool StartScriptWorker(std::unique_ptr<ActionItem>& item, WorkerContext& context) override {
-        return StartVeloxWorker(journal_, item, context);
-    }
-    bool StartMailWorker(std::unique_ptr<ActionItem>& item, WorkerContext& context) override {
-        return mail_.StartMailWorker(item, context);
-    }
-
-private:
-    const shell::Journal& journal_;
-    UnavailableActionWorkers unavailable_;
-    ActionWorkers& mail_;
-};
-
 }  // namespace actions

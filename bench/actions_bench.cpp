@@ -34,6 +34,18 @@ struct QuietAlerts : actions::AlertOutputs {
     void SpeakAlertText(const QString&) override {}
 };
 
+// Worker threads that do nothing: the bench measures the program's side, not a script or a mail.
+struct IdleWorkers : actions::ActionWorkers {
+    bool StartScriptWorker(std::unique_ptr<actions::ActionItem>& item, actions::WorkerContext& c) override {
+        return actions::StartWorkerThread(QStringLiteral("VeloxThreadFunc"), item, c,
+                                          [](actions::ActionItem&, platform::Event&) {});
+    }
+    bool StartMailWorker(std::unique_ptr<actions::ActionItem>& item, actions::WorkerContext& c) override {
+        return actions::StartWorkerThread(QStringLiteral("SendMailThreadFunc"), item, c,
+                                          [](actions::ActionItem&, platform::Event&) {});
+    }
+};
+
 struct Silent : recognition::TrackingEvents {
     void FaceDetected(const recognition::Subject&, const cv::Mat&) override {}
     void UnrecognizedSubjectVanished(const recognition::Subject&, double) override {}
@@ -89,7 +101,7 @@ int main() {
     Configure(root.path());
 
     const shell::Journal journal;  // no sink: the workers' entries are dropped
-    actions::UnavailableActionWorkers workers(journal);
+    IdleWorkers workers;
     actions::ActionQueue queue(journal, workers);
     platform::Event term(true, false);
     queue.StartThread(term);

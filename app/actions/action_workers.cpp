@@ -6,7 +6,6 @@
 
 namespace actions {
 
-
 namespace {
 
 struct Handover {
@@ -55,26 +54,6 @@ bool StartWorkerThread(const QString& threadFuncName, std::unique_ptr<ActionItem
         context = std::move(handover->context);
         return false;
     }
-}
-
-bool UnavailableActionWorkers::StartScriptWorker(std::unique_ptr<ActionItem>& item, WorkerContext& context) {
-    return StartReporting(item, context,
-                          {u"VeloxThreadFunc", u"Выполнение скрипта", u"Выполнение скриптов недоступно"});
-}
-
-bool UnavailableActionWorkers::StartMailWorker(std::unique_ptr<ActionItem>& item, WorkerContext& context) {
-    return StartReporting(item, context,
-                          {u"SendMailThreadFunc", u"Ошибка отправки электронной почты", u"Отправка почты недоступна"});
-}
-
-bool UnavailableActionWorkers::StartReporting(std::unique_ptr<ActionItem>& item, WorkerContext& context,
-                                              Report report) {
-    return StartWorkerThread(
-        report.threadFunc.toString(), item, context, [this, report](ActionItem& running, platform::Event&) {
-            WriteLog(QStringLiteral("%1 %2: %3.").arg(report.threadFunc).arg(running.number).arg(report.description));
-            journal_.PostAction(shell::ActionIcon::Error, ActionEventText(running.type), int32_t(running.number),
-                                report.action.toString(), report.description.toString());
-        });
 }
 
 }  // namespace actions

@@ -59,22 +59,4 @@ using WorkerWork = std::function<void(ActionItem& item, platform::Event& termEve
 bool StartWorkerThread(const QString& threadFuncName, std::unique_ptr<ActionItem>& item, WorkerContext& context,
                        WorkerWork work);
 
-// Until scripts and mail can be run: real workers that tell the Actions tab so.
-class UnavailableActionWorkers final : public ActionWorkers {
-public:
-    explicit UnavailableActionWorkers(const shell::Journal& journal) : journal_(journal) {}
-    bool StartScriptWorker(std::unique_ptr<ActionItem>& item, WorkerContext& context) override;
-    bool StartMailWorker(std::unique_ptr<ActionItem>& item, WorkerContext& context) override;
-
-private:
-    struct Report {
-        QStringView threadFunc;
-        QStringView action;
-        QStringView description;
-    };
-    bool StartReporting(std::unique_ptr<ActionItem>& item, WorkerContext& context, Report report);
-
-    const shell::Journal& journal_;
-};
-
 }  // namespace actions

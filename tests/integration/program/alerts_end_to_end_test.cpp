@@ -120,13 +120,6 @@ QStringList TemporaryPictures(const QString& folder) {
     return QDir(folder).entryList({QStringLiteral("ostv*")}, QDir::Files);
 }
 
-// A plain camera-sized frame with `face` in it at column `left`.
-cv::Mat CameraFrame(const cv::Mat& face, int left) {
-    cv::Mat frame(480, 640, CV_8UC3, cv::Scalar(110, 120, 130));
-    if (!face.empty()) face.copyTo(frame(cv::Rect(left, (480 - face.rows) / 2, face.cols, face.rows)));
-    return frame;
-}
-
 class AlertsEndToEnd : public ProgramFixture {
 protected:
     void WriteAlertSettings(platform::RegistryStore& store, const QString& csvFolder) {
@@ -207,13 +200,13 @@ TEST_F(AlertsEndToEnd, ARecognizedPersonIsAnnouncedOnceAndAnUnknownFaceLeavesWit
                     (spans.front().start - double(alerts.firstAlertSample) / audio_test::kRate) * 1000, sounding);
 
         // An empty view, then somebody the database does not know, who leaves again.
-        camera.Show(CameraFrame({}, 0));
+        camera.Show(testsupport::CameraFrame({}, 0));
         QTest::qWait(3000);
         const std::vector<testsupport::JohnsPerson> people = testsupport::JohnsPeople();
         ASSERT_FALSE(people.empty());
-        camera.Show(CameraFrame(testsupport::EnrolPicture(people[0].pictures.front()), 40));
+        camera.Show(testsupport::CameraFrame(testsupport::EnrolPicture(people[0].pictures.front()), 40));
         QTest::qWait(5000);
-        camera.Show(CameraFrame({}, 0));
+        camera.Show(testsupport::CameraFrame({}, 0));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !workers.Unrecognized().empty(); }, 30000));
         const RecordingWorkers::Seen seen = workers.Unrecognized().front();
         EXPECT_GE(seen.images, 2u);

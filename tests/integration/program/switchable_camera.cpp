@@ -34,6 +34,12 @@ bool Readable(int fd) {
 
 }  // namespace
 
+cv::Mat CameraFrame(const cv::Mat& face, int left) {
+    cv::Mat frame(480, 640, CV_8UC3, cv::Scalar(110, 120, 130));
+    if (!face.empty()) face.copyTo(frame(cv::Rect(left, (480 - face.rows) / 2, face.cols, face.rows)));
+    return frame;
+}
+
 SwitchableCamera::SwitchableCamera() {
     listenFd_ = ListenOnLoopback(&port_, 4);
     if (listenFd_ >= 0) thread_ = std::thread([this] { Run(); });

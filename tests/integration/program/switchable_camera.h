@@ -15,6 +15,9 @@
 
 namespace testsupport {
 
+// A plain 640x480 frame with `face` in it at column `left`; an empty face gives an empty view.
+cv::Mat CameraFrame(const cv::Mat& face, int left);
+
 class SwitchableCamera {
 public:
     SwitchableCamera();

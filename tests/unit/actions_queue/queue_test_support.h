@@ -47,6 +47,26 @@ private:
     std::vector<shell::JournalEntry> entries_;
 };
 
+// Real worker threads whose work is one Actions entry naming the thread.
+class ReportingWorkers final : public actions::ActionWorkers {
+public:
+    explicit ReportingWorkers(const shell::Journal& journal) : journal_(journal) {}
+    bool StartScriptWorker(std::unique_ptr<actions::ActionItem>& item, actions::WorkerContext& c) override {
+        return Start(QStringLiteral("VeloxThreadFunc"), item, c);
+    }
+    bool StartMailWorker(std::unique_ptr<actions::ActionItem>& item, actions::WorkerContext& c) override {
+        return Start(QStringLiteral("SendMailThreadFunc"), item, c);
+    }
+
+private:
+    bool Start(const QString& name, std::unique_ptr<actions::ActionItem>& item, actions::WorkerContext& c) {
+        return actions::StartWorkerThread(name, item, c, [this, name](actions::ActionItem& running, platform::Event&) {
+            journal_.PostAction(shell::ActionIcon::Done, QString(), int32_t(running.number), name, QString());
+        });
+    }
+    const shell::Journal& journal_;
+};
+
 // Takes every started item with its slot and keeps both until finished.
 class HeldWorkers : public actions::ActionWorkers {
 public:

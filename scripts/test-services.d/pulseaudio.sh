@@ -11,27 +11,9 @@ set -euo pipefail
 dir=${TMPDIR:-/tmp}/ostrovid-test-pulse-$(id -u)
 sink=ostrovid_test
 
-fail() {
-    echo "pulseaudio.sh: $*" >&2
-    [[ -f $dir/server.log ]] && tail -n 20 "$dir/server.log" >&2
-    exit 1
-}
-
-stop() {
-    if [[ -f $dir/pid ]]; then
-        local pid
-        pid=$(cat "$dir/pid")
-        if kill "$pid" 2>/dev/null; then
-            local _
-            for _ in $(seq 50); do
-                kill -0 "$pid" 2>/dev/null || break
-                sleep 0.1
-            done
-            kill -9 "$pid" 2>/dev/null || true
-        fi
-    fi
-    rm -rf "$dir"
-}
+name=pulseaudio.sh
+# shellcheck source=../lib/server-process.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/server-process.sh"
 
 start() {
     local env_file=$1

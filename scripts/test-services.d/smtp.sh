@@ -13,27 +13,9 @@ dir=${TMPDIR:-/tmp}/ostrovid-test-smtp-$(id -u)
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 slow_delay=3
 
-fail() {
-    echo "smtp.sh: $*" >&2
-    [[ -f $dir/server.log ]] && tail -n 20 "$dir/server.log" >&2
-    exit 1
-}
-
-stop() {
-    if [[ -f $dir/pid ]]; then
-        local pid
-        pid=$(cat "$dir/pid")
-        if kill "$pid" 2>/dev/null; then
-            local _
-            for _ in $(seq 50); do
-                kill -0 "$pid" 2>/dev/null || break
-                sleep 0.1
-            done
-            kill -9 "$pid" 2>/dev/null || true
-        fi
-    fi
-    rm -rf "$dir"
-}
+name=smtp.sh
+# shellcheck source=../lib/server-process.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../lib/server-process.sh"
 
 # A key and a certificate for host names $2 signed by the test CA, as $1.key and $1.pem.
 issue() {

@@ -6,6 +6,7 @@
 #include "platform/fixedtext.h"
 #include "platform/log.h"
 #include "tests/support/ipc_namespace.h"
+#include "tests/support/journal_entries.h"
 #include "tests/support/log_lines.h"
 
 #include <gtest/gtest.h>
@@ -19,22 +20,7 @@
 
 namespace velotest {
 
-class ActionsTab : public shell::JournalSink {
-public:
-    bool Deliver(shell::JournalTab, std::unique_ptr<shell::JournalEntry> entry) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        entries_.push_back(*entry);
-        return true;
-    }
-    std::vector<shell::JournalEntry> Entries() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return entries_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<shell::JournalEntry> entries_;
-};
+using ActionsTab = testsupport::JournalEntries;
 
 class VeloxRun : public ::testing::Test {
 protected:

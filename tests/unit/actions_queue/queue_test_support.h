@@ -7,6 +7,7 @@
 #include "platform/fixedtext.h"
 #include "platform/log.h"
 #include "settings/settings_state.h"
+#include "tests/support/journal_entries.h"
 #include "tests/support/log_lines.h"
 
 #include <gtest/gtest.h>
@@ -30,22 +31,7 @@ inline bool WaitUntil(const std::function<bool()>& condition) {
     return condition();
 }
 
-class ActionsTab : public shell::JournalSink {
-public:
-    bool Deliver(shell::JournalTab, std::unique_ptr<shell::JournalEntry> entry) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        entries_.push_back(*entry);
-        return true;
-    }
-    std::vector<shell::JournalEntry> Entries() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return entries_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<shell::JournalEntry> entries_;
-};
+using ActionsTab = testsupport::JournalEntries;
 
 // Real worker threads whose work is one Actions entry naming the thread.
 class ReportingWorkers final : public actions::ActionWorkers {

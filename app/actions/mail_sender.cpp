@@ -11,7 +11,6 @@
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <QMimeDatabase>
 
 #include <memory>
 #include <mutex>
@@ -127,6 +126,16 @@ bool BuildHeaders(const Envelope& envelope, const MailContent& content, CurlList
            headers.Append("Message-ID: <" + messageId + "@" + domain + ">");
 }
 
+// Attachments are the program's own pictures; anything else goes as plain bytes. (Qt's MIME
+// database would tie a thread's data to its global state on the first worker that asks.)
+const char* AttachmentType(const QFileInfo& file) {
+    const QString suffix = file.suffix().toLower();
+    if (suffix == u"jpg" || suffix == u"jpeg") return "image/jpeg";
+    if (suffix == u"png") return "image/png";
+    if (suffix == u"bmp") return "image/bmp";
+    return "application/octet-stream";
+}
+
 // The body part and one part per attachment; the error names what could not be added.
 bool BuildParts(const MailContent& content, curl_mime* mime, QString& error) {
     curl_mimepart* body = curl_mime_addpart(mime);
@@ -138,17 +147,13 @@ bool BuildParts(const MailContent& content, curl_mime* mime, QString& error) {
         error = QStringLiteral("Недостаточно памяти в системе");
         return false;
     }
-    const QMimeDatabase types;
     for (const QString& path : content.attachments) {
         if (path.isEmpty()) continue;
         curl_mimepart* part = curl_mime_addpart(mime);
         const QFileInfo file(path);
         if (!part || curl_mime_filedata(part, QFile::encodeName(path).constData()) != CURLE_OK ||
             curl_mime_filename(part, file.fileName().toUtf8().constData()) != CURLE_OK ||
-            curl_mime_type(part,
-                           types.mimeTypeForFile(file, QMimeDatabase::MatchExtension).name().toUtf8().constData()) !=
-                CURLE_OK ||
-            curl_mime_encoder(part, "base64") != CURLE_OK) {
+            curl_mime_type(part, AttachmentType(file)) != CURLE_OK || curl_mime_encoder(part, "base64") != CURLE_OK) {
             error = QStringLiteral("Не удалось прочитать вложение: %1").arg(path);
             return false;
         }

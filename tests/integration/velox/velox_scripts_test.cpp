@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 
 #include <signal.h>
 
@@ -205,7 +206,8 @@ class EchoServer {
 public:
     explicit EchoServer(int count) {
         std::promise<quint16> port;
-        thread_ = std::thread([this, count, &port] {
+        // A thread of Qt's own: Qt frees the data of a thread it started when it ends.
+        thread_.reset(QThread::create([count, &port] {
             QTcpServer server;
             server.listen(QHostAddress::LocalHost);
             port.set_value(server.serverPort());
@@ -231,15 +233,16 @@ public:
                 socket->waitForBytesWritten(5000);
                 socket->disconnectFromHost();
             }
-        });
+        }));
+        thread_->start();
         port_ = port.get_future().get();
     }
-    ~EchoServer() { thread_.join(); }
+    ~EchoServer() { thread_->wait(); }
     quint16 Port() const { return port_; }
 
 private:
     quint16 port_ = 0;
-    std::thread thread_;
+    std::unique_ptr<QThread> thread_;
 };
 
 TEST_F(VeloxRun, HostObjectRunsProgramsReadsFilesAndTalksHttp) {

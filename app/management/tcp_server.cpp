@@ -225,12 +225,13 @@ void TcpServer::Accept(AcceptConnection acceptFlag) {
         free->active = true;
         count = ++sessionCount_;
     }
-    Report(TcpServerState::Running, count);
     if (count == kSessionSlots) {
+        // New clients are refused by the system from now on until a session ends.
         WriteLog(QStringLiteral("TcpServerThreadFunc: Достигнут максимум (%1) числа открытых соединений.").arg(count));
         CloseListener();
         listenAt_.reset();
     }
+    Report(TcpServerState::Running, count);
 }
 
 void TcpServer::FreeSlot(int number) {

@@ -2,6 +2,7 @@
 
 #include <QtEndian>
 
+#include <cstring>
 #include <new>
 
 namespace management {
@@ -20,6 +21,36 @@ QByteArray BuildPacket(PacketType type, const QString& text) {
     qToLittleEndian<char16_t>(text.utf16(), text.size(), out + kPacketHeaderSize);
     qToLittleEndian<char16_t>(u'\0', out + kPacketHeaderSize + text.size() * sizeof(char16_t));
     return packet;
+}
+
+PacketReader::PacketReader() : buffer_(std::make_unique<std::byte[]>(kReceiveBufferSize)) {}
+
+std::span<std::byte> PacketReader::FreeSpace() { return {buffer_.get() + end_, kReceiveBufferSize - end_}; }
+
+void PacketReader::Received(size_t count) { end_ += count; }
+
+ReadResult PacketReader::Next() {
+    const size_t buffered = end_ - begin_;
+    if (buffered >= kPacketHeaderSize) {
+        const PacketHeader header = ReadPacketHeader(buffer_.get() + begin_);
+        if (header.type != uint32_t(PacketType::_C2S_TCP_REQUEST) &&
+            header.type != uint32_t(PacketType::_C2S_TCP_SUBSCRIBE)) {
+            // Waiting for the data of an unknown packet could wait for more than the buffer holds.
+            return {ReadVerdict::UnknownType, header, {}};
+        }
+        if (header.dataLength > kMaxIncomingDataLength) return {ReadVerdict::TooLong, header, {}};
+        if (buffered >= kPacketHeaderSize + header.dataLength) {
+            const std::span<const std::byte> data(buffer_.get() + begin_ + kPacketHeaderSize, header.dataLength);
+            begin_ += kPacketHeaderSize + header.dataLength;
+            return {ReadVerdict::Packet, header, data};
+        }
+    }
+    if (begin_ > 0) {
+        std::memmove(buffer_.get(), buffer_.get() + begin_, buffered);
+        begin_ = 0;
+        end_ = buffered;
+    }
+    return {ReadVerdict::NeedMore, {}, {}};
 }
 
 }  // namespace management

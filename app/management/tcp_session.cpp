@@ -1,6 +1,5 @@
 #include "app/management/tcp_session.h"
 
-#include "app/management/packet_framing.h"
 #include "platform/contract.h"
 #include "platform/log.h"
 #include "platform/net.h"
@@ -12,8 +11,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
-#include <memory>
 #include <new>
 #include <system_error>
 
@@ -186,8 +183,7 @@ void TcpSession::ReceiveThread() {
     receiveThreadId_.store(std::this_thread::get_id());
     const QString n = QString::number(number_);
     Log(QStringLiteral("TcpSessionRecvThreadFunc %1 started.").arg(n));
-    const auto buffer = std::make_unique<std::byte[]>(kReceiveBufferSize);
-    size_t filled = 0;
+    PacketReader reader;
     platform::ReadableFd readable(socket_);
 
     for (bool running = true; running;) {
@@ -197,9 +193,8 @@ void TcpSession::ReceiveThread() {
             Log(QStringLiteral("TcpSessionRecvThreadFunc %1. WaitForMultipleObjects() error ret code.").arg(n));
             break;
         }
-        // The largest accepted packet fills the buffer exactly and is handled at once, so free
-        // room always remains here.
-        const ssize_t received = recv(socket_, buffer.get() + filled, kReceiveBufferSize - filled, MSG_DONTWAIT);
+        const std::span<std::byte> space = reader.FreeSpace();
+        const ssize_t received = recv(socket_, space.data(), space.size(), MSG_DONTWAIT);
         if (received < 0) {
             const int code = platform::WinSockCodeFromErrno(errno);
             if (code == platform::kWsaEWouldBlock || errno == EINTR) continue;
@@ -216,8 +211,8 @@ void TcpSession::ReceiveThread() {
             peerClosed_.Set();
             break;
         }
-        filled += size_t(received);
-        running = HandlePackets(buffer.get(), filled);
+        reader.Received(size_t(received));
+        running = HandlePackets(reader);
     }
 
     Log(QStringLiteral("TcpSessionRecvThreadFunc %1 completed.").arg(n));
@@ -225,39 +220,30 @@ void TcpSession::ReceiveThread() {
     receiveEnded_.Set();
 }
 
-bool TcpSession::HandlePackets(std::byte* buffer, size_t& filled) {
+bool TcpSession::HandlePackets(PacketReader& reader) {
     const QString n = QString::number(number_);
-    size_t offset = 0;
-    bool keep = true;
-    while (keep && filled - offset >= kPacketHeaderSize) {
-        const PacketHeader header = ReadPacketHeader(buffer + offset);
-        const bool known = header.type == uint32_t(PacketType::_C2S_TCP_REQUEST) ||
-                           header.type == uint32_t(PacketType::_C2S_TCP_SUBSCRIBE);
-        if (!known) {
-            // Refused at its header: waiting for the data of an unknown packet could wait for more
-            // than the buffer holds.
+    for (;;) {
+        const ReadResult next = reader.Next();
+        switch (next.verdict) {
+        case ReadVerdict::NeedMore:
+            return true;
+        case ReadVerdict::Packet:
+            if (!HandlePacket(next.header.type, next.data)) return false;
+            break;
+        case ReadVerdict::TooLong:
+            Log(QStringLiteral("TcpSessionRecvThreadFunc %1. Принят пакет _C2S_TCP_REQUEST со слишком большой длиной "
+                               "(%2) данных. Сеанс будет закрыт.")
+                    .arg(n, QString::number(int32_t(next.header.dataLength))));
+            return false;
+        case ReadVerdict::UnknownType:
             Log(QStringLiteral("TcpSessionRecvThreadFunc %1. Принят неизвестный пакет %2. Сеанс будет закрыт.")
-                    .arg(n, QStringLiteral("%1").arg(header.type, 8, 16, QLatin1Char('0'))));
+                    .arg(n, QStringLiteral("%1").arg(next.header.type, 8, 16, QLatin1Char('0'))));
             services_.journal.PostNotification(
                 shell::NotificationIcon::Error,
                 QStringLiteral("Неизвестный пакет запроса от %1 (%2)").arg(address_, host_));
             return false;
         }
-        if (header.dataLength > kMaxIncomingDataLength) {
-            Log(QStringLiteral("TcpSessionRecvThreadFunc %1. Принят пакет _C2S_TCP_REQUEST со слишком большой длиной "
-                               "(%2) данных. Сеанс будет закрыт.")
-                    .arg(n, QString::number(int32_t(header.dataLength))));
-            return false;
-        }
-        if (filled - offset < kPacketHeaderSize + header.dataLength) break;
-        keep = HandlePacket(header.type, {buffer + offset + kPacketHeaderSize, header.dataLength});
-        offset += kPacketHeaderSize + header.dataLength;
     }
-    if (offset > 0) {
-        std::memmove(buffer, buffer + offset, filled - offset);
-        filled -= offset;
-    }
-    return keep;
 }
 
 bool TcpSession::HandlePacket(uint32_t type, std::span<const std::byte> data) {

@@ -6,6 +6,7 @@
 // Owns: the client socket while the session runs, the session thread (the session thread owns the
 //       receive and send threads), the queued packets.
 
+#include "app/management/packet_framing.h"
 #include "app/management/send_ring.h"
 #include "app/management/session_link.h"
 #include "app/shell/journal.h"
@@ -57,8 +58,8 @@ public:
 private:
     void SessionThread();
     void ReceiveThread();
-    // Handles the complete packets at the start of the buffer; false ends the session.
-    bool HandlePackets(std::byte* buffer, size_t& filled);
+    // Handles the complete packets received so far; false ends the session.
+    bool HandlePackets(PacketReader& reader);
     bool HandlePacket(uint32_t type, std::span<const std::byte> data);
     void SendThread();
     bool SendPacket(const QByteArray& packet);

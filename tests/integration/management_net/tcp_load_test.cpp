@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 #include <atomic>
 #include <memory>
 #include <random>
@@ -59,6 +61,11 @@ TEST(SendRingTest, SevenPacketsWaitTheRestAreDroppedOrWaitForRoomUntilTheSession
     EXPECT_EQ(order, (std::vector<QByteArray>{"1", "2", "3", "4", "5", "6", "waited"}));
     ring.Clear();
     EXPECT_EQ(ring.DroppedPackets(), 0u);
+}
+
+// Threads of this process.
+int ThreadCount() {
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
 
 QString EventText(int i) { return QStringLiteral("event:%1:").arg(i) + QString(16000, QLatin1Char('x')); }
@@ -116,14 +123,50 @@ TEST(TcpServerLoadTest, AStationThatStopsReadingLosesItsEventsWhileTheOthersGetE
     // Logged once for the whole burst.
     EXPECT_EQ(h.log.Lines().filter(QStringLiteral("SendTcpPacket() Session 0:")).size(), 1);
 
-    // The silent station's session still ends at once when the server stops.
+    // A request of the silent station holds its own receive thread (the reply waits for room);
+    // the others are still served, and the session ends as soon as the station goes away.
+    ASSERT_TRUE(silent.Send(TextPacket(kRequest, QStringLiteral("never read"))));
+    ASSERT_TRUE(WaitUntil([&] { return h.handler.Texts().size() == 1; }));
+    ASSERT_TRUE(readers[0]->Send(TextPacket(kRequest, QStringLiteral("served"))));
+    const auto reply = readers[0]->Read();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->Text(), QStringLiteral("reply:served"));
+    silent.Close();
+    EXPECT_TRUE(h.status.WaitCount(kReaders, 3s));
+    EXPECT_TRUE(h.sink.WaitFor(QStringLiteral("Закрыто соединение с 127.0.0.1 (teststation)")));
+}
+
+// Fills the ring of the station in slot 0, which never reads, until it loses an event.
+void FillSilentStation(TcpServerHarness& h) {
+    const QString text = EventText(0);
+    for (int i = 0; i < 200 && h.server->DroppedPackets(0) == 0; ++i) {
+        h.server->ForEachActiveSession([&](management::Session& session) {
+            session.SendTcpPacket(management::PacketType::_S2C_TCP_EVENT, text, WhenQueueFull::Drop);
+        });
+        std::this_thread::sleep_for(2ms);
+    }
+}
+
+TEST(TcpServerLoadTest, AReplyWaitingForRoomIsReleasedWhenTheServerStops) {
+    TcpServerHarness h;
+    h.Start();
+    ASSERT_FALSE(testing::Test::HasFatalFailure());
+    Station silent(h.port, 4096);
+    ASSERT_TRUE(h.status.WaitCount(1));
+    FillSilentStation(h);
+    ASSERT_GT(h.server->DroppedPackets(0), 0u);
+    ASSERT_TRUE(silent.Send(TextPacket(kRequest, QStringLiteral("never read"))));
+    ASSERT_TRUE(WaitUntil([&] { return h.handler.Texts().size() == 1; }));
+
     const auto stopStart = std::chrono::steady_clock::now();
     h.Stop();
     EXPECT_LT(std::chrono::steady_clock::now() - stopStart, 2s);
+    EXPECT_EQ(h.log.Count(QStringLiteral("TcpSessionRecvThreadFunc 0 completed.")), 1);
 }
 
 TEST(TcpServerLoadTest, GarbageFromManyStationsLeavesTheServerServing) {
     TcpServerHarness h;
+    const int threadsBefore = ThreadCount();
     h.Start();
     ASSERT_FALSE(testing::Test::HasFatalFailure());
 
@@ -177,6 +220,11 @@ TEST(TcpServerLoadTest, GarbageFromManyStationsLeavesTheServerServing) {
     ASSERT_TRUE(last);
     EXPECT_EQ(last->Text(), QStringLiteral("reply:after"));
     EXPECT_TRUE(h.log.Lines().filter(QStringLiteral("error ret code")).isEmpty());
+    // Every ended session took its three threads with it: what remains are the server thread and
+    // the one session still open.
+    after.Close();
+    ASSERT_TRUE(h.status.WaitCount(0));
+    EXPECT_EQ(ThreadCount(), threadsBefore + 1);
 }
 
 }  // namespace

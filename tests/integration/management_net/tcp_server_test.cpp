@@ -41,9 +41,13 @@ TEST(TcpServerTest, NinthStationIsRefusedWhileEightAreOpenAndAcceptedAtOnceAfter
         EXPECT_EQ(reply->Text(), QStringLiteral("reply:n%1").arg(i));
     }
 
-    Station ninth(h.port);
-    EXPECT_FALSE(ninth.Connected());
-    EXPECT_EQ(ninth.ConnectError(), ECONNREFUSED);
+    // A ninth station hammering the port is refused by the system every time.
+    for (int attempt = 0; attempt < 300; ++attempt) {
+        Station ninth(h.port);
+        ASSERT_FALSE(ninth.Connected()) << attempt;
+        ASSERT_EQ(ninth.ConnectError(), ECONNREFUSED) << attempt;
+    }
+    EXPECT_EQ(h.status.Last(), (Status{TcpServerState::Running, 8}));
 
     stations[3]->Close();
     ASSERT_TRUE(h.status.WaitCount(7));

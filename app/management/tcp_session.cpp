@@ -61,8 +61,6 @@ void TcpSession::SetSubscription(const Subscription& subscription) {
     subscription_ = subscription;
 }
 
-void TcpSession::Log(const QString& text) const { WriteLog(text); }
-
 bool TcpSession::SendTcpPacket(PacketType type, const QString& documentText, WhenQueueFull whenFull) {
     const bool ownReceiveThread = receiveThreadId_.load() == std::this_thread::get_id();
     OSTROVID_ASSERT(whenFull == WhenQueueFull::Drop || ownReceiveThread,
@@ -73,8 +71,8 @@ bool TcpSession::SendTcpPacket(PacketType type, const QString& documentText, Whe
     try {
         packet = BuildPacket(type, documentText);
     } catch (const std::bad_alloc&) {
-        Log(QStringLiteral("SendTcpPacket() Session %1: %2")
-                .arg(QString::number(number_), u"Недостаточно памяти в системе"_jt));
+        WriteLog(QStringLiteral("SendTcpPacket() Session %1: %2")
+                     .arg(QString::number(number_), u"Недостаточно памяти в системе"_jt));
         return false;
     }
     switch (ring_.Queue(std::move(packet), whenFull, closing_)) {
@@ -82,9 +80,9 @@ bool TcpSession::SendTcpPacket(PacketType type, const QString& documentText, Whe
         return true;
     case QueueResult::DroppedFirstOfBurst:
         // Once per burst: a station that stopped reading would otherwise fill the log with every event.
-        Log(QStringLiteral(
-                "SendTcpPacket() Session %1: Очередь посылки переполнена, пакеты станции %2 (%3) отбрасываются.")
-                .arg(QString::number(number_), address_, host_));
+        WriteLog(QStringLiteral(
+                     "SendTcpPacket() Session %1: Очередь посылки переполнена, пакеты станции %2 (%3) отбрасываются.")
+                     .arg(QString::number(number_), address_, host_));
         return false;
     case QueueResult::Dropped:
     case QueueResult::Closing:
@@ -126,7 +124,7 @@ void TcpSession::ApplySocketOptions() {
 
 void TcpSession::SessionThread() {
     const QString n = QString::number(number_);
-    Log(QStringLiteral("TcpSessionThreadFunc %1 started. Client %2 (%3)").arg(n, address_, host_));
+    WriteLog(QStringLiteral("TcpSessionThreadFunc %1 started. Client %2 (%3)").arg(n, address_, host_));
     ApplySocketOptions();
     peerClosed_.Reset();
     receiveEnded_.Reset();
@@ -137,14 +135,14 @@ void TcpSession::SessionThread() {
     try {
         receiveThread_ = platform::StartNamedThread("TcpSessionRecvThreadFunc", [this] { ReceiveThread(); });
     } catch (const std::system_error&) {
-        Log(QStringLiteral("TcpSessionThreadFunc %1. Can't create RcvThread.").arg(n));
+        WriteLog(QStringLiteral("TcpSessionThreadFunc %1. Can't create RcvThread.").arg(n));
         running = false;
     }
     if (running) {
         try {
             sendThread_ = platform::StartNamedThread("TcpSessionSendThreadFunc", [this] { SendThread(); });
         } catch (const std::system_error&) {
-            Log(QStringLiteral("TcpSessionThreadFunc %1. Can't create SendThread.").arg(n));
+            WriteLog(QStringLiteral("TcpSessionThreadFunc %1. Can't create SendThread.").arg(n));
             running = false;
         }
     }
@@ -158,12 +156,12 @@ void TcpSession::SessionThread() {
         case 3:
             break;
         case 1:
-            Log(QStringLiteral("TcpSessionThreadFunc %1. Закрыто соединение с %2 (%3)").arg(n, address_, host_));
+            WriteLog(QStringLiteral("TcpSessionThreadFunc %1. Закрыто соединение с %2 (%3)").arg(n, address_, host_));
             services_.journal.PostNotification(shell::NotificationIcon::Information,
                                                QStringLiteral("Закрыто соединение с %1 (%2)").arg(address_, host_));
             break;
         default:
-            Log(QStringLiteral("TcpSessionThreadFunc %1. WSAWaitForMultipleEvents() error ret code.").arg(n));
+            WriteLog(QStringLiteral("TcpSessionThreadFunc %1. WSAWaitForMultipleEvents() error ret code.").arg(n));
             break;
         }
     }
@@ -175,14 +173,14 @@ void TcpSession::SessionThread() {
     socket_ = -1;
     ring_.Clear();
     SetSubscription(Subscription{});
-    Log(QStringLiteral("TcpSessionThreadFunc %1 completed.").arg(n));
+    WriteLog(QStringLiteral("TcpSessionThreadFunc %1 completed.").arg(n));
     ended_.Set();
 }
 
 void TcpSession::ReceiveThread() {
     receiveThreadId_.store(std::this_thread::get_id());
     const QString n = QString::number(number_);
-    Log(QStringLiteral("TcpSessionRecvThreadFunc %1 started.").arg(n));
+    WriteLog(QStringLiteral("TcpSessionRecvThreadFunc %1 started.").arg(n));
     PacketReader reader;
     platform::ReadableFd readable(socket_);
 
@@ -190,7 +188,7 @@ void TcpSession::ReceiveThread() {
         const int woken = platform::WaitForAny({&closing_, &readable}, platform::kInfinite);
         if (woken == 0) break;
         if (woken != 1) {
-            Log(QStringLiteral("TcpSessionRecvThreadFunc %1. WaitForMultipleObjects() error ret code.").arg(n));
+            WriteLog(QStringLiteral("TcpSessionRecvThreadFunc %1. WaitForMultipleObjects() error ret code.").arg(n));
             break;
         }
         const std::span<std::byte> space = reader.FreeSpace();
@@ -202,8 +200,8 @@ void TcpSession::ReceiveThread() {
                 peerClosed_.Set();
                 break;
             }
-            Log(QStringLiteral("TcpSessionRecvThreadFunc %1. Ошибка чтения данных: %2")
-                    .arg(n, platform::WinSockErrorText(code)));
+            WriteLog(QStringLiteral("TcpSessionRecvThreadFunc %1. Ошибка чтения данных: %2")
+                         .arg(n, platform::WinSockErrorText(code)));
             break;
         }
         if (received == 0) {
@@ -215,7 +213,7 @@ void TcpSession::ReceiveThread() {
         running = HandlePackets(reader);
     }
 
-    Log(QStringLiteral("TcpSessionRecvThreadFunc %1 completed.").arg(n));
+    WriteLog(QStringLiteral("TcpSessionRecvThreadFunc %1 completed.").arg(n));
     receiveThreadId_.store(std::thread::id());
     receiveEnded_.Set();
 }
@@ -231,13 +229,14 @@ bool TcpSession::HandlePackets(PacketReader& reader) {
             if (!HandlePacket(next.header.type, next.data)) return false;
             break;
         case ReadVerdict::TooLong:
-            Log(QStringLiteral("TcpSessionRecvThreadFunc %1. Принят пакет _C2S_TCP_REQUEST со слишком большой длиной "
+            WriteLog(
+                QStringLiteral("TcpSessionRecvThreadFunc %1. Принят пакет _C2S_TCP_REQUEST со слишком большой длиной "
                                "(%2) данных. Сеанс будет закрыт.")
                     .arg(n, QString::number(int32_t(next.header.dataLength))));
             return false;
         case ReadVerdict::UnknownType:
-            Log(QStringLiteral("TcpSessionRecvThreadFunc %1. Принят неизвестный пакет %2. Сеанс будет закрыт.")
-                    .arg(n, QStringLiteral("%1").arg(next.header.type, 8, 16, QLatin1Char('0'))));
+            WriteLog(QStringLiteral("TcpSessionRecvThreadFunc %1. Принят неизвестный пакет %2. Сеанс будет закрыт.")
+                         .arg(n, QStringLiteral("%1").arg(next.header.type, 8, 16, QLatin1Char('0'))));
             services_.journal.PostNotification(
                 shell::NotificationIcon::Error,
                 QStringLiteral("Неизвестный пакет запроса от %1 (%2)").arg(address_, host_));
@@ -250,22 +249,23 @@ bool TcpSession::HandlePacket(uint32_t type, std::span<const std::byte> data) {
     const QString n = QString::number(number_);
     if (type == uint32_t(PacketType::_C2S_TCP_REQUEST)) {
         if (services_.handler.HandleTcpRequest(*this, data)) return true;
-        Log(QStringLiteral("TcpSessionRecvThreadFunc %1. HandleTcpRequest() failed. Сеанс будет закрыт.").arg(n));
+        WriteLog(QStringLiteral("TcpSessionRecvThreadFunc %1. HandleTcpRequest() failed. Сеанс будет закрыт.").arg(n));
         return false;
     }
     if (services_.handler.HandleTcpSubscribeToEvents(*this, data)) return true;
-    Log(QStringLiteral("TcpSessionRecvThreadFunc %1. HandleTcpSubscribeToEvents() failed. Сеанс будет закрыт.").arg(n));
+    WriteLog(
+        QStringLiteral("TcpSessionRecvThreadFunc %1. HandleTcpSubscribeToEvents() failed. Сеанс будет закрыт.").arg(n));
     return false;
 }
 
 void TcpSession::SendThread() {
     const QString n = QString::number(number_);
-    Log(QStringLiteral("TcpSessionSendThreadFunc %1 started.").arg(n));
+    WriteLog(QStringLiteral("TcpSessionSendThreadFunc %1 started.").arg(n));
     for (bool running = true; running;) {
         const int woken = platform::WaitForAny({&closing_, &ring_.NotEmpty()}, platform::kInfinite);
         if (woken == 0) break;
         if (woken != 1) {
-            Log(QStringLiteral("TcpSessionSendThreadFunc %1. WaitForMultipleObjects() error ret code.").arg(n));
+            WriteLog(QStringLiteral("TcpSessionSendThreadFunc %1. WaitForMultipleObjects() error ret code.").arg(n));
             break;
         }
         while (running) {
@@ -275,7 +275,7 @@ void TcpSession::SendThread() {
             if (running) ring_.AdvanceTail();
         }
     }
-    Log(QStringLiteral("TcpSessionSendThreadFunc %1 completed.").arg(n));
+    WriteLog(QStringLiteral("TcpSessionSendThreadFunc %1 completed.").arg(n));
     sendEnded_.Set();
 }
 
@@ -293,8 +293,8 @@ bool TcpSession::SendPacket(const QByteArray& packet) {
             }
             if (code == platform::kWsaEConnReset) peerClosed_.Set();
             if (code != platform::kWsaEWouldBlock) {
-                Log(QStringLiteral("SendPacket session %1. Ошибка посылки данных: %2")
-                        .arg(QString::number(number_), platform::WinSockErrorText(code)));
+                WriteLog(QStringLiteral("SendPacket session %1. Ошибка посылки данных: %2")
+                             .arg(QString::number(number_), platform::WinSockErrorText(code)));
                 return false;
             }
         } else {

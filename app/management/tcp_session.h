@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <thread>
 
 namespace management {
@@ -64,7 +65,6 @@ private:
     void SendThread();
     bool SendPacket(const QByteArray& packet);
     void ApplySocketOptions();
-    void Log(const QString& text) const;
 
     const int number_;
     const SessionServices services_;

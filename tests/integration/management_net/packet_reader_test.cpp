@@ -91,19 +91,4 @@ TEST(PacketReaderTest, RandomStreamsInRandomSegmentsComeOutPacketByPacket) {
     }
 }
 
-TEST(PacketReaderTest, NoiseNeverReadsPastTheBuffer) {
-    std::mt19937 random(7);
-    for (int round = 0; round < 200; ++round) {
-        QByteArray stream(int(random() % 200000), '\0');
-        for (char& c : stream) c = char(random());
-        // Known types with random lengths keep the reader waiting for data more often than noise would.
-        for (qsizetype at = 0; at + 8 <= stream.size(); at += 1 + random() % 30000) {
-            qToLittleEndian<uint32_t>(random() % 2 ? 0x00010001 : 0x00010002, stream.data() + at);
-        }
-        std::vector<Sent> received;
-        Feed(stream, random, received);
-        for (const Sent& packet : received) EXPECT_LE(packet.data.size(), 65528);
-    }
-}
-
 }  // namespace

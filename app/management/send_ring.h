@@ -1,0 +1,63 @@
+#pragma once
+// Purpose: a session's outgoing packet queue: a ring of 8 entries of which one always stays free,
+//          so at most 7 packets wait for the send thread.
+// Threads: any number of producers queue; the session's send thread alone reads and advances the
+//          tail; Clear only while the send thread is not running.
+// Owns: the queued packets.
+
+#include "app/management/session_link.h"
+#include "platform/sync.h"
+
+#include <QByteArray>
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+
+namespace management {
+
+enum class QueueResult {
+    Queued,
+    DroppedFirstOfBurst,  // the ring was full and this is the first loss since a packet went in
+    Dropped,              // the ring was full, as it already was for the previous packet
+    Closing,              // the session is ending
+};
+
+class SendRing {
+public:
+    static constexpr int kEntries = 8;
+
+    SendRing() = default;
+    SendRing(const SendRing&) = delete;
+    SendRing& operator=(const SendRing&) = delete;
+
+    // Queues the packet. A full ring drops it (Drop) or waits for room (Wait) until `closing` is
+    // set; a set `closing` refuses the packet in either case. Wait holds no lock while it waits.
+    QueueResult Queue(QByteArray packet, WhenQueueFull whenFull, platform::Event& closing);
+
+    // The oldest packet, or null when the ring is empty. It stays in place until AdvanceTail.
+    const QByteArray* Tail();
+    // Frees the oldest packet and makes room for one more.
+    void AdvanceTail();
+    // Frees every queued packet and restarts the loss count of a new session.
+    void Clear();
+
+    // Signalled when a packet went in (auto reset).
+    platform::Event& NotEmpty() { return notEmpty_; }
+    // Packets lost to a full ring since the last Clear.
+    uint64_t DroppedPackets() const;
+
+private:
+    bool IsFullLocked() const { return (head_ + 1) % kEntries == tail_; }
+
+    mutable std::mutex lock_;
+    std::array<QByteArray, kEntries> entries_;
+    int head_ = 0;  // next entry to fill
+    int tail_ = 0;  // oldest packet
+    bool losing_ = false;
+    uint64_t dropped_ = 0;
+    platform::Event room_{false, true};
+    platform::Event notEmpty_{false, false};
+};
+
+}  // namespace management

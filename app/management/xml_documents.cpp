@@ -4,6 +4,8 @@
 #include <QtEndian>
 
 #include <cctype>
+#include <charconv>
+#include <iterator>
 
 namespace management {
 
@@ -75,6 +77,12 @@ std::optional<QString> AttributeIgnoringCase(const QDomElement& element, const Q
     return std::nullopt;
 }
 
-QString FixedPoint(double value, int decimals) { return QString::number(value, 'f', decimals); }
+QString FixedPoint(double value, int decimals) {
+    // Rounded as printf rounds (the exact binary value, ties to even), whatever the C locale is.
+    char text[400];
+    const std::to_chars_result result =
+        std::to_chars(std::begin(text), std::end(text), value, std::chars_format::fixed, decimals);
+    return QString::fromLatin1(text, result.ptr - text);
+}
 
 }  // namespace management

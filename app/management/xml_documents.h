@@ -38,7 +38,7 @@ void AppendVersion(QDomElement& parent);
 // The attribute of that name in any letter case; nothing when the element has none.
 std::optional<QString> AttributeIgnoringCase(const QDomElement& element, const QString& name);
 
-// "%.<decimals>f" without regard to the locale.
+// "%.<decimals>f" as printf writes it in the C locale.
 QString FixedPoint(double value, int decimals);
 
 }  // namespace management

@@ -12,14 +12,18 @@ namespace {
 // Root, Type and Camera: the start of every event document.
 class EventDocument {
 public:
-    EventDocument(EventType type, const QString* cameraName) : document_(NewOutgoingDocument()) {
+    explicit EventDocument(EventType type) : document_(NewOutgoingDocument()) {
         root_ = document_.createElement(QStringLiteral("OstrovidEvent"));
         document_.appendChild(root_);
         AppendTextElement(root_, QStringLiteral("Type"), QString::number(int(type)));
         camera_ = document_.createElement(QStringLiteral("Camera"));
         camera_.setAttribute(QStringLiteral("Number"), QStringLiteral("0"));
-        if (cameraName) camera_.setAttribute(QStringLiteral("Name"), *cameraName);
         root_.appendChild(camera_);
+    }
+
+    // Every type but the camera state names the camera in an attribute.
+    EventDocument(EventType type, const QString& cameraName) : EventDocument(type) {
+        camera_.setAttribute(QStringLiteral("Name"), cameraName);
     }
 
     QDomElement& Root() { return root_; }
@@ -59,7 +63,7 @@ bool WatchesList(const Subscription& subscription, uint32_t listNumber) {
 }
 
 QString CameraStateEventText(const QString& cameraName, camera::CameraState state, int operation) {
-    EventDocument event(EventType::CameraState, nullptr);
+    EventDocument event(EventType::CameraState);
     AppendTextElement(event.Camera(), QStringLiteral("Name"), cameraName);
     AppendTextElement(event.Camera(), QStringLiteral("State"),
                       state == camera::CameraState::Works ? QStringLiteral("WORKS") : QStringLiteral("IDDLE"));
@@ -69,7 +73,7 @@ QString CameraStateEventText(const QString& cameraName, camera::CameraState stat
 
 QString FaceDetectedEventText(const QString& cameraName, uint32_t subjectId, const recognition::FrameFace& face,
                               const QString& image) {
-    EventDocument event(EventType::FaceDetected, &cameraName);
+    EventDocument event(EventType::FaceDetected, cameraName);
     QDomElement rect = event.AppendElement(QStringLiteral("Rect"));
     rect.setAttribute(QStringLiteral("X"), QString::number(face.x));
     rect.setAttribute(QStringLiteral("Y"), QString::number(face.y));
@@ -84,7 +88,7 @@ QString PersonEventText(EventType type, const QString& cameraName, const recogni
                         const QString& image) {
     static const recognition::PersonFields kNoFields;
     const recognition::PersonFields& fields = report.person ? *report.person : kNoFields;
-    EventDocument event(type, &cameraName);
+    EventDocument event(type, cameraName);
     AppendTextElement(event.Root(), QStringLiteral("KeyNumber"), QString::number(report.subjectId));
     QDomElement person = event.AppendElement(QStringLiteral("Person"));
     SetPersonIdentity(person, report.personId, report.confidence, fields.listNumber);
@@ -102,7 +106,7 @@ QString PersonEventText(EventType type, const QString& cameraName, const recogni
 }
 
 QString PersonChangedEventText(const QString& cameraName, const recognition::PersonChange& change) {
-    EventDocument event(EventType::PersonChanged, &cameraName);
+    EventDocument event(EventType::PersonChanged, cameraName);
     AppendTextElement(event.Root(), QStringLiteral("KeyNumber"), QString::number(change.subjectId));
     QDomElement person = event.AppendElement(QStringLiteral("Person"));
     SetPersonIdentity(person, change.newPersonId, change.newConfidence, change.newListNumber);
@@ -114,7 +118,7 @@ QString PersonChangedEventText(const QString& cameraName, const recognition::Per
 QString PresenceEndedEventText(const QString& cameraName, uint32_t subjectId, uint32_t personId, uint32_t listNumber,
                                double presenceSeconds) {
     const bool person = personId != 0;
-    EventDocument event(person ? EventType::PersonPresenceEnded : EventType::FacePresenceEnded, &cameraName);
+    EventDocument event(person ? EventType::PersonPresenceEnded : EventType::FacePresenceEnded, cameraName);
     AppendTextElement(event.Root(), QStringLiteral("KeyNumber"), QString::number(subjectId));
     if (person) {
         QDomElement element = event.AppendElement(QStringLiteral("Person"));

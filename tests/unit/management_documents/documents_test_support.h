@@ -18,8 +18,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -72,14 +74,19 @@ public:
     std::vector<FakeSession*> sessions;
 };
 
-// The viewport: answers each posted request on a thread of its own with a copy of `answer`, or
-// keeps it unanswered until Release().
+// The viewport: answers the posted requests in turn on a thread of its own, as the user-interface
+// thread does, or keeps them unanswered until Release().
 class FakeViewport : public management::CameraStateSource {
 public:
+    FakeViewport() : thread_([this] { AnswerQueued(); }) {}
     ~FakeViewport() override {
         Release();
-        std::lock_guard<std::mutex> lock(mutex_);
-        for (std::thread& t : threads_) t.join();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
     }
 
     management::CameraStatus CurrentCameraStatus() override { return status; }
@@ -87,19 +94,15 @@ public:
     bool PostStateRequest(recognition::CameraStateRequest* request) override {
         if (!acceptsRequests) return false;
         ++posted;
-        if (holdRequests) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            held_.push_back(request);
-            return true;
-        }
         std::lock_guard<std::mutex> lock(mutex_);
-        threads_.emplace_back([this, request] { Answer(*request); });
+        (holdRequests ? held_ : queued_).push_back(request);
+        wake_.notify_one();
         return true;
     }
 
     // Answers the held requests now.
     void Release() {
-        std::vector<recognition::CameraStateRequest*> held;
+        std::deque<recognition::CameraStateRequest*> held;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             held.swap(held_);
@@ -116,9 +119,22 @@ public:
     std::vector<recognition::SubjectStateRecord> subjects;
     bool acceptsRequests = true;
     bool holdRequests = false;
-    int posted = 0;
+    std::atomic<int> posted{0};
 
 private:
+    void AnswerQueued() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stopping_ || !queued_.empty(); });
+            if (queued_.empty()) return;
+            recognition::CameraStateRequest* request = queued_.front();
+            queued_.pop_front();
+            lock.unlock();
+            Answer(*request);
+            lock.lock();
+        }
+    }
+
     void Answer(recognition::CameraStateRequest& request) const {
         if (running) {
             request.cameraRunning = 1;
@@ -133,8 +149,11 @@ private:
     }
 
     std::mutex mutex_;
-    std::vector<recognition::CameraStateRequest*> held_;
-    std::vector<std::thread> threads_;
+    std::condition_variable wake_;
+    std::deque<recognition::CameraStateRequest*> queued_;
+    std::deque<recognition::CameraStateRequest*> held_;
+    bool stopping_ = false;
+    std::thread thread_;
 };
 
 struct Notification {

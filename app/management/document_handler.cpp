@@ -1,0 +1,129 @@
+#include "app/management/document_handler.h"
+
+#include "app/management/event_broadcaster.h"
+#include "app/management/incoming_document.h"
+#include "app/management/subscription_rules.h"
+#include "platform/log.h"
+
+#include <algorithm>
+#include <new>
+
+namespace management {
+
+namespace {
+
+const ReplyError kWrongPassword{1, QStringLiteral("Неправильный пароль")};
+const ReplyError kNoMemory{8, QStringLiteral("Недостаточно памяти в системе")};
+const ReplyError kNotPosted{1002, QStringLiteral("Windows cannot act on SendNotifyMessage")};
+const ReplyError kShuttingDown{1115, QStringLiteral("Application shutdown in progress")};
+
+// "<text> %S (%S)" with the client's address and host name.
+QString ClientText(const QString& text, const Session& session) {
+    return QStringLiteral("%1 %2 (%3)").arg(text, session.ClientAddress(), session.ClientHost());
+}
+
+}  // namespace
+
+DocumentHandler::DocumentHandler(const QString& password, const shell::Journal& journal, CameraStateSource& camera,
+                                 platform::Event& termEvent)
+    : password_(password), journal_(journal), camera_(camera), termEvent_(termEvent) {}
+
+DocumentHandler::~DocumentHandler() {
+    FreeAnsweredRequests();
+    // A request the viewport still holds is left to it: freeing it here would let the viewport
+    // write into freed memory.
+    for (auto& request : abandoned_) static_cast<void>(request.release());
+}
+
+bool DocumentHandler::HandleTcpSubscribeToEvents(Session& session, std::span<const std::byte> data) {
+    const std::optional<IncomingDocument> incoming =
+        ReadIncomingDocument(DocumentKind::Subscription, session.Number(), data);
+    if (!incoming) return false;
+
+    ReplyDocument reply(QStringLiteral("SubscribeToEventsReply"));
+    bool sendCameraState = false;
+    if (!password_.Matches(incoming->password)) {
+        reply.SetError(kWrongPassword);
+        journal_.PostNotification(
+            shell::NotificationIcon::Warning,
+            ClientText(QStringLiteral("Неправильный пароль в запросе подписки на события от"), session));
+    } else {
+        const SubscriptionOutcome outcome = ReadSubscription(incoming->root);
+        sendCameraState = outcome.sendCameraStateNow;
+        if (outcome.error.Failed())
+            reply.SetError(outcome.error);
+        else
+            session.SetSubscription(outcome.subscription);
+    }
+
+    if (!session.SendTcpPacket(PacketType::_S2C_TCP_SUBSCRIBE_REPLY, reply.Text(), WhenQueueFull::Wait)) return false;
+    journal_.PostNotification(shell::NotificationIcon::Information,
+                              ClientText(QStringLiteral("Отправка ответа (подписка на события) на"), session));
+    if (!sendCameraState) return true;
+    const CameraStatus status = camera_.CurrentCameraStatus();
+    // Sent on this session's own receive thread, so waiting for room holds no one else.
+    return EventBroadcaster::SendCameraStateEvent(session, status.name, status.state, 0, WhenQueueFull::Wait);
+}
+
+bool DocumentHandler::HandleTcpRequest(Session& session, std::span<const std::byte> data) {
+    const std::optional<IncomingDocument> incoming =
+        ReadIncomingDocument(DocumentKind::Request, session.Number(), data);
+    if (!incoming) return false;
+
+    ReplyDocument reply(QStringLiteral("Reply"));
+    if (!password_.Matches(incoming->password)) {
+        reply.SetError(kWrongPassword);
+        journal_.PostNotification(shell::NotificationIcon::Warning,
+                                  ClientText(QStringLiteral("Неправильный пароль в запросе от"), session));
+    } else {
+        const CameraInfoQuery query = ReadCameraInfoQuery(incoming->root);
+        if (query.error.Failed())
+            reply.SetError(query.error);
+        else
+            AskViewport(session, query, reply);
+    }
+
+    if (!session.SendTcpPacket(PacketType::_S2C_TCP_REPLY, reply.Text(), WhenQueueFull::Wait)) return false;
+    journal_.PostNotification(shell::NotificationIcon::Information,
+                              ClientText(QStringLiteral("Отправка ответа на запрос от"), session));
+    return true;
+}
+
+void DocumentHandler::AskViewport(Session& session, const CameraInfoQuery& query, ReplyDocument& reply) {
+    FreeAnsweredRequests();
+    const QString prefix = QStringLiteral("HandleTcpRequest() Session %1: ").arg(session.Number());
+    std::unique_ptr<recognition::CameraStateRequest> request(new (std::nothrow) recognition::CameraStateRequest);
+    // Without its event nobody could tell when the viewport has answered.
+    if (!request || !request->completed.IsValid()) {
+        WriteLog(kNoMemory.description);
+        reply.SetError(kNoMemory);
+        return;
+    }
+    request->flags = query.flags;
+    if (!camera_.PostStateRequest(request.get())) {
+        reply.SetError(kNotPosted);
+        return;
+    }
+    WriteLog(prefix + QStringLiteral("Запрос информации у главного потока..."));
+    // The answer wins when both are set: it is complete and nothing else refers to the request.
+    if (platform::WaitForAny({&request->completed, &termEvent_}, platform::kInfinite) != 0) {
+        WriteLog(prefix + QStringLiteral("hTermEvent signaled"));
+        reply.SetError(kShuttingDown);
+        Abandon(std::move(request));
+        return;
+    }
+    WriteLog(prefix + QStringLiteral("Главный потока вернул информацию по запросу"));
+    AppendCameraInfo(reply.Root(), *request, query);
+}
+
+void DocumentHandler::Abandon(std::unique_ptr<recognition::CameraStateRequest> request) {
+    std::lock_guard<std::mutex> lock(abandonedLock_);
+    abandoned_.push_back(std::move(request));
+}
+
+void DocumentHandler::FreeAnsweredRequests() {
+    std::lock_guard<std::mutex> lock(abandonedLock_);
+    std::erase_if(abandoned_, [](const auto& request) { return request->completed.Wait(0); });
+}
+
+}  // namespace management

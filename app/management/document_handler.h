@@ -1,0 +1,51 @@
+#pragma once
+// Purpose: the answers to a client's documents: a subscription is checked, stored in the session
+//          and answered (a camera-state subscriber also gets the current state at once); a
+//          camera request is answered with what the viewport reports.
+// Threads: the handlers run on the sessions' receive threads, several at a time; a camera request
+//          holds its receive thread until the viewport has answered or the program ends.
+// Owns: the requests the viewport has not answered when their sessions gave up waiting.
+
+#include "app/management/camera_info.h"
+#include "app/management/camera_state_source.h"
+#include "app/management/reply_document.h"
+#include "app/management/server_password.h"
+#include "app/management/session_link.h"
+#include "app/recognition/state_request.h"
+#include "app/shell/journal.h"
+#include "platform/sync.h"
+
+#include <QString>
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace management {
+
+class DocumentHandler final : public PacketHandler {
+public:
+    // The password is kept only as a digest. termEvent is set when the program ends.
+    DocumentHandler(const QString& password, const shell::Journal& journal, CameraStateSource& camera,
+                    platform::Event& termEvent);
+    ~DocumentHandler() override;
+
+    bool HandleTcpRequest(Session& session, std::span<const std::byte> data) override;
+    bool HandleTcpSubscribeToEvents(Session& session, std::span<const std::byte> data) override;
+
+private:
+    // Asks the viewport and waits; fills the reply's camera part or its error.
+    void AskViewport(Session& session, const CameraInfoQuery& query, ReplyDocument& reply);
+    // Keeps a request the viewport may still write to, and frees the ones it has answered since.
+    void Abandon(std::unique_ptr<recognition::CameraStateRequest> request);
+    void FreeAnsweredRequests();
+
+    ServerPassword password_;
+    const shell::Journal& journal_;
+    CameraStateSource& camera_;
+    platform::Event& termEvent_;
+    std::mutex abandonedLock_;
+    std::vector<std::unique_ptr<recognition::CameraStateRequest>> abandoned_;
+};
+
+}  // namespace management

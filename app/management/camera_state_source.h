@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include <memory>
+
 namespace management {
 
 struct CameraStatus {
@@ -21,9 +23,8 @@ public:
     virtual ~CameraStateSource() = default;
     virtual CameraStatus CurrentCameraStatus() = 0;
     // Hands the request to the viewport's thread, which fills it and sets its completed event.
-    // False when it could not be handed over. The request stays valid until the event is set,
-    // even when the asking session has given up waiting.
-    virtual bool PostStateRequest(recognition::CameraStateRequest* request) = 0;
+    // False when it could not be handed over.
+    virtual bool PostStateRequest(std::shared_ptr<recognition::CameraStateRequest> request) = 0;
 };
 
 }  // namespace management

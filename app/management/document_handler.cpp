@@ -5,7 +5,6 @@
 #include "app/management/subscription_rules.h"
 #include "platform/log.h"
 
-#include <algorithm>
 #include <new>
 
 namespace management {
@@ -25,15 +24,8 @@ QString ClientText(const QString& text, const Session& session) {
 }  // namespace
 
 DocumentHandler::DocumentHandler(const QString& password, const shell::Journal& journal, CameraStateSource& camera,
-                                 platform::Event& termEvent)
-    : password_(password), journal_(journal), camera_(camera), termEvent_(termEvent) {}
-
-DocumentHandler::~DocumentHandler() {
-    FreeAnsweredRequests();
-    // A request the viewport still holds is left to it: freeing it here would let the viewport
-    // write into freed memory.
-    for (auto& request : abandoned_) static_cast<void>(request.release());
-}
+                                 platform::Event& termEvent, platform::Event& stopEvent)
+    : password_(password), journal_(journal), camera_(camera), termEvent_(termEvent), stopEvent_(stopEvent) {}
 
 bool DocumentHandler::HandleTcpSubscribeToEvents(Session& session, std::span<const std::byte> data) {
     const std::optional<IncomingDocument> incoming =
@@ -90,9 +82,12 @@ bool DocumentHandler::HandleTcpRequest(Session& session, std::span<const std::by
 }
 
 void DocumentHandler::AskViewport(Session& session, const CameraInfoQuery& query, ReplyDocument& reply) {
-    FreeAnsweredRequests();
     const QString prefix = QStringLiteral("HandleTcpRequest() Session %1: ").arg(session.Number());
-    std::unique_ptr<recognition::CameraStateRequest> request(new (std::nothrow) recognition::CameraStateRequest);
+    std::shared_ptr<recognition::CameraStateRequest> request;
+    try {
+        request = std::make_shared<recognition::CameraStateRequest>();
+    } catch (const std::bad_alloc&) {
+    }
     // Without its event nobody could tell when the viewport has answered.
     if (!request || !request->completed.IsValid()) {
         WriteLog(kNoMemory.description);
@@ -100,30 +95,20 @@ void DocumentHandler::AskViewport(Session& session, const CameraInfoQuery& query
         return;
     }
     request->flags = query.flags;
-    if (!camera_.PostStateRequest(request.get())) {
+    if (!camera_.PostStateRequest(request)) {
         reply.SetError(kNotPosted);
         return;
     }
     WriteLog(prefix + QStringLiteral("Запрос информации у главного потока..."));
-    // The answer wins when both are set: it is complete and nothing else refers to the request.
-    if (platform::WaitForAny({&request->completed, &termEvent_}, platform::kInfinite) != 0) {
+    // The answer wins when several are set. A session that stops waiting lets go of its share of
+    // the request; the viewport's event keeps the rest alive until it is answered or dropped.
+    if (platform::WaitForAny({&request->completed, &termEvent_, &stopEvent_}, platform::kInfinite) != 0) {
         WriteLog(prefix + QStringLiteral("hTermEvent signaled"));
         reply.SetError(kShuttingDown);
-        Abandon(std::move(request));
         return;
     }
     WriteLog(prefix + QStringLiteral("Главный потока вернул информацию по запросу"));
     AppendCameraInfo(reply.Root(), *request, query);
-}
-
-void DocumentHandler::Abandon(std::unique_ptr<recognition::CameraStateRequest> request) {
-    std::lock_guard<std::mutex> lock(abandonedLock_);
-    abandoned_.push_back(std::move(request));
-}
-
-void DocumentHandler::FreeAnsweredRequests() {
-    std::lock_guard<std::mutex> lock(abandonedLock_);
-    std::erase_if(abandoned_, [](const auto& request) { return request->completed.Wait(0); });
 }
 
 }  // namespace management

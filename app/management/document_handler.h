@@ -3,8 +3,9 @@
 //          and answered (a camera-state subscriber also gets the current state at once); a
 //          camera request is answered with what the viewport reports.
 // Threads: the handlers run on the sessions' receive threads, several at a time; a camera request
-//          holds its receive thread until the viewport has answered or the program ends.
-// Owns: the requests the viewport has not answered when their sessions gave up waiting.
+//          holds its receive thread until the viewport has answered, the program ends or the
+//          server stops.
+// Owns: nothing beyond its password digest; a camera request is shared with the viewport's event.
 
 #include "app/management/camera_info.h"
 #include "app/management/camera_state_source.h"
@@ -18,17 +19,16 @@
 #include <QString>
 
 #include <memory>
-#include <mutex>
-#include <vector>
 
 namespace management {
 
 class DocumentHandler final : public PacketHandler {
 public:
-    // The password is kept only as a digest. termEvent is set when the program ends.
+    // The password is kept only as a digest. termEvent is set when the program ends, stopEvent when
+    // the server stops while the program goes on (the viewport's thread is then the one waiting for
+    // the sessions, so a request must not wait for its answer).
     DocumentHandler(const QString& password, const shell::Journal& journal, CameraStateSource& camera,
-                    platform::Event& termEvent);
-    ~DocumentHandler() override;
+                    platform::Event& termEvent, platform::Event& stopEvent);
 
     bool HandleTcpRequest(Session& session, std::span<const std::byte> data) override;
     bool HandleTcpSubscribeToEvents(Session& session, std::span<const std::byte> data) override;
@@ -36,16 +36,12 @@ public:
 private:
     // Asks the viewport and waits; fills the reply's camera part or its error.
     void AskViewport(Session& session, const CameraInfoQuery& query, ReplyDocument& reply);
-    // Keeps a request the viewport may still write to, and frees the ones it has answered since.
-    void Abandon(std::unique_ptr<recognition::CameraStateRequest> request);
-    void FreeAnsweredRequests();
 
     ServerPassword password_;
     const shell::Journal& journal_;
     CameraStateSource& camera_;
     platform::Event& termEvent_;
-    std::mutex abandonedLock_;
-    std::vector<std::unique_ptr<recognition::CameraStateRequest>> abandoned_;
+    platform::Event& stopEvent_;
 };
 
 }  // namespace management

@@ -1,7 +1,8 @@
 #pragma once
 // A management session's question to the viewport: the running camera, its last picture and
-// the subjects identified so far. The session owns the record and waits on its event; the
-// viewport fills it on the user-interface thread and sets the event.
+// the subjects identified so far. The session and the posted event share the record: the
+// viewport fills it on the user-interface thread and sets its event, and a session that stops
+// waiting (the program ends) simply lets go of it.
 
 #include "app/recognition/subject.h"
 #include "platform/sync.h"
@@ -44,22 +45,22 @@ struct CameraStateRequest {
 
 inline constexpr int WMU_STATE_REQUEST = 219;  // WM_USER + 219
 
-// The request as posted to the viewport. The sender keeps the request and waits on its event;
-// an event that Qt drops unhandled (the viewport is gone) still sets it, so no sender waits for
-// ever.
+// The request as posted to the viewport. An event that Qt drops unhandled (the viewport is gone)
+// still sets the request's event, so no sender waits for ever.
 class StateRequestEvent final : public QEvent {
 public:
     static constexpr QEvent::Type kType = static_cast<QEvent::Type>(QEvent::User + WMU_STATE_REQUEST);
 
-    explicit StateRequestEvent(CameraStateRequest* request) : QEvent(kType), request_(request) {}
+    explicit StateRequestEvent(std::shared_ptr<CameraStateRequest> request)
+        : QEvent(kType), request_(std::move(request)) {}
     ~StateRequestEvent() override {
         if (request_) request_->completed.Set();
     }
     // The viewport answers the request; the event no longer completes it.
-    CameraStateRequest* TakeRequest() { return std::exchange(request_, nullptr); }
+    std::shared_ptr<CameraStateRequest> TakeRequest() { return std::move(request_); }
 
 private:
-    CameraStateRequest* request_;
+    std::shared_ptr<CameraStateRequest> request_;
 };
 
 }  // namespace recognition

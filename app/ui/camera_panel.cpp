@@ -133,7 +133,7 @@ bool ViewportWidget::event(QEvent* e) {
         return true;
     }
     if (e->type() == recognition::StateRequestEvent::kType) {
-        if (recognition::CameraStateRequest* request = static_cast<recognition::StateRequestEvent*>(e)->TakeRequest())
+        if (const auto request = static_cast<recognition::StateRequestEvent*>(e)->TakeRequest())
             processor_.AnswerStateRequest(*request, camera::CameraThreadExists(), platform::OleDateNow());
         return true;
     }

@@ -91,7 +91,7 @@ public:
 
     management::CameraStatus CurrentCameraStatus() override { return status; }
 
-    bool PostStateRequest(recognition::CameraStateRequest* request) override {
+    bool PostStateRequest(std::shared_ptr<recognition::CameraStateRequest> request) override {
         if (!acceptsRequests) return false;
         ++posted;
         std::lock_guard<std::mutex> lock(mutex_);
@@ -102,12 +102,12 @@ public:
 
     // Answers the held requests now.
     void Release() {
-        std::deque<recognition::CameraStateRequest*> held;
+        std::deque<std::shared_ptr<recognition::CameraStateRequest>> held;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             held.swap(held_);
         }
-        for (auto* request : held) Answer(*request);
+        for (const auto& request : held) Answer(*request);
     }
 
     management::CameraStatus status;
@@ -127,7 +127,7 @@ private:
         for (;;) {
             wake_.wait(lock, [this] { return stopping_ || !queued_.empty(); });
             if (queued_.empty()) return;
-            recognition::CameraStateRequest* request = queued_.front();
+            std::shared_ptr<recognition::CameraStateRequest> request = queued_.front();
             queued_.pop_front();
             lock.unlock();
             Answer(*request);
@@ -150,8 +150,8 @@ private:
 
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::deque<recognition::CameraStateRequest*> queued_;
-    std::deque<recognition::CameraStateRequest*> held_;
+    std::deque<std::shared_ptr<recognition::CameraStateRequest>> queued_;
+    std::deque<std::shared_ptr<recognition::CameraStateRequest>> held_;
     bool stopping_ = false;
     std::thread thread_;
 };

@@ -69,7 +69,8 @@ protected:
     NotificationSink journal;
     FakeViewport viewport;
     platform::Event term{true, false};
-    DocumentHandler handler{QStringLiteral("pw"), journal.journal, viewport, term};
+    platform::Event serverStop{true, false};
+    DocumentHandler handler{QStringLiteral("pw"), journal.journal, viewport, term, serverStop};
     FakeSession session;
     std::mt19937 random{20261210};
     int answered = 0;

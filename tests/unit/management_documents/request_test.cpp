@@ -72,7 +72,8 @@ protected:
     NotificationSink journal;
     FakeViewport viewport;
     platform::Event term{true, false};
-    DocumentHandler handler{QStringLiteral("s3cret"), journal.journal, viewport, term};
+    platform::Event serverStop{true, false};
+    DocumentHandler handler{QStringLiteral("s3cret"), journal.journal, viewport, term, serverStop};
     FakeSession session{5};
 };
 
@@ -226,7 +227,7 @@ TEST_F(RequestTest, ViewportThatCannotBeAskedOrProgramEnding) {
     ExpectError(1002, QStringLiteral("Windows cannot act on SendNotifyMessage"));
 
     // The viewport keeps the request while the program ends: the session stops waiting, and the
-    // request stays valid for the viewport's late answer.
+    // viewport's late answer goes into the request it still shares.
     viewport.acceptsRequests = true;
     viewport.holdRequests = true;
     viewport.running = true;
@@ -240,6 +241,18 @@ TEST_F(RequestTest, ViewportThatCannotBeAskedOrProgramEnding) {
     EXPECT_TRUE(answered.get());
     ExpectError(1115, QStringLiteral("Application shutdown in progress"));
     EXPECT_TRUE(log.Lines().contains(QStringLiteral("HandleTcpRequest() Session 5: hTermEvent signaled")));
+
+    // A server stopped while the program goes on: the viewport's thread is the one stopping it, so
+    // the request must not wait for its answer either.
+    term.Reset();
+    session.sent.clear();
+    auto stopped =
+        std::async(std::launch::async, [&] { return Ask(RequestText(CameraInfo(QStringLiteral("ServiceType='1'")))); });
+    EXPECT_EQ(stopped.wait_for(100ms), std::future_status::timeout);
+    serverStop.Set();
+    ASSERT_EQ(stopped.wait_for(5s), std::future_status::ready);
+    EXPECT_TRUE(stopped.get());
+    ExpectError(1115, QStringLiteral("Application shutdown in progress"));
     viewport.Release();
 }
 

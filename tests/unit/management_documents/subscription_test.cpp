@@ -41,7 +41,8 @@ protected:
     NotificationSink journal;
     FakeViewport viewport;
     platform::Event term{true, false};
-    DocumentHandler handler{QStringLiteral("s3cret"), journal.journal, viewport, term};
+    platform::Event serverStop{true, false};
+    DocumentHandler handler{QStringLiteral("s3cret"), journal.journal, viewport, term, serverStop};
     FakeSession session;
     const Subscription earlier{0x02, 0x01, ImageFormat::Bmp};
 };
@@ -180,7 +181,8 @@ TEST(SubscriptionPasswordTest, AnEmptyPasswordElementMatchesAnEmptyPassword) {
     NotificationSink journal;
     FakeViewport viewport;
     platform::Event term{true, false};
-    DocumentHandler handler{QString(), journal.journal, viewport, term};
+    platform::Event serverStop{true, false};
+    DocumentHandler handler{QString(), journal.journal, viewport, term, serverStop};
     FakeSession session;
     for (const char* password : {"<Password/>", "<Password></Password>"}) {
         session.sent.clear();

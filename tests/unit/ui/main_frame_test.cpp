@@ -330,20 +330,19 @@ TEST_F(Frame, AResultPostedByAWorkerIsAnnouncedOncePerPerson) {
 
 TEST_F(Frame, AStateRequestFromAnotherThreadIsAnsweredAndNeverLeftWaiting) {
     ui::MainFrame& f = Created();
-    recognition::CameraStateRequest request;
-    request.flags = recognition::CameraStateRequest::kWantPicture;
-    std::thread session([&] {
-        QCoreApplication::postEvent(f.CameraPanel()->Viewport(), new recognition::StateRequestEvent(&request));
-    });
+    auto request = std::make_shared<recognition::CameraStateRequest>();
+    request->flags = recognition::CameraStateRequest::kWantPicture;
+    std::thread session(
+        [&] { QCoreApplication::postEvent(f.CameraPanel()->Viewport(), new recognition::StateRequestEvent(request)); });
     session.join();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return request.completed.Wait(0); }, 5000));
-    EXPECT_EQ(request.cameraRunning, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return request->completed.Wait(0); }, 5000));
+    EXPECT_EQ(request->cameraRunning, 0);
 
     // Still queued when the viewport goes: the sender is released all the same.
-    recognition::CameraStateRequest orphan;
-    QCoreApplication::postEvent(f.CameraPanel()->Viewport(), new recognition::StateRequestEvent(&orphan));
+    auto orphan = std::make_shared<recognition::CameraStateRequest>();
+    QCoreApplication::postEvent(f.CameraPanel()->Viewport(), new recognition::StateRequestEvent(orphan));
     frame.reset();
-    EXPECT_TRUE(orphan.completed.Wait(0));
+    EXPECT_TRUE(orphan->completed.Wait(0));
 }
 
 TEST_F(Frame, ALabelledSubjectCarriesALabelUntilItLeaves) {

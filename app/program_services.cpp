@@ -13,8 +13,30 @@ QString CurrentCameraName() {
     return platform::FromFixed(s.cameraList.Cameras[index].Name);
 }
 
-ProgramServices::ProgramServices(actions::ActionQueue& queue, actions::AlertOutputs& alerts)
-    : actions_(queue, alerts, CurrentCameraName) {}
+ProgramServices::ProgramServices(actions::ActionQueue& queue, actions::AlertOutputs& alerts,
+                                 ProgramManagement& management)
+    : actions_(queue, alerts, CurrentCameraName), management_(management) {}
+
+void ProgramServices::FaceDetected(const recognition::Subject& subject, const cv::Mat& frame) {
+    management_.FaceDetected(subject.id, frame, subject.rectangle);
+}
+
+void ProgramServices::PresenceEnded(const recognition::Subject& subject, double presenceSeconds) {
+    management_.PresenceEnded(subject.id, subject.personId, subject.person.listNumber, presenceSeconds);
+}
+
+// The viewport's own operations: the camera seems hung (4) or works again (5).
+void ProgramServices::BroadcastCameraState(int operation) {
+    management_.BroadcastCameraState(camera::CameraState::Works, operation);
+}
+
+void ProgramServices::PersonRecognized(const recognition::RecognitionReport& report) {
+    management_.PersonRecognized(report);
+}
+
+void ProgramServices::PersonUpdated(const recognition::RecognitionReport& report) { management_.PersonUpdated(report); }
+
+void ProgramServices::PersonChanged(const recognition::PersonChange& change) { management_.PersonChanged(change); }
 
 void ProgramServices::UnrecognizedSubjectVanished(const recognition::Subject& subject, double now,
                                                   const recognition::FrameHistory& history) {

@@ -1,10 +1,13 @@
 #pragma once
 // Purpose: what the camera viewport hands on beyond the windows, for the running program: the
-//          alerts and actions of recognized persons and of unrecognized persons that left.
+//          management events, and the alerts and actions of recognized persons and of
+//          unrecognized persons that left.
 // Threads: the user-interface thread only (the viewport calls it from its timer and events).
-// Owns: the recognition event entries; the queue and the alert outputs are the program's.
+// Owns: the recognition event entries; the queue, the alert outputs and the management server
+//       are the program's.
 
 #include "app/actions/recognition_actions.h"
+#include "app/program_management.h"
 #include "app/viewport/viewport_services.h"
 
 namespace app {
@@ -14,14 +17,21 @@ QString CurrentCameraName();
 
 class ProgramServices final : public viewport::ViewportServices {
 public:
-    ProgramServices(actions::ActionQueue& queue, actions::AlertOutputs& alerts);
+    ProgramServices(actions::ActionQueue& queue, actions::AlertOutputs& alerts, ProgramManagement& management);
 
+    void FaceDetected(const recognition::Subject& subject, const cv::Mat& frame) override;
+    void PresenceEnded(const recognition::Subject& subject, double presenceSeconds) override;
+    void BroadcastCameraState(int operation) override;
+    void PersonRecognized(const recognition::RecognitionReport& report) override;
+    void PersonUpdated(const recognition::RecognitionReport& report) override;
+    void PersonChanged(const recognition::PersonChange& change) override;
     void UnrecognizedSubjectVanished(const recognition::Subject& subject, double now,
                                      const recognition::FrameHistory& history) override;
     void DoRecognizedPersonAlertsAndActions(const recognition::RecognizedPersonInfo& info) override;
 
 private:
     actions::RecognitionActions actions_;
+    ProgramManagement& management_;
 };
 
 }  // namespace app

@@ -36,7 +36,11 @@ void WaitFor(std::thread& thread, const char* shownName) {
 
 ProgramThreads::ProgramThreads(shell::ProgramObjects& objects, recognition::FaceModels& models,
                                const shell::Journal& journal, actions::ActionWorkers& workers)
-    : objects_(objects), models_(models), journal_(journal), actions_(journal, workers) {}
+    : objects_(objects),
+      models_(models),
+      journal_(journal),
+      actions_(journal, workers),
+      management_(journal, objects.TermEvent()) {}
 
 ProgramThreads::~ProgramThreads() {
     // Threads still running here mean the frame was never destroyed in order.
@@ -67,15 +71,18 @@ bool ProgramThreads::StartDataThreads() {
         WriteLog(QStringLiteral("Error. Can't create hNewActionItemInQueueEvent event object."));
         return false;
     }
-    if (actions_.StartThread(objects_.TermEvent())) return true;
-    WriteLog(QStringLiteral("Error. Can't create ActionQueueThread."));
-    return false;
+    if (!actions_.StartThread(objects_.TermEvent())) {
+        WriteLog(QStringLiteral("Error. Can't create ActionQueueThread."));
+        return false;
+    }
+    return management_.StartServers();
 }
 
 void ProgramThreads::SignalTermination() { objects_.TermEvent().Set(); }
 
 void ProgramThreads::StopThreads() {
     SignalTermination();
+    management_.StopServers(u"Destroy");
     WaitFor(svcLive_, "SvcLiveThread");
     WaitFor(hangupDetection_, "HangupDetectionThread");
     WaitFor(dbCheck_, "DbCheckThread");

@@ -1,9 +1,11 @@
 #pragma once
 // The program's worker threads in their start and stop order: the service watchdog, the
-// hang-up detector, the 16 prediction workers, the database check, the action queue.
+// hang-up detector, the 16 prediction workers, the database check, the action queue, the
+// management servers.
 
 #include "app/actions/action_queue.h"
 #include "app/database/model_sync.h"
+#include "app/program_management.h"
 #include "app/recognition/face_models.h"
 #include "app/recognition/predict_pool.h"
 #include "app/shell/frame_lifecycle.h"
@@ -40,6 +42,7 @@ public:
     recognition::PredictPool* Pool() const { return pool_.get(); }
     database::ModelSynchronizer* Synchronizer() const { return synchronizer_.get(); }
     actions::ActionQueue& Actions() { return actions_; }
+    ProgramManagement& Management() { return management_; }
 
 private:
     shell::ProgramObjects& objects_;
@@ -54,6 +57,7 @@ private:
     std::unique_ptr<database::ModelSynchronizer> synchronizer_;
     std::thread dbCheck_;
     actions::ActionQueue actions_;
+    ProgramManagement management_;
 };
 
 }  // namespace app

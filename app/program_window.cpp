@@ -1,5 +1,6 @@
 #include "app/program_window.h"
 
+#include "app/ui/camera_panel.h"
 #include "app/ui/database_browser.h"
 
 namespace app {
@@ -31,11 +32,20 @@ ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& 
 ProgramWindow::ProgramWindow(shell::ProgramObjects& objects, recognition::FaceModels& models, ProgramAlerts alerts)
     : ownWorkers_(journal_),
       threads_(objects, models, journal_, alerts.workers != nullptr ? *alerts.workers : ownWorkers_),
-      services_(threads_.Actions(), *alerts.outputs),
+      services_(threads_.Actions(), *alerts.outputs, threads_.Management()),
       frame_(threads_, journal_, FrameParts(threads_, models, recognizedSink_, journal_, services_, alerts.voices)) {
     threads_.SetRecognizedDataSink(&recognizedSink_);
     threads_.SetMainFrameSink(&frame_);
     threads_.SetCloseMainWindow([this] { frame_.PostClose(); });
+    // The panel is made by the frame's creation, before the servers start, and stays until they stop.
+    threads_.Management().SetViewport(
+        [this]() -> QObject* { return frame_.CameraPanel() != nullptr ? frame_.CameraPanel()->Viewport() : nullptr; });
+    threads_.Management().SetServerStatus([this](management::TcpServerState state, int sessions) {
+        if (ui::CameraPanelWidget* panel = frame_.CameraPanel())
+            panel->PostServerStatus(state == management::TcpServerState::Running ? ui::ManagementServer::Running
+                                                                                 : ui::ManagementServer::Stopped,
+                                    sessions);
+    });
 }
 
 }  // namespace app

@@ -6,6 +6,7 @@
 
 #include "platform/hostinfo.h"
 #include "tests/integration/program/end_to_end_fixture.h"
+#include "tests/integration/program/silent_alerts.h"
 #include "tests/integration/program/switchable_camera.h"
 
 #include <QDir>
@@ -21,16 +22,6 @@
 namespace {
 
 using namespace endtoend;
-
-// Neither sound nor speech: this test is about the workers.
-class SilentAlerts final : public actions::AlertOutputs {
-public:
-    bool SoundAvailable() const override { return false; }
-    bool SpeechAvailable() const override { return false; }
-    void PlayAlertSound(const QString&) override {}
-    void PlayAlertSound(actions::BuiltInSound) override {}
-    void SpeakAlertText(const QString&) override {}
-};
 
 QStringList FilesIn(const QString& folder, const QString& pattern) {
     QStringList files;
@@ -149,7 +140,7 @@ TEST_F(ScriptsMailEndToEnd, ARecognitionRunsTheScriptAndMailsTheFaceAndAnUnknown
     shell::ProgramObjects objects;
     ASSERT_NO_FATAL_FAILURE(StartServiceAndAttach(objects));
     {
-        SilentAlerts alerts;
+        testsupport::SilentAlerts alerts;
         app::ProgramWindow program(objects, *models, {&alerts, nullptr, nullptr});
         ASSERT_TRUE(program.Create());
         ui::MainFrame& frame = program.Frame();

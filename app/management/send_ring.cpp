@@ -9,7 +9,8 @@ QueueResult SendRing::Queue(QByteArray packet, WhenQueueFull whenFull, platform:
         if (closing.Wait(0)) return QueueResult::Closing;
         {
             std::lock_guard<std::mutex> lock(lock_);
-            if (!IsFullLocked()) {
+            if (!RefusesLocked(packet, whenFull)) {
+                queuedBytes_ += packet.size();
                 entries_[head_] = std::move(packet);
                 head_ = (head_ + 1) % kEntries;
                 losing_ = false;
@@ -40,6 +41,7 @@ void SendRing::AdvanceTail() {
     {
         std::lock_guard<std::mutex> lock(lock_);
         if (head_ == tail_) return;
+        queuedBytes_ -= entries_[tail_].size();
         entries_[tail_] = QByteArray();
         tail_ = (tail_ + 1) % kEntries;
     }
@@ -50,6 +52,7 @@ void SendRing::Clear() {
     std::lock_guard<std::mutex> lock(lock_);
     for (QByteArray& entry : entries_) entry = QByteArray();
     head_ = tail_ = 0;
+    queuedBytes_ = 0;
     losing_ = false;
     dropped_ = 0;
     room_.Set();

@@ -1,6 +1,8 @@
 #pragma once
-// Purpose: a session's outgoing packet queue: a ring of 8 entries of which one always stays free,
-//          so at most 7 packets wait for the send thread.
+// Purpose: a session's outgoing packet queue: a ring of which one entry always stays free. Events
+//          are dropped rather than waited for, so the ring is deep enough for every event of one
+//          frame (up to 16 faces arriving and 16 leaving), and events stop going in once 4 MiB
+//          wait, which bounds what a station that stopped reading costs.
 // Threads: any number of producers queue; the session's send thread alone reads and advances the
 //          tail; Clear only while the send thread is not running.
 // Owns: the queued packets.
@@ -25,7 +27,8 @@ enum class QueueResult {
 
 class SendRing {
 public:
-    static constexpr int kEntries = 8;
+    static constexpr int kEntries = 64;
+    static constexpr qsizetype kMaxDroppableBytes = 4 * 1024 * 1024;
 
     SendRing() = default;
     SendRing(const SendRing&) = delete;
@@ -33,6 +36,7 @@ public:
 
     // Queues the packet. A full ring drops it (Drop) or waits for room (Wait) until `closing` is
     // set; a set `closing` refuses the packet in either case. Wait holds no lock while it waits.
+    // A Drop packet is also dropped when it would bring the waiting bytes over the limit.
     QueueResult Queue(QByteArray packet, WhenQueueFull whenFull, platform::Event& closing);
 
     // The oldest packet, or null when the ring is empty. It stays in place until AdvanceTail.
@@ -49,11 +53,16 @@ public:
 
 private:
     bool IsFullLocked() const { return (head_ + 1) % kEntries == tail_; }
+    bool RefusesLocked(const QByteArray& packet, WhenQueueFull whenFull) const {
+        return IsFullLocked() ||
+               (whenFull == WhenQueueFull::Drop && head_ != tail_ && queuedBytes_ + packet.size() > kMaxDroppableBytes);
+    }
 
     mutable std::mutex lock_;
     std::array<QByteArray, kEntries> entries_;
     int head_ = 0;  // next entry to fill
     int tail_ = 0;  // oldest packet
+    qsizetype queuedBytes_ = 0;
     bool losing_ = false;
     uint64_t dropped_ = 0;
     platform::Event room_{false, true};

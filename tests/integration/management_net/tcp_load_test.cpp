@@ -21,10 +21,11 @@ using management::QueueResult;
 using management::SendRing;
 using management::WhenQueueFull;
 
-TEST(SendRingTest, SevenPacketsWaitTheRestAreDroppedOrWaitForRoomUntilTheSessionCloses) {
+TEST(SendRingTest, AFullRingDropsOrWaitsForRoomUntilTheSessionCloses) {
     SendRing ring;
     platform::Event closing(true, false);
-    for (int i = 0; i < 7; ++i)
+    constexpr int kWaiting = SendRing::kEntries - 1;
+    for (int i = 0; i < kWaiting; ++i)
         ASSERT_EQ(ring.Queue(QByteArray::number(i), WhenQueueFull::Drop, closing), QueueResult::Queued);
     EXPECT_EQ(ring.Queue("lost", WhenQueueFull::Drop, closing), QueueResult::DroppedFirstOfBurst);
     EXPECT_EQ(ring.Queue("lost", WhenQueueFull::Drop, closing), QueueResult::Dropped);
@@ -58,9 +59,28 @@ TEST(SendRingTest, SevenPacketsWaitTheRestAreDroppedOrWaitForRoomUntilTheSession
         order.push_back(*packet);
         ring.AdvanceTail();
     }
-    EXPECT_EQ(order, (std::vector<QByteArray>{"1", "2", "3", "4", "5", "6", "waited"}));
+    std::vector<QByteArray> expected;
+    for (int i = 1; i < kWaiting; ++i) expected.push_back(QByteArray::number(i));
+    expected.push_back("waited");
+    EXPECT_EQ(order, expected);
     ring.Clear();
     EXPECT_EQ(ring.DroppedPackets(), 0u);
+}
+
+TEST(SendRingTest, EventsStopAtTheByteLimitWhileRepliesStillGoIn) {
+    SendRing ring;
+    platform::Event closing(true, false);
+    const QByteArray big(SendRing::kMaxDroppableBytes / 2, 'x');
+    EXPECT_EQ(ring.Queue(big, WhenQueueFull::Drop, closing), QueueResult::Queued);
+    EXPECT_EQ(ring.Queue(big, WhenQueueFull::Drop, closing), QueueResult::Queued);
+    EXPECT_EQ(ring.Queue("one more", WhenQueueFull::Drop, closing), QueueResult::DroppedFirstOfBurst);
+    EXPECT_EQ(ring.Queue("reply", WhenQueueFull::Wait, closing), QueueResult::Queued);
+    // An event larger than the limit still goes into an empty ring.
+    ring.Clear();
+    EXPECT_EQ(ring.Queue(QByteArray(SendRing::kMaxDroppableBytes + 1, 'y'), WhenQueueFull::Drop, closing),
+              QueueResult::Queued);
+    ring.AdvanceTail();
+    EXPECT_EQ(ring.Queue(big, WhenQueueFull::Drop, closing), QueueResult::Queued);
 }
 
 // Threads of this process.

@@ -3,99 +3,16 @@
 // over UDP while the camera shows an enrolled man beside a woman the database does not know.
 
 #include "app/actions/template_values.h"
-#include "tests/integration/management_net/net_test_support.h"
 #include "tests/integration/program/end_to_end_fixture.h"
+#include "tests/integration/program/management_station.h"
 #include "tests/integration/program/silent_alerts.h"
 #include "tests/integration/program/switchable_camera.h"
-
-#include <QDomDocument>
-#include <QElapsedTimer>
-#include <QTest>
 
 namespace {
 
 using namespace endtoend;
 using namespace std::chrono_literals;
-using mgmt_test::Packet;
-using mgmt_test::Station;
-
-const QString kPassword = QStringLiteral("пароль-7");
-
-QDomElement Root(const Packet& packet) {
-    QDomDocument document;
-    document.setContent(packet.Text());
-    return document.documentElement();
-}
-
-QString Child(const QDomElement& element, const char* name) {
-    return element.firstChildElement(QString::fromLatin1(name)).text();
-}
-
-cv::Mat DecodedImage(const QDomElement& image) {
-    const QByteArray bytes = QByteArray::fromBase64(image.text().toLatin1());
-    return cv::imdecode(std::vector<uchar>(bytes.begin(), bytes.end()), cv::IMREAD_UNCHANGED);
-}
-
-QString Subscription(const QString& password, const QString& eventMask, const QString& listMask, int format) {
-    return QStringLiteral(
-               "<SubscribeToEvents><Password>%1</Password><EventMask>%2</EventMask>"
-               "<ListMask>%3</ListMask><PreferredImgFormat>%4</PreferredImgFormat></SubscribeToEvents>")
-        .arg(password, eventMask, listMask)
-        .arg(format);
-}
-
-QString CameraInfoRequest(const QString& password, int serviceType) {
-    return QStringLiteral(
-               "<Request><Password>%1</Password>"
-               "<Type ServiceType='%2' PreferredImgFormat='0'>CameraInfo</Type></Request>")
-        .arg(password)
-        .arg(serviceType);
-}
-
-// A station that keeps every packet it received, read while the program's thread runs.
-class RecordingStation {
-public:
-    explicit RecordingStation(uint16_t port) : station_(port) {}
-    bool Connected() const { return station_.Connected(); }
-    bool Send(uint32_t type, const QString& text) { return station_.Send(mgmt_test::TextPacket(type, text)); }
-    // Reads what has arrived; call from the waits of the test.
-    void Poll() {
-        while (std::optional<Packet> packet = station_.Read(2ms)) {
-            packets.push_back(*packet);
-            arrival.push_back(clock.elapsed());
-        }
-    }
-    std::vector<QDomElement> Events(int type) const {
-        std::vector<QDomElement> events;
-        for (const Packet& packet : packets)
-            if (packet.type == mgmt_test::kEvent && Child(Root(packet), "Type") == QString::number(type))
-                events.push_back(Root(packet));
-        return events;
-    }
-    // The first packet of `type` at or after `from`, waiting for it with the program running.
-    std::optional<Packet> WaitFor(uint32_t type, size_t from = 0, int limitMs = 10000) {
-        std::optional<Packet> found;
-        QTest::qWaitFor(
-            [&] {
-                Poll();
-                for (size_t i = from; i < packets.size(); ++i)
-                    if (packets[i].type == type) {
-                        found = packets[i];
-                        return true;
-                    }
-                return false;
-            },
-            limitMs);
-        return found;
-    }
-
-    std::vector<Packet> packets;
-    std::vector<qint64> arrival;  // ms on `clock`
-    QElapsedTimer clock;
-
-private:
-    Station station_;
-};
+using namespace mgmt_test;
 
 QByteArray DiscoveryReply(uint16_t port) {
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -110,18 +27,6 @@ QByteArray DiscoveryReply(uint16_t port) {
     if (poll(&p, 1, 5000) > 0) n = recv(fd, reply.data(), size_t(reply.size()), 0);
     close(fd);
     return n < 0 ? QByteArray() : reply.left(n);
-}
-
-// A free port below 32768: the settings take no higher one.
-uint16_t FreeSettingsPort(int type) {
-    for (uint16_t port = uint16_t(20000 + getpid() % 10000); port < 32768; ++port) {
-        const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
-        const sockaddr_in address = mgmt_test::Loopback(port);
-        const bool free = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-        close(fd);
-        if (free) return port;
-    }
-    return 0;
 }
 
 class ManagementEndToEnd : public ProgramFixture {};
@@ -140,12 +45,7 @@ TEST_F(ManagementEndToEnd, StationsFollowTheRecognitionAskForTheCameraAndFindThe
     {
         platform::RegistryStore store(env.StorePath());
         ASSERT_NO_FATAL_FAILURE(WriteSettings(store, dbFile, camera.Url()));
-        store.SetDword(rn::kAppKey, rn::app::kAllowManagement, 1);
-        store.SetDword(rn::kAppKey, rn::app::kTcpPort, tcpPort);
-        store.SetDword(rn::kAppKey, rn::app::kAllowUdpLocation, 1);
-        store.SetDword(rn::kAppKey, rn::app::kUdpPort, udpPort);
-        store.SetString(rn::kAppKey, rn::app::kPassword, kPassword);
-        store.SetDword(rn::kAppKey, rn::app::kAcceptConnectionFlag, 0);
+        mgmt_test::WriteManagementSettings(store, tcpPort, udpPort);
         ASSERT_EQ(store.Save(), 0);
     }
 
@@ -158,40 +58,31 @@ TEST_F(ManagementEndToEnd, StationsFollowTheRecognitionAskForTheCameraAndFindThe
         ui::MainFrame& frame = program.Frame();
         frame.show();
 
+        ASSERT_TRUE(QTest::qWaitFor([&] { return env.Log().contains(ListeningLine(tcpPort)); }, 10000));
         // Everything in PNG, and a red-list watcher that must hear nothing of a green-list person.
         RecordingStation all(tcpPort);
         RecordingStation red(tcpPort);
         ASSERT_TRUE(all.Connected());
         ASSERT_TRUE(red.Connected());
-        all.clock.start();
         ASSERT_TRUE(all.Send(mgmt_test::kSubscribe, Subscription(kPassword, "0x7F", "7", 1)));
         ASSERT_TRUE(red.Send(mgmt_test::kSubscribe, Subscription(kPassword, "4", "2", 0)));
-        const std::optional<Packet> allReply = all.WaitFor(mgmt_test::kSubscribeReply);
+        const std::optional<Received> allReply = all.WaitFor(mgmt_test::kSubscribeReply);
         ASSERT_TRUE(allReply);
-        EXPECT_EQ(Child(Root(*allReply), "ErrorCode"), QString());
+        EXPECT_EQ(Child(Root(allReply->packet), "ErrorCode"), QString());
         ASSERT_TRUE(red.WaitFor(mgmt_test::kSubscribeReply));
         ASSERT_TRUE(all.WaitFor(mgmt_test::kEvent));
         const QDomElement state = all.Events(1).front();
         EXPECT_EQ(Child(state.firstChildElement("Camera"), "Operation"), QStringLiteral("0"));
 
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] {
-                all.Poll();
-                red.Poll();
-                return HasRecognitionRow(frame, QStringLiteral("Иванов Пётр"));
-            },
-            kRecognitionLimitMs));
-        const qint64 recognitionSeen = all.clock.elapsed();
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] {
-                all.Poll();
-                return !all.Events(3).empty();
-            },
-            5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return HasRecognitionRow(frame, QStringLiteral("Иванов Пётр")); },
+                                    kRecognitionLimitMs));
+        const qint64 recognitionSeen = all.Now();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !all.Events(3).empty(); }, 5000));
         size_t typeThree = 0;
-        while (Child(Root(all.packets[typeThree]), "Type") != u"3") ++typeThree;
+        const std::vector<Received> received = all.Packets();
+        while (Child(Root(received[typeThree].packet), "Type") != u"3") ++typeThree;
         std::printf("recognition journal row seen at %lld ms, type 3 event at the station at %lld ms\n",
-                    static_cast<long long>(recognitionSeen), static_cast<long long>(all.arrival[typeThree]));
+                    static_cast<long long>(recognitionSeen), static_cast<long long>(received[typeThree].at));
         const QDomElement person = all.Events(3).front().firstChildElement("Person");
         EXPECT_EQ(person.attribute("ID"), QStringLiteral("1"));
         EXPECT_EQ(person.attribute("ListNum"), QStringLiteral("0"));
@@ -206,24 +97,26 @@ TEST_F(ManagementEndToEnd, StationsFollowTheRecognitionAskForTheCameraAndFindThe
         // A camera request with the picture and the persons in view.
         RecordingStation asking(tcpPort);
         ASSERT_TRUE(asking.Connected());
-        asking.clock.start();
         ASSERT_TRUE(asking.Send(mgmt_test::kRequest, CameraInfoRequest(QStringLiteral("wrong"), 3)));
-        const std::optional<Packet> refused = asking.WaitFor(mgmt_test::kReply);
+        const std::optional<Received> refused = asking.WaitFor(mgmt_test::kReply);
         ASSERT_TRUE(refused);
-        EXPECT_EQ(Child(Root(*refused), "ErrorCode"), QStringLiteral("1"));
-        const qint64 asked = asking.clock.elapsed();
+        EXPECT_EQ(Child(Root(refused->packet), "ErrorCode"), QStringLiteral("1"));
+        const qint64 asked = asking.Now();
         ASSERT_TRUE(asking.Send(mgmt_test::kRequest, CameraInfoRequest(kPassword, 3)));
-        const std::optional<Packet> answer = asking.WaitFor(mgmt_test::kReply, 1);
+        const std::optional<Received> answer = asking.WaitFor(mgmt_test::kReply, 1);
         ASSERT_TRUE(answer);
         std::printf("CameraInfo with a 1280x720 JPEG picture: reply after %lld ms\n",
-                    static_cast<long long>(asking.arrival.back() - asked));
-        const QDomElement reply = Root(*answer);
+                    static_cast<long long>(answer->at - asked));
+        const QDomElement reply = Root(answer->packet);
         EXPECT_EQ(Child(reply, "ErrorCode"), QString());
         const QDomElement cameraElement = reply.firstChildElement("Camera");
         EXPECT_EQ(cameraElement.attribute("Works"), QStringLiteral("1"));
         EXPECT_EQ(cameraElement.attribute("Name"), QStringLiteral("Вход"));
         EXPECT_EQ(cameraElement.attribute("HRes"), QStringLiteral("1280"));
-        EXPECT_EQ(DecodedImage(cameraElement.firstChildElement("Image")).size(), cv::Size(1280, 720));
+        const cv::Mat picture = DecodedImage(cameraElement.firstChildElement("Image"));
+        ASSERT_EQ(picture.size(), cv::Size(1280, 720));
+        // The camera's own frame (it came through the camera's JPEG stream), not mirrored.
+        EXPECT_GT(cv::PSNR(picture, wide), 30.0);
         const QDomElement listed = reply.firstChildElement("CurrentPersonList").firstChildElement("Person");
         EXPECT_EQ(Child(listed, "Surname"), QStringLiteral("Иванов"));
         EXPECT_EQ(Child(listed, "PersonID"), QStringLiteral("1"));
@@ -239,17 +132,11 @@ TEST_F(ManagementEndToEnd, StationsFollowTheRecognitionAskForTheCameraAndFindThe
 
         // Both leave: the end of a recognized presence and of an unrecognized one.
         camera.Show(testsupport::CameraFrame({}, 0));
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] {
-                all.Poll();
-                red.Poll();
-                return !all.Events(6).empty() && !all.Events(7).empty();
-            },
-            20000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !all.Events(6).empty() && !all.Events(7).empty(); }, 20000));
         EXPECT_EQ(all.Events(6).front().firstChildElement("Person").attribute("ID"), QStringLiteral("1"));
         EXPECT_GT(Child(all.Events(7).front(), "PresenceSeconds").toDouble(), 0.0);
         // The red-list watcher heard nothing after its reply.
-        EXPECT_EQ(red.packets.size(), 1u);
+        EXPECT_EQ(red.Packets().size(), 1u);
         frame.close();
     }
     settings::SetProgramChannel(nullptr);

@@ -51,7 +51,10 @@ Event::~Event() {
     if (fd_ >= 0) close(fd_);
 }
 
-void Event::Set() { AddToCounter(fd_, 1); }
+void Event::Set() {
+    sets_.fetch_add(1, std::memory_order_release);
+    AddToCounter(fd_, 1);
+}
 
 void Event::Reset() { TakeFromCounter(fd_); }
 
@@ -60,7 +63,9 @@ bool Event::Wait(int timeoutMs) { return WaitForAny({this}, timeoutMs) == 0; }
 bool Event::TryAcquire() {
     // A manual-reset event stays signalled for every waiter; an auto-reset one is taken by the
     // first reader, and a waiter that finds it already taken keeps waiting.
-    return manualReset_ ? IsReadableNow(fd_) : TakeFromCounter(fd_);
+    const bool signalled = manualReset_ ? IsReadableNow(fd_) : TakeFromCounter(fd_);
+    if (signalled) static_cast<void>(sets_.load(std::memory_order_acquire));
+    return signalled;
 }
 
 Semaphore::Semaphore(unsigned initialCount) : fd_(NewEventFd(initialCount, EFD_SEMAPHORE)) {}

@@ -52,6 +52,9 @@ public:
 private:
     int fd_;
     bool manualReset_;
+    // Counts the sets. A waiter of a manual-reset event only polls the descriptor and reads nothing
+    // from it, so what the setter wrote before Set reaches the waiter through this counter.
+    std::atomic<uint32_t> sets_{0};
 };
 
 // Counting semaphore backed by an eventfd in semaphore mode.

@@ -68,6 +68,23 @@ TEST(EventTest, InfiniteWaitEndsWhenAnotherThreadSets) {
     setter.join();
 }
 
+// What a thread wrote before Set is what the waiter reads after its wait, for both kinds (the
+// thread sanitizer checks the ordering; a waiter of a manual-reset event reads nothing from the
+// descriptor).
+TEST(EventTest, WritesBeforeSetAreSeenAfterTheWait) {
+    for (const bool manualReset : {true, false}) {
+        Event event(manualReset, false);
+        int answer = 0;
+        std::thread setter([&] {
+            answer = 42;
+            event.Set();
+        });
+        ASSERT_TRUE(event.Wait(platform::kInfinite));
+        EXPECT_EQ(answer, 42);
+        setter.join();
+    }
+}
+
 TEST(WaitForAnyTest, LowestSignalledIndexWinsAndOnlyItIsConsumed) {
     Event stop(false, false), first(false, true), second(false, true);
     EXPECT_EQ(WaitForAny({&stop, &first, &second}, 0), 1);

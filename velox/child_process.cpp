@@ -54,7 +54,7 @@ void Drain(int& fd, QByteArray& head, qsizetype limit) {
 
 }  // namespace
 
-ChildResult RunChild(const ChildSpec& spec, Watchdog& watchdog) {
+ChildResult RunChild(const ChildCommand& command, Watchdog& watchdog) {
     ChildResult result;
     Pipe input;
     Pipe errors;
@@ -77,13 +77,13 @@ ChildResult RunChild(const ChildSpec& spec, Watchdog& watchdog) {
     posix_spawnattr_setsigdefault(&attributes, &signalSet);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-    std::vector<QByteArray> argumentBytes{spec.program.toLocal8Bit()};
-    for (const QString& argument : spec.arguments) argumentBytes.push_back(argument.toLocal8Bit());
+    std::vector<QByteArray> argumentBytes{command.program.toLocal8Bit()};
+    for (const QString& argument : command.arguments) argumentBytes.push_back(argument.toLocal8Bit());
     std::vector<char*> argv;
     for (QByteArray& argument : argumentBytes) argv.push_back(argument.data());
     argv.push_back(nullptr);
     std::vector<QByteArray> environmentBytes;
-    for (const QString& entry : spec.environment) environmentBytes.push_back(entry.toLocal8Bit());
+    for (const QString& entry : command.environment) environmentBytes.push_back(entry.toLocal8Bit());
     std::vector<char*> envp;
     for (char** entry = environ; *entry; ++entry) envp.push_back(*entry);
     for (QByteArray& entry : environmentBytes) envp.push_back(entry.data());
@@ -105,21 +105,22 @@ ChildResult RunChild(const ChildSpec& spec, Watchdog& watchdog) {
     int exited = int(::syscall(SYS_pidfd_open, pid, 0));
 
     qsizetype written = 0;
-    if (spec.input.isEmpty()) Pipe::Close(input.write);
+    if (command.input.isEmpty()) Pipe::Close(input.write);
     while (exited >= 0) {
         std::array<pollfd, 3> fds{{{exited, POLLIN, 0}, {errors.read, POLLIN, 0}, {input.write, POLLOUT, 0}}};
         if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) break;
-        if (fds[1].revents) Drain(errors.read, result.errorHead, spec.errorHeadBytes);
+        if (fds[1].revents) Drain(errors.read, result.errorHead, command.errorHeadBytes);
         if (fds[2].revents) {
             const ssize_t n =
-                ::write(input.write, spec.input.constData() + written, size_t(spec.input.size() - written));
+                ::write(input.write, command.input.constData() + written, size_t(command.input.size() - written));
             if (n > 0) written += n;
-            if ((n < 0 && errno != EAGAIN && errno != EINTR) || written == spec.input.size()) Pipe::Close(input.write);
+            if ((n < 0 && errno != EAGAIN && errno != EINTR) || written == command.input.size())
+                Pipe::Close(input.write);
         }
         if (fds[0].revents) break;
     }
     // Children the program left behind may hold the pipe open: take what is there and go.
-    if (errors.read >= 0) Drain(errors.read, result.errorHead, spec.errorHeadBytes);
+    if (errors.read >= 0) Drain(errors.read, result.errorHead, command.errorHeadBytes);
     if (exited >= 0) ::close(exited);
     watchdog.SetChildGroup(0);
     int status = 0;

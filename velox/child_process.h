@@ -13,7 +13,7 @@
 
 namespace velox {
 
-struct ChildSpec {
+struct ChildCommand {
     QString program;
     QStringList arguments;
     QStringList environment;       // "NAME=value" entries added to the runner's own
@@ -28,6 +28,6 @@ struct ChildResult {
     QByteArray errorHead;
 };
 
-ChildResult RunChild(const ChildSpec& spec, Watchdog& watchdog);
+ChildResult RunChild(const ChildCommand& command, Watchdog& watchdog);
 
 }  // namespace velox

@@ -33,13 +33,13 @@ std::optional<ScriptOutcome> ScriptFileProblem(const QString& file, bool executa
 
 ScriptOutcome RunExecutableScript(const ScriptEvent& event, Watchdog& watchdog) {
     if (auto problem = ScriptFileProblem(event.scriptFile, true)) return *problem;
-    ChildSpec spec;
-    spec.program = event.scriptFile;
-    spec.environment = EventEnvironment(event);
-    spec.input = QJsonDocument(EventJson(event)).toJson(QJsonDocument::Compact) + '\n';
+    ChildCommand command;
+    command.program = event.scriptFile;
+    command.environment = EventEnvironment(event);
+    command.input = QJsonDocument(EventJson(event)).toJson(QJsonDocument::Compact) + '\n';
     // UTF-8 takes at most 4 bytes a character.
-    spec.errorHeadBytes = 4 * kErrorTextChars;
-    const ChildResult child = RunChild(spec, watchdog);
+    command.errorHeadBytes = 4 * kErrorTextChars;
+    const ChildResult child = RunChild(command, watchdog);
     if (watchdog.Expired()) return TimedOutOutcome(event.timeout);
     if (child.startError != 0)
         return Outcome(ResultCode::CannotStart,

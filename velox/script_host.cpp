@@ -77,10 +77,10 @@ QJsonObject ScriptHost::Call(const QString& operation, const QJsonArray& argumen
         return Value({});
     }
     if (operation == u"run") {
-        ChildSpec spec;
-        spec.program = first;
-        for (const QJsonValue& argument : arguments.at(1).toArray()) spec.arguments.append(argument.toString());
-        const ChildResult child = RunChild(spec, *services_.watchdog);
+        ChildCommand command;
+        command.program = first;
+        for (const QJsonValue& argument : arguments.at(1).toArray()) command.arguments.append(argument.toString());
+        const ChildResult child = RunChild(command, *services_.watchdog);
         if (child.startError != 0)
             return Failure(QStringLiteral("Программа не запущена: %1: %2")
                                .arg(first, QString::fromLocal8Bit(strerror(child.startError))));

@@ -3,6 +3,8 @@
 // over UDP while the camera shows an enrolled man beside a woman the database does not know.
 
 #include "app/actions/template_values.h"
+#include "app/ui/camera_panel.h"
+#include "app/ui/status_parts.h"
 #include "tests/integration/program/end_to_end_fixture.h"
 #include "tests/integration/program/management_station.h"
 #include "tests/integration/program/silent_alerts.h"
@@ -70,6 +72,12 @@ TEST_F(ManagementEndToEnd, StationsFollowTheRecognitionAskForTheCameraAndFindThe
         ASSERT_TRUE(allReply);
         EXPECT_EQ(Child(Root(allReply->packet), "ErrorCode"), QString());
         ASSERT_TRUE(red.WaitFor(mgmt_test::kSubscribeReply));
+        // The camera panel's status bar counts the sessions.
+        const ui::StatusParts& status = *frame.CameraPanel()->Status();
+        auto connectionsShown = [&](const char16_t* text) {
+            return QTest::qWaitFor([&] { return status.Text(2) == QStringView(text); }, 5000);
+        };
+        EXPECT_TRUE(connectionsShown(u"2")) << status.Text(2).toStdString();
         ASSERT_TRUE(all.WaitFor(mgmt_test::kEvent));
         const QDomElement state = all.Events(1).front();
         EXPECT_EQ(Child(state.firstChildElement("Camera"), "Operation"), QStringLiteral("0"));
@@ -95,8 +103,10 @@ TEST_F(ManagementEndToEnd, StationsFollowTheRecognitionAskForTheCameraAndFindThe
         EXPECT_EQ(newFace.size(), cv::Size(150, 150));
 
         // A camera request with the picture and the persons in view.
-        RecordingStation asking(tcpPort);
+        auto askingStation = std::make_unique<RecordingStation>(tcpPort);
+        RecordingStation& asking = *askingStation;
         ASSERT_TRUE(asking.Connected());
+        EXPECT_TRUE(connectionsShown(u"3")) << status.Text(2).toStdString();
         ASSERT_TRUE(asking.Send(mgmt_test::kRequest, CameraInfoRequest(QStringLiteral("wrong"), 3)));
         const std::optional<Received> refused = asking.WaitFor(mgmt_test::kReply);
         ASSERT_TRUE(refused);
@@ -120,6 +130,8 @@ TEST_F(ManagementEndToEnd, StationsFollowTheRecognitionAskForTheCameraAndFindThe
         const QDomElement listed = reply.firstChildElement("CurrentPersonList").firstChildElement("Person");
         EXPECT_EQ(Child(listed, "Surname"), QStringLiteral("Иванов"));
         EXPECT_EQ(Child(listed, "PersonID"), QStringLiteral("1"));
+        askingStation.reset();
+        EXPECT_TRUE(connectionsShown(u"2")) << status.Text(2).toStdString();
 
         // Discovery answers with the computer name and the version.
         const QByteArray discovered = DiscoveryReply(udpPort);

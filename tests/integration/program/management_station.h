@@ -103,7 +103,8 @@ public:
     // The first packet of `type` at or after index `from`, waiting for it with the program running.
     std::optional<Received> WaitFor(uint32_t type, size_t from = 0, int limitMs = 10000) const {
         std::optional<Received> found;
-        QTest::qWaitFor(
+        // What was found tells whether the wait succeeded.
+        static_cast<void>(QTest::qWaitFor(
             [&] {
                 const std::vector<Received> packets = Packets();
                 for (size_t i = from; i < packets.size(); ++i)
@@ -113,7 +114,7 @@ public:
                     }
                 return false;
             },
-            limitMs);
+            limitMs));
         return found;
     }
 

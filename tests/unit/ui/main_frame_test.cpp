@@ -8,7 +8,8 @@
 #include "app/shell/journal.h"
 #include "app/ui/camera_panel.h"
 #include "app/ui/event_panel.h"
-#include "app/ui/recognized_panel.h"
+#include "app/ui/recognized_page.h"
+#include "app/ui/right_panel.h"
 #include "app/ui/settings_saver.h"
 #include "app/ui/splash_windows.h"
 #include "app/ui/split_pane.h"
@@ -24,7 +25,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -307,11 +308,13 @@ TEST_F(Frame, AResultPostedByAWorkerIsAnnouncedOncePerPerson) {
     EXPECT_EQ(f.RecognizedList().At(0).personId, 7u);
     EXPECT_EQ(services.recognized, std::vector<uint32_t>{7});
     EXPECT_EQ(services.actions, std::vector<uint32_t>{7});
-    QListWidget* list = f.RightPanel()->List();
-    ASSERT_EQ(list->count(), 1);
-    EXPECT_TRUE(list->item(0)->text().startsWith(QStringLiteral("80.0% Иванов Пётр")))
-        << list->item(0)->text().toStdString();
-    EXPECT_FALSE(list->item(0)->icon().isNull());
+    QListView* list = f.RightPanel()->Recognized()->View();
+    ASSERT_EQ(list->model()->rowCount(), 1);
+    const QString shown = list->model()->index(0, 0).data().toString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("\t80.0%\tИванов Пётр"))) << shown.toStdString();
+    EXPECT_FALSE(f.RecognizedList().At(0).thumbnail.empty());
+    // Its page is shown: the tab does not blink.
+    EXPECT_FALSE(f.RightPanel()->Blink().Blinking(ui::RightTab::Recognized));
     ASSERT_EQ(journal->rowCount(), 1);
     EXPECT_EQ(journal->item(0, 1)->text(), QStringLiteral("Распознан"));
 

@@ -381,6 +381,31 @@ TEST_F(Frame, ALabelledSubjectCarriesALabelUntilItLeaves) {
     EXPECT_EQ(viewport->Label(id), nullptr);
 }
 
+TEST_F(Frame, ARemovedEntryIsForgottenByItsSubject) {
+    settings::g_Settings().recognition.RepeatForRecognition = 1;
+    ui::MainFrame& f = Created();
+    ui::ViewportWidget* viewport = f.CameraPanel()->Viewport();
+    recognition::SubjectTracker& tracker = viewport->Processor().Tracker();
+    const cv::Mat picture(240, 320, CV_8UC3, cv::Scalar::all(0));
+    const recognition::FrameFace face{100, 80, 60, 60};
+    tracker.Track(std::span(&face, 1), picture, 45000.0, {320, 240, 320, 240});
+    const uint32_t id = tracker.Subjects()[0]->id;
+    QCoreApplication::postEvent(viewport, new recognition::RecognizedDataEvent(0, Result(id, 7, 0.3f)));
+    Pump();
+    ASSERT_EQ(f.RecognizedList().Size(), 1u);
+    ASSERT_NE(tracker.Find(id)->listEntry, nullptr);
+
+    ui::RecognizedPage& page = *f.RightPanel()->Recognized();
+    page.View()->setCurrentIndex(page.View()->model()->index(0, 0));
+    page.RemoveButton()->click();
+    EXPECT_EQ(f.RecognizedList().Size(), 0u);
+    EXPECT_EQ(tracker.Find(id)->listEntry, nullptr);
+    // A better picture later finds no entry to update.
+    QCoreApplication::postEvent(viewport, new recognition::RecognizedDataEvent(0, Result(id, 7, 0.1f)));
+    Pump();
+    EXPECT_EQ(f.RecognizedList().Size(), 0u);
+}
+
 TEST_F(Frame, ModelMessagesDriveStatusBarProgressAndLoadingWindow) {
     ui::MainFrame& f = Created();
     ASSERT_NE(f.LoadingWindow(), nullptr);

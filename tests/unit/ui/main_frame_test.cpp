@@ -8,7 +8,8 @@
 #include "app/shell/journal.h"
 #include "app/ui/camera_panel.h"
 #include "app/ui/event_panel.h"
-#include "app/ui/recognized_panel.h"
+#include "app/ui/recognized_page.h"
+#include "app/ui/right_panel.h"
 #include "app/ui/settings_saver.h"
 #include "app/ui/splash_windows.h"
 #include "app/ui/split_pane.h"
@@ -24,7 +25,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -307,11 +308,13 @@ TEST_F(Frame, AResultPostedByAWorkerIsAnnouncedOncePerPerson) {
     EXPECT_EQ(f.RecognizedList().At(0).personId, 7u);
     EXPECT_EQ(services.recognized, std::vector<uint32_t>{7});
     EXPECT_EQ(services.actions, std::vector<uint32_t>{7});
-    QListWidget* list = f.RightPanel()->List();
-    ASSERT_EQ(list->count(), 1);
-    EXPECT_TRUE(list->item(0)->text().startsWith(QStringLiteral("80.0% Иванов Пётр")))
-        << list->item(0)->text().toStdString();
-    EXPECT_FALSE(list->item(0)->icon().isNull());
+    QListView* list = f.RightPanel()->Recognized()->View();
+    ASSERT_EQ(list->model()->rowCount(), 1);
+    const QString shown = list->model()->index(0, 0).data().toString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("\t80.0%\tИванов Пётр"))) << shown.toStdString();
+    EXPECT_FALSE(f.RecognizedList().At(0).thumbnail.empty());
+    // Its page is shown: the tab does not blink.
+    EXPECT_FALSE(f.RightPanel()->Blink().Blinking(ui::RightTab::Recognized));
     ASSERT_EQ(journal->rowCount(), 1);
     EXPECT_EQ(journal->item(0, 1)->text(), QStringLiteral("Распознан"));
 
@@ -376,6 +379,31 @@ TEST_F(Frame, ALabelledSubjectCarriesALabelUntilItLeaves) {
     tracker.RemoveVanished(now + 1.0 / 86400, false);
     EXPECT_EQ(viewport->LabelCount(), 0u);
     EXPECT_EQ(viewport->Label(id), nullptr);
+}
+
+TEST_F(Frame, ARemovedEntryIsForgottenByItsSubject) {
+    settings::g_Settings().recognition.RepeatForRecognition = 1;
+    ui::MainFrame& f = Created();
+    ui::ViewportWidget* viewport = f.CameraPanel()->Viewport();
+    recognition::SubjectTracker& tracker = viewport->Processor().Tracker();
+    const cv::Mat picture(240, 320, CV_8UC3, cv::Scalar::all(0));
+    const recognition::FrameFace face{100, 80, 60, 60};
+    tracker.Track(std::span(&face, 1), picture, 45000.0, {320, 240, 320, 240});
+    const uint32_t id = tracker.Subjects()[0]->id;
+    QCoreApplication::postEvent(viewport, new recognition::RecognizedDataEvent(0, Result(id, 7, 0.3f)));
+    Pump();
+    ASSERT_EQ(f.RecognizedList().Size(), 1u);
+    ASSERT_NE(tracker.Find(id)->listEntry, nullptr);
+
+    ui::RecognizedPage& page = *f.RightPanel()->Recognized();
+    page.View()->setCurrentIndex(page.View()->model()->index(0, 0));
+    page.RemoveButton()->click();
+    EXPECT_EQ(f.RecognizedList().Size(), 0u);
+    EXPECT_EQ(tracker.Find(id)->listEntry, nullptr);
+    // A better picture later finds no entry to update.
+    QCoreApplication::postEvent(viewport, new recognition::RecognizedDataEvent(0, Result(id, 7, 0.1f)));
+    Pump();
+    EXPECT_EQ(f.RecognizedList().Size(), 0u);
 }
 
 TEST_F(Frame, ModelMessagesDriveStatusBarProgressAndLoadingWindow) {

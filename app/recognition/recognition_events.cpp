@@ -74,9 +74,11 @@ void RecognitionEvents::Handle(std::unique_ptr<RecognizedData> result, const Rec
         subject->recognized = true;
         outputs_.PersonRecognized({subject->id, Confidence(subject->bestDistance), subject->personId, &subject->person,
                                    &subject->picture, subject->sureHits});
-        if (!remembered_.Contains(subject->personId))
-            subject->listEntry = RaiseRecognizedPerson(subject->personId, subject->person, subject->bestDistance,
-                                                       subject->picture, now, cameraName);
+        if (!remembered_.Contains(subject->personId)) {
+            const RecognizedListItem* entry = RaiseRecognizedPerson(
+                subject->personId, subject->person, subject->bestDistance, subject->picture, now, cameraName);
+            subject->listEntry = entry ? RecognizedPersonsList::RefOf(*entry) : RecognizedEntryRef{};
+        }
     } else if (changed) {
         outputs_.PersonUpdated({subject->id, Confidence(subject->bestDistance), subject->personId, &subject->person,
                                 &subject->picture, subject->sureHits});
@@ -105,20 +107,21 @@ void RecognitionEvents::TakeIdentity(Subject& subject, RecognizedData& result) {
     subject.bestDistance = result.distance;
     subject.personId = result.personId;
     subject.person = result.person;
-    subject.listEntry = nullptr;
+    subject.listEntry = {};
     subject.picture = result.picture ? std::move(*result.picture) : cv::Mat();
 }
 
 void RecognitionEvents::UpdateListEntry(Subject& subject) {
-    if (!subject.listEntry) return;
-    if (!list_.Contains(subject.listEntry)) {
-        subject.listEntry = nullptr;
+    // The entry may have been removed by the operator or have fallen off the end of the list.
+    RecognizedListItem* entry = list_.Find(subject.listEntry);
+    if (entry == nullptr) {
+        subject.listEntry = {};
         return;
     }
     cv::Mat thumbnail;
-    if (MakeThumbnail(subject.picture, &thumbnail)) subject.listEntry->thumbnail = thumbnail;
-    subject.listEntry->confidence = Confidence(subject.bestDistance);
-    outputs_.ListEntryChanged(*subject.listEntry);
+    if (MakeThumbnail(subject.picture, &thumbnail)) entry->thumbnail = thumbnail;
+    entry->confidence = Confidence(subject.bestDistance);
+    outputs_.ListEntryChanged(*entry);
 }
 
 RecognizedListItem* RecognitionEvents::RaiseRecognizedPerson(uint32_t personId, const PersonFields& person,

@@ -38,10 +38,6 @@ RecognizedListItem* RecognizedPersonsList::InsertAtTop(std::unique_ptr<Recognize
     return items_.front().get();
 }
 
-bool RecognizedPersonsList::Contains(const RecognizedListItem* item) const {
-    return std::any_of(items_.begin(), items_.end(), [&](const auto& entry) { return entry.get() == item; });
-}
-
 int RecognizedPersonsList::RowOf(RecognizedEntryRef ref) const {
     for (size_t row = 0; row < items_.size(); ++row) {
         if (items_[row].get() == ref.item) return items_[row]->serial == ref.serial ? int(row) : -1;

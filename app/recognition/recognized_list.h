@@ -1,6 +1,7 @@
 #pragma once
 // The recognized-persons list: the newest recognized-person events, newest first, at most 256.
 
+#include "app/recognition/recognized_entry_ref.h"
 #include "app/recognition/subject.h"
 
 #include <opencv2/core/mat.hpp>
@@ -28,13 +29,6 @@ struct RecognizedListItem {
     uint64_t serial = 0;
 };
 
-// Names one entry for as long as it stays in the list. An entry inserted later at the same
-// address (after this one was removed or fell off) is not taken for it.
-struct RecognizedEntryRef {
-    const RecognizedListItem* item = nullptr;
-    uint64_t serial = 0;
-};
-
 // The face picture as the list shows it: written as JPEG of quality 100 to a temporary file
 // and read back. False (logged) when it cannot be written.
 bool MakeThumbnail(const cv::Mat& picture, cv::Mat* thumbnail);
@@ -45,7 +39,6 @@ public:
 
     // Inserts at the top after dropping the oldest entries beyond 255.
     RecognizedListItem* InsertAtTop(std::unique_ptr<RecognizedListItem> item);
-    bool Contains(const RecognizedListItem* item) const;
     size_t Size() const { return items_.size(); }
     // 0 is the newest entry.
     const RecognizedListItem& At(size_t row) const { return *items_[row]; }

@@ -5,6 +5,7 @@
 #include "app/recognition/frame_face.h"
 #include "app/recognition/person_fields.h"
 #include "app/recognition/predict_pool.h"
+#include "app/recognition/recognized_entry_ref.h"
 
 #include <opencv2/core/mat.hpp>
 
@@ -13,8 +14,6 @@
 #include <cstdint>
 
 namespace recognition {
-
-struct RecognizedListItem;
 
 constexpr int kFacesPerSubject = 16;
 
@@ -41,9 +40,9 @@ struct Subject : DispatchSubject {
     ScreenRect screen;
     bool recognized = false;
     float bestDistance = FLT_MAX;
-    PersonFields person;                      // the person id lives in DispatchSubject
-    RecognizedListItem* listEntry = nullptr;  // not owned
-    cv::Mat picture;                          // face chip of the best result
+    PersonFields person;           // the person id lives in DispatchSubject
+    RecognizedEntryRef listEntry;  // its entry in the recognized-persons list, if any
+    cv::Mat picture;               // face chip of the best result
     QString labelText;
     bool hasLabel = false;  // the label window exists (made with the first result)
     bool labelShown = false;

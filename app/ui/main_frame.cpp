@@ -344,20 +344,10 @@ bool MainFrame::CreatePad() {
     events_ = new EventPanel(cameraPanel_, leftPanel_);
     leftPanel_->SetPanels(cameraPanel_, events_);
     rightPanel_ = new ui::RightPanel(recognizedList_, remembered_, new QWidget, pad_);
-    rightPanel_->Recognized()->onRemoving = [this](const recognition::RecognizedListItem& item) {
-        ForgetListEntry(item);
-    };
     pad_->SetPanels(leftPanel_, rightPanel_);
     setCentralWidget(pad_);
     pad_->setFocus();
     return true;
-}
-
-void MainFrame::ForgetListEntry(const recognition::RecognizedListItem& item) {
-    // A subject must not update an entry that is gone: a later entry may get its address.
-    for (const auto& subject : cameraPanel_->Viewport()->Processor().Tracker().Subjects()) {
-        if (subject->listEntry == &item) subject->listEntry = nullptr;
-    }
 }
 
 bool MainFrame::TakeSnapshotRequest() {

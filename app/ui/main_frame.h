@@ -136,7 +136,6 @@ private:
     void Destroy();
     bool TakeSnapshotRequest();
     // The entry is about to be removed from the list: no subject keeps pointing at it.
-    void ForgetListEntry(const recognition::RecognizedListItem& item);
 
     shell::FrameLifecycle& lifecycle_;
     shell::Journal& journal_;

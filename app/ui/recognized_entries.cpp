@@ -86,13 +86,9 @@ const recognition::RecognizedListItem* RecognizedPageModel::Selected() const {
     return row < 0 ? nullptr : &list_.At(size_t(row));
 }
 
-bool RecognizedPageModel::RemoveSelected(
-    const std::function<void(const recognition::RecognizedListItem&)>& beforeRemoval) {
-    const recognition::RecognizedListItem* item = Selected();
+bool RecognizedPageModel::RemoveSelected() {
     const recognition::RecognizedEntryRef ref = selected_;
     selected_ = {};
-    if (item == nullptr) return false;
-    if (beforeRemoval) beforeRemoval(*item);
     return list_.Remove(ref);
 }
 

@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
 
 namespace ui {
 
@@ -88,9 +87,9 @@ public:
     bool CanShowInfo() const { return Selected() != nullptr; }
     bool CanRemove() const { return Selected() != nullptr; }
 
-    // "Удалить": tells beforeRemoval about the entry (while its address is still reserved),
-    // removes and frees it and clears the selection. False when nothing was selected.
-    bool RemoveSelected(const std::function<void(const recognition::RecognizedListItem&)>& beforeRemoval);
+    // "Удалить": removes and frees the selected entry and clears the selection. False when
+    // nothing was selected. A subject that pointed at it finds it gone by its serial.
+    bool RemoveSelected();
 
 private:
     recognition::RecognizedPersonsList& list_;

@@ -227,7 +227,7 @@ void RecognizedPage::RefreshCommands() {
 }
 
 void RecognizedPage::RemoveSelected() {
-    if (!model_.RemoveSelected(onRemoving)) return;
+    if (!model_.RemoveSelected()) return;
     Refresh();
 }
 

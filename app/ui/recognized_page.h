@@ -14,8 +14,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <functional>
-
 class QListView;
 class QToolButton;
 
@@ -39,8 +37,6 @@ public:
     // 40062: removes the selected entry.
     void RemoveSelected();
 
-    // Told about an entry just before "Удалить" frees it, so nothing keeps pointing at it.
-    std::function<void(const recognition::RecognizedListItem&)> onRemoving;
     // Where database failures and the wait cursor are shown instead of message boxes owned by
     // the focused window; null restores those.
     void SetDbUserInterface(database::DbUserInterface* ui) { dbUi_ = ui; }

@@ -118,14 +118,12 @@ TEST(RecognizedPageSelection, FollowsItsEntryAndEndsWithIt) {
     EXPECT_EQ(page.SelectedRow(), 2);
     EXPECT_EQ(page.Selected()->personId, 1u);
 
-    // Removal tells about the entry first, frees it and clears the selection.
-    uint32_t told = 0;
-    EXPECT_TRUE(page.RemoveSelected([&](const RecognizedListItem& item) { told = item.personId; }));
-    EXPECT_EQ(told, 1u);
+    // Removal frees the entry and clears the selection.
+    EXPECT_TRUE(page.RemoveSelected());
     EXPECT_EQ(list.Size(), 2u);
     EXPECT_EQ(page.Selected(), nullptr);
     EXPECT_FALSE(page.CanRemove());
-    EXPECT_FALSE(page.RemoveSelected({}));
+    EXPECT_FALSE(page.RemoveSelected());
 
     page.Select(5);  // beyond the list
     EXPECT_EQ(page.Selected(), nullptr);

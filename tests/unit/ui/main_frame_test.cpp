@@ -393,13 +393,13 @@ TEST_F(Frame, ARemovedEntryIsForgottenByItsSubject) {
     QCoreApplication::postEvent(viewport, new recognition::RecognizedDataEvent(0, Result(id, 7, 0.3f)));
     Pump();
     ASSERT_EQ(f.RecognizedList().Size(), 1u);
-    ASSERT_NE(tracker.Find(id)->listEntry, nullptr);
+    ASSERT_NE(f.RecognizedList().Find(tracker.Find(id)->listEntry), nullptr);
 
     ui::RecognizedPage& page = *f.RightPanel()->Recognized();
     page.View()->setCurrentIndex(page.View()->model()->index(0, 0));
     page.RemoveButton()->click();
     EXPECT_EQ(f.RecognizedList().Size(), 0u);
-    EXPECT_EQ(tracker.Find(id)->listEntry, nullptr);
+    EXPECT_EQ(f.RecognizedList().Find(tracker.Find(id)->listEntry), nullptr);
     // A better picture later finds no entry to update.
     QCoreApplication::postEvent(viewport, new recognition::RecognizedDataEvent(0, Result(id, 7, 0.1f)));
     Pump();

@@ -26,10 +26,12 @@ PersonDetails Read(DbConnection& connection, int32_t personId) {
     command.AppendInteger(QStringLiteral("PERSON_ID"), personId);
     DbRecordset& person = Query(
         command, QStringLiteral("SELECT P.ADDRESS,P.CONTACTS,P.DESCRIPTION FROM PERSONS AS P WHERE P.PERSON_ID=?"));
-    if (person.Eof()) throw DbError(kPersonMissingText);
-    details.address = Text(person, "ADDRESS", kLongTextUnits, personId);
-    details.contacts = Text(person, "CONTACTS", kLongTextUnits, personId);
-    details.description = Text(person, "DESCRIPTION", kLongTextUnits, personId);
+    // A person deleted since it was recognized has no row: its texts stay empty.
+    if (!person.Eof()) {
+        details.address = Text(person, "ADDRESS", kLongTextUnits, personId);
+        details.contacts = Text(person, "CONTACTS", kLongTextUnits, personId);
+        details.description = Text(person, "DESCRIPTION", kLongTextUnits, personId);
+    }
     DbRecordset& props = Query(command, QStringLiteral("SELECT PL.PROPNAME, PP.PROPVALUE FROM PROPLIST AS PL, "
                                                        "PERSONPROP AS PP WHERE PP.PERSON_ID=? AND "
                                                        "PL.PROP_ID=PP.PROP_ID ORDER BY PL.SEQ_NUM"));

@@ -1,0 +1,54 @@
+#pragma once
+// Purpose: the geometry of a grid of square cells in a vertically scrolled viewport: how many
+//          columns fit, which row is on top, where a cell is, which cell a point hits and where
+//          the focus goes on a key.
+// Threads: any (a value type).
+// Owns: nothing.
+
+#include <QPoint>
+#include <QRect>
+
+#include <optional>
+
+namespace snapshots {
+
+enum class GridKey { Left, Right, Up, Down, Home, End, PageUp, PageDown };
+
+class CellGrid {
+public:
+    explicit CellGrid(int cellSize) : cell_(cellSize) {}
+
+    // Keeps the top row within the new range.
+    void SetViewport(int width, int height);
+    void SetCount(int count);
+
+    int CellSize() const { return cell_; }
+    int Count() const { return count_; }
+    // 0 while the viewport is narrower than one cell: nothing is laid out then.
+    int Columns() const { return width_ / cell_; }
+    bool LaidOut() const { return Columns() > 0; }
+    int Rows() const;
+    // Whole rows that fit, at least 1.
+    int PageRows() const;
+    // The rows that do not fit; 0 when all fit (no scrolling).
+    int ScrollRange() const;
+    int TopRow() const { return topRow_; }
+    void SetTopRow(int row);
+    // Scrolls as little as possible so that the cell's row is shown.
+    void Reveal(int index);
+
+    // In viewport coordinates (the scroll applied); empty when not laid out.
+    QRect CellRect(int index) const;
+    std::optional<int> HitTest(QPoint viewportPoint) const;
+    // The cell the focus moves to from `from` (none: the first cell); nothing when empty.
+    std::optional<int> KeyTarget(std::optional<int> from, GridKey key) const;
+
+private:
+    int cell_;
+    int width_ = 0;
+    int height_ = 0;
+    int count_ = 0;
+    int topRow_ = 0;
+};
+
+}  // namespace snapshots

@@ -3,12 +3,15 @@
 #include "app/camera/camera_work.h"
 #include "app/recognition/recognized_data_event.h"
 #include "app/shell/journal.h"
+#include "app/snapshots/snapshot_texts.h"
 #include "app/ui/camera_panel.h"
 #include "app/ui/event_panel.h"
 #include "app/ui/icons.h"
+#include "app/ui/operator_boxes.h"
 #include "app/ui/queued_call.h"
 #include "app/ui/recognized_panel.h"
 #include "app/ui/settings_saver.h"
+#include "app/ui/snapshot_page.h"
 #include "app/ui/splash_windows.h"
 #include "app/ui/split_pane.h"
 #include "app/ui/status_parts.h"
@@ -23,6 +26,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScreen>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QThread>
 #include <QToolBar>
@@ -337,8 +341,13 @@ bool MainFrame::CreatePad() {
     camera_ = std::make_unique<camera::CameraControl>(*cameraPanel_, journal_);
     events_ = new EventPanel(cameraPanel_, leftPanel_);
     leftPanel_->SetPanels(cameraPanel_, events_);
-    rightPanel_ = new RecognizedPanel(recognizedList_, remembered_, pad_);
-    pad_->SetPanels(leftPanel_, rightPanel_);
+    auto* right = new QSplitter(Qt::Vertical, pad_);
+    right->setChildrenCollapsible(false);
+    rightPanel_ = new RecognizedPanel(recognizedList_, remembered_, right);
+    snapshotPage_ = new SnapshotPage(parts_.snapshots, journal_, right);
+    right->addWidget(rightPanel_);
+    right->addWidget(snapshotPage_);
+    pad_->SetPanels(leftPanel_, right);
     setCentralWidget(pad_);
     pad_->setFocus();
     return true;
@@ -419,7 +428,12 @@ void MainFrame::OnCommand(int command) {
         cameraPanel_->ToggleFramedFace();
         break;
     case kCmdSnapshot:
-        if (camera::CameraThreadExists()) snapshotPending_ = true;
+        if (!camera::CameraThreadExists()) break;
+        if (snapshotPage_->AcceptsSnapshot()) {
+            snapshotPending_ = true;
+        } else {
+            OperatorBoxes(this).ShowNotice(snapshots::SnapshotsFullNotice(), database::NoticeIcon::Warning);
+        }
         RefreshToolbar();
         break;
     case kCmdDatabase:
@@ -589,6 +603,7 @@ void MainFrame::Destroy() {
     loadingWindow_.reset();
     lifecycle_.SignalTermination();
     if (camera_ != nullptr) camera_->StopCamera(true);
+    if (parts_.snapshots != nullptr) parts_.snapshots->Stop();
     lifecycle_.StopThreads();
     // Outside a running loop (a failed creation) there is nothing to end, and a pending quit
     // would end the next loop at once.

@@ -88,17 +88,14 @@ TEST_F(SnapshotDescriberTest, AFrameArrivesWholeInFaceOrderWithoutTheFacesThatCa
     EXPECT_EQ(TemporaryPictures(), before);
 }
 
-TEST_F(SnapshotDescriberTest, AFrameWithoutDescribableFacesSendsNothingButStopsCounting) {
+TEST_F(SnapshotDescriberTest, NothingArrivesWithoutFacesOrReceiverOrAfterAStop) {
     describer->Describe(frame, Faces({0, 0}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return describer->FacesInFlight() == 0; }, 5000));
-    EXPECT_TRUE(arrived.empty());
     EXPECT_EQ(standIn->calls, 2);
-}
-
-TEST_F(SnapshotDescriberTest, NothingArrivesAfterTheReceiverWentOrTheDescriberStopped) {
     describer->SetReceiver(nullptr);
     describer->Describe(frame, Faces({60}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return describer->FacesInFlight() == 0; }, 5000));
+    standIn->calls = 0;
 
     describer->SetReceiver([this](std::vector<SnapshotRecord> records) { arrived.push_back(std::move(records)); });
     standIn->hold = true;

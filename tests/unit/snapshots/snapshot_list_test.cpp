@@ -124,18 +124,6 @@ TEST(SnapshotList, CommandsAreOfferedByWhatIsHeldSelectedAndFocused) {
     EXPECT_TRUE(c.deselectAll && c.save && c.remove && c.clusters);
 }
 
-TEST(SnapshotList, TheLimitCountsFacesStillBeingDescribed) {
-    EXPECT_TRUE(SnapshotList::AcceptsRequest(49, 0));
-    EXPECT_FALSE(SnapshotList::AcceptsRequest(49, 1));
-    EXPECT_FALSE(SnapshotList::AcceptsRequest(50, 0));
-    // One request takes every face of its frame, beyond the limit.
-    SnapshotList list = ListOf(49);
-    std::vector<SnapshotRecord> frame{Face(0), Face(1), Face(2)};
-    list.Append(std::move(frame));
-    EXPECT_EQ(list.Count(), 52);
-    EXPECT_FALSE(SnapshotList::AcceptsRequest(list.Count(), 0));
-}
-
 TEST(SnapshotTexts, DeleteQuestionsTakeTheEndingsOfTheirNumber) {
     EXPECT_EQ(snapshots::DeleteSelectedQuestion(21), QStringLiteral("Удалить 21 выбранный снимок?"));
     EXPECT_EQ(snapshots::DeleteSelectedQuestion(12), QStringLiteral("Удалить 12 выбранных снимков?"));

@@ -104,7 +104,9 @@ SnapshotPage::SnapshotPage(snapshots::SnapshotDescriber* describer, const shell:
     viewport_->setBackgroundRole(QPalette::Base);
     scrollBar_ = new QScrollBar(Qt::Vertical, scrolled);
     scrollBar_->setSingleStep(1);
+    // Only the operator moves it with signals on: Place() blocks them.
     QObject::connect(scrollBar_, &QScrollBar::valueChanged, this, [this](int row) {
+        NoteInput();
         list_.SetTopRow(row);
         Place();
     });

@@ -2,11 +2,14 @@
 // counts while it is on its way, and that nothing arrives after a stop or without a receiver.
 
 #include "app/snapshots/snapshot_describer.h"
+#include "platform/log.h"
 #include "platform/paths.h"
+#include "tests/support/log_lines.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
@@ -114,6 +117,21 @@ TEST_F(SnapshotDescriberTest, NothingArrivesWithoutFacesOrReceiverOrAfterAStop) 
     QTest::qWait(100);
     EXPECT_TRUE(arrived.empty());
     EXPECT_LE(standIn->calls, 2);
+}
+
+TEST(MakeSnapshot, AChipThatCannotGoThroughItsFileIsLoggedAndLeftOut) {
+    QTemporaryDir dir;
+    platform::SetLogFile(dir.filePath(QStringLiteral("Ostrovid.log")), dir.filePath(QStringLiteral("Ostrovid.1.log")));
+    const QByteArray previous = qgetenv("TMPDIR");
+    qputenv("TMPDIR", dir.filePath(QStringLiteral("missing")).toLocal8Bit());
+    StandInDescriber standIn;
+    const std::optional<SnapshotRecord> record =
+        snapshots::MakeSnapshot(standIn, cv::Mat(240, 320, CV_8UC3), Faces({60}).front());
+    qputenv("TMPDIR", previous);
+    platform::SetLogFile(QString(), QString());
+    EXPECT_FALSE(record);
+    EXPECT_TRUE(testsupport::LogLines(dir.filePath(QStringLiteral("Ostrovid.log")))
+                    .contains(QStringLiteral("Ошибка сохранения снимка во временный файл.")));
 }
 
 }  // namespace

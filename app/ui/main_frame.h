@@ -1,8 +1,9 @@
 #pragma once
 // The program's main window: menu, toolbar, status bar with the model-loading progress, and the
 // client pad (camera panel over the event journal on the left, recognized persons over the
-// snapshots on the right). Create() runs the creation sequence around the program's thread start-up; closing the
-// window (or PostClose from any thread) runs the stop sequence and ends the event loop.
+// snapshots on the right). Create() runs the creation sequence around the program's thread
+// start-up; closing the window (or PostClose from any thread) runs the stop sequence and ends the
+// event loop.
 // Everything but the Post* calls and the database::MainFrameSink notifications is for the
 // user-interface thread only.
 

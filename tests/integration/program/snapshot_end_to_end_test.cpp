@@ -1,7 +1,8 @@
 // The whole program in this process with a loopback camera showing two people nobody enrolled:
 // snapshots of three frames are clustered into the two people, one of them is saved through the
 // person chooser as a new person, and the running recognition announces that person within one
-// database check period.
+// database check period. OSTROVID_SNAPSHOT_FRAME_SCREENSHOT=<file.png> writes the main window after
+// clustering to that file.
 
 #include "app/camera/camera_work.h"
 #include "app/ui/frame_commands.h"
@@ -150,6 +151,10 @@ TEST_F(SnapshotEndToEnd, TwoPeopleAreClusteredAndOneSavedAsANewPersonIsRecognize
         std::map<int, std::vector<int>> clusters;
         for (int i = 0; i < page.List().Count(); ++i) clusters[page.List().Items()[size_t(i)].cluster].push_back(i);
         ASSERT_EQ(clusters.size(), 2u);
+        const QString screenshot = qEnvironmentVariable("OSTROVID_SNAPSHOT_FRAME_SCREENSHOT");
+        if (!screenshot.isEmpty()) {
+            EXPECT_TRUE(frame.grab().save(screenshot, "PNG")) << screenshot.toStdString();
+        }
         EXPECT_EQ(clusters.count(0), 0u);
         const std::vector<int> saved = clusters.begin()->second;
         ASSERT_EQ(saved.size(), 3u);

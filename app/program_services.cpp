@@ -51,7 +51,7 @@ void ProgramServices::DoRecognizedPersonAlertsAndActions(const recognition::Reco
 }
 
 void ProgramServices::AddSnapshotFaces(const cv::Mat& frame, std::span<const recognition::FrameFace> faces) {
-    if (alerts_.SoundAvailable()) alerts_.PlayAlertSound(actions::BuiltInSound::Snapshot);
+    if (alerts_.SoundAvailable()) alerts_.PlaySoundUnlessPlaying(actions::BuiltInSound::Snapshot);
     snapshots_.Describe(frame, faces);
 }
 

@@ -10,7 +10,6 @@
 #include "app/ui/snapshot_page.h"
 #include "platform/fixedtext.h"
 #include "tests/integration/program/end_to_end_fixture.h"
-#include "tests/integration/program/silent_alerts.h"
 #include "tests/integration/program/switchable_camera.h"
 #include "tests/support/enrol_folders.h"
 
@@ -89,6 +88,21 @@ private:
     QPointer<QWidget> handled_;
 };
 
+// No sound comes out; the snapshot sounds asked for are counted.
+class SnapshotSounds final : public actions::AlertOutputs {
+public:
+    bool SoundAvailable() const override { return true; }
+    bool SpeechAvailable() const override { return false; }
+    void PlayAlertSound(const QString&) override {}
+    void PlayAlertSound(actions::BuiltInSound) override {}
+    void PlaySoundUnlessPlaying(actions::BuiltInSound sound) override {
+        if (sound == actions::BuiltInSound::Snapshot) ++snapshots;
+    }
+    void SpeakAlertText(const QString&) override {}
+
+    int snapshots = 0;
+};
+
 bool HasDatabaseRow(ui::MainFrame& frame, const QString& eventText) {
     for (const shell::JournalRow& row : frame.Events()->Model().Tab(shell::JournalTab::Database).Rows())
         if (row.eventText == eventText) return true;
@@ -118,7 +132,7 @@ TEST_F(SnapshotEndToEnd, TwoPeopleAreClusteredAndOneSavedAsANewPersonIsRecognize
     shell::ProgramObjects objects;
     ASSERT_NO_FATAL_FAILURE(StartServiceAndAttach(objects));
     {
-        testsupport::SilentAlerts alerts;
+        SnapshotSounds alerts;
         app::ProgramWindow program(objects, *models, {&alerts});
         ASSERT_TRUE(program.Create());
         ui::MainFrame& frame = program.Frame();
@@ -143,6 +157,9 @@ TEST_F(SnapshotEndToEnd, TwoPeopleAreClusteredAndOneSavedAsANewPersonIsRecognize
                 << variant;
             ASSERT_EQ(page.List().Count(), held + 2);
         }
+
+        // Each snapshot with faces in view made its sound.
+        EXPECT_EQ(alerts.snapshots, 3);
 
         Operator operatorAtDesk;
         page.ShowClusters();

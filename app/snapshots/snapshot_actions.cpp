@@ -15,9 +15,14 @@ bool DeleteSnapshots(SnapshotList& list, database::OperatorDialogs& dialogs) {
     return true;
 }
 
-void ClusterSnapshots(SnapshotList& list, database::OperatorDialogs& dialogs, const std::function<void()>& redraw) {
+void ClusterSnapshots(SnapshotList& list, database::DbUserInterface& ui, database::OperatorDialogs& dialogs,
+                      const std::function<void()>& redraw) {
     if (list.Count() < 2) return;
-    const database::SampleClusters clusters = database::ClusterSamples(list.Descriptors());
+    database::SampleClusters clusters;
+    {
+        const database::WaitCursorScope cursor(ui);
+        clusters = database::ClusterSamples(list.Descriptors());
+    }
     std::vector<int> numbers(static_cast<size_t>(list.Count()), 0);
     if (clusters.count > 1)
         for (size_t i = 0; i < numbers.size(); ++i) numbers[i] = clusters.labels[i] + 1;

@@ -4,6 +4,7 @@
 // Threads: the user-interface thread.
 // Owns: nothing; the list and the dialogs are the page's.
 
+#include "app/database/db_operation.h"
 #include "app/database/operator_dialogs.h"
 #include "app/database/snapshot_samples.h"
 #include "app/snapshots/snapshot_list.h"
@@ -17,9 +18,10 @@ namespace snapshots {
 // removed.
 bool DeleteSnapshots(SnapshotList& list, database::OperatorDialogs& dialogs);
 
-// Numbers the snapshots by likely person (none when all are one), has them redrawn, then tells
-// the operator: the numbers are on screen while the notice is.
-void ClusterSnapshots(SnapshotList& list, database::OperatorDialogs& dialogs, const std::function<void()>& redraw);
+// Numbers the snapshots by likely person (none when all are one) under the wait cursor, has them
+// redrawn, then tells the operator: the numbers are on screen while the notice is.
+void ClusterSnapshots(SnapshotList& list, database::DbUserInterface& ui, database::OperatorDialogs& dialogs,
+                      const std::function<void()>& redraw);
 
 // The sample saving of the database, given the page's snapshots in order: declined ones lose
 // their selection in `panel`; the outcome names the saved ones.

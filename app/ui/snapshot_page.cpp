@@ -186,7 +186,7 @@ void SnapshotPage::DeleteSnapshots() {
 
 void SnapshotPage::ShowClusters() {
     if (!clusters_.item->isEnabled()) return;
-    snapshots::ClusterSnapshots(list_, boxes_, [this] { Place(); });
+    snapshots::ClusterSnapshots(list_, boxes_, boxes_, [this] { Place(); });
 }
 
 void SnapshotPage::SelectAll() {

@@ -166,9 +166,10 @@ TEST(SnapshotActions, TwoOfOneFaceAndOneOfAnotherMakeClustersOneAndTwo) {
     SnapshotList list;
     list.Append({Face(0), Face(3), Face(0.1f)});
     int redrawn = 0;
-    snapshots::ClusterSnapshots(list, dialogs, [&] {
+    snapshots::ClusterSnapshots(list, dialogs, dialogs, [&] {
         ++redrawn;
         EXPECT_TRUE(dialogs.notices.isEmpty());  // the numbers are drawn before the notice
+        EXPECT_EQ(dialogs.waitDepth, 0);         // and the wait cursor is gone
     });
     EXPECT_EQ(redrawn, 1);
     EXPECT_EQ(dialogs.notices, QStringList{QStringLiteral("Предположительно образцы принадлежат 2 персонам!")});
@@ -178,7 +179,7 @@ TEST(SnapshotActions, TwoOfOneFaceAndOneOfAnotherMakeClustersOneAndTwo) {
 
     // All one person: the numbers go.
     list.RemoveAt({1});
-    snapshots::ClusterSnapshots(list, dialogs, [] {});
+    snapshots::ClusterSnapshots(list, dialogs, dialogs, [] {});
     EXPECT_EQ(dialogs.notices.last(), QStringLiteral("Все образцы принадлежат одной персоне."));
     EXPECT_EQ(list.Items()[0].cluster, 0);
     EXPECT_EQ(list.Items()[1].cluster, 0);

@@ -22,8 +22,6 @@ public:
     void SetViewport(int width, int height);
     void SetCount(int count);
 
-    int CellSize() const { return cell_; }
-    int Count() const { return count_; }
     // 0 while the viewport is narrower than one cell: nothing is laid out then.
     int Columns() const { return width_ / cell_; }
     bool LaidOut() const { return Columns() > 0; }

@@ -75,16 +75,12 @@ SnapshotPage::SnapshotPage(snapshots::SnapshotDescriber* describer, const shell:
     for (QAction* action : {selectAll_.item, deselectAll_.item, save_.item, remove_.item, clusters_.item})
         itemMenu_->addAction(action);
 
-    toolbar_ = new QToolBar(this);
-    toolbar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    const auto addButton = [this](int command, const QString& text, void (SnapshotPage::*run)()) {
-        QAction* action = toolbar_->addAction(text);
-        toolbar_->widgetForAction(action)->setObjectName(QString::number(command));
-        QObject::connect(action, &QAction::triggered, this, [this, run] {
-            NoteInput();
-            RefreshCommands();
-            (this->*run)();
-        });
+    auto* toolbar = new QToolBar(this);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    const auto addButton = [this, toolbar](int command, const QString& text, void (SnapshotPage::*run)()) {
+        QAction* action = toolbar->addAction(text);
+        toolbar->widgetForAction(action)->setObjectName(QString::number(command));
+        QObject::connect(action, &QAction::triggered, this, [this, run] { Run(run); });
         return action;
     };
     save_.button = addButton(kSaveCommand, QStringLiteral("Сохранить"), &SnapshotPage::SaveAsSamples);
@@ -121,7 +117,7 @@ SnapshotPage::SnapshotPage(snapshots::SnapshotDescriber* describer, const shell:
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(toolbar_);
+    layout->addWidget(toolbar);
     layout->addWidget(line);
     layout->addWidget(scrolled, 1);
 
@@ -142,13 +138,15 @@ QAction* SnapshotPage::AddCommand(int command, const QString& text, const QKeySe
     action->setShortcut(shortcut);
     // The keys work while the focus is on the page, not elsewhere in the main window.
     action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    QObject::connect(action, &QAction::triggered, this, [this, run] {
-        NoteInput();
-        RefreshCommands();
-        (this->*run)();
-    });
+    QObject::connect(action, &QAction::triggered, this, [this, run] { Run(run); });
     addAction(action);
     return action;
+}
+
+void SnapshotPage::Run(void (SnapshotPage::*command)()) {
+    NoteInput();
+    RefreshCommands();
+    (this->*command)();
 }
 
 int SnapshotPage::HeldCount() const {

@@ -18,7 +18,6 @@
 #include <vector>
 
 class QAction;
-class QToolBar;
 
 namespace ui {
 
@@ -56,6 +55,8 @@ protected:
 
 private:
     QAction* AddCommand(int command, const QString& text, const QKeySequence& shortcut, void (SnapshotPage::*run)());
+    // A command from the menu, a key or the toolbar: it counts as input and runs when offered.
+    void Run(void (SnapshotPage::*command)());
     void Rebuild();
     void Place() override;
     void RefreshCommands() override;
@@ -68,7 +69,6 @@ private:
     const shell::Journal& journal_;
     OperatorBoxes boxes_;
     snapshots::SnapshotList list_;
-    QToolBar* toolbar_ = nullptr;
     // Menu entries and toolbar buttons of one command share its enabling.
     struct Command {
         QAction* item = nullptr;

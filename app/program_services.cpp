@@ -14,8 +14,11 @@ QString CurrentCameraName() {
 }
 
 ProgramServices::ProgramServices(actions::ActionQueue& queue, actions::AlertOutputs& alerts,
-                                 ProgramManagement& management)
-    : actions_(queue, alerts, CurrentCameraName), management_(management) {}
+                                 ProgramManagement& management, const recognition::FaceModels& models)
+    : alerts_(alerts),
+      actions_(queue, alerts, CurrentCameraName),
+      management_(management),
+      snapshots_(models.MakeDescriber()) {}
 
 void ProgramServices::FaceDetected(const recognition::Subject& subject, const cv::Mat& frame) {
     management_.FaceDetected(subject.id, frame, subject.rectangle);
@@ -45,6 +48,11 @@ void ProgramServices::UnrecognizedSubjectVanished(const recognition::Subject& su
 
 void ProgramServices::DoRecognizedPersonAlertsAndActions(const recognition::RecognizedPersonInfo& info) {
     actions_.DoRecognizedPersonAlertsAndActions(info);
+}
+
+void ProgramServices::AddSnapshotFaces(const cv::Mat& frame, std::span<const recognition::FrameFace> faces) {
+    if (alerts_.SoundAvailable()) alerts_.PlaySoundUnlessPlaying(actions::BuiltInSound::Snapshot);
+    snapshots_.Describe(frame, faces);
 }
 
 }  // namespace app

@@ -9,9 +9,10 @@ namespace {
 
 ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& models,
                               recognition::PostingRecognizedDataSink& recognizedSink, const shell::Journal& journal,
-                              viewport::ViewportServices& services, actions::SpeechVoices* voices) {
+                              ProgramServices& services, actions::SpeechVoices* voices) {
     ui::MainFrameParts parts;
     parts.services = &services;
+    parts.snapshots = &services.Snapshots();
     parts.detect = [&models](const cv::Mat& frame, int maxSubject) { return models.DetectFaces(frame, maxSubject); };
     parts.dispatch = [&threads](const cv::Mat& frame, std::span<recognition::DispatchSubject* const> subjects,
                                 double now) {
@@ -32,7 +33,7 @@ ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& 
 ProgramWindow::ProgramWindow(shell::ProgramObjects& objects, recognition::FaceModels& models, ProgramAlerts alerts)
     : ownWorkers_(journal_),
       threads_(objects, models, journal_, alerts.workers != nullptr ? *alerts.workers : ownWorkers_),
-      services_(threads_.Actions(), *alerts.outputs, threads_.Management()),
+      services_(threads_.Actions(), *alerts.outputs, threads_.Management(), models),
       frame_(threads_, journal_, FrameParts(threads_, models, recognizedSink_, journal_, services_, alerts.voices)) {
     threads_.SetRecognizedDataSink(&recognizedSink_);
     threads_.SetMainFrameSink(&frame_);

@@ -13,6 +13,10 @@ void AlertDevices::PlayAlertSound(const QString& wavFile) { player_.Play(wavFile
 
 void AlertDevices::PlayAlertSound(BuiltInSound sound) { player_.Play(sound); }
 
+void AlertDevices::PlaySoundUnlessPlaying(BuiltInSound sound) {
+    if (!player_.Playing()) player_.Play(sound);
+}
+
 void AlertDevices::SpeakAlertText(const QString& text) {
     if (alertVoice_) alertVoice_->Speak(text);
 }

@@ -25,6 +25,7 @@ public:
     bool SpeechAvailable() const override;
     void PlayAlertSound(const QString& wavFile) override;
     void PlayAlertSound(BuiltInSound sound) override;
+    void PlaySoundUnlessPlaying(BuiltInSound sound) override;
     void SpeakAlertText(const QString& text) override;
 
     // For the speech test dialogs (their voices) and the alerts settings page, which tells a

@@ -1,6 +1,6 @@
 #pragma once
 // Purpose: the immediate alerts of a recognition: a sound and a spoken text. Both calls return at
-//          once; the sound replaces one still playing, texts queue behind one another.
+//          once; an alert sound replaces one still playing, texts queue behind one another.
 // Threads: the user-interface thread only (the sound player lives there).
 // Owns: nothing here; implementations own their player and voice.
 
@@ -21,6 +21,9 @@ public:
     // A missing or unreadable file plays nothing.
     virtual void PlayAlertSound(const QString& wavFile) = 0;
     virtual void PlayAlertSound(BuiltInSound sound) = 0;
+    // A sound that gives way: nothing when another sound is still playing (the snapshot's).
+    // Outputs that cannot tell play it like any other.
+    virtual void PlaySoundUnlessPlaying(BuiltInSound sound) { PlayAlertSound(sound); }
     // The text may carry the speech control tags (<spell>, <emph>, <silence/>, <lang>).
     virtual void SpeakAlertText(const QString& text) = 0;
 };

@@ -65,6 +65,8 @@ void SoundPlayer::Play(BuiltInSound sound) {
     if (found != builtIn_.end()) Start(found->second);
 }
 
+bool SoundPlayer::Playing() const { return output_ && output_->state() == QAudio::ActiveState; }
+
 void SoundPlayer::Stop() {
     if (output_) output_->stop();
     output_.reset();

@@ -33,6 +33,8 @@ public:
 
     void Play(const QString& wavFile);
     void Play(BuiltInSound sound);
+    // A sound is still coming out (not yet played to its end nor stopped).
+    bool Playing() const;
 
 private:
     void Start(const WavSound& sound);

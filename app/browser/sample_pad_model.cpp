@@ -25,18 +25,20 @@ void SamplePadModel::ShowPerson(int32_t personId, std::vector<SampleItem> sample
     personId_ = personId;
     items_ = std::move(samples);
     current_.reset();
-    topRow_ = 0;
+    grid_.SetCount(Count());
+    grid_.SetTopRow(0);
 }
 
 void SamplePadModel::ShowNoPerson() {
     personId_.reset();
     items_.clear();
     current_.reset();
-    topRow_ = 0;
+    grid_.SetCount(0);
 }
 
 void SamplePadModel::Add(SampleItem sample) {
     items_.push_back(std::move(sample));
+    grid_.SetCount(Count());
     MakeCurrent(Count() - 1);
 }
 
@@ -50,7 +52,7 @@ void SamplePadModel::Remove(const std::vector<int32_t>& sampleIds) {
     for (int i = 0; currentId && i < Count(); ++i) {
         if (items_[i].sampleId == *currentId) current_ = i;
     }
-    SetTopRow(topRow_);
+    grid_.SetCount(Count());
 }
 
 int SamplePadModel::SelectedCount() const {
@@ -116,36 +118,7 @@ void SamplePadModel::ClearClusterLabels() {
     for (SampleItem& item : items_) item.cluster = 0;
 }
 
-void SamplePadModel::SetViewport(int width, int height) {
-    width_ = std::max(0, width);
-    height_ = std::max(0, height);
-    SetTopRow(topRow_);
-}
-
-int SamplePadModel::Columns() const { return std::max(1, width_ / kCellSize); }
-
-int SamplePadModel::Rows() const { return (Count() + Columns() - 1) / Columns(); }
-
-int SamplePadModel::PageRows() const { return std::max(1, height_ / kCellSize); }
-
-int SamplePadModel::ScrollRange() const { return std::max(0, Rows() - PageRows()); }
-
-void SamplePadModel::SetTopRow(int row) { topRow_ = std::clamp(row, 0, ScrollRange()); }
-
-QRect SamplePadModel::CellRect(int index) const {
-    const int row = index / Columns();
-    const int column = index % Columns();
-    return {column * kCellSize, (row - topRow_) * kCellSize, kCellSize, kCellSize};
-}
-
-std::optional<int> SamplePadModel::HitTest(QPoint viewportPoint) const {
-    if (viewportPoint.x() < 0 || viewportPoint.y() < 0) return std::nullopt;
-    const int column = viewportPoint.x() / kCellSize;
-    if (column >= Columns()) return std::nullopt;
-    const int index = (viewportPoint.y() / kCellSize + topRow_) * Columns() + column;
-    if (index >= Count()) return std::nullopt;
-    return index;
-}
+void SamplePadModel::SetViewport(int width, int height) { grid_.SetViewport(width, height); }
 
 bool SamplePadModel::Click(QPoint viewportPoint, PadButton button) {
     const std::optional<int> index = HitTest(viewportPoint);
@@ -157,60 +130,22 @@ bool SamplePadModel::Click(QPoint viewportPoint, PadButton button) {
     return true;
 }
 
-bool SamplePadModel::Key(PadKey key) {
-    if (key == PadKey::Space) {
-        if (!current_) return false;
-        items_[*current_].selected = !items_[*current_].selected;
-        return true;
-    }
-    const std::optional<int> target = KeyTarget(key);
+bool SamplePadModel::Key(GridKey key) {
+    const std::optional<int> target = grid_.KeyTarget(current_, key);
     if (!target || target == current_) return false;
     MakeCurrent(*target);
     return true;
 }
 
-std::optional<int> SamplePadModel::KeyTarget(PadKey key) const {
-    if (items_.empty()) return std::nullopt;
-    // Without a current cell, any move starts at the first sample.
-    if (!current_) return 0;
-    const int index = *current_;
-    const int columns = Columns();
-    const int row = index / columns;
-    const int column = index % columns;
-    const int lastRow = Rows() - 1;
-    const int last = Count() - 1;
-    switch (key) {
-    case PadKey::Left:
-        return column > 0 ? index - 1 : index;
-    case PadKey::Right:
-        return column < columns - 1 && index < last ? index + 1 : index;
-    case PadKey::Up:
-        return row > 0 ? index - columns : index;
-    case PadKey::Down:
-        // Below the last cells of a short last row there is nothing: the last sample is the target.
-        return row < lastRow ? std::min(index + columns, last) : index;
-    case PadKey::Home:
-        return 0;
-    case PadKey::End:
-        return last;
-    case PadKey::PageUp:
-        return std::max(row - PageRows(), 0) * columns + column;
-    case PadKey::PageDown:
-        return row < lastRow ? std::min(std::min(row + PageRows(), lastRow) * columns + column, last) : index;
-    case PadKey::Space:
-        break;
-    }
-    return std::nullopt;
+bool SamplePadModel::ToggleCurrent() {
+    if (!current_) return false;
+    items_[*current_].selected = !items_[*current_].selected;
+    return true;
 }
 
 void SamplePadModel::MakeCurrent(int index) {
     current_ = index;
-    const int row = index / Columns();
-    if (row < topRow_) {
-        SetTopRow(row);
-    } else if (row >= topRow_ + PageRows()) {
-        SetTopRow(row - PageRows() + 1);
-    }
+    grid_.Reveal(index);
 }
 
 }  // namespace browser

@@ -5,6 +5,7 @@
 // Threads: the user-interface thread.
 // Owns: the decoded samples and their descriptors.
 
+#include "app/browser/cell_grid.h"
 #include "app/database/sample_clipboard.h"
 #include "app/database/sample_ops.h"
 #include "app/database/sample_removal.h"
@@ -49,9 +50,6 @@ struct SamplePadCommands {
     bool clusters = false;
 };
 
-enum class PadButton { Left, Right };
-enum class PadKey { Left, Right, Up, Down, Home, End, PageUp, PageDown, Space };
-
 class SamplePadModel {
 public:
     static constexpr int kMaxSamples = 16;
@@ -92,33 +90,33 @@ public:
 
     // The grid: the viewport's size decides the columns and a page of rows.
     void SetViewport(int width, int height);
-    int Columns() const;
-    int Rows() const;
-    int PageRows() const;
+    // A viewport narrower than a cell still shows one column.
+    int Columns() const { return grid_.Columns(); }
+    int Rows() const { return grid_.Rows(); }
+    int PageRows() const { return grid_.PageRows(); }
     // The first row shown; the range is the rows that do not fit.
-    int TopRow() const { return topRow_; }
-    int ScrollRange() const;
-    void SetTopRow(int row);
+    int TopRow() const { return grid_.TopRow(); }
+    int ScrollRange() const { return grid_.ScrollRange(); }
+    void SetTopRow(int row) { grid_.SetTopRow(row); }
     // The cell in viewport coordinates (scroll applied).
-    QRect CellRect(int index) const;
-    std::optional<int> HitTest(QPoint viewportPoint) const;
+    QRect CellRect(int index) const { return grid_.CellRect(index); }
+    std::optional<int> HitTest(QPoint viewportPoint) const { return grid_.HitTest(viewportPoint); }
 
     // A click makes the cell current; a left click in its mark square also toggles the mark.
     // Returns whether the point was on a cell.
     bool Click(QPoint viewportPoint, PadButton button);
     // Returns whether the key did anything; the current cell is kept in view.
-    bool Key(PadKey key);
+    bool Key(GridKey key);
+    // The space bar: toggles the current sample's mark; false without a current sample.
+    bool ToggleCurrent();
 
 private:
     void MakeCurrent(int index);
-    std::optional<int> KeyTarget(PadKey key) const;
 
     std::optional<int32_t> personId_;
     std::vector<SampleItem> items_;
     std::optional<int> current_;
-    int width_ = 0;
-    int height_ = 0;
-    int topRow_ = 0;
+    CellGrid grid_{kCellSize, NarrowViewport::OneColumn};
 };
 
 }  // namespace browser

@@ -3,13 +3,16 @@
 #include "app/camera/camera_work.h"
 #include "app/recognition/recognized_data_event.h"
 #include "app/shell/journal.h"
+#include "app/snapshots/snapshot_texts.h"
 #include "app/ui/camera_panel.h"
 #include "app/ui/event_panel.h"
 #include "app/ui/icons.h"
+#include "app/ui/operator_boxes.h"
 #include "app/ui/queued_call.h"
 #include "app/ui/recognized_page.h"
 #include "app/ui/right_panel.h"
 #include "app/ui/settings_saver.h"
+#include "app/ui/snapshot_page.h"
 #include "app/ui/splash_windows.h"
 #include "app/ui/split_pane.h"
 #include "app/ui/status_parts.h"
@@ -343,7 +346,10 @@ bool MainFrame::CreatePad() {
     camera_ = std::make_unique<camera::CameraControl>(*cameraPanel_, journal_);
     events_ = new EventPanel(cameraPanel_, leftPanel_);
     leftPanel_->SetPanels(cameraPanel_, events_);
-    rightPanel_ = new ui::RightPanel(recognizedList_, remembered_, new QWidget, pad_);
+    snapshotPage_ = new SnapshotPage(parts_.snapshots, journal_);
+    rightPanel_ = new ui::RightPanel(recognizedList_, remembered_, snapshotPage_, pad_);
+    snapshotPage_->onSnapshotsArrived = [this] { rightPanel_->SnapshotsArrived(true); };
+    snapshotPage_->onInput = [this] { rightPanel_->SnapshotsArrived(false); };
     pad_->SetPanels(leftPanel_, rightPanel_);
     setCentralWidget(pad_);
     pad_->setFocus();
@@ -425,7 +431,12 @@ void MainFrame::OnCommand(int command) {
         cameraPanel_->ToggleFramedFace();
         break;
     case kCmdSnapshot:
-        if (camera::CameraThreadExists()) snapshotPending_ = true;
+        if (!camera::CameraThreadExists()) break;
+        if (snapshotPage_->AcceptsSnapshot()) {
+            snapshotPending_ = true;
+        } else {
+            OperatorBoxes(this).ShowNotice(snapshots::SnapshotsFullNotice(), database::NoticeIcon::Warning);
+        }
         RefreshToolbar();
         break;
     case kCmdDatabase:
@@ -595,6 +606,7 @@ void MainFrame::Destroy() {
     loadingWindow_.reset();
     lifecycle_.SignalTermination();
     if (camera_ != nullptr) camera_->StopCamera(true);
+    if (parts_.snapshots != nullptr) parts_.snapshots->Stop();
     lifecycle_.StopThreads();
     // Outside a running loop (a failed creation) there is nothing to end, and a pending quit
     // would end the next loop at once.

@@ -1,8 +1,9 @@
 #pragma once
 // The program's main window: menu, toolbar, status bar with the model-loading progress, and the
-// client pad (camera panel over the event journal on the left, recognized persons and
-// snapshots on the right). Create() runs the creation sequence around the program's thread start-up; closing the
-// window (or PostClose from any thread) runs the stop sequence and ends the event loop.
+// client pad (camera panel over the event journal on the left, the tabs of the recognized persons
+// and the snapshots on the right). Create() runs the creation sequence around the program's thread
+// start-up; closing the window (or PostClose from any thread) runs the stop sequence and ends the
+// event loop.
 // Everything but the Post* calls and the database::MainFrameSink notifications is for the
 // user-interface thread only.
 
@@ -31,6 +32,10 @@ namespace recognition {
 class PostingRecognizedDataSink;
 }
 
+namespace snapshots {
+class SnapshotDescriber;
+}
+
 namespace viewport {
 class ViewportServices;
 }
@@ -42,6 +47,7 @@ class EventPanel;
 class ModelLoadingWindow;
 class RightPanel;
 class SettingsSaver;
+class SnapshotPage;
 class SplitPane;
 class StatusParts;
 
@@ -52,6 +58,9 @@ struct MainFrameParts {
     viewport::ViewportProcessor::Dispatcher dispatch;
     // Management events, actions and the snapshot panel; null: none.
     viewport::ViewportServices* services = nullptr;
+    // Where the snapshot page's faces are described; null: no snapshot arrives. It must outlive
+    // the frame; the frame's stop sequence stops it.
+    snapshots::SnapshotDescriber* snapshots = nullptr;
     // Null: the saves go through the service channel.
     SettingsSaver* saver = nullptr;
     // The workers' result sink: pointed at the viewport while the frame exists.
@@ -95,6 +104,7 @@ public:
     CameraPanelWidget* CameraPanel() const { return cameraPanel_; }
     EventPanel* Events() const { return events_; }
     ui::RightPanel* RightPanel() const { return rightPanel_; }
+    SnapshotPage* Snapshots() const { return snapshotPage_; }
     ModelLoadingWindow* LoadingWindow() const { return loadingWindow_.get(); }
     StatusParts* Status() const { return status_; }
     QProgressBar* Progress() const { return progress_; }
@@ -155,6 +165,7 @@ private:
     CameraPanelWidget* cameraPanel_ = nullptr;
     EventPanel* events_ = nullptr;
     ui::RightPanel* rightPanel_ = nullptr;
+    SnapshotPage* snapshotPage_ = nullptr;
     // The camera commands, reporting to cameraPanel_; made with it.
     std::unique_ptr<camera::CameraControl> camera_;
     // A window of its own, with no parent: the frame owns it.

@@ -1,5 +1,7 @@
 #include "app/ui/sample_pad.h"
 
+#include "app/ui/pad_marks.h"
+
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -7,7 +9,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
-#include <QPainterPath>
 #include <QScrollBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -23,34 +24,6 @@ const QString kItemName = QStringLiteral("Vektra:OSTROVID_V2:PERSON:SAMPLES:ITEM
 constexpr int kCell = browser::SamplePadModel::kCellSize;
 constexpr int kMark = browser::SamplePadModel::kMarkSize;
 constexpr int kImageMargin = 5;
-
-void DrawCheck(QPainter& painter, bool checked) {
-    const QRectF box(6.5, 6.5, kMark - 13, kMark - 13);
-    painter.setPen(QPen(QColor(90, 90, 90), 1));
-    painter.setBrush(QColor(255, 255, 255, 220));
-    painter.drawRoundedRect(box, 2, 2);
-    if (!checked) return;
-    QPainterPath tick;
-    tick.moveTo(box.left() + 3, box.center().y());
-    tick.lineTo(box.left() + 8, box.bottom() - 4);
-    tick.lineTo(box.right() - 3, box.top() + 4);
-    painter.setPen(QPen(QColor(30, 150, 50), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawPath(tick);
-}
-
-void DrawClusterNumber(QPainter& painter, int cluster) {
-    const QRectF square(kCell - kMark, kCell - kMark, kMark, kMark);
-    painter.setPen(QPen(QColor(20, 60, 140), 1));
-    painter.setBrush(QColor(40, 90, 190));
-    painter.drawEllipse(square.adjusted(2, 2, -2, -2));
-    QFont font = painter.font();
-    font.setBold(true);
-    font.setPixelSize(kMark / 2);
-    painter.setFont(font);
-    painter.setPen(Qt::white);
-    painter.drawText(square, Qt::AlignCenter, QString::number(cluster));
-}
 
 }  // namespace
 
@@ -239,19 +212,14 @@ void SamplePad::Place() {
 }
 
 bool SamplePad::HandleKey(int key) {
-    static const std::pair<int, browser::PadKey> kKeys[] = {
-        {Qt::Key_Left, browser::PadKey::Left},     {Qt::Key_Right, browser::PadKey::Right},
-        {Qt::Key_Up, browser::PadKey::Up},         {Qt::Key_Down, browser::PadKey::Down},
-        {Qt::Key_Home, browser::PadKey::Home},     {Qt::Key_End, browser::PadKey::End},
-        {Qt::Key_PageUp, browser::PadKey::PageUp}, {Qt::Key_PageDown, browser::PadKey::PageDown},
-        {Qt::Key_Space, browser::PadKey::Space},
-    };
-    for (const auto& [qtKey, padKey] : kKeys) {
-        if (qtKey != key) continue;
-        if (model_.Key(padKey)) Place();
+    if (key == Qt::Key_Space) {
+        if (model_.ToggleCurrent()) Place();
         return true;
     }
-    return false;
+    const std::optional<browser::GridKey> gridKey = browser::GridKeyOf(key);
+    if (!gridKey) return false;
+    if (model_.Key(*gridKey)) Place();
+    return true;
 }
 
 void SamplePad::ClickAt(QPoint viewportPoint, Qt::MouseButton button) {
@@ -276,8 +244,8 @@ void SamplePad::PaintItem(QWidget* item, int index) {
         drawn.moveCenter(room.center());
         painter.drawImage(drawn, sample.image);
     }
-    DrawCheck(painter, sample.selected);
-    if (sample.cluster > 0) DrawClusterNumber(painter, sample.cluster);
+    DrawSelectionMark(painter, item->rect(), kMark, sample.selected);
+    if (sample.cluster > 0) DrawClusterNumber(painter, item->rect(), kMark, sample.cluster);
     if (model_.Current() == index) {
         painter.setPen(QPen(palette().color(QPalette::Highlight), 3));
         painter.setBrush(Qt::NoBrush);

@@ -8,8 +8,8 @@
 
 namespace {
 
+using browser::GridKey;
 using browser::PadButton;
-using browser::PadKey;
 using browser::SampleItem;
 using browser::SamplePadModel;
 using database::SampleChoice;
@@ -74,40 +74,40 @@ TEST(SamplePadModelTest, CellsWrapByTheWidthAndOnlyTheMarkSquareToggles) {
 
 TEST(SamplePadModelTest, ArrowsStopAtTheEdgesAndDownReachesAShortLastRow) {
     SamplePadModel pad = Pad(7);  // rows 0-2, 3-5, 6
-    EXPECT_TRUE(pad.Key(PadKey::Right)) << "without a current cell any move starts at the first";
+    EXPECT_TRUE(pad.Key(GridKey::Right)) << "without a current cell any move starts at the first";
     EXPECT_EQ(pad.Current(), 0);
-    EXPECT_FALSE(pad.Key(PadKey::Left));
-    EXPECT_FALSE(pad.Key(PadKey::Up));
-    EXPECT_FALSE(pad.Key(PadKey::Home));
+    EXPECT_FALSE(pad.Key(GridKey::Left));
+    EXPECT_FALSE(pad.Key(GridKey::Up));
+    EXPECT_FALSE(pad.Key(GridKey::Home));
 
-    EXPECT_TRUE(pad.Key(PadKey::Right));
-    EXPECT_TRUE(pad.Key(PadKey::Right));
+    EXPECT_TRUE(pad.Key(GridKey::Right));
+    EXPECT_TRUE(pad.Key(GridKey::Right));
     EXPECT_EQ(pad.Current(), 2);
-    EXPECT_FALSE(pad.Key(PadKey::Right)) << "the row does not wrap";
-    EXPECT_TRUE(pad.Key(PadKey::Down));
+    EXPECT_FALSE(pad.Key(GridKey::Right)) << "the row does not wrap";
+    EXPECT_TRUE(pad.Key(GridKey::Down));
     EXPECT_EQ(pad.Current(), 5);
-    EXPECT_TRUE(pad.Key(PadKey::Down)) << "nothing below: the last sample";
+    EXPECT_TRUE(pad.Key(GridKey::Down)) << "nothing below: the last sample";
     EXPECT_EQ(pad.Current(), 6);
     EXPECT_EQ(pad.TopRow(), 1) << "the current cell is scrolled into view";
-    EXPECT_FALSE(pad.Key(PadKey::Down));
-    EXPECT_FALSE(pad.Key(PadKey::Right));
-    EXPECT_FALSE(pad.Key(PadKey::End));
-    EXPECT_TRUE(pad.Key(PadKey::Up));
+    EXPECT_FALSE(pad.Key(GridKey::Down));
+    EXPECT_FALSE(pad.Key(GridKey::Right));
+    EXPECT_FALSE(pad.Key(GridKey::End));
+    EXPECT_TRUE(pad.Key(GridKey::Up));
     EXPECT_EQ(pad.Current(), 3);
-    EXPECT_TRUE(pad.Key(PadKey::Home));
+    EXPECT_TRUE(pad.Key(GridKey::Home));
     EXPECT_EQ(pad.Current(), 0);
     EXPECT_EQ(pad.TopRow(), 0);
-    EXPECT_TRUE(pad.Key(PadKey::End));
+    EXPECT_TRUE(pad.Key(GridKey::End));
     EXPECT_EQ(pad.Current(), 6);
 
-    EXPECT_TRUE(pad.Key(PadKey::Space));
+    EXPECT_TRUE(pad.ToggleCurrent());
     EXPECT_TRUE(pad.Items()[6].selected);
-    EXPECT_TRUE(pad.Key(PadKey::Space));
+    EXPECT_TRUE(pad.ToggleCurrent());
     EXPECT_FALSE(pad.Items()[6].selected);
 
     SamplePadModel empty = Pad(0);
-    EXPECT_FALSE(empty.Key(PadKey::Down));
-    EXPECT_FALSE(empty.Key(PadKey::Space));
+    EXPECT_FALSE(empty.Key(GridKey::Down));
+    EXPECT_FALSE(empty.ToggleCurrent());
 }
 
 TEST(SamplePadModelTest, PagesMoveByTheRowsShownAndStopAtTheEnds) {
@@ -115,24 +115,24 @@ TEST(SamplePadModelTest, PagesMoveByTheRowsShownAndStopAtTheEnds) {
     pad.Click({170, 10}, PadButton::Right);
     ASSERT_EQ(pad.Current(), 1);
 
-    EXPECT_TRUE(pad.Key(PadKey::PageDown));
+    EXPECT_TRUE(pad.Key(GridKey::PageDown));
     EXPECT_EQ(pad.Current(), 7);
-    EXPECT_TRUE(pad.Key(PadKey::PageDown));
+    EXPECT_TRUE(pad.Key(GridKey::PageDown));
     EXPECT_EQ(pad.Current(), 13);
     EXPECT_EQ(pad.TopRow(), 3);
-    EXPECT_TRUE(pad.Key(PadKey::PageDown)) << "the last row has no cell in this column";
+    EXPECT_TRUE(pad.Key(GridKey::PageDown)) << "the last row has no cell in this column";
     EXPECT_EQ(pad.Current(), 15);
     EXPECT_EQ(pad.TopRow(), 4);
-    EXPECT_FALSE(pad.Key(PadKey::PageDown));
+    EXPECT_FALSE(pad.Key(GridKey::PageDown));
 
-    EXPECT_TRUE(pad.Key(PadKey::PageUp));
+    EXPECT_TRUE(pad.Key(GridKey::PageUp));
     EXPECT_EQ(pad.Current(), 9);
     EXPECT_EQ(pad.TopRow(), 3);
-    EXPECT_TRUE(pad.Key(PadKey::PageUp));
-    EXPECT_TRUE(pad.Key(PadKey::PageUp)) << "fewer rows than a page above: the first row";
+    EXPECT_TRUE(pad.Key(GridKey::PageUp));
+    EXPECT_TRUE(pad.Key(GridKey::PageUp)) << "fewer rows than a page above: the first row";
     EXPECT_EQ(pad.Current(), 0);
     EXPECT_EQ(pad.TopRow(), 0);
-    EXPECT_FALSE(pad.Key(PadKey::PageUp));
+    EXPECT_FALSE(pad.Key(GridKey::PageUp));
 }
 
 TEST(SamplePadModelTest, CommandsFollowTheSamplesTheSelectionAndTheLimits) {

@@ -7,6 +7,7 @@
 #include "app/camera/camera_work.h"
 #include "app/ui/frame_commands.h"
 #include "app/ui/person_chooser.h"
+#include "app/ui/right_panel.h"
 #include "app/ui/snapshot_page.h"
 #include "platform/fixedtext.h"
 #include "tests/integration/program/end_to_end_fixture.h"
@@ -160,6 +161,13 @@ TEST_F(SnapshotEndToEnd, TwoPeopleAreClusteredAndOneSavedAsANewPersonIsRecognize
 
         // Each snapshot with faces in view made its sound.
         EXPECT_EQ(alerts.snapshots, 3);
+        // They arrived while the recognized persons were shown: the snapshot tab blinks until the
+        // operator opens it.
+        ui::RightPanel& right = *frame.RightPanel();
+        EXPECT_TRUE(right.Blink().Blinking(ui::RightTab::Snapshots));
+        right.ShowPage(ui::RightTab::Snapshots);
+        EXPECT_FALSE(right.Blink().Blinking(ui::RightTab::Snapshots));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return page.List().Grid().LaidOut(); }, 2000));
 
         Operator operatorAtDesk;
         page.ShowClusters();

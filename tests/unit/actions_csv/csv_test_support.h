@@ -5,6 +5,7 @@
 #include "app/actions/csv_record.h"
 #include "platform/fixedtext.h"
 #include "platform/oledate.h"
+#include "tests/support/ole_dates.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -12,17 +13,7 @@
 
 namespace csvtest {
 
-inline double OleDate(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int ms = 0) {
-    platform::LocalTime t;
-    t.year = year;
-    t.month = month;
-    t.day = day;
-    t.hour = hour;
-    t.minute = minute;
-    t.second = second;
-    t.milliseconds = ms;
-    return platform::ToOleDate(t);
-}
+using testsupport::OleDate;
 
 // A record whose texts are all plain.
 inline actions::CsvRecord PlainRecord() {

@@ -3,6 +3,7 @@
 #include "app/actions/template_vocabulary.h"
 #include "platform/fixedtext.h"
 #include "platform/hostinfo.h"
+#include "tests/support/ole_dates.h"
 
 #include "tests/unit/actions_templates/qstring_printer.h"
 
@@ -19,9 +20,7 @@ using actions::ExpandUnrecognizedMailTemplate;
 using actions::TemplateFamily;
 using actions::TemplateParam;
 
-double OleDate(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int ms = 0) {
-    return platform::ToOleDate({year, month, day, hour, minute, second, ms, 0});
-}
+using testsupport::OleDate;
 
 actions::RecognizedPersonInfo Person() {
     actions::RecognizedPersonInfo info;

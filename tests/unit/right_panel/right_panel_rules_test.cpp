@@ -6,6 +6,7 @@
 #include "app/ui/tab_blink.h"
 #include "platform/fixedtext.h"
 #include "platform/oledate.h"
+#include "tests/support/ole_dates.h"
 
 #include <gtest/gtest.h>
 
@@ -24,20 +25,11 @@ std::unique_ptr<RecognizedListItem> Entry(uint32_t personId, const char16_t* sur
     return item;
 }
 
-double At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
-    platform::LocalTime t;
-    t.year = year;
-    t.month = month;
-    t.day = day;
-    t.hour = hour;
-    t.minute = minute;
-    t.second = second;
-    return platform::ToOleDate(t);
-}
+using testsupport::OleDate;
 
 TEST(RecognizedEntryTexts, LinesCarryWhatTheEntryHas) {
     auto item = Entry(42);
-    item->time = At(2026, 12, 10, 7, 5, 9);
+    item->time = OleDate(2026, 12, 10, 7, 5, 9);
     item->confidence = 83.26;
     platform::CopyToFixed(item->person.forename, u"Пётр");
     item->person.gender = 1;
@@ -50,7 +42,7 @@ TEST(RecognizedEntryTexts, LinesCarryWhatTheEntryHas) {
     platform::CopyToFixed(item->person.secondName, u"Ильич");
     platform::CopyToFixed(item->person.alias, u"Шеф");
     item->person.gender = 0;
-    item->person.dateOfBirth = At(1980, 3, 7);
+    item->person.dateOfBirth = OleDate(1980, 3, 7);
     platform::CopyToFixed(item->person.externalKey, u"K-17");
     texts = ui::EntryTexts(*item);
     EXPECT_EQ(texts.headline, QStringLiteral("07:05:09\t83.3%\tИванов Пётр Ильич (Шеф)"));

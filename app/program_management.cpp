@@ -99,6 +99,23 @@ void ProgramManagement::StopServers(QStringView logPrefix) {
     StopUdpResponder(logPrefix);
 }
 
+bool ProgramManagement::RestartTcpServer(QStringView logPrefix) {
+    OSTROVID_ASSERT(owner_.IsCurrent(), "the servers are restarted on the user-interface thread");
+    StopTcpServer(logPrefix);
+    if (!CopyManagementSettings().fixed.AllowManagement || StartTcpServer()) return true;
+    WriteLog(QStringLiteral("%1: Error. Can't create TcpServerThread.").arg(logPrefix));
+    return false;
+}
+
+bool ProgramManagement::RestartUdpServer(QStringView logPrefix) {
+    OSTROVID_ASSERT(owner_.IsCurrent(), "the servers are restarted on the user-interface thread");
+    StopUdpResponder(logPrefix);
+    const ManagementSettings settings = CopyManagementSettings();
+    if (!settings.fixed.AllowManagement || !settings.fixed.AllowUdpLocation || StartUdpResponder()) return true;
+    WriteLog(QStringLiteral("%1: Error. Can't create UdpServerThread.").arg(logPrefix));
+    return false;
+}
+
 void ProgramManagement::StopTcpServer(QStringView logPrefix) {
     if (!tcpServer_) return;
     {

@@ -50,6 +50,11 @@ public:
     bool StartServers();
     // Both servers, each waited for with "<logPrefix>: Wait until ... works..." and "... completed.".
     void StopServers(QStringView logPrefix);
+    // One server after its settings changed: stopped when it runs (logged as StopServers does),
+    // started again when the settings allow it; false (logged "<logPrefix>: Error. Can't create
+    // ...") when its thread could not be made. The server then stays off until the next restart.
+    bool RestartTcpServer(QStringView logPrefix);
+    bool RestartUdpServer(QStringView logPrefix);
 
     // The viewport's and the recognition events' broadcasts (user-interface thread).
     void FaceDetected(uint32_t subjectId, const cv::Mat& frame, const recognition::FrameFace& face);

@@ -1,11 +1,31 @@
 #include "app/program_window.h"
 
+#include "app/actions/csv_log.h"
 #include "app/ui/camera_panel.h"
 #include "app/ui/database_browser.h"
+#include "app/ui/main_frame.h"
+#include "app/ui/other_page.h"
+#include "app/ui/settings_sheet.h"
 
 namespace app {
 
 namespace {
+
+void OpenSettingsSheet(QWidget* owner, ProgramThreads& threads) {
+    ui::ApplyServices services;
+    services.save = ui::SaveSettingsGroup;
+    services.restartTcpServer = [&threads] { threads.Management().RestartTcpServer(u"ApplyPS"); };
+    services.restartUdpServer = [&threads] { threads.Management().RestartUdpServer(u"ApplyPS"); };
+    services.rebuildModelSet = [&threads] {
+        if (database::ModelSynchronizer* synchronizer = threads.Synchronizer()) synchronizer->NeedModelsActualize();
+    };
+    services.restartCsvLog = [] { actions::RestartRecognitionLog(); };
+    const auto addPages = [](ui::SettingsSheet& sheet, settings::SettingsState& copy) {
+        sheet.AddPage(new ui::OtherPage(copy), QStringLiteral("Прочее"));
+    };
+    if (!ui::RunSettingsSheet(owner, addPages, services)) return;
+    if (auto* frame = dynamic_cast<ui::MainFrame*>(owner)) frame->RefreshToolbar();
+}
 
 ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& models,
                               recognition::PostingRecognizedDataSink& recognizedSink, const shell::Journal& journal,
@@ -25,6 +45,7 @@ ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& 
     parts.openDatabase = [&models, &journal, voices](QWidget* owner) {
         ui::OpenDatabaseBrowser(owner, journal, &models, voices);
     };
+    parts.openSettings = [&threads](QWidget* owner) { OpenSettingsSheet(owner, threads); };
     return parts;
 }
 

@@ -1,0 +1,223 @@
+#include "app/ui/settings_apply_plan.h"
+
+#include "platform/fixedtext.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace ui {
+
+namespace {
+
+constexpr uint32_t kDefaultManagementPort = 21077;
+
+template <size_t N>
+bool SameText(const char16_t (&a)[N], const char16_t (&b)[N]) {
+    return platform::FromFixed(a) == platform::FromFixed(b);
+}
+
+template <size_t N>
+bool SameTextAnyCase(const char16_t (&a)[N], const char16_t (&b)[N]) {
+    return platform::FromFixed(a).compare(platform::FromFixed(b), Qt::CaseInsensitive) == 0;
+}
+
+bool SameRecognition(const settings::RecognitionSettings& a, const settings::RecognitionSettings& b) {
+    return a.MaxSubject == b.MaxSubject && a.LikelyDistance == b.LikelyDistance &&
+           a.AssuranceDistance == b.AssuranceDistance && a.RepeatForRecognition == b.RepeatForRecognition &&
+           a.RememberRecognized == b.RememberRecognized && a.ShortInvisibility == b.ShortInvisibility;
+}
+
+bool SameSmtp(const settings::SmtpSettings& a, const settings::SmtpSettings& b) {
+    return SameTextAnyCase(a.SMTPServer, b.SMTPServer) && a.SMTPServerPort == b.SMTPServerPort &&
+           a.SMTPUseSSL == b.SMTPUseSSL && SameText(a.Originator, b.Originator) &&
+           a.SMTPAuthRequired == b.SMTPAuthRequired && SameText(a.SendUserName, b.SendUserName) &&
+           SameText(a.SendPassword, b.SendPassword) && SameText(a.Recepients, b.Recepients);
+}
+
+bool SameCamerasExt(const settings::CamerasExtParam& a, const settings::CamerasExtParam& b) {
+    return a.AutoStartLastCamera == b.AutoStartLastCamera && a.WaitConnectionTime == b.WaitConnectionTime &&
+           a.WaitNewFrameTime == b.WaitNewFrameTime;
+}
+
+bool SameCameraList(const settings::CameraList& a, const settings::CameraList& b) {
+    if (a.Count != b.Count) return false;
+    const uint32_t count = std::min<uint32_t>(a.Count, settings::kMaxCameras);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!SameText(a.Cameras[i].Name, b.Cameras[i].Name) || !SameCameraSource(a.Cameras[i], b.Cameras[i]))
+            return false;
+    }
+    return true;
+}
+
+bool SameAlert(const settings::AlertSettings& a, const settings::AlertSettings& b) {
+    return a.PlayWav == b.PlayWav && SameText(a.WavFile, b.WavFile) && SameText(a.Speech, b.Speech) && a.CSV == b.CSV &&
+           a.Script == b.Script && a.ScriptType == b.ScriptType && SameText(a.ScriptFile, b.ScriptFile) &&
+           a.SendMail == b.SendMail && SameText(a.Recepients, b.Recepients) &&
+           SameText(a.SubjectFormat, b.SubjectFormat) && SameText(a.BodyFormat, b.BodyFormat);
+}
+
+bool SameAlerts(const settings::Alerts& a, const settings::Alerts& b) {
+    for (int i = 0; i < settings::kAlertCount; ++i)
+        if (!SameAlert(a.Items[i], b.Items[i])) return false;
+    return true;
+}
+
+bool SameUPActions(const settings::UPActionSet& a, const settings::UPActionSet& b) {
+    return a.Script == b.Script && a.ScriptType == b.ScriptType && SameTextAnyCase(a.ScriptFile, b.ScriptFile) &&
+           a.SendMail == b.SendMail && SameTextAnyCase(a.Recepients, b.Recepients) &&
+           SameTextAnyCase(a.SubjectFormat, b.SubjectFormat) && SameTextAnyCase(a.BodyFormat, b.BodyFormat);
+}
+
+CsvChange CompareCsv(const settings::CsvFormat& a, const settings::CsvFormat& b) {
+    if (!SameTextAnyCase(a.Folder, b.Folder) || a.Encode != b.Encode || a.Delimiter != b.Delimiter ||
+        a.UseHeader != b.UseHeader)
+        return CsvChange::FileFormat;
+    if (a.RotatesNumber != b.RotatesNumber || a.SizeLimitMB != b.SizeLimitMB) return CsvChange::SettingsOnly;
+    return CsvChange::None;
+}
+
+bool SameScript(const settings::ScriptFormat& a, const settings::ScriptFormat& b) {
+    return a.Timeout == b.Timeout && a.AllowUI == b.AllowUI && a.ImgFileFormat == b.ImgFileFormat;
+}
+
+}  // namespace
+
+bool ApplyPlan::Has(SettingsGroup group) const {
+    return std::find(groups.begin(), groups.end(), group) != groups.end();
+}
+
+void NormalizeManagement(settings::ManagementServerSettings& management, QStringList& stations) {
+    if (management.AllowManagement == 0) management.AllowUdpLocation = 0;
+    if (management.AcceptConnectionFlag == 1 && stations.isEmpty()) management.AcceptConnectionFlag = 0;
+    if (management.AcceptConnectionFlag == 0) stations.clear();
+    // QString's operator< compares UTF-16 code units.
+    std::sort(stations.begin(), stations.end());
+    if (management.TcpPort == 0) management.TcpPort = kDefaultManagementPort;
+    if (management.UdpPort == 0) management.UdpPort = kDefaultManagementPort;
+}
+
+ApplyPlan PlanApply(const settings::SettingsState& running, settings::SettingsState& copy) {
+    ApplyPlan plan;
+    if (copy.AutoRun != running.AutoRun) plan.groups.push_back(SettingsGroup::AutoRun);
+    if (!SameText(copy.DbConnectionString, running.DbConnectionString)) {
+        plan.groups.push_back(SettingsGroup::DbConnectionString);
+        plan.connectionStringChanged = true;
+    }
+    if (!SameRecognition(copy.recognition, running.recognition)) plan.groups.push_back(SettingsGroup::Recognition);
+    if (!SameSmtp(copy.smtp, running.smtp)) plan.groups.push_back(SettingsGroup::Smtp);
+    if (!SameCamerasExt(copy.camerasExt, running.camerasExt)) plan.groups.push_back(SettingsGroup::CamerasExt);
+    if (!SameCameraList(copy.cameraList, running.cameraList)) {
+        plan.groups.push_back(SettingsGroup::CameraList);
+        plan.cameraListChanged = true;
+    }
+    if (!SameAlerts(copy.alerts, running.alerts)) plan.groups.push_back(SettingsGroup::Alerts);
+    if (!SameUPActions(copy.upActions, running.upActions)) plan.groups.push_back(SettingsGroup::UPActionSet);
+    plan.csv = CompareCsv(copy.csvFormat, running.csvFormat);
+    if (plan.csv != CsvChange::None) plan.groups.push_back(SettingsGroup::CsvFormat);
+    if (!SameScript(copy.scriptRecognized, running.scriptRecognized))
+        plan.groups.push_back(SettingsGroup::ScriptRecognized);
+    if (!SameScript(copy.scriptUnrecognized, running.scriptUnrecognized))
+        plan.groups.push_back(SettingsGroup::ScriptUnrecognized);
+
+    NormalizeManagement(copy.management, copy.stations);
+    const settings::ManagementServerSettings& m = copy.management;
+    const settings::ManagementServerSettings& r = running.management;
+    plan.restartTcp = m.AllowManagement != r.AllowManagement || m.TcpPort != r.TcpPort ||
+                      m.AcceptConnectionFlag != r.AcceptConnectionFlag || copy.stations != running.stations ||
+                      !SameText(m.Password, r.Password);
+    // Stored settings may hold discovery on with management off, where discovery does not run:
+    // turning management on must then start it even though AllowUdpLocation itself is unchanged.
+    const bool udpRanBefore = r.AllowManagement != 0 && r.AllowUdpLocation != 0;
+    const bool udpRunsAfter = m.AllowManagement != 0 && m.AllowUdpLocation != 0;
+    plan.restartUdp =
+        m.AllowUdpLocation != r.AllowUdpLocation || m.UdpPort != r.UdpPort || udpRanBefore != udpRunsAfter;
+    if (plan.restartTcp || plan.restartUdp) plan.groups.push_back(SettingsGroup::Management);
+    return plan;
+}
+
+void TakeOver(const ApplyPlan& plan, const settings::SettingsState& copy, settings::SettingsState& running) {
+    for (SettingsGroup group : plan.groups) {
+        switch (group) {
+        case SettingsGroup::AutoRun:
+            running.AutoRun = copy.AutoRun;
+            break;
+        case SettingsGroup::DbConnectionString:
+            std::memcpy(running.DbConnectionString, copy.DbConnectionString, sizeof copy.DbConnectionString);
+            break;
+        case SettingsGroup::Recognition:
+            running.recognition = copy.recognition;
+            break;
+        case SettingsGroup::Smtp:
+            running.smtp = copy.smtp;
+            break;
+        case SettingsGroup::CamerasExt:
+            running.camerasExt = copy.camerasExt;
+            break;
+        case SettingsGroup::CameraList:
+            running.cameraList = copy.cameraList;
+            break;
+        case SettingsGroup::Alerts:
+            running.alerts = copy.alerts;
+            break;
+        case SettingsGroup::UPActionSet:
+            running.upActions = copy.upActions;
+            break;
+        case SettingsGroup::CsvFormat:
+            running.csvFormat = copy.csvFormat;
+            break;
+        case SettingsGroup::ScriptRecognized:
+            running.scriptRecognized = copy.scriptRecognized;
+            break;
+        case SettingsGroup::ScriptUnrecognized:
+            running.scriptUnrecognized = copy.scriptUnrecognized;
+            break;
+        case SettingsGroup::Management:
+            running.management = copy.management;
+            running.stations = copy.stations;
+            break;
+        }
+    }
+}
+
+bool SameCameraSource(const settings::CameraDescriptor& a, const settings::CameraDescriptor& b) {
+    if (a.Type != b.Type || a.RotationFlag != b.RotationFlag || a.Mirroring != b.Mirroring) return false;
+    if (a.Type == 1) return SameText(a.Source.Url, b.Source.Url);
+    const auto& wa = a.Source.Web;
+    const auto& wb = b.Source.Web;
+    if (wa.CaptureDeviceNumber != wb.CaptureDeviceNumber ||
+        wa.PreferredResolutionWidth != wb.PreferredResolutionWidth ||
+        wa.PreferredResolutionHeight != wb.PreferredResolutionHeight)
+        return false;
+    return wa.CaptureDeviceNumber != -1 || SameText(wa.DevicePath, wb.DevicePath);
+}
+
+CameraDecision DecideCurrentCamera(const ApplyPlan& plan, const settings::CameraDescriptor& current, int currentIndex,
+                                   bool running, const settings::CameraList& newList) {
+    CameraDecision decision;
+    if (!plan.cameraListChanged || currentIndex < 0) return decision;
+    const int count = int(std::min<uint32_t>(newList.Count, settings::kMaxCameras));
+    if (count == 0) {
+        decision.outcome = CameraOutcome::Deselect;
+        return decision;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (!SameCameraSource(current, newList.Cameras[i])) continue;
+        decision.outcome = running ? CameraOutcome::FoundRunning : CameraOutcome::FoundIdle;
+        decision.index = i;
+        decision.name = platform::FromFixed(newList.Cameras[i].Name);
+        decision.indexMoved = i != currentIndex;
+        return decision;
+    }
+    decision.outcome = CameraOutcome::Lost;
+    const QString name = platform::FromFixed(current.Name);
+    for (int i = 0; i < count; ++i) {
+        if (platform::FromFixed(newList.Cameras[i].Name) == name) {
+            decision.index = i;
+            decision.name = name;
+            break;
+        }
+    }
+    return decision;
+}
+
+}  // namespace ui

@@ -2,12 +2,15 @@
 // user-interface thread with the settings as they were when it started.
 
 #include "app/ui/mail_page.h"
+#include "app/ui/mail_parameters_dialog.h"
 #include "platform/fixedtext.h"
 
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -79,6 +82,29 @@ TEST(MailPage, FieldsReachTheCopyAndTheTestMailDoesNotBlock) {
     EXPECT_EQ(reported->text, QStringLiteral("550 refused"));
     EXPECT_FALSE(page.TestRunning());
     EXPECT_TRUE(test->isEnabled());
+}
+
+TEST(MailParametersDialog, OkFollowsSubjectAndBodyAndStandardTextsFillBoth) {
+    ui::MailParametersDialog dialog(actions::TemplateFamily::RecognizedMail, {QStringLiteral("a@b"), {}, {}});
+    auto* ok = Child<QPushButton>(dialog, "Standard")
+                   ->parentWidget()
+                   ->findChild<QDialogButtonBox*>()
+                   ->button(QDialogButtonBox::Ok);
+    EXPECT_FALSE(ok->isEnabled());
+    QTest::keyClicks(Child<QLineEdit>(dialog, "SubjectFormat"), QStringLiteral("Alarm"));
+    EXPECT_FALSE(ok->isEnabled());
+    Child<QPlainTextEdit>(dialog, "BodyFormat")->setPlainText(QStringLiteral("a\nb"));
+    EXPECT_TRUE(ok->isEnabled());
+    EXPECT_EQ(dialog.Parameters().body, QStringLiteral("a\r\nb"));
+    // Too long for the record with CR LF breaks: the last body that fitted stays.
+    Child<QPlainTextEdit>(dialog, "BodyFormat")->setPlainText(QString(1500, u'\n'));
+    EXPECT_EQ(dialog.Parameters().body, QStringLiteral("a\r\nb"));
+    EXPECT_EQ(Child<QPlainTextEdit>(dialog, "BodyFormat")->toPlainText(), QStringLiteral("a\nb"));
+    Child<QPushButton>(dialog, "Standard")->click();
+    EXPECT_EQ(Child<QLineEdit>(dialog, "SubjectFormat")->text(), QStringLiteral("Распознан %ФИО%"));
+    EXPECT_TRUE(dialog.Parameters().body.contains(QStringLiteral("\r\nСписок:  %СПИСОК%\r\n")));
+    EXPECT_EQ(dialog.Parameters().recipients, QStringLiteral("a@b"));
+    EXPECT_TRUE(ok->isEnabled());
 }
 
 }  // namespace

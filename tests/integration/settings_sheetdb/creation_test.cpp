@@ -1,0 +1,37 @@
+// The creation dialog against the PostgreSQL test server.
+
+#include "app/database/db_schema.h"
+#include "app/ui/database_creation_dialog.h"
+#include "tests/integration/database/db_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+TEST(DatabaseCreationPostgresTest, CreatedDatabasePassesTheVersionCheck) {
+    if (const QString reason = dbtest::PostgresUnavailableReason(); !reason.isEmpty())
+        GTEST_SKIP() << reason.toStdString();
+    const QString name = QStringLiteral("sheetdb_created");
+    const QString start = dbtest::PostgresServerString() + QStringLiteral(";Initial Catalog=") + name;
+    ui::DatabaseCreationDialog dialog(start, ui::DatabaseDialogMode::Create, nullptr);
+    std::vector<QString> notices;
+    dialog.showNotice = [&](const QString& text, const QString&, database::NoticeIcon) { notices.push_back(text); };
+    dialog.show();
+    dialog.findChild<QPushButton*>(QStringLiteral("testConnection"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(notices.size(), size_t(1), 20000);
+    EXPECT_EQ(notices[0], QStringLiteral("Проверка соединения выполнена"));
+
+    dialog.findChild<QPushButton*>(QStringLiteral("ok"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.result() == QDialog::Accepted, 30000);
+    EXPECT_EQ(notices.size(), 1u);
+    EXPECT_EQ(dialog.ConnectionString(), start);
+    // The test server is thrown away; a second run replaces the database.
+    database::DbConnection connection;
+    connection.Open(dialog.ConnectionString());
+    EXPECT_EQ(database::QueryDatabaseVersion(connection), 2);
+}
+
+}  // namespace

@@ -3,6 +3,7 @@
 // and format; the temporary files of the sample path never stay behind.
 
 #include "scripted_dialogs.h"
+#include "tests/support/encoded_image.h"
 
 #include "app/database/photo_images.h"
 #include "app/database/picture_files.h"
@@ -47,13 +48,7 @@ QByteArray PngHeaderOnly(uint32_t width, uint32_t height) {
            PngChunk("IDAT", QByteArray("\x78\x9c\x63\x00\x00", 5)) + PngChunk("IEND", {});
 }
 
-QByteArray Encoded(const QImage& image, const char* format) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
+using testsupport::Encoded;
 
 class PicturesTest : public ::testing::Test {
 protected:

@@ -14,6 +14,7 @@
 
 #include "tests/integration/database/db_test_support.h"
 #include "tests/integration/database/scripted_dialogs.h"
+#include "tests/support/encoded_image.h"
 
 #include <gtest/gtest.h>
 
@@ -34,13 +35,7 @@
 namespace dbtest {
 namespace {
 
-QByteArray Encoded(const QImage& image, const char* format) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
+using testsupport::Encoded;
 
 // A half-transparent red PNG and an opaque JPEG of the given size.
 QByteArray TranslucentPng() {

@@ -51,13 +51,13 @@ void CamerasPageRules::SetAutoStartLastCamera(bool on) { copy_.camerasExt.AutoSt
 
 NumberEntry CamerasPageRules::SetWaitConnectionTime(const QString& text) {
     NumberEntry entry = EnterLimitedNumber(text, kWaitConnectionMin, kWaitConnectionMax);
-    copy_.camerasExt.WaitConnectionTime = entry.value;
+    copy_.camerasExt.WaitConnectionTime = int32_t(entry.value);
     return entry;
 }
 
 NumberEntry CamerasPageRules::SetWaitNewFrameTime(const QString& text) {
     NumberEntry entry = EnterLimitedNumber(text, kWaitNewFrameMin, kWaitNewFrameMax);
-    copy_.camerasExt.WaitNewFrameTime = entry.value;
+    copy_.camerasExt.WaitNewFrameTime = int32_t(entry.value);
     return entry;
 }
 

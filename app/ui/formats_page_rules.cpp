@@ -50,14 +50,14 @@ FolderChoice FormatsPageRules::ChooseFolder(const QString& chosen) {
 }
 
 std::optional<QString> FormatsPageRules::SetSizeLimit(const QString& typed) {
-    const NumberEntry entry = ClampNumber(typed, kSizeLimitMin, kSizeLimitMax);
-    csv_.SizeLimitMB = int32_t(entry.stored);
+    const NumberEntry entry = EnterLimitedNumber(typed, kSizeLimitMin, kSizeLimitMax);
+    csv_.SizeLimitMB = int32_t(entry.value);
     return entry.shown;
 }
 
 std::optional<QString> FormatsPageRules::SetRotates(const QString& typed) {
-    const NumberEntry entry = ClampNumber(typed, kRotatesMin, kRotatesMax);
-    csv_.RotatesNumber = int32_t(entry.stored);
+    const NumberEntry entry = EnterLimitedNumber(typed, kRotatesMin, kRotatesMax);
+    csv_.RotatesNumber = int32_t(entry.value);
     return entry.shown;
 }
 
@@ -87,8 +87,8 @@ void FormatsPageRules::SetTimeoutEnabled(bool on) {
 std::optional<QString> FormatsPageRules::SetTimeoutSeconds(const QString& typed) {
     // The field is hidden while the time-out is off; a late edit must not switch it back on.
     if (!SecondsShown()) return std::nullopt;
-    const NumberEntry entry = ClampNumber(typed, 0, kSecondsMax);
-    Script().Timeout = int32_t(entry.stored);
+    const NumberEntry entry = EnterLimitedNumber(typed, 0, kSecondsMax);
+    Script().Timeout = int32_t(entry.value);
     return entry.shown;
 }
 

@@ -7,6 +7,7 @@
 // Owns: nothing; the records belong to the sheet's copy.
 
 #include "app/ui/actions_page_rules.h"
+#include "app/ui/number_entry.h"
 #include "app/ui/sheet_fields.h"
 #include "settings/groups.h"
 

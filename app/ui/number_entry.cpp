@@ -2,18 +2,14 @@
 
 namespace ui {
 
-NumberEntry EnterLimitedNumber(const QString& text, int minimum, int maximum) {
-    bool ok = false;
-    const int typed = text.trimmed().toInt(&ok);
-    NumberEntry entry;
-    entry.value = ok ? typed : 0;
-    if (entry.value > maximum) {
-        entry.value = maximum;
-        entry.shown = QString::number(maximum);
-    } else if (entry.value < minimum) {
-        entry.value = minimum;
-    }
-    return entry;
+NumberEntry EnterLimitedNumber(const QString& text, int64_t minimum, int64_t maximum) {
+    const QString trimmed = text.trimmed();
+    bool valid = false;
+    const qlonglong typed = trimmed.toLongLong(&valid);
+    if (!valid && !trimmed.isEmpty() && trimmed.front().isDigit()) return {maximum, QString::number(maximum)};
+    if (!valid || typed < minimum) return {minimum, std::nullopt};
+    if (typed > maximum) return {maximum, QString::number(maximum)};
+    return {typed, std::nullopt};
 }
 
 }  // namespace ui

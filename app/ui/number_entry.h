@@ -7,16 +7,18 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 
 namespace ui {
 
 struct NumberEntry {
-    int value = 0;                 // what goes into the settings copy
+    int64_t value = 0;             // what goes into the settings copy
     std::optional<QString> shown;  // the field's new text, when the field must change
 };
 
-// Text that is empty or not a number counts as 0.
-NumberEntry EnterLimitedNumber(const QString& text, int minimum, int maximum);
+// Text that is empty or not a number counts as below the minimum; digits beyond what a number
+// holds count as above the maximum.
+NumberEntry EnterLimitedNumber(const QString& text, int64_t minimum, int64_t maximum);
 
 }  // namespace ui

@@ -64,7 +64,7 @@ NumberEntry RecognitionPageRules::SetRememberNumber(const QString& text) {
     if (!entry.shown && !text.trimmed().isEmpty() && entry.value != text.trimmed().toInt()) {
         entry.shown = QString::number(entry.value);
     }
-    rememberNumber_ = entry.value;
+    rememberNumber_ = int(entry.value);
     Store();
     return entry;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Purpose: the input rules the settings pages share: text fields that keep at most their record's
-//          capacity and may lose their outer blanks, and number fields with a minimum and maximum.
+//          capacity and may lose their outer blanks.
 // Threads: any.
 // Owns: nothing.
 
@@ -9,8 +9,6 @@
 #include <QString>
 
 #include <cstddef>
-#include <cstdint>
-#include <optional>
 
 namespace ui {
 
@@ -30,16 +28,5 @@ QString StoreText(char16_t (&field)[N], const QString& typed, Blanks blanks) {
     platform::CopyToFixed(field, text);
     return text;
 }
-
-// A number typed into a digits-only field.
-struct NumberEntry {
-    int64_t stored = 0;
-    // The text the field must show instead of what was typed; nothing: leave the field alone.
-    std::optional<QString> shown;
-};
-
-// Above `max`: `max`, shown at once. Below `min` (an empty field included): `min` in the record
-// only, the field keeps what was typed.
-NumberEntry ClampNumber(const QString& typed, int64_t min, int64_t max);
 
 }  // namespace ui

@@ -4,14 +4,13 @@
 #include "app/ui/camera_panel.h"
 #include "app/ui/database_browser.h"
 #include "app/ui/main_frame.h"
-#include "app/ui/other_page.h"
-#include "app/ui/settings_sheet.h"
+#include "app/ui/settings_pages.h"
 
 namespace app {
 
 namespace {
 
-void OpenSettingsSheet(QWidget* owner, ProgramThreads& threads) {
+std::optional<ui::ApplyResult> OpenSettingsSheet(QWidget* owner, ProgramThreads& threads) {
     ui::ApplyServices services;
     services.save = ui::SaveSettingsGroup;
     services.restartTcpServer = [&threads] { threads.Management().RestartTcpServer(u"ApplyPS"); };
@@ -20,11 +19,11 @@ void OpenSettingsSheet(QWidget* owner, ProgramThreads& threads) {
         if (database::ModelSynchronizer* synchronizer = threads.Synchronizer()) synchronizer->NeedModelsActualize();
     };
     services.restartCsvLog = [] { actions::RestartRecognitionLog(); };
-    const auto addPages = [](ui::SettingsSheet& sheet, settings::SettingsState& copy) {
-        sheet.AddPage(new ui::OtherPage(copy), QStringLiteral("Прочее"));
+    const ui::SettingsPageServices pageServices = ui::ProgramSettingsPageServices();
+    const auto addPages = [&pageServices](ui::SettingsSheet& sheet, settings::SettingsState& copy) {
+        ui::AddSettingsPages(sheet, copy, pageServices);
     };
-    if (!ui::RunSettingsSheet(owner, addPages, services)) return;
-    if (auto* frame = dynamic_cast<ui::MainFrame*>(owner)) frame->RefreshToolbar();
+    return ui::RunSettingsSheet(owner, addPages, services);
 }
 
 ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& models,
@@ -45,7 +44,7 @@ ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& 
     parts.openDatabase = [&models, &journal, voices](QWidget* owner) {
         ui::OpenDatabaseBrowser(owner, journal, &models, voices);
     };
-    parts.openSettings = [&threads](QWidget* owner) { OpenSettingsSheet(owner, threads); };
+    parts.openSettings = [&threads](QWidget* owner) { return OpenSettingsSheet(owner, threads); };
     return parts;
 }
 

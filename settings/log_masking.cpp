@@ -14,4 +14,17 @@ QString ConnectionStringForLog(const QString& connectionString) {
     return masked;
 }
 
+QString CameraUrlForLog(const QString& url) {
+    const qsizetype scheme = url.indexOf(QStringLiteral("://"));
+    const qsizetype authority = scheme < 0 ? 0 : scheme + 3;
+    qsizetype authorityEnd = url.indexOf(QLatin1Char('/'), authority);
+    if (authorityEnd < 0) authorityEnd = url.size();
+    // The last '@' ends the user part: a password may itself hold '@'.
+    const qsizetype at = url.lastIndexOf(QLatin1Char('@'), authorityEnd - 1);
+    if (at < authority) return url;
+    const qsizetype colon = url.indexOf(QLatin1Char(':'), authority);
+    if (colon < 0 || colon > at) return url;
+    return url.left(colon + 1) + QLatin1String(kMaskedSecret) + url.mid(at);
+}
+
 }  // namespace settings

@@ -5,6 +5,7 @@
 #include "app/shell/journal.h"
 #include "platform/fixedtext.h"
 #include "platform/log.h"
+#include "settings/log_masking.h"
 #include "settings/settings_state.h"
 
 #include <atomic>
@@ -137,7 +138,7 @@ void CameraControl::StartCamera() {
     const QString name = platform::FromFixed(current.Name);
     if (current.Type == kIpCamera) {
         WriteLog(
-            QStringLiteral("Параметры камеры: (%1) IP-камера, %2").arg(name, platform::FromFixed(current.Source.Url)));
+            QStringLiteral("Параметры камеры: (%1) IP-камера, %2").arg(name, settings::CameraUrlForLog(platform::FromFixed(current.Source.Url))));
     } else {
         WriteLog(QStringLiteral("Параметры камеры: (%1) Web-камера, Номер %2, Путь устройства %3")
                      .arg(name)

@@ -5,6 +5,7 @@
 #include "app/shell/journal.h"
 #include "platform/fixedtext.h"
 #include "platform/log.h"
+#include "settings/log_masking.h"
 #include "settings/settings_state.h"
 #include "settings/svc_channel.h"
 
@@ -69,7 +70,7 @@ bool CheckCameraHangup(const shell::Journal& journal, int64_t now) {
                           limits.WaitNewFrameTime)) {
             return false;
         }
-        url = platform::FromFixed(work.descriptor.Source.Url);
+        url = settings::CameraUrlForLog(platform::FromFixed(work.descriptor.Source.Url));
         address = work.address;
     }
     WriteLog(QStringLiteral("HangupDetectionThreadFunc(): IP-камера \"висит\". Попытка закрытия TCP соединений с "

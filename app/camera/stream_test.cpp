@@ -4,6 +4,7 @@
 #include "app/camera/hangup_detection.h"
 #include "platform/fixedtext.h"
 #include "platform/log.h"
+#include "settings/log_masking.h"
 
 #include <chrono>
 #include <system_error>
@@ -107,7 +108,7 @@ bool StreamTestWorker::Tick(int64_t now, cv::Mat* frame) {
         noFrameSince_ = 0;
         WriteLog(QStringLiteral("TestVideoStreamDlgProc(): IP-камера \"висит\". Попытка закрытия TCP соединений с "
                                 "'%1' -> %2:%3")
-                     .arg(platform::FromFixed(params_.camera.Source.Url), DottedAddress(address_.address))
+                     .arg(settings::CameraUrlForLog(platform::FromFixed(params_.camera.Source.Url)), DottedAddress(address_.address))
                      .arg(address_.port));
         SendCloseInBackground();
     }

@@ -16,6 +16,7 @@
 #include "app/ui/splash_windows.h"
 #include "app/ui/split_pane.h"
 #include "app/ui/status_parts.h"
+#include "platform/contract.h"
 #include "platform/fixedtext.h"
 #include "platform/log.h"
 #include "settings/settings_state.h"
@@ -101,10 +102,11 @@ constexpr ToolbarButton kToolbarButtons[] = {
     {kCmdSettings, u"Настройки...", 3},
 };
 
-bool CameraIndexValid(const settings::SettingsState& s, int index) {
-    return index >= 0 && index < int(s.cameraList.Count) && index < settings::kMaxCameras &&
-           s.cameraList.Cameras[index].InUse != 0;
+bool CameraIndexValid(const settings::CameraList& list, int index) {
+    return index >= 0 && index < int(list.Count) && index < settings::kMaxCameras && list.Cameras[index].InUse != 0;
 }
+
+bool CameraIndexValid(const settings::SettingsState& s, int index) { return CameraIndexValid(s.cameraList, index); }
 
 }  // namespace
 
@@ -408,7 +410,9 @@ void MainFrame::OnCommand(int command) {
     }
     switch (command) {
     case kCmdSettings:
-        if (parts_.openSettings) parts_.openSettings(this);
+        if (parts_.openSettings) {
+            if (const std::optional<ApplyResult> applied = parts_.openSettings(this)) SettingsApplied(*applied);
+        }
         RefreshToolbar();
         break;
     case kCmdAbout: {
@@ -483,20 +487,68 @@ void MainFrame::ChooseCamera(int index) {
     }
     const CameraChoice choice = DecideCameraChoice(current, index, count, camera::CameraThreadExists());
     if (choice.kind == CameraChoice::Nothing) return;
-    const int chosen = choice.kind == CameraChoice::Select ? choice.index : -1;
-    saver_.SaveCurrentCameraIndex(chosen);
+    MakeCameraCurrent(choice.kind == CameraChoice::Select ? choice.index : -1);
+    RefreshToolbar();
+    if (choice.restart) PostCommand(kCmdStart);
+}
+
+void MainFrame::MakeCameraCurrent(int index) {
+    saver_.SaveCurrentCameraIndex(index);
     camera_->StopCamera(false);
     QString name;
     {
         platform::CriticalSectionLock lock(settings::SettingsLock());
         settings::SettingsState& s = settings::g_Settings();
-        s.CurrentCameraIndex = chosen;
-        if (chosen >= 0) name = platform::FromFixed(s.cameraList.Cameras[chosen].Name);
+        s.CurrentCameraIndex = index;
+        if (index >= 0) name = platform::FromFixed(s.cameraList.Cameras[index].Name);
     }
     cameraPanel_->SetTitle(name);
-    if (chosen < 0) cameraPanel_->ShowNoCamera();
+    if (index < 0) cameraPanel_->ShowNoCamera();
+}
+
+void MainFrame::SettingsApplied(const ApplyResult& applied) {
+    OSTROVID_ASSERT(created_, "settings are applied to a created frame");
+    const int previous = applied.previousCameraIndex;
+    const bool chosen = CameraIndexValid(applied.previousCameras, previous);
+    settings::CameraList newList{};
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        newList = settings::g_Settings().cameraList;
+    }
+    const bool running = camera::CameraThreadExists();
+    const CameraDecision decision = DecideCurrentCamera(
+        applied.plan, chosen ? applied.previousCameras.Cameras[previous] : settings::CameraDescriptor{},
+        chosen ? previous : -1, running, newList);
+    switch (decision.outcome) {
+    case CameraOutcome::Unaffected:
+        break;
+    case CameraOutcome::Deselect:
+        MakeCameraCurrent(-1);
+        break;
+    case CameraOutcome::FoundIdle:
+        if (decision.indexMoved) {
+            {
+                platform::CriticalSectionLock lock(settings::SettingsLock());
+                settings::g_Settings().CurrentCameraIndex = decision.index;
+            }
+            saver_.SaveCurrentCameraIndex(decision.index);
+        }
+        cameraPanel_->SetTitle(decision.name);
+        break;
+    case CameraOutcome::FoundRunning:
+        MakeCameraCurrent(-1);
+        MakeCameraCurrent(decision.index);
+        PostCommand(kCmdStart);
+        break;
+    case CameraOutcome::Lost:
+        MakeCameraCurrent(-1);
+        if (decision.index >= 0) {
+            MakeCameraCurrent(decision.index);
+            if (running) PostCommand(kCmdStart);
+        }
+        break;
+    }
     RefreshToolbar();
-    if (choice.restart) PostCommand(kCmdStart);
 }
 
 void MainFrame::SelectSavedCamera() {

@@ -15,6 +15,7 @@
 #include "app/shell/journal.h"
 #include "app/ui/frame_commands.h"
 #include "app/ui/frame_rules.h"
+#include "app/ui/settings_apply.h"
 #include "app/viewport/viewport_processor.h"
 
 #include <QMainWindow>
@@ -23,6 +24,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 class QMenu;
 class QProgressBar;
@@ -67,8 +69,9 @@ struct MainFrameParts {
     recognition::PostingRecognizedDataSink* recognizedSink = nullptr;
     // Sets hDbCheckEvent (a reload was announced).
     std::function<void()> wakeDatabaseCheck;
-    // The settings sheet (40001) and the database browser (40009); empty: not available yet.
-    std::function<void(QWidget* owner)> openSettings;
+    // The settings sheet (40001): what was applied, nothing when it was cancelled; and the
+    // database browser (40009). Empty: not available yet.
+    std::function<std::optional<ApplyResult>(QWidget* owner)> openSettings;
     std::function<void(QWidget* owner)> openDatabase;
 };
 
@@ -118,6 +121,9 @@ public:
 
     // A camera picked from the choice menu (command 41000 + index).
     void ChooseCamera(int index);
+    // What applied settings do to the current camera: a changed list may rename, move, restart
+    // or lose it.
+    void SettingsApplied(const ApplyResult& applied);
     void OnCommand(int command);
 
 protected:
@@ -136,6 +142,8 @@ private:
     void PostCommand(int command);
     void PopulateCameraMenu();
     void SelectSavedCamera();
+    // Saves and makes `index` the current camera (-1: none) after stopping the running one.
+    void MakeCameraCurrent(int index);
     void BringToForeground();
     // Runs change on this thread, then shows the model-loading state.
     template <typename Change>

@@ -1,20 +1,25 @@
 // The whole program in this process beside the real service. The service is killed while the
-// window's thread waits in a save for its reply: the save gives up, the service watchdog closes
-// the window and the program stops in order, all within 15 seconds of the kill.
+// window's thread waits in a save for its reply (a window setting, or the groups the settings
+// sheet applies): the save gives up, the service watchdog closes the window and the program
+// stops in order, all within 15 seconds of the kill.
 
 #include "app/actions/alert_devices.h"
 #include "app/program_window.h"
 #include "app/recognition/face_models.h"
 #include "app/ui/frame_commands.h"
+#include "app/ui/settings_sheet.h"
 #include "platform/log.h"
 #include "settings/load_settings.h"
 #include "tests/integration/program/in_process_program.h"
+#include "tests/integration/program/modal_driver.h"
 #include "tests/integration/program/program_environment.h"
 #include "tests/integration/service/child_process.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include <sys/wait.h>
@@ -84,6 +89,51 @@ TEST_F(ServiceLoss, AServiceKilledDuringASaveStopsTheProgramInOrder) {
             QStringLiteral("SvcLiveThreadFunc(): Thread exit.")};
         order.append(StopSequenceLines());
         ExpectLinesInOrder(env.Log(), order);
+    }
+    settings::SetProgramChannel(nullptr);
+    objects.Close();
+    EXPECT_TRUE(WIFSIGNALED(service.Wait(5000)));
+}
+
+// The sheet's OK while the service stops answering: the first save gives up when the service is
+// killed, the next finds it gone, none is reported saved, and the program stops in order.
+TEST_F(ServiceLoss, AServiceKilledWhileTheSheetAppliesSavesNothingAndStopsTheProgram) {
+    ASSERT_TRUE(service.Start({OSTROVID_SVC_BINARY, "-debug"}, -1, env.Path("svc.out")));
+    shell::ProgramObjects objects;
+    ASSERT_NO_FATAL_FAILURE(AttachToService(objects));
+    {
+        actions::AlertDevices alerts;
+        app::ProgramWindow program(objects, *models, {&alerts, &alerts.Voices()});
+        ASSERT_TRUE(program.Create());
+        ui::MainFrame& frame = program.Frame();
+        frame.show();
+        ASSERT_TRUE(env.LogShows(QStringLiteral("SvcLiveThreadFunc(): Thread started."), 10s));
+
+        std::thread killer;
+        testsupport::WhenModal<ui::SettingsSheet>([&](ui::SettingsSheet& sheet) {
+            auto& server = testsupport::Named<QLineEdit>(sheet, "SMTPServer");
+            server.selectAll();
+            QTest::keyClicks(&server, QStringLiteral("smtp.example.org"));
+            auto& wait = testsupport::Named<QLineEdit>(sheet, "WaitConnectionTime");
+            wait.selectAll();
+            QTest::keyClicks(&wait, QStringLiteral("90"));
+            ASSERT_TRUE(service.Signal(SIGSTOP));
+            killer = std::thread([&] {
+                std::this_thread::sleep_for(1s);
+                service.Signal(SIGKILL);
+            });
+            testsupport::Named<QPushButton>(sheet, "ok").click();
+        });
+        frame.OnCommand(ui::kCmdSettings);
+        if (killer.joinable()) killer.join();
+
+        EXPECT_TRUE(QTest::qWaitFor([&] { return env.Log().contains(QStringLiteral("Destroy Exit.")); }, 15000));
+        const QStringList log = env.Log();
+        ExpectLinesInOrder(log, {QStringLiteral("SaveSmtpSettings(): Unknown error on WaitForMultipleObjects."),
+                                 QStringLiteral("SaveCamerasExtParam(): Unknown error on WaitForMultipleObjects.")});
+        EXPECT_FALSE(log.contains(QStringLiteral("SmtpSettings saved to registry.")));
+        EXPECT_FALSE(log.contains(QStringLiteral("CamerasExtParam saved to registry.")));
+        ExpectLinesInOrder(log, StopSequenceLines());
     }
     settings::SetProgramChannel(nullptr);
     objects.Close();

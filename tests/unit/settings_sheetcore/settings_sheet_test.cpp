@@ -2,11 +2,15 @@
 
 #include "app/ui/settings_sheet.h"
 #include "app/ui/other_page.h"
+#include "app/ui/settings_pages.h"
+#include "settings/settings_state.h"
 
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QTest>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -57,6 +61,39 @@ TEST(SettingsSheet, RemembersAPageThatNoLongerExistsAsTheFirst) {
     small.AddPage(new QLabel, QStringLiteral("0"));
     small.ShowStartPage();
     EXPECT_EQ(small.Pages()->currentIndex(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SettingsPages, EightPagesInTheirOrderEditTheCopyAlone) {
+    settings::g_Settings() = settings::SettingsState{};
+    auto copy = std::make_unique<settings::SettingsState>();
+    ui::SettingsSheet sheet;
+    ui::AddSettingsPages(sheet, *copy, {});
+    const QStringList captions = {"База данных", "Камеры",     "Распознавание", "Почта",
+                                  "Действия",    "Форматы и параметры", "Управление",    "Прочее"};
+    ASSERT_EQ(sheet.Pages()->count(), captions.size());
+    for (int i = 0; i < captions.size(); ++i) EXPECT_EQ(sheet.Pages()->tabText(i), captions[i]) << i;
+
+    // A field of each kind of page reaches the copy and nothing else.
+    const std::pair<const char*, const char*> typed[] = {
+        {"DbConnectionString", "Provider=SQLite;Data Source=/tmp/x.db"},
+        {"WaitConnectionTime", "90"},
+        {"SMTPServer", "smtp.example.org"},
+    };
+    for (const auto& [name, text] : typed) {
+        auto* edit = sheet.findChild<QLineEdit*>(QString::fromLatin1(name));
+        ASSERT_NE(edit, nullptr) << name;
+        edit->selectAll();
+        QTest::keyClicks(edit, QString::fromUtf8(text));
+    }
+    EXPECT_EQ(QString::fromUtf16(copy->DbConnectionString), QStringLiteral("Provider=SQLite;Data Source=/tmp/x.db"));
+    EXPECT_EQ(copy->camerasExt.WaitConnectionTime, 90);
+    EXPECT_EQ(QString::fromUtf16(copy->smtp.SMTPServer), QStringLiteral("smtp.example.org"));
+    EXPECT_EQ(settings::g_Settings().camerasExt.WaitConnectionTime, 0);
+    EXPECT_EQ(settings::g_Settings().smtp.SMTPServer[0], u'\0');
 }
 
 }  // namespace

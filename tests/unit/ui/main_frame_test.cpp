@@ -557,6 +557,97 @@ TEST_F(Frame, CameraChoiceSavesSelectsAndDeselects) {
     EXPECT_FALSE(f.Action(40005)->isEnabled());
 }
 
+// What OK on the settings sheet leaves behind after a camera list change, as the frame sees it.
+ui::ApplyResult ListChanged(const settings::CameraList& before, int currentIndex) {
+    ui::ApplyResult applied;
+    applied.plan.groups.push_back(ui::SettingsGroup::CameraList);
+    applied.plan.cameraListChanged = true;
+    applied.previousCameras = before;
+    applied.previousCameraIndex = currentIndex;
+    return applied;
+}
+
+TEST_F(Frame, AnAppliedCameraListRenamesMovesLosesOrClearsTheIdleCurrentCamera) {
+    ui::MainFrame& f = Created();
+    f.ChooseCamera(1);
+    settings::SettingsState& s = settings::g_Settings();
+
+    // Renamed in place: only the title follows, nothing is saved.
+    settings::CameraList before = s.cameraList;
+    platform::CopyToFixed(s.cameraList.Cameras[1].Name, u"Выход-2");
+    size_t saves = saver.saves.size();
+    f.SettingsApplied(ListChanged(before, 1));
+    EXPECT_EQ(f.CameraPanel()->Title()->text(), QStringLiteral("Выход-2"));
+    EXPECT_EQ(saver.saves.size(), saves);
+    EXPECT_EQ(s.CurrentCameraIndex, 1);
+
+    // The first slot removed: the same camera moved to index 0, which is stored and saved.
+    before = s.cameraList;
+    s.cameraList.Cameras[0] = s.cameraList.Cameras[1];
+    s.cameraList.Cameras[1] = {};
+    s.cameraList.Count = 1;
+    f.SettingsApplied(ListChanged(before, 1));
+    EXPECT_EQ(s.CurrentCameraIndex, 0);
+    EXPECT_EQ(saver.saves.back(), QStringLiteral("camera 0"));
+    EXPECT_EQ(f.CameraPanel()->Title()->text(), QStringLiteral("Выход-2"));
+
+    // A new device under the same name: the camera is lost, then the slot of that name is chosen.
+    before = s.cameraList;
+    s.cameraList.Cameras[0].Source.Web.CaptureDeviceNumber = 90;
+    saves = saver.saves.size();
+    f.SettingsApplied(ListChanged(before, 0));
+    EXPECT_EQ(std::vector<QString>(saver.saves.begin() + long(saves), saver.saves.end()),
+              (std::vector<QString>{QStringLiteral("camera -1"), QStringLiteral("camera 0")}));
+    EXPECT_EQ(s.CurrentCameraIndex, 0);
+    EXPECT_EQ(f.CameraPanel()->Title()->text(), QStringLiteral("Выход-2"));
+
+    // Another device under another name: lost without a replacement.
+    before = s.cameraList;
+    s.cameraList.Cameras[0].Source.Web.CaptureDeviceNumber = 91;
+    platform::CopyToFixed(s.cameraList.Cameras[0].Name, u"Склад");
+    f.SettingsApplied(ListChanged(before, 0));
+    EXPECT_EQ(s.CurrentCameraIndex, -1);
+    EXPECT_EQ(saver.saves.back(), QStringLiteral("camera -1"));
+    EXPECT_TRUE(f.CameraPanel()->Title()->text().isEmpty());
+    EXPECT_EQ(f.CameraPanel()->Status()->Text(0), QStringLiteral("Камера не выбрана"));
+    EXPECT_FALSE(f.Action(40005)->isEnabled());
+
+    // No current camera: a changed list leaves everything alone; an emptied list clears a chosen one.
+    saves = saver.saves.size();
+    f.SettingsApplied(ListChanged(s.cameraList, -1));
+    EXPECT_EQ(saver.saves.size(), saves);
+    f.ChooseCamera(0);
+    before = s.cameraList;
+    s.cameraList = {};
+    f.SettingsApplied(ListChanged(before, 0));
+    EXPECT_EQ(s.CurrentCameraIndex, -1);
+    EXPECT_EQ(saver.saves.back(), QStringLiteral("camera -1"));
+}
+
+TEST_F(Frame, TheSettingsCommandAppliesWhatTheSheetReturns) {
+    ui::MainFrameParts parts;
+    parts.saver = &saver;
+    int opened = 0;
+    std::optional<ui::ApplyResult> answer;
+    parts.openSettings = [&](QWidget*) {
+        ++opened;
+        return answer;
+    };
+    frame = std::make_unique<ui::MainFrame>(lifecycle, journal, std::move(parts));
+    ASSERT_TRUE(frame->Create());
+    frame->ChooseCamera(0);
+    settings::SettingsState& s = settings::g_Settings();
+    const settings::CameraList before = s.cameraList;
+    platform::CopyToFixed(s.cameraList.Cameras[0].Name, u"Главный вход");
+
+    frame->OnCommand(40001);  // cancelled: the title stays as it was
+    EXPECT_EQ(frame->CameraPanel()->Title()->text(), QStringLiteral("Вход"));
+    answer = ListChanged(before, 0);
+    frame->OnCommand(40001);
+    EXPECT_EQ(opened, 2);
+    EXPECT_EQ(frame->CameraPanel()->Title()->text(), QStringLiteral("Главный вход"));
+}
+
 TEST_F(Frame, FramedFaceButtonTogglesSavesAndChecksTheMenu) {
     ui::MainFrame& f = Created();
     f.CameraPanel()->FramedFaceButton()->click();

@@ -151,6 +151,7 @@ void ActionsPage::BuildAlertControls(QWidget* box) {
     soundLayout->addWidget(browseWav_, 1, 1);
     testWav_ = AddButton(sound, QStringLiteral("TestWav"), QStringLiteral(" Тест"));
     soundLayout->addWidget(testWav_, 1, 2);
+    soundLayout->setColumnStretch(0, 1);
     layout->addWidget(sound);
     auto* soundNote = new QLabel(MissingSoundNote(soundAvailable_).value_or(QString()), box);
     soundNote->setObjectName(QStringLiteral("SoundNote"));
@@ -168,6 +169,7 @@ void ActionsPage::BuildAlertControls(QWidget* box) {
     speechLayout->addWidget(speechText_, 1, 0);
     testSpeech_ = AddButton(speech, QStringLiteral("TestSpeech"), QStringLiteral(" Тест"));
     speechLayout->addWidget(testSpeech_, 1, 1);
+    speechLayout->setColumnStretch(0, 1);
     layout->addWidget(speech);
     const std::optional<QString> speechMissing =
         MissingSpeechNote(speech_ != SpeechSupport::NoEngine, speech_ == SpeechSupport::Ready);
@@ -223,6 +225,7 @@ void ActionsPage::BuildRecordControls(QWidget* box) {
     scriptLayout->addWidget(browse, 1, 2);
     checkScript_ = AddButton(scriptBox_, QStringLiteral("CheckScript"), QStringLiteral("Проверить скрипт"));
     scriptLayout->addWidget(checkScript_, 2, 0, 1, 3, Qt::AlignLeft);
+    scriptLayout->setColumnStretch(1, 1);
     layout->addWidget(scriptBox_);
 
     sendMail_ = new QCheckBox(QStringLiteral("Посылать e-mail"), box);

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QTimer>
 
 #include <functional>
@@ -20,6 +21,8 @@ struct FieldAccess {
     std::function<qsizetype()> caret;
     std::function<qsizetype()> maxLength;
     std::function<void(const actions::TemplateInsertion&)> apply;
+    // Where the list opens: under the caret, in global coordinates.
+    std::function<QPoint()> below;
 };
 
 class InsertionPopup final : public QObject {
@@ -55,8 +58,7 @@ private:
         const qsizetype caret = access_.caret();
         // A read-only or full field refused the key: nothing to replace.
         if (caret <= 0 || caret > text.size() || text[caret - 1] != u'%') return;
-        const QRect at = field_->inputMethodQuery(Qt::ImCursorRectangle).toRect();
-        menu_->popup(field_->mapToGlobal(at.bottomLeft()));
+        menu_->popup(access_.below());
     }
 
     void Insert(const QString& entry) {
@@ -83,6 +85,25 @@ QMenu* AttachInsertionPopup(QLineEdit* field, const actions::InsertionList& list
             field->cursorForward(true, static_cast<int>(insertion.length));
             field->insert(insertion.text);
         },
+        [field] { return field->mapToGlobal(field->inputMethodQuery(Qt::ImCursorRectangle).toRect().bottomLeft()); },
+    };
+    return (new InsertionPopup(field, std::move(access), list))->Menu();
+}
+
+QMenu* AttachInsertionPopup(QPlainTextEdit* field, const actions::InsertionList& list, qsizetype maxLength) {
+    FieldAccess access{
+        [field] { return field->toPlainText(); },
+        // A plain text's cursor positions count its line breaks as one unit, as the text does.
+        [field] { return qsizetype{field->textCursor().position()}; },
+        [maxLength] { return maxLength; },
+        [field](const actions::TemplateInsertion& insertion) {
+            QTextCursor cursor = field->textCursor();
+            cursor.setPosition(static_cast<int>(insertion.start));
+            cursor.setPosition(static_cast<int>(insertion.start + insertion.length), QTextCursor::KeepAnchor);
+            cursor.insertText(insertion.text);
+            field->setTextCursor(cursor);
+        },
+        [field] { return field->viewport()->mapToGlobal(field->cursorRect().bottomLeft()); },
     };
     return (new InsertionPopup(field, std::move(access), list))->Menu();
 }

@@ -8,13 +8,19 @@
 
 #include "app/actions/template_vocabulary.h"
 
+#include <QtGlobal>
+
 class QLineEdit;
 class QMenu;
+class QPlainTextEdit;
 
 namespace ui {
 
 // The pop-up carries the list's popup name as its object name. The field's own maximum length
 // holds: an entry that would not fit is not inserted.
 QMenu* AttachInsertionPopup(QLineEdit* field, const actions::InsertionList& list);
+// A multi-line field has no maximum of its own: an entry that would take the text past maxLength
+// is not inserted.
+QMenu* AttachInsertionPopup(QPlainTextEdit* field, const actions::InsertionList& list, qsizetype maxLength);
 
 }  // namespace ui

@@ -31,6 +31,7 @@ MailParametersDialog::MailParametersDialog(actions::TemplateFamily family, const
     layout->addWidget(subject_);
     body_ = new QPlainTextEdit(this);
     body_->setObjectName(QStringLiteral("BodyFormat"));
+    AttachInsertionPopup(body_, actions::InsertionListOf(family), MailParametersRules::kBodyMax);
     layout->addWidget(body_);
     auto* standard = new QPushButton(QStringLiteral("Задать стандартные значения"), this);
     standard->setObjectName(QStringLiteral("Standard"));

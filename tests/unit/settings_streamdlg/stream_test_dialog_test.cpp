@@ -4,8 +4,11 @@
 
 #include "app/ui/stream_test_dialog.h"
 #include "app/camera/camera_list.h"
+#include "app/camera/hangup_detection.h"
+#include "app/camera/stream_address.h"
 #include "platform/fixedtext.h"
 #include "tests/integration/camera/stream_servers.h"
+#include "tests/support/loopback.h"
 
 #include <gtest/gtest.h>
 
@@ -16,12 +19,49 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
 #include <functional>
+#include <thread>
 
 namespace {
 
 using namespace std::chrono_literals;
+
+// A camera that accepts the connection and never answers, until its connection is reset (what
+// the service does on the close command).
+class HangingCamera {
+public:
+    HangingCamera() : listen_(testsupport::ListenOnLoopback(&port_)) {
+        thread_ = std::thread([this] {
+            while (!stop_ && client_ < 0) {
+                pollfd p{listen_, POLLIN, 0};
+                if (poll(&p, 1, 50) == 1) client_ = accept(listen_, nullptr, nullptr);
+            }
+        });
+    }
+    ~HangingCamera() {
+        stop_ = true;
+        thread_.join();
+        if (client_ >= 0) close(client_);
+        close(listen_);
+    }
+    uint16_t Port() const { return port_; }
+    void Reset() {
+        if (client_ >= 0) shutdown(client_, SHUT_RDWR);
+    }
+
+private:
+    uint16_t port_ = 0;
+    int listen_;
+    std::atomic<int> client_{-1};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 camera::StreamTestParams IpCamera(const QString& url) {
     camera::StreamTestParams params;
@@ -107,6 +147,32 @@ TEST(StreamTestDialog, StreamThatCannotOpenEndsWithItsMessageAndCloses) {
             [](ui::StreamTestDialog&) { return false; });
     EXPECT_EQ(run.messages, QStringList{QStringLiteral("Не удалось открыть IP-камеру")});
     EXPECT_EQ(run.fromDialog, 1);
+}
+
+TEST(StreamTestDialog, HungConnectionIsResetAfterTheEditedConnectionLimit) {
+    HangingCamera hanging;
+    std::atomic<int> closeCommands{0};
+    std::atomic<uint32_t> closedAddress{0};
+    std::atomic<uint16_t> closedPort{0};
+    camera::SetCloseSocketCommandForTest([&](uint32_t address, uint16_t port) {
+        ++closeCommands;
+        closedAddress = address;
+        closedPort = port;
+        hanging.Reset();
+        return true;
+    });
+    camera::StreamTestParams params = IpCamera(QStringLiteral("http://127.0.0.1:%1/video").arg(hanging.Port()));
+    params.waitConnectionTime = 1;  // below the page's minimum, to keep the test short
+    DrivenRun run;
+    run.Run(params, [](ui::StreamTestDialog&) { return false; });
+    camera::SetCloseSocketCommandForTest({});
+    EXPECT_EQ(closeCommands.load(), 1);
+    EXPECT_EQ(camera::DottedAddress(closedAddress), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(closedPort.load(), hanging.Port());
+    EXPECT_EQ(run.messages, QStringList{QStringLiteral("Не удалось открыть IP-камеру")});
+    // Reset once the limit has passed (between 1 and 3 s), well before the open's own time-out.
+    EXPECT_GE(run.took, 1s);
+    EXPECT_LT(run.took, 10s);
 }
 
 TEST(StreamTestDialog, RefusalsComeBeforeTheDialogOpens) {

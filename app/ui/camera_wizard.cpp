@@ -11,7 +11,6 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -60,11 +59,6 @@ QLineEdit* NumberEdit(QWidget* parent, const QString& name, int digits, const QS
 CameraWizard::CameraWizard(const settings::CameraDescriptor& camera, const settings::CamerasExtParam& limits,
                            CameraDialogServices services, QWidget* parent)
     : QDialog(parent), rules_(camera), limits_(limits), services_(std::move(services)) {
-    if (!services_.warn) {
-        services_.warn = [](const QString& text, QWidget* owner) {
-            QMessageBox::warning(owner, QStringLiteral("Ostrovid"), text);
-        };
-    }
     auto* layout = new QVBoxLayout(this);
     pages_ = new QStackedWidget(this);
     pages_->addWidget(BuildGeneralPage());
@@ -188,6 +182,9 @@ QWidget* CameraWizard::BuildWebPage() {
     emptyDeviceList_ = new QLabel(QStringLiteral("Получен пустой список видеоустройств."), page);
     emptyDeviceList_->setObjectName(QStringLiteral("emptyDeviceList"));
     emptyDeviceList_->hide();
+    emptyDeviceListTimer_ = new QTimer(this);
+    emptyDeviceListTimer_->setSingleShot(true);
+    connect(emptyDeviceListTimer_, &QTimer::timeout, emptyDeviceList_, &QLabel::hide);
     listRow->addWidget(choose);
     listRow->addWidget(emptyDeviceList_);
     listRow->addStretch();
@@ -262,7 +259,8 @@ void CameraWizard::ChooseFromList() {
     std::vector<camera::VideoInputDevice> devices;
     if (!services_.enumerateDevices(&devices) || devices.empty()) {
         emptyDeviceList_->show();
-        QTimer::singleShot(kEmptyListNoticeTime, emptyDeviceList_, [label = emptyDeviceList_] { label->hide(); });
+        // Restarted by each press, so a second press keeps the notice its full time.
+        emptyDeviceListTimer_->start(kEmptyListNoticeTime);
         return;
     }
     DeviceChooser chooser(devices, rules_.CurrentDeviceRow(devices), this);
@@ -283,13 +281,6 @@ void CameraWizard::TestStream() {
     params.camera = rules_.Result();
     params.waitConnectionTime = limits_.WaitConnectionTime;
     params.waitNewFrameTime = limits_.WaitNewFrameTime;
-    if (params.camera.Type == camera::kWebCamera) {
-        const WebCameraTestCheck check = CheckWebCameraForTest(&params.camera);
-        if (check != WebCameraTestCheck::Ready) {
-            services_.warn(WebCameraTestRefusal(check), this);
-            return;
-        }
-    }
     services_.testStream(params, this);
 }
 

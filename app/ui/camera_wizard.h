@@ -19,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QStackedWidget;
+class QTimer;
 
 namespace ui {
 
@@ -26,11 +27,10 @@ namespace ui {
 struct CameraDialogServices {
     // The present video input devices; false (with an empty list) when there are none.
     std::function<bool(std::vector<camera::VideoInputDevice>*)> enumerateDevices = camera::EnumVideoInputDevices;
-    // Opens the stream test "Проверка захвата потока видео" for the camera; while empty the
-    // "Проверка..." buttons stay disabled.
+    // Opens the stream test "Проверка захвата потока видео" with the camera's entries as they
+    // stand (ui::StreamTestService() in the program); while empty the "Проверка..." buttons stay
+    // disabled.
     std::function<void(const camera::StreamTestParams&, QWidget* parent)> testStream;
-    // A message box with the text; by default a warning box.
-    std::function<void(const QString&, QWidget* parent)> warn;
 };
 
 class CameraWizard final : public QDialog {
@@ -64,6 +64,7 @@ private:
     QLineEdit* width_ = nullptr;
     QLineEdit* height_ = nullptr;
     QLabel* emptyDeviceList_ = nullptr;
+    QTimer* emptyDeviceListTimer_ = nullptr;
 };
 
 }  // namespace ui

@@ -10,7 +10,7 @@ namespace app {
 
 namespace {
 
-std::optional<ui::ApplyResult> OpenSettingsSheet(QWidget* owner, ProgramThreads& threads) {
+std::optional<ui::ApplyResult> OpenSettingsSheet(QWidget* owner, ProgramThreads& threads, const ProgramAlerts& alerts) {
     ui::ApplyServices services;
     services.save = ui::SaveSettingsGroup;
     services.restartTcpServer = [&threads] { threads.Management().RestartTcpServer(u"ApplyPS"); };
@@ -19,7 +19,7 @@ std::optional<ui::ApplyResult> OpenSettingsSheet(QWidget* owner, ProgramThreads&
         if (database::ModelSynchronizer* synchronizer = threads.Synchronizer()) synchronizer->NeedModelsActualize();
     };
     services.restartCsvLog = [] { actions::RestartRecognitionLog(); };
-    const ui::SettingsPageServices pageServices = ui::ProgramSettingsPageServices();
+    const ui::SettingsPageServices pageServices = ui::ProgramSettingsPageServices(*alerts.outputs, alerts.voices);
     const auto addPages = [&pageServices](ui::SettingsSheet& sheet, settings::SettingsState& copy) {
         ui::AddSettingsPages(sheet, copy, pageServices);
     };
@@ -28,7 +28,7 @@ std::optional<ui::ApplyResult> OpenSettingsSheet(QWidget* owner, ProgramThreads&
 
 ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& models,
                               recognition::PostingRecognizedDataSink& recognizedSink, const shell::Journal& journal,
-                              ProgramServices& services, actions::SpeechVoices* voices) {
+                              ProgramServices& services, const ProgramAlerts& alerts) {
     ui::MainFrameParts parts;
     parts.services = &services;
     parts.snapshots = &services.Snapshots();
@@ -41,10 +41,10 @@ ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& 
     parts.wakeDatabaseCheck = [&threads] {
         if (database::ModelSynchronizer* synchronizer = threads.Synchronizer()) synchronizer->hDbCheckEvent.Set();
     };
-    parts.openDatabase = [&models, &journal, voices](QWidget* owner) {
+    parts.openDatabase = [&models, &journal, voices = alerts.voices](QWidget* owner) {
         ui::OpenDatabaseBrowser(owner, journal, &models, voices);
     };
-    parts.openSettings = [&threads](QWidget* owner) { return OpenSettingsSheet(owner, threads); };
+    parts.openSettings = [&threads, alerts](QWidget* owner) { return OpenSettingsSheet(owner, threads, alerts); };
     return parts;
 }
 
@@ -54,7 +54,7 @@ ProgramWindow::ProgramWindow(shell::ProgramObjects& objects, recognition::FaceMo
     : ownWorkers_(journal_),
       threads_(objects, models, journal_, alerts.workers != nullptr ? *alerts.workers : ownWorkers_),
       services_(threads_.Actions(), *alerts.outputs, threads_.Management(), models),
-      frame_(threads_, journal_, FrameParts(threads_, models, recognizedSink_, journal_, services_, alerts.voices)) {
+      frame_(threads_, journal_, FrameParts(threads_, models, recognizedSink_, journal_, services_, alerts)) {
     threads_.SetRecognizedDataSink(&recognizedSink_);
     threads_.SetMainFrameSink(&frame_);
     threads_.SetCloseMainWindow([this] { frame_.PostClose(); });

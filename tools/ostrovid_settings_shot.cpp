@@ -52,7 +52,9 @@ bool Save(QWidget& widget, const QDir& out, const QString& name) {
 }
 
 bool SaveCameraDialog(const settings::SettingsState& s, const QDir& out) {
-    ui::CameraWizard wizard(s.cameraList.Cameras[0], s.camerasExt, {});
+    ui::CameraDialogServices services;
+    services.testStream = [](const camera::StreamTestParams&, QWidget*) {};
+    ui::CameraWizard wizard(s.cameraList.Cameras[0], s.camerasExt, services);
     wizard.show();
     auto* type = wizard.findChild<QComboBox*>(QStringLiteral("Type"));
     auto* next = wizard.findChild<QPushButton*>(QStringLiteral("next"));
@@ -84,7 +86,12 @@ int main(int argc, char** argv) {
     }
     settings::SettingsState copy = ExampleSettings();
     ui::SettingsSheet sheet;
-    ui::AddSettingsPages(sheet, copy, ui::ProgramSettingsPageServices());
+    // Shown as on a machine with sound and a Russian voice; no test is run from here.
+    ui::SettingsPageServices services;
+    services.actions.soundAvailable = [] { return true; };
+    services.actions.speechSupport = [] { return ui::SpeechSupport::Ready; };
+    services.cameras.testStream = [](const camera::StreamTestParams&, QWidget*) {};
+    ui::AddSettingsPages(sheet, copy, services);
     sheet.show();
     for (int page = 0; page < sheet.Pages()->count(); ++page) {
         sheet.Pages()->setCurrentIndex(page);

@@ -137,8 +137,8 @@ void CameraControl::StartCamera() {
     CameraWork& work = g_CameraWork;
     const QString name = platform::FromFixed(current.Name);
     if (current.Type == kIpCamera) {
-        WriteLog(
-            QStringLiteral("Параметры камеры: (%1) IP-камера, %2").arg(name, settings::CameraUrlForLog(platform::FromFixed(current.Source.Url))));
+        WriteLog(QStringLiteral("Параметры камеры: (%1) IP-камера, %2")
+                     .arg(name, settings::CameraUrlForLog(platform::FromFixed(current.Source.Url))));
     } else {
         WriteLog(QStringLiteral("Параметры камеры: (%1) Web-камера, Номер %2, Путь устройства %3")
                      .arg(name)

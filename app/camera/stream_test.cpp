@@ -108,7 +108,8 @@ bool StreamTestWorker::Tick(int64_t now, cv::Mat* frame) {
         noFrameSince_ = 0;
         WriteLog(QStringLiteral("TestVideoStreamDlgProc(): IP-камера \"висит\". Попытка закрытия TCP соединений с "
                                 "'%1' -> %2:%3")
-                     .arg(settings::CameraUrlForLog(platform::FromFixed(params_.camera.Source.Url)), DottedAddress(address_.address))
+                     .arg(settings::CameraUrlForLog(platform::FromFixed(params_.camera.Source.Url)),
+                          DottedAddress(address_.address))
                      .arg(address_.port));
         SendCloseInBackground();
     }

@@ -5,6 +5,7 @@
 
 #include <QDialogButtonBox>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -37,7 +38,11 @@ SettingsSheet::SettingsSheet(QWidget* parent) : QDialog(parent) {
     g_confirmed = false;
 }
 
-void SettingsSheet::AddPage(QWidget* page, const QString& caption) { pages_->addTab(page, caption); }
+void SettingsSheet::AddPage(QWidget* page, const QString& caption) {
+    pages_->addTab(page, caption);
+    // Every caption in view: pages hidden behind scroll arrows would go unnoticed.
+    setMinimumWidth(pages_->tabBar()->sizeHint().width() + 2 * layout()->contentsMargins().left() + 8);
+}
 
 void SettingsSheet::ShowStartPage() {
     pages_->setCurrentIndex(g_startPage < pages_->count() ? g_startPage : 0);

@@ -3,6 +3,8 @@
 // the test's steps for it are queued before the command that opens it and run once it shows.
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QTimer>
 #include <QWidget>
 
@@ -31,6 +33,14 @@ Child& Named(QWidget& parent, const char* name) {
     auto* child = parent.findChild<Child*>(QString::fromLatin1(name));
     if (child == nullptr) qFatal("no child named %s", name);
     return *child;
+}
+
+// Replaces the field's text as typing does (the field's edit signals fire); any letters, where
+// QTest's key clicks know only ASCII.
+inline void TypeInto(QLineEdit& edit, const QString& text) {
+    edit.selectAll();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
+    QApplication::sendEvent(&edit, &press);
 }
 
 }  // namespace testsupport

@@ -111,12 +111,9 @@ TEST_F(ServiceLoss, AServiceKilledWhileTheSheetAppliesSavesNothingAndStopsThePro
 
         std::thread killer;
         testsupport::WhenModal<ui::SettingsSheet>([&](ui::SettingsSheet& sheet) {
-            auto& server = testsupport::Named<QLineEdit>(sheet, "SMTPServer");
-            server.selectAll();
-            QTest::keyClicks(&server, QStringLiteral("smtp.example.org"));
-            auto& wait = testsupport::Named<QLineEdit>(sheet, "WaitConnectionTime");
-            wait.selectAll();
-            QTest::keyClicks(&wait, QStringLiteral("90"));
+            testsupport::TypeInto(testsupport::Named<QLineEdit>(sheet, "SMTPServer"),
+                                  QStringLiteral("smtp.example.org"));
+            testsupport::TypeInto(testsupport::Named<QLineEdit>(sheet, "WaitConnectionTime"), QStringLiteral("90"));
             ASSERT_TRUE(service.Signal(SIGSTOP));
             killer = std::thread([&] {
                 std::this_thread::sleep_for(1s);

@@ -27,6 +27,7 @@ namespace {
 using namespace endtoend;
 using namespace std::chrono_literals;
 using testsupport::Named;
+using testsupport::TypeInto;
 using testsupport::WhenModal;
 
 const QString kNewPassword = QStringLiteral("новый-7");
@@ -41,11 +42,6 @@ void ChangeSettings(ui::MainFrame& frame, int page, std::function<void(ui::Setti
     frame.OnCommand(ui::kCmdSettings);
 }
 
-void Type(QLineEdit& edit, const QString& text) {
-    edit.selectAll();
-    QTest::keyClicks(&edit, text);
-}
-
 int CountLines(const QStringList& log, const QString& line) { return int(log.count(line)); }
 
 // The enrolled face under another person (a new number and name) in its own database.
@@ -54,8 +50,9 @@ void RenumberPerson(const QString& file) {
     db.setDatabaseName(file);
     ASSERT_TRUE(db.open());
     QSqlQuery query(db);
-    ASSERT_TRUE(query.exec(QStringLiteral("INSERT INTO PERSONS (STATE, LIST_NUM, SURNAME, FORENAME, Gender) "
-                                          "VALUES (1, 0, 'Петров', 'Иван', 1)")));
+    ASSERT_TRUE(
+        query.exec(QStringLiteral("INSERT INTO PERSONS (STATE, LIST_NUM, SURNAME, FORENAME, Gender) "
+                                  "VALUES (1, 0, 'Петров', 'Иван', 1)")));
     ASSERT_TRUE(query.exec(QStringLiteral("UPDATE SAMPLES SET PERSON_ID = 2 WHERE PERSON_ID = 1")));
     ASSERT_TRUE(query.exec(QStringLiteral("DELETE FROM PERSONS WHERE PERSON_ID = 1")));
     query.finish();
@@ -105,10 +102,10 @@ TEST_F(SettingsEndToEnd, AddedCameraNewPasswordAndAnotherDatabaseTakeEffectWitho
             auto& list = Named<QTreeWidget>(sheet, "CameraList");
             list.setCurrentItem(list.topLevelItem(1));
             WhenModal<ui::CameraWizard>([&](ui::CameraWizard& wizard) {
-                Type(Named<QLineEdit>(wizard, "Name"), QStringLiteral("Склад"));
+                TypeInto(Named<QLineEdit>(wizard, "Name"), QStringLiteral("Склад"));
                 Named<QComboBox>(wizard, "Type").setCurrentIndex(1);
                 Named<QPushButton>(wizard, "next").click();
-                Type(Named<QLineEdit>(wizard, "Url"), camera.Url());
+                TypeInto(Named<QLineEdit>(wizard, "Url"), camera.Url());
                 Named<QPushButton>(wizard, "finish").click();
             });
             Named<QPushButton>(sheet, "edit").click();
@@ -131,9 +128,7 @@ TEST_F(SettingsEndToEnd, AddedCameraNewPasswordAndAnotherDatabaseTakeEffectWitho
         EXPECT_TRUE(logShows(QStringLiteral("Параметры камеры: (Склад) IP-камера, ") + camera.Url()));
         const qsizetype opened = env.Log().lastIndexOf(QStringLiteral("WorkCamThreadFunc: Камера открыта. OK."));
         EXPECT_TRUE(QTest::qWaitFor(
-            [&] {
-                return env.Log().lastIndexOf(QStringLiteral("WorkCamThreadFunc: Камера открыта. OK.")) > opened;
-            },
+            [&] { return env.Log().lastIndexOf(QStringLiteral("WorkCamThreadFunc: Камера открыта. OK.")) > opened; },
             20000));
         EXPECT_EQ(frame.CameraPanel()->Title()->text(), QStringLiteral("Склад"));
 
@@ -148,20 +143,22 @@ TEST_F(SettingsEndToEnd, AddedCameraNewPasswordAndAnotherDatabaseTakeEffectWitho
         const qsizetype beforePassword = env.Log().size();
         ChangeSettings(frame, 6, [&](ui::SettingsSheet& sheet) {
             WhenModal<ui::ManagementPasswordDialog>([&](ui::ManagementPasswordDialog& dialog) {
-                Type(Named<QLineEdit>(dialog, "password"), kNewPassword);
-                Type(Named<QLineEdit>(dialog, "passwordAgain"), kNewPassword);
+                TypeInto(Named<QLineEdit>(dialog, "password"), kNewPassword);
+                TypeInto(Named<QLineEdit>(dialog, "passwordAgain"), kNewPassword);
                 Named<QPushButton>(dialog, "ok").click();
             });
             Named<QPushButton>(sheet, "Password").click();
         });
-        ASSERT_TRUE(logShows(mgmt_test::ListeningLine(tcpPort)));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return env.Log().mid(beforePassword).contains(mgmt_test::ListeningLine(tcpPort)); }, 10000));
         const QStringList afterPassword = env.Log().mid(beforePassword);
-        ExpectLinesInOrder(afterPassword, {QStringLiteral("ApplyPS: Wait until TcpServerThread works..."),
-                                           QStringLiteral("ApplyPS: TcpServerThread completed."),
-                                           mgmt_test::ListeningLine(tcpPort)});
+        ExpectLinesInOrder(afterPassword,
+                           {QStringLiteral("ApplyPS: Wait until TcpServerThread works..."),
+                            QStringLiteral("ApplyPS: TcpServerThread completed."), mgmt_test::ListeningLine(tcpPort)});
         EXPECT_FALSE(afterPassword.contains(QStringLiteral("ApplyPS: Wait until UdpServerThread works...")));
         EXPECT_FALSE(afterPassword.join('\n').contains(kNewPassword));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return status.Text(2) == QStringLiteral("0"); }, 5000)) << status.Text(2).toStdString();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return status.Text(2) == QStringLiteral("0"); }, 5000))
+            << status.Text(2).toStdString();
         station.reset();
         mgmt_test::RecordingStation old(tcpPort);
         ASSERT_TRUE(old.Connected());
@@ -179,8 +176,8 @@ TEST_F(SettingsEndToEnd, AddedCameraNewPasswordAndAnotherDatabaseTakeEffectWitho
         // Another database: the working models are dropped and loaded from it.
         const qsizetype beforeDatabase = env.Log().size();
         ChangeSettings(frame, 0, [&](ui::SettingsSheet& sheet) {
-            Type(Named<QLineEdit>(sheet, "DbConnectionString"),
-                 QStringLiteral("Provider=SQLite;Data Source=") + secondDb);
+            TypeInto(Named<QLineEdit>(sheet, "DbConnectionString"),
+                     QStringLiteral("Provider=SQLite;Data Source=") + secondDb);
         });
         const auto modelsDropped = [&] {
             for (const shell::JournalRow& row : frame.Events()->Model().Tab(shell::JournalTab::Recognition).Rows())
@@ -190,7 +187,9 @@ TEST_F(SettingsEndToEnd, AddedCameraNewPasswordAndAnotherDatabaseTakeEffectWitho
         EXPECT_TRUE(QTest::qWaitFor(modelsDropped, 30000));
         EXPECT_TRUE(QTest::qWaitFor(
             [&] {
-                return env.Log().mid(beforeDatabase).contains(QStringLiteral("ActualizePersonModelList(): 1 персон в БД."));
+                return env.Log()
+                    .mid(beforeDatabase)
+                    .contains(QStringLiteral("ActualizePersonModelList(): 1 персон в БД."));
             },
             30000));
         EXPECT_TRUE(QTest::qWaitFor([&] { return HasRecognitionRow(frame, QStringLiteral("Петров Иван")); },

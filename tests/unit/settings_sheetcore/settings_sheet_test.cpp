@@ -10,9 +10,9 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTest>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 
 namespace {
@@ -71,9 +71,12 @@ TEST(SettingsPages, EightPagesInTheirOrderEditTheCopyAlone) {
     settings::g_Settings() = settings::SettingsState{};
     auto copy = std::make_unique<settings::SettingsState>();
     ui::SettingsSheet sheet;
-    ui::AddSettingsPages(sheet, *copy, {});
-    const QStringList captions = {"База данных", "Камеры",     "Распознавание", "Почта",
-                                  "Действия",    "Форматы и параметры", "Управление",    "Прочее"};
+    ui::SettingsPageServices services;
+    services.actions.soundAvailable = [] { return false; };
+    services.actions.speechSupport = [] { return ui::SpeechSupport::NoEngine; };
+    ui::AddSettingsPages(sheet, *copy, services);
+    const QStringList captions = {"База данных",         "Камеры",     "Распознавание", "Почта", "Действия",
+                                  "Форматы и параметры", "Управление", "Прочее"};
     ASSERT_EQ(sheet.Pages()->count(), captions.size());
     for (int i = 0; i < captions.size(); ++i) EXPECT_EQ(sheet.Pages()->tabText(i), captions[i]) << i;
 

@@ -14,6 +14,7 @@
 #include <functional>
 #include <vector>
 
+class QBoxLayout;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -47,6 +48,8 @@ private:
     QWidget* BuildGeneralPage();
     QWidget* BuildWebPage();
     QWidget* BuildIpPage();
+    // "Проверка..." at the foot of a camera page.
+    void AddTestButton(QWidget* page, QBoxLayout* layout, const QString& name);
     void ChooseFromList();
     void TestStream();
     void Refresh();

@@ -11,9 +11,9 @@
 #include "platform/log.h"
 #include "settings/load_settings.h"
 #include "tests/integration/program/in_process_program.h"
-#include "tests/integration/program/modal_driver.h"
 #include "tests/integration/program/program_environment.h"
 #include "tests/integration/service/child_process.h"
+#include "tests/support/widget_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -111,15 +111,15 @@ TEST_F(ServiceLoss, AServiceKilledWhileTheSheetAppliesSavesNothingAndStopsThePro
 
         std::thread killer;
         testsupport::WhenModal<ui::SettingsSheet>([&](ui::SettingsSheet& sheet) {
-            testsupport::TypeInto(testsupport::Named<QLineEdit>(sheet, "SMTPServer"),
+            testsupport::TypeInto(testsupport::Child<QLineEdit>(sheet, "SMTPServer"),
                                   QStringLiteral("smtp.example.org"));
-            testsupport::TypeInto(testsupport::Named<QLineEdit>(sheet, "WaitConnectionTime"), QStringLiteral("90"));
+            testsupport::TypeInto(testsupport::Child<QLineEdit>(sheet, "WaitConnectionTime"), QStringLiteral("90"));
             ASSERT_TRUE(service.Signal(SIGSTOP));
             killer = std::thread([&] {
                 std::this_thread::sleep_for(1s);
                 service.Signal(SIGKILL);
             });
-            testsupport::Named<QPushButton>(sheet, "ok").click();
+            testsupport::Child<QPushButton>(sheet, "ok")->click();
         });
         frame.OnCommand(ui::kCmdSettings);
         if (killer.joinable()) killer.join();

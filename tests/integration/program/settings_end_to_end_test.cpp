@@ -11,9 +11,9 @@
 #include "platform/fixedtext.h"
 #include "tests/integration/program/end_to_end_fixture.h"
 #include "tests/integration/program/management_station.h"
-#include "tests/integration/program/modal_driver.h"
 #include "tests/integration/program/silent_alerts.h"
 #include "tests/integration/program/switchable_camera.h"
+#include "tests/support/widget_driver.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -26,7 +26,7 @@ namespace {
 
 using namespace endtoend;
 using namespace std::chrono_literals;
-using testsupport::Named;
+using testsupport::Child;
 using testsupport::TypeInto;
 using testsupport::WhenModal;
 
@@ -37,7 +37,7 @@ void ChangeSettings(ui::MainFrame& frame, int page, std::function<void(ui::Setti
     WhenModal<ui::SettingsSheet>([page, change = std::move(change)](ui::SettingsSheet& sheet) {
         sheet.Pages()->setCurrentIndex(page);
         change(sheet);
-        Named<QPushButton>(sheet, "ok").click();
+        Child<QPushButton>(sheet, "ok")->click();
     });
     frame.OnCommand(ui::kCmdSettings);
 }
@@ -99,16 +99,16 @@ TEST_F(SettingsEndToEnd, AddedCameraNewPasswordAndAnotherDatabaseTakeEffectWitho
 
         // An IP camera added in the second slot through the camera dialog.
         ChangeSettings(frame, 1, [&](ui::SettingsSheet& sheet) {
-            auto& list = Named<QTreeWidget>(sheet, "CameraList");
+            auto& list = *Child<QTreeWidget>(sheet, "CameraList");
             list.setCurrentItem(list.topLevelItem(1));
             WhenModal<ui::CameraWizard>([&](ui::CameraWizard& wizard) {
-                TypeInto(Named<QLineEdit>(wizard, "Name"), QStringLiteral("Склад"));
-                Named<QComboBox>(wizard, "Type").setCurrentIndex(1);
-                Named<QPushButton>(wizard, "next").click();
-                TypeInto(Named<QLineEdit>(wizard, "Url"), camera.Url());
-                Named<QPushButton>(wizard, "finish").click();
+                TypeInto(Child<QLineEdit>(wizard, "Name"), QStringLiteral("Склад"));
+                Child<QComboBox>(wizard, "Type")->setCurrentIndex(1);
+                Child<QPushButton>(wizard, "next")->click();
+                TypeInto(Child<QLineEdit>(wizard, "Url"), camera.Url());
+                Child<QPushButton>(wizard, "finish")->click();
             });
-            Named<QPushButton>(sheet, "edit").click();
+            Child<QPushButton>(sheet, "edit")->click();
         });
         {
             // What the service wrote, read back as the program reads it at start.
@@ -143,11 +143,11 @@ TEST_F(SettingsEndToEnd, AddedCameraNewPasswordAndAnotherDatabaseTakeEffectWitho
         const qsizetype beforePassword = env.Log().size();
         ChangeSettings(frame, 6, [&](ui::SettingsSheet& sheet) {
             WhenModal<ui::ManagementPasswordDialog>([&](ui::ManagementPasswordDialog& dialog) {
-                TypeInto(Named<QLineEdit>(dialog, "password"), kNewPassword);
-                TypeInto(Named<QLineEdit>(dialog, "passwordAgain"), kNewPassword);
-                Named<QPushButton>(dialog, "ok").click();
+                TypeInto(Child<QLineEdit>(dialog, "password"), kNewPassword);
+                TypeInto(Child<QLineEdit>(dialog, "passwordAgain"), kNewPassword);
+                Child<QPushButton>(dialog, "ok")->click();
             });
-            Named<QPushButton>(sheet, "Password").click();
+            Child<QPushButton>(sheet, "Password")->click();
         });
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return env.Log().mid(beforePassword).contains(mgmt_test::ListeningLine(tcpPort)); }, 10000));
@@ -176,7 +176,7 @@ TEST_F(SettingsEndToEnd, AddedCameraNewPasswordAndAnotherDatabaseTakeEffectWitho
         // Another database: the working models are dropped and loaded from it.
         const qsizetype beforeDatabase = env.Log().size();
         ChangeSettings(frame, 0, [&](ui::SettingsSheet& sheet) {
-            TypeInto(Named<QLineEdit>(sheet, "DbConnectionString"),
+            TypeInto(Child<QLineEdit>(sheet, "DbConnectionString"),
                      QStringLiteral("Provider=SQLite;Data Source=") + secondDb);
         });
         const auto modelsDropped = [&] {

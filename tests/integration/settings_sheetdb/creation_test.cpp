@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -32,6 +33,31 @@ TEST(DatabaseCreationPostgresTest, CreatedDatabasePassesTheVersionCheck) {
     database::DbConnection connection;
     connection.Open(dialog.ConnectionString());
     EXPECT_EQ(database::QueryDatabaseVersion(connection), 2);
+}
+
+TEST(DatabaseCreationPostgresTest, AWrongPasswordIsRefusedWithoutShowingIt) {
+    if (const QString reason = dbtest::PostgresUnavailableReason(); !reason.isEmpty())
+        GTEST_SKIP() << reason.toStdString();
+    QString server = dbtest::PostgresServerString();
+    const QRegularExpression password(QStringLiteral("Password=[^;]*"), QRegularExpression::CaseInsensitiveOption);
+    if (!server.contains(password)) GTEST_SKIP() << "the test server takes no password";
+    server.replace(password, QStringLiteral("Password=wrong-pw-7"));
+    ui::DatabaseCreationDialog dialog(server + QStringLiteral(";Initial Catalog=sheetdb_refused"),
+                                      ui::DatabaseDialogMode::Create, nullptr);
+    std::vector<QString> notices;
+    dialog.showNotice = [&](const QString& text, const QString&, database::NoticeIcon) { notices.push_back(text); };
+    dialog.show();
+    dialog.findChild<QPushButton*>(QStringLiteral("testConnection"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(notices.size(), size_t(1), 20000);
+    EXPECT_NE(notices[0], QStringLiteral("Проверка соединения выполнена"));
+    EXPECT_FALSE(notices[0].contains(QStringLiteral("wrong-pw-7")));
+
+    // Creation is refused the same way and the dialog stays for another try.
+    dialog.findChild<QPushButton*>(QStringLiteral("ok"))->click();
+    QTRY_COMPARE_WITH_TIMEOUT(notices.size(), size_t(2), 20000);
+    EXPECT_FALSE(notices[1].contains(QStringLiteral("wrong-pw-7")));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
 }
 
 }  // namespace

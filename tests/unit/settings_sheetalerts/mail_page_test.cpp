@@ -4,6 +4,7 @@
 #include "app/ui/mail_page.h"
 #include "app/ui/mail_parameters_dialog.h"
 #include "platform/fixedtext.h"
+#include "tests/support/widget_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -20,12 +21,7 @@
 
 namespace {
 
-template <typename T>
-T* Child(QWidget& page, const char* name) {
-    T* child = page.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(child, nullptr) << name;
-    return child;
-}
+using testsupport::Child;
 
 TEST(MailPage, FieldsReachTheCopyAndTheTestMailDoesNotBlock) {
     auto copy = std::make_unique<settings::SettingsState>();

@@ -6,6 +6,7 @@
 #include "app/ui/device_chooser.h"
 #include "app/ui/recognition_page.h"
 #include "platform/fixedtext.h"
+#include "tests/support/widget_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -23,12 +24,8 @@
 
 namespace {
 
-template <typename T>
-T* Child(QWidget& parent, const char* name) {
-    T* child = parent.findChild<T*>(QString::fromUtf8(name));
-    EXPECT_NE(child, nullptr) << name;
-    return child;
-}
+using testsupport::Child;
+using testsupport::TypeInto;
 
 ui::CameraDialogServices NoDevices() {
     ui::CameraDialogServices services;
@@ -37,11 +34,6 @@ ui::CameraDialogServices NoDevices() {
         return false;
     };
     return services;
-}
-
-void Type(QLineEdit* edit, const QString& text) {
-    edit->selectAll();
-    edit->insert(text);  // as typed: reports textEdited
 }
 
 TEST(CameraWizardWidget, BuildsAnIpCameraThroughItsPages) {
@@ -53,9 +45,9 @@ TEST(CameraWizardWidget, BuildsAnIpCameraThroughItsPages) {
     auto* name = Child<QLineEdit>(wizard, "Name");
     EXPECT_EQ(wizard.windowTitle(), QStringLiteral("Параметры камеры"));
     EXPECT_EQ(name->maxLength(), 63);
-    Type(name, QStringLiteral("   "));
+    TypeInto(name, QStringLiteral("   "));
     EXPECT_FALSE(next->isEnabled());
-    Type(name, QStringLiteral(" Двор "));
+    TypeInto(name, QStringLiteral(" Двор "));
     EXPECT_TRUE(next->isEnabled());
     EXPECT_FALSE(finish->isEnabled());
     Child<QComboBox>(wizard, "Type")->setCurrentIndex(1);
@@ -66,7 +58,7 @@ TEST(CameraWizardWidget, BuildsAnIpCameraThroughItsPages) {
     EXPECT_FALSE(Child<QPushButton>(wizard, "testIpCamera")->isEnabled());  // no stream test offered
     auto* url = Child<QLineEdit>(wizard, "Url");
     EXPECT_EQ(url->maxLength(), 2083);
-    Type(url, QStringLiteral("rtsp://127.0.0.1:8554/live "));
+    TypeInto(url, QStringLiteral("rtsp://127.0.0.1:8554/live "));
     ASSERT_TRUE(finish->isEnabled());
     finish->click();
     EXPECT_EQ(wizard.result(), QDialog::Accepted);
@@ -89,7 +81,7 @@ TEST(CameraWizardWidget, WebCameraPageAndTheDeviceList) {
     };
     ui::CameraWizard wizard(camera::NewCameraDescriptor(), limits, services);
     wizard.show();
-    Type(Child<QLineEdit>(wizard, "Name"), QStringLiteral("Web"));
+    TypeInto(Child<QLineEdit>(wizard, "Name"), QStringLiteral("Web"));
     Child<QPushButton>(wizard, "next")->click();
     EXPECT_EQ(wizard.windowTitle(), QStringLiteral("Параметры Web-камеры"));
     auto* finish = Child<QPushButton>(wizard, "finish");
@@ -120,8 +112,8 @@ TEST(CameraWizardWidget, WebCameraPageAndTheDeviceList) {
     Child<QRadioButton>(wizard, "byName")->setChecked(true);
     Child<QComboBox>(wizard, "PreferredResolution")->setCurrentIndex(camera::kFrameSizeManual);
     EXPECT_TRUE(width->isEnabled());
-    Type(width, QStringLiteral("1000"));
-    Type(Child<QLineEdit>(wizard, "PreferredResolutionHeight"), QStringLiteral("700"));
+    TypeInto(width, QStringLiteral("1000"));
+    TypeInto(Child<QLineEdit>(wizard, "PreferredResolutionHeight"), QStringLiteral("700"));
     finish->click();
     const settings::CameraDescriptor camera = wizard.Result();
     EXPECT_EQ(camera.Source.Web.CaptureDeviceNumber, -1);
@@ -186,10 +178,10 @@ TEST(CamerasPageWidget, ListCommandsAndLimitsEditTheCopy) {
 
     auto* wait = Child<QLineEdit>(page, "WaitConnectionTime");
     EXPECT_EQ(wait->maxLength(), 3);
-    Type(wait, QStringLiteral("200"));
+    TypeInto(wait, QStringLiteral("200"));
     EXPECT_EQ(wait->text(), QStringLiteral("180"));
     EXPECT_EQ(copy.camerasExt.WaitConnectionTime, 180);
-    Type(Child<QLineEdit>(page, "WaitNewFrameTime"), QStringLiteral("5"));
+    TypeInto(Child<QLineEdit>(page, "WaitNewFrameTime"), QStringLiteral("5"));
     EXPECT_EQ(Child<QLineEdit>(page, "WaitNewFrameTime")->text(), QStringLiteral("5"));
     EXPECT_EQ(copy.camerasExt.WaitNewFrameTime, 10);
     Child<QCheckBox>(page, "AutoStartLastCamera")->setChecked(true);
@@ -215,14 +207,14 @@ TEST(RecognitionPageWidget, SlidersAndRememberTimeWriteTheCopy) {
     EXPECT_EQ(remember->text(), QStringLiteral("2"));
     EXPECT_EQ(unit->currentText(), QStringLiteral("Часов"));
     EXPECT_EQ(copy.recognition.RememberRecognized, 120u);  // the slider changed the page
-    Type(remember, QStringLiteral("0"));
+    TypeInto(remember, QStringLiteral("0"));
     EXPECT_EQ(remember->text(), QStringLiteral("1"));
     EXPECT_EQ(copy.recognition.RememberRecognized, 60u);
     unit->setCurrentIndex(0);
     EXPECT_EQ(copy.recognition.RememberRecognized, 1u);
 
     auto* maxSubject = Child<QLineEdit>(page, "MaxSubject");
-    Type(maxSubject, QStringLiteral("20"));
+    TypeInto(maxSubject, QStringLiteral("20"));
     EXPECT_EQ(maxSubject->text(), QStringLiteral("16"));
     EXPECT_EQ(copy.recognition.MaxSubject, 16u);
 }

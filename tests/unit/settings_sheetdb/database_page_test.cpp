@@ -3,6 +3,7 @@
 #include "app/ui/database_page.h"
 #include "app/database/db_access.h"
 #include "app/database/db_schema.h"
+#include "tests/support/widget_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,8 @@
 
 namespace {
 
+using testsupport::Child;
+
 using database::NoticeIcon;
 
 struct Notice {
@@ -22,13 +25,6 @@ struct Notice {
     QString caption;
     NoticeIcon icon;
 };
-
-template <typename T>
-T* Child(QWidget& parent, const char* name) {
-    T* child = parent.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(child, nullptr) << name;
-    return child;
-}
 
 void Store(settings::SettingsState& copy, const QString& text) {
     std::copy_n(reinterpret_cast<const char16_t*>(text.utf16()), text.size(), copy.DbConnectionString);

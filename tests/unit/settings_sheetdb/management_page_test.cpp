@@ -3,6 +3,7 @@
 #include "app/ui/management_page.h"
 #include "app/ui/management_password_dialog.h"
 #include "app/ui/station_dialog.h"
+#include "tests/support/widget_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -16,12 +17,7 @@
 
 namespace {
 
-template <typename T>
-T* Child(QWidget& parent, const char* name) {
-    T* child = parent.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(child, nullptr) << name;
-    return child;
-}
+using testsupport::Child;
 
 TEST(ManagementPageTest, ControlsEditTheCopy) {
     settings::SettingsState copy{};

@@ -4,6 +4,7 @@
 
 #include "app/ui/actions_page.h"
 #include "platform/fixedtext.h"
+#include "tests/support/widget_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -25,12 +26,7 @@
 
 namespace {
 
-template <typename T>
-T* Child(QWidget& page, const char* name) {
-    T* child = page.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(child, nullptr) << name;
-    return child;
-}
+using testsupport::Child;
 
 bool Shown(QWidget& page, const char* name) { return Child<QWidget>(page, name)->isVisibleTo(&page); }
 

@@ -4,6 +4,7 @@
 #include "app/ui/formats_page.h"
 #include "app/ui/script_check.h"
 #include "platform/fixedtext.h"
+#include "tests/support/widget_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -23,14 +24,9 @@
 
 namespace {
 
-using namespace std::chrono_literals;
+using testsupport::Child;
 
-template <typename T>
-T* Child(QWidget& page, const char* name) {
-    T* child = page.findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(child, nullptr) << name;
-    return child;
-}
+using namespace std::chrono_literals;
 
 void Retype(QLineEdit* field, const QString& text) {
     field->selectAll();

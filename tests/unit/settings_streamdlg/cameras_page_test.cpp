@@ -6,6 +6,7 @@
 #include "app/camera/camera_list.h"
 #include "app/ui/camera_wizard.h"
 #include "platform/fixedtext.h"
+#include "tests/support/widget_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -28,12 +29,8 @@
 
 namespace {
 
-template <typename T>
-T* Child(QObject& parent, const char* name) {
-    T* child = parent.findChild<T*>(QString::fromUtf8(name));
-    EXPECT_NE(child, nullptr) << name;
-    return child;
-}
+using testsupport::Child;
+using testsupport::TypeInto;
 
 ui::CameraDialogServices NoDevices() {
     ui::CameraDialogServices services;
@@ -42,11 +39,6 @@ ui::CameraDialogServices NoDevices() {
         return false;
     };
     return services;
-}
-
-void Type(QLineEdit* edit, const QString& text) {
-    edit->selectAll();
-    edit->insert(text);  // as typed: reports textEdited
 }
 
 // Hands every camera dialog that opens modally to `handle` (which must close it).
@@ -203,13 +195,13 @@ TEST(CameraWizardStreamTest, CheckGetsTheEntriesAndLimitsAsEdited) {
     ui::CameraDialogServices services = NoDevices();
     services.testStream = [&tested](const camera::StreamTestParams& params, QWidget*) { tested = params; };
     ShownPage shown(copy, services);
-    Type(Child<QLineEdit>(shown.page, "WaitConnectionTime"), QStringLiteral("45"));
-    Type(Child<QLineEdit>(shown.page, "WaitNewFrameTime"), QStringLiteral("5"));  // 10 in the copy
+    TypeInto(Child<QLineEdit>(shown.page, "WaitConnectionTime"), QStringLiteral("45"));
+    TypeInto(Child<QLineEdit>(shown.page, "WaitNewFrameTime"), QStringLiteral("5"));  // 10 in the copy
 
     WizardDriver driver([](ui::CameraWizard& wizard) {
         Child<QComboBox>(wizard, "RotationFlag")->setCurrentIndex(2);
         Child<QPushButton>(wizard, "next")->click();
-        Type(Child<QLineEdit>(wizard, "Url"), QStringLiteral(" http://127.0.0.1:8080/new "));
+        TypeInto(Child<QLineEdit>(wizard, "Url"), QStringLiteral(" http://127.0.0.1:8080/new "));
         Child<QPushButton>(wizard, "testIpCamera")->click();
         wizard.reject();  // the test alone changes nothing
     });
@@ -228,13 +220,13 @@ TEST(CameraWizardStreamTest, CheckGetsTheEntriesAndLimitsAsEdited) {
     tested.reset();
     ui::CameraWizard web(camera::NewCameraDescriptor(), copy.camerasExt, services);
     web.show();
-    Type(Child<QLineEdit>(web, "Name"), QStringLiteral("Web"));
+    TypeInto(Child<QLineEdit>(web, "Name"), QStringLiteral("Web"));
     Child<QPushButton>(web, "next")->click();
     Child<QRadioButton>(web, "byName")->setChecked(true);
-    Type(Child<QLineEdit>(web, "DevicePath"), QStringLiteral("usb-cam"));
+    TypeInto(Child<QLineEdit>(web, "DevicePath"), QStringLiteral("usb-cam"));
     Child<QComboBox>(web, "PreferredResolution")->setCurrentIndex(camera::kFrameSizeManual);
-    Type(Child<QLineEdit>(web, "PreferredResolutionWidth"), QStringLiteral("1000"));
-    Type(Child<QLineEdit>(web, "PreferredResolutionHeight"), QStringLiteral("700"));
+    TypeInto(Child<QLineEdit>(web, "PreferredResolutionWidth"), QStringLiteral("1000"));
+    TypeInto(Child<QLineEdit>(web, "PreferredResolutionHeight"), QStringLiteral("700"));
     Child<QPushButton>(web, "testWebCamera")->click();
     ASSERT_TRUE(tested.has_value());
     EXPECT_EQ(tested->camera.Type, camera::kWebCamera);
@@ -247,7 +239,7 @@ TEST(CameraWizardStreamTest, CheckGetsTheEntriesAndLimitsAsEdited) {
 TEST(CameraWizardDeviceList, EmptyListNoticeShowsThreeSecondsFromTheLastPress) {
     ui::CameraWizard wizard(camera::NewCameraDescriptor(), {0, 60, 15}, NoDevices());
     wizard.show();
-    Type(Child<QLineEdit>(wizard, "Name"), QStringLiteral("Web"));
+    TypeInto(Child<QLineEdit>(wizard, "Name"), QStringLiteral("Web"));
     Child<QPushButton>(wizard, "next")->click();
     auto* choose = Child<QPushButton>(wizard, "chooseDevice");
     auto* notice = Child<QLabel>(wizard, "emptyDeviceList");

@@ -6,6 +6,7 @@
 #include "app/ui/device_chooser.h"
 #include "app/ui/recognition_page.h"
 #include "platform/fixedtext.h"
+#include "tests/support/no_video_devices.h"
 #include "tests/support/widget_driver.h"
 
 #include <gtest/gtest.h>
@@ -27,18 +28,9 @@ namespace {
 using testsupport::Child;
 using testsupport::TypeInto;
 
-ui::CameraDialogServices NoDevices() {
-    ui::CameraDialogServices services;
-    services.enumerateDevices = [](std::vector<camera::VideoInputDevice>* devices) {
-        devices->clear();
-        return false;
-    };
-    return services;
-}
-
 TEST(CameraWizardWidget, BuildsAnIpCameraThroughItsPages) {
     settings::CamerasExtParam limits{0, 60, 15};
-    ui::CameraWizard wizard(camera::NewCameraDescriptor(), limits, NoDevices());
+    ui::CameraWizard wizard(camera::NewCameraDescriptor(), limits, testsupport::NoVideoDevices());
     wizard.show();
     auto* next = Child<QPushButton>(wizard, "next");
     auto* finish = Child<QPushButton>(wizard, "finish");
@@ -138,7 +130,7 @@ TEST(CamerasPageWidget, ListCommandsAndLimitsEditTheCopy) {
     settings::CameraDescriptor first = camera::NewCameraDescriptor();
     platform::CopyToFixed(first.Name, QStringLiteral("Первая"));
     camera::StoreCamera(copy.cameraList, 0, first);
-    ui::CamerasPage page(copy, NoDevices());
+    ui::CamerasPage page(copy, testsupport::NoVideoDevices());
     page.show();
     auto* list = Child<QTreeWidget>(page, "CameraList");
     ASSERT_EQ(list->topLevelItemCount(), 10);

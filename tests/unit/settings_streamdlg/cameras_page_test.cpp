@@ -6,6 +6,7 @@
 #include "app/camera/camera_list.h"
 #include "app/ui/camera_wizard.h"
 #include "platform/fixedtext.h"
+#include "tests/support/no_video_devices.h"
 #include "tests/support/widget_driver.h"
 
 #include <gtest/gtest.h>
@@ -31,15 +32,6 @@ namespace {
 
 using testsupport::Child;
 using testsupport::TypeInto;
-
-ui::CameraDialogServices NoDevices() {
-    ui::CameraDialogServices services;
-    services.enumerateDevices = [](std::vector<camera::VideoInputDevice>* devices) {
-        devices->clear();
-        return false;
-    };
-    return services;
-}
 
 // Hands every camera dialog that opens modally to `handle` (which must close it).
 class WizardDriver {
@@ -73,7 +65,7 @@ settings::SettingsState TwoCameras() {
 }
 
 struct ShownPage {
-    explicit ShownPage(settings::SettingsState& copy, ui::CameraDialogServices services = NoDevices())
+    explicit ShownPage(settings::SettingsState& copy, ui::CameraDialogServices services = testsupport::NoVideoDevices())
         : page(copy, std::move(services)) {
         page.show();
         list = page.findChild<QTreeWidget*>(QStringLiteral("CameraList"));
@@ -192,7 +184,7 @@ TEST(CameraWizardStreamTest, CheckGetsTheEntriesAndLimitsAsEdited) {
     camera::StoreCamera(copy.cameraList, 0, ip);
 
     std::optional<camera::StreamTestParams> tested;
-    ui::CameraDialogServices services = NoDevices();
+    ui::CameraDialogServices services = testsupport::NoVideoDevices();
     services.testStream = [&tested](const camera::StreamTestParams& params, QWidget*) { tested = params; };
     ShownPage shown(copy, services);
     TypeInto(Child<QLineEdit>(shown.page, "WaitConnectionTime"), QStringLiteral("45"));
@@ -237,7 +229,7 @@ TEST(CameraWizardStreamTest, CheckGetsTheEntriesAndLimitsAsEdited) {
 }
 
 TEST(CameraWizardDeviceList, EmptyListNoticeShowsThreeSecondsFromTheLastPress) {
-    ui::CameraWizard wizard(camera::NewCameraDescriptor(), {0, 60, 15}, NoDevices());
+    ui::CameraWizard wizard(camera::NewCameraDescriptor(), {0, 60, 15}, testsupport::NoVideoDevices());
     wizard.show();
     TypeInto(Child<QLineEdit>(wizard, "Name"), QStringLiteral("Web"));
     Child<QPushButton>(wizard, "next")->click();

@@ -169,7 +169,11 @@ bool PredictPool::SubjectInAnySlot(uint32_t subjectId) const {
 
 void PredictPool::DispatchFaces(const cv::Mat& frame, std::span<DispatchSubject* const> subjects, double now) {
     OSTROVID_ASSERT(owner_.IsCurrent(), "faces are dispatched only from the thread that made the pool");
-    if (models_.Empty()) return;
+    {
+        // The database thread fills and empties the working set under this lock.
+        platform::CriticalSectionLock lock(PredictDispatchLock);
+        if (models_.Empty()) return;
+    }
     for (DispatchSubject* subject : subjects) {
         if (platform::OleSpan(subject->lastHandOver, now) <= kHandOverInterval) continue;
         if (SubjectInAnySlot(subject->id)) continue;

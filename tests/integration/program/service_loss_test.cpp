@@ -48,6 +48,21 @@ protected:
         platform::SetLogFile(QString(), QString());
     }
 
+    // The program's window beside the attached service, shown, with its service watchdog running.
+    struct RunningProgram {
+        RunningProgram(shell::ProgramObjects& objects, recognition::FaceModels& models)
+            : program(objects, models, {&alerts, &alerts.Voices()}) {}
+        actions::AlertDevices alerts;
+        app::ProgramWindow program;
+    };
+    std::unique_ptr<RunningProgram> ShowProgram(shell::ProgramObjects& objects) {
+        auto running = std::make_unique<RunningProgram>(objects, *models);
+        if (!running->program.Create()) return nullptr;
+        running->program.Frame().show();
+        if (!env.LogShows(QStringLiteral("SvcLiveThreadFunc(): Thread started."), 10s)) return nullptr;
+        return running;
+    }
+
     ProgramEnvironment env;
     std::unique_ptr<recognition::FaceModels> models;
     testsupport::ChildProcess service;
@@ -58,12 +73,9 @@ TEST_F(ServiceLoss, AServiceKilledDuringASaveStopsTheProgramInOrder) {
     shell::ProgramObjects objects;
     ASSERT_NO_FATAL_FAILURE(AttachToService(objects));
     {
-        actions::AlertDevices alerts;
-        app::ProgramWindow program(objects, *models, {&alerts, &alerts.Voices()});
-        ASSERT_TRUE(program.Create());
-        ui::MainFrame& frame = program.Frame();
-        frame.show();
-        ASSERT_TRUE(env.LogShows(QStringLiteral("SvcLiveThreadFunc(): Thread started."), 10s));
+        const std::unique_ptr<RunningProgram> running = ShowProgram(objects);
+        ASSERT_TRUE(running);
+        ui::MainFrame& frame = running->program.Frame();
 
         // A stopped service holds its mutex but reads no packet: the save below waits for a
         // reply until the service is killed.
@@ -102,12 +114,9 @@ TEST_F(ServiceLoss, AServiceKilledWhileTheSheetAppliesSavesNothingAndStopsThePro
     shell::ProgramObjects objects;
     ASSERT_NO_FATAL_FAILURE(AttachToService(objects));
     {
-        actions::AlertDevices alerts;
-        app::ProgramWindow program(objects, *models, {&alerts, &alerts.Voices()});
-        ASSERT_TRUE(program.Create());
-        ui::MainFrame& frame = program.Frame();
-        frame.show();
-        ASSERT_TRUE(env.LogShows(QStringLiteral("SvcLiveThreadFunc(): Thread started."), 10s));
+        const std::unique_ptr<RunningProgram> running = ShowProgram(objects);
+        ASSERT_TRUE(running);
+        ui::MainFrame& frame = running->program.Frame();
 
         std::thread killer;
         testsupport::WhenModal<ui::SettingsSheet>([&](ui::SettingsSheet& sheet) {

@@ -387,6 +387,8 @@ void ModelSynchronizer::ActualizePersonModelList(DbConnection& connection) {
             } else {
                 int removed = 0, paramsUpdated = 0, samplesUpdated = 0, added = 0;
                 ApplyChanges(removed, paramsUpdated, samplesUpdated, added);
+                // Without memory for the pack, matching scans the list itself: slower, same result.
+                workingSet_.RebuildPack();
                 const auto report = [this](int count, QString (*text)(int)) {
                     if (count != 0) journal_.PostRecognition(RecognitionIcon::ModelSet, kActualizeEvent, text(count));
                 };

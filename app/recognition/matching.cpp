@@ -1,5 +1,7 @@
 #include "app/recognition/matching.h"
 
+#include "app/recognition/sample_pack.h"
+
 #include <cfloat>
 #include <cmath>
 
@@ -58,7 +60,13 @@ float DescriptorDistance(const FaceDescriptor& a, const FaceDescriptor& b) {
 std::optional<PersonMatch> MatchDescriptor(const FaceDescriptor& live, const PersonModelSortedList& models,
                                            int likelyDistance) {
     Nearest nearest;
-    for (const auto& person : models) ScanPerson(live, *person, nearest);
+    if (const SamplePack* pack = models.Pack()) {
+        if (const std::optional<SamplePack::Nearest> found = pack->FindNearest(live, models.Helper())) {
+            nearest.Offer(found->distance, found->person);
+        }
+    } else {
+        for (const auto& person : models) ScanPerson(live, *person, nearest);
+    }
     if (nearest.person == nullptr || !WithinDistance(nearest.distance, likelyDistance)) return std::nullopt;
     return PersonMatch{nearest.distance, nearest.person};
 }

@@ -19,8 +19,9 @@ struct PersonMatch {
 // then the single-precision square root.
 float DescriptorDistance(const FaceDescriptor& a, const FaceDescriptor& b);
 
-// Scans every sample of every model in list order; a sample wins only by being strictly
-// nearer, so ties go to the earlier person and sample. Nothing when the set holds no sample or
+// The nearest sample of every model in list order; a sample wins only by being strictly
+// nearer, so ties go to the earlier person and sample. The set's pack, when it has one, skips
+// the exact distance of samples that cannot win, with the same result. Nothing when the set holds no sample or
 // the nearest one is farther than likelyDistance / 100. Call only while the set cannot change.
 std::optional<PersonMatch> MatchDescriptor(const FaceDescriptor& live, const PersonModelSortedList& models,
                                            int likelyDistance);

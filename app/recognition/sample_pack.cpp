@@ -52,9 +52,10 @@ float RoundedUp(double value) {
     return rounded;
 }
 
-int Step(float value, double scale) {
-    const double steps = std::nearbyint(static_cast<double>(value) / scale);
-    return static_cast<int>(std::clamp(steps, double(-kSteps), double(kSteps)));
+// The nearest step, clipped. Any step gives a valid bound, since each error is measured against
+// the step taken.
+int Step(double value, double inverseScale) {
+    return static_cast<int>(std::clamp(std::nearbyint(value * inverseScale), double(-kSteps), double(kSteps)));
 }
 
 }  // namespace
@@ -243,6 +244,10 @@ bool SamplePack::Supported(PackKernel kernel) {
 SamplePack::SamplePack(const PersonModelSet& persons, PackKernel kernel)
     : kernel_(kernel == PackKernel::Avx512Vnni ? VnniLanes : kernel == PackKernel::Avx2 ? Avx2Lanes : PortableLanes) {
     OSTROVID_ASSERT(Supported(kernel), "the processor runs the pack's kernel");
+    size_t total = 0;
+    for (const auto& person : persons) total += person->descriptors.Count();
+    samples_.reserve(total);
+    owners_.reserve(total);
     for (const auto& person : persons) {
         for (const auto& sample : person->descriptors) {
             samples_.push_back(sample.get());
@@ -257,15 +262,13 @@ SamplePack::SamplePack(const PersonModelSet& persons, PackKernel kernel)
     usablePeaks.reserve(count_);
     for (uint32_t i = 0; i < count_; ++i) {
         float peak = 0;
+        bool usable = true;
         for (float v : samples_[i]->values) {
-            if (!(std::fabs(v) <= kUsableLimit)) {
-                peak = -1;
-                break;
-            }
+            usable = usable && std::fabs(v) <= kUsableLimit;
             peak = std::max(peak, std::fabs(v));
         }
-        peaks[i] = peak;
-        if (peak >= 0) usablePeaks.push_back(peak);
+        peaks[i] = usable ? peak : -1;
+        if (usable) usablePeaks.push_back(peak);
     }
     double range = 0;
     if (!usablePeaks.empty()) {
@@ -275,37 +278,37 @@ SamplePack::SamplePack(const PersonModelSet& persons, PackKernel kernel)
     }
     if (!(range > 0)) range = 1;  // every usable sample is zero: any scale is exact
     scale_ = range / kSteps;
+    const double inverse = 1 / scale_;
 
     blocks_.resize((count_ + kLanes - 1) / kLanes);
     errors_.resize(count_);
     for (uint32_t i = 0; i < static_cast<uint32_t>(blocks_.size()) * kLanes; ++i) {
         Block& block = blocks_[i / kLanes];
         const uint32_t lane = i % kLanes;
-        for (uint32_t k = 0; k < FaceDescriptor::kSize; ++k) block.codes[k / 4][lane * 4 + k % 4] = 128;
-        if (i >= count_) {
-            block.squares[lane] = kPadding;
+        const bool usable = i < count_ && peaks[i] >= 0;
+        if (!usable) {
+            for (uint32_t k = 0; k < FaceDescriptor::kSize; ++k) block.codes[k / 4][lane * 4 + k % 4] = 128;
+            block.squares[lane] = i < count_ ? kAlwaysExact : kPadding;
+            if (i < count_) errors_[i] = INFINITY;
             continue;
         }
-        bool exactOnly = peaks[i] < 0;
-        if (!exactOnly) {
-            int32_t squares = 0;
-            double error = 0;
-            for (uint32_t k = 0; k < FaceDescriptor::kSize; ++k) {
-                const float v = samples_[i]->values[k];
-                const int step = Step(v, scale_);
-                exactOnly = exactOnly || std::fabs(static_cast<double>(v) / scale_) > kSteps + 0.5;
-                block.codes[k / 4][lane * 4 + k % 4] = static_cast<uint8_t>(step + 128);
-                squares += step * step;
-                const double left = static_cast<double>(v) - scale_ * step;
-                error += left * left;
-            }
-            block.squares[lane] = squares;
-            errors_[i] = RoundedUp(Inflated(std::sqrt(error), range + peaks[i]));
+        int32_t squares = 0;
+        double error = 0;
+        for (uint32_t k = 0; k < FaceDescriptor::kSize; ++k) {
+            const double v = samples_[i]->values[k];
+            const int step = Step(v, inverse);
+            block.codes[k / 4][lane * 4 + k % 4] = static_cast<uint8_t>(step + 128);
+            squares += step * step;
+            const double left = v - scale_ * step;
+            error += left * left;
         }
-        if (exactOnly) {
+        errors_[i] = RoundedUp(Inflated(std::sqrt(error), range + peaks[i]));
+        if (peaks[i] > range) {
+            // Clipped: its error would loosen the bound of every sample.
             block.squares[lane] = kAlwaysExact;
             errors_[i] = INFINITY;
         } else {
+            block.squares[lane] = squares;
             errorLimit_ = std::max(errorLimit_, static_cast<double>(errors_[i]));
         }
     }
@@ -322,7 +325,7 @@ std::optional<SamplePack::Query> SamplePack::MakeQuery(const FaceDescriptor& liv
     for (uint32_t k = 0; k < FaceDescriptor::kSize; ++k) {
         const float v = live.values[k];
         if (!(std::fabs(v) <= kUsableLimit)) return std::nullopt;
-        const int step = Step(v, scale_);
+        const int step = Step(v, 1 / scale_);
         query.steps[k] = static_cast<int8_t>(step);
         squares += step * step;
         sum += step;

@@ -267,8 +267,17 @@ int main(int argc, char** argv) {
             perSecond, baseline, perSecond / baseline);
     }
     for (const char* samples : {"1000", "10000", "100000", "1000000"}) {
-        const double match = ms(std::string("BM_MatchDescriptor/") + samples);
-        if (match > 0) std::printf("MatchDescriptor %-8s samples       %9.3f ms/match\n", samples, match);
+        const std::string arg = std::string("/") + samples + "/real_time";
+        const double match = ms("BM_MatchDescriptor" + arg);
+        if (match <= 0) continue;
+        const double exact = f["BM_MatchDescriptor" + arg].counters["exact"];
+        std::printf("MatchDescriptor %-8s samples       %9.3f ms/match, %.0f exact distances\n", samples, match, exact);
+        const std::string what = std::string("MatchDescriptor ") + samples + " vs ";
+        if (ms("BM_PlainLoop" + arg) > 0) Ratio((what + "plain loop").c_str(), match, ms("BM_PlainLoop" + arg), "ms");
+        if (ms("BM_BatchedScan" + arg) > 0)
+            Ratio((what + "batched scan").c_str(), match, ms("BM_BatchedScan" + arg), "ms");
+        if (ms("BM_PackOneThread" + arg) > 0)
+            Ratio((what + "its pass on one thread").c_str(), match, ms("BM_PackOneThread" + arg), "ms");
     }
     benchmark::Shutdown();
     return 0;

@@ -1,9 +1,9 @@
 #include "app/recognition/face_models.h"
 
 #include "app/recognition/face_network.h"
+#include "app/recognition/hog_face_detector.h"
 
 #include <dlib/image_processing.h>
-#include <dlib/image_processing/frontal_face_detector.h>
 #include <dlib/opencv/cv_image.h>
 #include <dlib/opencv/to_open_cv.h>
 #include <QDir>
@@ -58,7 +58,7 @@ private:
 }  // namespace
 
 struct FaceModels::Models {
-    dlib::frontal_face_detector detector = dlib::get_frontal_face_detector();
+    HogFaceDetector detector;
     QString landmarkFile;
     dlib::shape_predictor shapePredictor;
     std::unique_ptr<FaceNetwork> network;
@@ -86,8 +86,12 @@ std::unique_ptr<FaceModels> FaceModels::Load(const QString& dataDir, QString& er
         error = "the file " + models->landmarkFile + " cannot be read: " + ErrorText(e);
         return nullptr;
     }
-    if (models->shapePredictor.num_parts() == 0) {
-        error = "the file " + models->landmarkFile + " holds no landmarks";
+    // dlib's predictor always places its model's own number of parts, and faces are aligned by
+    // 5 or 68 of them: any other count is refused here rather than failing on every face.
+    const unsigned long parts = models->shapePredictor.num_parts();
+    if (parts != 5 && parts != 68) {
+        error = "the file " + models->landmarkFile + " has " + QString::number(parts) +
+                " landmarks per face; faces are aligned by 5 or 68";
         return nullptr;
     }
     models->network = FaceNetwork::Load(dir.filePath(kFaceNetworkFile), error);
@@ -112,18 +116,16 @@ std::vector<FrameFace> FaceModels::DetectAllFaces(const cv::Mat& picture) {
 }
 
 std::vector<FrameFace> FaceModels::Detect(const cv::Mat& frame, FaceOrder order, size_t limit) {
-    std::vector<FrameFace> faces;
-    const auto image = WrapFrame(frame);
-    std::vector<dlib::rectangle> found = models_->detector(image, kDetectorAdjustment);
+    std::vector<dlib::rectangle> found;
+    for (const dlib::rect_detection& detection : models_->detector.Detect(WrapFrame(frame), kDetectorAdjustment))
+        found.push_back(detection.rect);
     // area() is 0 for an empty rectangle.
     if (order == FaceOrder::LargestFirst)
         std::sort(found.begin(), found.end(),
                   [](const dlib::rectangle& a, const dlib::rectangle& b) { return a.area() > b.area(); });
-    for (const dlib::rectangle& rect : found) {
-        if (models_->shapePredictor(image, rect).num_parts() != LandmarkCount()) continue;
-        faces.push_back(ToFrameFace(rect));
-        if (faces.size() == limit) break;
-    }
+    // Every face counts: the predictor places LandmarkCount() parts on any rectangle (checked at load).
+    std::vector<FrameFace> faces;
+    for (size_t i = 0; i < found.size() && i < limit; ++i) faces.push_back(ToFrameFace(found[i]));
     return faces;
 }
 

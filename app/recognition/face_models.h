@@ -31,22 +31,24 @@ class FaceModels {
 public:
     // Builds the detector and reads the landmark model (the 5-point file when present in
     // `dataDir`, else the 68-point one) and the descriptor network. Nothing, with the reason in
-    // `error`, when a file is missing or damaged.
+    // `error`, when a file is missing or damaged, or the landmark model places other than 5 or 68
+    // parts (faces are aligned by those).
     static std::unique_ptr<FaceModels> Load(const QString& dataDir, QString& error);
     ~FaceModels();
     FaceModels(const FaceModels&) = delete;
     FaceModels& operator=(const FaceModels&) = delete;
 
-    // The landmark model's own part count: a face counts only when it gets exactly this many.
+    // The landmark model's own part count, 5 or 68: a face is described only when it gets exactly
+    // this many, which dlib's predictor always places.
     unsigned long LandmarkCount() const;
     QString LandmarkFile() const;
 
     // Faces by decreasing area, at most maxSubject of them, each with its landmarks placed.
-    // User-interface thread only: the detector keeps state between calls.
+    // Any thread, also several at once; one call at a time gets the detector's helper thread.
     std::vector<FrameFace> DetectFaces(const cv::Mat& frame, int maxSubject);
 
     // Every face with its landmarks placed, in the detector's own order and without a limit: the
-    // faces an operator picks one from for a sample. User-interface thread only, as above.
+    // faces an operator picks one from for a sample. Any thread, as above.
     std::vector<FrameFace> DetectAllFaces(const cv::Mat& picture);
 
     // The describer of the user-interface thread (snapshot panel, sample creation); it uses the
@@ -65,7 +67,7 @@ private:
     struct Models;
     enum class FaceOrder { LargestFirst, AsDetected };
     explicit FaceModels(std::unique_ptr<Models> models);
-    // Faces whose landmarks can be placed, in `order`, at most `limit` of them.
+    // The detector's faces in `order`, at most `limit` of them.
     std::vector<FrameFace> Detect(const cv::Mat& frame, FaceOrder order, size_t limit);
     std::unique_ptr<Models> models_;
 };

@@ -137,12 +137,13 @@ struct DbExecution {
     }
 };
 
-const QVariant& DbRecordset::Field(const QString& name) const {
-    if (Eof()) throw DbError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
+const QVariant& DbRecordset::FieldAt(size_t row, const QString& name) const {
+    if (row >= rows_.size())
+        throw DbError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
     qsizetype index = 0;
     while (index < columns_.size() && columns_[index].compare(name, Qt::CaseInsensitive) != 0) ++index;
     if (index == columns_.size()) throw DbError(QStringLiteral("Item cannot be found in the collection: ") + name);
-    return rows_[position_][static_cast<size_t>(index)];
+    return rows_[row][static_cast<size_t>(index)];
 }
 
 struct DbConnection::Worker {

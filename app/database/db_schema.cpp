@@ -20,7 +20,7 @@ struct StatementRow {
 };
 
 // "N'...'" literals do not exist in SQLite; "@@IDENTITY" is spelled per dialect.
-const std::array<StatementRow, 7> kStatements{{
+const std::array<StatementRow, 8> kStatements{{
     {DbStatement::VersionQuery, "SELECT MAJORNUMBER FROM VERSIONS where name = N'DATABASE'",
      "SELECT MAJORNUMBER FROM VERSIONS where name = 'DATABASE'",
      "SELECT MAJORNUMBER FROM VERSIONS where name = N'DATABASE'"},
@@ -30,6 +30,10 @@ const std::array<StatementRow, 7> kStatements{{
      "(SELECT COUNT(*) FROM PERSONS) AS PERSONSCOUNT from PERSONS AS P ORDER BY P.PERSON_ID",
      nullptr, nullptr},
     {DbStatement::SampleDescriptorsQuery, "SELECT DESCRIPTOR FROM SAMPLES WHERE PERSON_ID=?", nullptr, nullptr},
+    // The samples of a run of persons, each person's in the order they were added.
+    {DbStatement::SampleRunQuery,
+     "SELECT PERSON_ID,DESCRIPTOR FROM SAMPLES WHERE PERSON_ID BETWEEN ? AND ? ORDER BY PERSON_ID,SAMPLE_ID", nullptr,
+     nullptr},
     {DbStatement::PersonIdentity, "SELECT @@IDENTITY AS PERSONID", "SELECT last_insert_rowid() AS PERSONID",
      "SELECT lastval() AS PERSONID"},
     {DbStatement::PhotoIdentity, "SELECT @@IDENTITY AS PERSONPHOTOID", "SELECT last_insert_rowid() AS PERSONPHOTOID",

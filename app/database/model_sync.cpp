@@ -2,6 +2,7 @@
 
 #include "app/database/db_schema.h"
 #include "app/database/db_text.h"
+#include "app/database/sample_runs.h"
 #include "app/recognition/predict_pool.h"
 #include "app/shell/journal.h"
 #include "platform/contract.h"
@@ -235,6 +236,15 @@ struct ModelSynchronizer::Pass {
     bool aborted = false;
     bool error = false;
     bool changed = false;
+    SampleRun run{connection, [this](DbCommand& command) { return sync.WaitCommand(command, aborted); }};
+
+    // Whether the pass reads the samples of the row's person: a new person with samples, or a
+    // known one whose STATE changed and who still has samples.
+    bool LoadsSamples(const PersonRowKey& key) const {
+        if (key.sampleCount == 0) return false;
+        const PrevData* prev = sync.PrevDataList.Find(key.personId);
+        return prev == nullptr || prev->state != key.state;
+    }
 
     void Read() {
         DbCommand persons(connection);
@@ -277,8 +287,10 @@ struct ModelSynchronizer::Pass {
                 changed = true;
                 load = true;
             }
+            OSTROVID_ASSERT(load == LoadsSamples({row.personId, row.state, row.sampleCount}),
+                            "a run of samples is planned by the rule the rows are read by");
             if (!load) continue;
-            const Load loaded = LoadSamples(row);
+            const Load loaded = LoadSamples(row, rows);
             if (loaded == Load::Aborted) return;
             if (loaded == Load::DataError) {
                 error = true;
@@ -287,15 +299,17 @@ struct ModelSynchronizer::Pass {
         }
     }
 
-    // Reads the person's descriptors into a new model appended to LoadedModelList.
-    Load LoadSamples(const PrevData& row) {
+    // Reads the person's descriptors into a new model appended to LoadedModelList. The samples
+    // come from the run that covers the person, started here when none does; persons is the
+    // persons query at the person's row.
+    Load LoadSamples(const PrevData& row, const DbRecordset& persons) {
         Log("ActualizePersonModelList(): загрузка из БД образцов персоны ID=%u", row.personId);
-        DbCommand samples(connection);
-        samples.SetCommandText(StatementText(DbStatement::SampleDescriptorsQuery, connection.Provider()));
-        samples.AppendInteger(QStringLiteral("PERSON_ID"), static_cast<int32_t>(row.personId));
-        samples.Execute(kExecSelectAsync);
-        if (!sync.WaitCommand(samples, aborted)) return Load::Aborted;
-        DbRecordset& rows = samples.Recordset();
+        if (!run.Covers(row.personId)) {
+            const uint32_t last = LastPersonOfRun(
+                persons, [this](const PersonRowKey& key) { return LoadsSamples(key); }, sync.sampleRowBudget);
+            if (!run.Start(row.personId, last)) return Load::Aborted;
+        }
+        DbRecordset& rows = run.SamplesOf(row.personId);
 
         // The list being grown names an allocation failure in the log.
         const char* growing = "InsertPersonModelToList";
@@ -304,7 +318,7 @@ struct ModelSynchronizer::Pass {
             model->personId = row.personId;
             CopyPersonFields(*model, row);
             model->state = row.state;
-            for (; !rows.Eof(); rows.MoveNext()) {
+            for (; SampleRun::IsSampleOf(rows, row.personId); rows.MoveNext()) {
                 QByteArray bytes;
                 if (!ReadBinary(rows.Field(QStringLiteral("DESCRIPTOR")), &bytes)) {
                     Log("ActualizePersonModelList(): Ошибка. Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул "

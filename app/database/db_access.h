@@ -78,6 +78,11 @@ public:
     const QVariant& Field(const QString& name) const { return FieldAt(position_, name); }
     // The same for any row, without moving the cursor (a reader that looks ahead).
     const QVariant& FieldAt(size_t row, const QString& name) const;
+    // The position of the column (case-insensitive name), for readers of many rows that look it
+    // up once; throws when it is missing.
+    size_t ColumnIndex(const QString& name) const;
+    // The current row's value of the column at that position; throws past the end.
+    const QVariant& Value(size_t column) const;
 
 private:
     friend struct DbExecution;

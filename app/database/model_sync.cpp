@@ -73,21 +73,40 @@ bool SamePersonFields(const PrevData& a, const PrevData& b) {
            a.dateOfBirth == b.dateOfBirth;
 }
 
+// The persons query's columns, looked up by name once per pass instead of in every row.
+struct PersonColumns {
+    explicit PersonColumns(const DbRecordset& rows)
+        : id(rows.ColumnIndex(QStringLiteral("PERSON_ID"))),
+          listNumber(rows.ColumnIndex(QStringLiteral("LIST_NUM"))),
+          state(rows.ColumnIndex(QStringLiteral("STATE"))),
+          surname(rows.ColumnIndex(QStringLiteral("SURNAME"))),
+          forename(rows.ColumnIndex(QStringLiteral("FORENAME"))),
+          secondName(rows.ColumnIndex(QStringLiteral("SECONDNAME"))),
+          alias(rows.ColumnIndex(QStringLiteral("ALIAS"))),
+          externalKey(rows.ColumnIndex(QStringLiteral("EXT_KEY"))),
+          gender(rows.ColumnIndex(QStringLiteral("Gender"))),
+          dateOfBirth(rows.ColumnIndex(QStringLiteral("DateOfBirth"))),
+          speech(rows.ColumnIndex(QStringLiteral("SPEECH"))),
+          sampleCount(rows.ColumnIndex(QStringLiteral("SAMPLESCOUNT"))) {}
+    size_t id, listNumber, state, surname, forename, secondName, alias, externalKey, gender, dateOfBirth, speech,
+        sampleCount;
+};
+
 // One row of the persons query; sampleCount holds SAMPLESCOUNT.
-void ReadPersonRow(const DbRecordset& rows, PrevData& row) {
-    row.personId = static_cast<uint32_t>(ReadInteger(rows.Field(QStringLiteral("PERSON_ID"))));
-    row.listNumber = ReadInteger(rows.Field(QStringLiteral("LIST_NUM")));
-    row.state = ReadInteger(rows.Field(QStringLiteral("STATE")));
+void ReadPersonRow(const DbRecordset& rows, const PersonColumns& columns, PrevData& row) {
+    row.personId = static_cast<uint32_t>(ReadInteger(rows.Value(columns.id)));
+    row.listNumber = ReadInteger(rows.Value(columns.listNumber));
+    row.state = ReadInteger(rows.Value(columns.state));
     const uint32_t id = row.personId;
-    CopyColumnText(row.surname, rows.Field(QStringLiteral("SURNAME")).toString(), kPassName, "SURNAME", id);
-    CopyColumnText(row.forename, ReadText(rows.Field(QStringLiteral("FORENAME"))), kPassName, "FORENAME", id);
-    CopyColumnText(row.secondName, ReadText(rows.Field(QStringLiteral("SECONDNAME"))), kPassName, "SECONDNAME", id);
-    CopyColumnText(row.alias, ReadText(rows.Field(QStringLiteral("ALIAS"))), kPassName, "ALIAS", id);
-    CopyColumnText(row.externalKey, ReadText(rows.Field(QStringLiteral("EXT_KEY"))), kPassName, "EXT_KEY", id);
-    row.gender = ReadInteger(rows.Field(QStringLiteral("Gender")));
-    row.dateOfBirth = ReadDate(rows.Field(QStringLiteral("DateOfBirth")));
-    CopyColumnText(row.speech, ReadText(rows.Field(QStringLiteral("SPEECH"))), kPassName, "SPEECH", id);
-    row.sampleCount = ReadInteger(rows.Field(QStringLiteral("SAMPLESCOUNT")));
+    CopyColumnText(row.surname, rows.Value(columns.surname).toString(), kPassName, "SURNAME", id);
+    CopyColumnText(row.forename, ReadText(rows.Value(columns.forename)), kPassName, "FORENAME", id);
+    CopyColumnText(row.secondName, ReadText(rows.Value(columns.secondName)), kPassName, "SECONDNAME", id);
+    CopyColumnText(row.alias, ReadText(rows.Value(columns.alias)), kPassName, "ALIAS", id);
+    CopyColumnText(row.externalKey, ReadText(rows.Value(columns.externalKey)), kPassName, "EXT_KEY", id);
+    row.gender = ReadInteger(rows.Value(columns.gender));
+    row.dateOfBirth = ReadDate(rows.Value(columns.dateOfBirth));
+    CopyColumnText(row.speech, ReadText(rows.Value(columns.speech)), kPassName, "SPEECH", id);
+    row.sampleCount = ReadInteger(rows.Value(columns.sampleCount));
 }
 
 struct Endings {
@@ -254,6 +273,7 @@ struct ModelSynchronizer::Pass {
         DbRecordset& rows = persons.Recordset();
         int total = 0;
         int count = 0;
+        std::optional<PersonColumns> columns;
         for (; !rows.Eof(); rows.MoveNext()) {
             if (count == 0) {
                 total = ReadInteger(rows.Field(QStringLiteral("PERSONSCOUNT")));
@@ -262,8 +282,9 @@ struct ModelSynchronizer::Pass {
             }
             ++count;
             sync.sink_.PersonsProgress(count, total);
+            if (!columns) columns.emplace(rows);
             PrevData row;
-            ReadPersonRow(rows, row);
+            ReadPersonRow(rows, *columns, row);
             bool load = false;
             if (PrevData* prev = sync.PrevDataList.Find(row.personId)) {
                 if (prev->state == row.state) {

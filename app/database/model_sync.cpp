@@ -265,7 +265,25 @@ struct ModelSynchronizer::Pass {
         return prev == nullptr || prev->state != key.state;
     }
 
+    // PostgreSQL costs the persons query's per-person sample counts high enough to compile the
+    // query to machine code, which takes longer than running it (and grows with the persons) on
+    // every pass. The setting lasts for the connection; a server without it keeps its way.
+    bool PlanWithoutJit() {
+        if (connection.Provider() != DbProvider::PostgreSQL) return true;
+        DbCommand setting(connection);
+        setting.SetCommandText(QStringLiteral("SET jit = off"));
+        setting.Execute(kExecChangeAsync);
+        if (!sync.WaitCommand(setting, aborted)) return false;
+        try {
+            setting.RowsAffected();
+        } catch (const DbError&) {
+            // Servers before 11 have no such setting and never compile queries.
+        }
+        return true;
+    }
+
     void Read() {
+        if (!PlanWithoutJit()) return;
         DbCommand persons(connection);
         persons.SetCommandText(StatementText(DbStatement::PersonsSyncQuery, connection.Provider()));
         persons.Execute(kExecSelectAsync);

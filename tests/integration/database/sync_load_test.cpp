@@ -286,10 +286,12 @@ TEST_P(SyncLoadTest, BrokenSampleStopsTheRunAtItsPerson) {
 // the samples of that moment with the STATE read before, and the next pass catches up.
 TEST_P(SyncLoadTest, ChangesWhileAPassReadsAreCaughtUpByTheNext) {
     std::vector<int> ids;
-    InTransaction(writer_, [this, &ids] {
+    int silent = 0;  // no samples when the pass reads the persons, one when it reads the samples
+    InTransaction(writer_, [&] {
         for (int i = 0; i < 30; ++i) {
             ids.push_back(NewPerson());
             AddSamples(ids.back(), 1 + i % 3);
+            if (i == 4) silent = NewPerson();
         }
     });
     std::vector<PersonRow> rowsBefore = ReadPersonRows(writer_);
@@ -303,6 +305,7 @@ TEST_P(SyncLoadTest, ChangesWhileAPassReadsAreCaughtUpByTheNext) {
             Exec(writer_, QStringLiteral("DELETE FROM PERSONS WHERE PERSON_ID = ?"), {ids[14]});
             added = AddPerson(writer_, QStringLiteral("New"));
             AddSample(writer_, added, DescriptorBytes(501));
+            AddSample(writer_, silent, DescriptorBytes(503));
         } else if (done == 20) {
             // Perhaps after these persons' samples were read.
             AddSample(writer_, ids[25], DescriptorBytes(502));
@@ -327,14 +330,31 @@ TEST_P(SyncLoadTest, ChangesWhileAPassReadsAreCaughtUpByTheNext) {
     }
     EXPECT_EQ(models_.Find(static_cast<uint32_t>(ids[10]))->descriptors.Count(), 3u);
     EXPECT_EQ(models_.Find(static_cast<uint32_t>(added)), nullptr);
+    EXPECT_EQ(models_.Find(static_cast<uint32_t>(silent)), nullptr);
 
     journal_.Clear();
     Pass();
     ExpectSameModels(models_, PersonByPersonModels(writer_));
-    EXPECT_EQ(Reported(ModelsAddedText(1)), 1);
+    EXPECT_EQ(Reported(ModelsAddedText(2)), 1) << "New and the silent one";
     EXPECT_EQ(Reported(ModelParamsUpdatedText(2)), 1) << "Renamed and Late";
     EXPECT_EQ(Reported(ModelSamplesUpdatedText(2)), 1);
     EXPECT_EQ(Reported(ModelsRemovedText(1)), 0) << "the deleted person never had a model";
+}
+
+// A pass's persons query costs enough to be compiled to machine code on every pass, which takes
+// longer than running it; the pass turns that off on its connection.
+TEST_P(SyncLoadTest, PostgresPassesPlanWithoutCompiling) {
+    if (GetParam() != DbProvider::PostgreSQL) GTEST_SKIP() << "PostgreSQL only";
+    DbConnection connection;
+    connection.Open(db_->ConnectionString());
+    DbCommand show(connection);
+    show.SetCommandText(QStringLiteral("SHOW jit"));
+    show.Execute(kExecSync);
+    const QString before = ReadText(show.Recordset().Field(QStringLiteral("jit")));
+    sync_.ActualizePersonModelList(connection);
+    show.Execute(kExecSync);
+    EXPECT_EQ(ReadText(show.Recordset().Field(QStringLiteral("jit"))), QStringLiteral("off"))
+        << "was " << before.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, SyncLoadTest, ::testing::Values(DbProvider::SQLite, DbProvider::PostgreSQL),

@@ -137,12 +137,24 @@ struct DbExecution {
     }
 };
 
-const QVariant& DbRecordset::Field(const QString& name) const {
-    if (Eof()) throw DbError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
+const QVariant& DbRecordset::FieldAt(size_t row, const QString& name) const {
+    if (row >= rows_.size()) {
+        throw DbError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
+    }
+    return rows_[row][ColumnIndex(name)];
+}
+
+size_t DbRecordset::ColumnIndex(const QString& name) const {
     qsizetype index = 0;
     while (index < columns_.size() && columns_[index].compare(name, Qt::CaseInsensitive) != 0) ++index;
     if (index == columns_.size()) throw DbError(QStringLiteral("Item cannot be found in the collection: ") + name);
-    return rows_[position_][static_cast<size_t>(index)];
+    return static_cast<size_t>(index);
+}
+
+const QVariant& DbRecordset::Value(size_t column) const {
+    if (Eof()) throw DbError(QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
+    if (column >= rows_[position_].size()) throw DbError(QStringLiteral("Item cannot be found in the collection."));
+    return rows_[position_][column];
 }
 
 struct DbConnection::Worker {

@@ -71,9 +71,18 @@ public:
         position_ = 0;
     }
     size_t RowCount() const { return rows_.size(); }
+    // The current row (0-based).
+    size_t Position() const { return position_; }
     // The current row's value of the column (case-insensitive name); throws when the column is
     // missing or the cursor is past the end.
-    const QVariant& Field(const QString& name) const;
+    const QVariant& Field(const QString& name) const { return FieldAt(position_, name); }
+    // The same for any row, without moving the cursor (a reader that looks ahead).
+    const QVariant& FieldAt(size_t row, const QString& name) const;
+    // The position of the column (case-insensitive name), for readers of many rows that look it
+    // up once; throws when it is missing.
+    size_t ColumnIndex(const QString& name) const;
+    // The current row's value of the column at that position; throws past the end.
+    const QVariant& Value(size_t column) const;
 
 private:
     friend struct DbExecution;

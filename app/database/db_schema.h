@@ -15,6 +15,7 @@ enum class DbStatement {
     VersionQuery,
     PersonsSyncQuery,
     SampleDescriptorsQuery,
+    SampleRunQuery,
     PersonIdentity,
     PhotoIdentity,
     SampleIdentity,

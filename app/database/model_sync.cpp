@@ -2,6 +2,7 @@
 
 #include "app/database/db_schema.h"
 #include "app/database/db_text.h"
+#include "app/database/sample_runs.h"
 #include "app/recognition/predict_pool.h"
 #include "app/shell/journal.h"
 #include "platform/contract.h"
@@ -72,21 +73,40 @@ bool SamePersonFields(const PrevData& a, const PrevData& b) {
            a.dateOfBirth == b.dateOfBirth;
 }
 
+// The persons query's columns, looked up by name once per pass instead of in every row.
+struct PersonColumns {
+    explicit PersonColumns(const DbRecordset& rows)
+        : id(rows.ColumnIndex(QStringLiteral("PERSON_ID"))),
+          listNumber(rows.ColumnIndex(QStringLiteral("LIST_NUM"))),
+          state(rows.ColumnIndex(QStringLiteral("STATE"))),
+          surname(rows.ColumnIndex(QStringLiteral("SURNAME"))),
+          forename(rows.ColumnIndex(QStringLiteral("FORENAME"))),
+          secondName(rows.ColumnIndex(QStringLiteral("SECONDNAME"))),
+          alias(rows.ColumnIndex(QStringLiteral("ALIAS"))),
+          externalKey(rows.ColumnIndex(QStringLiteral("EXT_KEY"))),
+          gender(rows.ColumnIndex(QStringLiteral("Gender"))),
+          dateOfBirth(rows.ColumnIndex(QStringLiteral("DateOfBirth"))),
+          speech(rows.ColumnIndex(QStringLiteral("SPEECH"))),
+          sampleCount(rows.ColumnIndex(QStringLiteral("SAMPLESCOUNT"))) {}
+    size_t id, listNumber, state, surname, forename, secondName, alias, externalKey, gender, dateOfBirth, speech,
+        sampleCount;
+};
+
 // One row of the persons query; sampleCount holds SAMPLESCOUNT.
-void ReadPersonRow(const DbRecordset& rows, PrevData& row) {
-    row.personId = static_cast<uint32_t>(ReadInteger(rows.Field(QStringLiteral("PERSON_ID"))));
-    row.listNumber = ReadInteger(rows.Field(QStringLiteral("LIST_NUM")));
-    row.state = ReadInteger(rows.Field(QStringLiteral("STATE")));
+void ReadPersonRow(const DbRecordset& rows, const PersonColumns& columns, PrevData& row) {
+    row.personId = static_cast<uint32_t>(ReadInteger(rows.Value(columns.id)));
+    row.listNumber = ReadInteger(rows.Value(columns.listNumber));
+    row.state = ReadInteger(rows.Value(columns.state));
     const uint32_t id = row.personId;
-    CopyColumnText(row.surname, rows.Field(QStringLiteral("SURNAME")).toString(), kPassName, "SURNAME", id);
-    CopyColumnText(row.forename, ReadText(rows.Field(QStringLiteral("FORENAME"))), kPassName, "FORENAME", id);
-    CopyColumnText(row.secondName, ReadText(rows.Field(QStringLiteral("SECONDNAME"))), kPassName, "SECONDNAME", id);
-    CopyColumnText(row.alias, ReadText(rows.Field(QStringLiteral("ALIAS"))), kPassName, "ALIAS", id);
-    CopyColumnText(row.externalKey, ReadText(rows.Field(QStringLiteral("EXT_KEY"))), kPassName, "EXT_KEY", id);
-    row.gender = ReadInteger(rows.Field(QStringLiteral("Gender")));
-    row.dateOfBirth = ReadDate(rows.Field(QStringLiteral("DateOfBirth")));
-    CopyColumnText(row.speech, ReadText(rows.Field(QStringLiteral("SPEECH"))), kPassName, "SPEECH", id);
-    row.sampleCount = ReadInteger(rows.Field(QStringLiteral("SAMPLESCOUNT")));
+    CopyColumnText(row.surname, rows.Value(columns.surname).toString(), kPassName, "SURNAME", id);
+    CopyColumnText(row.forename, ReadText(rows.Value(columns.forename)), kPassName, "FORENAME", id);
+    CopyColumnText(row.secondName, ReadText(rows.Value(columns.secondName)), kPassName, "SECONDNAME", id);
+    CopyColumnText(row.alias, ReadText(rows.Value(columns.alias)), kPassName, "ALIAS", id);
+    CopyColumnText(row.externalKey, ReadText(rows.Value(columns.externalKey)), kPassName, "EXT_KEY", id);
+    row.gender = ReadInteger(rows.Value(columns.gender));
+    row.dateOfBirth = ReadDate(rows.Value(columns.dateOfBirth));
+    CopyColumnText(row.speech, ReadText(rows.Value(columns.speech)), kPassName, "SPEECH", id);
+    row.sampleCount = ReadInteger(rows.Value(columns.sampleCount));
 }
 
 struct Endings {
@@ -235,8 +255,35 @@ struct ModelSynchronizer::Pass {
     bool aborted = false;
     bool error = false;
     bool changed = false;
+    SampleRun run{connection, [this](DbCommand& command) { return sync.WaitCommand(command, aborted); }};
+
+    // Whether the pass reads the samples of the row's person: a new person with samples, or a
+    // known one whose STATE changed and who still has samples.
+    bool LoadsSamples(const PersonRowKey& key) const {
+        if (key.sampleCount == 0) return false;
+        const PrevData* prev = sync.PrevDataList.Find(key.personId);
+        return prev == nullptr || prev->state != key.state;
+    }
+
+    // PostgreSQL costs the persons query's per-person sample counts high enough to compile the
+    // query to machine code, which takes longer than running it (and grows with the persons) on
+    // every pass. The setting lasts for the connection; a server without it keeps its way.
+    bool PlanWithoutJit() {
+        if (connection.Provider() != DbProvider::PostgreSQL) return true;
+        DbCommand setting(connection);
+        setting.SetCommandText(QStringLiteral("SET jit = off"));
+        setting.Execute(kExecChangeAsync);
+        if (!sync.WaitCommand(setting, aborted)) return false;
+        try {
+            setting.RowsAffected();
+        } catch (const DbError&) {
+            // Servers before 11 have no such setting and never compile queries.
+        }
+        return true;
+    }
 
     void Read() {
+        if (!PlanWithoutJit()) return;
         DbCommand persons(connection);
         persons.SetCommandText(StatementText(DbStatement::PersonsSyncQuery, connection.Provider()));
         persons.Execute(kExecSelectAsync);
@@ -244,6 +291,7 @@ struct ModelSynchronizer::Pass {
         DbRecordset& rows = persons.Recordset();
         int total = 0;
         int count = 0;
+        std::optional<PersonColumns> columns;
         for (; !rows.Eof(); rows.MoveNext()) {
             if (count == 0) {
                 total = ReadInteger(rows.Field(QStringLiteral("PERSONSCOUNT")));
@@ -252,8 +300,9 @@ struct ModelSynchronizer::Pass {
             }
             ++count;
             sync.sink_.PersonsProgress(count, total);
+            if (!columns) columns.emplace(rows);
             PrevData row;
-            ReadPersonRow(rows, row);
+            ReadPersonRow(rows, *columns, row);
             bool load = false;
             if (PrevData* prev = sync.PrevDataList.Find(row.personId)) {
                 if (prev->state == row.state) {
@@ -277,8 +326,10 @@ struct ModelSynchronizer::Pass {
                 changed = true;
                 load = true;
             }
+            OSTROVID_ASSERT(load == LoadsSamples({row.personId, row.state, row.sampleCount}),
+                            "a run of samples is planned by the rule the rows are read by");
             if (!load) continue;
-            const Load loaded = LoadSamples(row);
+            const Load loaded = LoadSamples(row, rows);
             if (loaded == Load::Aborted) return;
             if (loaded == Load::DataError) {
                 error = true;
@@ -287,15 +338,17 @@ struct ModelSynchronizer::Pass {
         }
     }
 
-    // Reads the person's descriptors into a new model appended to LoadedModelList.
-    Load LoadSamples(const PrevData& row) {
+    // Reads the person's descriptors into a new model appended to LoadedModelList. The samples
+    // come from the run that covers the person, started here when none does; persons is the
+    // persons query at the person's row.
+    Load LoadSamples(const PrevData& row, const DbRecordset& persons) {
         Log("ActualizePersonModelList(): загрузка из БД образцов персоны ID=%u", row.personId);
-        DbCommand samples(connection);
-        samples.SetCommandText(StatementText(DbStatement::SampleDescriptorsQuery, connection.Provider()));
-        samples.AppendInteger(QStringLiteral("PERSON_ID"), static_cast<int32_t>(row.personId));
-        samples.Execute(kExecSelectAsync);
-        if (!sync.WaitCommand(samples, aborted)) return Load::Aborted;
-        DbRecordset& rows = samples.Recordset();
+        if (!run.Covers(row.personId)) {
+            const uint32_t last = LastPersonOfRun(
+                persons, [this](const PersonRowKey& key) { return LoadsSamples(key); }, sync.sampleRowBudget);
+            if (!run.Start(row.personId, last)) return Load::Aborted;
+        }
+        DbRecordset& rows = run.SamplesOf(row.personId);
 
         // The list being grown names an allocation failure in the log.
         const char* growing = "InsertPersonModelToList";
@@ -304,7 +357,7 @@ struct ModelSynchronizer::Pass {
             model->personId = row.personId;
             CopyPersonFields(*model, row);
             model->state = row.state;
-            for (; !rows.Eof(); rows.MoveNext()) {
+            for (; SampleRun::IsSampleOf(rows, row.personId); rows.MoveNext()) {
                 QByteArray bytes;
                 if (!ReadBinary(rows.Field(QStringLiteral("DESCRIPTOR")), &bytes)) {
                     Log("ActualizePersonModelList(): Ошибка. Запрос значения поля DESCRIPTOR таблицы SAMPLES вернул "

@@ -14,6 +14,7 @@
 #include "app/database/db_access.h"
 #include "app/database/main_frame_sink.h"
 #include "app/database/russian_plural.h"
+#include "app/database/sample_runs.h"
 #include "app/recognition/person_model.h"
 #include "app/recognition/pointer_list.h"
 #include "app/shell/journal.h"
@@ -99,6 +100,8 @@ public:
     platform::CriticalSection ModelLoadLock;
     PrevDataSortedList PrevDataList;
     recognition::PersonModelSortedList LoadedModelList;
+    // Sample rows one samples query of a pass reads at most (SampleRun); set before a pass.
+    size_t sampleRowBudget = SampleRun::kRowBudget;
 
     // The set this synchronizer keeps (read without locks by the workers).
     const recognition::PersonModelSortedList& WorkingSet() const { return workingSet_; }

@@ -59,7 +59,10 @@ work=$build/package
 stage=$work/root
 rm -rf "$work"
 mkdir -p "$stage"
-DESTDIR=$stage cmake --install "$build" --prefix /usr --strip >/dev/null
+DESTDIR=$stage cmake --install "$build" --prefix /usr >/dev/null
+# Stripped as Debian strips programs: no symbols, no compiler notes.
+mapfile -t elves < <(find "$stage/usr/lib/ostrovid" -maxdepth 1 -type f -perm -u+x | sort)
+strip --remove-section=.comment --remove-section=.note "${elves[@]}"
 
 # The descriptor network, converted now from the pinned weights, and their licence.
 # shellcheck source=lib/face-api.sh
@@ -104,7 +107,6 @@ find "$stage/usr/share/man" -type f -name '*.[0-9]' -exec gzip -9n {} +
 # debian/control beside it) and what they load or read by name.
 mkdir -p "$work/debian"
 printf 'Source: ostrovid\n\nPackage: ostrovid\nArchitecture: any\n' >"$work/debian/control"
-mapfile -t elves < <(find "$stage/usr/lib/ostrovid" -maxdepth 1 -type f -perm -u+x | sort)
 shlibs=$(cd "$work" && dpkg-shlibdeps -O "${elves[@]/#/-e}" 2>"$work/shlibdeps.log" | sed -n 's/^shlibs:Depends=//p') ||
     { cat "$work/shlibdeps.log" >&2; fail "dpkg-shlibdeps failed"; }
 [[ -n "$shlibs" ]] || fail "dpkg-shlibdeps found no dependencies"

@@ -2,7 +2,10 @@
 // (root:ostrovid 2770) and the store's folder, creates <data folder>/Ostrovid.db with the schema
 // when it is missing (0660, group ostrovid) and, when the store holds no
 // DbConnectionString (or an empty one), stores the SQLite string of that file.
-// Run by the setup script as root; the settings service is the store's writer otherwise.
+// Run by the setup script and the package as root; the settings service is the store's writer
+// otherwise. Usage: ostrovid-dbinit [--root DIR]
+// --root DIR: the system being set up lies below DIR (dpkg --root): every file is made there, but
+// the stored string names the database as that system will see it.
 
 #include "app/database/connection_string.h"
 #include "app/database/db_schema.h"
@@ -21,6 +24,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -68,9 +73,31 @@ bool Prepared(const platform::FolderReport& report) {
     return false;
 }
 
+// The install root of --root (absolute, without a trailing '/'); empty for the running system.
+// Nothing, after the usage is printed, when the arguments are wrong.
+std::optional<QString> InstallRoot(int argc, char** argv) {
+    if (argc == 1) return QString();
+    QString root = argc == 3 && std::strcmp(argv[1], "--root") == 0 ? QString::fromLocal8Bit(argv[2]) : QString();
+    while (root.size() > 1 && root.endsWith(u'/')) root.chop(1);
+    if (!root.startsWith(u'/')) {
+        std::fprintf(stderr, "usage: ostrovid-dbinit [--root /ABSOLUTE/DIR]\n");
+        return std::nullopt;
+    }
+    return root == QStringLiteral("/") ? QString() : root;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const std::optional<QString> root = InstallRoot(argc, argv);
+    if (!root) return 2;
+    // The database file as the installed system names it; every path below is then moved under
+    // the root through the overrides the whole setup honours.
+    const QString installedFile = platform::ProgramDataFolder() + QStringLiteral("/Ostrovid.db");
+    if (!root->isEmpty()) {
+        qputenv("OSTROVID_COMMON_APPDATA", QFile::encodeName(*root + platform::CommonAppDataFolder()));
+        qputenv("OSTROVID_REGISTRY", QFile::encodeName(*root + platform::RegistryFilePath()));
+    }
     // The system's folders above ours (overridden ones in tests) are made as usual.
     QDir().mkpath(platform::CommonAppDataFolder());
     QDir().mkpath(QFileInfo(QFileInfo(platform::RegistryFilePath()).absolutePath()).absolutePath());
@@ -98,7 +125,7 @@ int main() {
 
     database::ConnectionParams params;
     params.provider = database::DbProvider::SQLite;
-    params.dataSource = file;
+    params.dataSource = installedFile;
     const QString connectionString = database::ComposeConnectionString(params);
     if (int code = store.CreateKey(settings::regnames::kAppKey); code != 0) {
         return Fail(QStringLiteral("cannot create the settings key (%1)").arg(code));

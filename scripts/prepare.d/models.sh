@@ -6,11 +6,9 @@ set -euo pipefail
 top=${1:?source folder}
 build=${2:?build folder}
 
-package=@vladmandic/face-api
-version=1.7.15
-cache=${XDG_CACHE_HOME:-$HOME/.cache}/ostrovid/npm
-model_dir=$cache/node_modules/$package/model
-manifest=$model_dir/face_recognition_model-weights_manifest.json
+# shellcheck source=../lib/face-api.sh
+source "$top/scripts/lib/face-api.sh"
+manifest=$face_api_manifest
 converter=$build/bin/ostrovid-convert-face-weights
 data=$top/Data
 network=$data/dlib_face_recognition_resnet_model_v1.dat
@@ -26,20 +24,7 @@ fail() {
 
 mkdir -p "$data"
 
-# No cache yet (a fresh machine) reads as no version installed.
-installed=
-if [[ -f "$cache/node_modules/$package/package.json" ]]; then
-    installed=$(sed -n 's/^ *"version": *"\([^"]*\)".*/\1/p;T;q' "$cache/node_modules/$package/package.json")
-fi
-if [[ "$installed" != "$version" || ! -f "$manifest" ]]; then
-    command -v npm >/dev/null || fail "npm is missing (Debian package nodejs)"
-    echo "models: installing $package@$version into $cache"
-    mkdir -p "$cache"
-    npm install --prefix "$cache" --no-save --ignore-scripts --no-audit --no-fund --no-update-notifier \
-        --omit=dev --omit=peer --omit=optional "$package@$version" >/dev/null ||
-        fail "npm install of $package@$version into $cache failed"
-    [[ -f "$manifest" ]] || fail "$manifest missing after npm install"
-fi
+face_api_fetch || fail "the weights of $face_api_package cannot be had"
 
 ours=false
 if [[ ! -e "$network" ]]; then
@@ -54,7 +39,7 @@ if $ours; then
         mv -f "$network.tmp" "$network"
         sha256sum <"$network" | cut -d' ' -f1 >"$stamp"
     fi
-    echo "models: $(basename "$network") converted from $package@$version, sha256 $(cat "$stamp")"
+    echo "models: $(basename "$network") converted from $face_api_package@$face_api_version, sha256 $(cat "$stamp")"
 else
     echo "models: keeping the user's $network"
 fi

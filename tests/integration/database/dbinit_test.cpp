@@ -21,13 +21,20 @@ const QString kValue = QStringLiteral("DbConnectionString");
 
 class DbInitTest : public ::testing::Test {
 protected:
-    int Run() {
+    // With the overrides of this test's folder, or (Folders::Default) with the system's folders, as
+    // an installation below --root sees them.
+    enum class Folders { Test, Default };
+    int Run(const QStringList& arguments = {}, Folders folders = Folders::Test) {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("OSTROVID_COMMON_APPDATA"), dir_.filePath(QStringLiteral("lib")));
-        env.insert(QStringLiteral("OSTROVID_REGISTRY"), store_);
+        env.remove(QStringLiteral("OSTROVID_COMMON_APPDATA"));
+        env.remove(QStringLiteral("OSTROVID_REGISTRY"));
+        if (folders == Folders::Test) {
+            env.insert(QStringLiteral("OSTROVID_COMMON_APPDATA"), dir_.filePath(QStringLiteral("lib")));
+            env.insert(QStringLiteral("OSTROVID_REGISTRY"), store_);
+        }
         process.setProcessEnvironment(env);
-        process.start(QStringLiteral(OSTROVID_DBINIT), {});
+        process.start(QStringLiteral(OSTROVID_DBINIT), arguments);
         EXPECT_TRUE(process.waitForFinished(60000));
         return process.exitCode();
     }
@@ -91,6 +98,26 @@ TEST_F(DbInitTest, OnlyAnEmptySettingIsSeeded) {
     Store(QString());
     ASSERT_EQ(Run(), 0);
     EXPECT_EQ(Stored(), QStringLiteral("Provider=SQLite;Data Source=") + file_);
+}
+
+// dpkg --root installs set up a system below a folder: the files go there, the stored string is
+// the one that system will use.
+TEST_F(DbInitTest, InstallRootKeepsTheSystemsOwnPathInTheString) {
+    ASSERT_EQ(Run({QStringLiteral("--root"), dir_.path() + QStringLiteral("/sys/")}, Folders::Default), 0);
+    const QString root = dir_.filePath(QStringLiteral("sys"));
+    EXPECT_TRUE(QFileInfo::exists(root + QStringLiteral("/var/lib/Vektra/Ostrovid/Ostrovid.db")));
+    store_ = root + QStringLiteral("/var/lib/ostrovid/registry.reg");
+    EXPECT_EQ(Stored(), QStringLiteral("Provider=SQLite;Data Source=/var/lib/Vektra/Ostrovid/Ostrovid.db"));
+}
+
+TEST_F(DbInitTest, WrongArgumentsTouchNothing) {
+    for (const QStringList& arguments :
+         {QStringList{QStringLiteral("--root")}, QStringList{QStringLiteral("--root"), QStringLiteral("relative")},
+          QStringList{QStringLiteral("--bogus")}, QStringList{QStringLiteral("--root"), dir_.path(), QStringLiteral("x")}}) {
+        EXPECT_EQ(Run(arguments), 2) << arguments.join(u' ').toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(QFileInfo(file_).path()));
+    EXPECT_FALSE(QFileInfo::exists(store_));
 }
 
 }  // namespace

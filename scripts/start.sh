@@ -8,7 +8,9 @@
 # Usage: scripts/start.sh <build dir> [--no-demo]
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${1:?build folder}
+# Absolute: the service and the program change into their own folder, which would break
+# relative paths of the demonstration's folders.
+build=$(cd "${1:?build folder}" && pwd)
 shift
 mode=auto
 for argument in "$@"; do

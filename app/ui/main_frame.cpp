@@ -16,6 +16,7 @@
 #include "app/ui/splash_windows.h"
 #include "app/ui/split_pane.h"
 #include "app/ui/status_parts.h"
+#include "app/ui/window_title.h"
 #include "platform/contract.h"
 #include "platform/fixedtext.h"
 #include "platform/log.h"
@@ -116,7 +117,7 @@ MainFrame::MainFrame(shell::FrameLifecycle& lifecycle, shell::Journal& journal, 
       parts_(std::move(parts)),
       saver_(parts_.saver != nullptr ? *parts_.saver : ChannelSettingsSaver()) {
     setObjectName(QStringLiteral("Vektra:OSTROVID_V2:FRAME"));
-    setWindowTitle(kProgramTitle);
+    setWindowTitle(MainWindowTitle(PresentationFromEnvironment()));
     setWindowIcon(ToolbarIcon(2));
     setMinimumSize(800, 600);
     // A move is saved once it has come to rest.

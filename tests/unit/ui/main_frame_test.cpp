@@ -14,6 +14,7 @@
 #include "app/ui/splash_windows.h"
 #include "app/ui/split_pane.h"
 #include "app/ui/status_parts.h"
+#include "app/ui/window_title.h"
 #include "app/viewport/viewport_services.h"
 #include "platform/fixedtext.h"
 #include "platform/log.h"
@@ -204,6 +205,19 @@ TEST_F(Frame, WindowsCarryTheirClassNamesAndTheMenuItsTexts) {
     EXPECT_TRUE(f.ChooseCameraButton()->isEnabled());
     EXPECT_TRUE(f.Action(40007)->isChecked());
     EXPECT_EQ(f.CameraPanel()->Status()->Text(0), QStringLiteral("Камера не выбрана"));
+}
+
+TEST_F(Frame, TheDemonstrationSaysSoInTheTitleAndHowToLeaveIt) {
+    ::setenv("OSTROVID_DEMO", "1", 1);
+    ui::MainFrame& f = Created();
+    ::unsetenv("OSTROVID_DEMO");
+    EXPECT_TRUE(f.windowTitle().startsWith(QStringLiteral("Vektra Ostrovid v.2.2.0 — демонстрация")))
+        << f.windowTitle().toStdString();
+    EXPECT_TRUE(f.windowTitle().contains(QStringLiteral("./run.sh --no-demo")));
+    // "0" is how a script switches the mark off without unsetting it.
+    ::setenv("OSTROVID_DEMO", "0", 1);
+    EXPECT_EQ(ui::MainWindowTitle(ui::PresentationFromEnvironment()), QStringLiteral("Vektra Ostrovid v.2.2.0"));
+    ::unsetenv("OSTROVID_DEMO");
 }
 
 TEST_F(Frame, JournalTabsHaveTheirCaptionsAndColumns) {

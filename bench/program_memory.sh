@@ -20,7 +20,7 @@ pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-    rm -f /dev/shm/"$OSTROVID_IPC_NAMESPACE"* 2>/dev/null || true
+    rm -f /dev/shm/pmem$$.* 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -75,9 +75,10 @@ EOF
     local rss peak
     rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$program/status")
     peak=$(awk '/^VmHWM:/ {print $2}' "/proc/$program/status")
-    if ! grep -q "started\." "$dir/tmp/Ostrovid.log" 2>/dev/null; then
+    # The log is UTF-16.
+    if ! iconv -f UTF-16LE -t UTF-8 "$dir/tmp/Ostrovid.log" 2>/dev/null | grep -q "started\."; then
         echo "program_memory: the program did not start; its log:" >&2
-        cat "$dir/tmp/Ostrovid.log" >&2 || true
+        iconv -f UTF-16LE -t UTF-8 "$dir/tmp/Ostrovid.log" >&2 || true
         exit 1
     fi
     for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done

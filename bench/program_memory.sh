@@ -79,6 +79,7 @@ EOF
     if ! iconv -f UTF-16LE -t UTF-8 "$dir/tmp/Ostrovid.log" 2>/dev/null | grep -q "started\."; then
         echo "program_memory: the program did not start; its log:" >&2
         iconv -f UTF-16LE -t UTF-8 "$dir/tmp/Ostrovid.log" >&2 || true
+        cleanup
         exit 1
     fi
     for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done

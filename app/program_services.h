@@ -19,7 +19,7 @@ QString CurrentCameraName();
 
 class ProgramServices final : public viewport::ViewportServices {
 public:
-    // The snapshots are described with a network of their own, copied from the models'.
+    // The snapshots are described on a thread of their own, through the models' network pool.
     ProgramServices(actions::ActionQueue& queue, actions::AlertOutputs& alerts, ProgramManagement& management,
                     const recognition::FaceModels& models);
 

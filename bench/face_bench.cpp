@@ -1,12 +1,14 @@
 // Face analysis figures: DetectFaces per frame at 640x480 and 1280x720 (Debian's bald_guys.jpg
-// scaled), DescribeFace per face, faces per second through the 16 prediction workers, and beside
-// them dlib's own single-threaded recipe (detector, shape predictor, network on a batch of
-// chips) on the same frames. Prints our/baseline ratios at the end, after the matching figures.
+// scaled), DescribeFace per face, faces per second through the 16 prediction workers (sharing the
+// pooled networks, and with a network each as before the pool), and beside them dlib's own
+// single-threaded recipe (detector, shape predictor, network on a batch of chips) on the same
+// frames. Prints our/baseline ratios at the end, after the matching figures.
 
 #include "app/recognition/face_models.h"
 #include "app/recognition/face_network_type.h"
 #include "app/recognition/predict_pool.h"
 #include "settings/settings_state.h"
+#include "tests/support/own_network_describer.h"
 
 #include <benchmark/benchmark.h>
 
@@ -40,6 +42,8 @@ struct Setup {
     dlib::frontal_face_detector detector = dlib::get_frontal_face_detector();
     dlib::shape_predictor shapePredictor;
     net::anet_type network;
+    // The source of the workers' own networks when each has one.
+    std::unique_ptr<FaceNetwork> ownSource;
 };
 
 Setup& Get() {
@@ -63,6 +67,8 @@ Setup& Get() {
         }
         dlib::deserialize((data + "/" + kShapePredictor68File).toStdString()) >> s->shapePredictor;
         dlib::deserialize((data + "/" + kFaceNetworkFile).toStdString()) >> s->network;
+        s->ownSource = testsupport::LoadFaceNetwork(data);
+        if (!s->ownSource) std::exit(1);
         return s;
     }();
     return *setup;
@@ -150,13 +156,22 @@ public:
     std::atomic<int64_t> delivered{0};
 };
 
+// Where the workers' describers take their network from.
+enum class WorkerNetworks { Pooled = 0, OwnEach = 1 };
+
+PredictPool::DescriberFactory WorkerDescribers(Setup& s, WorkerNetworks networks) {
+    if (networks == WorkerNetworks::Pooled) return [&s](int) { return s.models->MakeDescriber(); };
+    return [&s](int) { return std::make_unique<testsupport::OwnNetworkDescriber>(*s.models, s.ownSource->Copy()); };
+}
+
 // The 16 workers fed the faces of the 1280x720 frame as fast as they take them; every face is
-// made a match so that each one is counted when it comes back. Argument: OpenBLAS threads per
-// call (0: one per core).
+// made a match so that each one is counted when it comes back. Arguments: OpenBLAS threads per
+// call (0: one per core), WorkerNetworks.
 void BM_PoolFacesPerSecond(benchmark::State& state) {
     Setup& s = Get();
     const int blasThreads =
         state.range(0) > 0 ? static_cast<int>(state.range(0)) : static_cast<int>(std::thread::hardware_concurrency());
+    const auto networks = static_cast<WorkerNetworks>(state.range(1));
     openblas_set_num_threads(blasThreads);
     PersonModelSortedList persons;
     auto person = std::make_unique<PersonModel>();
@@ -165,8 +180,7 @@ void BM_PoolFacesPerSecond(benchmark::State& state) {
     persons.Append(std::move(person));
     platform::Event term(true, false);
     CountingSink sink;
-    PredictPool pool(
-        term, sink, [&s](int) { return s.models->MakeDescriber(); }, persons);
+    PredictPool pool(term, sink, WorkerDescribers(s, networks), persons);
     {
         // Every face counts as a match, so the figure includes the result's delivery.
         platform::CriticalSectionLock lock(settings::SettingsLock());
@@ -206,7 +220,14 @@ BENCHMARK(BM_DescribeFace)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTim
 BENCHMARK(BM_BaselineDescribeFrameFaces)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(BM_Frame)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(BM_BaselineFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
-BENCHMARK(BM_PoolFacesPerSecond)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(6);
+BENCHMARK(BM_PoolFacesPerSecond)
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(6);
 
 // Keeps every run's time per iteration (ms) and counters for the summary.
 class Recorder : public benchmark::ConsoleReporter {
@@ -255,16 +276,23 @@ int main(int argc, char** argv) {
     if (ms("BM_Frame/min_time:2.000/real_time") > 0)
         Ratio("1280x720 frame, detect + describe", ms("BM_Frame/min_time:2.000/real_time"),
               ms("BM_BaselineFrame/min_time:2.000/real_time"), "ms/frame");
+    auto facesPerSecond = [&f](const std::string& threads, WorkerNetworks networks) {
+        const auto it = f.find("BM_PoolFacesPerSecond/" + threads + "/" + std::to_string(int(networks)) +
+                               "/iterations:6/real_time");
+        if (it == f.end() || !it->second.counters.count("items_per_second")) return 0.0;
+        return it->second.counters.at("items_per_second");
+    };
     for (const char* threads : {"1", "0"}) {
-        const auto it = f.find(std::string("BM_PoolFacesPerSecond/") + threads + "/iterations:6/real_time");
-        if (it == f.end() || ourFace <= 0 || batchFaces <= 0) continue;
-        const double perSecond =
-            it->second.counters.count("items_per_second") ? it->second.counters.at("items_per_second") : 0;
+        const double pooled = facesPerSecond(threads, WorkerNetworks::Pooled);
+        const double own = facesPerSecond(threads, WorkerNetworks::OwnEach);
+        if (pooled <= 0 || ourFace <= 0 || batchFaces <= 0) continue;
         const double baseline = 1000.0 / (batch.ms / batchFaces);
-        std::printf(
-            "%-34s ours %9.2f faces/s   baseline %9.2f faces/s   ours/baseline %.2f\n",
-            std::string(std::string("16 workers, OpenBLAS threads ") + (threads[0] == '0' ? "per core" : "1")).c_str(),
-            perSecond, baseline, perSecond / baseline);
+        const std::string setting = std::string("OpenBLAS threads ") + (threads[0] == '0' ? "per core" : "1");
+        std::printf("%-34s ours %9.2f faces/s   baseline %9.2f faces/s   ours/baseline %.2f\n",
+                    ("16 workers, " + setting).c_str(), pooled, baseline, pooled / baseline);
+        if (own > 0)
+            std::printf("%-34s pooled %9.2f faces/s   own network each %9.2f faces/s   pooled/own %.2f\n",
+                        ("16 workers, " + setting).c_str(), pooled, own, pooled / own);
     }
     for (const char* samples : {"1000", "10000", "100000", "1000000"}) {
         const std::string arg = std::string("/") + samples + "/real_time";

@@ -179,7 +179,9 @@ int main(int argc, char** argv) {
     }
 
     QString error;
-    const std::unique_ptr<recognition::FaceModels> models = recognition::FaceModels::Load(dataDir, error);
+    // One thread, which describes through the loaded network: the pool is never borrowed from.
+    const std::unique_ptr<recognition::FaceModels> models =
+        recognition::FaceModels::Load(dataDir, error, recognition::PooledNetworks{1});
     if (!models) {
         std::fprintf(stderr, "ostrovid-enrol: cannot load the face models of %s: %s\n", qUtf8Printable(dataDir),
                      qUtf8Printable(error));

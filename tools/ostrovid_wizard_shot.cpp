@@ -45,7 +45,9 @@ int main(int argc, char** argv) {
     const bool resultPage = positional[1] == "2";
 
     QString error;
-    const std::unique_ptr<recognition::FaceModels> models = recognition::FaceModels::Load(dataDir, error);
+    // One thread, which describes through the loaded network: the pool is never borrowed from.
+    const std::unique_ptr<recognition::FaceModels> models =
+        recognition::FaceModels::Load(dataDir, error, recognition::PooledNetworks{1});
     if (!models) {
         std::fprintf(stderr, "%s: cannot load the face models: %s\n", argv[0], qPrintable(error));
         return 2;

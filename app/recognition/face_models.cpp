@@ -1,6 +1,7 @@
 #include "app/recognition/face_models.h"
 
 #include "app/recognition/face_network.h"
+#include "app/recognition/face_network_pool.h"
 #include "app/recognition/hog_face_detector.h"
 
 #include <dlib/image_processing.h>
@@ -12,6 +13,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <new>
+#include <thread>
 
 extern "C" void openblas_set_num_threads(int threads);
 
@@ -39,11 +42,11 @@ dlib::rectangle ToRectangle(const FrameFace& face) {
 
 QString ErrorText(const std::exception& e) { return QString::fromLocal8Bit(e.what()).simplified(); }
 
+// Describes through `Network`: the loaded instance for the user-interface thread, or the pool.
+template <typename Network>
 class NetworkDescriber final : public FaceDescriber {
 public:
-    NetworkDescriber(const FaceModels& models, FaceNetwork& network) : models_(models), network_(network) {}
-    NetworkDescriber(const FaceModels& models, std::unique_ptr<FaceNetwork> owned)
-        : models_(models), network_(*owned), owned_(std::move(owned)) {}
+    NetworkDescriber(const FaceModels& models, Network& network) : models_(models), network_(network) {}
 
     std::optional<DescribedFace> Describe(const cv::Mat& picture, const FrameFace& face) override {
         return models_.DescribeFace(picture, face, network_);
@@ -51,8 +54,7 @@ public:
 
 private:
     const FaceModels& models_;
-    FaceNetwork& network_;
-    std::unique_ptr<FaceNetwork> owned_;
+    Network& network_;
 };
 
 }  // namespace
@@ -62,13 +64,18 @@ struct FaceModels::Models {
     QString landmarkFile;
     dlib::shape_predictor shapePredictor;
     std::unique_ptr<FaceNetwork> network;
-    std::unique_ptr<NetworkDescriber> interfaceDescriber;
+    std::unique_ptr<FaceNetworkPool> pooledNetworks;
+    std::unique_ptr<NetworkDescriber<FaceNetwork>> interfaceDescriber;
 };
+
+PooledNetworks PooledNetworks::PerCore() {
+    return PooledNetworks{std::max(1, static_cast<int>(std::thread::hardware_concurrency()))};
+}
 
 FaceModels::FaceModels(std::unique_ptr<Models> models) : models_(std::move(models)) {}
 FaceModels::~FaceModels() = default;
 
-std::unique_ptr<FaceModels> FaceModels::Load(const QString& dataDir, QString& error) {
+std::unique_ptr<FaceModels> FaceModels::Load(const QString& dataDir, QString& error, PooledNetworks pooled) {
     // Every network call already runs on a thread of its own (16 workers and the user-interface
     // thread); OpenBLAS's own threads would only queue those calls behind each other.
     openblas_set_num_threads(1);
@@ -96,8 +103,15 @@ std::unique_ptr<FaceModels> FaceModels::Load(const QString& dataDir, QString& er
     }
     models->network = FaceNetwork::Load(dir.filePath(kFaceNetworkFile), error);
     if (!models->network) return nullptr;
+    try {
+        models->pooledNetworks = std::make_unique<FaceNetworkPool>(*models->network, pooled.count);
+    } catch (const std::bad_alloc&) {
+        error = QStringLiteral("no memory for %1 copies of the descriptor network").arg(pooled.count);
+        return nullptr;
+    }
     std::unique_ptr<FaceModels> loaded(new FaceModels(std::move(models)));
-    loaded->models_->interfaceDescriber = std::make_unique<NetworkDescriber>(*loaded, *loaded->models_->network);
+    loaded->models_->interfaceDescriber =
+        std::make_unique<NetworkDescriber<FaceNetwork>>(*loaded, *loaded->models_->network);
     return loaded;
 }
 
@@ -129,8 +143,9 @@ std::vector<FrameFace> FaceModels::Detect(const cv::Mat& frame, FaceOrder order,
     return faces;
 }
 
-std::optional<DescribedFace> FaceModels::DescribeFace(const cv::Mat& frame, const FrameFace& face,
-                                                      FaceNetwork& network) const {
+template <typename Network>
+std::optional<DescribedFace> FaceModels::DescribeWith(const cv::Mat& frame, const FrameFace& face,
+                                                      Network& network) const {
     if (!IsPicture(frame)) return std::nullopt;
     const auto image = WrapFrame(frame);
     const dlib::full_object_detection shape = models_->shapePredictor(image, ToRectangle(face));
@@ -146,10 +161,20 @@ std::optional<DescribedFace> FaceModels::DescribeFace(const cv::Mat& frame, cons
     return described;
 }
 
+std::optional<DescribedFace> FaceModels::DescribeFace(const cv::Mat& frame, const FrameFace& face,
+                                                      FaceNetwork& network) const {
+    return DescribeWith(frame, face, network);
+}
+
+std::optional<DescribedFace> FaceModels::DescribeFace(const cv::Mat& frame, const FrameFace& face,
+                                                      FaceNetworkPool& networks) const {
+    return DescribeWith(frame, face, networks);
+}
+
 FaceDescriber& FaceModels::InterfaceDescriber() { return *models_->interfaceDescriber; }
 
 std::unique_ptr<FaceDescriber> FaceModels::MakeDescriber() const {
-    return std::make_unique<NetworkDescriber>(*this, models_->network->Copy());
+    return std::make_unique<NetworkDescriber<FaceNetworkPool>>(*this, *models_->pooledNetworks);
 }
 
 cv::Mat ReadPictureFile(const QString& path) {

@@ -20,6 +20,7 @@
 namespace recognition {
 
 class FaceNetwork;
+class FaceNetworkPool;
 
 inline constexpr char kShapePredictor5File[] = "shape_predictor_5_face_landmarks.dat";
 inline constexpr char kShapePredictor68File[] = "shape_predictor_68_face_landmarks.dat";
@@ -27,13 +28,22 @@ inline constexpr char kFaceNetworkFile[] = "dlib_face_recognition_resnet_model_v
 inline constexpr int kChipSize = 150;
 inline constexpr double kChipPadding = 0.25;
 
+// How many copies of the descriptor network the describers from MakeDescriber share.
+struct PooledNetworks {
+    int count = 1;
+    // One per core: no more network calls than that run at once.
+    static PooledNetworks PerCore();
+};
+
 class FaceModels {
 public:
     // Builds the detector and reads the landmark model (the 5-point file when present in
-    // `dataDir`, else the 68-point one) and the descriptor network. Nothing, with the reason in
-    // `error`, when a file is missing or damaged, or the landmark model places other than 5 or 68
-    // parts (faces are aligned by those).
-    static std::unique_ptr<FaceModels> Load(const QString& dataDir, QString& error);
+    // `dataDir`, else the 68-point one) and the descriptor network, then copies the network for
+    // the pool. Nothing, with the reason in `error`, when a file is missing or damaged, the
+    // landmark model places other than 5 or 68 parts (faces are aligned by those), or the copies
+    // do not fit in memory.
+    static std::unique_ptr<FaceModels> Load(const QString& dataDir, QString& error,
+                                            PooledNetworks pooled = PooledNetworks::PerCore());
     ~FaceModels();
     FaceModels(const FaceModels&) = delete;
     FaceModels& operator=(const FaceModels&) = delete;
@@ -55,13 +65,16 @@ public:
     // loaded network itself.
     FaceDescriber& InterfaceDescriber();
 
-    // A describer with a network instance of its own, copied in memory from the loaded one: one
-    // per prediction worker, since a network serves one call at a time.
+    // A describer for a thread of its own (a prediction worker, the snapshot thread): it borrows
+    // one of the pooled networks for each network call, so any number of them share the pool.
     std::unique_ptr<FaceDescriber> MakeDescriber() const;
 
     // The face's descriptor and chip through `network`, which the calling thread must own.
     // Nothing when the face's landmarks cannot be placed.
     std::optional<DescribedFace> DescribeFace(const cv::Mat& frame, const FrameFace& face, FaceNetwork& network) const;
+    // The same through a network borrowed from `networks` for the network call alone.
+    std::optional<DescribedFace> DescribeFace(const cv::Mat& frame, const FrameFace& face,
+                                              FaceNetworkPool& networks) const;
 
 private:
     struct Models;
@@ -69,6 +82,9 @@ private:
     explicit FaceModels(std::unique_ptr<Models> models);
     // The detector's faces in `order`, at most `limit` of them.
     std::vector<FrameFace> Detect(const cv::Mat& frame, FaceOrder order, size_t limit);
+    // Landmarks and chip of `face`, then the descriptor through `network.Describe(chip)`.
+    template <typename Network>
+    std::optional<DescribedFace> DescribeWith(const cv::Mat& frame, const FrameFace& face, Network& network) const;
     std::unique_ptr<Models> models_;
 };
 

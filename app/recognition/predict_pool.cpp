@@ -65,8 +65,7 @@ PredictPool::PredictPool(platform::Event& termEvent, RecognizedDataSink& sink, D
 PredictPool::~PredictPool() { Stop(); }
 
 bool PredictPool::Start() {
-    // Each worker's network is a full copy of the loaded one (tens of megabytes): a worker whose
-    // copy cannot be made cannot be created.
+    // A worker without a describer cannot be created.
     for (int i = 0; i < kWorkerCount; ++i) {
         try {
             workers_[i].describer = makeDescriber_(i);

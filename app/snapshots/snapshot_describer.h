@@ -7,7 +7,8 @@
 // Threads: made, called and destroyed on the user-interface thread (checked); the describing
 //          thread only describes and writes the temporary files; the receiver runs on the
 //          user-interface thread.
-// Owns: its thread, its describer (with a network of its own) and the frames waiting for it.
+// Owns: its thread, its describer (whose network may be borrowed for each call) and the frames
+//       waiting for it.
 
 #include "app/recognition/face_describer.h"
 #include "app/snapshots/snapshot_record.h"

@@ -1,0 +1,289 @@
+// The shared descriptor networks: the same descriptors as one network per describer, however many
+// threads borrow them, each network lent to one borrower at a time in arrival order, and the
+// prediction workers stopped while they wait for or hold a network.
+
+#include "app/recognition/face_models.h"
+#include "app/recognition/face_network_pool.h"
+#include "app/recognition/predict_pool.h"
+#include "settings/settings_state.h"
+#include "tests/support/face_pictures.h"
+#include "tests/support/own_network_describer.h"
+
+#include <gtest/gtest.h>
+
+#include <opencv2/core.hpp>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace recognition {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kPooled = 3;
+
+// Models with a pool of kPooled networks, loaded once for the binary.
+FaceModels* PooledModels() {
+    static QString error;
+    static std::unique_ptr<FaceModels> models =
+        FaceModels::Load(testsupport::FaceDataDir(), error, PooledNetworks{kPooled});
+    if (!models) ADD_FAILURE() << error.toStdString() << " (scripts/prepare.sh makes the models)";
+    return models.get();
+}
+
+std::unique_ptr<FaceNetwork> LoadedNetwork() {
+    auto network = testsupport::LoadFaceNetwork(testsupport::FaceDataDir());
+    if (!network) ADD_FAILURE() << "the descriptor network in " << testsupport::FaceDataDir().toStdString();
+    return network;
+}
+
+struct PictureFace {
+    cv::Mat picture;
+    FrameFace face;
+};
+
+// Every face of every example picture.
+std::vector<PictureFace> ExampleFaces(FaceModels& models) {
+    std::vector<PictureFace> faces;
+    for (const auto& entry : std::filesystem::directory_iterator(testsupport::DlibExample("faces"))) {
+        if (entry.path().extension() != ".jpg") continue;
+        const cv::Mat picture = ReadPictureFile(QString::fromStdString(entry.path().string()));
+        EXPECT_FALSE(picture.empty()) << entry.path();
+        for (const FrameFace& face : models.DetectAllFaces(picture)) faces.push_back({picture, face});
+    }
+    return faces;
+}
+
+bool BitIdentical(const DescribedFace& a, const DescribedFace& b) {
+    return std::memcmp(a.descriptor.values.data(), b.descriptor.values.data(), FaceDescriptor::kStorageSize) == 0 &&
+           cv::norm(a.chip, b.chip, cv::NORM_INF) == 0.0;
+}
+
+TEST(PooledNetworks, DescribeEveryExampleFaceBitIdenticallyToAnOwnNetworkFromManyThreads) {
+    FaceModels* models = PooledModels();
+    std::unique_ptr<FaceNetwork> network = LoadedNetwork();
+    ASSERT_TRUE(models && network);
+    const std::vector<PictureFace> faces = ExampleFaces(*models);
+    ASSERT_GE(faces.size(), 30u);
+
+    testsupport::OwnNetworkDescriber own(*models, std::move(network));
+    std::vector<std::optional<DescribedFace>> expected;
+    for (const PictureFace& f : faces) expected.push_back(own.Describe(f.picture, f.face));
+
+    // More threads than networks, each with its own describer, taking the faces in turn.
+    constexpr int kThreads = 3 * kPooled;
+    std::vector<std::optional<DescribedFace>> got(faces.size());
+    std::atomic<size_t> next{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            const std::unique_ptr<FaceDescriber> describer = models->MakeDescriber();
+            for (size_t i = next++; i < faces.size(); i = next++)
+                got[i] = describer->Describe(faces[i].picture, faces[i].face);
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+
+    int described = 0;
+    for (size_t i = 0; i < faces.size(); ++i) {
+        ASSERT_EQ(got[i].has_value(), expected[i].has_value()) << i;
+        if (!got[i]) continue;
+        ++described;
+        EXPECT_TRUE(BitIdentical(*got[i], *expected[i])) << "face " << i;
+    }
+    EXPECT_EQ(described, static_cast<int>(faces.size()));
+}
+
+// Holds a lease on a thread of its own until released.
+class Holder {
+public:
+    explicit Holder(FaceNetworkPool& pool)
+        : thread_([this, &pool] {
+              const FaceNetworkPool::Lease lease = pool.Borrow();
+              held_.set_value(&lease.Network());
+              release_.get_future().wait();
+          }) {}
+    ~Holder() {
+        Release();
+        thread_.join();
+    }
+    // The network once the lease is held; nothing while the holder still waits.
+    FaceNetwork* Network(std::chrono::milliseconds wait) {
+        if (heldFuture_.wait_for(wait) != std::future_status::ready) return nullptr;
+        return heldFuture_.get();
+    }
+    void Release() {
+        if (!released_) release_.set_value();
+        released_ = true;
+    }
+
+private:
+    std::promise<FaceNetwork*> held_;
+    std::shared_future<FaceNetwork*> heldFuture_ = held_.get_future().share();
+    std::promise<void> release_;
+    bool released_ = false;
+    std::thread thread_;
+};
+
+bool WaitForWaiting(const FaceNetworkPool& pool, int count) {
+    for (auto start = std::chrono::steady_clock::now(); std::chrono::steady_clock::now() - start < 30s;) {
+        if (pool.Waiting() == count) return true;
+        std::this_thread::sleep_for(1ms);
+    }
+    return false;
+}
+
+TEST(NetworkPoolLeases, BorrowersBeyondThePoolWaitAndAreServedInArrivalOrder) {
+    std::unique_ptr<FaceNetwork> network = LoadedNetwork();
+    ASSERT_TRUE(network);
+    FaceNetworkPool pool(*network, 2);
+    ASSERT_EQ(pool.Size(), 2);
+
+    Holder first(pool), second(pool);
+    FaceNetwork* a = first.Network(30s);
+    FaceNetwork* b = second.Network(30s);
+    ASSERT_TRUE(a && b);
+    EXPECT_NE(a, b);
+    EXPECT_NE(a, network.get());
+    EXPECT_NE(b, network.get());
+
+    Holder third(pool);
+    ASSERT_TRUE(WaitForWaiting(pool, 1));
+    Holder fourth(pool);
+    ASSERT_TRUE(WaitForWaiting(pool, 2));
+    EXPECT_FALSE(third.Network(50ms));
+
+    // The first network given back goes to the earlier of the two waiting.
+    second.Release();
+    EXPECT_EQ(third.Network(30s), b);
+    EXPECT_FALSE(fourth.Network(50ms));
+    first.Release();
+    EXPECT_EQ(fourth.Network(30s), a);
+    EXPECT_EQ(pool.Waiting(), 0);
+}
+
+TEST(NetworkPoolLeases, ManyThreadsNeverShareANetworkAndAllGetTheirTurns) {
+    std::unique_ptr<FaceNetwork> network = LoadedNetwork();
+    ASSERT_TRUE(network);
+    FaceNetworkPool pool(*network, 2);
+    std::mutex mutex;
+    std::vector<FaceNetwork*> held;
+    size_t mostHeld = 0;
+    bool shared = false;
+    std::atomic<int> borrowed{0};
+    constexpr int kThreads = 12, kBorrows = 200;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < kBorrows; ++i) {
+                const FaceNetworkPool::Lease lease = pool.Borrow();
+                {
+                    std::lock_guard lock(mutex);
+                    shared = shared || std::find(held.begin(), held.end(), &lease.Network()) != held.end();
+                    held.push_back(&lease.Network());
+                    mostHeld = std::max(mostHeld, held.size());
+                }
+                std::this_thread::yield();
+                {
+                    std::lock_guard lock(mutex);
+                    held.erase(std::find(held.begin(), held.end(), &lease.Network()));
+                }
+                ++borrowed;
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_FALSE(shared);
+    EXPECT_LE(mostHeld, 2u);
+    EXPECT_EQ(borrowed.load(), kThreads * kBorrows);
+    EXPECT_EQ(pool.Waiting(), 0);
+}
+
+// Describes through a pool the test can look into.
+class PoolDescriber final : public FaceDescriber {
+public:
+    PoolDescriber(const FaceModels& models, FaceNetworkPool& pool) : models_(models), pool_(pool) {}
+    std::optional<DescribedFace> Describe(const cv::Mat& picture, const FrameFace& face) override {
+        started.fetch_add(1);
+        return models_.DescribeFace(picture, face, pool_);
+    }
+    static inline std::atomic<int> started{0};
+
+private:
+    const FaceModels& models_;
+    FaceNetworkPool& pool_;
+};
+
+class CountingSink : public RecognizedDataSink {
+public:
+    bool Deliver(int, std::unique_ptr<RecognizedData>) override {
+        ++delivered;
+        return true;
+    }
+    std::atomic<int> delivered{0};
+};
+
+// Sixteen faces at once for two networks: most workers wait for a network while two describe
+// when the termination event comes. They all end, and every network is back in the pool.
+TEST(PooledNetworks, WorkersStopWhileTheyHoldOrWaitForNetworks) {
+    FaceModels* models = PooledModels();
+    std::unique_ptr<FaceNetwork> network = LoadedNetwork();
+    ASSERT_TRUE(models && network);
+    FaceNetworkPool pool(*network, 2);
+    const cv::Mat picture = ReadPictureFile(QString::fromStdString(testsupport::DlibExample("faces/bald_guys.jpg")));
+    const std::vector<FrameFace> faces = models->DetectFaces(picture, PredictPool::kWorkerCount);
+    ASSERT_EQ(faces.size(), static_cast<size_t>(PredictPool::kWorkerCount));
+
+    PersonModelSortedList persons;
+    auto person = std::make_unique<PersonModel>();
+    person->personId = 1;
+    person->descriptors.Append(std::make_unique<FaceDescriptor>());
+    persons.Append(std::move(person));
+    {
+        // Every described face is a match and would be delivered.
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        settings::g_Settings().recognition.LikelyDistance = 1000000;
+    }
+    platform::Event term(true, false);
+    CountingSink sink;
+    PredictPool workers(
+        term, sink, [&](int) { return std::make_unique<PoolDescriber>(*models, pool); }, persons);
+    ASSERT_TRUE(workers.Start());
+    std::vector<DispatchSubject> subjects(faces.size());
+    std::vector<DispatchSubject*> pointers;
+    for (size_t i = 0; i < faces.size(); ++i) {
+        subjects[i] = DispatchSubject{static_cast<uint32_t>(i + 1), faces[i], 0, 0, 0};
+        pointers.push_back(&subjects[i]);
+    }
+    {
+        // Every worker idle, so that each takes a face.
+        platform::CriticalSectionLock lock(PredictDispatchLock);
+        ASSERT_TRUE(WaitPredictThreadIddle());
+    }
+    PoolDescriber::started = 0;
+    workers.DispatchFaces(picture, pointers, 46000.0);
+    for (auto start = std::chrono::steady_clock::now();
+         pool.Waiting() < 8 && std::chrono::steady_clock::now() - start < 60s;)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_GE(pool.Waiting(), 8);
+
+    term.Set();
+    workers.Stop();
+    EXPECT_GE(PoolDescriber::started.load(), 10);
+    EXPECT_EQ(pool.Waiting(), 0);
+    // Both networks can be held at once again: no lease outlived its worker.
+    Holder first(pool), second(pool);
+    EXPECT_TRUE(first.Network(30s));
+    EXPECT_TRUE(second.Network(30s));
+}
+
+}  // namespace
+}  // namespace recognition

@@ -68,7 +68,7 @@ int RunDesign(Design design, int64_t faces) {
     QString error;
     // Before the pool, the snapshot thread had a network of its own besides the workers': the one
     // idle pooled copy stands in for it.
-    const PooledNetworks pooled = design == Design::OwnEach ? PooledNetworks{1} : PooledNetworks::PerCore();
+    const PooledNetworks pooled = design == Design::OwnEach ? PooledNetworks{1} : PooledNetworks::ForThisMachine();
     const std::unique_ptr<FaceModels> models = FaceModels::Load(DataDir(), error, pooled);
     if (!models) {
         std::fprintf(stderr, "face models in %s: %s\n", qPrintable(DataDir()), qPrintable(error));

@@ -68,8 +68,8 @@ struct FaceModels::Models {
     std::unique_ptr<NetworkDescriber<FaceNetwork>> interfaceDescriber;
 };
 
-PooledNetworks PooledNetworks::PerCore() {
-    return PooledNetworks{std::max(1, static_cast<int>(std::thread::hardware_concurrency()))};
+PooledNetworks PooledNetworks::ForThisMachine() {
+    return PooledNetworks{std::max(1, static_cast<int>(std::thread::hardware_concurrency())) + 1};
 }
 
 FaceModels::FaceModels(std::unique_ptr<Models> models) : models_(std::move(models)) {}

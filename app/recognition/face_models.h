@@ -31,8 +31,9 @@ inline constexpr double kChipPadding = 0.25;
 // How many copies of the descriptor network the describers from MakeDescriber share.
 struct PooledNetworks {
     int count = 1;
-    // One per core: no more network calls than that run at once.
-    static PooledNetworks PerCore();
+    // One per core, plus one so that a worker handing its network back never leaves a core idle
+    // while the next borrower wakes.
+    static PooledNetworks ForThisMachine();
 };
 
 class FaceModels {
@@ -43,7 +44,7 @@ public:
     // landmark model places other than 5 or 68 parts (faces are aligned by those), or the copies
     // do not fit in memory.
     static std::unique_ptr<FaceModels> Load(const QString& dataDir, QString& error,
-                                            PooledNetworks pooled = PooledNetworks::PerCore());
+                                            PooledNetworks pooled = PooledNetworks::ForThisMachine());
     ~FaceModels();
     FaceModels(const FaceModels&) = delete;
     FaceModels& operator=(const FaceModels&) = delete;

@@ -8,6 +8,7 @@
 #include "app/recognition/face_network_type.h"
 #include "app/recognition/predict_pool.h"
 #include "settings/settings_state.h"
+#include "tests/support/match_every_face.h"
 #include "tests/support/own_network_describer.h"
 
 #include <benchmark/benchmark.h>
@@ -147,15 +148,6 @@ void BM_BaselineFrame(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(BaselineDescribe(s, s.detector(s.images[1])));
 }
 
-class CountingSink : public RecognizedDataSink {
-public:
-    bool Deliver(int, std::unique_ptr<RecognizedData>) override {
-        delivered.fetch_add(1, std::memory_order_relaxed);
-        return true;
-    }
-    std::atomic<int64_t> delivered{0};
-};
-
 // Where the workers' describers take their network from.
 enum class WorkerNetworks { Pooled = 0, OwnEach = 1 };
 
@@ -174,18 +166,11 @@ void BM_PoolFacesPerSecond(benchmark::State& state) {
     const auto networks = static_cast<WorkerNetworks>(state.range(1));
     openblas_set_num_threads(blasThreads);
     PersonModelSortedList persons;
-    auto person = std::make_unique<PersonModel>();
-    person->personId = 1;
-    person->descriptors.Append(std::make_unique<FaceDescriptor>());
-    persons.Append(std::move(person));
+    // Every face counts as a match, so the figure includes the result's delivery.
+    testsupport::MatchEveryFace(persons);
     platform::Event term(true, false);
-    CountingSink sink;
+    testsupport::CountingSink sink;
     PredictPool pool(term, sink, WorkerDescribers(s, networks), persons);
-    {
-        // Every face counts as a match, so the figure includes the result's delivery.
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        settings::g_Settings().recognition.LikelyDistance = 1000000;
-    }
     if (!pool.Start()) {
         state.SkipWithError("pool start");
         return;

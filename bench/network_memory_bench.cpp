@@ -9,6 +9,7 @@
 #include "app/recognition/face_models.h"
 #include "app/recognition/predict_pool.h"
 #include "settings/settings_state.h"
+#include "tests/support/match_every_face.h"
 #include "tests/support/own_network_describer.h"
 
 #include <opencv2/imgproc.hpp>
@@ -53,15 +54,6 @@ long StatusKb(const char* field) {
     return kb;
 }
 
-class CountingSink : public RecognizedDataSink {
-public:
-    bool Deliver(int, std::unique_ptr<RecognizedData>) override {
-        delivered.fetch_add(1, std::memory_order_relaxed);
-        return true;
-    }
-    std::atomic<int64_t> delivered{0};
-};
-
 // One process: loads the models for `design`, puts `faces` faces through the 16 workers and
 // prints "rss_kb peak_kb faces_per_second".
 int RunDesign(Design design, int64_t faces) {
@@ -90,16 +82,9 @@ int RunDesign(Design design, int64_t faces) {
         return std::make_unique<testsupport::OwnNetworkDescriber>(*models, source->Copy());
     };
     PersonModelSortedList persons;
-    auto person = std::make_unique<PersonModel>();
-    person->personId = 1;
-    person->descriptors.Append(std::make_unique<FaceDescriptor>());
-    persons.Append(std::move(person));
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        settings::g_Settings().recognition.LikelyDistance = 1000000;
-    }
+    testsupport::MatchEveryFace(persons);  // every face counts once it comes back
     platform::Event term(true, false);
-    CountingSink sink;
+    testsupport::CountingSink sink;
     PredictPool pool(term, sink, describers, persons);
     if (!pool.Start()) return 1;
     // The loaded network made the own copies; only theirs stay, as in the program before the pool.

@@ -7,6 +7,7 @@
 #include "app/recognition/predict_pool.h"
 #include "settings/settings_state.h"
 #include "tests/support/face_pictures.h"
+#include "tests/support/match_every_face.h"
 #include "tests/support/own_network_describer.h"
 
 #include <gtest/gtest.h>
@@ -222,15 +223,6 @@ private:
     FaceNetworkPool& pool_;
 };
 
-class CountingSink : public RecognizedDataSink {
-public:
-    bool Deliver(int, std::unique_ptr<RecognizedData>) override {
-        ++delivered;
-        return true;
-    }
-    std::atomic<int> delivered{0};
-};
-
 // Sixteen faces at once for two networks: most workers wait for a network while two describe
 // when the termination event comes. They all end, and every network is back in the pool.
 TEST(PooledNetworks, WorkersStopWhileTheyHoldOrWaitForNetworks) {
@@ -243,17 +235,9 @@ TEST(PooledNetworks, WorkersStopWhileTheyHoldOrWaitForNetworks) {
     ASSERT_EQ(faces.size(), static_cast<size_t>(PredictPool::kWorkerCount));
 
     PersonModelSortedList persons;
-    auto person = std::make_unique<PersonModel>();
-    person->personId = 1;
-    person->descriptors.Append(std::make_unique<FaceDescriptor>());
-    persons.Append(std::move(person));
-    {
-        // Every described face is a match and would be delivered.
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        settings::g_Settings().recognition.LikelyDistance = 1000000;
-    }
+    testsupport::MatchEveryFace(persons);  // every face counts once it comes back
     platform::Event term(true, false);
-    CountingSink sink;
+    testsupport::CountingSink sink;
     PredictPool workers(
         term, sink, [&](int) { return std::make_unique<PoolDescriber>(*models, pool); }, persons);
     ASSERT_TRUE(workers.Start());

@@ -3,6 +3,7 @@
 #include "app/recognition/face_network.h"
 #include "app/recognition/face_network_pool.h"
 #include "app/recognition/hog_face_detector.h"
+#include "platform/contract.h"
 
 #include <dlib/image_processing.h>
 #include <dlib/opencv/cv_image.h>
@@ -12,8 +13,8 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
-#include <new>
 #include <thread>
 
 extern "C" void openblas_set_num_threads(int threads);
@@ -42,19 +43,41 @@ dlib::rectangle ToRectangle(const FrameFace& face) {
 
 QString ErrorText(const std::exception& e) { return QString::fromLocal8Bit(e.what()).simplified(); }
 
-// Describes through `Network`: the loaded instance for the user-interface thread, or the pool.
-template <typename Network>
-class NetworkDescriber final : public FaceDescriber {
+// Describes through a pool of networks.
+class PoolDescriber final : public FaceDescriber {
 public:
-    NetworkDescriber(const FaceModels& models, Network& network) : models_(models), network_(network) {}
+    PoolDescriber(const FaceModels& models, FaceNetworkPool& networks) : models_(models), networks_(networks) {}
 
     std::optional<DescribedFace> Describe(const cv::Mat& picture, const FrameFace& face) override {
-        return models_.DescribeFace(picture, face, network_);
+        return models_.DescribeFace(picture, face, networks_);
     }
 
 private:
     const FaceModels& models_;
-    Network& network_;
+    FaceNetworkPool& networks_;
+};
+
+// The user-interface thread's own instance, copied from the loaded network at its first face: a
+// window that never describes never holds one, and it never waits for the workers' pool.
+class InterfaceNetworkDescriber final : public FaceDescriber {
+public:
+    InterfaceNetworkDescriber(const FaceModels& models, const FaceNetwork& source) : models_(models), source_(source) {}
+
+    std::optional<DescribedFace> Describe(const cv::Mat& picture, const FrameFace& face) override {
+        OSTROVID_ASSERT(!inUse_.exchange(true), "one thread at a time uses the interface describer");
+        struct Release {
+            std::atomic<bool>& flag;
+            ~Release() { flag = false; }
+        } release{inUse_};
+        if (!network_) network_ = source_.Copy();
+        return models_.DescribeFace(picture, face, *network_);
+    }
+
+private:
+    const FaceModels& models_;
+    const FaceNetwork& source_;
+    std::unique_ptr<FaceNetwork> network_;
+    std::atomic<bool> inUse_{false};
 };
 
 }  // namespace
@@ -63,9 +86,10 @@ struct FaceModels::Models {
     HogFaceDetector detector;
     QString landmarkFile;
     dlib::shape_predictor shapePredictor;
+    // Only ever copied: the pool's instances and the interface describer's are made from it.
     std::unique_ptr<FaceNetwork> network;
     std::unique_ptr<FaceNetworkPool> pooledNetworks;
-    std::unique_ptr<NetworkDescriber<FaceNetwork>> interfaceDescriber;
+    std::unique_ptr<InterfaceNetworkDescriber> interfaceDescriber;
 };
 
 PooledNetworks PooledNetworks::ForThisMachine() {
@@ -103,15 +127,10 @@ std::unique_ptr<FaceModels> FaceModels::Load(const QString& dataDir, QString& er
     }
     models->network = FaceNetwork::Load(dir.filePath(kFaceNetworkFile), error);
     if (!models->network) return nullptr;
-    try {
-        models->pooledNetworks = std::make_unique<FaceNetworkPool>(*models->network, pooled.count);
-    } catch (const std::bad_alloc&) {
-        error = QStringLiteral("no memory for %1 copies of the descriptor network").arg(pooled.count);
-        return nullptr;
-    }
+    models->pooledNetworks = std::make_unique<FaceNetworkPool>(*models->network, pooled.count);
     std::unique_ptr<FaceModels> loaded(new FaceModels(std::move(models)));
     loaded->models_->interfaceDescriber =
-        std::make_unique<NetworkDescriber<FaceNetwork>>(*loaded, *loaded->models_->network);
+        std::make_unique<InterfaceNetworkDescriber>(*loaded, *loaded->models_->network);
     return loaded;
 }
 
@@ -174,7 +193,7 @@ std::optional<DescribedFace> FaceModels::DescribeFace(const cv::Mat& frame, cons
 FaceDescriber& FaceModels::InterfaceDescriber() { return *models_->interfaceDescriber; }
 
 std::unique_ptr<FaceDescriber> FaceModels::MakeDescriber() const {
-    return std::make_unique<NetworkDescriber<FaceNetworkPool>>(*this, *models_->pooledNetworks);
+    return std::make_unique<PoolDescriber>(*this, *models_->pooledNetworks);
 }
 
 cv::Mat ReadPictureFile(const QString& path) {

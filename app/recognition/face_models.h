@@ -28,7 +28,7 @@ inline constexpr char kFaceNetworkFile[] = "dlib_face_recognition_resnet_model_v
 inline constexpr int kChipSize = 150;
 inline constexpr double kChipPadding = 0.25;
 
-// How many copies of the descriptor network the describers from MakeDescriber share.
+// How many copies of the descriptor network the describers from MakeDescriber share at most.
 struct PooledNetworks {
     int count = 1;
     // One per core, plus one so that a worker handing its network back never leaves a core idle
@@ -39,10 +39,10 @@ struct PooledNetworks {
 class FaceModels {
 public:
     // Builds the detector and reads the landmark model (the 5-point file when present in
-    // `dataDir`, else the 68-point one) and the descriptor network, then copies the network for
-    // the pool. Nothing, with the reason in `error`, when a file is missing or damaged, the
-    // landmark model places other than 5 or 68 parts (faces are aligned by those), or the copies
-    // do not fit in memory.
+    // `dataDir`, else the 68-point one) and the descriptor network, which is only copied: by the
+    // pool and by the interface describer, each when it first needs one. Nothing, with the reason
+    // in `error`, when a file is missing or damaged or the landmark model places other than 5 or
+    // 68 parts (faces are aligned by those).
     static std::unique_ptr<FaceModels> Load(const QString& dataDir, QString& error,
                                             PooledNetworks pooled = PooledNetworks::ForThisMachine());
     ~FaceModels();
@@ -62,12 +62,14 @@ public:
     // faces an operator picks one from for a sample. Any thread, as above.
     std::vector<FrameFace> DetectAllFaces(const cv::Mat& picture);
 
-    // The describer of the user-interface thread (snapshot panel, sample creation); it uses the
-    // loaded network itself.
+    // The describer of the user-interface thread (snapshot panel, sample creation): one thread
+    // at a time (checked). Its own copy of the network, made at its first face, so that it never
+    // waits behind the workers.
     FaceDescriber& InterfaceDescriber();
 
     // A describer for a thread of its own (a prediction worker, the snapshot thread): it borrows
     // one of the pooled networks for each network call, so any number of them share the pool.
+    // Its Describe throws std::bad_alloc when the pool's first network does not fit in memory.
     std::unique_ptr<FaceDescriber> MakeDescriber() const;
 
     // The face's descriptor and chip through `network`, which the calling thread must own.

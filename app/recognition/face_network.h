@@ -1,7 +1,7 @@
 #pragma once
 // One instance of the descriptor network. An instance keeps its working buffers during a call,
-// so it serves one thread at a time: the user-interface thread owns the loaded one, the other
-// describing threads borrow copies from a FaceNetworkPool.
+// so it serves one thread at a time: the loaded one is only copied, the user-interface thread
+// owns a copy, the other describing threads borrow copies from a FaceNetworkPool.
 // Seen only by the face-analysis sources (it brings in dlib's matrix).
 
 #include "app/recognition/face_descriptor.h"
@@ -20,7 +20,8 @@ public:
     static std::unique_ptr<FaceNetwork> Load(const QString& path, QString& error);
     ~FaceNetwork();
 
-    // A new instance with the same weights, giving the same descriptors.
+    // A new instance with the same weights, giving the same descriptors. Several threads may copy
+    // one instance at once as long as none runs it. Throws std::bad_alloc.
     std::unique_ptr<FaceNetwork> Copy() const;
 
     // The descriptor of one 150x150 face chip: the network runs on a list of this one chip.

@@ -3,6 +3,7 @@
 #include "platform/contract.h"
 
 #include <algorithm>
+#include <new>
 
 namespace recognition {
 namespace {
@@ -22,12 +23,11 @@ FaceNetworkPool::Lease::~Lease() {
     pool_.GiveBack(network_);
 }
 
-FaceNetworkPool::FaceNetworkPool(const FaceNetwork& source, int count) {
+FaceNetworkPool::FaceNetworkPool(const FaceNetwork& source, int capacity)
     // Without an instance every borrower would wait forever.
-    const int instances = std::max(count, 1);
-    networks_.reserve(static_cast<size_t>(instances));
-    for (int i = 0; i < instances; ++i) networks_.push_back(source.Copy());
-    for (const auto& network : networks_) free_.push_back(network.get());
+    : source_(source), capacity_(static_cast<size_t>(std::max(capacity, 1))) {
+    networks_.reserve(capacity_);
+    free_.reserve(capacity_);
 }
 
 FaceNetworkPool::~FaceNetworkPool() {
@@ -38,13 +38,32 @@ FaceNetworkPool::Lease FaceNetworkPool::Borrow() {
     OSTROVID_ASSERT(leasesHeld == 0, "a thread holds one network lease at a time");
     std::unique_lock lock(mutex_);
     const uint64_t ticket = nextTicket_++;
-    returned_.wait(lock, [&] { return ticket == serving_ && !free_.empty(); });
+    const auto servable = [&] { return !free_.empty() || networks_.size() < capacity_; };
+    for (;;) {
+        returned_.wait(lock, [&] { return ticket == serving_ && servable(); });
+        if (!free_.empty()) break;
+        // Copied under the lock: it happens at most `capacity` times in the pool's life, and
+        // meanwhile only those giving back and the borrowers behind this one wait.
+        try {
+            networks_.push_back(source_.Copy());
+            free_.push_back(networks_.back().get());
+        } catch (const std::bad_alloc&) {
+            if (networks_.empty()) {
+                // The turn passes on; the next borrower tries again.
+                ++serving_;
+                lock.unlock();
+                returned_.notify_all();
+                throw;
+            }
+            capacity_ = networks_.size();
+        }
+    }
     ++serving_;
     FaceNetwork* network = free_.back();
     free_.pop_back();
-    const bool more = !free_.empty() && serving_ != nextTicket_;
+    const bool more = servable() && serving_ != nextTicket_;
     lock.unlock();
-    // The next in line may take another free instance at once.
+    // The next in line may take, or make, another instance at once.
     if (more) returned_.notify_all();
     return Lease(*this, *network);
 }
@@ -61,6 +80,16 @@ void FaceNetworkPool::GiveBack(FaceNetwork& network) {
 FaceDescriptor FaceNetworkPool::Describe(const dlib::matrix<dlib::rgb_pixel>& chip) {
     const Lease lease = Borrow();
     return lease.Network().Describe(chip);
+}
+
+int FaceNetworkPool::Capacity() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(capacity_);
+}
+
+int FaceNetworkPool::Made() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(networks_.size());
 }
 
 int FaceNetworkPool::Waiting() const {

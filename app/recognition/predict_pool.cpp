@@ -127,7 +127,14 @@ void PredictPool::ProcessSlot(int index) {
     // Pairs with the dispatcher's release store: the slot's fields are the ones it wrote.
     const uint32_t subjectId = slot.subjectId.load(std::memory_order_acquire);
 
-    std::optional<DescribedFace> described = worker.describer->Describe(slot.picture, slot.face);
+    std::optional<DescribedFace> described;
+    try {
+        // The network's working buffers, or the pool's first copy of it, may not fit.
+        described = worker.describer->Describe(slot.picture, slot.face);
+    } catch (const std::bad_alloc&) {
+        Log("PredictThread %d: %s", index, "Недостаточно памяти в системе");
+        return;
+    }
     if (!described) return;
     std::optional<PersonMatch> match = MatchDescriptor(described->descriptor, models_, LikelyDistance());
     if (!match) return;

@@ -146,12 +146,13 @@ TEST(NetworkPoolLeases, BorrowersBeyondThePoolWaitAndAreServedInArrivalOrder) {
     std::unique_ptr<FaceNetwork> network = LoadedNetwork();
     ASSERT_TRUE(network);
     FaceNetworkPool pool(*network, 2);
-    ASSERT_EQ(pool.Size(), 2);
+    EXPECT_EQ(pool.Made(), 0);
 
     Holder first(pool), second(pool);
     FaceNetwork* a = first.Network(30s);
     FaceNetwork* b = second.Network(30s);
     ASSERT_TRUE(a && b);
+    EXPECT_EQ(pool.Made(), 2);
     EXPECT_NE(a, b);
     EXPECT_NE(a, network.get());
     EXPECT_NE(b, network.get());
@@ -204,8 +205,35 @@ TEST(NetworkPoolLeases, ManyThreadsNeverShareANetworkAndAllGetTheirTurns) {
     for (std::thread& thread : threads) thread.join();
     EXPECT_FALSE(shared);
     EXPECT_LE(mostHeld, 2u);
+    EXPECT_LE(pool.Made(), 2);
     EXPECT_EQ(borrowed.load(), kThreads * kBorrows);
     EXPECT_EQ(pool.Waiting(), 0);
+}
+
+// A copy is made only when every instance there is is lent: borrowers one after another share
+// one, and two at once of a pool of three make two.
+TEST(NetworkPoolLeases, MakesAnInstanceOnlyWhenNoneIsFree) {
+    std::unique_ptr<FaceNetwork> network = LoadedNetwork();
+    ASSERT_TRUE(network);
+    FaceNetworkPool pool(*network, 3);
+    FaceNetwork* only = nullptr;
+    for (int i = 0; i < 5; ++i) {
+        std::thread([&] {
+            const FaceNetworkPool::Lease lease = pool.Borrow();
+            if (!only) only = &lease.Network();
+            EXPECT_EQ(&lease.Network(), only);
+        }).join();
+    }
+    EXPECT_EQ(pool.Made(), 1);
+
+    {
+        Holder first(pool), second(pool);
+        ASSERT_TRUE(first.Network(30s) && second.Network(30s));
+    }
+    Holder third(pool);
+    ASSERT_TRUE(third.Network(30s));
+    EXPECT_EQ(pool.Made(), 2);
+    EXPECT_EQ(pool.Capacity(), 3);
 }
 
 // Describes through a pool the test can look into.

@@ -46,6 +46,8 @@ void ProgramServices::UnrecognizedSubjectVanished(const recognition::Subject& su
     actions_.HandleUnrecognizedPersonEvent(subject, now, history);
 }
 
+bool ProgramServices::UnrecognizedActionsWanted() const { return actions_.UnrecognizedActionsWanted(); }
+
 void ProgramServices::DoRecognizedPersonAlertsAndActions(const recognition::RecognizedPersonInfo& info) {
     actions_.DoRecognizedPersonAlertsAndActions(info);
 }

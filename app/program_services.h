@@ -31,6 +31,7 @@ public:
     void PersonChanged(const recognition::PersonChange& change) override;
     void UnrecognizedSubjectVanished(const recognition::Subject& subject, double now,
                                      const recognition::FrameHistory& history) override;
+    bool UnrecognizedActionsWanted() const override;
     void DoRecognizedPersonAlertsAndActions(const recognition::RecognizedPersonInfo& info) override;
     // The snapshot sound, then the faces go to the describer.
     void AddSnapshotFaces(const cv::Mat& frame, std::span<const recognition::FrameFace> faces) override;

@@ -146,7 +146,7 @@ int main() {
     for (int i = 0; i < recognition::FrameHistory::kSlots; ++i) {
         now += 1.0 / 86400;
         tracker.Track(std::vector<recognition::FrameFace>{{600, 300, 120, 120}}, frame, now, {1280, 720, 1280, 720});
-        history.Push(frame, now, tracker, true);
+        history.Push(frame, now, tracker, true, recognition::HistoryPictures::Wanted);
     }
     const recognition::Subject& subject = *tracker.Subjects().front();
     const double unrecognized = MedianMicros(

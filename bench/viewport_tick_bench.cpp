@@ -58,6 +58,8 @@ struct QuietEvents : viewport::ViewportEvents {
     void UnrecognizedSubjectVanished(const recognition::Subject&, double) override {}
     void PresenceEnded(const recognition::Subject&, double) override {}
     void BroadcastCameraState(int) override {}
+    // The costlier case: a frame copy every second.
+    bool UnrecognizedActionsWanted() const override { return true; }
 };
 
 }  // namespace

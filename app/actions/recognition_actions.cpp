@@ -104,6 +104,21 @@ std::optional<settings::SmtpSettings> MailSettings(const settings::SmtpSettings&
     return block;
 }
 
+struct UnrecognizedWants {
+    bool script = false;
+    // The mail's settings block with its recipients.
+    std::optional<settings::SmtpSettings> mail;
+};
+
+UnrecognizedWants WantedUnrecognizedActions(const UnrecognizedSettings& config) {
+    const settings::UPActionSet& up = config.actions;
+    UnrecognizedWants wants;
+    wants.script = up.Script && Filled(up.ScriptFile);
+    if (up.SendMail && Filled(up.SubjectFormat) && Filled(up.BodyFormat))
+        wants.mail = MailSettings(config.smtp, up.Recepients);
+    return wants;
+}
+
 // The face chip, for the queue thread to write: encoding it here would cost this thread a
 // millisecond per action. The caller keeps the chip only for the time of the call, so it is copied.
 void AddFace(ActionItem& item, const cv::Mat* picture, ImageFileFormat format) {
@@ -219,15 +234,19 @@ void RecognitionActions::DoRecognizedPersonAlertsAndActions(const RecognizedPers
     });
 }
 
+bool RecognitionActions::UnrecognizedActionsWanted() const {
+    const UnrecognizedWants wants = WantedUnrecognizedActions(CopyUnrecognizedSettings());
+    return wants.script || wants.mail;
+}
+
 void RecognitionActions::HandleUnrecognizedPersonEvent(const recognition::Subject& subject, double eventTime,
                                                        const recognition::FrameHistory& history) {
     OSTROVID_ASSERT(owner_.IsCurrent(), "recognition actions run on the user-interface thread");
     const UnrecognizedSettings config = CopyUnrecognizedSettings();
     const settings::UPActionSet& up = config.actions;
-    const bool wantsScript = up.Script && Filled(up.ScriptFile);
-    std::optional<settings::SmtpSettings> smtp;
-    if (up.SendMail && Filled(up.SubjectFormat) && Filled(up.BodyFormat))
-        smtp = MailSettings(config.smtp, up.Recepients);
+    const UnrecognizedWants wants = WantedUnrecognizedActions(config);
+    const bool wantsScript = wants.script;
+    const std::optional<settings::SmtpSettings>& smtp = wants.mail;
     if (!wantsScript && !smtp) return;
 
     WriteLog(QStringLiteral("Выполнение действий для события нераспознанной персоны"));

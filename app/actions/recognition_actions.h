@@ -37,6 +37,9 @@ public:
         : queue_(queue), alerts_(alerts), cameraName_(std::move(cameraName)) {}
 
     void DoRecognizedPersonAlertsAndActions(const RecognizedPersonInfo& person);
+    // True when the settings now ask for a script or a mail when an unrecognized subject leaves:
+    // only then are the frames of the history ever read.
+    bool UnrecognizedActionsWanted() const;
     // eventTime: OLE Automation date of the subject's leaving.
     void HandleUnrecognizedPersonEvent(const recognition::Subject& subject, double eventTime,
                                        const recognition::FrameHistory& history);

@@ -4,19 +4,23 @@
 
 namespace recognition {
 
-void FrameHistory::Push(const cv::Mat& frame, double now, const SubjectTracker& tracker, bool hadFaces) {
+void FrameHistory::Push(const cv::Mat& frame, double now, const SubjectTracker& tracker, bool hadFaces,
+                        HistoryPictures pictures) {
     head_ = (head_ + 1) % kSlots;
     if (head_ == tail_) tail_ = (tail_ + 1) % kSlots;
     HistorySlot& slot = slots_[size_t(head_)];
     slot.faces.clear();
-    // New memory each time: an unrecognized-person action may still hold the slot's last
-    // picture while the queue thread writes it to a file.
-    slot.picture = frame.clone();
     slot.time = now;
-    if (hadFaces) {
+    if (hadFaces && pictures == HistoryPictures::Wanted) {
         for (const auto& subject : tracker.Subjects())
             if (subject->HasFace() && subject->personId == 0) slot.faces.push_back({subject->id, subject->rectangle});
     }
+    // New memory each time: an unrecognized-person action may still hold the slot's last
+    // picture while the queue thread writes it to a file.
+    if (slot.faces.empty())
+        slot.picture.release();
+    else
+        slot.picture = frame.clone();
     lastTime_ = now;
 }
 

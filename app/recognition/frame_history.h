@@ -23,6 +23,10 @@ struct HistoryFace {
     FrameFace rectangle;
 };
 
+// Whether anything may read the pictures of the entries pushed now: only the actions for an
+// unrecognized subject do, and only when the operator configured some.
+enum class HistoryPictures { Wanted, NotWanted };
+
 struct HistorySlot {
     double time = 0;
     cv::Mat picture;
@@ -37,10 +41,13 @@ public:
     // True when at least a second has passed since the last entry.
     bool Due(double now) const { return platform::OleSpan(lastTime_, now) >= kInterval; }
 
-    // Writes the next slot: a copy of the frame (before drawing) in memory of its own, which
-    // nobody writes to again, so readers may keep it (cv::Mat shares it); and, when the frame had faces,
-    // the rectangles of its unidentified subjects in list order.
-    void Push(const cv::Mat& frame, double now, const SubjectTracker& tracker, bool hadFaces);
+    // Writes the next slot: when the frame had faces, the rectangles of its unidentified subjects
+    // in list order, and with them a copy of the frame (before drawing) in memory of its own,
+    // which nobody writes to again, so readers may keep it (cv::Mat shares it). A slot without
+    // rectangles is never read, and pictures nobody wants are not kept: such a slot holds neither
+    // (a 1280x720 history would otherwise hold 86 MB for nothing).
+    void Push(const cv::Mat& frame, double now, const SubjectTracker& tracker, bool hadFaces,
+              HistoryPictures pictures);
 
     // Forgets the entries (the camera stopped); the slots keep their memory.
     void Clear();

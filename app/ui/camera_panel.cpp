@@ -213,6 +213,8 @@ void ViewportWidget::PresenceEnded(const recognition::Subject& subject, double p
 
 void ViewportWidget::BroadcastCameraState(int operation) { services_.BroadcastCameraState(operation); }
 
+bool ViewportWidget::UnrecognizedActionsWanted() const { return services_.UnrecognizedActionsWanted(); }
+
 void ViewportWidget::PersonRecognized(const recognition::RecognitionReport& report) {
     services_.PersonRecognized(report);
 }

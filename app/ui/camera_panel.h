@@ -94,6 +94,7 @@ public:
     void UnrecognizedSubjectVanished(const recognition::Subject& subject, double now) override;
     void PresenceEnded(const recognition::Subject& subject, double presenceSeconds) override;
     void BroadcastCameraState(int operation) override;
+    bool UnrecognizedActionsWanted() const override;
 
     // RecognitionOutputs
     void PersonRecognized(const recognition::RecognitionReport& report) override;

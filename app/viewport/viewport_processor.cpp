@@ -77,7 +77,9 @@ void ViewportProcessor::Tick(bool running, const ViewportSettings& settings) {
         dispatch_(frame, subjects, now);
     }
     if (history_.Due(now)) {
-        history_.Push(frame, now, tracker_, !faces.empty());
+        history_.Push(frame, now, tracker_, !faces.empty(),
+                      events_.UnrecognizedActionsWanted() ? recognition::HistoryPictures::Wanted
+                                                          : recognition::HistoryPictures::NotWanted);
         work_.lastHistoryTime = now;
     }
     Show(frame, faces, sizeChanged, settings);

@@ -52,6 +52,9 @@ public:
     // For the management clients: operation 5, the camera works again after a hang notice;
     // operation 4, it seems hung. The state is WORKS in both.
     virtual void BroadcastCameraState(int operation) = 0;
+    // True when an unrecognized subject's leaving would now lead to actions, the only readers of
+    // the frame history's pictures.
+    virtual bool UnrecognizedActionsWanted() const = 0;
 };
 
 struct ViewportSettings {

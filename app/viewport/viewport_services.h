@@ -21,6 +21,8 @@ public:
     // The history holds the last seconds of the camera's frames with the subject's rectangles.
     virtual void UnrecognizedSubjectVanished(const recognition::Subject& /*subject*/, double /*now*/,
                                              const recognition::FrameHistory& /*history*/) {}
+    // Whether UnrecognizedSubjectVanished would now read the history's pictures.
+    virtual bool UnrecognizedActionsWanted() const { return false; }
     virtual void PresenceEnded(const recognition::Subject& /*subject*/, double /*presenceSeconds*/) {}
     // Operation 4 "seems hung" or 5 "works again".
     virtual void BroadcastCameraState(int /*operation*/) {}

@@ -193,7 +193,7 @@ protected:
         now += kSecond;
         cv::Mat frame(120, 160, CV_8UC3, cv::Scalar::all(value));
         if (face) tracker.Track(std::vector<recognition::FrameFace>{kFace}, frame, now, {160, 120, 160, 120});
-        history.Push(frame, now, tracker, face);
+        history.Push(frame, now, tracker, face, recognition::HistoryPictures::Wanted);
     }
     void Vanish() {
         actions.HandleUnrecognizedPersonEvent(*tracker.Subjects().front(), now, history);

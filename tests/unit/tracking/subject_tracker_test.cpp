@@ -142,19 +142,40 @@ TEST_F(Tracking, HistoryRingWrapsAndKeepsOnlyUnidentifiedFaces) {
     Frame({{0, 0, 50, 50}, {100, 0, 50, 50}});
     tracker.Find(Ids()[1])->personId = 3;
     EXPECT_TRUE(history.Due(now));
-    history.Push(frame, now, tracker, true);
+    history.Push(frame, now, tracker, true, recognition::HistoryPictures::Wanted);
     EXPECT_FALSE(history.Due(now + 0.5 * kSecond));
     const recognition::HistorySlot& first = history.Slot(history.Head());
     ASSERT_EQ(first.faces.size(), 1u);
     EXPECT_EQ(first.faces[0].subjectId, Ids()[0]);
     EXPECT_EQ(first.picture.at<cv::Vec3b>(0, 0), cv::Vec3b(1, 2, 3));
+    // The copy is the slot's own: the frame may be drawn on afterwards.
+    EXPECT_NE(first.picture.data, frame.data);
 
-    for (int i = 1; i <= 40; ++i) history.Push(frame, now + i * kSecond, tracker, false);
+    for (int i = 1; i <= 40; ++i)
+        history.Push(frame, now + i * kSecond, tracker, false, recognition::HistoryPictures::Wanted);
     const std::vector<int> order = history.OldestFirst();
     ASSERT_EQ(order.size(), 30u);
     EXPECT_EQ(order.back(), history.Head());
     EXPECT_DOUBLE_EQ(history.Slot(order.front()).time, now + 11 * kSecond);
+    // Nothing reads a slot without faces, so it keeps no picture.
+    for (int slot : order) {
+        EXPECT_TRUE(history.Slot(slot).faces.empty());
+        EXPECT_TRUE(history.Slot(slot).picture.empty());
+    }
+}
+
+// With no action configured for unrecognized persons nothing would read the history: its slots
+// keep neither faces nor pictures, and keep them again once actions are wanted.
+TEST_F(Tracking, HistoryKeepsNothingWhenNoActionWantsIt) {
+    recognition::FrameHistory history;
+    Frame({{0, 0, 50, 50}});
+    history.Push(frame, now, tracker, true, recognition::HistoryPictures::NotWanted);
     EXPECT_TRUE(history.Slot(history.Head()).faces.empty());
+    EXPECT_TRUE(history.Slot(history.Head()).picture.empty());
+    EXPECT_EQ(history.OldestFirst().size(), 1u);
+    history.Push(frame, now + kSecond, tracker, true, recognition::HistoryPictures::Wanted);
+    EXPECT_EQ(history.Slot(history.Head()).faces.size(), 1u);
+    EXPECT_FALSE(history.Slot(history.Head()).picture.empty());
 }
 
 TEST_F(Tracking, FramesAreColouredByWatchList) {

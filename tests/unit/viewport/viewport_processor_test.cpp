@@ -58,6 +58,7 @@ struct Events : viewport::ViewportEvents {
     void UnrecognizedSubjectVanished(const Subject& s, double) override { unrecognized.push_back(s.id); }
     void PresenceEnded(const Subject& s, double) override { ended.push_back(s.id); }
     void BroadcastCameraState(int operation) override { operations.push_back(operation); }
+    bool UnrecognizedActionsWanted() const override { return true; }
     std::vector<uint32_t> detected, unrecognized, ended;
     std::vector<int> operations;
 };

@@ -64,7 +64,8 @@ public:
     InterfaceNetworkDescriber(const FaceModels& models, const FaceNetwork& source) : models_(models), source_(source) {}
 
     std::optional<DescribedFace> Describe(const cv::Mat& picture, const FrameFace& face) override {
-        OSTROVID_ASSERT(!inUse_.exchange(true), "one thread at a time uses the interface describer");
+        const bool alreadyInUse = inUse_.exchange(true);
+        OSTROVID_ASSERT(!alreadyInUse, "one thread at a time uses the interface describer");
         struct Release {
             std::atomic<bool>& flag;
             ~Release() { flag = false; }

@@ -69,8 +69,7 @@ private:
 
     const FaceNetwork& source_;
     mutable std::mutex mutex_;
-    // _any, so that ThreadSanitizer sees the hand-over under the mutex (see helper_thread.h).
-    std::condition_variable_any returned_;
+    std::condition_variable returned_;
     size_t capacity_;
     std::vector<std::unique_ptr<FaceNetwork>> networks_;
     // Given back last, lent first: its buffers are the most likely to be still in the cache.

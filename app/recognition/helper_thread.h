@@ -34,11 +34,8 @@ private:
     void Run();
 
     std::mutex mutex_;
-    // _any: its wait takes the mutex back in this program's own code, where ThreadSanitizer sees
-    // it; the plain variable's wait does so inside the uninstrumented standard library, which the
-    // sanitizer skips (test.sh), and the hand-over under the mutex would look like a race.
-    std::condition_variable_any offered_;
-    std::condition_variable_any left_;
+    std::condition_variable offered_;
+    std::condition_variable left_;
     const Work* offer_ = nullptr;  // the work of the current Share until the helper takes it
     bool helping_ = false;
     bool stopping_ = false;

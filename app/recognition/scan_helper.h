@@ -35,9 +35,8 @@ private:
     void Run();
 
     std::mutex mutex_;
-    // _any, so that ThreadSanitizer sees the hand-over under the mutex (see helper_thread.h).
-    std::condition_variable_any wake_;
-    std::condition_variable_any finished_;
+    std::condition_variable wake_;
+    std::condition_variable finished_;
     Work work_ = nullptr;  // posted and not yet finished
     void* context_ = nullptr;
     bool taken_ = false;    // the helper is running the posted work

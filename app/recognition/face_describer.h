@@ -1,7 +1,7 @@
 #pragma once
 // What a prediction worker needs from face analysis: the descriptor of one face and its chip.
 // Each worker owns its own describer; describers made by FaceModels::MakeDescriber share a pool of
-// networks, each call borrowing one of them.
+// networks, a chip going through one of them alone or with other describers' chips.
 
 #include "app/recognition/face_descriptor.h"
 #include "app/recognition/frame_face.h"

@@ -67,8 +67,9 @@ public:
     // waits behind the workers.
     FaceDescriber& InterfaceDescriber();
 
-    // A describer for a thread of its own (a prediction worker, the snapshot thread): it borrows
-    // one of the pooled networks for each network call, so any number of them share the pool.
+    // A describer for a thread of its own (a prediction worker, the snapshot thread): its chips go
+    // through the pooled networks, alone or with other describers' chips in one call, so any
+    // number of them share the pool.
     // Its Describe throws std::bad_alloc when the pool's first network does not fit in memory.
     std::unique_ptr<FaceDescriber> MakeDescriber() const;
 

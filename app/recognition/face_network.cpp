@@ -36,11 +36,15 @@ std::unique_ptr<FaceNetwork> FaceNetwork::Copy() const {
 }
 
 FaceDescriptor FaceNetwork::Describe(const dlib::matrix<dlib::rgb_pixel>& chip) {
-    const std::vector<dlib::matrix<dlib::rgb_pixel>> chips{chip};
+    return Describe(std::vector<dlib::matrix<dlib::rgb_pixel>>{chip}).front();
+}
+
+std::vector<FaceDescriptor> FaceNetwork::Describe(const std::vector<dlib::matrix<dlib::rgb_pixel>>& chips) {
     const std::vector<dlib::matrix<float, 0, 1>> outputs = network_->net(chips);
-    FaceDescriptor descriptor;
-    std::copy(outputs.front().begin(), outputs.front().end(), descriptor.values.begin());
-    return descriptor;
+    std::vector<FaceDescriptor> descriptors(outputs.size());
+    for (size_t i = 0; i < outputs.size(); ++i)
+        std::copy(outputs[i].begin(), outputs[i].end(), descriptors[i].values.begin());
+    return descriptors;
 }
 
 }  // namespace recognition

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 namespace recognition {
 
@@ -26,6 +27,9 @@ public:
 
     // The descriptor of one 150x150 face chip: the network runs on a list of this one chip.
     FaceDescriptor Describe(const dlib::matrix<dlib::rgb_pixel>& chip);
+    // The descriptors of several chips, in their order, from one network call: bit for bit those
+    // of one call each (the network treats every chip of a batch alone), in less time per chip.
+    std::vector<FaceDescriptor> Describe(const std::vector<dlib::matrix<dlib::rgb_pixel>>& chips);
 
 private:
     struct Network;

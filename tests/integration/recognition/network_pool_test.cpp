@@ -1,6 +1,7 @@
 // The shared descriptor networks: the same descriptors as one network per describer, however many
-// threads borrow them, each network lent to one borrower at a time in arrival order, and the
-// prediction workers stopped while they wait for or hold a network.
+// threads borrow them and however their chips are gathered into calls, each network lent to one
+// borrower at a time in arrival order, and the prediction workers stopped while they wait for or
+// hold a network.
 
 #include "app/recognition/face_models.h"
 #include "app/recognition/face_network_pool.h"
@@ -12,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlib/image_transforms/assign_image.h>
+#include <dlib/opencv/cv_image.h>
 #include <opencv2/core.hpp>
 
 #include <algorithm>
@@ -101,6 +104,47 @@ TEST(PooledNetworks, DescribeEveryExampleFaceBitIdenticallyToAnOwnNetworkFromMan
         EXPECT_TRUE(BitIdentical(*got[i], *expected[i])) << "face " << i;
     }
     EXPECT_EQ(described, static_cast<int>(faces.size()));
+}
+
+// The chip a described face was made from, back in dlib's form (same bytes).
+dlib::matrix<dlib::rgb_pixel> Chip(const DescribedFace& described) {
+    dlib::matrix<dlib::rgb_pixel> chip;
+    dlib::assign_image(chip, dlib::cv_image<dlib::rgb_pixel>(described.chip));
+    return chip;
+}
+
+bool SameBits(const FaceDescriptor& a, const FaceDescriptor& b) {
+    return std::memcmp(a.values.data(), b.values.data(), FaceDescriptor::kStorageSize) == 0;
+}
+
+// One network call on several chips gives each the descriptor of a call of its own, whatever the
+// batch's size and whichever chips share it.
+TEST(PooledNetworks, AFewChipsInOneCallGetTheDescriptorsOfACallEach) {
+    FaceModels* models = PooledModels();
+    std::unique_ptr<FaceNetwork> network = LoadedNetwork();
+    ASSERT_TRUE(models && network);
+    const std::vector<PictureFace> faces = ExampleFaces(*models);
+    std::vector<dlib::matrix<dlib::rgb_pixel>> chips;
+    std::vector<FaceDescriptor> alone;
+    for (const PictureFace& f : faces) {
+        const std::optional<DescribedFace> described = models->DescribeFace(f.picture, f.face, *network);
+        ASSERT_TRUE(described);
+        chips.push_back(Chip(*described));
+        alone.push_back(network->Describe(chips.back()));
+        ASSERT_TRUE(SameBits(alone.back(), described->descriptor));
+    }
+    ASSERT_GE(chips.size(), 30u);
+
+    for (size_t batch : {size_t{2}, FaceNetworkPool::kMostChipsPerCall, size_t{7}, chips.size()}) {
+        for (size_t first = 0; first < chips.size(); first += batch) {
+            const size_t end = std::min(first + batch, chips.size());
+            const std::vector<FaceDescriptor> together =
+                network->Describe(std::vector<dlib::matrix<dlib::rgb_pixel>>(chips.begin() + first, chips.begin() + end));
+            ASSERT_EQ(together.size(), end - first);
+            for (size_t i = first; i < end; ++i)
+                EXPECT_TRUE(SameBits(together[i - first], alone[i])) << "chip " << i << " in a call of " << batch;
+        }
+    }
 }
 
 // Holds a lease on a thread of its own until released.
@@ -210,6 +254,50 @@ TEST(NetworkPoolLeases, ManyThreadsNeverShareANetworkAndAllGetTheirTurns) {
     EXPECT_EQ(pool.Waiting(), 0);
 }
 
+// Threads that wait for the one network while it is lent are described a few at a time: the
+// first served takes the chips behind it into its call, and each gets its own chip's descriptor.
+TEST(NetworkPoolLeases, TheFirstInLineTakesTheChipsBehindItIntoItsCall) {
+    FaceModels* models = PooledModels();
+    std::unique_ptr<FaceNetwork> network = LoadedNetwork();
+    ASSERT_TRUE(models && network);
+    const std::vector<PictureFace> faces = ExampleFaces(*models);
+    constexpr size_t kWaiting = FaceNetworkPool::kMostChipsPerCall + 2;
+    ASSERT_GE(faces.size(), kWaiting);
+    std::vector<dlib::matrix<dlib::rgb_pixel>> chips;
+    std::vector<FaceDescriptor> expected;
+    for (size_t i = 0; i < kWaiting; ++i) {
+        const std::optional<DescribedFace> described = models->DescribeFace(faces[i].picture, faces[i].face, *network);
+        ASSERT_TRUE(described);
+        chips.push_back(Chip(*described));
+        expected.push_back(described->descriptor);
+    }
+
+    FaceNetworkPool pool(*network, 1);
+    auto holder = std::make_unique<Holder>(pool);
+    ASSERT_TRUE(holder->Network(30s));
+    std::vector<FaceDescriptor> got(kWaiting);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < kWaiting; ++i) {
+        threads.emplace_back([&, i] { got[i] = pool.Describe(chips[i]); });
+        EXPECT_TRUE(WaitForWaiting(pool, static_cast<int>(i + 1)));
+    }
+    holder.reset();
+    // The first call takes kMostChipsPerCall chips out of the line at once and the next the rest:
+    // the line never shortens by one call's chip alone.
+    std::vector<int> lineLengths;
+    for (auto start = std::chrono::steady_clock::now(); std::chrono::steady_clock::now() - start < 60s;) {
+        lineLengths.push_back(pool.Waiting());
+        if (lineLengths.back() == 0) break;
+        std::this_thread::sleep_for(200us);
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_NE(std::find(lineLengths.begin(), lineLengths.end(), 2), lineLengths.end());
+    for (int length : lineLengths) EXPECT_TRUE(length == 0 || length == 2 || length == int{kWaiting}) << length;
+    EXPECT_EQ(pool.Waiting(), 0);
+    EXPECT_EQ(pool.Made(), 1);
+    for (size_t i = 0; i < kWaiting; ++i) EXPECT_TRUE(SameBits(got[i], expected[i])) << "chip " << i;
+}
+
 // A copy is made only when every instance there is is lent: borrowers one after another share
 // one, and two at once of a pool of three make two.
 TEST(NetworkPoolLeases, MakesAnInstanceOnlyWhenNoneIsFree) {
@@ -282,10 +370,11 @@ TEST(PooledNetworks, WorkersStopWhileTheyHoldOrWaitForNetworks) {
     }
     PoolDescriber::started = 0;
     workers.DispatchFaces(picture, pointers, 46000.0);
+    // At most two calls of kMostChipsPerCall chips run; the other faces' workers wait in line.
     for (auto start = std::chrono::steady_clock::now();
-         pool.Waiting() < 8 && std::chrono::steady_clock::now() - start < 60s;)
+         pool.Waiting() < 4 && std::chrono::steady_clock::now() - start < 60s;)
         std::this_thread::sleep_for(1ms);
-    EXPECT_GE(pool.Waiting(), 8);
+    EXPECT_GE(pool.Waiting(), 4);
 
     term.Set();
     workers.Stop();

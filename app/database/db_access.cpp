@@ -1,5 +1,6 @@
 #include "app/database/db_access.h"
 
+#include "platform/log.h"
 #include "platform/oledate.h"
 #include "platform/sync.h"
 
@@ -15,6 +16,7 @@
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -22,6 +24,7 @@
 #include <deque>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace database {
@@ -29,6 +32,16 @@ namespace database {
 namespace {
 
 std::atomic<unsigned> g_connectionCounter{0};
+
+// The libpq options of every PostgreSQL connection. Keep-alives find a server whose host or
+// network went away while a statement waits; the statement time-out ends one the server cannot
+// finish. A server that is alive but silent is the client's to give up on (kUnansweredLimit).
+QString PostgresConnectOptions() {
+    return QStringLiteral(
+               "connect_timeout=10;keepalives=1;keepalives_idle=30;keepalives_interval=10;"
+               "keepalives_count=3;options='-c statement_timeout=%1'")
+        .arg(std::chrono::milliseconds(kStatementTimeout).count());
+}
 
 // The driver's description: the server's message when it sent one, on one line.
 QString ErrorText(const QSqlError& error) {
@@ -78,9 +91,12 @@ size_t CountMarkers(const QString& text) {
 // One statement or connection step handed to the connection's thread.
 struct DbExecution {
     QString connectionName;  // of the worker's driver connection, empty while closed
+    const std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
     std::mutex mutex;
     std::condition_variable finishedCondition;
     std::atomic<bool> finished{false};
+    // A waiter gave up on it; later waits fail at once.
+    std::atomic<bool> abandoned{false};
     // Set with finished, so that waiters can wake at once instead of at their next poll.
     platform::Event finishedEvent{true, false};
     bool failed = false;
@@ -96,9 +112,10 @@ struct DbExecution {
         finishedEvent.Set();
         finishedCondition.notify_all();
     }
-    void WaitFinished() {
+    // True when it finished within the time.
+    bool WaitFinishedFor(std::chrono::milliseconds time) {
         std::unique_lock lock(mutex);
-        finishedCondition.wait(lock, [this] { return finished.load(std::memory_order_acquire); });
+        return finishedCondition.wait_for(lock, time, [this] { return finished.load(std::memory_order_acquire); });
     }
 
     void RunStatement(const QString& text, const std::vector<DbParameter>& parameters) {
@@ -158,11 +175,12 @@ const QVariant& DbRecordset::Value(size_t column) const {
 }
 
 struct DbConnection::Worker {
-    std::thread thread;
     std::mutex queueMutex;
     std::condition_variable queueCondition;
     std::deque<std::pair<std::shared_ptr<DbExecution>, std::function<void(DbExecution&)>>> queue;
-    bool stopping = false;
+    bool stopping = false;  // under queueMutex
+    bool running = false;   // a task runs (under queueMutex)
+    bool ended = false;     // Run returned (under queueMutex)
 
     // Touched only on the worker thread.
     QString name;
@@ -170,18 +188,32 @@ struct DbConnection::Worker {
 
     std::atomic<bool> open{false};
     std::mutex interruptMutex;
-    PGcancel* pgCancel = nullptr;
+    // The PostgreSQL connection's socket, -1 without one; it is forgotten before it is closed, so
+    // that Interrupt never reaches a descriptor that was reused meanwhile.
+    int pgSocket = -1;
     sqlite3* sqlite = nullptr;
+
+    bool Busy() {
+        std::lock_guard lock(queueMutex);
+        return running || !queue.empty();
+    }
+
+    bool WaitEnded(std::chrono::milliseconds time) {
+        std::unique_lock lock(queueMutex);
+        return queueCondition.wait_for(lock, time, [this] { return ended; });
+    }
 
     void Run() {
         for (;;) {
             std::pair<std::shared_ptr<DbExecution>, std::function<void(DbExecution&)>> task;
             {
                 std::unique_lock lock(queueMutex);
+                running = false;
                 queueCondition.wait(lock, [this] { return stopping || !queue.empty(); });
                 if (queue.empty()) break;
                 task = std::move(queue.front());
                 queue.pop_front();
+                running = true;
             }
             DbExecution& execution = *task.first;
             if (added) execution.connectionName = name;
@@ -199,13 +231,17 @@ struct DbConnection::Worker {
             task.first->Complete();
         }
         Disconnect();
+        {
+            std::lock_guard lock(queueMutex);
+            ended = true;
+        }
+        queueCondition.notify_all();
     }
 
     void Disconnect() {
         {
             std::lock_guard lock(interruptMutex);
-            if (pgCancel != nullptr) PQfreeCancel(pgCancel);
-            pgCancel = nullptr;
+            pgSocket = -1;
             sqlite = nullptr;
         }
         open.store(false);
@@ -242,7 +278,7 @@ struct DbConnection::Worker {
             db.setUserName(params.userId);
             db.setPassword(params.password);
             db.setDatabaseName(params.initialCatalog.isEmpty() ? QStringLiteral("postgres") : params.initialCatalog);
-            db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+            db.setConnectOptions(PostgresConnectOptions());
         }
         if (!db.isValid()) throw DbError(ErrorText(db.lastError()));
         if (!db.open()) throw DbError(ErrorText(db.lastError()));
@@ -251,7 +287,7 @@ struct DbConnection::Worker {
             std::lock_guard lock(interruptMutex);
             const char* type = handle.typeName();
             if (qstrcmp(type, "PGconn*") == 0 || qstrcmp(type, "pg_conn*") == 0) {
-                pgCancel = PQgetCancel(*static_cast<PGconn* const*>(handle.constData()));
+                pgSocket = PQsocket(*static_cast<PGconn* const*>(handle.constData()));
             } else if (qstrcmp(type, "sqlite3*") == 0) {
                 sqlite = *static_cast<sqlite3* const*>(handle.constData());
             }
@@ -265,31 +301,38 @@ struct DbConnection::Worker {
 
     void Interrupt() {
         std::lock_guard lock(interruptMutex);
-        if (pgCancel != nullptr) {
-            char message[256];
-            PQcancel(pgCancel, message, sizeof message);
-        }
+        // Shutting the socket down wakes the driver's blocked read at once, whatever the server
+        // does; the server sees the connection end and rolls the statement back.
+        if (pgSocket >= 0) shutdown(pgSocket, SHUT_RDWR);
         if (sqlite != nullptr) sqlite3_interrupt(sqlite);
     }
 };
 
-DbConnection::DbConnection() : worker_(std::make_unique<Worker>()) {
+DbConnection::DbConnection() : worker_(std::make_shared<Worker>()) {
     // Without an application object (the tools, the tests) Qt takes the first thread that uses it
     // for the main thread. The creating thread registers first: were it this worker, which loads
     // the first SQL driver and then ends, Qt's record of the real main thread would never be freed.
     QThread::currentThread();
-    Worker* worker = worker_.get();
-    worker_->thread = platform::StartNamedThread("DbConnection", [worker] { worker->Run(); });
+    thread_ = platform::StartNamedThread("DbConnection", [worker = worker_] { worker->Run(); });
 }
 
 DbConnection::~DbConnection() {
-    Interrupt();
+    if (worker_->Busy()) Interrupt();
     {
         std::lock_guard lock(worker_->queueMutex);
         worker_->stopping = true;
     }
     worker_->queueCondition.notify_all();
-    worker_->thread.join();
+    if (worker_->WaitEnded(kCloseWait)) {
+        thread_.join();
+        return;
+    }
+    // Still inside the driver (a connection attempt runs to its own time-out): the thread keeps
+    // its share of the worker and ends by itself.
+    WriteLog(QStringLiteral("DbConnection: the database server did not answer within %1 s; the connection is left "
+                            "to end by itself.")
+                 .arg(std::chrono::seconds(kCloseWait).count()));
+    thread_.detach();
 }
 
 std::shared_ptr<DbExecution> DbConnection::Submit(std::function<void(DbExecution&)> work) {
@@ -309,20 +352,47 @@ void DbConnection::Open(const QString& connectionString, bool createFile) {
     Worker* worker = worker_.get();
     const ConnectionParams copy = *params;
     auto execution = Submit([worker, copy, createFile](DbExecution&) { worker->Connect(copy, createFile); });
-    execution->WaitFinished();
-    if (execution->failed) {
+    const bool answered = Await(*execution, nullptr);
+    if (!answered || execution->failed) {
         Close();
-        throw DbError(execution->error);
+        throw DbError(answered ? execution->error : kServerSilentText);
     }
 }
 
 void DbConnection::Close() noexcept {
     try {
+        // A statement still running (one given up on, or left behind by its command) would keep
+        // the disconnection waiting behind it.
+        if (worker_->Busy()) Interrupt();
         Worker* worker = worker_.get();
-        Submit([worker](DbExecution&) { worker->Disconnect(); })->WaitFinished();
+        if (!Submit([worker](DbExecution&) { worker->Disconnect(); })->WaitFinishedFor(kCloseWait)) {
+            WriteLog(QStringLiteral("DbConnection::Close(): the database server did not answer within %1 s.")
+                         .arg(std::chrono::seconds(kCloseWait).count()));
+        }
     } catch (...) {
         // Closing never reports anything.
     }
+}
+
+bool DbConnection::Await(DbExecution& execution, const std::function<void()>* pump) {
+    using Clock = std::chrono::steady_clock;
+    std::optional<Clock::time_point> interruptedAt;
+    while (!execution.finished.load(std::memory_order_acquire)) {
+        if (execution.abandoned.load()) return false;
+        const Clock::time_point now = Clock::now();
+        if (!interruptedAt &&
+            (now - execution.started >= kUnansweredLimit || (abandonEvent_ != nullptr && abandonEvent_->Wait(0)))) {
+            Interrupt();
+            interruptedAt = now;
+        }
+        if (interruptedAt && now - *interruptedAt >= kCloseWait) {
+            execution.abandoned.store(true);
+            return false;
+        }
+        if (execution.WaitFinishedFor(kExecutePoll)) break;
+        if (pump != nullptr) (*pump)();
+    }
+    return true;
 }
 
 bool DbConnection::IsOpen() const { return worker_->open.load(); }
@@ -398,6 +468,7 @@ void DbCommand::DeleteParameter(const QString& name) {
 
 void DbCommand::Execute(int options) {
     if (!connection_.IsOpen()) throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
+    if (connection_.probe_) connection_.probe_(text_);
     const QString text = text_;
     const std::vector<DbParameter> parameters = parameters_;
     execution_ = connection_.Submit([text, parameters](DbExecution& e) { e.RunStatement(text, parameters); });
@@ -406,19 +477,21 @@ void DbCommand::Execute(int options) {
 
 bool DbCommand::IsExecuting() const { return execution_ && !execution_->finished.load(std::memory_order_acquire); }
 
+bool DbCommand::Unanswered() const {
+    return IsExecuting() && std::chrono::steady_clock::now() - execution_->started >= kUnansweredLimit;
+}
+
 void DbCommand::WaitSleeping() const {
+    if (!execution_) return;
     const bool pumping = connection_.waitPump_ && connection_.waitPumpThread_ == std::this_thread::get_id();
-    while (IsExecuting()) {
-        execution_->finishedEvent.Wait(kExecutePoll);
-        if (pumping && IsExecuting()) connection_.waitPump_();
-    }
+    connection_.Await(*execution_, pumping ? &connection_.waitPump_ : nullptr);
 }
 
 platform::Waitable* DbCommand::Completion() const { return execution_ ? &execution_->finishedEvent : nullptr; }
 
 DbExecution& DbCommand::Finished() {
     if (!execution_) throw DbError(QStringLiteral("Operation is not allowed in this context."));
-    execution_->WaitFinished();
+    if (!connection_.Await(*execution_, nullptr)) throw DbError(kServerSilentText);
     if (execution_->failed) throw DbError(execution_->error);
     return *execution_;
 }

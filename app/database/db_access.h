@@ -6,7 +6,9 @@
 //
 // A connection runs its statements on a private thread that owns the driver connection, so a
 // statement started with adAsyncExecute really runs while the caller polls IsExecuting() and can
-// give up on it (Interrupt) when its termination or abandon event is set.
+// give up on it (Interrupt) when its termination or abandon event is set. No wait here is
+// unbounded: a server that goes silent mid-statement makes the statement fail, and closing the
+// connection never waits for such a server for more than kCloseWait.
 
 #include "app/database/connection_string.h"
 
@@ -52,6 +54,19 @@ constexpr int32_t adXactSerializable = 0x100000;
 
 // How often an asynchronous statement is polled.
 constexpr std::chrono::milliseconds kExecutePoll{50};
+
+// The server's own bound of one statement (PostgreSQL statement_timeout).
+constexpr std::chrono::seconds kStatementTimeout{60};
+// A statement still unanswered this long after it was started is taken for one on a silent
+// server (stopped, or cut off without the connection being closed): the connection is dropped
+// and the statement fails.
+constexpr std::chrono::seconds kUnansweredLimit = kStatementTimeout + std::chrono::seconds(15);
+// How long closing a connection, or a wait that gave up on its statement, waits for the
+// connection's thread before leaving it to finish by itself.
+constexpr std::chrono::seconds kCloseWait{5};
+
+// The failure of a statement or connection step that was given up on.
+inline const QString kServerSilentText = QStringLiteral("Сервер базы данных не отвечает");
 
 enum class ParamKind { Integer, Text, Null, Date, Binary };
 
@@ -116,8 +131,19 @@ public:
     void CommitTrans();
     void RollbackTrans();
 
-    // Makes the statement running now fail soon; callable from any thread.
+    // Makes the statement running now fail at once; callable from any thread. On PostgreSQL the
+    // connection is cut with it (a cancel request would wait on a silent server for ever), so it
+    // must be opened again.
     void Interrupt();
+
+    // While this manual-reset event is set, every wait on the connection gives up: the running
+    // statement is interrupted and the waiting call fails (the check thread passes its
+    // termination event). Set before the connection is used; null removes it.
+    void SetAbandonEvent(platform::Event* event) { abandonEvent_ = event; }
+
+    // Called with each statement's text on the calling thread before the statement is started;
+    // a probe that throws DbError stands for that statement's failure (fault tests).
+    void SetStatementProbe(std::function<void(const QString& statement)> probe) { probe_ = std::move(probe); }
 
     // Called between the polls of WaitSleeping, only on the thread that set it (a window's thread
     // lets its painting and timers go on during a slow statement); an empty function removes it.
@@ -128,9 +154,17 @@ private:
     struct Worker;
     // Runs work on the connection's thread; the execution completes when it returns.
     std::shared_ptr<DbExecution> Submit(std::function<void(DbExecution&)> work);
+    // Waits until the execution has finished, running pump (when given) between polls. A set
+    // abandon event or the unanswered limit interrupts it; kCloseWait after that the wait gives
+    // up and returns false.
+    bool Await(DbExecution& execution, const std::function<void()>* pump);
     void RunText(const QString& text);
 
-    std::unique_ptr<Worker> worker_;
+    // Shared with the connection's thread, which a silent server may keep past the destructor.
+    std::shared_ptr<Worker> worker_;
+    std::thread thread_;
+    platform::Event* abandonEvent_ = nullptr;
+    std::function<void(const QString&)> probe_;
     std::function<void()> waitPump_;
     std::thread::id waitPumpThread_;
     DbProvider provider_ = DbProvider::SQLite;
@@ -174,6 +208,8 @@ public:
     platform::Waitable* Completion() const;
     // Asks the running statement to stop (the connection's Interrupt).
     void Cancel() { connection_.Interrupt(); }
+    // The statement has run past kUnansweredLimit without an answer.
+    bool Unanswered() const;
 
     // After the statement finished: its rows (empty for a change), or its error thrown.
     DbRecordset& Recordset();

@@ -7,6 +7,8 @@
 #   postgres.sh stop                stop it and delete its folder
 #   postgres.sh start-at DIR ENV_FILE   the same for a private server in DIR (tests that stop it)
 #   postgres.sh pause-at DIR / resume-at DIR / stop-at DIR
+#   postgres.sh freeze-at DIR / thaw-at DIR   stop the server's processes (SIGSTOP) and let them go on:
+#                                             a server that keeps its connections but never answers
 # Without the server binaries nothing starts and the PostgreSQL tests skip themselves.
 set -euo pipefail
 
@@ -79,8 +81,19 @@ start_at() {
     echo "PostgreSQL test server on 127.0.0.1:$(cat "$dir/port") ($dir)"
 }
 
+# Sends the signal to the server in DIR and to its child processes, by their ids.
+signal_server() {
+    local dir=$1 signal=$2 pid
+    [[ -f $dir/data/postmaster.pid ]] || return 1
+    pid=$(head -n 1 "$dir/data/postmaster.pid")
+    [[ $pid =~ ^[0-9]+$ ]] || return 1
+    # shellcheck disable=SC2046 # one id per word
+    kill "-$signal" "$pid" $(ps -o pid= --ppid "$pid")
+}
+
 stop_at() {
     local dir=$1
+    signal_server "$dir" CONT 2>/dev/null || true
     if [[ -f $dir/data/postmaster.pid ]] && find_bindir; then
         run_as_server_user "$bindir/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null 2>&1 || true
     fi
@@ -100,6 +113,8 @@ resume-at)
     find_bindir
     server_start "${2:?DIR}"
     ;;
+freeze-at) signal_server "${2:?DIR}" STOP ;;
+thaw-at) signal_server "${2:?DIR}" CONT ;;
 *)
     echo "usage: $0 start ENV_FILE | stop | start-at DIR ENV_FILE | stop-at DIR | pause-at DIR | resume-at DIR" >&2
     exit 2

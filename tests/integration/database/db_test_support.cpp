@@ -105,6 +105,8 @@ PrivateServer::~PrivateServer() {
 
 bool PrivateServer::Pause() { return RunScript({QStringLiteral("pause-at"), dir_.filePath(QStringLiteral("pg"))}); }
 bool PrivateServer::Resume() { return RunScript({QStringLiteral("resume-at"), dir_.filePath(QStringLiteral("pg"))}); }
+bool PrivateServer::Freeze() { return RunScript({QStringLiteral("freeze-at"), dir_.filePath(QStringLiteral("pg"))}); }
+bool PrivateServer::Thaw() { return RunScript({QStringLiteral("thaw-at"), dir_.filePath(QStringLiteral("pg"))}); }
 
 QString PostgresServerString() {
     static std::once_flag once;

@@ -36,8 +36,12 @@ public:
     ~PrivateServer();
     bool Ok() const { return !serverString_.isEmpty(); }
     const QString& ServerString() const { return serverString_; }
+    // Stops the server (its sessions end) and starts it again.
     bool Pause();
     bool Resume();
+    // Stops the server's processes and lets them go on: its sessions stay open but nothing answers.
+    bool Freeze();
+    bool Thaw();
 
 private:
     QTemporaryDir dir_;

@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
+#include <memory>
 #include <thread>
 
 namespace dbtest {
@@ -96,6 +98,79 @@ TEST(ServerRestartTest, WorkingSetSurvivesAStoppedServerAndRecovers) {
     }
     term.Set();
     check.join();
+}
+
+// A server that stops answering in the middle of a statement, its connections left open: the
+// statement fails, and neither closing the connection nor stopping the check thread waits for
+// the server.
+TEST(ServerRestartTest, ASilentServerHoldsUpNeitherCloseNorTheCheckThread) {
+    if (!PostgresUnavailableReason().isEmpty()) GTEST_SKIP() << PostgresUnavailableReason().toStdString();
+    PrivateServer server;
+    ASSERT_TRUE(server.Ok());
+    TestDatabase db(DbProvider::PostgreSQL, server.ServerString());
+    // Whatever fails below, the server answers again before the databases and it are removed.
+    const std::unique_ptr<PrivateServer, void (*)(PrivateServer*)> thawAtEnd(&server,
+                                                                             [](PrivateServer* s) { s->Thaw(); });
+    const auto bound = kCloseWait + std::chrono::seconds(5);
+    {
+        DbConnection connection;
+        connection.Open(db.ConnectionString());
+        EXPECT_EQ(QueryInt(connection, QStringLiteral("SELECT CAST(setting AS int) AS N FROM pg_settings WHERE "
+                                                      "name = 'statement_timeout'")),
+                  std::chrono::milliseconds(kStatementTimeout).count());
+        DbCommand slow(connection);
+        slow.SetCommandText(QStringLiteral("SELECT pg_sleep(3) AS N"));
+        slow.Execute(kExecSelectAsync);
+        ASSERT_TRUE(server.Freeze());
+        EXPECT_TRUE(slow.IsExecuting());
+        auto closing = std::async(std::launch::async, [&connection] { connection.Close(); });
+        const bool closed = closing.wait_for(bound) == std::future_status::ready;
+        if (!closed) server.Thaw();
+        closing.wait();
+        EXPECT_TRUE(closed) << "Close waited for the silent server";
+        EXPECT_THROW(slow.Recordset(), DbError) << "the statement on the silent server did not fail";
+        EXPECT_FALSE(connection.IsOpen());
+        ASSERT_TRUE(server.Thaw());
+    }
+
+    SyncHarness harness;
+    auto& [log, journal, frame, term, models, sync] = harness;
+    DbConnection writer;
+    writer.Open(db.ConnectionString());
+    AddSample(writer, AddPerson(writer, QStringLiteral("A")), DescriptorBytes(1));
+    {
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        platform::CopyToFixed(settings::g_Settings().DbConnectionString, db.ConnectionString());
+    }
+    std::thread check = platform::StartNamedThread("DbCheckThread", [&harness] { harness.sync.DbCheckThreadFunc(); });
+    ASSERT_TRUE(journal.WaitFor(QStringLiteral("Актуализация моделей"), 1, QStringLiteral("1 модель добавлена")));
+    ASSERT_TRUE(frame.WaitFor(FrameRecorder::Call::ModelLoadingDone));
+    // Another session's lock holds the next pass in its persons query; then the server goes silent.
+    DbConnection blocker;
+    blocker.Open(db.ConnectionString());
+    Exec(blocker, QStringLiteral("BEGIN"));
+    Exec(blocker, QStringLiteral("LOCK TABLE PERSONS IN ACCESS EXCLUSIVE MODE"));
+    frame.Clear();
+    sync.hDbCheckEvent.Set();
+    ASSERT_TRUE(frame.WaitFor(FrameRecorder::Call::PassStarted));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(server.Freeze());
+
+    log.Mark();
+    term.Set();
+    auto joining = std::async(std::launch::async, [&check] { check.join(); });
+    const bool ended = joining.wait_for(bound) == std::future_status::ready;
+    if (!ended) server.Thaw();
+    joining.wait();
+    EXPECT_TRUE(ended) << "the check thread waited for the silent server";
+    EXPECT_TRUE(log.SinceMark().contains(QStringLiteral("DbCheckThreadFunc completed.")));
+    {
+        platform::CriticalSectionLock lock(recognition::PredictDispatchLock);
+        EXPECT_EQ(models.Count(), 1u) << "an abandoned pass changes nothing";
+    }
+    ASSERT_TRUE(server.Thaw());
+    writer.Close();
+    blocker.Close();
 }
 
 }  // namespace

@@ -41,15 +41,20 @@ DbOpResult HandleInsertDbPersonPhoto(const DbSession& target, const QByteArray& 
                                      int32_t* photoId) {
     return RunDbOperation(
         "HandleInsertDbPersonPhoto", DbOpKind::Change, target.ui, target.connection, target.connectionString,
-        [&](DbTransaction&) {
+        [&](DbTransaction& transaction) {
             DbCommand command(target.connection);
             command.AppendInteger(kPersonId, personId);
             command.AppendBinary(QStringLiteral("BINDATA"), image);
+            // One transaction: a failure of the identity query must not leave a row that a retry
+            // would insert again.
+            transaction.Begin();
             ExecuteChangeAwaited(command, QStringLiteral("INSERT INTO PHOTO (PERSON_ID, BINDATA) VALUES(?,?)"));
             command.SetCommandText(StatementText(DbStatement::PhotoIdentity, target.connection.Provider()));
             command.Execute(kExecSync);
             DbRecordset& identity = command.Recordset();
-            *photoId = identity.Eof() ? 0 : ReadInteger(identity.Field(QStringLiteral("PERSONPHOTOID")));
+            const int32_t newId = identity.Eof() ? 0 : ReadInteger(identity.Field(QStringLiteral("PERSONPHOTOID")));
+            transaction.Commit();
+            *photoId = newId;
         });
 }
 

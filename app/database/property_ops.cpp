@@ -114,19 +114,27 @@ DbOpResult HandleDbPersonAddProps(DbSession& session, int32_t personId, PropValu
 }
 
 DbOpResult HandleDbPersonAddPropInsertProp(DbSession& session, int32_t personId, PropValue& value) {
-    return RunPropOperation("HandleDbPersonAddPropInsertProp", DbOpKind::Change, session, [&] {
-        DbCommand command(session.connection);
-        command.SetCommandText(QStringLiteral("INSERT INTO PERSONPROP (PERSON_ID, PROP_ID, PROPVALUE) VALUES(?,?,?)"));
-        command.AppendInteger(QStringLiteral("PERSON_ID"), personId);
-        command.AppendInteger(QStringLiteral("PROP_ID"), value.propId);
-        command.AppendText(QStringLiteral("PROPVALUE"), FitText(value.editedValue, kLongTextUnits));
-        ExecuteChangeAwaited(command);
-        command.SetCommandText(StatementText(DbStatement::PersonPropIdentity, session.connection.Provider()));
-        command.Execute(kExecSync);
-        DbRecordset& identity = command.Recordset();
-        if (identity.Eof()) throw DbError(QStringLiteral("The new value's id was not returned."));
-        value.valueId = ReadInteger(identity.Field(QStringLiteral("PERSONPROPID")));
-    });
+    return RunDbOperation(
+        "HandleDbPersonAddPropInsertProp", DbOpKind::Change, session.ui, session.connection, session.connectionString,
+        [&](DbTransaction& transaction) {
+            DbCommand command(session.connection);
+            command.SetCommandText(
+                QStringLiteral("INSERT INTO PERSONPROP (PERSON_ID, PROP_ID, PROPVALUE) VALUES(?,?,?)"));
+            command.AppendInteger(QStringLiteral("PERSON_ID"), personId);
+            command.AppendInteger(QStringLiteral("PROP_ID"), value.propId);
+            command.AppendText(QStringLiteral("PROPVALUE"), FitText(value.editedValue, kLongTextUnits));
+            // One transaction: a failure of the identity query must not leave a row that a retry
+            // would insert again.
+            transaction.Begin();
+            ExecuteChangeAwaited(command);
+            command.SetCommandText(StatementText(DbStatement::PersonPropIdentity, session.connection.Provider()));
+            command.Execute(kExecSync);
+            DbRecordset& identity = command.Recordset();
+            if (identity.Eof()) throw DbError(QStringLiteral("The new value's id was not returned."));
+            const int32_t newId = ReadInteger(identity.Field(QStringLiteral("PERSONPROPID")));
+            transaction.Commit();
+            value.valueId = newId;
+        });
 }
 
 DbOpResult HandleDbPersonAddPropUpdateProp(DbSession& session, const PropValue& value) {

@@ -6,7 +6,11 @@
 #include "app/database/person_card.h"
 #include "app/database/person_commands.h"
 #include "app/database/person_details.h"
+#include "app/database/photo_ops.h"
 #include "app/database/prop_name_editor.h"
+#include "app/database/property_ops.h"
+#include "app/database/sample_ops.h"
+#include "app/recognition/face_descriptor.h"
 #include "platform/oledate.h"
 #include "settings/settings_state.h"
 
@@ -379,6 +383,58 @@ TEST_P(PersonTest, APropertyRowDeletedByAnotherStationIsReported) {
     EXPECT_TRUE(card.values[0]->changed) << "an unsaved value stays marked";
     EXPECT_TRUE(
         log_.SinceMark().contains(QStringLiteral("HandleDbPersonAddPropUpdateProp() Exception: ") + kRowMissingText));
+}
+
+// The inserts that read their new id back: a failure between the two statements leaves no row,
+// so Retry inserts one row and Cancel none.
+TEST_P(PersonTest, AFailedIdentityQueryLeavesNoRowForRetryToDuplicate) {
+    const int32_t id = NewPerson(Names(QStringLiteral("Повтор")));
+    Exec(other_, QStringLiteral("INSERT INTO PROPLIST (SEQ_NUM, PROPNAME) VALUES (1, ?)"), {QStringLiteral("Рост")});
+    const int32_t propId = QueryInt(other_, QStringLiteral("SELECT PROP_ID AS N FROM PROPLIST"));
+    struct Insert {
+        const char* identityColumn;
+        const char* table;
+        std::function<DbOpResult()> run;
+    };
+    int32_t newId = 0;
+    PropValue value;
+    value.propId = propId;
+    value.Edit(QStringLiteral("180"));
+    const auto descriptor = recognition::FaceDescriptor::FromStorage(DescriptorBytes(3));
+    ASSERT_TRUE(descriptor.has_value());
+    const std::vector<Insert> inserts{
+        {"PERSONPHOTOID", "PHOTO",
+         [&] { return HandleInsertDbPersonPhoto(*session_, QByteArray("jpeg"), id, &newId); }},
+        {"PERSONPROPID", "PERSONPROP", [&] { return HandleDbPersonAddPropInsertProp(*session_, id, value); }},
+        {"PERSONSAMPLEID", "SAMPLES",
+         [&] { return HandleInsertDbPersonSample(*session_, QByteArray("png"), *descriptor, id, &newId); }},
+    };
+    for (const Insert& insert : inserts) {
+        SCOPED_TRACE(insert.table);
+        const QString rows = QStringLiteral("SELECT COUNT(*) AS N FROM %1 WHERE PERSON_ID=?").arg(insert.table);
+        int failures = 0;
+        browser_.SetStatementProbe([&](const QString& statement) {
+            if (failures > 0 && statement.contains(QLatin1String(insert.identityColumn))) {
+                --failures;
+                throw DbError(QStringLiteral("server closed the connection unexpectedly"));
+            }
+        });
+        failures = 1;
+        dialogs_.retry = false;
+        EXPECT_EQ(insert.run(), DbOpCancel);
+        EXPECT_EQ(Count(rows, {id}), 0) << "a half-done insert stayed";
+
+        failures = 1;
+        dialogs_.retry = true;
+        EXPECT_EQ(RetryWhileAsked(insert.run), DbOpDone);
+        EXPECT_EQ(failures, 0);
+        EXPECT_EQ(Count(rows, {id}), 1) << "the retry inserted a second row";
+        browser_.SetStatementProbe({});
+    }
+    EXPECT_EQ(dialogs_.questions.size(), 6);
+    EXPECT_EQ(value.valueId, QueryInt(other_, QStringLiteral("SELECT ID AS N FROM PERSONPROP")));
+    EXPECT_EQ(Count(QStringLiteral("SELECT STATE AS N FROM PERSONS WHERE PERSON_ID=?"), {id}), 1)
+        << "only the inserted sample changed STATE";
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, PersonTest, ::testing::Values(DbProvider::SQLite, DbProvider::PostgreSQL),

@@ -65,6 +65,8 @@ bool ProgramThreads::StartServiceThreads() {
 bool ProgramThreads::StartDataThreads() {
     if (!frameSink_) return false;
     synchronizer_ = std::make_unique<database::ModelSynchronizer>(objects_.TermEvent(), *frameSink_, journal_);
+    // Logs the line of each event that could not be made; the program does not start without them.
+    if (!synchronizer_->EventsCreated()) return false;
     if (!StartOrLog(dbCheck_, "DbCheckThreadFunc", "DbCheckThread", [this] { synchronizer_->DbCheckThreadFunc(); }))
         return false;
     if (!actions_.IsValid()) {

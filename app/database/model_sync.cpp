@@ -16,6 +16,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <thread>
 
 namespace database {
 
@@ -141,10 +142,30 @@ ModelSynchronizer::ModelSynchronizer(platform::Event& termEvent, MainFrameSink& 
 
 ModelSynchronizer::~ModelSynchronizer() = default;
 
+bool ModelSynchronizer::EventsCreated() const {
+    bool created = true;
+    const auto check = [&created](const platform::Event& event, const char* line) {
+        if (event.IsValid()) return;
+        Log("%s", line);
+        created = false;
+    };
+    check(termEvent_, "Error. Can't create hTermEvent event object.");
+    check(hDbConnectionStringChangedEvent, "Error. Can't create hDbConnectionStringChangedEvent event object.");
+    check(hDbCheckEvent, "Error. Can't create hDbCheckEvent event object.");
+    return created;
+}
+
 void ModelSynchronizer::DbCheckThreadFunc() {
     Log("DbCheckThreadFunc started.");
-    // Kept for the thread's life; opened and closed in every cycle.
+    // Without its events the thread could neither be woken nor stopped: every wait would fail.
+    if (!EventsCreated()) {
+        Log("DbCheckThreadFunc completed.");
+        return;
+    }
+    // Kept for the thread's life; opened and closed in every cycle. Its waits give up at
+    // termination, so a silent server cannot hold the thread.
     DbConnection connection;
+    connection.SetAbandonEvent(&termEvent_);
     QString connectionString;
     {
         platform::CriticalSectionLock lock(settings::SettingsLock());
@@ -160,8 +181,13 @@ void ModelSynchronizer::DbCheckThreadFunc() {
         }
         if (woken != 1 && woken != platform::kWaitTimeout) {
             Log("DbCheckThreadFunc(): Unknown error on WaitForMultipleObjects.");
+            // A wait that keeps failing must not spin the processor.
+            std::this_thread::sleep_for(kExecutePoll);
             continue;
         }
+        // Taken before the string: a string read after a change is never paired with a
+        // generation from before it.
+        const uint64_t generation = ConnectionGeneration();
         {
             platform::CriticalSectionLock lock(settings::SettingsLock());
             const QString current = platform::FromFixed(settings::g_Settings().DbConnectionString);
@@ -217,7 +243,7 @@ void ModelSynchronizer::DbCheckThreadFunc() {
                 Log("DbCheckThreadFunc(): База данных доступна");
             }
             status = kDbStatusAvailable;
-            ActualizePersonModelList(connection);
+            ActualizePersonModelList(connection, generation);
         } else if (versionRead) {
             if (status != kDbStatusVersionTooLow) {
                 journal_.PostDatabase(DatabaseIcon::Error, kVersionTooLowText, u""_jt, DatabaseState::Error);
@@ -242,6 +268,8 @@ bool ModelSynchronizer::WaitCommand(DbCommand& command, bool& aborted) {
             command.Cancel();
             return false;
         }
+        // A silent server: the statement is made to fail, which ends the pass as an error.
+        if (command.Unanswered()) command.Cancel();
     }
     return true;
 }
@@ -399,8 +427,19 @@ struct ModelSynchronizer::Pass {
 };
 
 void ModelSynchronizer::ActualizePersonModelList(DbConnection& connection) {
+    ActualizePersonModelList(connection, ConnectionGeneration());
+}
+
+void ModelSynchronizer::ActualizePersonModelList(DbConnection& connection, uint64_t generation) {
     platform::CriticalSectionLock loadLock(ModelLoadLock);
     Log("ActualizePersonModelList() enter...");
+    if (generation != ConnectionGeneration()) {
+        // The connection was opened with the string before the last change: what it would read
+        // belongs to another database.
+        Log("ActualizePersonModelList(): Строка соединения изменена. Проход пропущен.");
+        Log("ActualizePersonModelList() exit");
+        return;
+    }
     sink_.PassStarted(static_cast<int>(PrevDataList.Count()));
     LoadedModelList.Clear();
     for (const auto& entry : PrevDataList) entry->syncMark = SyncUnseen;
@@ -418,6 +457,8 @@ void ModelSynchronizer::ActualizePersonModelList(DbConnection& connection) {
         pass.error = true;
     }
 
+    // A change of the connection string while the pass read (after its last wait) discards it too.
+    if (generation != ConnectionGeneration()) pass.aborted = true;
     const bool unseen =
         std::any_of(PrevDataList.begin(), PrevDataList.end(), [](const auto& e) { return e->syncMark == SyncUnseen; });
     if (!pass.aborted && (unseen || pass.changed)) {
@@ -555,6 +596,9 @@ bool ModelSynchronizer::AddToWorkingSet(std::unique_ptr<recognition::PersonModel
 }
 
 void ModelSynchronizer::NeedModelsActualize() {
+    // First, so that a pass that has not begun yet with a connection to the old database is
+    // discarded too.
+    connectionGeneration_.fetch_add(1);
     hDbConnectionStringChangedEvent.Set();
     bool emptied = false;
     {

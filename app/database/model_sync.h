@@ -21,6 +21,7 @@
 #include "platform/sync.h"
 
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -83,10 +84,19 @@ public:
     ModelSynchronizer(const ModelSynchronizer&) = delete;
     ModelSynchronizer& operator=(const ModelSynchronizer&) = delete;
 
-    // Thread body; returns when hTermEvent is set.
+    // False, with the "Error. Can't create ..." line of each event logged, when an event the
+    // check thread waits for could not be made.
+    bool EventsCreated() const;
+    // Thread body; returns when hTermEvent is set (at once when EventsCreated() is false).
     void DbCheckThreadFunc();
-    // One pass over an open connection, on the check thread.
+    // One pass over an open connection, on the check thread. generation: ConnectionGeneration()
+    // taken before the connection string the connection was opened with was read; a pass of an
+    // older generation reads from the database before a change and is discarded.
+    void ActualizePersonModelList(DbConnection& connection, uint64_t generation);
+    // The same for a connection to the database of the current string.
     void ActualizePersonModelList(DbConnection& connection);
+    // Bumped by every NeedModelsActualize.
+    uint64_t ConnectionGeneration() const { return connectionGeneration_.load(); }
     // After the connection string changed (user-interface thread): abandons a running pass
     // and drops every model, then asks the main frame for a reload.
     void NeedModelsActualize();
@@ -119,6 +129,7 @@ private:
     MainFrameSink& sink_;
     const shell::Journal& journal_;
     recognition::PersonModelSortedList& workingSet_;
+    std::atomic<uint64_t> connectionGeneration_{0};
 };
 
 }  // namespace database

@@ -10,7 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <future>
 #include <thread>
+#include <utility>
 
 namespace dbtest {
 namespace {
@@ -373,6 +379,130 @@ TEST_P(SyncTest, ConnectionStringChangeDuringAPassReloadsFromTheNewDatabase) {
 
 INSTANTIATE_TEST_SUITE_P(Providers, SyncTest, ::testing::Values(DbProvider::SQLite, DbProvider::PostgreSQL),
                          ProviderTestName);
+
+// A frame that runs a step once, when the check thread asks for the journal's state: after it
+// opened the database and read its version, before its pass.
+class SteppingFrame : public FrameRecorder {
+public:
+    using FrameRecorder::FrameRecorder;
+    shell::DatabaseState JournalDatabaseState() const override {
+        if (const std::function<void()> step = std::exchange(beforePass, nullptr)) step();
+        return FrameRecorder::JournalDatabaseState();
+    }
+    // Set before the check is requested; the event hands it over to the check thread.
+    mutable std::function<void()> beforePass;
+};
+
+class ConnectionChangeTest : public ProviderTest {};
+
+// Two databases with the same person id and STATE but other samples and names. A check that
+// opened the first one when the string changed must not bring its samples into the set that
+// the second one's names then land on.
+TEST_P(ConnectionChangeTest, NothingReadFromTheOldDatabaseSurvivesTheChange) {
+    TestDatabase second(GetParam());
+    DbConnection oldWriter, newWriter;
+    oldWriter.Open(db_->ConnectionString());
+    newWriter.Open(second.ConnectionString());
+    const int id = AddPerson(oldWriter, QStringLiteral("Старая"), 1);
+    AddSample(oldWriter, id, DescriptorBytes(1));
+    ASSERT_EQ(AddPerson(newWriter, QStringLiteral("Новая"), 1), id);
+    AddSample(newWriter, id, DescriptorBytes(7));
+    ASSERT_EQ(QueryInt(newWriter, QStringLiteral("SELECT STATE AS N FROM PERSONS")),
+              QueryInt(oldWriter, QStringLiteral("SELECT STATE AS N FROM PERSONS")));
+
+    LogCapture log;
+    JournalRecorder journal;
+    SteppingFrame frame{journal};
+    platform::Event term{true, false};
+    recognition::PersonModelSortedList models;
+    ModelSynchronizer sync{term, frame, journal.Journal(), models};
+    frame.onReload = [&sync] { sync.hDbCheckEvent.Set(); };
+    SetConnectionString(db_->ConnectionString());
+    std::thread check = platform::StartNamedThread("DbCheckThread", [&sync] { sync.DbCheckThreadFunc(); });
+    const auto stop = [&] {
+        term.Set();
+        if (check.joinable()) check.join();
+        SetConnectionString({});
+    };
+    const std::unique_ptr<void, std::function<void(void*)>> stopAtEnd(&check, [&stop](void*) { stop(); });
+    ASSERT_TRUE(journal.WaitFor(QStringLiteral("Актуализация моделей"), 1, QStringLiteral("1 модель добавлена")));
+
+    frame.beforePass = [&] {
+        // The operator applies the new string while this check holds the old database open.
+        std::thread ui([&] {
+            SetConnectionString(second.ConnectionString());
+            sync.NeedModelsActualize();
+        });
+        ui.join();
+    };
+    sync.hDbCheckEvent.Set();
+    // The reload from the new database shows the new name.
+    const auto named = [&] {
+        platform::CriticalSectionLock lock(recognition::PredictDispatchLock);
+        const PersonModel* model = models.Find(static_cast<uint32_t>(id));
+        return model != nullptr && platform::FromFixed(model->surname) == QStringLiteral("Новая");
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!named() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(named()) << log.Text().toStdString();
+    stop();
+    ASSERT_EQ(models.Count(), 1u);
+    const PersonModel& model = *models.At(0);
+    ASSERT_EQ(model.descriptors.Count(), 1u);
+    EXPECT_EQ(model.descriptors.At(0)->ToStorage(), DescriptorBytes(7)) << "the old database's sample survived";
+    EXPECT_EQ(journal.Count(QStringLiteral("Актуализация моделей"), QStringLiteral("Обновлены параметры 1 модели")), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Providers, ConnectionChangeTest, ::testing::Values(DbProvider::SQLite, DbProvider::PostgreSQL),
+                         ProviderTestName);
+
+// The lowest descriptor the process could open next; a limit there makes every new one fail.
+int NextFreeDescriptor() {
+    const int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    close(fd);
+    return fd;
+}
+
+// Events that could not be made: the check thread names them and ends instead of spinning on
+// waits that fail.
+TEST(DbCheckThreadTest, EventsThatCouldNotBeMadeAreLoggedAndEndTheThread) {
+    auto harness = std::make_unique<SyncHarness>();
+    // Made without descriptors: the synchronizer's own events are invalid.
+    std::unique_ptr<ModelSynchronizer> sync;
+    {
+        rlimit saved{};
+        ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+        rlimit tight = saved;
+        tight.rlim_cur = static_cast<rlim_t>(NextFreeDescriptor());
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+        sync = std::make_unique<ModelSynchronizer>(harness->term, harness->frame, harness->journal.Journal(),
+                                                   harness->models);
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    }
+    ASSERT_FALSE(sync->hDbCheckEvent.IsValid());
+    auto ended = std::make_shared<std::promise<void>>();
+    std::future<void> done = ended->get_future();
+    std::thread check([&sync, ended] {
+        sync->DbCheckThreadFunc();
+        ended->set_value();
+    });
+    if (done.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        // The thread cannot be stopped: leave it and what it uses behind.
+        check.detach();
+        static_cast<void>(sync.release());
+        static_cast<void>(harness.release());
+        FAIL() << "the check thread still runs";
+    }
+    check.join();
+    const QString text = harness->log.Text();
+    EXPECT_TRUE(text.contains(QStringLiteral("Error. Can't create hDbConnectionStringChangedEvent event object.")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Error. Can't create hDbCheckEvent event object.")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Error. Can't create hTermEvent event object.")));
+    EXPECT_TRUE(text.contains(QStringLiteral("DbCheckThreadFunc completed.")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Unknown error on WaitForMultipleObjects")));
+    EXPECT_FALSE(sync->EventsCreated());
+}
 
 // SQLite keeps whatever type it is given, so a text DESCRIPTOR can only come from there.
 TEST(SqliteSyncTest, DescriptorOfTheWrongTypeIsADataError) {

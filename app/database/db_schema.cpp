@@ -161,7 +161,7 @@ CreateDatabaseResult CreateSqlite(const ConnectionParams& server, const QString&
     full.initialCatalog = name;
     const QString file = full.sqliteFile();
     if (QFileInfo::exists(file)) {
-        if (confirmReplace && !confirmReplace(name)) return Failure(CreateDatabaseResult::Declined, {});
+        if (confirmReplace && !confirmReplace({name, 0})) return Failure(CreateDatabaseResult::Declined, {});
         RemoveSqliteFiles(file);
         if (QFileInfo::exists(file)) {
             return Failure(CreateDatabaseResult::CreateFailed,
@@ -180,6 +180,17 @@ CreateDatabaseResult CreateSqlite(const ConnectionParams& server, const QString&
     return result;
 }
 
+// The client sessions on the database; the creating connection itself is on another one.
+int OtherSessions(DbConnection& connection, const QString& name) {
+    DbCommand sessions(connection);
+    sessions.SetCommandText(
+        QStringLiteral("SELECT COUNT(*) AS N FROM pg_stat_activity WHERE datname = ? AND "
+                       "backend_type = 'client backend' AND pid <> pg_backend_pid()"));
+    sessions.AppendText(QStringLiteral("datname"), name);
+    sessions.Execute(kExecSync);
+    return ReadInteger(sessions.Recordset().Field(QStringLiteral("N")));
+}
+
 CreateDatabaseResult CreatePostgres(const QString& serverLevelString, const ConnectionParams& server,
                                     const QString& name, const ConfirmReplaceDatabase& confirmReplace) {
     DbConnection connection;
@@ -193,8 +204,14 @@ CreateDatabaseResult CreatePostgres(const QString& serverLevelString, const Conn
         exists.SetCommandText(QStringLiteral("SELECT 1 AS FOUND FROM pg_database WHERE datname = ?"));
         exists.AppendText(QStringLiteral("datname"), name);
         exists.Execute(kExecSync);
-        if (!exists.Recordset().Eof() && confirmReplace && !confirmReplace(name)) {
-            return Failure(CreateDatabaseResult::Declined, {});
+        if (!exists.Recordset().Eof() && confirmReplace) {
+            // Stations that connected while the operator was asked are asked about again.
+            for (int agreed = -1;;) {
+                const int sessions = OtherSessions(connection, name);
+                if (sessions <= agreed) break;
+                if (!confirmReplace({name, sessions})) return Failure(CreateDatabaseResult::Declined, {});
+                agreed = sessions;
+            }
         }
         // WITH (FORCE) ends the other sessions first, as SINGLE_USER WITH ROLLBACK IMMEDIATE does.
         RunNoRecords(connection, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(QuotedIdentifier(name)));

@@ -42,8 +42,16 @@ QString CheckDatabaseName(DbProvider provider, const QString& name);
 // Tests the server-level string: nothing on success, else the description.
 std::optional<QString> TestServerConnection(const QString& serverLevelString);
 
-// Asked before a database of the same name is replaced; false keeps it.
-using ConfirmReplaceDatabase = std::function<bool(const QString& name)>;
+// A database the creation would replace.
+struct ExistingDatabase {
+    QString name;
+    // Sessions of other stations on it (PostgreSQL client sessions); SQLite has none.
+    int otherSessions = 0;
+};
+
+// Asked before a database of the same name is replaced (on the creating thread); false keeps it.
+// Asked again when more sessions are found after it agreed.
+using ConfirmReplaceDatabase = std::function<bool(const ExistingDatabase& existing)>;
 
 struct CreateDatabaseResult {
     enum Status {

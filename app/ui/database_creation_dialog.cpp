@@ -1,6 +1,7 @@
 #include "app/ui/database_creation_dialog.h"
 
 #include "app/database/db_schema.h"
+#include "platform/fixedtext.h"
 #include "settings/settings_state.h"
 
 #include <QApplication>
@@ -60,6 +61,12 @@ DatabaseCreationDialog::DatabaseCreationDialog(const QString& connectionString, 
         return QFileDialog::getSaveFileName(this, QStringLiteral("Файл базы данных"), current,
                                             QStringLiteral("SQLite (*.db)"));
     };
+    askQuestion = [this](const QString& text, const QString& caption) {
+        return QMessageBox::question(this, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+               QMessageBox::Yes;
+    };
+    // The user-interface thread is the only writer of the setting.
+    stringInUse = platform::FromFixed(settings::g_Settings().DbConnectionString);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("1. Где разместить базу данных:"), this));
@@ -211,8 +218,14 @@ void DatabaseCreationDialog::Finish() {
     }
     const QString server = form_.ServerLevelString();
     const QString name = form_.TargetName();
+    const bool inUse = SameDatabase(form_.ConnectionString(), stringInUse);
+    // Runs on the creating thread, which waits while the operator is asked.
+    database::ConfirmReplaceDatabase confirm = [this, inUse](const database::ExistingDatabase& existing) {
+        return ConfirmReplace({existing.name, inUse, existing.otherSessions},
+                              [this](const QString& question) { return AskFromBackground(question); });
+    };
     call_.Start<database::CreateDatabaseResult>(
-        this, [server, name] { return database::CreateDatabase(server, name); },
+        this, [server, name, confirm] { return database::CreateDatabase(server, name, confirm); },
         [this](database::CreateDatabaseResult created) {
             SetBusy(false);
             switch (created.status) {
@@ -224,12 +237,28 @@ void DatabaseCreationDialog::Finish() {
                 showNotice(created.error, kServerConnectCaption, NoticeIcon::Error);
                 return;
             case database::CreateDatabaseResult::CreateFailed:
-            case database::CreateDatabaseResult::Declined:
                 showNotice(created.error, kCreationCaption, NoticeIcon::Error);
+                return;
+            case database::CreateDatabaseResult::Declined:
+                // The operator kept the database; the dialog stays for another name.
                 return;
             }
         });
     SetBusy(true);
+}
+
+bool DatabaseCreationDialog::AskFromBackground(const QString& question) {
+    bool yes = false;
+    // The dialog outlives the call: it cannot close while the call runs.
+    QMetaObject::invokeMethod(
+        this,
+        [this, &question, &yes] {
+            QApplication::restoreOverrideCursor();
+            yes = askQuestion(question, kCreationCaption);
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        },
+        Qt::BlockingQueuedConnection);
+    return yes;
 }
 
 }  // namespace ui

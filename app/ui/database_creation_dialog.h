@@ -1,7 +1,8 @@
 #pragma once
 // Purpose: the "Создание базы данных" dialog: an SQLite file or a PostgreSQL server with its
 //          credentials and database name; tests the server and creates the database with the
-//          program's schema. With DatabaseDialogMode::Edit it only composes the string.
+//          program's schema, replacing an existing one only after the operator agreed
+//          (ReplaceQuestions). With DatabaseDialogMode::Edit it only composes the string.
 // Threads: the user-interface thread; the connection test and the creation run in the background.
 // Owns: its child widgets (Qt parent ownership), the form and the background call.
 
@@ -31,6 +32,11 @@ public:
     // Message boxes and the file chooser; replaced by tests.
     std::function<void(const QString& text, const QString& caption, database::NoticeIcon icon)> showNotice;
     std::function<QString(const QString& current)> chooseFile;
+    // A Yes/No question (No is the default); true for Yes.
+    std::function<bool(const QString& text, const QString& caption)> askQuestion;
+    // The connection string the program works with now (DbConnectionString when the dialog was
+    // made): a database it names is reported as in use.
+    QString stringInUse;
 
     void reject() override;
 
@@ -40,6 +46,8 @@ private:
     void SetBusy(bool busy);
     void TestConnection();
     void Finish();
+    // Asks on the dialog's thread for the creation running in the background, which waits.
+    bool AskFromBackground(const QString& question);
 
     DatabaseCreationForm form_;
     DatabaseDialogMode mode_;

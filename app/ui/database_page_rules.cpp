@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace ui {
 
@@ -44,6 +45,46 @@ QString ConnectionStringFromDisplay(const QString& shown, const QString& previou
     QString restored = shown;
     restored.replace(shownPassword.capturedStart(1), shownPassword.capturedLength(1), previousPassword.captured(1));
     return restored;
+}
+
+QStringList ReplaceQuestions(const ReplacedDatabase& replaced) {
+    QString first = QStringLiteral("База данных \"%1\" уже существует.").arg(replaced.name);
+    if (replaced.inUse) first += QStringLiteral(" Программа сейчас работает с этой базой данных.");
+    if (replaced.otherSessions > 0) {
+        first +=
+            QStringLiteral(" С ней работают другие станции (открытых соединений: %1), их соединения будут разорваны.")
+                .arg(replaced.otherSessions);
+    }
+    first += QStringLiteral(" Все ее данные будут удалены. Заменить ее новой пустой базой данных?");
+    QStringList questions{first};
+    if (replaced.otherSessions > 0) {
+        questions << QStringLiteral(
+                         "Подтвердите еще раз: база данных \"%1\" используется другими станциями "
+                         "(открытых соединений: %2). Удалить ее со всеми данными?")
+                         .arg(replaced.name)
+                         .arg(replaced.otherSessions);
+    }
+    return questions;
+}
+
+bool ConfirmReplace(const ReplacedDatabase& replaced, const std::function<bool(const QString& question)>& ask) {
+    const QStringList questions = ReplaceQuestions(replaced);
+    return std::all_of(questions.begin(), questions.end(), [&ask](const QString& question) { return ask(question); });
+}
+
+bool SameDatabase(const QString& a, const QString& b) {
+    const auto first = database::ParseConnectionString(a);
+    const auto second = database::ParseConnectionString(b);
+    if (!first || !second || first->provider != second->provider) return false;
+    if (first->provider == DbProvider::SQLite) {
+        const QString file = first->sqliteFile();
+        return !file.isEmpty() &&
+               QFileInfo(file).absoluteFilePath() == QFileInfo(second->sqliteFile()).absoluteFilePath();
+    }
+    constexpr int kDefaultPort = 5432;
+    const auto port = [](const database::ConnectionParams& p) { return p.port() != 0 ? p.port() : kDefaultPort; };
+    return first->host().compare(second->host(), Qt::CaseInsensitive) == 0 && port(*first) == port(*second) &&
+           !first->initialCatalog.isEmpty() && first->initialCatalog == second->initialCatalog;
 }
 
 DatabaseCreationForm::DatabaseCreationForm(const QString& connectionString) {

@@ -1,13 +1,16 @@
 #pragma once
 // Purpose: the rules of the database settings page and of its creation dialog: the connection
-//          string shown with its password masked, the creation form's fields, their enabling and
-//          the server-level string they compose.
+//          string shown with its password masked, the creation form's fields, their enabling, the
+//          server-level string they compose, and what the operator must agree to before an
+//          existing database is replaced.
 // Threads: the user-interface thread.
 // Owns: the creation form's field values.
 
 #include "app/database/connection_string.h"
 
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 namespace ui {
 
@@ -27,6 +30,22 @@ QString ConnectionStringForDisplay(const QString& connectionString);
 // The string to keep after the operator edited the shown one: while the password still reads as
 // the mask, the password of `previous` stands in for it.
 QString ConnectionStringFromDisplay(const QString& shown, const QString& previous);
+
+// A database the creation would replace, as the operator is told about it.
+struct ReplacedDatabase {
+    QString name;
+    bool inUse = false;     // the program works with it now
+    int otherSessions = 0;  // sessions of other stations on it
+};
+
+// The questions that must all be answered Yes before it is replaced, in order: one naming it,
+// and a second one while other stations work with it.
+QStringList ReplaceQuestions(const ReplacedDatabase& replaced);
+// Asks them through ask, stopping at the first No; true when the replacement may go ahead.
+bool ConfirmReplace(const ReplacedDatabase& replaced, const std::function<bool(const QString& question)>& ask);
+// Whether both strings name one database: the same SQLite file, or the same database on the same
+// PostgreSQL server.
+bool SameDatabase(const QString& a, const QString& b);
 
 // The fields of the creation dialog.
 class DatabaseCreationForm {

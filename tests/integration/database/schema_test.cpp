@@ -209,8 +209,9 @@ TEST_P(SchemaTest, CreatingUnderAnExistingNameAsksAndReplaces) {
     const QString server = ServerLevelString(db_->ConnectionString());
     const QString name = ParseConnectionString(db_->ConnectionString())->initialCatalog;
     QStringList asked;
-    auto declined = CreateDatabase(server, name, [&](const QString& n) {
-        asked << n;
+    auto declined = CreateDatabase(server, name, [&](const ExistingDatabase& existing) {
+        asked << existing.name;
+        EXPECT_EQ(existing.otherSessions, 0) << "nobody else works with it";
         return false;
     });
     EXPECT_EQ(declined.status, CreateDatabaseResult::Declined);
@@ -218,8 +219,32 @@ TEST_P(SchemaTest, CreatingUnderAnExistingNameAsksAndReplaces) {
     connection_.Open(db_->ConnectionString());
     EXPECT_EQ(Count(QStringLiteral("PERSONS")), 1);
 
+    // Another station's session is counted (PostgreSQL) and refuses the replacement when declined.
+    if (GetParam() == DbProvider::PostgreSQL) {
+        std::vector<int> sessions;
+        auto kept = CreateDatabase(server, name, [&](const ExistingDatabase& existing) {
+            sessions.push_back(existing.otherSessions);
+            return false;
+        });
+        EXPECT_EQ(kept.status, CreateDatabaseResult::Declined);
+        EXPECT_EQ(sessions, std::vector<int>{1});
+        EXPECT_EQ(Count(QStringLiteral("PERSONS")), 1);
+
+        // A station that connects while the operator is asked is asked about again.
+        DbConnection late;
+        sessions.clear();
+        auto askedAgain = CreateDatabase(server, name, [&](const ExistingDatabase& existing) {
+            sessions.push_back(existing.otherSessions);
+            if (sessions.size() == 1) late.Open(db_->ConnectionString());
+            return sessions.size() == 1;
+        });
+        EXPECT_EQ(askedAgain.status, CreateDatabaseResult::Declined);
+        EXPECT_EQ(sessions, (std::vector<int>{1, 2}));
+        EXPECT_EQ(Count(QStringLiteral("PERSONS")), 1);
+    }
+
     // Other sessions are ended when the database is replaced.
-    auto replaced = CreateDatabase(server, name, [](const QString&) { return true; });
+    auto replaced = CreateDatabase(server, name, [](const ExistingDatabase&) { return true; });
     ASSERT_EQ(replaced.status, CreateDatabaseResult::Created) << replaced.error.toStdString();
     EXPECT_EQ(replaced.connectionString, server + QStringLiteral(";Initial Catalog=") + name);
     DbConnection fresh;

@@ -1,4 +1,5 @@
-// Rules of the database page and its creation dialog: the masked string and the form's fields.
+// Rules of the database page and its creation dialog: the masked string, the form's fields and
+// the questions before an existing database is replaced.
 
 #include "app/ui/database_page_rules.h"
 
@@ -98,6 +99,66 @@ TEST(DatabasePageRulesTest, SqliteFileGetsItsSuffixAndName) {
 
     const DatabaseCreationForm opened(QStringLiteral("Provider=SQLite;Data Source=/srv/o.db"));
     EXPECT_EQ(opened.sqliteFile, QStringLiteral("/srv/o.db"));
+}
+
+TEST(DatabasePageRulesTest, ReplacingADatabaseAsksMoreTheMoreItIsUsed) {
+    const auto questions = [](bool inUse, int otherSessions) {
+        return ui::ReplaceQuestions({QStringLiteral("Faces"), inUse, otherSessions});
+    };
+    const QStringList idle = questions(false, 0);
+    ASSERT_EQ(idle.size(), 1);
+    EXPECT_TRUE(idle[0].contains(QStringLiteral("\"Faces\"")));
+    EXPECT_TRUE(idle[0].contains(QStringLiteral("будут удалены")));
+    EXPECT_FALSE(idle[0].contains(QStringLiteral("работает")));
+
+    const QStringList live = questions(true, 0);
+    ASSERT_EQ(live.size(), 1);
+    EXPECT_TRUE(live[0].contains(QStringLiteral("Программа сейчас работает с этой базой данных")));
+
+    // Other stations: asked twice, each time with their connections named.
+    const QStringList shared = questions(true, 3);
+    ASSERT_EQ(shared.size(), 2);
+    for (const QString& question : shared) {
+        EXPECT_TRUE(question.contains(QStringLiteral("\"Faces\""))) << question.toStdString();
+        EXPECT_TRUE(question.contains(QStringLiteral("открытых соединений: 3"))) << question.toStdString();
+    }
+
+    std::vector<bool> answers;
+    QStringList asked;
+    const auto ask = [&](const QString& question) {
+        asked << question;
+        const bool answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    };
+    answers = {true, false};
+    EXPECT_FALSE(ui::ConfirmReplace({QStringLiteral("Faces"), false, 1}, ask)) << "one Yes is not enough";
+    EXPECT_EQ(asked.size(), 2);
+    asked.clear();
+    answers = {false};
+    EXPECT_FALSE(ui::ConfirmReplace({QStringLiteral("Faces"), false, 1}, ask));
+    EXPECT_EQ(asked.size(), 1) << "the first No ends the asking";
+    asked.clear();
+    answers = {true, true};
+    EXPECT_TRUE(ui::ConfirmReplace({QStringLiteral("Faces"), false, 1}, ask));
+    answers = {true};
+    EXPECT_TRUE(ui::ConfirmReplace({QStringLiteral("Faces"), false, 0}, ask));
+}
+
+TEST(DatabasePageRulesTest, SameDatabaseComparesServerAndNameOrTheFile) {
+    EXPECT_TRUE(ui::SameDatabase(kPgString, QStringLiteral("Provider=PostgreSQL;Data Source=DB.local:5433;User "
+                                                           "ID=other;Password=x;Initial Catalog=Faces")));
+    EXPECT_FALSE(ui::SameDatabase(kPgString, QStringLiteral("Provider=PostgreSQL;Data Source=db.local:5433;User "
+                                                            "ID=operator;Password=s3cret;Initial Catalog=faces")));
+    EXPECT_FALSE(ui::SameDatabase(kPgString, QStringLiteral("Provider=PostgreSQL;Data Source=db.local;User "
+                                                            "ID=operator;Password=s3cret;Initial Catalog=Faces")));
+    EXPECT_TRUE(ui::SameDatabase(QStringLiteral("Provider=PostgreSQL;Data Source=h;Initial Catalog=d"),
+                                 QStringLiteral("Provider=PostgreSQL;Data Source=h:5432;Initial Catalog=d")));
+    EXPECT_TRUE(ui::SameDatabase(QStringLiteral("Provider=SQLite;Data Source=/srv/o.db"),
+                                 QStringLiteral("Provider=SQLite;Data Source=/srv;Initial Catalog=o")));
+    EXPECT_FALSE(ui::SameDatabase(QStringLiteral("Provider=SQLite;Data Source=/srv/o.db"),
+                                  QStringLiteral("Provider=SQLite;Data Source=/srv/p.db")));
+    EXPECT_FALSE(ui::SameDatabase(QStringLiteral("Provider=SQLite;Data Source=/srv/o.db"), QString()));
 }
 
 }  // namespace

@@ -83,6 +83,62 @@ TEST(DatabasePageTest, DialogCreatesAnSqliteDatabaseThatPassesTheVersionCheck) {
     EXPECT_EQ(database::QueryDatabaseVersion(connection), 2);
 }
 
+// "Создать" with the database the program works with: the operator is asked, naming it and that
+// it is in use; No keeps its data and the dialog, Yes replaces it.
+TEST(DatabasePageTest, CreatingTheDatabaseInUseAsksFirst) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString file = folder.filePath(QStringLiteral("live.db"));
+    database::CreateSqliteDatabaseFile(file);
+    const QString live = QStringLiteral("Provider=SQLite;Data Source=") + file;
+    const auto persons = [&live] {
+        database::DbConnection connection;
+        connection.Open(live);
+        database::DbCommand count(connection);
+        count.SetCommandText(QStringLiteral("SELECT COUNT(*) AS N FROM PERSONS"));
+        count.Execute(database::kExecSync);
+        return database::ReadInteger(count.Recordset().Field(QStringLiteral("N")));
+    };
+    {
+        database::DbConnection connection;
+        connection.Open(live);
+        database::DbCommand insert(connection);
+        insert.SetCommandText(
+            QStringLiteral("INSERT INTO PERSONS (STATE, LIST_NUM, SURNAME, Gender) VALUES (0, 1, 'Live', 1)"));
+        insert.Execute(database::kExecChange);
+    }
+
+    ui::DatabaseCreationDialog dialog(live, ui::DatabaseDialogMode::Create, nullptr);
+    dialog.stringInUse = live;
+    std::vector<Notice> notices;
+    dialog.showNotice = [&](const QString& t, const QString& c, NoticeIcon i) { notices.push_back({t, c, i}); };
+    QStringList asked;
+    bool answer = false;
+    dialog.askQuestion = [&](const QString& text, const QString& caption) {
+        asked << text;
+        EXPECT_EQ(caption, QStringLiteral("Создание базы данных"));
+        return answer;
+    };
+    dialog.show();
+    auto* ok = Child<QPushButton>(dialog, "ok");
+    ASSERT_TRUE(ok->isEnabled());
+    ok->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!asked.isEmpty() && ok->isEnabled(), 10000);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("\"live\"")));
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("Программа сейчас работает с этой базой данных")));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(notices.empty());
+    EXPECT_EQ(persons(), 1) << "the live database was replaced without the operator's Yes";
+
+    answer = true;
+    ok->click();
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.result() == QDialog::Accepted, 10000);
+    EXPECT_EQ(asked.size(), 2);
+    EXPECT_EQ(persons(), 0);
+}
+
 TEST(DatabasePageTest, UnwritableFolderAndDownServerReportWithoutFreezing) {
     ui::DatabaseCreationDialog dialog(QString(), ui::DatabaseDialogMode::Create, nullptr);
     std::vector<Notice> notices;

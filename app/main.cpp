@@ -3,6 +3,7 @@
 
 #include "app/actions/alert_devices.h"
 #include "app/actions/template_values.h"
+#include "app/camera/camera_work.h"
 #include "app/program_window.h"
 #include "app/recognition/face_models.h"
 #include "app/shell/program_objects.h"
@@ -49,7 +50,12 @@ std::unique_ptr<recognition::FaceModels> LoadFaceModels(shell::StopSignals& stop
 
 int RunProgram(QApplication& app, shell::ProgramObjects& objects, shell::StopSignals& stopSignals,
                actions::AlertDevices& alerts) {
-    ui::InitSyncObjectsDialog wait([&objects] { return objects.InitSyncObjects(); });
+    ui::InitSyncObjectsDialog wait([&objects] {
+        const int attached = objects.InitSyncObjects();
+        // The camera's stop event is one of the start-up objects: without it start-up ends.
+        if (attached == settings::kAttached && !camera::MakeCameraStopEvent()) return settings::kAttachFailed;
+        return attached;
+    });
     stopSignals.SetHandler([&wait] { wait.reject(); });
     if (wait.exec() != 1) return 0;
     settings::SetProgramChannel(&objects.Channel());

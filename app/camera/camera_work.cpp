@@ -32,6 +32,8 @@ constexpr std::chrono::milliseconds kIpPoll{10};
 
 std::atomic<CameraStateBroadcaster*> g_broadcaster{nullptr};
 std::thread g_cameraWorkThread;  // hCameraWorkThread
+// hCameraStopEvent: made before a capture thread starts, never replaced while one runs.
+std::unique_ptr<platform::Event> g_cameraStopEvent;
 
 void Broadcast(CameraState state, int operation) {
     if (CameraStateBroadcaster* broadcaster = g_broadcaster.load(std::memory_order_acquire)) {
@@ -109,9 +111,15 @@ platform::CriticalSection& CameraWorkLock() {
     return lock;
 }
 
-platform::Event& CameraStopEvent() {
-    static platform::Event event(true, false);
-    return event;
+bool MakeCameraStopEvent() {
+    if (g_cameraStopEvent) return true;
+    auto made = std::make_unique<platform::Event>(true, false);
+    if (!made->IsValid()) {
+        WriteLog(QStringLiteral("Error. Can't create hCameraStopEvent event object."));
+        return false;
+    }
+    g_cameraStopEvent = std::move(made);
+    return true;
 }
 
 bool CameraThreadExists() { return g_cameraWorkThread.joinable(); }
@@ -158,15 +166,20 @@ void CameraControl::StartCamera() {
     work.lastFrame = std::make_unique<cv::Mat>();
     work.pCvSream = std::make_unique<CvStream>();
     SetUpStream(*work.pCvSream, work.descriptor);
-    CameraStopEvent().Reset();
+    // Without its events the thread could neither be stopped nor hand over a frame: its wait
+    // would fail at once, every time.
+    const bool eventsMade = MakeCameraStopEvent() && work.pCvSream->newFrameEvent.IsValid();
+    if (eventsMade) g_cameraStopEvent->Reset();
     WriteLog(QStringLiteral("Создание рабочего потока камеры..."));
     bool started = false;
-    try {
-        CameraPanel* panel = &panel_;
-        g_cameraWorkThread = platform::StartNamedThread(
-            "WorkCamThreadFunc", [&work, panel, &journal = journal_] { WorkCamThreadFunc(&work, panel, journal); });
-        started = true;
-    } catch (const std::system_error&) {
+    if (eventsMade) {
+        try {
+            CameraPanel* panel = &panel_;
+            g_cameraWorkThread = platform::StartNamedThread(
+                "WorkCamThreadFunc", [&work, panel, &journal = journal_] { WorkCamThreadFunc(&work, panel, journal); });
+            started = true;
+        } catch (const std::system_error&) {
+        }
     }
     if (started) {
         g_CameraStarted = 1;
@@ -190,7 +203,7 @@ void CameraControl::StopCamera(bool silent) {
         return;
     }
     WriteLog(QStringLiteral("Остановка рабочего потока камеры..."));
-    CameraStopEvent().Set();
+    g_cameraStopEvent->Set();
     g_cameraWorkThread.join();
     WriteLog(QStringLiteral("hCameraWorkThread singaled..."));
     g_cameraWorkThread = std::thread();
@@ -227,7 +240,7 @@ void WorkCamThreadFunc(CameraWork* work, CameraPanel* panel, const shell::Journa
     bool open = false;
     bool firstFrame = false;
     for (;;) {
-        if (CameraStopEvent().Wait(wait)) {
+        if (g_cameraStopEvent->Wait(wait)) {
             WriteLog(QStringLiteral("WorkCamThreadFunc: StopEvent signaled."));
             CloseStream(stream);
             WriteLog(QStringLiteral("WorkCamThreadFunc exit."));

@@ -68,8 +68,10 @@ extern CameraWork g_CameraWork;
 // 1 from a successful start to the stop; under CameraWorkLock.
 extern int32_t g_CameraStarted;
 platform::CriticalSection& CameraWorkLock();
-// Set by StopCamera; the capture thread ends at its next wait.
-platform::Event& CameraStopEvent();
+// Makes hCameraStopEvent (manual reset, set by StopCamera; the capture thread ends at its next
+// wait) unless it exists. The start-up makes it with the program's other objects; a start finding
+// none tries again. False, logged, when the system cannot make it. User-interface thread only.
+bool MakeCameraStopEvent();
 
 // The start and stop commands of the camera, reporting to the panel and the journal they were
 // made with; both must outlive the capture thread. The capture thread is process-wide like

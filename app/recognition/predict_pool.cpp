@@ -65,8 +65,13 @@ PredictPool::PredictPool(platform::Event& termEvent, RecognizedDataSink& sink, D
 PredictPool::~PredictPool() { Stop(); }
 
 bool PredictPool::Start() {
-    // A worker without a describer cannot be created.
+    // A worker without its events or a describer cannot be created: with an event missing its
+    // waits would fail at once, every time.
     for (int i = 0; i < kWorkerCount; ++i) {
+        if (!workers_[i].start.IsValid() || !workers_[i].idle.IsValid()) {
+            Log("Error. Can't create PredictThread %d.", i);
+            return false;
+        }
         try {
             workers_[i].describer = makeDescriber_(i);
         } catch (const std::bad_alloc&) {

@@ -75,7 +75,8 @@ public:
     PredictPool& operator=(const PredictPool&) = delete;
 
     // Creates the describers, then starts workers 0..15 in order. False (logged) when a
-    // describer cannot be made (no thread is started then) or a thread cannot be started. The
+    // worker's events or describer could not be made (no thread is started then) or a thread
+    // cannot be started. The
     // pool becomes the one WaitPredictThreadIddle waits for.
     bool Start();
     // After the termination event is set: waits for the workers in index order.

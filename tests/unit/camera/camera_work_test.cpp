@@ -4,6 +4,7 @@
 #include "app/camera/stream_test.h"
 #include "platform/fixedtext.h"
 #include "settings/settings_state.h"
+#include "tests/support/refused_events.h"
 #include "tests/unit/camera/camera_test_support.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -168,6 +171,28 @@ TEST_F(CameraWorkTest, RetriesEveryFiveSecondsRefusesSecondStartAndStopsAtOnce) 
     for (size_t i = stateCount; i < states_.Events().size(); ++i) {
         EXPECT_NE(states_.Events()[i].first, camera::CameraState::Iddle);
     }
+}
+
+// Without its events a capture thread could never be stopped: its every wait would fail at once.
+// The start is refused as a thread that cannot be started, and the event's line is logged.
+TEST_F(CameraWorkTest, EventsThatCannotBeMadeRefuseTheStart) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    SelectIpCamera("Вход", QString("http://127.0.0.1:%1/video.mjpg").arg(camera_test::FreeLoopbackPort()));
+    EXPECT_EXIT(
+        {
+            if (!testsupport::RefuseNewEvents()) std::_Exit(2);
+            camera_.StartCamera();
+            const QString log = log_.Text();
+            const bool refused = !camera::CameraThreadExists() &&
+                                 log.contains("Error. Can't create hCameraStopEvent event object.") &&
+                                 log.contains("Ошибка создания рабочего потока камеры") &&
+                                 journal_.Count("Ошибка запуска потока захвата видео") == 1 &&
+                                 journal_.Count("Поток камеры стартован") == 0;
+            std::fputs(refused ? "start refused\n" : "started without events\n", stderr);
+            // A thread left spinning is ended with the process.
+            std::_Exit(refused ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "start refused");
 }
 
 // The watchdog's rule, checked on a camera record set by hand (no capture thread runs).

@@ -2,6 +2,7 @@
 #include "platform/log.h"
 #include "settings/settings_state.h"
 #include "tests/support/log_lines.h"
+#include "tests/support/refused_events.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <new>
 #include <vector>
@@ -360,6 +363,28 @@ TEST(PredictPoolStart, ANetworkCopyThatCannotBeMadeFailsTheStartBeforeAnyWorkerR
     EXPECT_EQ(log.Count("PredictThread 0 started."), 0);
     term.Set();
     pool.Stop();
+}
+
+// A worker whose events could not be made would fail its every wait at once: the start fails
+// with the worker's line before any thread runs.
+TEST(PredictPoolStart, EventsThatCannotBeMadeFailTheStartBeforeAnyWorkerRuns) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            TestLog log;
+            platform::Event term(true, false);
+            Gate gate;
+            CollectingSink sink;
+            PersonModelSortedList models = OnePerson();
+            if (!testsupport::RefuseNewEvents()) std::_Exit(2);
+            PredictPool pool(term, sink, Gated(gate), models);
+            const bool refused = !pool.Start() && log.Count("Error. Can't create PredictThread 0.") == 1 &&
+                                 log.Count("PredictThread 0 started.") == 0;
+            std::fputs(refused ? "start refused\n" : "started without events\n", stderr);
+            // Workers left spinning are ended with the process.
+            std::_Exit(refused ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "start refused");
 }
 
 class RefusingSink : public RecognizedDataSink {

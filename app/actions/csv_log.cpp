@@ -2,6 +2,7 @@
 
 #include "app/actions/csv_encoding.h"
 #include "app/actions/csv_line.h"
+#include "platform/log.h"
 #include "platform/paths.h"
 #include "platform/sync.h"
 #include "platform/unique_fd.h"
@@ -74,36 +75,70 @@ void ShiftFiles(const CsvLogFormat& format) {
     }
 }
 
+// Whether the file was written in the configured encoding, told by its first bytes: the
+// encoding's byte-order mark (or the start of it, left by a torn first write); in ANSI, neither
+// of the others. An empty file is a new one.
+bool InConfiguredEncoding(const OpenedLog& log, CsvEncoding encoding) {
+    if (log.size == 0) return true;
+    char bytes[3] = {};
+    const ssize_t got = ::pread(log.fd.get(), bytes, sizeof bytes, 0);
+    if (got <= 0) return false;
+    const QByteArray head(bytes, got);
+    if (encoding == CsvEncoding::Ansi) {
+        return !head.startsWith(CsvByteOrderMark(CsvEncoding::Unicode)) &&
+               !head.startsWith(CsvByteOrderMark(CsvEncoding::Utf8));
+    }
+    const QByteArray bom = CsvByteOrderMark(encoding);
+    return head.startsWith(bom) || bom.startsWith(head);
+}
+
 // A writer killed inside its write (the kernel may stop a write where it crosses a page) leaves
-// the start of a line at the end of the file; it is cut off before the next line goes in. Lines
-// are far shorter than the window looked at; a file with no line end in it is left alone.
+// the start of a line at the end of the file; it is cut off before the next line goes in. Only
+// for a file in the configured encoding: read in another, a whole file looks like one torn line.
+// Lines are far shorter than the window looked at; a long tail with no line end is left alone.
+// A file with no line end at all holds a torn first write, which is made again, header and all.
 void DropTornTail(OpenedLog& log, const CsvLogFormat& format) {
     constexpr off_t kWindow = 8192;
     const bool wide = format.encoding == CsvEncoding::Unicode;
     const off_t unit = wide ? 2 : 1;
     const off_t bom = CsvByteOrderMark(format.encoding).size();
-    if (log.size <= bom) return;
-    const off_t from = std::max<off_t>(0, log.size - kWindow) / 2 * 2;
-    QByteArray tail(static_cast<qsizetype>(log.size - from), '\0');
-    if (::pread(log.fd.get(), tail.data(), static_cast<size_t>(tail.size()), from) != tail.size()) return;
-    const auto isLineEnd = [&](qsizetype at) { return tail[at] == '\n' && (!wide || tail[at + 1] == '\0'); };
-    qsizetype end = (tail.size() - unit) / unit * unit;  // the last whole unit
-    if (end + unit == tail.size() && isLineEnd(end)) return;
-    while (end >= 0 && !isLineEnd(end)) end -= unit;
-    const off_t kept = end >= 0 ? from + end + unit : (from == 0 ? bom : log.size);
+    if (log.size == 0 || log.size == bom) return;
+    off_t kept = 0;
+    if (log.size > bom) {
+        const off_t from = std::max<off_t>(0, log.size - kWindow) / 2 * 2;
+        QByteArray tail(static_cast<qsizetype>(log.size - from), '\0');
+        if (::pread(log.fd.get(), tail.data(), static_cast<size_t>(tail.size()), from) != tail.size()) return;
+        const auto isLineEnd = [&](qsizetype at) { return tail[at] == '\n' && (!wide || tail[at + 1] == '\0'); };
+        qsizetype end = (tail.size() - unit) / unit * unit;  // the last whole unit
+        if (end + unit == tail.size() && isLineEnd(end)) return;
+        while (end >= 0 && !isLineEnd(end)) end -= unit;
+        kept = end >= 0 ? from + end + unit : (from == 0 ? 0 : log.size);
+    }
     if (kept < log.size && ::ftruncate(log.fd.get(), kept) == 0) log.size = kept;
 }
 
+// The current file, open for appending; nothing when it cannot be opened or is in another
+// encoding than the configured one, which is left as it is and reported.
+std::unique_ptr<OpenedLog> OpenCurrentFile(const CsvLogFormat& format) {
+    auto log = OpenLogFile(NativePath(format, 0));
+    if (log && !InConfiguredEncoding(*log, format.encoding)) {
+        WriteLog(QStringLiteral("Ошибка записи в CSV файл %1: файл записан не в кодировке из настроек, он оставлен "
+                                "без изменений.")
+                     .arg(RecognitionLogFile(format, 0)));
+        return nullptr;
+    }
+    return log;
+}
+
 std::unique_ptr<OpenedLog> OpenRecognitionLog(const CsvLogFormat& format) {
-    const QByteArray current = NativePath(format, 0);
-    auto log = OpenLogFile(current);
+    auto log = OpenCurrentFile(format);
     if (log) DropTornTail(*log, format);
     if (log && log->size > format.sizeLimitMB * kBytesPerMB) {
         log.reset();
         ShiftFiles(format);
         // Not truncated: when the current file could not be renamed away, lines go on being
         // appended to it instead of emptying it.
-        log = OpenLogFile(current);
+        log = OpenCurrentFile(format);
     }
     if (log && log->size == 0) {
         QByteArray start = CsvByteOrderMark(format.encoding);
@@ -120,8 +155,10 @@ CsvLogFormat CurrentFormat() {
     return CsvLogFormatFrom(settings::g_Settings().csvFormat);
 }
 
-// Keeps a line and a restart apart. SettingsLock is only held to copy the format: the
-// user-interface thread takes it too, and must not wait for a slow disk.
+// Keeps a line and a restart apart. SettingsLock is only held to copy the format, before this
+// lock is taken: the user-interface thread holds SettingsLock while it stores settings and must
+// not wait for a slow disk, nor a line for a store. A line that meets the file of a format
+// changed meanwhile is refused rather than mixed into it (the file's start tells).
 platform::CriticalSection& RecognitionLogLock() {
     static platform::CriticalSection lock;
     return lock;
@@ -156,13 +193,15 @@ void RestartRecognitionLog(const CsvLogFormat& format) {
 }
 
 bool WriteRecognitionLogLine(const CsvRecord& record) {
+    const CsvLogFormat format = CurrentFormat();
     platform::CriticalSectionLock lock(RecognitionLogLock());
-    return WriteRecognitionLogLine(CurrentFormat(), record);
+    return WriteRecognitionLogLine(format, record);
 }
 
 void RestartRecognitionLog() {
+    const CsvLogFormat format = CurrentFormat();
     platform::CriticalSectionLock lock(RecognitionLogLock());
-    RestartRecognitionLog(CurrentFormat());
+    RestartRecognitionLog(format);
 }
 
 QString CurrentRecognitionLogFile() { return RecognitionLogFile(CurrentFormat(), 0); }

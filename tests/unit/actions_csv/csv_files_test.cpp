@@ -7,7 +7,9 @@
 #include "app/actions/csv_line.h"
 #include "app/actions/csv_log.h"
 #include "csv_test_support.h"
+#include "platform/log.h"
 #include "settings/settings_state.h"
+#include "tests/support/log_lines.h"
 
 #include <gtest/gtest.h>
 
@@ -46,6 +48,12 @@ protected:
                                       format.encoding);
     }
 
+    // A file of `size` bytes in the format's encoding: its byte-order mark, then `fill`.
+    QByteArray Filled(qsizetype size, char fill) const {
+        const QByteArray bom = actions::CsvByteOrderMark(format.encoding);
+        return bom + QByteArray(size - bom.size(), fill);
+    }
+
     QTemporaryDir dir;
     actions::CsvLogFormat format =
         csvtest::Format(dir.path() + u'/', CsvEncoding::Unicode, CsvDelimiter::Tab, CsvHeader::On);
@@ -55,7 +63,7 @@ TEST_F(CsvFiles, RotatesOnlyPastTheLimitAndKeepsTheCount) {
     format.sizeLimitMB = 1;
     format.rotatesNumber = 2;
     // Exactly at the limit: appended to.
-    ASSERT_TRUE(WriteFile(File(0), QByteArray(kMiB, 'x')));
+    ASSERT_TRUE(WriteFile(File(0), Filled(kMiB, 'x')));
     ASSERT_TRUE(actions::WriteRecognitionLogLine(format, csvtest::PlainRecord()));
     EXPECT_GT(QFileInfo(File(0)).size(), kMiB);
     EXPECT_FALSE(QFileInfo::exists(File(1)));
@@ -63,20 +71,20 @@ TEST_F(CsvFiles, RotatesOnlyPastTheLimitAndKeepsTheCount) {
     ASSERT_TRUE(WriteFile(File(1), "one"));
     ASSERT_TRUE(WriteFile(File(2), "two"));
     ASSERT_TRUE(WriteFile(File(5), "five"));
-    ASSERT_TRUE(WriteFile(File(0), QByteArray(kMiB + 1, 'x')));
+    ASSERT_TRUE(WriteFile(File(0), Filled(kMiB + 1, 'x')));
     ASSERT_TRUE(actions::WriteRecognitionLogLine(format, csvtest::PlainRecord()));
     EXPECT_EQ(ReadFile(File(0)), FreshFile());
-    EXPECT_EQ(ReadFile(File(1)), QByteArray(kMiB + 1, 'x'));
+    EXPECT_EQ(ReadFile(File(1)), Filled(kMiB + 1, 'x'));
     EXPECT_EQ(ReadFile(File(2)), "one");
     EXPECT_EQ(ReadFile(File(5)), "five");  // beyond the count: left alone until a restart
 
     // Generation after generation only the newest two rotated files stay.
     for (char generation = 'a'; generation <= 'd'; ++generation) {
-        ASSERT_TRUE(WriteFile(File(0), QByteArray(kMiB + 1, generation)));
+        ASSERT_TRUE(WriteFile(File(0), Filled(kMiB + 1, generation)));
         ASSERT_TRUE(actions::WriteRecognitionLogLine(format, csvtest::PlainRecord()));
     }
-    EXPECT_EQ(ReadFile(File(1)), QByteArray(kMiB + 1, 'd'));
-    EXPECT_EQ(ReadFile(File(2)), QByteArray(kMiB + 1, 'c'));
+    EXPECT_EQ(ReadFile(File(1)), Filled(kMiB + 1, 'd'));
+    EXPECT_EQ(ReadFile(File(2)), Filled(kMiB + 1, 'c'));
     EXPECT_FALSE(QFileInfo::exists(File(3)));
     EXPECT_EQ(ReadFile(File(0)), FreshFile());
 }
@@ -198,10 +206,13 @@ TEST_F(CsvFiles, APartOfALineLeftByAKilledWriterIsCutBeforeTheNextLine) {
         ASSERT_TRUE(actions::WriteRecognitionLogLine(format, csvtest::PlainRecord()));
         EXPECT_EQ(ReadFile(File(0)), FreshFile() + line) << part;
     }
-    // A torn header leaves the byte-order mark; a whole file is not touched.
+    // A torn first write (mark and header go out together) is written again, header and all.
     ASSERT_TRUE(WriteFile(File(0), actions::CsvByteOrderMark(format.encoding) + FreshFile().mid(2, 9)));
     ASSERT_TRUE(actions::WriteRecognitionLogLine(format, csvtest::PlainRecord()));
-    EXPECT_EQ(ReadFile(File(0)), actions::CsvByteOrderMark(format.encoding) + line);
+    EXPECT_EQ(ReadFile(File(0)), FreshFile());
+    ASSERT_TRUE(WriteFile(File(0), QByteArray("\xFF", 1)));
+    ASSERT_TRUE(actions::WriteRecognitionLogLine(format, csvtest::PlainRecord()));
+    EXPECT_EQ(ReadFile(File(0)), FreshFile());
 
     format.encoding = CsvEncoding::Utf8;
     const QByteArray utf8 =
@@ -210,6 +221,49 @@ TEST_F(CsvFiles, APartOfALineLeftByAKilledWriterIsCutBeforeTheNextLine) {
     ASSERT_TRUE(actions::WriteRecognitionLogLine(format, csvtest::PlainRecord()));
     ASSERT_TRUE(actions::WriteRecognitionLogLine(format, csvtest::PlainRecord()));
     EXPECT_EQ(ReadFile(File(0)), FreshFile() + utf8 + utf8);
+}
+
+// A current file in another encoding than the configured one (a line racing a format change, a
+// format that could not be stored, a restart whose rename failed) takes no line and loses none.
+TEST_F(CsvFiles, AFileInAnotherEncodingIsLeftAsItIs) {
+    const auto manyLines = [&](CsvEncoding encoding) {
+        format.encoding = encoding;
+        QByteArray bytes = FreshFile();
+        const QByteArray line =
+            actions::EncodeCsvText(actions::CsvLine(csvtest::PlainRecord(), format.delimiter), encoding);
+        for (int n = 0; n < 40; ++n) bytes += line;
+        return bytes;
+    };
+    const QString logPath = dir.filePath(QStringLiteral("Ostrovid.log"));
+    platform::SetLogFile(logPath, dir.filePath(QStringLiteral("Ostrovid1.log")));
+    const CsvEncoding encodings[] = {CsvEncoding::Ansi, CsvEncoding::Unicode, CsvEncoding::Utf8};
+    for (const CsvEncoding written : encodings) {
+        for (const CsvEncoding configured : encodings) {
+            if (written == configured) continue;
+            const QByteArray before = manyLines(written);
+            // Torn at its end as well: not even that part is cut from a file read the wrong way.
+            ASSERT_TRUE(WriteFile(File(0), before + before.mid(before.size() - 9, 5)));
+            format.encoding = configured;
+            EXPECT_FALSE(actions::WriteRecognitionLogLine(format, csvtest::PlainRecord()));
+            EXPECT_EQ(ReadFile(File(0)), before + before.mid(before.size() - 9, 5))
+                << int(written) << " read as " << int(configured);
+        }
+    }
+
+    // A restart that cannot move the current file away leaves it whole too.
+    format.rotatesNumber = 1;
+    const QByteArray before = manyLines(CsvEncoding::Unicode);
+    ASSERT_TRUE(WriteFile(File(0), before));
+    ASSERT_TRUE(QDir().mkpath(File(1) + QStringLiteral("/taken")));
+    format.encoding = CsvEncoding::Utf8;
+    actions::RestartRecognitionLog(format);
+    EXPECT_EQ(ReadFile(File(0)), before);
+
+    // Each refusal is in the diagnostic log, naming the file.
+    platform::SetLogFile(QString(), QString());
+    const QStringList logged = testsupport::LogLines(logPath);
+    EXPECT_EQ(logged.size(), 7);
+    for (const QString& line : logged) EXPECT_TRUE(line.contains(File(0))) << line.toStdString();
 }
 
 TEST_F(CsvFiles, AnUnwritableFolderFailsTheWrite) {

@@ -11,14 +11,10 @@ namespace {
 
 constexpr uint32_t kDefaultManagementPort = 21077;
 
+// Exact, case included: file names differ by case on this system, and a case fix is an edit.
 template <size_t N>
 bool SameText(const char16_t (&a)[N], const char16_t (&b)[N]) {
     return platform::FromFixed(a) == platform::FromFixed(b);
-}
-
-template <size_t N>
-bool SameTextAnyCase(const char16_t (&a)[N], const char16_t (&b)[N]) {
-    return platform::FromFixed(a).compare(platform::FromFixed(b), Qt::CaseInsensitive) == 0;
 }
 
 bool SameRecognition(const settings::RecognitionSettings& a, const settings::RecognitionSettings& b) {
@@ -28,7 +24,7 @@ bool SameRecognition(const settings::RecognitionSettings& a, const settings::Rec
 }
 
 bool SameSmtp(const settings::SmtpSettings& a, const settings::SmtpSettings& b) {
-    return SameTextAnyCase(a.SMTPServer, b.SMTPServer) && a.SMTPServerPort == b.SMTPServerPort &&
+    return SameText(a.SMTPServer, b.SMTPServer) && a.SMTPServerPort == b.SMTPServerPort &&
            a.SMTPUseSSL == b.SMTPUseSSL && SameText(a.Originator, b.Originator) &&
            a.SMTPAuthRequired == b.SMTPAuthRequired && SameText(a.SendUserName, b.SendUserName) &&
            SameText(a.SendPassword, b.SendPassword) && SameText(a.Recepients, b.Recepients);
@@ -63,13 +59,13 @@ bool SameAlerts(const settings::Alerts& a, const settings::Alerts& b) {
 }
 
 bool SameUPActions(const settings::UPActionSet& a, const settings::UPActionSet& b) {
-    return a.Script == b.Script && a.ScriptType == b.ScriptType && SameTextAnyCase(a.ScriptFile, b.ScriptFile) &&
-           a.SendMail == b.SendMail && SameTextAnyCase(a.Recepients, b.Recepients) &&
-           SameTextAnyCase(a.SubjectFormat, b.SubjectFormat) && SameTextAnyCase(a.BodyFormat, b.BodyFormat);
+    return a.Script == b.Script && a.ScriptType == b.ScriptType && SameText(a.ScriptFile, b.ScriptFile) &&
+           a.SendMail == b.SendMail && SameText(a.Recepients, b.Recepients) &&
+           SameText(a.SubjectFormat, b.SubjectFormat) && SameText(a.BodyFormat, b.BodyFormat);
 }
 
 CsvChange CompareCsv(const settings::CsvFormat& a, const settings::CsvFormat& b) {
-    if (!SameTextAnyCase(a.Folder, b.Folder) || a.Encode != b.Encode || a.Delimiter != b.Delimiter ||
+    if (!SameText(a.Folder, b.Folder) || a.Encode != b.Encode || a.Delimiter != b.Delimiter ||
         a.UseHeader != b.UseHeader)
         return CsvChange::FileFormat;
     if (a.RotatesNumber != b.RotatesNumber || a.SizeLimitMB != b.SizeLimitMB) return CsvChange::SettingsOnly;

@@ -62,27 +62,54 @@ TEST(ApplyPlan, ChangedGroupsComeInSaveOrder) {
     EXPECT_TRUE(plan.connectionStringChanged);
 }
 
-TEST(ApplyPlan, CaseOnlyDifferencesCountWhereTheyShould) {
-    States s;
-    // Ignored: the mail server, the unrecognized-person action texts, the CSV folder.
-    platform::CopyToFixed(s.copy->smtp.SMTPServer, u"SMTP.Example.ORG");
-    platform::CopyToFixed(s.running->upActions.ScriptFile, u"/opt/a.sh");
-    platform::CopyToFixed(s.copy->upActions.ScriptFile, u"/OPT/A.SH");
-    platform::CopyToFixed(s.copy->csvFormat.Folder, u"/VAR/log/faces");
-    EXPECT_TRUE(s.Plan().groups.empty());
-    // Counted: the sender, an alert's text, the connection string, the password.
-    platform::CopyToFixed(s.copy->smtp.Originator, u"A@x");
-    platform::CopyToFixed(s.running->smtp.Originator, u"a@x");
-    platform::CopyToFixed(s.copy->alerts.Items[2].Speech, u"Hello");
-    platform::CopyToFixed(s.running->alerts.Items[2].Speech, u"hello");
-    platform::CopyToFixed(s.copy->DbConnectionString, u"Database=A");
-    platform::CopyToFixed(s.running->DbConnectionString, u"Database=a");
-    platform::CopyToFixed(s.copy->management.Password, u"Secret");
-    const ApplyPlan plan = s.Plan();
-    EXPECT_EQ(plan.groups, (Groups{SettingsGroup::DbConnectionString, SettingsGroup::Smtp, SettingsGroup::Alerts,
-                                   SettingsGroup::Management}));
-    EXPECT_TRUE(plan.restartTcp);
-    EXPECT_FALSE(plan.restartUdp);
+TEST(ApplyPlan, CaseOnlyEditsAreEdits) {
+    // File names differ by case on this system, and a case fix of a text is what the operator wants kept.
+    {
+        States s;
+        platform::CopyToFixed(s.copy->smtp.SMTPServer, u"SMTP.Example.ORG");
+        platform::CopyToFixed(s.running->upActions.ScriptFile, u"/opt/a.sh");
+        platform::CopyToFixed(s.copy->upActions.ScriptFile, u"/OPT/A.SH");
+        platform::CopyToFixed(s.copy->csvFormat.Folder, u"/VAR/log/faces");
+        const ApplyPlan plan = s.Plan();
+        EXPECT_EQ(plan.groups, (Groups{SettingsGroup::Smtp, SettingsGroup::UPActionSet, SettingsGroup::CsvFormat}));
+        EXPECT_EQ(plan.csv, CsvChange::FileFormat);
+    }
+    {
+        // Each text of the unrecognized-person actions on its own.
+        const auto field = [](settings::UPActionSet& set, int which) -> char16_t* {
+            switch (which) {
+            case 0: return set.Recepients;
+            case 1: return set.SubjectFormat;
+            default: return set.BodyFormat;
+            }
+        };
+        for (int which = 0; which < 3; ++which) {
+            States s;
+            platform::CopyToFixed(s.running->upActions.Recepients, u"guard@example.org");
+            platform::CopyToFixed(s.running->upActions.SubjectFormat, u"unknown person");
+            platform::CopyToFixed(s.running->upActions.BodyFormat, u"at the door");
+            s.copy = std::make_unique<settings::SettingsState>(*s.running);
+            char16_t* text = field(s.copy->upActions, which);
+            text[0] = char16_t(QChar(text[0]).toUpper().unicode());
+            EXPECT_EQ(s.Plan().groups, Groups{SettingsGroup::UPActionSet}) << which;
+        }
+    }
+    {
+        // The sender, an alert's text, the connection string, the password.
+        States s;
+        platform::CopyToFixed(s.copy->smtp.Originator, u"A@x");
+        platform::CopyToFixed(s.running->smtp.Originator, u"a@x");
+        platform::CopyToFixed(s.copy->alerts.Items[2].Speech, u"Hello");
+        platform::CopyToFixed(s.running->alerts.Items[2].Speech, u"hello");
+        platform::CopyToFixed(s.copy->DbConnectionString, u"Database=A");
+        platform::CopyToFixed(s.running->DbConnectionString, u"Database=a");
+        platform::CopyToFixed(s.copy->management.Password, u"Secret");
+        const ApplyPlan plan = s.Plan();
+        EXPECT_EQ(plan.groups, (Groups{SettingsGroup::DbConnectionString, SettingsGroup::Smtp, SettingsGroup::Alerts,
+                                       SettingsGroup::Management}));
+        EXPECT_TRUE(plan.restartTcp);
+        EXPECT_FALSE(plan.restartUdp);
+    }
 }
 
 TEST(ApplyPlan, CsvFileFormatAgainstSettingsOnly) {

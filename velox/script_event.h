@@ -19,6 +19,8 @@
 
 namespace velox {
 
+// As stored: 0 starts the file itself (the event in its environment and as JSON on its input),
+// 1 runs a JScript file in the runner.
 enum class ScriptType : uint32_t { Executable = 0, JScript = 1 };
 
 struct ScriptImage {

@@ -41,7 +41,7 @@ constexpr int kMaxActionImages = 30;
 struct ScriptHead {
     int32_t timeout = 0;  // -1 none, 0 until the script ends, else seconds
     int32_t allowUI = 0;
-    int32_t scriptType = 0;  // 0 VBScript, 1 JScript
+    int32_t scriptType = 0;  // 0 an executable file, 1 JScript
     char16_t scriptFile[520] = {};
     char16_t eventName[256] = {};
     double eventTime = 0;  // OLE Automation date, local time

@@ -213,11 +213,12 @@ void ActionsPage::BuildRecordControls(QWidget* box) {
     scriptBox_->setObjectName(QStringLiteral("ScriptControls"));
     auto* scriptLayout = new QGridLayout(scriptBox_);
     scriptLayout->setContentsMargins(0, 0, 0, 0);
-    vbScript_ = new QRadioButton(QStringLiteral("VBScript"), scriptBox_);
-    vbScript_->setObjectName(QStringLiteral("VBScript"));
+    // Type 0 starts the file itself, with the event in its environment.
+    executable_ = new QRadioButton(QStringLiteral("Исполняемый файл"), scriptBox_);
+    executable_->setObjectName(QStringLiteral("Executable"));
     jScript_ = new QRadioButton(QStringLiteral("JScript"), scriptBox_);
     jScript_->setObjectName(QStringLiteral("JScript"));
-    scriptLayout->addWidget(vbScript_, 0, 0);
+    scriptLayout->addWidget(executable_, 0, 0);
     scriptLayout->addWidget(jScript_, 0, 1);
     scriptFile_ = AddLine(scriptBox_, QStringLiteral("ScriptFile"), MaxChars(copy_.upActions.ScriptFile));
     scriptLayout->addWidget(scriptFile_, 1, 0, 1, 2);
@@ -238,8 +239,8 @@ void ActionsPage::BuildRecordControls(QWidget* box) {
         rules_.SetScript(on);
         ShowEnabling();
     });
-    connect(vbScript_, &QRadioButton::toggled, this, [this](bool on) {
-        if (on) rules_.SetScriptKind(ScriptKind::VBScript);
+    connect(executable_, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) rules_.SetScriptKind(ScriptKind::Executable);
     });
     connect(jScript_, &QRadioButton::toggled, this, [this](bool on) {
         if (on) rules_.SetScriptKind(ScriptKind::JScript);
@@ -260,7 +261,7 @@ void ActionsPage::BuildRecordControls(QWidget* box) {
 
 void ActionsPage::ShowRecord() {
     std::vector<QSignalBlocker> quiet;
-    for (QObject* input : std::initializer_list<QObject*>{playWav_, wavFile_, speechText_, csv_, script_, vbScript_,
+    for (QObject* input : std::initializer_list<QObject*>{playWav_, wavFile_, speechText_, csv_, script_, executable_,
                                                           jScript_, scriptFile_, sendMail_})
         quiet.emplace_back(input);
     listBox_->setVisible(rules_.Event() == AlertEvent::Recognized);
@@ -275,7 +276,7 @@ void ActionsPage::ShowRecord() {
     }
     if (rules_.RecordShown()) {
         script_->setChecked(rules_.ScriptControlsShown());
-        (rules_.CurrentScriptKind() == ScriptKind::JScript ? jScript_ : vbScript_)->setChecked(true);
+        (rules_.CurrentScriptKind() == ScriptKind::JScript ? jScript_ : executable_)->setChecked(true);
         scriptFile_->setText(rules_.ScriptFile());
         sendMail_->setChecked(rules_.MailButtonShown());
     }

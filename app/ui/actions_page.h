@@ -98,7 +98,7 @@ private:
     QCheckBox* csv_ = nullptr;
     QCheckBox* script_ = nullptr;
     QWidget* scriptBox_ = nullptr;
-    QRadioButton* vbScript_ = nullptr;
+    QRadioButton* executable_ = nullptr;
     QRadioButton* jScript_ = nullptr;
     QLineEdit* scriptFile_ = nullptr;
     QPushButton* checkScript_ = nullptr;

@@ -91,8 +91,8 @@ void ActionsPageRules::SetSendMail(bool on) { *Fields().sendMail = on ? 1 : 0; }
 bool ActionsPageRules::ScriptControlsShown() const { return RecordShown() && *Fields().script != 0; }
 
 ScriptKind ActionsPageRules::CurrentScriptKind() const {
-    // A stored value other than 1 runs as VBScript, and the page says so.
-    return *Fields().scriptType == int32_t(ScriptKind::JScript) ? ScriptKind::JScript : ScriptKind::VBScript;
+    // A stored value other than 1 is shown as the executable kind.
+    return *Fields().scriptType == int32_t(ScriptKind::JScript) ? ScriptKind::JScript : ScriptKind::Executable;
 }
 
 QString ActionsPageRules::ScriptFile() const { return platform::FromFixed(Fields().scriptFile, kScriptFileChars); }
@@ -105,7 +105,7 @@ actions::TemplateFamily ActionsPageRules::MailFamily() const {
 }
 
 QString ScriptFileFilter(ScriptKind kind) {
-    return kind == ScriptKind::JScript ? QStringLiteral("JScript (*.js)") : QStringLiteral("VBScript (*.vbs)");
+    return kind == ScriptKind::JScript ? QStringLiteral("JScript (*.js)") : QStringLiteral("Все файлы (*)");
 }
 
 std::optional<QString> MissingSoundNote(bool soundAvailable) {

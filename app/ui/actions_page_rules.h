@@ -18,7 +18,8 @@
 namespace ui {
 
 enum class AlertEvent { Recognized = 0, Unrecognized = 1 };
-enum class ScriptKind { VBScript = 0, JScript = 1 };
+// The stored script type: 0 a program started as it is, 1 a JScript file run by the runner.
+enum class ScriptKind { Executable = 0, JScript = 1 };
 
 // The fields both the alerts and the unrecognized-person actions have.
 struct ActionFields {

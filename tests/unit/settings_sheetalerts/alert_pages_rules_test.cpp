@@ -119,10 +119,11 @@ TEST(ActionsPageRules, EachChoiceEditsItsOwnRecordAndShowsItsControls) {
     EXPECT_EQ(copy->unrecognized.SendMail, 1);
     EXPECT_EQ(FromFixed(copy->unrecognized.ScriptFile), QStringLiteral("/opt/scripts/alarm.vbs"));
     EXPECT_EQ(rules.MailFamily(), actions::TemplateFamily::UnrecognizedMail);
-    // An unknown stored type is shown and run as VBScript.
+    // An unknown stored type is shown as the executable kind.
     copy->unrecognized.ScriptType = 7;
-    EXPECT_EQ(rules.CurrentScriptKind(), ui::ScriptKind::VBScript);
+    EXPECT_EQ(rules.CurrentScriptKind(), ui::ScriptKind::Executable);
     EXPECT_EQ(ui::ScriptFileFilter(ui::ScriptKind::JScript), QStringLiteral("JScript (*.js)"));
+    EXPECT_EQ(ui::ScriptFileFilter(ui::ScriptKind::Executable), QStringLiteral("Все файлы (*)"));
     EXPECT_EQ(ui::ScriptCheckArguments(QStringLiteral("a.js"), ui::ScriptKind::JScript),
               (QStringList{QStringLiteral("--check"), QStringLiteral("a.js"), QStringLiteral("1")}));
 }

@@ -114,6 +114,14 @@ TEST(ActionsPage, TheChosenEventAndRowDecideWhatShowsAndWhatIsEdited) {
     EXPECT_FALSE(Shown(page, "ScriptControls"));
     Child<QCheckBox>(page, "Script")->click();
     ASSERT_TRUE(Shown(page, "ScriptControls"));
+    // Type 0 is started as a program, and the page says so.
+    auto* executable = Child<QRadioButton>(page, "Executable");
+    EXPECT_EQ(executable->text(), QStringLiteral("Исполняемый файл"));
+    EXPECT_TRUE(executable->isChecked());
+    Child<QPushButton>(page, "BrowseScript")->click();
+    EXPECT_EQ(seen.fileCaptions, QStringList{QStringLiteral("Выберите файл скрипта|Все файлы (*)")});
+    seen.fileCaptions.clear();
+    seen.notices.clear();
     Child<QRadioButton>(page, "JScript")->click();
     EXPECT_FALSE(Child<QPushButton>(page, "CheckScript")->isEnabled());
     QTest::keyClicks(Child<QLineEdit>(page, "ScriptFile"), QStringLiteral("/srv/red.js"));

@@ -7,7 +7,7 @@ namespace ui {
 
 OtherPage::OtherPage(settings::SettingsState& copy, QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("OtherPage"));
-    auto* autoRun = new QCheckBox(QStringLiteral("Автоматически стартовать программу при входе в Windows"), this);
+    auto* autoRun = new QCheckBox(QStringLiteral("Автоматически стартовать программу при входе в систему"), this);
     autoRun->setObjectName(QStringLiteral("AutoRun"));
     autoRun->setChecked(copy.AutoRun);
     connect(autoRun, &QCheckBox::toggled, this, [&copy](bool on) { copy.AutoRun = on; });

@@ -45,6 +45,8 @@ TEST(SettingsSheet, OpensOnThePageUsedLastAndOkConfirms) {
     // "Прочее" writes into the copy while the box is clicked.
     auto* autoRun = sheet.findChild<QCheckBox*>(QStringLiteral("AutoRun"));
     ASSERT_NE(autoRun, nullptr);
+    // The autostart entry starts the program when the user logs into the desktop session.
+    EXPECT_EQ(autoRun->text(), QStringLiteral("Автоматически стартовать программу при входе в систему"));
     autoRun->click();
     EXPECT_TRUE(copy->AutoRun);
     QTimer::singleShot(0, &sheet, [&sheet] { sheet.findChild<QPushButton*>(QStringLiteral("ok"))->click(); });

@@ -3,7 +3,10 @@
 // diagnostics (NETLINK_SOCK_DIAG). Resetting needs CAP_NET_ADMIN and a kernel built with
 // CONFIG_INET_DIAG_DESTROY; the blocked reader of a reset socket fails with ECONNABORTED.
 
+#include <sys/types.h>
+
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,6 +20,7 @@ struct TcpConnectionRow {
     uint32_t remoteAddress = 0;  // network byte order
     uint16_t remotePort = 0;     // host byte order
     uint32_t inode = 0;          // the socket's inode, 0 for a socket no process holds
+    uint32_t uid = 0;            // the user the socket belongs to: whoever created it
     uint32_t interfaceIndex = 0;
     uint32_t cookie[2] = {0, 0};  // the kernel's identity of the socket
 };
@@ -42,6 +46,8 @@ public:
     bool RunsExecutable(const std::string& path) const;
     // Inodes of the sockets that the process holds open; empty when it cannot be inspected.
     std::set<uint32_t> SocketInodes() const;
+    // The effective user the process runs as; nothing when it cannot be read.
+    std::optional<uid_t> EffectiveUser() const;
 
 private:
     int folder_ = -1;

@@ -8,6 +8,8 @@
 
 #include <arpa/inet.h>
 
+#include <new>
+#include <optional>
 #include <vector>
 
 namespace service {
@@ -27,10 +29,8 @@ bool Fail(const QString& text, QString* message) {
     return false;
 }
 
-}  // namespace
-
-bool HandleCloseTcpSocketCommand(const ch::ChannelArea& packet, QString* message) {
-    message->clear();
+// The command itself; a bad_alloc leaves it.
+bool CloseOwnConnection(const ch::ChannelArea& packet, QString* message) {
     const uint32_t pid = packet.U32(ch::close_tcp::kPid);
     uint32_t address = 0;  // network order, as the packet carries it
     packet.CopyOut(ch::close_tcp::kAddress, &address, sizeof address);
@@ -51,10 +51,13 @@ bool HandleCloseTcpSocketCommand(const ch::ChannelArea& packet, QString* message
         return Fail(QString::asprintf("GetExtendedTcpTable error %08x.", static_cast<unsigned>(rc)), message);
 
     Log(QStringLiteral("Поиск открытых TCP соединений %1:%2").arg(QLatin1String(dotted)).arg(port));
+    // A socket is the process's own when it holds it and its user made it: a socket another
+    // account made and handed over stays that account's.
     const std::set<uint32_t> ownSockets = process.SocketInodes();
+    const std::optional<uid_t> user = process.EffectiveUser();
     for (const platform::TcpConnectionRow& row : rows) {
         if (row.state != platform::kTcpStateEstablished || row.remoteAddress != address || row.remotePort != port ||
-            !ownSockets.count(row.inode))
+            !ownSockets.count(row.inode) || !user || row.uid != *user)
             continue;
         Log(QStringLiteral("TCP соедениние обнаружено. Попытка закрытия..."));
         if (const int rc = platform::ResetTcpConnection(row); rc != 0)
@@ -63,6 +66,18 @@ bool HandleCloseTcpSocketCommand(const ch::ChannelArea& packet, QString* message
         return true;
     }
     return Fail(QStringLiteral("Не найдено TCP соединение IP-камеры."), message);
+}
+
+}  // namespace
+
+bool HandleCloseTcpSocketCommand(const ch::ChannelArea& packet, QString* message) {
+    message->clear();
+    try {
+        return CloseOwnConnection(packet, message);
+    } catch (const std::bad_alloc&) {
+        // Failing again here leaves it to the packet's own memory failure reply.
+        return Fail(kMemoryAllocationError.toString(), message);
+    }
 }
 
 }  // namespace service

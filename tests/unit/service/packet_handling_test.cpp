@@ -9,15 +9,19 @@
 #include "service/app_comm.h"
 #include "settings/registry_names.h"
 #include "tests/support/log_lines.h"
+#include "tests/support/loopback.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -172,6 +176,60 @@ TEST_F(PacketHandling, ReceiptLinesNeverHoldAPassword) {
     EXPECT_FALSE(log.join('\n').contains("s3cr3t"));
     // The secrets themselves are stored.
     EXPECT_EQ(Store()->ValueNames(rn::kAppKey).size(), 7);
+}
+
+// A connection on the loopback, its socket made as the given user.
+int ConnectAs(uid_t user, uint16_t port) {
+    // setfsuid acts on this thread alone; the socket belongs to the file system user.
+    const auto previous = static_cast<uid_t>(::syscall(SYS_setfsuid, user));
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ::syscall(SYS_setfsuid, previous);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(port);
+    if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool Aborted(int fd) {
+    char byte;
+    return recv(fd, &byte, 1, MSG_DONTWAIT) < 0 && errno == ECONNABORTED;
+}
+
+TEST_F(PacketHandling, TheProgramsConnectionIsResetOnlyWhenItsOwnUserMadeTheSocket) {
+    if (geteuid() != 0) GTEST_SKIP() << "a socket of another user and the reset need root";
+    // This process plays the program and holds both connections to the camera.
+    ::setenv("OSTROVID_PROGRAM_PATH", platform::ProgramFilePath().toLocal8Bit().constData(), 1);
+    uint16_t port = 0;
+    const int listener = testsupport::ListenOnLoopback(&port);
+    ASSERT_GE(listener, 0);
+    const int foreign = ConnectAs(65534, port);
+    ASSERT_GE(foreign, 0);
+    auto send = [&] {
+        Packet(2, 20);
+        area.SetU32(8, static_cast<uint32_t>(getpid()));
+        const uint32_t address = htonl(INADDR_LOOPBACK);
+        std::memcpy(bytes.data() + 12, &address, 4);
+        area.SetU16(16, port);
+        Handle();
+    };
+    send();
+    EXPECT_EQ(area.U32(0), 1u);
+    EXPECT_EQ(area.Text(8, 256), "Не найдено TCP соединение IP-камеры.");
+    EXPECT_FALSE(Aborted(foreign));
+
+    const int own = ConnectAs(0, port);
+    ASSERT_GE(own, 0);
+    send();
+    ::unsetenv("OSTROVID_PROGRAM_PATH");
+    EXPECT_EQ(area.U32(0), 0u);
+    EXPECT_TRUE(Aborted(own));
+    EXPECT_FALSE(Aborted(foreign));
+    for (const int fd : {own, foreign, listener}) close(fd);
 }
 
 // The autostart entry names what every desktop login runs: only the program's own file, as it is.

@@ -12,6 +12,7 @@
 #include <arpa/inet.h>
 
 #include <functional>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -252,13 +253,16 @@ Reply HandleApp2SvcPacket(const ChannelArea& packet, const QString& storePath) {
     return FailureReply(text);
 }
 
-void ServeApp2SvcPacket(const platform::NamedSharedMemory& area, const QString& storePath) {
+namespace {
+
+// Copies the packet in, handles it and writes the reply out.
+void ServeCopiedPacket(const platform::NamedSharedMemory& area, const QString& storePath) {
     std::vector<uint8_t> copy(area.Size());
     Reply reply;
     if (const int rc = area.Read(0, copy.data(), copy.size()); rc != platform::kErrorSuccess) {
         const QString text = platform::FormatSystemError(rc, static_cast<int>(ch::kErrorTextChars));
         WriteLog(QStringLiteral("HandleApp2SvcPacket: Error on reading the packet: ") + text);
-        // The program maps the whole area: give it back its size before it touches the reply.
+        // Give the area back its size before the reply, so the exchanges after this one go ahead.
         if (const int restored = area.RestoreSize(); restored != platform::kErrorSuccess)
             WriteLog(QStringLiteral("HandleApp2SvcPacket: Error on restoring the area size: ") +
                      platform::FormatSystemError(restored));
@@ -270,23 +274,70 @@ void ServeApp2SvcPacket(const platform::NamedSharedMemory& area, const QString& 
         WriteLog(QStringLiteral("HandleApp2SvcPacket: Error on writing the reply: ") + platform::FormatSystemError(rc));
 }
 
+// Written without taking memory, for the moment when there is none: a fixed buffer on the stack.
+void WriteMemoryFailureReply(const platform::NamedSharedMemory& area, const char* where) {
+    uint8_t bytes[ch::kReplyClearBytes] = {};
+    ChannelArea reply(bytes, sizeof bytes);
+    reply.SetU32(ch::kResultOffset, ch::kResultFailure);
+    reply.SetU32(ch::kFailureKindOffset, ch::kFailureErrorText);
+    reply.SetText(ch::kErrorTextOffset, ch::kErrorTextChars, kMemoryAllocationError);
+    (void)area.Write(0, bytes, sizeof bytes);
+    try {
+        WriteLog(QLatin1String(where) + QStringLiteral("(): ") + kMemoryAllocationError.toString());
+    } catch (const std::bad_alloc&) {
+        // The line is lost; the reply is what matters.
+    }
+}
+
+}  // namespace
+
+void ServeApp2SvcPacket(const platform::NamedSharedMemory& area, const QString& storePath) {
+    // Running out of memory fails this packet only: the program gets its answer and the service
+    // stays for the next one.
+    try {
+        ServeCopiedPacket(area, storePath);
+    } catch (const std::bad_alloc&) {
+        WriteMemoryFailureReply(area, "HandleApp2SvcPacket");
+    }
+}
+
+namespace {
+
+enum class Served { Packet, Stop };
+
+// One turn of the channel thread: a packet served, or the request to stop.
+Served ServeNext(const AppCommObjects& objects) {
+    switch (platform::WaitForAny({objects.threadTerm, objects.request}, platform::kInfinite)) {
+    case 0:
+        WriteLog(QStringLiteral("AppCommThreadFunc(): TermEvent signaled."));
+        WriteLog(QStringLiteral("AppCommThreadFunc(): Thread Exit."));
+        return Served::Stop;
+    case 1:
+        ServeApp2SvcPacket(*objects.area, objects.storePath);
+        objects.reply->Set();
+        return Served::Packet;
+    default:
+        WriteLog(QStringLiteral("AppCommThreadFunc(): unkown error on WaitForMultipleObjects."));
+        // A wait that fails at once would otherwise spin.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return Served::Packet;
+    }
+}
+
+}  // namespace
+
 void AppCommThreadFunc(const AppCommObjects& objects) {
-    WriteLog(QStringLiteral("AppCommThreadFunc(): Thread started."));
+    try {
+        WriteLog(QStringLiteral("AppCommThreadFunc(): Thread started."));
+    } catch (const std::bad_alloc&) {
+    }
     for (;;) {
-        switch (platform::WaitForAny({objects.threadTerm, objects.request}, platform::kInfinite)) {
-        case 0:
-            WriteLog(QStringLiteral("AppCommThreadFunc(): TermEvent signaled."));
-            WriteLog(QStringLiteral("AppCommThreadFunc(): Thread Exit."));
-            return;
-        case 1:
-            ServeApp2SvcPacket(*objects.area, objects.storePath);
-            objects.reply->Set();
-            break;
-        default:
-            WriteLog(QStringLiteral("AppCommThreadFunc(): unkown error on WaitForMultipleObjects."));
-            // A wait that fails at once would otherwise spin.
+        // Out of memory while waiting or logging: a packet is answered all the same (it catches
+        // its own), so the thread only pauses and waits again.
+        try {
+            if (ServeNext(objects) == Served::Stop) return;
+        } catch (const std::bad_alloc&) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            break;
         }
     }
 }

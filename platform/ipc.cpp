@@ -142,6 +142,14 @@ int OpenOnly(const std::string& path, ObjectType type, int* fd) {
     return kErrorFileNotFound;
 }
 
+// Removes the name while it still refers to the object open on fd: a name that another process
+// has made anew meanwhile, or a link planted there, is left alone. unlink never follows a link.
+void RemoveNameOf(int fd, const std::string& path) {
+    struct stat held {}, named{};
+    if (fd < 0 || path.empty() || fstat(fd, &held) != 0 || lstat(path.c_str(), &named) != 0) return;
+    if (held.st_dev == named.st_dev && held.st_ino == named.st_ino) unlink(path.c_str());
+}
+
 }  // namespace
 
 int ChannelGroupId(gid_t* gid) {
@@ -206,9 +214,14 @@ int NamedSharedMemory::Map() {
 void NamedSharedMemory::Close(bool removeName) {
     if (data_) munmap(data_, size_);
     data_ = nullptr;
-    if (fd_ >= 0 && removeName) unlink(path_.c_str());
+    if (removeName && (created_ || OwnedHere())) RemoveNameOf(fd_, path_);
     CloseFd(fd_);
     size_ = 0;
+}
+
+bool NamedSharedMemory::OwnedHere() const {
+    struct stat st {};
+    return fd_ >= 0 && fstat(fd_, &st) == 0 && st.st_uid == geteuid();
 }
 
 int NamedSharedMemory::Read(size_t offset, void* bytes, size_t count) const {
@@ -250,10 +263,15 @@ NamedEvent::~NamedEvent() { Close(); }
 
 void NamedEvent::Close() { CloseFd(fd_); }
 
+void NamedEvent::RemoveCreatedName() const {
+    if (created_) RemoveNameOf(fd_, path_);
+}
+
 int NamedEvent::Create(const std::string& name) {
     Close();
+    path_ = IpcObjectPath(name);
     // Read-write, so the FIFO never reports end-of-file and a set needs no reader present.
-    return OpenOrCreate(IpcObjectPath(name), ObjectType::Fifo, &fd_, &created_);
+    return OpenOrCreate(path_, ObjectType::Fifo, &fd_, &created_);
 }
 
 void NamedEvent::Set() {
@@ -292,9 +310,14 @@ void NamedMutex::Close() {
     recursion_ = 0;
 }
 
+void NamedMutex::RemoveCreatedName() const {
+    if (created_) RemoveNameOf(fd_, path_);
+}
+
 int NamedMutex::Create(const std::string& name) {
     Close();
-    const int error = OpenOrCreate(IpcObjectPath(name), ObjectType::File, &fd_, &created_);
+    path_ = IpcObjectPath(name);
+    const int error = OpenOrCreate(path_, ObjectType::File, &fd_, &created_);
     if (error != kErrorSuccess) return error;
     timerFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     // The first expiry comes at once, so a free mutex is taken without delay.

@@ -49,7 +49,8 @@ public:
     // Maps the whole area for reading and writing. Only for a process that trusts every other
     // member not to cut the file short: access beyond a shortened file raises SIGBUS.
     int Map();
-    // Unmaps and closes; with removeName the name goes too, so later opens find nothing.
+    // Unmaps and closes. With removeName the name goes too, so later opens find nothing, when
+    // this process made the area or its user owns the file, and the name still refers to it.
     void Close(bool removeName);
 
     // Through the descriptor, never a mapping, so a file resized by another process gives an
@@ -65,6 +66,8 @@ public:
     size_t Size() const { return size_; }
 
 private:
+    bool OwnedHere() const;
+
     int fd_ = -1;
     bool created_ = false;
     std::string path_;
@@ -83,6 +86,10 @@ public:
     // Creates the event not signalled, or opens it when it exists.
     int Create(const std::string& name);
     void Close();
+    // Removes the name of an object this process made, while the name still refers to it; whoever
+    // holds the object open keeps it. Call before Close.
+    void RemoveCreatedName() const;
+
     bool IsOpen() const { return fd_ >= 0; }
     bool WasCreated() const { return created_; }
 
@@ -97,6 +104,7 @@ public:
 private:
     int fd_ = -1;
     bool created_ = false;
+    std::string path_;
 };
 
 // Mutex shared by name, with the owner and abandoned-owner semantics of a Windows mutex.
@@ -114,6 +122,10 @@ public:
     int Create(const std::string& name);
     // Closes without releasing: an owned mutex is left abandoned.
     void Close();
+    // Removes the name of an object this process made, while the name still refers to it; whoever
+    // holds the object open keeps it. Call before Close.
+    void RemoveCreatedName() const;
+
     bool IsOpen() const { return fd_ >= 0; }
     bool WasCreated() const { return created_; }
 
@@ -133,6 +145,7 @@ public:
     static constexpr int kPollMs = 50;
 
 private:
+    std::string path_;
     int fd_ = -1;
     int timerFd_ = -1;
     bool created_ = false;

@@ -228,12 +228,20 @@ private:
         }
     }
 
+    // The names of the objects this service made go with it, so a clean stop leaves nothing
+    // in /dev/shm; those a program made stay its own. The name goes with the area too, so a
+    // program started later waits for the next service. The service mutex loses its name before
+    // it is released, so a service started meanwhile makes its own instead of sharing one that
+    // is about to lose its name.
     void ReleaseObjects() {
+        appMutex_.RemoveCreatedName();
         appMutex_.Close();
-        // The name goes with the area, so a program started later waits for the next service.
         area_.Close(true);
+        readyEvent_.RemoveCreatedName();
         readyEvent_.Close();
+        requestEvent_.RemoveCreatedName();
         requestEvent_.Close();
+        svcMutex_.RemoveCreatedName();
         svcMutex_.Release();
         svcMutex_.Close();
         g_serviceStopEvent = nullptr;

@@ -66,37 +66,34 @@ int SvcChannel::CreateNamedObjects() {
 
 int SvcChannel::InitSyncObjects() {
     if (CreateNamedObjects() != kAttached) return kAttachFailed;
-    if (area_.Data()) return TakeAppMutex(appMutex_);
+    if (area_.IsOpen()) return TakeAppMutex(appMutex_);
 
-    if (!area_.IsOpen()) {
-        int error = area_.Open(kMapFileName, kAreaSize);
-        // The area's file outlives a service that was killed; it counts only while a service
-        // holds its mutex, as a mapping exists only while its creator runs.
-        if (error == platform::kErrorSuccess && !svcMutex_.HeldElsewhere()) {
-            area_.Close(false);
-            error = platform::kErrorFileNotFound;
-        }
-        if (error == platform::kErrorFileNotFound) {
-            if (!waitingLogged_) WriteLog(QStringLiteral("OstrovidSvc must be started before. Waiting..."));
-            waitingLogged_ = true;
-            return kServiceNotReady;
-        }
-        if (error != platform::kErrorSuccess) {
-            WriteLog(QStringLiteral("Error. Can't open App2SvcMapFile object: ") + platform::FormatSystemError(error));
-            return kAttachFailed;
-        }
+    int error = area_.Open(kMapFileName, kAreaSize);
+    // The area's file outlives a service that was killed; it counts only while a service
+    // holds its mutex, as a mapping exists only while its creator runs.
+    if (error == platform::kErrorSuccess && !svcMutex_.HeldElsewhere()) {
+        area_.Close(false);
+        error = platform::kErrorFileNotFound;
     }
-    if (const int error = area_.Map(); error != platform::kErrorSuccess) {
-        WriteLog(QStringLiteral("Error. Can't create App2SvcMappedPointer: ") + platform::FormatSystemError(error));
+    if (error == platform::kErrorFileNotFound) {
+        if (!waitingLogged_) WriteLog(QStringLiteral("OstrovidSvc must be started before. Waiting..."));
+        waitingLogged_ = true;
+        return kServiceNotReady;
+    }
+    if (error != platform::kErrorSuccess) {
+        WriteLog(QStringLiteral("Error. Can't open App2SvcMapFile object: ") + platform::FormatSystemError(error));
         return kAttachFailed;
     }
+    // Never mapped: every member may resize the file, and access to a mapping beyond a file cut
+    // short raises SIGBUS. The area is read and written through its descriptor into this copy.
+    packet_.assign(area_.Size(), 0);
     return TakeAppMutex(appMutex_);
 }
 
 bool SvcChannel::Exchange(const ExchangeRequest& request) {
     const QString waitFailure =
         QLatin1String(request.operation) + QStringLiteral("(): Unknown error on WaitForMultipleObjects.");
-    if (!area_.Data()) {
+    if (!area_.IsOpen()) {
         WriteLog(waitFailure);
         return false;
     }
@@ -112,16 +109,23 @@ bool SvcChannel::Exchange(const ExchangeRequest& request) {
         }
         replyOutstanding_ = false;
     }
-    ChannelArea area(area_.Data(), area_.Size());
+    // The bytes the packet does not set keep what the area holds.
+    if (!ReadArea(packet_.size(), request)) return false;
+    ChannelArea area(packet_.data(), packet_.size());
     area.Clear(0, request.clearBytes);
     area.SetU32(kTypeOffset, static_cast<uint32_t>(request.type));
     area.SetU32(kPayloadSizeOffset, request.payloadSize);
     request.writePayload(area);
+    if (const int error = area_.Write(0, packet_.data(), packet_.size()); error != platform::kErrorSuccess) {
+        WriteLog(request.failurePrefix + platform::FormatSystemError(error));
+        return false;
+    }
     requestEvent_.Set();
 
     const ReplyWait outcome = WaitForReply();
     switch (outcome) {
     case ReplyWait::Reply:
+        if (!ReadArea(kReplyClearBytes, request)) return false;
         if (area.U32(kResultOffset) == kResultSuccess) {
             if (!request.successText.isEmpty()) WriteLog(request.successText);
             return true;
@@ -142,6 +146,15 @@ bool SvcChannel::Exchange(const ExchangeRequest& request) {
         break;
     }
     WriteLog(waitFailure);
+    return false;
+}
+
+bool SvcChannel::ReadArea(size_t count, const ExchangeRequest& request) {
+    const int error = area_.Read(0, packet_.data(), count);
+    if (error == platform::kErrorSuccess) return true;
+    WriteLog(request.failurePrefix + platform::FormatSystemError(error));
+    // Another member resized the file: give it back its size, so the next exchange can go ahead.
+    if (error == platform::kErrorInvalidData) (void)area_.RestoreSize();
     return false;
 }
 
@@ -196,21 +209,20 @@ void SvcChannel::SvcLiveThreadFunc(const MainWindowNotifier& closeMainWindow) {
 void SvcChannel::Close() {
     // Named objects outlive their processes here. Those this program made while no service
     // runs are used by nobody else and go with it; a service that starts later makes them anew.
-    std::vector<std::string> ownNames;
     if (svcMutex_.IsOpen() && !svcMutex_.HeldElsewhere()) {
-        if (appMutex_.WasCreated()) ownNames.emplace_back(kAppMutexName);
-        if (svcMutex_.WasCreated()) ownNames.emplace_back(kServiceMutexName);
-        if (replyEvent_.WasCreated()) ownNames.emplace_back(kReplyEventName);
-        if (requestEvent_.WasCreated()) ownNames.emplace_back(kRequestEventName);
+        appMutex_.RemoveCreatedName();
+        svcMutex_.RemoveCreatedName();
+        replyEvent_.RemoveCreatedName();
+        requestEvent_.RemoveCreatedName();
     }
     area_.Close(false);
+    packet_.clear();
     replyEvent_.Close();
     requestEvent_.Close();
     svcMutex_.Close();
     serviceProbe_.Close();
     appMutex_.Release();
     appMutex_.Close();
-    for (const std::string& name : ownNames) ::unlink(platform::IpcObjectPath(name).c_str());
 }
 
 void SetProgramChannel(SvcChannel* channel) { g_programChannel = channel; }

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace settings {
 
@@ -63,13 +64,16 @@ public:
     // The service watchdog; runs until the termination event or the service stops.
     void SvcLiveThreadFunc(const MainWindowNotifier& closeMainWindow);
 
-    // Shutdown: unmaps the area, closes the objects and releases the program mutex.
+    // Shutdown: closes the area and the objects and releases the program mutex.
     void Close();
 
 private:
     enum class ReplyWait { Reply, Terminated, ServiceGone, TimedOut, Failed };
 
     int CreateNamedObjects();
+    // Reads the first count bytes of the area into packet_; a failure is logged as the
+    // request's failure. exchangeLock_ held.
+    bool ReadArea(size_t count, const ExchangeRequest& request);
     // Exchange's wait for the reply event; exchangeLock_ held.
     ReplyWait WaitForReply();
     bool ServiceAlive();
@@ -80,6 +84,8 @@ private:
     platform::NamedEvent replyEvent_;
     platform::NamedEvent requestEvent_;
     platform::NamedSharedMemory area_;
+    // The program's copy of the area, under exchangeLock_.
+    std::vector<uint8_t> packet_;
     bool waitingLogged_ = false;
     platform::CriticalSection exchangeLock_;
 

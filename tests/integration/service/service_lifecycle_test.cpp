@@ -9,7 +9,9 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <dirent.h>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 
@@ -51,6 +53,48 @@ TEST_F(ServiceLifecycle, AProgramStartedFirstWaitsWithOneLineAndAttachesOnTheNex
     EXPECT_EQ(testsupport::CountLines(ProgramLog(), "OstrovidSvc must be started before. Waiting..."), 1);
     SetProgramChannel(channel.get());
     EXPECT_TRUE(SaveMaximized(0));
+}
+
+// The names under this test's namespace prefix in /dev/shm.
+std::vector<std::string> ObjectsLeft(const std::string& ns) {
+    std::vector<std::string> names;
+    DIR* shm = opendir("/dev/shm");
+    if (!shm) return names;
+    while (const dirent* entry = readdir(shm))
+        if (std::string(entry->d_name).rfind(ns, 0) == 0) names.push_back(entry->d_name + ns.size());
+    closedir(shm);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(ServiceLifecycle, ACleanStopTakesTheServicesObjectsAndLeavesTheProgramsOwn) {
+    // A service that runs before any program: all five are its own.
+    StartService();
+    ASSERT_TRUE(WaitForServiceLine("Ostrovid Service 2.2.0 is running.", 10000));
+    Attach();
+    SetProgramChannel(nullptr);
+    channel->Close();
+    ASSERT_EQ(ObjectsLeft(ns).size(), 5u);
+    service.Signal(SIGTERM);
+    ASSERT_NE(service.Wait(10000), -1);
+    EXPECT_EQ(ObjectsLeft(ns), std::vector<std::string>{});
+
+    // A program that waited for the service made four of them; they stay while it runs.
+    channel = std::make_unique<SvcChannel>(&term);
+    ASSERT_EQ(channel->InitSyncObjects(), kServiceNotReady);
+    StartService();
+    const Clock::time_point started = Clock::now();
+    int result;
+    while ((result = channel->InitSyncObjects()) == kServiceNotReady && MillisecondsSince(started) < 15000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(result, kAttached);
+    service.Signal(SIGTERM);
+    ASSERT_NE(service.Wait(10000), -1);
+    EXPECT_EQ(ObjectsLeft(ns), (std::vector<std::string>{channel::kRequestEventName, channel::kAppMutexName,
+                                                         channel::kServiceMutexName, channel::kReplyEventName}));
+    SetProgramChannel(nullptr);
+    channel->Close();
+    EXPECT_EQ(ObjectsLeft(ns), std::vector<std::string>{});
 }
 
 TEST_F(ServiceLifecycle, ASecondProgramWaitsUntilTheFirstEnds) {

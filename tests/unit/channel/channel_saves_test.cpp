@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QTemporaryDir>
 #include <atomic>
@@ -493,6 +495,33 @@ TEST_F(ChannelSaves, FailureRepliesAreLoggedWithTheOperationsFormat) {
     });
     EXPECT_FALSE(SaveUPActionSet(*std::make_unique<UPActionSet>()));
     EXPECT_EQ(NewLines(), QStringList{"Error on saving UPActionSet Settings to registry: Unknown error."});
+}
+
+// Every operator may resize the area's file: the program then loses that one save, with an error
+// line, instead of dying of SIGBUS, and the next save finds the area whole again.
+TEST_F(ChannelSaves, AnAreaCutShortFailsTheSaveWithAnErrorAndTheNextOneGoesThrough) {
+    const int fd = ::open(platform::IpcObjectPath(kMapFileName).c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    const QString cutShort = QStringLiteral("Error on saving WindowPos to registry: Недопустимые данные. (13)");
+
+    ASSERT_EQ(::ftruncate(fd, 0), 0);
+    EXPECT_FALSE(SaveWindowPos({1, 2, 3, 4}));
+    EXPECT_EQ(NewLines(), QStringList{cutShort});
+    EXPECT_EQ(service->Requests(), 0);
+    EXPECT_TRUE(SaveWindowPos({1, 2, 3, 4}));
+    EXPECT_EQ(service->Requests(), 1);
+
+    // Cut short while the service handles the packet: the reply cannot be read.
+    service->SetInspection([fd](const std::vector<uint8_t>&, ChannelArea&) { ASSERT_EQ(::ftruncate(fd, 10), 0); });
+    EXPECT_FALSE(SaveWindowPos({1, 2, 3, 4}));
+    EXPECT_EQ(NewLines(), QStringList{cutShort});
+    service->SetInspection({});
+    EXPECT_TRUE(SaveWindowPos({5, 6, 7, 8}));
+    EXPECT_EQ(service->LastRequest()[8], 5);
+    struct stat st {};
+    ASSERT_EQ(::fstat(fd, &st), 0);
+    EXPECT_EQ(st.st_size, off_t(kAreaSize));
+    ::close(fd);
 }
 
 TEST_F(ChannelSaves, TerminationEndsTheWaitSilentlyAndAMissingChannelIsAWaitFailure) {

@@ -10,7 +10,7 @@
 namespace recognition {
 
 struct FaceNetwork::Network {
-    net::anet_type net;
+    net::fast_anet_type net;
 };
 
 FaceNetwork::FaceNetwork(std::unique_ptr<Network> network) : network_(std::move(network)) {}
@@ -35,15 +35,28 @@ std::unique_ptr<FaceNetwork> FaceNetwork::Copy() const {
     return std::unique_ptr<FaceNetwork>(new FaceNetwork(std::make_unique<Network>(*network_)));
 }
 
+namespace {
+
+FaceDescriptor ToDescriptor(const dlib::matrix<float, 0, 1>& output) {
+    FaceDescriptor descriptor;
+    std::copy(output.begin(), output.end(), descriptor.values.begin());
+    return descriptor;
+}
+
+}  // namespace
+
 FaceDescriptor FaceNetwork::Describe(const dlib::matrix<dlib::rgb_pixel>& chip) {
-    return Describe(std::vector<dlib::matrix<dlib::rgb_pixel>>{chip}).front();
+    // The chip is read where it is: no list of one copy of it.
+    dlib::matrix<float, 0, 1> output;
+    network_->net(&chip, &chip + 1, &output);
+    return ToDescriptor(output);
 }
 
 std::vector<FaceDescriptor> FaceNetwork::Describe(const std::vector<dlib::matrix<dlib::rgb_pixel>>& chips) {
     const std::vector<dlib::matrix<float, 0, 1>> outputs = network_->net(chips);
-    std::vector<FaceDescriptor> descriptors(outputs.size());
-    for (size_t i = 0; i < outputs.size(); ++i)
-        std::copy(outputs[i].begin(), outputs[i].end(), descriptors[i].values.begin());
+    std::vector<FaceDescriptor> descriptors;
+    descriptors.reserve(outputs.size());
+    for (const dlib::matrix<float, 0, 1>& output : outputs) descriptors.push_back(ToDescriptor(output));
     return descriptors;
 }
 

@@ -47,7 +47,7 @@ ApplyResult ApplySettingsCopy(settings::SettingsState& copy, const ApplyServices
         // A failed save keeps the new values running; the next group still goes out.
         for (SettingsGroup group : result.plan.groups) services.save(group, running);
     }
-    // The log writer takes its own lock before SettingsLock, so the new file is started here.
+    // The restart copies the format under SettingsLock and then works on the disk: not under the lock.
     if (result.plan.csv == CsvChange::FileFormat) services.restartCsvLog();
     if (result.plan.restartTcp) services.restartTcpServer();
     if (result.plan.restartUdp) services.restartUdpServer();

@@ -111,7 +111,8 @@ struct DbExecution;
 class DbConnection {
 public:
     DbConnection();
-    // Closes the connection and ends its thread.
+    // Closes the connection and ends its thread; a thread still held by a silent server after
+    // kCloseWait is left to end by itself (logged).
     ~DbConnection();
     DbConnection(const DbConnection&) = delete;
     DbConnection& operator=(const DbConnection&) = delete;
@@ -119,7 +120,8 @@ public:
     // Opens with the connection string (the credentials are in it). A SQLite file must exist
     // unless createFile is set.
     void Open(const QString& connectionString, bool createFile = false);
-    // Never fails; a closed connection stays closed.
+    // Never fails; a closed connection stays closed. A statement still running is interrupted,
+    // and the wait for the disconnection ends after kCloseWait (logged).
     void Close() noexcept;
     bool IsOpen() const;
     DbProvider Provider() const { return provider_; }

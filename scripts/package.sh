@@ -12,7 +12,8 @@ set -euo pipefail
 umask 022
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 out=${1:?usage: package.sh OUT_DIR [BUILD_DIR]}
-build=${2:-$top/build-package}
+# Absolute, for the steps that run in other folders.
+build=$(realpath -m -- "${2:-$top/build-package}")
 
 fail() {
     echo "package: $*" >&2

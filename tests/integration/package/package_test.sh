@@ -56,7 +56,8 @@ dpkg_root() {
 }
 
 step "package"
-if ! "$top/scripts/package.sh" "$work/out" "$build" >"$work/package.log" 2>&1; then
+# Both folders relative, as typed in a shell.
+if ! (cd "$work" && "$top/scripts/package.sh" out "$(realpath --relative-to=. "$build")") >"$work/package.log" 2>&1; then
     cat "$work/package.log"
     fail "package.sh failed"
     exit 1

@@ -1,8 +1,8 @@
 // Face analysis figures: DetectFaces per frame at 640x480 and 1280x720 (Debian's bald_guys.jpg
 // scaled), DescribeFace per face, faces per second through the 16 prediction workers (sharing the
 // pooled networks, and with a network each as before the pool), and beside them dlib's own
-// single-threaded recipe (detector, shape predictor, network on a batch of chips) on the same
-// frames. Prints our/baseline ratios at the end, after the matching figures.
+// single-threaded recipe (detector, shape predictor, network on a batch of chips, and on one chip
+// a call) on the same frames. Prints our/baseline ratios at the end, after the matching figures.
 
 #include "app/recognition/face_models.h"
 #include "app/recognition/face_network_type.h"
@@ -145,6 +145,18 @@ void BM_BaselineDescribeOnEveryCore(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * rects.size()));
 }
 
+// dlib's recipe one face a call with the program's one OpenBLAS thread: the describing path as it
+// was before our own network layers.
+void BM_BaselineDescribeOneFace(benchmark::State& state) {
+    Setup& s = Get();
+    const std::vector<dlib::rectangle> rects = Rectangles(s.faces[1]);
+    size_t next = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(BaselineDescribe(s, s.network, {rects[next]}));
+        next = (next + 1) % rects.size();
+    }
+}
+
 // A whole 1280x720 frame on one thread: detection and every face's descriptor.
 void BM_Frame(benchmark::State& state) {
     Setup& s = Get();
@@ -215,6 +227,7 @@ BENCHMARK(BM_DetectFaces)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRea
 BENCHMARK(BM_BaselineDetect)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DescribeFace)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(BM_BaselineDescribeFrameFaces)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+BENCHMARK(BM_BaselineDescribeOneFace)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(BM_BaselineDescribeOnEveryCore)
     ->Threads(static_cast<int>(std::thread::hardware_concurrency()))
     ->Unit(benchmark::kMillisecond)
@@ -275,6 +288,9 @@ int main(int argc, char** argv) {
     const double batchFaces = batch.counters.count("faces") ? batch.counters.at("faces") : 0;
     const double ourFace = ms("BM_DescribeFace/min_time:2.000/real_time");
     if (ourFace > 0 && batchFaces > 0) Ratio("DescribeFace", ourFace, batch.ms / batchFaces, "ms/face");
+    if (ourFace > 0 && ms("BM_BaselineDescribeOneFace/min_time:2.000/real_time") > 0)
+        Ratio("DescribeFace vs recipe a face a call", ourFace, ms("BM_BaselineDescribeOneFace/min_time:2.000/real_time"),
+              "ms/face");
     if (ms("BM_Frame/min_time:2.000/real_time") > 0)
         Ratio("1280x720 frame, detect + describe", ms("BM_Frame/min_time:2.000/real_time"),
               ms("BM_BaselineFrame/min_time:2.000/real_time"), "ms/frame");

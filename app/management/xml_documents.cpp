@@ -49,7 +49,23 @@ QDomDocument NewOutgoingDocument() {
     return document;
 }
 
-QString DocumentText(const QDomDocument& document) { return document.toString(-1); }
+QString DocumentText(const QDomDocument& document) { return WellFormedXmlText(document.toString(-1)); }
+
+QString WellFormedXmlText(QString text) {
+    constexpr char16_t kReplacement = 0xFFFD;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t unit = text.at(i).unicode();
+        if (QChar::isHighSurrogate(unit) && i + 1 < size && QChar::isLowSurrogate(text.at(i + 1).unicode())) {
+            ++i;
+            continue;
+        }
+        const bool allowed = (unit >= 0x20 && unit < 0xD800) || (unit >= 0xE000 && unit < 0xFFFE) || unit == u'\t' ||
+                             unit == u'\n' || unit == u'\r';
+        if (!allowed) text[i] = QChar(kReplacement);
+    }
+    return text;
+}
 
 QDomElement AppendTextElement(QDomElement& parent, const QString& name, const QString& text) {
     QDomDocument document = parent.ownerDocument();

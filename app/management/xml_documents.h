@@ -28,7 +28,14 @@ std::optional<uint32_t> ParseNumber(const QString& text, NumberForm form);
 
 // A document that starts with the XML declaration of every document the server sends.
 QDomDocument NewOutgoingDocument();
+// The document's text with every character XML 1.0 forbids replaced (see WellFormedXmlText).
 QString DocumentText(const QDomDocument& document);
+
+// The text with U+FFFD in place of every character XML 1.0 does not allow in a document: the
+// control characters but tab, line feed and carriage return, U+FFFE, U+FFFF and lone surrogates.
+// The DOM writes them as they are, and one of them in a person's name would make the document
+// ill-formed for every station.
+QString WellFormedXmlText(QString text);
 
 // Appends <name>text</name> to the parent and returns it.
 QDomElement AppendTextElement(QDomElement& parent, const QString& name, const QString& text);

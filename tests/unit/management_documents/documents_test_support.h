@@ -15,6 +15,7 @@
 #include <QDomDocument>
 #include <QDomElement>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,7 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -201,6 +203,32 @@ inline QDomElement ParseRoot(const QString& text) {
     QString error;
     EXPECT_TRUE(document.setContent(text, false, &error)) << error.toStdString() << "\n" << text.toStdString();
     return document.documentElement();
+}
+
+// True when a strict XML 1.0 reader reads the whole text without an error.
+inline ::testing::AssertionResult StrictlyWellFormed(const QString& text) {
+    QXmlStreamReader reader(text);
+    while (!reader.atEnd()) reader.readNext();
+    if (!reader.hasError()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << reader.errorString().toStdString() << " at " << reader.characterOffset();
+}
+
+// A name as a broken database row may hold it: control characters XML forbids, lone surrogates
+// of either kind (a high one last), the two non-characters, and a pair and a tab that stay.
+inline QString HostileName() {
+    QString name = QStringLiteral("Ив\x01ан\x0B");
+    for (char16_t unit :
+         std::initializer_list<char16_t>{0xD800, u'о', 0xDC00, 0xFFFE, 0xFFFF, 0x1F, u'\t', 0xD83D, 0xDE00, 0xDBFF})
+        name += QChar(unit);
+    return name;
+}
+// What a station reads in its place.
+inline QString HostileNameAsSent() {
+    QString name = QStringLiteral("Ив\uFFFDан\uFFFD");
+    for (char16_t unit :
+         std::initializer_list<char16_t>{0xFFFD, u'о', 0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD, u'\t', 0xD83D, 0xDE00, 0xFFFD})
+        name += QChar(unit);
+    return name;
 }
 
 // The names of the element's children in document order.

@@ -225,4 +225,23 @@ TEST_F(EventTest, CameraStateAndPresenceEndGoByTheirBits) {
     EXPECT_TRUE(full.sent.empty());
 }
 
+TEST_F(EventTest, CharactersXmlForbidsInDatabaseTextsLeaveTheEventsWellFormed) {
+    FakeSession& all = Add({0x7F, 0x07, ImageFormat::Png});
+    recognition::PersonFields person = Person(0);
+    platform::CopyToFixed(person.surname, HostileName());
+    platform::CopyToFixed(person.externalKey, HostileName());
+    events.BroadcastPersonRecognized(HostileName(), Report(person, nullptr));
+    events.BroadcastCameraState(HostileName(), camera::CameraState::Works, 1);
+    ASSERT_EQ(all.sent.size(), 2u);
+    for (const SentPacket& packet : all.sent) EXPECT_TRUE(StrictlyWellFormed(packet.text)) << packet.text.toStdString();
+
+    const auto seen = Take(all);
+    const QDomElement recognized = seen.at(0).firstChildElement("Person");
+    EXPECT_EQ(recognized.attribute("Surname"), HostileNameAsSent());
+    EXPECT_EQ(recognized.attribute("ExtKey"), HostileNameAsSent());
+    EXPECT_EQ(recognized.attribute("Forename"), QStringLiteral("Пётр"));
+    EXPECT_EQ(seen.at(0).firstChildElement("Camera").attribute("Name"), HostileNameAsSent());
+    EXPECT_EQ(ChildText(seen.at(1).firstChildElement("Camera"), "Name"), HostileNameAsSent());
+}
+
 }  // namespace

@@ -209,6 +209,24 @@ TEST_F(RequestTest, PersonListFollowsTheSubjectsWithTheirFields) {
     EXPECT_EQ(MaxDifference(DecodeImage(ChildText(second, "Image")), withDate.picture), 0);
 }
 
+TEST_F(RequestTest, CharactersXmlForbidsInDatabaseTextsLeaveTheReplyWellFormed) {
+    viewport.running = true;
+    viewport.cameraName = HostileName();
+    viewport.frame = TestFrame(8, 8);
+    recognition::SubjectStateRecord subject = Subject(7, 0, HostileName());
+    platform::CopyToFixed(subject.person.externalKey, HostileName());
+    viewport.subjects = {subject};
+    ASSERT_TRUE(Ask(RequestText(CameraInfo(QStringLiteral("ServiceType='2'")))));
+    ASSERT_EQ(session.sent.size(), 1u);
+    EXPECT_TRUE(StrictlyWellFormed(session.sent[0].text)) << session.sent[0].text.toStdString();
+    const QDomElement reply = Reply();
+    EXPECT_EQ(reply.firstChildElement("Camera").attribute("Name"), HostileNameAsSent());
+    const QDomElement person = reply.firstChildElement("CurrentPersonList").firstChildElement("Person");
+    EXPECT_EQ(ChildText(person, "Surname"), HostileNameAsSent());
+    EXPECT_EQ(ChildText(person, "ExtKey"), HostileNameAsSent());
+    EXPECT_EQ(ChildText(person, "Forename"), QStringLiteral("Иван"));
+}
+
 TEST_F(RequestTest, NoFrameYetMeansNoPictureAndNoList) {
     viewport.running = true;
     viewport.subjects = {Subject(7, 0, QStringLiteral("Петров"))};

@@ -35,11 +35,11 @@ bool DocumentHandler::HandleTcpSubscribeToEvents(Session& session, std::span<con
     ReplyDocument reply(QStringLiteral("SubscribeToEventsReply"));
     bool sendCameraState = false;
     if (!password_.Matches(incoming->password)) {
+        if (!RefuseWrongPassword(session, DocumentKind::Subscription)) return false;
         reply.SetError(kWrongPassword);
-        journal_.PostNotification(
-            shell::NotificationIcon::Warning,
-            ClientText(QStringLiteral("Неправильный пароль в запросе подписки на события от"), session));
     } else {
+        // Every station place is taken: the session ends as a ninth connection would be refused.
+        if (session.LogIn() != LoginResult::Station) return false;
         const SubscriptionOutcome outcome = ReadSubscription(incoming->root);
         sendCameraState = outcome.sendCameraStateNow;
         if (outcome.error.Failed())
@@ -64,10 +64,10 @@ bool DocumentHandler::HandleTcpRequest(Session& session, std::span<const std::by
 
     ReplyDocument reply(QStringLiteral("Reply"));
     if (!password_.Matches(incoming->password)) {
+        if (!RefuseWrongPassword(session, DocumentKind::Request)) return false;
         reply.SetError(kWrongPassword);
-        journal_.PostNotification(shell::NotificationIcon::Warning,
-                                  ClientText(QStringLiteral("Неправильный пароль в запросе от"), session));
     } else {
+        if (session.LogIn() != LoginResult::Station) return false;
         const CameraInfoQuery query = ReadCameraInfoQuery(incoming->root);
         if (query.error.Failed())
             reply.SetError(query.error);
@@ -78,6 +78,41 @@ bool DocumentHandler::HandleTcpRequest(Session& session, std::span<const std::by
     if (!session.SendTcpPacket(PacketType::_S2C_TCP_REPLY, reply.Text(), WhenQueueFull::Wait)) return false;
     journal_.PostNotification(shell::NotificationIcon::Information,
                               ClientText(QStringLiteral("Отправка ответа на запрос от"), session));
+    return true;
+}
+
+bool DocumentHandler::RefuseWrongPassword(Session& session, DocumentKind kind) {
+    const int onSession = session.CountWrongPassword();
+    const WrongPasswordGuard::Verdict verdict =
+        wrongPasswords_.WrongPassword(session.ClientAddress(), WrongPasswordGuard::Clock::now());
+    switch (verdict.line) {
+    case WrongPasswordGuard::JournalLine::Single:
+        journal_.PostNotification(
+            shell::NotificationIcon::Warning,
+            ClientText(kind == DocumentKind::Request
+                           ? QStringLiteral("Неправильный пароль в запросе от")
+                           : QStringLiteral("Неправильный пароль в запросе подписки на события от"),
+                       session));
+        break;
+    case WrongPasswordGuard::JournalLine::Summary:
+        journal_.PostNotification(
+            shell::NotificationIcon::Warning,
+            QStringLiteral("Неправильный пароль ещё в %1 запросах от %2 (%3)")
+                .arg(QString::number(verdict.count), session.ClientAddress(), session.ClientHost()));
+        break;
+    case WrongPasswordGuard::JournalLine::None:
+        break;
+    }
+    if (onSession >= kMaxWrongPasswords) {
+        WriteLog(QStringLiteral("%1() Session %2: %3 неправильных паролей от %4 (%5). Сеанс будет закрыт.")
+                     .arg(kind == DocumentKind::Request ? QStringLiteral("HandleTcpRequest")
+                                                        : QStringLiteral("HandleTcpSubscribeToEvents"),
+                          QString::number(session.Number()), QString::number(onSession), session.ClientAddress(),
+                          session.ClientHost()));
+        return false;
+    }
+    // Bounded, and cut short when the server stops or the program ends.
+    if (verdict.delay.count() > 0) platform::WaitForAny({&termEvent_, &stopEvent_}, verdict.delay);
     return true;
 }
 

@@ -4,11 +4,13 @@
 //          camera request is answered with what the viewport reports.
 // Threads: the handlers run on the sessions' receive threads, several at a time; a camera request
 //          holds its receive thread until the viewport has answered, the program ends or the
-//          server stops.
+//          server stops; a wrong password holds it for at most WrongPasswordGuard::kMaxDelay.
 // Owns: nothing beyond its password digest; a camera request is shared with the viewport's event.
 
 #include "app/management/camera_info.h"
 #include "app/management/camera_state_source.h"
+#include "app/management/incoming_document.h"
+#include "app/management/password_guard.h"
 #include "app/management/reply_document.h"
 #include "app/management/server_password.h"
 #include "app/management/session_link.h"
@@ -33,11 +35,17 @@ public:
     bool HandleTcpRequest(Session& session, std::span<const std::byte> data) override;
     bool HandleTcpSubscribeToEvents(Session& session, std::span<const std::byte> data) override;
 
+    // A session that has sent this many wrong passwords is ended without a reply to the last.
+    static constexpr int kMaxWrongPasswords = 5;
+
 private:
+    // Journals and holds back a wrong password; false when the session is to end.
+    bool RefuseWrongPassword(Session& session, DocumentKind kind);
     // Asks the viewport and waits; fills the reply's camera part or its error.
     void AskViewport(Session& session, const CameraInfoQuery& query, ReplyDocument& reply);
 
     ServerPassword password_;
+    WrongPasswordGuard wrongPasswords_;
     const shell::Journal& journal_;
     CameraStateSource& camera_;
     platform::Event& termEvent_;

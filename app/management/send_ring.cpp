@@ -59,6 +59,11 @@ void SendRing::Clear() {
     notEmpty_.Reset();
 }
 
+qsizetype SendRing::QueuedBytes() const {
+    std::lock_guard<std::mutex> lock(lock_);
+    return queuedBytes_;
+}
+
 uint64_t SendRing::DroppedPackets() const {
     std::lock_guard<std::mutex> lock(lock_);
     return dropped_;

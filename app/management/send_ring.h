@@ -2,7 +2,8 @@
 // Purpose: a session's outgoing packet queue: a ring of which one entry always stays free. Events
 //          are dropped rather than waited for, so the ring is deep enough for every event of one
 //          frame (up to 16 faces arriving and 16 leaving), and events stop going in once 4 MiB
-//          wait, which bounds what a station that stopped reading costs.
+//          wait. Replies wait instead, while 8 MiB wait: a station that pipelines picture requests
+//          and stops reading holds at most that, or one reply larger than it, however many it asks.
 // Threads: any number of producers queue; the session's send thread alone reads and advances the
 //          tail; Clear only while the send thread is not running.
 // Owns: the queued packets.
@@ -29,6 +30,9 @@ class SendRing {
 public:
     static constexpr int kEntries = 64;
     static constexpr qsizetype kMaxDroppableBytes = 4 * 1024 * 1024;
+    // Above the events' limit, so that a reply is not held back by the events a reading station
+    // is being sent.
+    static constexpr qsizetype kMaxWaitingBytes = 8 * 1024 * 1024;
 
     SendRing() = default;
     SendRing(const SendRing&) = delete;
@@ -36,7 +40,8 @@ public:
 
     // Queues the packet. A full ring drops it (Drop) or waits for room (Wait) until `closing` is
     // set; a set `closing` refuses the packet in either case. Wait holds no lock while it waits.
-    // A Drop packet is also dropped when it would bring the waiting bytes over the limit.
+    // A packet that would bring the waiting bytes over its kind's limit counts as meeting a full
+    // ring; an empty ring takes a packet of any size.
     QueueResult Queue(QByteArray packet, WhenQueueFull whenFull, platform::Event& closing);
 
     // The oldest packet, or null when the ring is empty. It stays in place until AdvanceTail.
@@ -50,12 +55,14 @@ public:
     platform::Event& NotEmpty() { return notEmpty_; }
     // Packets lost to a full ring since the last Clear.
     uint64_t DroppedPackets() const;
+    // Bytes of the packets waiting, the one being sent included.
+    qsizetype QueuedBytes() const;
 
 private:
     bool IsFullLocked() const { return (head_ + 1) % kEntries == tail_; }
     bool RefusesLocked(const QByteArray& packet, WhenQueueFull whenFull) const {
-        return IsFullLocked() ||
-               (whenFull == WhenQueueFull::Drop && head_ != tail_ && queuedBytes_ + packet.size() > kMaxDroppableBytes);
+        const qsizetype limit = whenFull == WhenQueueFull::Drop ? kMaxDroppableBytes : kMaxWaitingBytes;
+        return IsFullLocked() || (head_ != tail_ && queuedBytes_ + packet.size() > limit);
     }
 
     mutable std::mutex lock_;

@@ -36,6 +36,12 @@ struct Subscription {
 // thread ever waits on a client.
 enum class WhenQueueFull { Wait, Drop };
 
+// What a right password does to a session.
+enum class LoginResult {
+    Station,         // the client is a logged-in station (now or since an earlier document)
+    NoStationPlace,  // every station place is taken: the session is to end
+};
+
 class Session {
 public:
     virtual ~Session() = default;
@@ -49,6 +55,11 @@ public:
     // Queues the document text (sent as UTF-16LE followed by a NUL). False when the session is
     // ending, or the ring was full and the packet was dropped.
     virtual bool SendTcpPacket(PacketType type, const QString& documentText, WhenQueueFull whenFull) = 0;
+    // The client gave the right password. Until the first call the session counts as a
+    // connection that has yet to log in, which the server ends after its login time-out.
+    virtual LoginResult LogIn() = 0;
+    // Counts a wrong password of this session; returns how many it has had.
+    virtual int CountWrongPassword() = 0;
 };
 
 // The document side, called by a session's receive thread with the data of one complete packet.

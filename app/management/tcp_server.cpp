@@ -27,21 +27,14 @@ QString ErrnoText() { return platform::SocketErrorText(errno); }
 
 }  // namespace
 
-QString LookupHostName(const QString& address) {
-    sockaddr_in peer{};
-    peer.sin_family = AF_INET;
-    if (inet_pton(AF_INET, address.toLatin1().constData(), &peer.sin_addr) != 1) return {};
-    char host[NI_MAXHOST] = {};
-    if (getnameinfo(reinterpret_cast<const sockaddr*>(&peer), sizeof peer, host, sizeof host, nullptr, 0,
-                    NI_NAMEREQD) != 0)
-        return {};
-    return QString::fromLocal8Bit(host);
-}
-
 TcpServer::TcpServer(PacketHandler& handler, const shell::Journal& journal, platform::Event& termEvent,
                      StatusReport statusReport, TcpServerOptions options)
-    : journal_(journal), termEvent_(termEvent), statusReport_(std::move(statusReport)), options_(std::move(options)) {
-    const SessionServices services{handler, journal, stop_};
+    : journal_(journal),
+      termEvent_(termEvent),
+      statusReport_(std::move(statusReport)),
+      options_(std::move(options)),
+      hostNames_(options_.reverseLookup, options_.forwardLookup, options_.lookupTimeout) {
+    const SessionServices services{handler, journal, stop_, *this, options_.loginTimeout, options_.userTimeout};
     for (int i = 0; i < kSessionSlots; ++i) slots_[i].session = std::make_unique<TcpSession>(i, services);
 }
 
@@ -68,11 +61,31 @@ void TcpServer::Stop() {
 void TcpServer::ForEachActiveSession(const std::function<void(Session&)>& visit) {
     platform::CriticalSectionLock lock(tableLock_);
     for (Slot& slot : slots_) {
-        if (slot.active) visit(*slot.session);
+        if (slot.use != SlotUse::Free) visit(*slot.session);
     }
 }
 
+int TcpServer::SessionCount() const {
+    platform::CriticalSectionLock lock(tableLock_);
+    return sessionCount_;
+}
+
+bool TcpServer::TakeStationPlace(int number) {
+    {
+        platform::CriticalSectionLock lock(tableLock_);
+        Slot& slot = slots_.at(size_t(number));
+        if (slot.use == SlotUse::Station) return true;
+        if (slot.use != SlotUse::LoggingIn || stationCount_ >= kStationPlaces) return false;
+        slot.use = SlotUse::Station;
+        ++stationCount_;
+    }
+    stationsChanged_.Set();
+    return true;
+}
+
 uint64_t TcpServer::DroppedPackets(int number) const { return slots_.at(size_t(number)).session->DroppedPackets(); }
+
+qsizetype TcpServer::QueuedBytes(int number) const { return slots_.at(size_t(number)).session->QueuedBytes(); }
 
 void TcpServer::Report(TcpServerState state, int count) {
     if (statusReport_) statusReport_(state, count);
@@ -81,19 +94,27 @@ void TcpServer::Report(TcpServerState state, int count) {
 void TcpServer::ServerThread() {
     WriteLog(QStringLiteral("TcpServerThreadFunc started."));
     const AcceptConnection acceptFlag = EffectiveAcceptFlag(settings_);
-    sessionCount_ = 0;
+    {
+        platform::CriticalSectionLock lock(tableLock_);
+        sessionCount_ = 0;
+        stationCount_ = 0;
+    }
     Report(TcpServerState::Running, 0);
+    full_ = false;
     listenAt_ = Clock::now();
+    stationsChanged_.Reset();
 
     for (;;) {
+        UpdateListener();
         platform::ReadableFd listenerReadable(listener_);
-        std::vector<platform::Waitable*> objects{&stop_};
+        std::vector<platform::Waitable*> objects{&stop_, &stationsChanged_};
         objects.push_back(listener_ >= 0 ? static_cast<platform::Waitable*>(&listenerReadable) : &neverSignalled_);
+        constexpr int kFirstSession = 3;
         std::vector<int> slotOfObject;
         {
             platform::CriticalSectionLock lock(tableLock_);
             for (int i = 0; i < kSessionSlots; ++i) {
-                if (!slots_[i].active) continue;
+                if (slots_[i].use == SlotUse::Free) continue;
                 objects.push_back(&slots_[i].session->Ended());
                 slotOfObject.push_back(i);
             }
@@ -110,9 +131,11 @@ void TcpServer::ServerThread() {
             listenAt_.reset();
             if (!StartListenServer(settings_.tcpPort)) listenAt_ = Clock::now() + options_.listenRetryPeriod;
         } else if (woken == 1) {
+            // A session logged in: the listener is looked at again above.
+        } else if (woken == 2) {
             Accept(acceptFlag);
-        } else if (woken >= 2) {
-            FreeSlot(slotOfObject[size_t(woken - 2)]);
+        } else if (woken >= kFirstSession) {
+            FreeSlot(slotOfObject[size_t(woken - kFirstSession)]);
         } else {
             WriteLog(QStringLiteral("TcpServerThreadFunc: WSAWaitForMultipleEvents() error ret code"));
         }
@@ -169,6 +192,46 @@ void TcpServer::CloseListener() {
     listener_ = -1;
 }
 
+void TcpServer::UpdateListener() {
+    int stations = 0;
+    {
+        platform::CriticalSectionLock lock(tableLock_);
+        stations = stationCount_;
+    }
+    const bool full = stations >= kStationPlaces;
+    if (full && !full_) {
+        // New clients are refused by the system from now on until a station leaves.
+        CloseListener();
+        listenAt_.reset();
+        WriteLog(
+            QStringLiteral("TcpServerThreadFunc: Достигнут максимум (%1) числа открытых соединений.").arg(stations));
+    } else if (!full && full_) {
+        listenAt_ = Clock::now();
+    }
+    full_ = full;
+}
+
+QString TcpServer::RefusalLocked(const QString& address) const {
+    int loggingIn = 0;
+    int fromAddress = 0;
+    bool freeSlot = false;
+    for (const Slot& slot : slots_) {
+        if (slot.use == SlotUse::Free) freeSlot = true;
+        if (slot.use != SlotUse::LoggingIn) continue;
+        ++loggingIn;
+        if (slot.session->ClientAddress() == address) ++fromAddress;
+    }
+    if (fromAddress >= kLoginPlacesPerAddress)
+        return QStringLiteral(
+                   "TcpServerThreadFunc: С адреса %1 уже ожидают входа %2 соединения! Соединение будет "
+                   "закрыто.")
+            .arg(address, QString::number(fromAddress));
+    if (loggingIn >= kLoginPlaces || !freeSlot)
+        return QStringLiteral("TcpServerThreadFunc: Входа ожидают %1 соединения! Соединение с %2 будет закрыто.")
+            .arg(QString::number(loggingIn), address);
+    return {};
+}
+
 void TcpServer::Accept(AcceptConnection acceptFlag) {
     sockaddr_in peer{};
     socklen_t peerLength = sizeof peer;
@@ -185,7 +248,18 @@ void TcpServer::Accept(AcceptConnection acceptFlag) {
     char addressText[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &peer.sin_addr, addressText, sizeof addressText);
     const QString address = QString::fromLatin1(addressText);
-    const QString host = options_.reverseLookup ? options_.reverseLookup(address).left(kMaxHostNameChars) : QString();
+    QString refusal;
+    {
+        platform::CriticalSectionLock lock(tableLock_);
+        refusal = RefusalLocked(address);
+    }
+    // Before the lookup and the journal: a stranger knocking costs neither.
+    if (!refusal.isEmpty()) {
+        WriteLog(refusal);
+        close(client);
+        return;
+    }
+    const QString host = hostNames_.ConfirmedHostName(address, kMaxHostNameChars, stop_);
     WriteLog(QStringLiteral("TcpServerThreadFunc: Подключение с %1 (%2)").arg(address, host));
     journal_.PostNotification(shell::NotificationIcon::Information,
                               QStringLiteral("Подключение с адреса %1 (%2)").arg(address, host));
@@ -207,12 +281,12 @@ void TcpServer::Accept(AcceptConnection acceptFlag) {
         platform::CriticalSectionLock lock(tableLock_);
         Slot* free = nullptr;
         for (Slot& slot : slots_) {
-            if (!slot.active) {
+            if (slot.use == SlotUse::Free) {
                 free = &slot;
                 break;
             }
         }
-        // The listener is closed whenever the table is full, so a slot is always free here.
+        // Only this thread takes slots, and it found one free before the lookup.
         OSTROVID_ASSERT(free != nullptr, "a client is accepted only while a slot is free");
         if (free == nullptr) {
             close(client);
@@ -222,14 +296,8 @@ void TcpServer::Accept(AcceptConnection acceptFlag) {
             WriteLog(QStringLiteral("TcpServerThreadFunc error: Can't create the TcpSessionThread."));
             return;
         }
-        free->active = true;
+        free->use = SlotUse::LoggingIn;
         count = ++sessionCount_;
-    }
-    if (count == kSessionSlots) {
-        // New clients are refused by the system from now on until a session ends.
-        WriteLog(QStringLiteral("TcpServerThreadFunc: Достигнут максимум (%1) числа открытых соединений.").arg(count));
-        CloseListener();
-        listenAt_.reset();
     }
     Report(TcpServerState::Running, count);
 }
@@ -238,12 +306,12 @@ void TcpServer::FreeSlot(int number) {
     int count = 0;
     {
         platform::CriticalSectionLock lock(tableLock_);
-        slots_[number].active = false;
+        if (slots_[number].use == SlotUse::Station) --stationCount_;
+        slots_[number].use = SlotUse::Free;
         slots_[number].session->Release();
         count = --sessionCount_;
     }
     Report(TcpServerState::Running, count);
-    if (count == kSessionSlots - 1) listenAt_ = Clock::now();
 }
 
 void TcpServer::StopSessions() {
@@ -251,7 +319,7 @@ void TcpServer::StopSessions() {
     {
         platform::CriticalSectionLock lock(tableLock_);
         for (int i = 0; i < kSessionSlots; ++i) {
-            if (slots_[i].active) active.push_back(i);
+            if (slots_[i].use != SlotUse::Free) active.push_back(i);
         }
     }
     if (!active.empty()) {
@@ -262,11 +330,13 @@ void TcpServer::StopSessions() {
         platform::CriticalSectionLock lock(tableLock_);
         for (int number : active) {
             slots_[number].session->Release();
-            slots_[number].active = false;
+            slots_[number].use = SlotUse::Free;
         }
         WriteLog(QStringLiteral("TcpServerThreadFunc: Session threads completed."));
     }
+    platform::CriticalSectionLock lock(tableLock_);
     sessionCount_ = 0;
+    stationCount_ = 0;
 }
 
 }  // namespace management

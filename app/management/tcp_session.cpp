@@ -10,9 +10,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 #include <system_error>
+#include <vector>
 
 namespace management {
 
@@ -91,10 +93,28 @@ bool TcpSession::SendTcpPacket(PacketType type, const QString& documentText, Whe
     return false;
 }
 
+LoginResult TcpSession::LogIn() {
+    if (loggedIn_.load()) return LoginResult::Station;
+    if (!services_.places.TakeStationPlace(number_)) {
+        WriteLog(QStringLiteral("TcpSessionThreadFunc %1. Достигнут максимум (%2) числа открытых соединений. Станция "
+                                "%3 (%4) не принята.")
+                     .arg(QString::number(number_), QString::number(kStationPlaces), address_, host_));
+        return LoginResult::NoStationPlace;
+    }
+    loggedIn_.store(true);
+    loggedInEvent_.Set();
+    return LoginResult::Station;
+}
+
+int TcpSession::CountWrongPassword() { return ++wrongPasswords_; }
+
 bool TcpSession::Open(int socket, const QString& address, const QString& host) {
     OSTROVID_ASSERT(!sessionThread_.joinable(), "a slot is opened only after its previous session was released");
     ring_.Clear();
     SetSubscription(Subscription{});
+    loggedIn_.store(false);
+    loggedInEvent_.Reset();
+    wrongPasswords_.store(0);
     socket_ = socket;
     address_ = address;
     host_ = host;
@@ -120,6 +140,9 @@ void TcpSession::ApplySocketOptions() {
     SetIntOption(socket_, IPPROTO_TCP, TCP_KEEPIDLE, kKeepAliveIdleSeconds);
     SetIntOption(socket_, IPPROTO_TCP, TCP_KEEPINTVL, kKeepAliveIntervalSeconds);
     SetIntOption(socket_, IPPROTO_TCP, TCP_KEEPCNT, kKeepAliveProbes);
+    // Keep-alive does not probe while data waits to be sent, so a client that stops reading would
+    // otherwise hold its session, and a reply waiting for room its receive thread, for ever.
+    SetIntOption(socket_, IPPROTO_TCP, TCP_USER_TIMEOUT, int(services_.userTimeout.count()));
 }
 
 void TcpSession::SessionThread() {
@@ -146,25 +169,7 @@ void TcpSession::SessionThread() {
             running = false;
         }
     }
-    if (running) {
-        // A session whose send thread ended can deliver nothing more; it also stands for a closed
-        // connection while the receive thread is held by a reply that waits for room.
-        switch (platform::WaitForAny({&services_.serverStop, &peerClosed_, &receiveEnded_, &sendEnded_},
-                                     platform::kInfinite)) {
-        case 0:
-        case 2:
-        case 3:
-            break;
-        case 1:
-            WriteLog(QStringLiteral("TcpSessionThreadFunc %1. Закрыто соединение с %2 (%3)").arg(n, address_, host_));
-            services_.journal.PostNotification(shell::NotificationIcon::Information,
-                                               QStringLiteral("Закрыто соединение с %1 (%2)").arg(address_, host_));
-            break;
-        default:
-            WriteLog(QStringLiteral("TcpSessionThreadFunc %1. WSAWaitForMultipleEvents() error ret code.").arg(n));
-            break;
-        }
-    }
+    if (running) WaitWhileRunning();
 
     closing_.Set();
     if (receiveThread_.joinable()) receiveThread_.join();
@@ -175,6 +180,47 @@ void TcpSession::SessionThread() {
     SetSubscription(Subscription{});
     WriteLog(QStringLiteral("TcpSessionThreadFunc %1 completed.").arg(n));
     ended_.Set();
+}
+
+void TcpSession::WaitWhileRunning() {
+    const QString n = QString::number(number_);
+    const auto loginDeadline = std::chrono::steady_clock::now() + services_.loginTimeout;
+    for (;;) {
+        // A session whose send thread ended can deliver nothing more; it also stands for a closed
+        // connection while the receive thread is held by a reply that waits for room.
+        std::vector<platform::Waitable*> objects{&services_.serverStop, &peerClosed_, &receiveEnded_, &sendEnded_};
+        int timeoutMs = platform::kInfinite;
+        const bool loggingIn = !loggedIn_.load();
+        if (loggingIn) {
+            objects.push_back(&loggedInEvent_);
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(loginDeadline - std::chrono::steady_clock::now());
+            timeoutMs = int(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+        }
+        switch (platform::WaitForAny(objects.data(), objects.size(), timeoutMs)) {
+        case 0:
+        case 2:
+        case 3:
+            return;
+        case 1:
+            WriteLog(QStringLiteral("TcpSessionThreadFunc %1. Закрыто соединение с %2 (%3)").arg(n, address_, host_));
+            services_.journal.PostNotification(shell::NotificationIcon::Information,
+                                               QStringLiteral("Закрыто соединение с %1 (%2)").arg(address_, host_));
+            return;
+        case 4:
+            continue;
+        case platform::kWaitTimeout:
+            // The password may have been accepted just now.
+            if (loggedIn_.load()) continue;
+            WriteLog(QStringLiteral("TcpSessionThreadFunc %1. Станция %2 (%3) не прислала правильный пароль за %4 мс. "
+                                    "Сеанс будет закрыт.")
+                         .arg(n, address_, host_, QString::number(services_.loginTimeout.count())));
+            return;
+        default:
+            WriteLog(QStringLiteral("TcpSessionThreadFunc %1. WSAWaitForMultipleEvents() error ret code.").arg(n));
+            return;
+        }
+    }
 }
 
 void TcpSession::ReceiveThread() {

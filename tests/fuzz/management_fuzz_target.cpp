@@ -47,10 +47,14 @@ public:
         return true;
     }
 
+    LoginResult LogIn() override { return LoginResult::Station; }
+    int CountWrongPassword() override { return ++wrongPasswords_; }
+
     int sent = 0;
 
 private:
     Subscription subscription_;
+    int wrongPasswords_ = 0;
 };
 
 // The viewport answers at once with a small frame and one person in view.

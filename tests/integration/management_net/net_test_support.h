@@ -153,13 +153,20 @@ constexpr uint32_t kEvent = 0x00020003;
 // A management station on loopback.
 class Station {
 public:
-    // receiveBuffer > 0 shrinks the socket's receive buffer before it connects.
-    explicit Station(uint16_t port, int receiveBuffer = 0) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    // receiveBuffer > 0 shrinks the socket's receive buffer before it connects; `from` is the
+    // loopback address it connects from.
+    explicit Station(uint16_t port, int receiveBuffer = 0, const char* from = "127.0.0.1")
+        : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
         if (receiveBuffer > 0) setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        sockaddr_in source{};
+        source.sin_family = AF_INET;
+        inet_pton(AF_INET, from, &source.sin_addr);
+        if (bind(fd_, reinterpret_cast<const sockaddr*>(&source), sizeof source) != 0) connectError_ = errno;
         const int on = 1;
         setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         const sockaddr_in address = Loopback(port);
-        if (connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) connectError_ = errno;
+        if (connectError_ == 0 && connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+            connectError_ = errno;
     }
     ~Station() { Close(); }
     Station(const Station&) = delete;
@@ -196,6 +203,15 @@ public:
             }
             if (ReadSome(deadline) <= 0) return std::nullopt;
         }
+    }
+
+    // True when the connection is over (reset, or closed both ways) as the system sees it; reads
+    // nothing, so a station that never reads stays one. Any thread.
+    bool PeerGone() const {
+        tcp_info info{};
+        socklen_t length = sizeof info;
+        if (getsockopt(fd_, IPPROTO_TCP, TCP_INFO, &info, &length) != 0) return true;
+        return info.tcpi_state == TCP_CLOSE || info.tcpi_state == TCP_CLOSE_WAIT;
     }
 
     // True when the server ended the connection (end of stream or reset) within the time.

@@ -24,18 +24,22 @@ inline QString DataText(std::span<const std::byte> data) {
 }
 
 // Answers a request with "reply:" + its text and a subscription with "subscribed"; the request
-// text "fail" makes it report failure.
+// text "fail" makes it report failure. Every document logs the session in but a request whose
+// text starts with "anonymous".
 class EchoHandler : public management::PacketHandler {
 public:
     bool HandleTcpRequest(management::Session& session, std::span<const std::byte> data) override {
         const QString text = DataText(data);
         Record(text, data.size());
         if (text == QStringLiteral("fail")) return false;
+        if (!text.startsWith(QStringLiteral("anonymous")) && session.LogIn() != management::LoginResult::Station)
+            return false;
         return session.SendTcpPacket(management::PacketType::_S2C_TCP_REPLY, QStringLiteral("reply:") + text,
                                      management::WhenQueueFull::Wait);
     }
     bool HandleTcpSubscribeToEvents(management::Session& session, std::span<const std::byte> data) override {
         Record(DataText(data), data.size());
+        if (session.LogIn() != management::LoginResult::Station) return false;
         session.SetSubscription({0xFF, 0x7, management::ImageFormat::Png});
         return session.SendTcpPacket(management::PacketType::_S2C_TCP_SUBSCRIBE_REPLY, QStringLiteral("subscribed"),
                                      management::WhenQueueFull::Wait);
@@ -98,6 +102,9 @@ private:
 };
 
 constexpr char16_t kTestHost[] = u"teststation";
+// The addresses the stations of the tests connect from.
+inline const QStringList kLoopbackAddresses{QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.2"),
+                                            QStringLiteral("127.0.0.3")};
 
 class TcpServerHarness {
 public:
@@ -120,6 +127,7 @@ public:
     static management::TcpServerOptions Options() {
         management::TcpServerOptions options;
         options.reverseLookup = [](const QString&) { return QString::fromUtf16(kTestHost); };
+        options.forwardLookup = [](const QString&) { return kLoopbackAddresses; };
         return options;
     }
     QString ListeningText() const { return QStringLiteral("Ожидает TCP запросы по порту: %1").arg(port); }

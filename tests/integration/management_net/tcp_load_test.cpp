@@ -83,6 +83,38 @@ TEST(SendRingTest, EventsStopAtTheByteLimitWhileRepliesStillGoIn) {
     EXPECT_EQ(ring.Queue(big, WhenQueueFull::Drop, closing), QueueResult::Queued);
 }
 
+TEST(SendRingTest, RepliesWaitAtTheirByteLimitUnlessTheRingIsEmpty) {
+    SendRing ring;
+    platform::Event closing(true, false);
+    const QByteArray picture(SendRing::kMaxWaitingBytes / 3, 'p');
+    ASSERT_EQ(ring.Queue(picture, WhenQueueFull::Wait, closing), QueueResult::Queued);
+    ASSERT_EQ(ring.Queue(picture, WhenQueueFull::Wait, closing), QueueResult::Queued);
+    ASSERT_EQ(ring.Queue(picture, WhenQueueFull::Wait, closing), QueueResult::Queued);
+    EXPECT_EQ(ring.QueuedBytes(), 3 * picture.size());
+
+    // The fourth would pass the limit: it waits until a packet has gone, whatever the free entries.
+    std::atomic<bool> queued{false};
+    std::thread producer([&] { queued = ring.Queue(picture, WhenQueueFull::Wait, closing) == QueueResult::Queued; });
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(queued);
+    ring.AdvanceTail();
+    producer.join();
+    EXPECT_TRUE(queued);
+    EXPECT_EQ(ring.QueuedBytes(), 3 * picture.size());
+
+    // A reply larger than the limit goes only into an empty ring.
+    ring.Clear();
+    const QByteArray huge(SendRing::kMaxWaitingBytes + 1, 'h');
+    ASSERT_EQ(ring.Queue(huge, WhenQueueFull::Wait, closing), QueueResult::Queued);
+    std::atomic<int> result{-1};
+    std::thread blocked([&] { result = int(ring.Queue("small", WhenQueueFull::Wait, closing)); });
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(result, -1);
+    closing.Set();
+    blocked.join();
+    EXPECT_EQ(result, int(QueueResult::Closing));
+}
+
 // Threads of this process.
 int ThreadCount() {
     return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
@@ -94,12 +126,18 @@ TEST(TcpServerLoadTest, AStationThatStopsReadingLosesItsEventsWhileTheOthersGetE
     TcpServerHarness h;
     h.Start();
     ASSERT_FALSE(testing::Test::HasFatalFailure());
-    Station silent(h.port, 4096);  // slot 0; never reads
+    Station silent(h.port, 4096);  // slot 0; never reads but the one reply to its login
     ASSERT_TRUE(h.status.WaitCount(1));
+    ASSERT_TRUE(silent.Send(TextPacket(kSubscribe, QStringLiteral("login"))));
+    ASSERT_TRUE(silent.Read());
     constexpr int kReaders = 3;
     constexpr int kEvents = 80;
     std::vector<std::unique_ptr<Station>> readers;
-    for (int i = 0; i < kReaders; ++i) readers.push_back(std::make_unique<Station>(h.port));
+    for (int i = 0; i < kReaders; ++i) {
+        readers.push_back(std::make_unique<Station>(h.port));
+        ASSERT_TRUE(readers.back()->Send(TextPacket(kSubscribe, QStringLiteral("login"))));
+        ASSERT_TRUE(readers.back()->Read());
+    }
     ASSERT_TRUE(h.status.WaitCount(1 + kReaders));
 
     std::atomic<int> received[kReaders] = {};
@@ -146,7 +184,7 @@ TEST(TcpServerLoadTest, AStationThatStopsReadingLosesItsEventsWhileTheOthersGetE
     // A request of the silent station holds its own receive thread (the reply waits for room);
     // the others are still served, and the session ends as soon as the station goes away.
     ASSERT_TRUE(silent.Send(TextPacket(kRequest, QStringLiteral("never read"))));
-    ASSERT_TRUE(WaitUntil([&] { return h.handler.Texts().size() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return h.handler.Texts().size() == 1 + kReaders + 1; }));
     ASSERT_TRUE(readers[0]->Send(TextPacket(kRequest, QStringLiteral("served"))));
     const auto reply = readers[0]->Read();
     ASSERT_TRUE(reply);

@@ -25,21 +25,19 @@ TEST(TcpServerTest, NinthStationIsRefusedWhileEightAreOpenAndAcceptedAtOnceAfter
     ASSERT_FALSE(testing::Test::HasFatalFailure());
     EXPECT_EQ(h.status.Seen().front(), (Status{TcpServerState::Running, 0}));
 
+    // Eight stations log in; every one of them is served.
     std::array<std::unique_ptr<Station>, 8> stations;
     for (int i = 0; i < 8; ++i) {
         stations[i] = std::make_unique<Station>(h.port);
         ASSERT_TRUE(stations[i]->Connected());
         ASSERT_TRUE(h.status.WaitCount(i + 1)) << i;
-    }
-    EXPECT_TRUE(
-        h.log.WaitFor(QStringLiteral("TcpServerThreadFunc: Достигнут максимум (8) числа открытых соединений.")));
-    // Every one of the eight is served.
-    for (int i = 0; i < 8; ++i) {
         ASSERT_TRUE(stations[i]->Send(TextPacket(kRequest, QStringLiteral("n%1").arg(i))));
         const auto reply = stations[i]->Read();
         ASSERT_TRUE(reply);
         EXPECT_EQ(reply->Text(), QStringLiteral("reply:n%1").arg(i));
     }
+    EXPECT_TRUE(
+        h.log.WaitFor(QStringLiteral("TcpServerThreadFunc: Достигнут максимум (8) числа открытых соединений.")));
 
     // A ninth station hammering the port is refused by the system every time.
     for (int attempt = 0; attempt < 300; ++attempt) {

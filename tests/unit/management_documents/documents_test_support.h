@@ -57,8 +57,17 @@ public:
         return true;
     }
 
+    management::LoginResult LogIn() override {
+        ++logIns;
+        return stationPlaceFree ? management::LoginResult::Station : management::LoginResult::NoStationPlace;
+    }
+    int CountWrongPassword() override { return ++wrongPasswords; }
+
     management::Subscription subscription;
     int subscriptionWrites = 0;
+    int logIns = 0;
+    int wrongPasswords = 0;
+    bool stationPlaceFree = true;
     bool acceptsPackets = true;
     std::vector<SentPacket> sent;
 

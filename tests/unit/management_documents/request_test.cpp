@@ -287,6 +287,20 @@ TEST_F(RequestTest, WrongPasswordAndUnqueuedReply) {
     EXPECT_FALSE(Ask(RequestText(CameraInfo(QStringLiteral("ServiceType='1'")))));
 }
 
+TEST_F(RequestTest, OnlyTheRightPasswordLogsTheSessionInAndWithEveryStationPlaceTakenItEnds) {
+    ASSERT_TRUE(Ask(RequestText(CameraInfo(QStringLiteral("ServiceType='2'")), QStringLiteral("guess"))));
+    EXPECT_EQ(session.logIns, 0);
+    EXPECT_EQ(session.wrongPasswords, 1);
+    ASSERT_TRUE(Ask(RequestText(CameraInfo(QStringLiteral("ServiceType='2'")))));
+    EXPECT_EQ(session.logIns, 1);
+
+    session.sent.clear();
+    session.stationPlaceFree = false;
+    EXPECT_FALSE(Ask(RequestText(CameraInfo(QStringLiteral("ServiceType='2'")))));
+    EXPECT_TRUE(session.sent.empty());
+    EXPECT_EQ(viewport.posted, 1);
+}
+
 TEST_F(RequestTest, BrokenDocumentsEndTheSessionWithoutReply) {
     EXPECT_FALSE(Ask(QStringLiteral("<Request><Password>s3cret</Password><Type>CameraInfo</Typ></Request>")));
     EXPECT_FALSE(Ask(QStringLiteral("<SubscribeToEvents><Password>s3cret</Password></SubscribeToEvents>")));

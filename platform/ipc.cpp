@@ -142,12 +142,17 @@ int OpenOnly(const std::string& path, ObjectType type, int* fd) {
     return kErrorFileNotFound;
 }
 
+// Whether the name refers to the object open on fd; a link there never does.
+bool NameRefersTo(int fd, const std::string& path) {
+    struct stat held {}, named{};
+    if (fd < 0 || path.empty() || fstat(fd, &held) != 0 || lstat(path.c_str(), &named) != 0) return false;
+    return held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
 // Removes the name while it still refers to the object open on fd: a name that another process
 // has made anew meanwhile, or a link planted there, is left alone. unlink never follows a link.
 void RemoveNameOf(int fd, const std::string& path) {
-    struct stat held {}, named{};
-    if (fd < 0 || path.empty() || fstat(fd, &held) != 0 || lstat(path.c_str(), &named) != 0) return;
-    if (held.st_dev == named.st_dev && held.st_ino == named.st_ino) unlink(path.c_str());
+    if (NameRefersTo(fd, path)) unlink(path.c_str());
 }
 
 }  // namespace
@@ -267,6 +272,8 @@ void NamedEvent::RemoveCreatedName() const {
     if (created_) RemoveNameOf(fd_, path_);
 }
 
+bool NamedEvent::StillNamed() const { return NameRefersTo(fd_, path_); }
+
 int NamedEvent::Create(const std::string& name) {
     Close();
     path_ = IpcObjectPath(name);
@@ -313,6 +320,8 @@ void NamedMutex::Close() {
 void NamedMutex::RemoveCreatedName() const {
     if (created_) RemoveNameOf(fd_, path_);
 }
+
+bool NamedMutex::StillNamed() const { return NameRefersTo(fd_, path_); }
 
 int NamedMutex::Create(const std::string& name) {
     Close();

@@ -89,6 +89,9 @@ public:
     // Removes the name of an object this process made, while the name still refers to it; whoever
     // holds the object open keeps it. Call before Close.
     void RemoveCreatedName() const;
+    // Whether the name still refers to this object: a process that removed it (a service that
+    // stopped) leaves this one to those that hold it, and the name free for a new one.
+    bool StillNamed() const;
 
     bool IsOpen() const { return fd_ >= 0; }
     bool WasCreated() const { return created_; }
@@ -125,6 +128,9 @@ public:
     // Removes the name of an object this process made, while the name still refers to it; whoever
     // holds the object open keeps it. Call before Close.
     void RemoveCreatedName() const;
+    // Whether the name still refers to this object: a process that removed it (a service that
+    // stopped) leaves this one to those that hold it, and the name free for a new one.
+    bool StillNamed() const;
 
     bool IsOpen() const { return fd_ >= 0; }
     bool WasCreated() const { return created_; }

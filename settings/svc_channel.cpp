@@ -78,6 +78,7 @@ int SvcChannel::InitSyncObjects() {
     if (error == platform::kErrorFileNotFound) {
         if (!waitingLogged_) WriteLog(QStringLiteral("OstrovidSvc must be started before. Waiting..."));
         waitingLogged_ = true;
+        DropObjectsWithoutName();
         return kServiceNotReady;
     }
     if (error != platform::kErrorSuccess) {
@@ -88,6 +89,15 @@ int SvcChannel::InitSyncObjects() {
     // short raises SIGBUS. The area is read and written through its descriptor into this copy.
     packet_.assign(area_.Size(), 0);
     return TakeAppMutex(appMutex_);
+}
+
+void SvcChannel::DropObjectsWithoutName() {
+    // A service that stopped cleanly took the names of the objects it made; kept, they would tie
+    // this program to it and not to the next service. The next call makes them anew.
+    if (appMutex_.IsOpen() && !appMutex_.StillNamed()) appMutex_.Close();
+    if (svcMutex_.IsOpen() && !svcMutex_.StillNamed()) svcMutex_.Close();
+    if (replyEvent_.IsOpen() && !replyEvent_.StillNamed()) replyEvent_.Close();
+    if (requestEvent_.IsOpen() && !requestEvent_.StillNamed()) requestEvent_.Close();
 }
 
 bool SvcChannel::Exchange(const ExchangeRequest& request) {

@@ -71,6 +71,8 @@ private:
     enum class ReplyWait { Reply, Terminated, ServiceGone, TimedOut, Failed };
 
     int CreateNamedObjects();
+    // While waiting for the service: closes the objects whose names have gone.
+    void DropObjectsWithoutName();
     // Reads the first count bytes of the area into packet_; a failure is logged as the
     // request's failure. exchangeLock_ held.
     bool ReadArea(size_t count, const ExchangeRequest& request);

@@ -97,6 +97,24 @@ TEST_F(ServiceLifecycle, ACleanStopTakesTheServicesObjectsAndLeavesTheProgramsOw
     EXPECT_EQ(ObjectsLeft(ns), std::vector<std::string>{});
 }
 
+// A service that stops cleanly takes the names of its objects; a program that opened them while
+// it was starting and waits for the area attaches to the next service, not to the old objects.
+TEST_F(ServiceLifecycle, AProgramThatWaitsAttachesToTheNextServiceAfterTheNamesWent) {
+    channel = std::make_unique<SvcChannel>(&term);
+    ASSERT_EQ(channel->InitSyncObjects(), kServiceNotReady);
+    // As the stopping service removes what it made.
+    testsupport::RemoveIpcObjects(ns);
+    ASSERT_EQ(channel->InitSyncObjects(), kServiceNotReady);
+    StartService();
+    const Clock::time_point started = Clock::now();
+    int result;
+    while ((result = channel->InitSyncObjects()) == kServiceNotReady && MillisecondsSince(started) < 10000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(result, kAttached);
+    SetProgramChannel(channel.get());
+    EXPECT_TRUE(SaveMaximized(1));
+}
+
 TEST_F(ServiceLifecycle, ASecondProgramWaitsUntilTheFirstEnds) {
     StartService();
     Attach();

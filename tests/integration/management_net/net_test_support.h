@@ -205,15 +205,6 @@ public:
         }
     }
 
-    // True when the connection is over (reset, or closed both ways) as the system sees it; reads
-    // nothing, so a station that never reads stays one. Any thread.
-    bool PeerGone() const {
-        tcp_info info{};
-        socklen_t length = sizeof info;
-        if (getsockopt(fd_, IPPROTO_TCP, TCP_INFO, &info, &length) != 0) return true;
-        return info.tcpi_state == TCP_CLOSE || info.tcpi_state == TCP_CLOSE_WAIT;
-    }
-
     // True when the server ended the connection (end of stream or reset) within the time.
     bool WaitClosed(std::chrono::milliseconds timeout = 5s) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;

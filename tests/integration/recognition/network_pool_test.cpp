@@ -369,11 +369,17 @@ TEST(PooledNetworks, WorkersStopWhileTheyHoldOrWaitForNetworks) {
         ASSERT_TRUE(WaitPredictThreadIddle());
     }
     PoolDescriber::started = 0;
-    workers.DispatchFaces(picture, pointers, 46000.0);
-    // At most two calls of kMostChipsPerCall chips run; the other faces' workers wait in line.
-    for (auto start = std::chrono::steady_clock::now();
-         pool.Waiting() < 4 && std::chrono::steady_clock::now() - start < 60s;)
-        std::this_thread::sleep_for(1ms);
+    {
+        // Both networks are held until the workers line up, however fast a call would end; then
+        // at most two calls of kMostChipsPerCall chips run and the other faces' workers wait.
+        Holder first(pool), second(pool);
+        ASSERT_TRUE(first.Network(30s) && second.Network(30s));
+        workers.DispatchFaces(picture, pointers, 46000.0);
+        for (auto start = std::chrono::steady_clock::now();
+             pool.Waiting() < PredictPool::kWorkerCount && std::chrono::steady_clock::now() - start < 60s;)
+            std::this_thread::sleep_for(1ms);
+        EXPECT_EQ(pool.Waiting(), PredictPool::kWorkerCount);
+    }
     EXPECT_GE(pool.Waiting(), 4);
 
     term.Set();

@@ -24,8 +24,11 @@ QString ClientText(const QString& text, const Session& session) {
 }  // namespace
 
 DocumentHandler::DocumentHandler(const QString& password, const shell::Journal& journal, CameraStateSource& camera,
-                                 platform::Event& termEvent, platform::Event& stopEvent)
-    : password_(password), journal_(journal), camera_(camera), termEvent_(termEvent), stopEvent_(stopEvent) {}
+                                 platform::Event& termEvent, platform::Event& stopEvent,
+                                 std::chrono::milliseconds wrongPasswordDelayStep)
+    : password_(password),
+      wrongPasswords_(wrongPasswordDelayStep),
+      journal_(journal), camera_(camera), termEvent_(termEvent), stopEvent_(stopEvent) {}
 
 bool DocumentHandler::HandleTcpSubscribeToEvents(Session& session, std::span<const std::byte> data) {
     const std::optional<IncomingDocument> incoming =

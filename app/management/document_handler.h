@@ -28,9 +28,11 @@ class DocumentHandler final : public PacketHandler {
 public:
     // The password is kept only as a digest. termEvent is set when the program ends, stopEvent when
     // the server stops while the program goes on (the viewport's thread is then the one waiting for
-    // the sessions, so a request must not wait for its answer).
+    // the sessions, so a request must not wait for its answer). wrongPasswordDelayStep: see
+    // WrongPasswordGuard (a mutation test that guesses thousands of passwords does without it).
     DocumentHandler(const QString& password, const shell::Journal& journal, CameraStateSource& camera,
-                    platform::Event& termEvent, platform::Event& stopEvent);
+                    platform::Event& termEvent, platform::Event& stopEvent,
+                    std::chrono::milliseconds wrongPasswordDelayStep = WrongPasswordGuard::kDelayStep);
 
     bool HandleTcpRequest(Session& session, std::span<const std::byte> data) override;
     bool HandleTcpSubscribeToEvents(Session& session, std::span<const std::byte> data) override;

@@ -18,7 +18,7 @@ WrongPasswordGuard::Verdict WrongPasswordGuard::WrongPassword(const QString& add
         record.windowStart = now;
         record.inWindow = 0;
     }
-    const auto delay = std::min<std::chrono::milliseconds>(kMaxDelay, kDelayStep * record.inWindow);
+    const auto delay = std::min<std::chrono::milliseconds>(kMaxDelay, delayStep_ * record.inWindow);
     ++record.inWindow;
     if (now - record.lastLine < kJournalPeriod) {
         ++record.sinceLine;

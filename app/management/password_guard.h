@@ -35,6 +35,9 @@ public:
         int count;
     };
 
+    // delayStep: how much longer each wrong password of the last minute holds the next reply back.
+    explicit WrongPasswordGuard(std::chrono::milliseconds delayStep = kDelayStep) : delayStep_(delayStep) {}
+
     // Counts a wrong password from the address at `now`.
     Verdict WrongPassword(const QString& address, Clock::time_point now);
 
@@ -49,6 +52,7 @@ private:
 
     void MakeRoomLocked(Clock::time_point now);
 
+    const std::chrono::milliseconds delayStep_;
     std::mutex lock_;
     QHash<QString, Record> records_;  // under lock_
 };

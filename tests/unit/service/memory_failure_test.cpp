@@ -14,6 +14,7 @@
 #include "tests/support/log_lines.h"
 #include "tests/support/loopback.h"
 #include "tests/unit/service/failing_allocation.h"
+#include "tests/unit/service/service_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -32,20 +33,9 @@ using ch::ChannelArea;
 
 namespace {
 
-class MemoryFailure : public ::testing::Test {
+class MemoryFailure : public testsupport::ServiceFolder {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        storePath = dir.filePath("registry.reg");
-        logPath = dir.filePath("OstrovidSvc.log");
-        platform::SetLogFile(logPath, dir.filePath("OstrovidSvc1.log"));
-    }
     void TearDown() override { testsupport::StopFailingAllocations(); }
-
-    QStringList Log() const { return testsupport::LogLines(logPath); }
-
-    QTemporaryDir dir;
-    QString storePath, logPath;
 };
 
 // The service's objects in a private namespace, its channel thread running on them.

@@ -10,6 +10,7 @@
 #include "settings/registry_names.h"
 #include "tests/support/log_lines.h"
 #include "tests/support/loopback.h"
+#include "tests/unit/service/service_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -30,13 +31,10 @@ namespace rn = settings::regnames;
 
 namespace {
 
-class PacketHandling : public ::testing::Test {
+class PacketHandling : public testsupport::ServiceFolder {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        storePath = dir.filePath("registry.reg");
-        logPath = dir.filePath("OstrovidSvc.log");
-        platform::SetLogFile(logPath, dir.filePath("OstrovidSvc1.log"));
+        ServiceFolder::SetUp();
         std::fill(bytes.begin(), bytes.end(), 0xAB);
     }
     void Packet(uint32_t type, size_t clear) {
@@ -54,10 +52,6 @@ protected:
         EXPECT_EQ(store->Load(), 0);
         return store;
     }
-    QStringList Log() const { return testsupport::LogLines(logPath); }
-
-    QTemporaryDir dir;
-    QString storePath, logPath;
     std::vector<uint8_t> bytes = std::vector<uint8_t>(0x20000);
     ChannelArea area{bytes.data(), bytes.size()};
 };

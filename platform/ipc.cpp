@@ -21,7 +21,6 @@ namespace platform {
 namespace {
 
 constexpr const char* kShmFolder = "/dev/shm/";
-constexpr mode_t kChannelMode = 0660;
 // Another process may make or replace the same name at the same moment; after this many lost
 // races something is wrong with the folder.
 constexpr int kCreateAttempts = 3;
@@ -42,7 +41,7 @@ QString Shown(const std::string& path) { return QString::fromLocal8Bit(path.c_st
 
 bool IsChannelObject(const struct stat& st, ObjectType type, gid_t group) {
     const bool rightType = type == ObjectType::Fifo ? S_ISFIFO(st.st_mode) : S_ISREG(st.st_mode);
-    return rightType && st.st_gid == group && (st.st_mode & 07777) == kChannelMode;
+    return rightType && st.st_gid == group && (st.st_mode & 07777) == kChannelObjectMode;
 }
 
 // Opens what the name holds without following a link. Non-blocking, so a FIFO never waits for a
@@ -63,18 +62,6 @@ Found OpenExisting(const std::string& path, ObjectType type, gid_t group, int* f
     return IsChannelObject(st, type, group) ? Found::Error : Found::Foreign;
 }
 
-int RemoveForeign(const std::string& path) {
-    if (unlink(path.c_str()) == 0 || errno == ENOENT) {
-        WriteLog(QStringLiteral("Warning. %1 was not a channel object of the group %2; it is made anew.")
-                     .arg(Shown(path), QLatin1String(kOperatorGroupName)));
-        return kErrorSuccess;
-    }
-    const int error = LastError();
-    WriteLog(QStringLiteral("Error. %1 is not a channel object of the group %2 and cannot be removed: %3")
-                 .arg(Shown(path), QLatin1String(kOperatorGroupName), FormatSystemError(error)));
-    return error;
-}
-
 // Makes the object under a private name, gives it to the group and only then links it under its
 // name, so no other process ever sees it with another group or mode. kErrorAlreadyExists when
 // another process made the name meanwhile.
@@ -89,7 +76,7 @@ int CreateNew(const std::string& path, ObjectType type, gid_t group, int* fd) {
         if (*fd < 0) return LastError();
     }
     int error = kErrorSuccess;
-    if (*fd < 0 || fchown(*fd, static_cast<uid_t>(-1), group) != 0 || fchmod(*fd, kChannelMode) != 0 ||
+    if (*fd < 0 || fchown(*fd, static_cast<uid_t>(-1), group) != 0 || fchmod(*fd, kChannelObjectMode) != 0 ||
         link(temporary.c_str(), path.c_str()) != 0)
         error = LastError();
     unlink(temporary.c_str());
@@ -110,7 +97,7 @@ int OpenOrCreate(const std::string& path, ObjectType type, int* fd, bool* create
         case Found::Error:
             return error;
         case Found::Foreign:
-            if (const int removeError = RemoveForeign(path); removeError != kErrorSuccess) return removeError;
+            if (const int removeError = RemoveForeignObject(path); removeError != kErrorSuccess) return removeError;
             break;
         case Found::Nothing:
             break;
@@ -156,6 +143,18 @@ void RemoveNameOf(int fd, const std::string& path) {
 }
 
 }  // namespace
+
+int RemoveForeignObject(const std::string& path) {
+    if (unlink(path.c_str()) == 0 || errno == ENOENT) {
+        WriteLog(QStringLiteral("Warning. %1 was not a channel object of the group %2; it is made anew.")
+                     .arg(Shown(path), QLatin1String(kOperatorGroupName)));
+        return kErrorSuccess;
+    }
+    const int error = LastError();
+    WriteLog(QStringLiteral("Error. %1 is not a channel object of the group %2 and cannot be removed: %3")
+                 .arg(Shown(path), QLatin1String(kOperatorGroupName), FormatSystemError(error)));
+    return error;
+}
 
 int ChannelGroupId(gid_t* gid) {
     static const std::optional<gid_t> group = OperatorGroupId();

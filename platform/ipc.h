@@ -6,6 +6,8 @@
 //   events         a FIFO; set = one byte written, a wait drains it (auto reset);
 //   mutexes        a lock file; the owner holds flock(LOCK_EX) and keeps byte 1 at offset 0
 //                  while it owns it, so a later owner that reads 1 knows the previous one died.
+//   sockets        a listening Unix-domain stream socket, always made anew by its one listener;
+//                  the kernel names each connecting process to it (platform/named_socket.h).
 // The group "ostrovid" is the trust boundary: every object belongs to it with mode 0660, whichever
 // side made it, and only its members can open one. Names are opened without following links; a
 // name that holds anything else (a link, another type, another group, another mode) is removed
@@ -27,6 +29,13 @@ namespace platform {
 // The id of the operators' group "ostrovid" that owns the channel objects, looked up once per process. When the group
 // does not exist, logs a line that names it and answers kErrorNoSuchGroup.
 int ChannelGroupId(gid_t* gid);
+
+// The group and mode of every channel object.
+inline constexpr mode_t kChannelObjectMode = 0660;
+
+// Removes what a name holds that is not a channel object, with the warning line; when this
+// process may not remove it, logs the error line and answers its code.
+int RemoveForeignObject(const std::string& path);
 
 // The file of a named object: "/dev/shm/" + namespace + name.
 std::string IpcObjectPath(const std::string& name);

@@ -8,6 +8,7 @@
 #include "app/database/db_schema.h"
 #include "app/database/model_sync.h"
 #include "platform/log.h"
+#include "settings/settings_hub.h"
 #include "tests/integration/database/db_test_support.h"
 #include "tests/integration/database/person_by_person.h"
 
@@ -100,10 +101,11 @@ void FirstLoad(benchmark::State& state, DbProvider provider) {
     platform::Event term(true, false);
     NullFrame frame;
     const shell::Journal journal;  // no sink: the pass's reports are dropped
+    const settings::SettingsHub hub;  // the passes are given their connections
     for (auto _ : state) {
         state.PauseTiming();
         auto models = std::make_unique<recognition::PersonModelSortedList>();
-        auto sync = std::make_unique<ModelSynchronizer>(term, frame, journal, *models);
+        auto sync = std::make_unique<ModelSynchronizer>(term, frame, journal, *models, hub);
         DbConnection connection;
         connection.Open(db->ConnectionString());
         state.ResumeTiming();
@@ -124,7 +126,8 @@ void UnchangedPass(benchmark::State& state, DbProvider provider) {
     NullFrame frame;
     const shell::Journal journal;  // no sink: the pass's reports are dropped
     recognition::PersonModelSortedList models;
-    ModelSynchronizer sync(term, frame, journal, models);
+    const settings::SettingsHub hub;  // the passes are given their connections
+    ModelSynchronizer sync(term, frame, journal, models, hub);
     DbConnection connection;
     connection.Open(db->ConnectionString());
     sync.ActualizePersonModelList(connection);

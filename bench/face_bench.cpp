@@ -7,7 +7,7 @@
 #include "app/recognition/face_models.h"
 #include "app/recognition/face_network_type.h"
 #include "app/recognition/predict_pool.h"
-#include "settings/settings_state.h"
+#include "settings/settings_hub.h"
 #include "tests/support/match_every_face.h"
 #include "tests/support/own_network_describer.h"
 
@@ -190,11 +190,12 @@ void BM_PoolFacesPerSecond(benchmark::State& state) {
     const auto networks = static_cast<WorkerNetworks>(state.range(1));
     openblas_set_num_threads(blasThreads);
     PersonModelSortedList persons;
+    settings::SettingsHub hub;
     // Every face counts as a match, so the figure includes the result's delivery.
-    testsupport::MatchEveryFace(persons);
+    testsupport::MatchEveryFace(persons, hub);
     platform::Event term(true, false);
     testsupport::CountingSink sink;
-    PredictPool pool(term, sink, WorkerDescribers(s, networks), persons);
+    PredictPool pool(term, sink, WorkerDescribers(s, networks), persons, hub);
     if (!pool.Start()) {
         state.SkipWithError("pool start");
         return;

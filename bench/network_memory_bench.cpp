@@ -8,7 +8,7 @@
 
 #include "app/recognition/face_models.h"
 #include "app/recognition/predict_pool.h"
-#include "settings/settings_state.h"
+#include "settings/settings_hub.h"
 #include "tests/support/match_every_face.h"
 #include "tests/support/own_network_describer.h"
 
@@ -82,10 +82,11 @@ int RunDesign(Design design, int64_t faces) {
         return std::make_unique<testsupport::OwnNetworkDescriber>(*models, source->Copy());
     };
     PersonModelSortedList persons;
-    testsupport::MatchEveryFace(persons);  // every face counts once it comes back
+    settings::SettingsHub hub;
+    testsupport::MatchEveryFace(persons, hub);  // every face counts once it comes back
     platform::Event term(true, false);
     testsupport::CountingSink sink;
-    PredictPool pool(term, sink, describers, persons);
+    PredictPool pool(term, sink, describers, persons, hub);
     if (!pool.Start()) return 1;
     // The loaded network made the own copies; only theirs stay, as in the program before the pool.
     source.reset();

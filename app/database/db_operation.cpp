@@ -1,8 +1,6 @@
 #include "app/database/db_operation.h"
 
-#include "platform/fixedtext.h"
 #include "platform/log.h"
-#include "settings/settings_state.h"
 
 namespace database {
 
@@ -41,10 +39,6 @@ bool ReopenDbConnection(DbUserInterface& ui, DbConnection& connection, const QSt
         return false;
     }
     return true;
-}
-
-bool ReopenDbConnection(DbUserInterface& ui, DbConnection& connection) {
-    return ReopenDbConnection(ui, connection, platform::FromFixed(settings::g_Settings().DbConnectionString));
 }
 
 void LogDbException(const char* operation, const QString& description) {

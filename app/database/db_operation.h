@@ -71,8 +71,6 @@ private:
 // Closes the connection (errors swallowed) and opens it again with connectionString; on failure
 // shows the description with caption "Соединение с базой данных" and returns false.
 bool ReopenDbConnection(DbUserInterface& ui, DbConnection& connection, const QString& connectionString);
-// The same with the current DbConnectionString (user-interface thread, its only writer).
-bool ReopenDbConnection(DbUserInterface& ui, DbConnection& connection);
 
 // Logs "<operation>() Exception: <description>".
 void LogDbException(const char* operation, const QString& description);

@@ -9,7 +9,6 @@
 #include "platform/fixedtext.h"
 #include "platform/log.h"
 #include "settings/log_masking.h"
-#include "settings/settings_state.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -137,8 +136,9 @@ QString ModelsAddedText(int n) {
 }
 
 ModelSynchronizer::ModelSynchronizer(platform::Event& termEvent, MainFrameSink& sink, const shell::Journal& journal,
-                                     recognition::PersonModelSortedList& workingSet)
-    : termEvent_(termEvent), sink_(sink), journal_(journal), workingSet_(workingSet) {}
+                                     recognition::PersonModelSortedList& workingSet,
+                                     const settings::SettingsHub& hub)
+    : termEvent_(termEvent), sink_(sink), journal_(journal), workingSet_(workingSet), hub_(hub) {}
 
 ModelSynchronizer::~ModelSynchronizer() = default;
 
@@ -166,11 +166,6 @@ void ModelSynchronizer::DbCheckThreadFunc() {
     // termination, so a silent server cannot hold the thread.
     DbConnection connection;
     connection.SetAbandonEvent(&termEvent_);
-    QString connectionString;
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        connectionString = platform::FromFixed(settings::g_Settings().DbConnectionString);
-    }
     int status = kDbStatusNone;
     std::chrono::milliseconds wait{0};
     for (;;) {
@@ -188,11 +183,7 @@ void ModelSynchronizer::DbCheckThreadFunc() {
         // Taken before the string: a string read after a change is never paired with a
         // generation from before it.
         const uint64_t generation = ConnectionGeneration();
-        {
-            platform::CriticalSectionLock lock(settings::SettingsLock());
-            const QString current = platform::FromFixed(settings::g_Settings().DbConnectionString);
-            if (current != connectionString) connectionString = current;
-        }
+        const QString connectionString = platform::FromFixed(hub_.Snapshot()->DbConnectionString);
         wait = kDbCheckInterval;
         const QByteArray logged = settings::ConnectionStringForLog(connectionString).toUtf8();
 

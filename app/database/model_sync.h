@@ -8,8 +8,8 @@
 //   NeedModelsActualize on the user-interface thread; both hold ModelLoadLock for PrevDataList
 //   and LoadedModelList, and PredictDispatchLock with the workers idle while the working set
 //   changes (checked). The workers read the working set without locks.
-// Owns: PrevDataList and LoadedModelList; it borrows the working set, the termination event and
-//   the main frame sink.
+// Owns: PrevDataList and LoadedModelList; it borrows the working set, the termination event, the
+//   main frame sink and the settings.
 
 #include "app/database/db_access.h"
 #include "app/database/main_frame_sink.h"
@@ -19,6 +19,7 @@
 #include "app/recognition/pointer_list.h"
 #include "app/shell/journal.h"
 #include "platform/sync.h"
+#include "settings/settings_hub.h"
 
 #include <QString>
 #include <atomic>
@@ -77,9 +78,10 @@ QString ModelsAddedText(int n);
 class ModelSynchronizer {
 public:
     // termEvent: the process-wide manual-reset hTermEvent. journal: where the database and model-set
-    // reports go. workingSet: the set the prediction workers read.
+    // reports go. workingSet: the set the prediction workers read. hub: where each check
+    // cycle reads the connection string.
     ModelSynchronizer(platform::Event& termEvent, MainFrameSink& sink, const shell::Journal& journal,
-                      recognition::PersonModelSortedList& workingSet = recognition::PersonModelList);
+                      recognition::PersonModelSortedList& workingSet, const settings::SettingsHub& hub);
     ~ModelSynchronizer();
     ModelSynchronizer(const ModelSynchronizer&) = delete;
     ModelSynchronizer& operator=(const ModelSynchronizer&) = delete;
@@ -97,8 +99,9 @@ public:
     void ActualizePersonModelList(DbConnection& connection);
     // Bumped by every NeedModelsActualize.
     uint64_t ConnectionGeneration() const { return connectionGeneration_.load(); }
-    // After the connection string changed (user-interface thread): abandons a running pass
-    // and drops every model, then asks the main frame for a reload.
+    // After the connection string changed (user-interface thread, once the new string is
+    // published): abandons a running pass and drops every model, then asks the main frame for a
+    // reload.
     void NeedModelsActualize();
 
     // Auto-reset: requests an immediate check.
@@ -129,6 +132,7 @@ private:
     MainFrameSink& sink_;
     const shell::Journal& journal_;
     recognition::PersonModelSortedList& workingSet_;
+    const settings::SettingsHub& hub_;
     std::atomic<uint64_t> connectionGeneration_{0};
 };
 

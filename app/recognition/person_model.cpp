@@ -8,8 +8,6 @@
 
 namespace recognition {
 
-PersonModelSortedList PersonModelList;
-
 PersonModelSet::PersonModelSet() = default;
 PersonModelSet::~PersonModelSet() = default;
 PersonModelSet::PersonModelSet(PersonModelSet&&) noexcept = default;

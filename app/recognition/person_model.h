@@ -83,7 +83,4 @@ private:
 
 using PersonModelSortedList = PersonModelSet;
 
-// The process-wide working model set; empty at start, cleared at program end.
-extern PersonModelSortedList PersonModelList;
-
 }  // namespace recognition

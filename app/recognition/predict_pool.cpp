@@ -5,7 +5,6 @@
 #include "platform/fixedtext.h"
 #include "platform/log.h"
 #include "platform/oledate.h"
-#include "settings/settings_state.h"
 
 #include <QString>
 
@@ -59,8 +58,12 @@ bool WaitPredictThreadIddle() {
 }
 
 PredictPool::PredictPool(platform::Event& termEvent, RecognizedDataSink& sink, DescriberFactory makeDescriber,
-                         const PersonModelSortedList& models)
-    : termEvent_(termEvent), sink_(sink), makeDescriber_(std::move(makeDescriber)), models_(models) {}
+                         const PersonModelSortedList& models, const settings::SettingsHub& hub)
+    : termEvent_(termEvent),
+      sink_(sink),
+      makeDescriber_(std::move(makeDescriber)),
+      models_(models),
+      hub_(hub) {}
 
 PredictPool::~PredictPool() { Stop(); }
 
@@ -131,6 +134,10 @@ void PredictPool::ProcessSlot(int index) {
     PredictSlot& slot = worker.slot;
     // Pairs with the dispatcher's release store: the slot's fields are the ones it wrote.
     const uint32_t subjectId = slot.subjectId.load(std::memory_order_acquire);
+    // In hundredths, the bound for reporting a match at all: taken from the settings anew for each
+    // face, so a change reaches the running workers.
+    const int likelyDistance =
+        static_cast<int>(hub_.Get(&settings::SettingsState::recognition)->LikelyDistance);
 
     std::optional<DescribedFace> described;
     try {
@@ -141,7 +148,7 @@ void PredictPool::ProcessSlot(int index) {
         return;
     }
     if (!described) return;
-    std::optional<PersonMatch> match = MatchDescriptor(described->descriptor, models_, LikelyDistance());
+    std::optional<PersonMatch> match = MatchDescriptor(described->descriptor, models_, likelyDistance);
     if (!match) return;
 
     std::unique_ptr<RecognizedData> record(new (std::nothrow) RecognizedData{});
@@ -165,11 +172,6 @@ void PredictPool::ProcessSlot(int index) {
     if (!sink_.Deliver(index, std::move(record))) {
         Log("PredictThread %d: SendNotifyMessage(WMU_RECOGNIZED_DATA) error.", index);
     }
-}
-
-int PredictPool::LikelyDistance() {
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    return static_cast<int>(settings::g_Settings().recognition.LikelyDistance);
 }
 
 bool PredictPool::SubjectInAnySlot(uint32_t subjectId) const {

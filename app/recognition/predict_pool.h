@@ -6,7 +6,7 @@
 //   (DispatchFaces checks it is the thread that made the pool); WaitPredictThreadIddle runs on
 //   the changer of the working model set, which holds PredictDispatchLock; workers take no lock.
 // Owns: the 16 worker threads, their describers, start and idle events and slot pictures; it
-//   borrows the termination event, the result sink and the working model set.
+//   borrows the termination event, the result sink, the working model set and the settings.
 
 #include "app/recognition/face_describer.h"
 #include "app/recognition/frame_face.h"
@@ -14,6 +14,7 @@
 #include "app/recognition/recognized_data.h"
 #include "platform/contract.h"
 #include "platform/sync.h"
+#include "settings/settings_hub.h"
 
 #include <opencv2/core/mat.hpp>
 
@@ -66,9 +67,10 @@ public:
 
     using DescriberFactory = std::function<std::unique_ptr<FaceDescriber>(int workerIndex)>;
 
-    // termEvent is the process-wide manual-reset termination event; models the working model set.
+    // termEvent is the process-wide manual-reset termination event; models the working model set;
+    // hub gives each face its LikelyDistance.
     PredictPool(platform::Event& termEvent, RecognizedDataSink& sink, DescriberFactory makeDescriber,
-                const PersonModelSortedList& models = PersonModelList);
+                const PersonModelSortedList& models, const settings::SettingsHub& hub);
     // Stops the workers; the termination event must have been set.
     ~PredictPool();
     PredictPool(const PredictPool&) = delete;
@@ -101,9 +103,6 @@ private:
     void Run(int index);
     void ProcessSlot(int index);
     bool SubjectInAnySlot(uint32_t subjectId) const;
-    // LikelyDistance in hundredths, the bound for reporting a match at all, as the settings hold
-    // it now: read for every face, so a change of the settings reaches the running workers.
-    static int LikelyDistance();
     // False when the termination event stops dispatching.
     bool HandOver(const cv::Mat& frame, DispatchSubject& subject, double now);
 
@@ -111,6 +110,7 @@ private:
     RecognizedDataSink& sink_;
     DescriberFactory makeDescriber_;
     const PersonModelSortedList& models_;
+    const settings::SettingsHub& hub_;
     std::array<Worker, kWorkerCount> workers_;
     platform::OwnerThread owner_;
 };

@@ -5,8 +5,7 @@
 
 #include "app/recognition/person_model.h"
 #include "app/recognition/recognized_data.h"
-#include "platform/sync.h"
-#include "settings/settings_state.h"
+#include "settings/settings_hub.h"
 
 #include <atomic>
 #include <cstdint>
@@ -23,14 +22,13 @@ public:
     std::atomic<int64_t> delivered{0};
 };
 
-// Sets a threshold no distance exceeds and fills `persons` with one person of one sample.
-inline void MatchEveryFace(recognition::PersonModelSortedList& persons) {
+// Publishes a threshold no distance exceeds and fills `persons` with one person of one sample.
+inline void MatchEveryFace(recognition::PersonModelSortedList& persons, settings::SettingsHub& hub) {
     auto person = std::make_unique<recognition::PersonModel>();
     person->personId = 1;
     person->descriptors.Append(std::make_unique<recognition::FaceDescriptor>());
     persons.Append(std::move(person));
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    settings::g_Settings().recognition.LikelyDistance = 1000000;
+    hub.Update([](settings::SettingsState& next) { next.recognition.LikelyDistance = 1000000; });
 }
 
 }  // namespace testsupport

@@ -316,4 +316,8 @@ QString LogCapture::Text() const {
 QString LogCapture::SinceMark() const { return Text().mid(mark_); }
 void LogCapture::Mark() { mark_ = Text().size(); }
 
+void SetConnectionString(settings::SettingsHub& hub, const QString& text) {
+    hub.Update([&text](settings::SettingsState& next) { platform::CopyToFixed(next.DbConnectionString, text); });
+}
+
 }  // namespace dbtest

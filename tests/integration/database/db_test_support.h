@@ -6,6 +6,7 @@
 #include "app/database/main_frame_sink.h"
 #include "app/database/model_sync.h"
 #include "app/shell/journal.h"
+#include "settings/settings_hub.h"
 
 #include <gtest/gtest.h>
 
@@ -185,14 +186,18 @@ private:
     qsizetype mark_ = 0;
 };
 
-// A synchronizer of its own working set, with everything it reports recorded.
+// Publishes `text` as the connection string the check thread reads.
+void SetConnectionString(settings::SettingsHub& hub, const QString& text);
+
+// A synchronizer of its own working set and settings, with everything it reports recorded.
 struct SyncHarness {
     LogCapture log;
     JournalRecorder journal;
     FrameRecorder frame{journal};
     platform::Event term{true, false};
     recognition::PersonModelSortedList models;
-    database::ModelSynchronizer sync{term, frame, journal.Journal(), models};
+    settings::SettingsHub hub;
+    database::ModelSynchronizer sync{term, frame, journal.Journal(), models, hub};
 };
 
 }  // namespace dbtest

@@ -6,8 +6,6 @@
 #include "app/database/db_operation.h"
 #include "app/database/model_sync.h"
 #include "app/recognition/predict_pool.h"
-#include "platform/fixedtext.h"
-#include "settings/settings_state.h"
 
 #include <gtest/gtest.h>
 
@@ -37,7 +35,7 @@ TEST(ServerRestartTest, WorkingSetSurvivesAStoppedServerAndRecovers) {
     PrivateServer server;
     ASSERT_TRUE(server.Ok());
     SyncHarness harness;
-    auto& [log, journal, frame, term, models, sync] = harness;
+    auto& [log, journal, frame, term, models, hub, sync] = harness;
     frame.onReload = [&harness] { harness.sync.hDbCheckEvent.Set(); };
 
     TestDatabase db(DbProvider::PostgreSQL, server.ServerString());
@@ -47,10 +45,7 @@ TEST(ServerRestartTest, WorkingSetSurvivesAStoppedServerAndRecovers) {
     const int b = AddPerson(writer, QStringLiteral("B"));
     AddSample(writer, a, DescriptorBytes(1));
     AddSample(writer, b, DescriptorBytes(2));
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        platform::CopyToFixed(settings::g_Settings().DbConnectionString, db.ConnectionString());
-    }
+    SetConnectionString(hub, db.ConnectionString());
     std::thread check = platform::StartNamedThread("DbCheckThread", [&harness] { harness.sync.DbCheckThreadFunc(); });
     ASSERT_TRUE(journal.WaitFor(QStringLiteral("Актуализация моделей"), 1, QStringLiteral("2 модели добавлены")));
 
@@ -134,14 +129,11 @@ TEST(ServerRestartTest, ASilentServerHoldsUpNeitherCloseNorTheCheckThread) {
     }
 
     SyncHarness harness;
-    auto& [log, journal, frame, term, models, sync] = harness;
+    auto& [log, journal, frame, term, models, hub, sync] = harness;
     DbConnection writer;
     writer.Open(db.ConnectionString());
     AddSample(writer, AddPerson(writer, QStringLiteral("A")), DescriptorBytes(1));
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        platform::CopyToFixed(settings::g_Settings().DbConnectionString, db.ConnectionString());
-    }
+    SetConnectionString(hub, db.ConnectionString());
     std::thread check = platform::StartNamedThread("DbCheckThread", [&harness] { harness.sync.DbCheckThreadFunc(); });
     ASSERT_TRUE(journal.WaitFor(QStringLiteral("Актуализация моделей"), 1, QStringLiteral("1 модель добавлена")));
     ASSERT_TRUE(frame.WaitFor(FrameRecorder::Call::ModelLoadingDone));

@@ -8,6 +8,7 @@
 #include "app/database/db_operation.h"
 #include "app/database/model_sync.h"
 #include "platform/fixedtext.h"
+#include "settings/settings_hub.h"
 
 #include <gtest/gtest.h>
 
@@ -185,7 +186,8 @@ protected:
     ChangingFrame frame_{journal_};
     platform::Event term_{true, false};
     PersonModelSortedList models_;
-    ModelSynchronizer sync_{term_, frame_, journal_.Journal(), models_};
+    settings::SettingsHub hub_;  // its passes are given their connections: the string stays empty
+    ModelSynchronizer sync_{term_, frame_, journal_.Journal(), models_, hub_};
     DbConnection writer_;
     std::mt19937 random_{20261210};
     std::vector<int> live_;

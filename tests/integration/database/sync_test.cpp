@@ -6,7 +6,7 @@
 #include "app/database/model_sync.h"
 #include "app/recognition/predict_pool.h"
 #include "platform/fixedtext.h"
-#include "settings/settings_state.h"
+#include "settings/settings_hub.h"
 
 #include <gtest/gtest.h>
 
@@ -25,24 +25,18 @@ using namespace database;
 using recognition::PersonModel;
 using Call = FrameRecorder::Call;
 
-void SetConnectionString(const QString& text) {
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    platform::CopyToFixed(settings::g_Settings().DbConnectionString, text);
-}
-
 class SyncTest : public ProviderTest {
 protected:
     void SetUp() override {
         ProviderTest::SetUp();
         if (IsSkipped()) return;
         writer_.Open(db_->ConnectionString());
-        SetConnectionString(db_->ConnectionString());
+        SetConnectionString(hub_, db_->ConnectionString());
         frame_.onReload = [this] { sync_.hDbCheckEvent.Set(); };
     }
     void TearDown() override {
         term_.Set();
         if (checkThread_.joinable()) checkThread_.join();
-        SetConnectionString({});
     }
 
     void Pass() {
@@ -75,7 +69,8 @@ protected:
     FrameRecorder frame_{journal_};
     platform::Event term_{true, false};
     recognition::PersonModelSortedList models_;
-    ModelSynchronizer sync_{term_, frame_, journal_.Journal(), models_};
+    settings::SettingsHub hub_;
+    ModelSynchronizer sync_{term_, frame_, journal_.Journal(), models_, hub_};
     DbConnection writer_;
     std::thread checkThread_;
 };
@@ -181,7 +176,7 @@ TEST_P(SyncTest, WrongSizedDescriptorStopsThePassAndRemovesNothing) {
     for (int size : {511, 513}) {
         SCOPED_TRACE(size);
         recognition::PersonModelSortedList models;
-        ModelSynchronizer sync(term_, frame_, journal_.Journal(), models);
+        ModelSynchronizer sync(term_, frame_, journal_.Journal(), models, hub_);
         TestDatabase db(GetParam());
         DbConnection writer;
         writer.Open(db.ConnectionString());
@@ -265,7 +260,7 @@ TEST_P(SyncTest, ChangesWaitForTheDispatchLock) {
 }
 
 TEST_P(SyncTest, CheckThreadReportsEachStatusOnce) {
-    SetConnectionString({});
+    SetConnectionString(hub_, {});
     StartCheckThread();
     ASSERT_TRUE(journal_.WaitFor(QStringLiteral("Не задана строка соединения")));
     EXPECT_EQ(journal_.DatabaseState(), shell::DatabaseState::NotConfigured);
@@ -276,14 +271,14 @@ TEST_P(SyncTest, CheckThreadReportsEachStatusOnce) {
         GetParam() == DbProvider::SQLite
             ? QStringLiteral("Provider=SQLite;Data Source=/nonexistent/Ostrovid.db")
             : ServerLevelString(db_->ConnectionString()) + QStringLiteral(";Initial Catalog=no_such_db");
-    SetConnectionString(unreachable);
+    SetConnectionString(hub_, unreachable);
     sync_.hDbCheckEvent.Set();
     ASSERT_TRUE(journal_.WaitFor(QStringLiteral("Ошибка соединения с сервером")));
     sync_.hDbCheckEvent.Set();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 
     Exec(writer_, QStringLiteral("UPDATE VERSIONS SET MAJORNUMBER = 1"));
-    SetConnectionString(db_->ConnectionString());
+    SetConnectionString(hub_, db_->ConnectionString());
     sync_.hDbCheckEvent.Set();
     ASSERT_TRUE(journal_.WaitFor(kVersionTooLowText));
     EXPECT_EQ(journal_.DatabaseState(), shell::DatabaseState::Error);
@@ -359,7 +354,7 @@ TEST_P(SyncTest, ConnectionStringChangeDuringAPassReloadsFromTheNewDatabase) {
         EXPECT_EQ(frame_.Count(Call::PersonsTotal), 0) << "the persons query was not held up";
     }
 
-    SetConnectionString(other.ConnectionString());
+    SetConnectionString(hub_, other.ConnectionString());
     const auto started = std::chrono::steady_clock::now();
     sync_.NeedModelsActualize();
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
@@ -415,14 +410,14 @@ TEST_P(ConnectionChangeTest, NothingReadFromTheOldDatabaseSurvivesTheChange) {
     SteppingFrame frame{journal};
     platform::Event term{true, false};
     recognition::PersonModelSortedList models;
-    ModelSynchronizer sync{term, frame, journal.Journal(), models};
+    settings::SettingsHub hub;
+    ModelSynchronizer sync{term, frame, journal.Journal(), models, hub};
     frame.onReload = [&sync] { sync.hDbCheckEvent.Set(); };
-    SetConnectionString(db_->ConnectionString());
+    SetConnectionString(hub, db_->ConnectionString());
     std::thread check = platform::StartNamedThread("DbCheckThread", [&sync] { sync.DbCheckThreadFunc(); });
     const auto stop = [&] {
         term.Set();
         if (check.joinable()) check.join();
-        SetConnectionString({});
     };
     const std::unique_ptr<void, std::function<void(void*)>> stopAtEnd(&check, [&stop](void*) { stop(); });
     ASSERT_TRUE(journal.WaitFor(QStringLiteral("Актуализация моделей"), 1, QStringLiteral("1 модель добавлена")));
@@ -430,7 +425,7 @@ TEST_P(ConnectionChangeTest, NothingReadFromTheOldDatabaseSurvivesTheChange) {
     frame.beforePass = [&] {
         // The operator applies the new string while this check holds the old database open.
         std::thread ui([&] {
-            SetConnectionString(second.ConnectionString());
+            SetConnectionString(hub, second.ConnectionString());
             sync.NeedModelsActualize();
         });
         ui.join();
@@ -477,7 +472,7 @@ TEST(DbCheckThreadTest, EventsThatCouldNotBeMadeAreLoggedAndEndTheThread) {
         tight.rlim_cur = static_cast<rlim_t>(NextFreeDescriptor());
         ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
         sync = std::make_unique<ModelSynchronizer>(harness->term, harness->frame, harness->journal.Journal(),
-                                                   harness->models);
+                                                   harness->models, harness->hub);
         ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
     }
     ASSERT_FALSE(sync->hDbCheckEvent.IsValid());
@@ -507,7 +502,7 @@ TEST(DbCheckThreadTest, EventsThatCouldNotBeMadeAreLoggedAndEndTheThread) {
 // SQLite keeps whatever type it is given, so a text DESCRIPTOR can only come from there.
 TEST(SqliteSyncTest, DescriptorOfTheWrongTypeIsADataError) {
     SyncHarness harness;
-    auto& [log, journal, frame, term, models, sync] = harness;
+    auto& [log, journal, frame, term, models, hub, sync] = harness;
     TestDatabase db(DbProvider::SQLite);
     DbConnection writer;
     writer.Open(db.ConnectionString());

@@ -3,7 +3,7 @@
 #include "app/recognition/face_models.h"
 #include "app/recognition/matching.h"
 #include "app/recognition/predict_pool.h"
-#include "settings/settings_state.h"
+#include "settings/settings_hub.h"
 #include "tests/support/face_pictures.h"
 
 #include <gtest/gtest.h>
@@ -237,12 +237,11 @@ TEST(LiveAndEnrolmentPaths, GiveIdenticalDescriptorsForTheSamePicture) {
     persons.Append(std::move(person));
     platform::Event term(true, false);
     CollectingSink sink;
+    settings::SettingsState state;
+    state.recognition.LikelyDistance = 35;
+    settings::SettingsHub hub(state);
     PredictPool pool(
-        term, sink, [models](int) { return models->MakeDescriber(); }, persons);
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        settings::g_Settings().recognition.LikelyDistance = 35;
-    }
+        term, sink, [models](int) { return models->MakeDescriber(); }, persons, hub);
     ASSERT_TRUE(pool.Start());
     DispatchSubject subject{1, faces[0], 0, 0, 0};
     DispatchSubject* subjects[] = {&subject};

@@ -6,7 +6,7 @@
 #include "app/recognition/face_models.h"
 #include "app/recognition/face_network_pool.h"
 #include "app/recognition/predict_pool.h"
-#include "settings/settings_state.h"
+#include "settings/settings_hub.h"
 #include "tests/support/face_pictures.h"
 #include "tests/support/match_every_face.h"
 #include "tests/support/own_network_describer.h"
@@ -351,11 +351,12 @@ TEST(PooledNetworks, WorkersStopWhileTheyHoldOrWaitForNetworks) {
     ASSERT_EQ(faces.size(), static_cast<size_t>(PredictPool::kWorkerCount));
 
     PersonModelSortedList persons;
-    testsupport::MatchEveryFace(persons);  // every face counts once it comes back
+    settings::SettingsHub hub;
+    testsupport::MatchEveryFace(persons, hub);  // every face counts once it comes back
     platform::Event term(true, false);
     testsupport::CountingSink sink;
     PredictPool workers(
-        term, sink, [&](int) { return std::make_unique<PoolDescriber>(*models, pool); }, persons);
+        term, sink, [&](int) { return std::make_unique<PoolDescriber>(*models, pool); }, persons, hub);
     ASSERT_TRUE(workers.Start());
     std::vector<DispatchSubject> subjects(faces.size());
     std::vector<DispatchSubject*> pointers;

@@ -1,6 +1,6 @@
 #include "app/recognition/predict_pool.h"
 #include "platform/log.h"
-#include "settings/settings_state.h"
+#include "settings/settings_hub.h"
 #include "tests/support/log_lines.h"
 #include "tests/support/refused_events.h"
 
@@ -182,7 +182,7 @@ protected:
         person->descriptors.Append(std::make_unique<FaceDescriptor>());
         models.Append(std::move(person));
         pool = std::make_unique<PredictPool>(
-            term, sink, [this](int) { return std::make_unique<GatedDescriber>(gate); }, models);
+            term, sink, [this](int) { return std::make_unique<GatedDescriber>(gate); }, models, hub);
         ASSERT_TRUE(pool->Start());
         subjects.resize(20);
         for (uint32_t i = 0; i < subjects.size(); ++i) subjects[i].id = i + 1;
@@ -207,6 +207,7 @@ protected:
     Gate gate;
     CollectingSink sink;
     PersonModelSortedList models;
+    settings::SettingsHub hub;
     std::unique_ptr<PredictPool> pool;
     std::vector<DispatchSubject> subjects;
     cv::Mat frame = cv::Mat(48, 64, CV_8UC3, cv::Scalar(9, 9, 9));
@@ -281,7 +282,8 @@ TEST(PredictPoolTermination, BusyWorkersFreeTheirResultsInsteadOfDelivering) {
         Gate gate;
         CollectingSink sink;
         PersonModelSortedList models = OnePerson();
-        PredictPool pool(term, sink, Gated(gate), models);
+        settings::SettingsHub hub;
+        PredictPool pool(term, sink, Gated(gate), models, hub);
         ASSERT_TRUE(pool.Start());
         ExpectAllIdle();
         cv::Mat frame(48, 64, CV_8UC3, cv::Scalar(1, 1, 1));
@@ -319,7 +321,8 @@ TEST(PredictPoolSettings, FollowsTheCurrentLikelyDistance) {
     Gate gate;
     CollectingSink sink;
     PersonModelSortedList models = OnePerson(0.4f);  // the describer's all-zero descriptor is 0.4 away
-    PredictPool pool(term, sink, Gated(gate), models);
+    settings::SettingsHub hub;
+    PredictPool pool(term, sink, Gated(gate), models, hub);
     ASSERT_TRUE(pool.Start());
     cv::Mat frame(48, 64, CV_8UC3, cv::Scalar(1, 1, 1));
     DispatchSubject subject;
@@ -329,10 +332,7 @@ TEST(PredictPoolSettings, FollowsTheCurrentLikelyDistance) {
     ExpectAllIdle();
     // 0.4f lies just above 0.40, so 40 is too tight.
     for (uint32_t likely : {35u, 50u, 41u, 40u}) {
-        {
-            platform::CriticalSectionLock lock(settings::SettingsLock());
-            settings::g_Settings().recognition.LikelyDistance = likely;
-        }
+        hub.Update([likely](settings::SettingsState& next) { next.recognition.LikelyDistance = likely; });
         pool.DispatchFaces(frame, subjects, At(++second));
         ExpectAllIdle();
     }
@@ -350,13 +350,14 @@ TEST(PredictPoolStart, ANetworkCopyThatCannotBeMadeFailsTheStartBeforeAnyWorkerR
     Gate gate;
     CollectingSink sink;
     PersonModelSortedList models = OnePerson();
+    settings::SettingsHub hub;
     PredictPool pool(
         term, sink,
         [&gate](int index) -> std::unique_ptr<FaceDescriber> {
             if (index == 7) throw std::bad_alloc();
             return std::make_unique<GatedDescriber>(gate);
         },
-        models);
+        models, hub);
     EXPECT_FALSE(pool.Start());
     EXPECT_EQ(log.Count("PredictThread 7: Недостаточно памяти в системе"), 1);
     EXPECT_EQ(log.Count("Error. Can't create PredictThread 7."), 1);
@@ -376,8 +377,9 @@ TEST(PredictPoolStart, EventsThatCannotBeMadeFailTheStartBeforeAnyWorkerRuns) {
             Gate gate;
             CollectingSink sink;
             PersonModelSortedList models = OnePerson();
+            settings::SettingsHub hub;
             if (!testsupport::RefuseNewEvents()) std::_Exit(2);
-            PredictPool pool(term, sink, Gated(gate), models);
+            PredictPool pool(term, sink, Gated(gate), models, hub);
             const bool refused = !pool.Start() && log.Count("Error. Can't create PredictThread 0.") == 1 &&
                                  log.Count("PredictThread 0 started.") == 0;
             std::fputs(refused ? "start refused\n" : "started without events\n", stderr);
@@ -404,7 +406,8 @@ TEST(PredictPoolDelivery, ARefusedResultIsFreedAndLogged) {
         Gate gate;
         RefusingSink sink;
         PersonModelSortedList models = OnePerson();
-        PredictPool pool(term, sink, Gated(gate), models);
+        settings::SettingsHub hub;
+        PredictPool pool(term, sink, Gated(gate), models, hub);
         ASSERT_TRUE(pool.Start());
         ExpectAllIdle();  // every worker has started
         cv::Mat frame(48, 64, CV_8UC3, cv::Scalar(1, 1, 1));

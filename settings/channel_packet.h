@@ -14,6 +14,8 @@ inline constexpr const char* kRequestEventName = "OSTROVID_2_SVC_EVENT";
 inline constexpr const char* kReplyEventName = "OSTROVID_SVC_READY_EVENT";
 inline constexpr const char* kServiceMutexName = "OSTROVID_SVC_MUTEX";
 inline constexpr const char* kAppMutexName = "OSTROVID_APP_MUTEX";
+// The service's socket that a program asking for a connection reset connects to first.
+inline constexpr const char* kCloseSocketName = "OSTROVID_SVC_CLOSE_SOCKET";
 
 inline constexpr size_t kAreaSize = 0x20000;
 

@@ -16,7 +16,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 namespace platform {
@@ -151,24 +150,6 @@ std::set<uint32_t> ProcessView::SocketInodes() const {
     }
     closedir(dir);
     return inodes;
-}
-
-std::optional<uid_t> ProcessView::EffectiveUser() const {
-    // From "Uid:" in status rather than the folder's owner, which is root for a process that is
-    // not dumpable.
-    const int fd = folder_ < 0 ? -1 : openat(folder_, "status", O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    char text[4096];
-    ssize_t length;
-    while ((length = read(fd, text, sizeof text - 1)) < 0 && errno == EINTR) {
-    }
-    close(fd);
-    if (length <= 0) return std::nullopt;
-    text[length] = 0;
-    const char* line = std::strstr(text, "\nUid:");
-    unsigned long real = 0, effective = 0;
-    if (!line || std::sscanf(line + 5, "%lu %lu", &real, &effective) != 2) return std::nullopt;
-    return static_cast<uid_t>(effective);
 }
 
 int ResetTcpConnection(const TcpConnectionRow& row) {

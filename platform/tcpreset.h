@@ -6,7 +6,6 @@
 #include <sys/types.h>
 
 #include <cstdint>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,8 +45,6 @@ public:
     bool RunsExecutable(const std::string& path) const;
     // Inodes of the sockets that the process holds open; empty when it cannot be inspected.
     std::set<uint32_t> SocketInodes() const;
-    // The effective user the process runs as; nothing when it cannot be read.
-    std::optional<uid_t> EffectiveUser() const;
 
 private:
     int folder_ = -1;

@@ -213,7 +213,7 @@ int WriteToStore(const QString& storePath, const StoreWriter& write, const Chann
     return written != platform::kErrorSuccess ? written : saved;
 }
 
-Reply HandleCloseTcpSocket(const ChannelArea& packet) {
+Reply HandleCloseTcpSocket(const ChannelArea& packet, CloseRequesters& requesters) {
     char dotted[INET_ADDRSTRLEN] = {};
     uint32_t address = 0;
     packet.CopyOut(ch::close_tcp::kAddress, &address, sizeof address);
@@ -222,7 +222,7 @@ Reply HandleCloseTcpSocket(const ChannelArea& packet) {
                  .arg(Int(packet, ch::close_tcp::kPid), QLatin1String(dotted))
                  .arg(packet.U16(ch::close_tcp::kPort)));
     QString message;
-    if (HandleCloseTcpSocketCommand(packet, &message)) {
+    if (HandleCloseTcpSocketCommand(packet, requesters, &message)) {
         WriteLog(QStringLiteral("HandleCloseTcpSocketCommand OK."));
         return ResultReply(ch::kResultSuccess);
     }
@@ -232,9 +232,9 @@ Reply HandleCloseTcpSocket(const ChannelArea& packet) {
 
 }  // namespace
 
-Reply HandleApp2SvcPacket(const ChannelArea& packet, const QString& storePath) {
+Reply HandleApp2SvcPacket(const ChannelArea& packet, const QString& storePath, CloseRequesters& requesters) {
     const uint32_t type = packet.U32(ch::kTypeOffset);
-    if (type == static_cast<uint32_t>(PacketType::CloseTcpSocket)) return HandleCloseTcpSocket(packet);
+    if (type == static_cast<uint32_t>(PacketType::CloseTcpSocket)) return HandleCloseTcpSocket(packet, requesters);
     const PacketHandler* handler = FindHandler(type);
     if (!handler) {
         WriteLog(QStringLiteral("WARNING: HandleApp2SvcPacket: unknown Packet Id: %1").arg(static_cast<int32_t>(type)));
@@ -256,7 +256,8 @@ Reply HandleApp2SvcPacket(const ChannelArea& packet, const QString& storePath) {
 namespace {
 
 // Copies the packet in, handles it and writes the reply out.
-void ServeCopiedPacket(const platform::NamedSharedMemory& area, const QString& storePath) {
+void ServeCopiedPacket(const platform::NamedSharedMemory& area, const QString& storePath,
+                       CloseRequesters& requesters) {
     std::vector<uint8_t> copy(area.Size());
     Reply reply;
     if (const int rc = area.Read(0, copy.data(), copy.size()); rc != platform::kErrorSuccess) {
@@ -268,7 +269,7 @@ void ServeCopiedPacket(const platform::NamedSharedMemory& area, const QString& s
                      platform::FormatSystemError(restored));
         reply = FailureReply(text);
     } else {
-        reply = HandleApp2SvcPacket(ChannelArea(copy.data(), copy.size()), storePath);
+        reply = HandleApp2SvcPacket(ChannelArea(copy.data(), copy.size()), storePath, requesters);
     }
     if (const int rc = area.Write(0, reply.data(), reply.size()); rc != platform::kErrorSuccess)
         WriteLog(QStringLiteral("HandleApp2SvcPacket: Error on writing the reply: ") + platform::FormatSystemError(rc));
@@ -291,11 +292,12 @@ void WriteMemoryFailureReply(const platform::NamedSharedMemory& area, const char
 
 }  // namespace
 
-void ServeApp2SvcPacket(const platform::NamedSharedMemory& area, const QString& storePath) {
+void ServeApp2SvcPacket(const platform::NamedSharedMemory& area, const QString& storePath,
+                        CloseRequesters& requesters) {
     // Running out of memory fails this packet only: the program gets its answer and the service
     // stays for the next one.
     try {
-        ServeCopiedPacket(area, storePath);
+        ServeCopiedPacket(area, storePath, requesters);
     } catch (const std::bad_alloc&) {
         WriteMemoryFailureReply(area, "HandleApp2SvcPacket");
     }
@@ -313,7 +315,7 @@ Served ServeNext(const AppCommObjects& objects) {
         WriteLog(QStringLiteral("AppCommThreadFunc(): Thread Exit."));
         return Served::Stop;
     case 1:
-        ServeApp2SvcPacket(*objects.area, objects.storePath);
+        ServeApp2SvcPacket(*objects.area, objects.storePath, *objects.closeRequesters);
         objects.reply->Set();
         return Served::Packet;
     default:

@@ -4,6 +4,7 @@
 
 #include "platform/ipc.h"
 #include "platform/sync.h"
+#include "service/close_requesters.h"
 #include "settings/channel_area.h"
 
 #include <QString>
@@ -17,13 +18,15 @@ namespace service {
 using Reply = std::vector<uint8_t>;
 
 // Handles one packet, given as the service's own copy of the area, and answers the reply.
-// storePath is the settings store file.
-Reply HandleApp2SvcPacket(const settings::channel::ChannelArea& packet, const QString& storePath);
+// storePath is the settings store file; requesters vouch for close requests (tcp_closer.h).
+Reply HandleApp2SvcPacket(const settings::channel::ChannelArea& packet, const QString& storePath,
+                          CloseRequesters& requesters);
 
 // Copies the packet in through the area's descriptor, handles it and writes the reply out the same
 // way, so a program that keeps writing cannot change the packet half-way and a resized area cannot
 // fault the service. An area of the wrong size gets its size back and an error reply.
-void ServeApp2SvcPacket(const platform::NamedSharedMemory& area, const QString& storePath);
+void ServeApp2SvcPacket(const platform::NamedSharedMemory& area, const QString& storePath,
+                        CloseRequesters& requesters);
 
 struct AppCommObjects {
     platform::Event* threadTerm;
@@ -31,6 +34,7 @@ struct AppCommObjects {
     platform::NamedEvent* reply;
     const platform::NamedSharedMemory* area;
     QString storePath;
+    CloseRequesters* closeRequesters;
 };
 
 // Serves one packet per request event until threadTerm is set; the reply event is set after

@@ -2,10 +2,12 @@
 
 #include "platform/ipc.h"
 #include "platform/log.h"
+#include "platform/named_socket.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
 #include "platform/syserror.h"
 #include "service/app_comm.h"
+#include "service/close_requesters.h"
 #include "service/command_line.h"
 #include "service/damaged_store.h"
 #include "service/event_log.h"
@@ -193,12 +195,26 @@ private:
         // Never mapped here: the channel thread reads and writes it through the descriptor.
         if (!MakeNamed(area_.Create(ch::kMapFileName, ch::kAreaSize), "Error. Can't create App2SvcMapFile object"))
             return false;
+        if (!CreateCloseRequesters()) return false;
         return MakeNamed(appMutex_.Create(ch::kAppMutexName), "Error. Can't create GlobalOstrovidAppMutex object");
+    }
+
+    // Before the program mutex, so a program that attaches finds the socket in place.
+    bool CreateCloseRequesters() {
+        constexpr const char* failure = "Error. Can't create CloseSocket object";
+        auto socket = std::make_unique<platform::NamedListeningSocket>();
+        if (!MakeNamed(socket->Create(ch::kCloseSocketName, CloseRequesters::kBacklog), failure)) return false;
+        try {
+            closeRequesters_ = std::make_unique<CloseRequesters>(std::move(socket));
+        } catch (const std::system_error&) {
+            return Fail(failure);
+        }
+        return true;
     }
 
     void Serve() {
         const AppCommObjects objects{threadTerm_.get(), &requestEvent_, &readyEvent_, &area_,
-                                     platform::RegistryFilePath()};
+                                     platform::RegistryFilePath(), closeRequesters_.get()};
         std::thread appComm;
         try {
             appComm = platform::StartNamedThread("AppCommThreadFunc", [objects] { AppCommThreadFunc(objects); });
@@ -237,6 +253,7 @@ private:
         appMutex_.RemoveCreatedName();
         appMutex_.Close();
         area_.Close(true);
+        closeRequesters_.reset();
         readyEvent_.RemoveCreatedName();
         readyEvent_.Close();
         requestEvent_.RemoveCreatedName();
@@ -257,6 +274,8 @@ private:
     platform::NamedEvent readyEvent_;
     platform::NamedEvent requestEvent_;
     platform::NamedSharedMemory area_;
+    // Its thread ends and its socket's name goes with it.
+    std::unique_ptr<CloseRequesters> closeRequesters_;
     platform::NamedMutex appMutex_;
 };
 

@@ -2,6 +2,7 @@
 // Resets the established IPv4 TCP connection that the program's process holds to a camera, so
 // that its blocked read fails and the capture code can recover.
 
+#include "service/close_requesters.h"
 #include "settings/channel_area.h"
 
 #include <QString>
@@ -13,10 +14,12 @@ namespace service {
 inline constexpr QStringView kMemoryAllocationError = u"Memory Allocation Error.";
 
 // The packet holds the program's pid, the camera's IPv4 address (network order) and port (host
-// order). Resets the first matching connection only, and only when the pid runs the trusted program
-// (trusted_program.h) and both holds the socket and runs as the user who made it; any other pid is
-// refused. Out of memory answers kMemoryAllocationError. On failure *message holds the reply text,
-// at most 255 characters. Called on the channel thread.
-bool HandleCloseTcpSocketCommand(const settings::channel::ChannelArea& packet, QString* message);
+// order). It counts only when that pid itself vouched for these bytes through requesters; then the
+// first matching connection is reset, and only when the requester runs the trusted program
+// (trusted_program.h), holds the socket and is the user who made it. Anything else is refused. Out
+// of memory answers kMemoryAllocationError. On failure *message holds the reply text, at most 255
+// characters. Called on the channel thread; waits up to CloseRequesters::kRequesterWait.
+bool HandleCloseTcpSocketCommand(const settings::channel::ChannelArea& packet, CloseRequesters& requesters,
+                                 QString* message);
 
 }  // namespace service

@@ -1,12 +1,15 @@
 #include "settings/svc_channel.h"
 
 #include "platform/log.h"
+#include "platform/named_socket.h"
 #include "platform/syserror.h"
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,8 @@ namespace {
 std::atomic<SvcChannel*> g_programChannel{nullptr};
 
 constexpr size_t kFailureTextChars = 512;
+// Connecting to the service's close socket and handing it the request's bytes.
+constexpr std::chrono::seconds kCloseSocketLimit{1};
 
 // Creates or opens one named object; either way it belongs to the group ostrovid (platform/ipc.h).
 template <typename NamedObject>
@@ -249,6 +254,24 @@ bool ExchangeOnProgramChannel(const ExchangeRequest& request) {
 }
 
 bool SendCloseSocketCommand(uint32_t ipv4NetworkOrder, uint16_t port) {
+    // The payload as the packet carries it: pid, the address's bytes as they are (network order),
+    // the port and two zero bytes.
+    std::array<uint8_t, kPayloadOffset + payload_size::kCloseTcpSocket> head{};
+    ChannelArea fields(head.data(), head.size());
+    fields.SetU32(close_tcp::kPid, static_cast<uint32_t>(getpid()));
+    fields.CopyIn(close_tcp::kAddress, &ipv4NetworkOrder, sizeof ipv4NetworkOrder);
+    fields.SetU16(close_tcp::kPort, port);
+
+    // The service takes the packet as this process's own only while this connection, which the
+    // kernel names this process on, carries the same bytes; it stays open until the reply.
+    const uint8_t* payload = head.data() + kPayloadOffset;
+    std::unique_ptr<platform::UniqueFd> vouching;
+    if (const int error = platform::SendToNamedSocket(kCloseSocketName, payload, payload_size::kCloseTcpSocket,
+                                                      kCloseSocketLimit, &vouching);
+        error != platform::kErrorSuccess)
+        WriteLog(QStringLiteral("SendCloseSocketCommand(): Can't reach %1: %2")
+                     .arg(QString::fromStdString(platform::IpcObjectPath(kCloseSocketName)),
+                          platform::FormatSystemError(error)));
     return ExchangeOnProgramChannel({
         "SendCloseSocketCommand",
         PacketType::CloseTcpSocket,
@@ -256,13 +279,7 @@ bool SendCloseSocketCommand(uint32_t ipv4NetworkOrder, uint16_t port) {
         0,
         QStringLiteral("SendCloseSocketCommand successfully handled."),
         QStringLiteral("Error on handling SendCloseSocketCommand: "),
-        [&](ChannelArea& area) {
-            area.SetU32(close_tcp::kPid, static_cast<uint32_t>(getpid()));
-            // The address travels in network order: its bytes as they are, not as a number.
-            area.CopyIn(close_tcp::kAddress, &ipv4NetworkOrder, sizeof ipv4NetworkOrder);
-            area.SetU16(close_tcp::kPort, port);
-            area.SetU16(close_tcp::kPort + 2, 0);
-        },
+        [&](ChannelArea& area) { area.CopyIn(close_tcp::kPid, payload, payload_size::kCloseTcpSocket); },
     });
 }
 

@@ -109,8 +109,10 @@ SvcChannel* ProgramChannel();
 bool ExchangeOnProgramChannel(const ExchangeRequest& request);
 
 // Asks the service to reset the established TCP connection this process holds to the camera at
-// ipv4NetworkOrder:port (port in host order). Logs the outcome itself; true when the service
-// reset the connection, false on any failure or when the program is closing.
+// ipv4NetworkOrder:port (port in host order). The request's bytes go first to the service's close
+// socket (within a second), which tells the service that this very process asks; a socket out of
+// reach is logged and the packet sent all the same, to be refused. Logs the outcome itself; true
+// when the service reset the connection, false on any failure or when the program is closing.
 bool SendCloseSocketCommand(uint32_t ipv4NetworkOrder, uint16_t port);
 
 }  // namespace settings

@@ -2,14 +2,23 @@
 //   channel_peer attach            attaches to the service like the program (asking every
 //                                  second), prints "attached", then holds on until stdin ends
 //   channel_peer connect IP PORT   holds a TCP connection, prints "connected", until stdin ends
-//   channel_peer probe             tries to open each channel object, prints "<name> open" or
-//                                  "<name> <errno>" per object
+//   channel_peer probe             tries to open each channel object (to connect to the close
+//                                  socket), prints "<name> open" or "<name> <errno>" per object
 //   channel_peer autorun PATH      sends an AutoRun packet with the flag set, prints the reply
 //   channel_peer close PID IP PORT sends a CloseTcpSocket packet, prints the reply
+//   channel_peer forge PID IP PORT the same, while it vouches for the packet on the close socket
+//                                  under its own name
+//   channel_peer ask LOG IP PORT [hold]
+//                                  attaches like the program and asks for the reset as the
+//                                  program does (its log to LOG), holding its own connection to
+//                                  IP:PORT when told; prints "reset" or "refused", then with hold
+//                                  the errno its connection reads (0 while it is intact)
 // A reply prints as "0" on success, else "<result> <kind> <text>"; "failed <error>" when the
 // channel cannot be used.
 
 #include "platform/ipc.h"
+#include "platform/log.h"
+#include "platform/named_socket.h"
 #include "platform/sync.h"
 #include "settings/channel_packet.h"
 #include "settings/svc_channel.h"
@@ -18,6 +27,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,8 +36,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -43,6 +55,59 @@ void Say(const char* text) {
 }
 
 namespace ch = settings::channel;
+
+int ConnectTcp(const char* address, const char* port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(std::atoi(port)));
+    inet_pton(AF_INET, address, &to.sin_addr);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) return fd;
+    close(fd);
+    return -1;
+}
+
+// The close packet's fields as channel_peer's arguments give them.
+void WriteClosePacket(ch::ChannelArea& packet, const char* pid, const char* address, const char* port) {
+    packet.SetU32(ch::kTypeOffset, static_cast<uint32_t>(ch::PacketType::CloseTcpSocket));
+    packet.SetU32(ch::close_tcp::kPid, static_cast<uint32_t>(std::strtoul(pid, nullptr, 10)));
+    const uint32_t ipv4 = inet_addr(address);
+    packet.CopyIn(ch::close_tcp::kAddress, &ipv4, sizeof ipv4);
+    packet.SetU16(ch::close_tcp::kPort, static_cast<uint16_t>(std::atoi(port)));
+}
+
+// As the program, with its own channel and the real close command.
+int Ask(const char* log, const char* address, const char* port, bool hold) {
+    platform::SetLogFile(QString::fromLocal8Bit(log), QString::fromLocal8Bit(log) + QStringLiteral(".1"));
+    const int camera = hold ? ConnectTcp(address, port) : -1;
+    if (hold && camera < 0) {
+        Say("failed connect");
+        return 1;
+    }
+    platform::Event term(true, false);
+    settings::SvcChannel channel(&term);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    int result;
+    while ((result = channel.InitSyncObjects()) == settings::kServiceNotReady &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (result != settings::kAttached) {
+        Say("failed attach");
+        return 1;
+    }
+    settings::SetProgramChannel(&channel);
+    const bool reset = settings::SendCloseSocketCommand(inet_addr(address), static_cast<uint16_t>(std::atoi(port)));
+    settings::SetProgramChannel(nullptr);
+    std::printf("%s", reset ? "reset" : "refused");
+    if (hold) {
+        char byte;
+        std::printf(" %d", recv(camera, &byte, 1, MSG_DONTWAIT) < 0 && errno != EAGAIN ? errno : 0);
+        close(camera);
+    }
+    Say("");
+    channel.Close();
+    return 0;
+}
 
 // Writes one packet as any member could, through the objects alone, and prints the reply.
 int SendPacket(const std::function<void(ch::ChannelArea&)>& write) {
@@ -88,14 +153,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc >= 4 && std::strcmp(argv[1], "connect") == 0) {
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(static_cast<uint16_t>(std::atoi(argv[3])));
-        inet_pton(AF_INET, argv[2], &to.sin_addr);
-        Say(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0 ? "connected" : "failed");
+        const int fd = ConnectTcp(argv[2], argv[3]);
+        Say(fd >= 0 ? "connected" : "failed");
         HoldUntilStdinEnds();
-        close(fd);
+        if (fd >= 0) close(fd);
         return 0;
     }
     if (argc >= 2 && std::strcmp(argv[1], "probe") == 0) {
@@ -109,6 +170,15 @@ int main(int argc, char** argv) {
                 std::printf("%s %d\n", name, errno);
             }
         }
+        sockaddr_un to{};
+        to.sun_family = AF_UNIX;
+        platform::IpcObjectPath(ch::kCloseSocketName).copy(to.sun_path, sizeof to.sun_path - 1);
+        const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0)
+            std::printf("%s open\n", ch::kCloseSocketName);
+        else
+            std::printf("%s %d\n", ch::kCloseSocketName, errno);
+        close(fd);
         return 0;
     }
     if (argc >= 3 && std::strcmp(argv[1], "autorun") == 0) {
@@ -118,14 +188,22 @@ int main(int argc, char** argv) {
             packet.SetText(ch::autorun::kPath, ch::autorun::kPathChars, QString::fromLocal8Bit(argv[2]));
         });
     }
-    if (argc >= 5 && std::strcmp(argv[1], "close") == 0) {
-        return SendPacket([&](ch::ChannelArea& packet) {
-            packet.SetU32(ch::kTypeOffset, static_cast<uint32_t>(ch::PacketType::CloseTcpSocket));
-            packet.SetU32(ch::close_tcp::kPid, static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)));
-            const uint32_t address = inet_addr(argv[3]);
-            packet.CopyIn(ch::close_tcp::kAddress, &address, sizeof address);
-            packet.SetU16(ch::close_tcp::kPort, static_cast<uint16_t>(std::atoi(argv[4])));
-        });
+    if (argc >= 5 && std::strcmp(argv[1], "close") == 0)
+        return SendPacket([&](ch::ChannelArea& packet) { WriteClosePacket(packet, argv[2], argv[3], argv[4]); });
+    if (argc >= 5 && std::strcmp(argv[1], "forge") == 0) {
+        std::vector<uint8_t> bytes(ch::kReplyClearBytes, 0);
+        ch::ChannelArea fields(bytes.data(), bytes.size());
+        WriteClosePacket(fields, argv[2], argv[3], argv[4]);
+        std::unique_ptr<platform::UniqueFd> vouching;
+        if (const int rc = platform::SendToNamedSocket(ch::kCloseSocketName, bytes.data() + ch::kPayloadOffset, 12,
+                                                       std::chrono::seconds(1), &vouching);
+            rc != 0) {
+            std::printf("failed %d\n", rc);
+            return 1;
+        }
+        return SendPacket([&](ch::ChannelArea& packet) { WriteClosePacket(packet, argv[2], argv[3], argv[4]); });
     }
+    if (argc >= 5 && std::strcmp(argv[1], "ask") == 0)
+        return Ask(argv[2], argv[3], argv[4], argc >= 6 && std::strcmp(argv[5], "hold") == 0);
     return 2;
 }

@@ -2,9 +2,12 @@
 // packet gets exactly one well-formed reply and the service keeps serving. Run it under ASan.
 
 #include "settings/channel_saves.h"
+#include "platform/named_socket.h"
 #include "tests/integration/service/service_fixture.h"
 
+#include <chrono>
 #include <cstring>
+#include <memory>
 #include <random>
 
 using namespace settings;
@@ -46,7 +49,18 @@ TEST_F(ServiceFuzz, RandomPacketsGetOneWellFormedReplyEach) {
         default:
             break;
         }
-        if (type == 2) area.SetU32(8, static_cast<uint32_t>(getpid()));  // a real process to look at
+        // A real process to look at, which mostly vouches for the packet as the program does; one
+        // that does not costs the service's whole wait for it.
+        std::unique_ptr<platform::UniqueFd> vouching;
+        if (type == 2) {
+            area.SetU32(8, static_cast<uint32_t>(getpid()));
+            if (random() % 4 != 0) {
+                ASSERT_EQ(platform::SendToNamedSocket(channel::kCloseSocketName, area.Data() + channel::kPayloadOffset,
+                                                      channel::payload_size::kCloseTcpSocket, std::chrono::seconds(1),
+                                                      &vouching),
+                          0);
+            }
+        }
         raw.Send();
         const int got = raw.Replies(10000, 0);
         ASSERT_GE(got, 1) << "no reply to packet " << i << " of type " << type;

@@ -14,6 +14,7 @@
 #include "tests/support/log_lines.h"
 #include "tests/support/loopback.h"
 #include "tests/unit/service/failing_allocation.h"
+#include "tests/unit/service/requester_support.h"
 #include "tests/unit/service/service_folder.h"
 
 #include <gtest/gtest.h>
@@ -43,14 +44,16 @@ class ChannelThread {
 public:
     explicit ChannelThread(const QString& storePath) : ns_(testsupport::UseFreshIpcNamespace("tmem")) {
         ok_ = area_.Create(ch::kMapFileName, ch::kAreaSize) == 0 && request_.Create(ch::kRequestEventName) == 0 &&
-              reply_.Create(ch::kReplyEventName) == 0;
+              reply_.Create(ch::kReplyEventName) == 0 && (requesters_ = testsupport::MakeCloseRequesters());
         if (ok_)
-            thread_ = std::thread(service::AppCommThreadFunc,
-                                  service::AppCommObjects{&term_, &request_, &reply_, &area_, storePath});
+            thread_ = std::thread(
+                service::AppCommThreadFunc,
+                service::AppCommObjects{&term_, &request_, &reply_, &area_, storePath, requesters_.get()});
     }
     ~ChannelThread() {
         term_.Set();
         if (thread_.joinable()) thread_.join();
+        requesters_.reset();
         area_.Close(false);
         testsupport::RemoveIpcObjects(ns_);
     }
@@ -76,6 +79,7 @@ private:
     platform::Event term_{true, false};
     platform::NamedSharedMemory area_;
     platform::NamedEvent request_, reply_;
+    std::unique_ptr<service::CloseRequesters> requesters_;
     std::thread thread_;
 };
 
@@ -125,9 +129,14 @@ TEST_F(MemoryFailure, TheConnectionTableWithoutMemoryGivesTheCommandsOwnAnswer) 
     const uint32_t address = htonl(INADDR_LOOPBACK);
     packet.CopyIn(ch::close_tcp::kAddress, &address, sizeof address);
     packet.SetU16(ch::close_tcp::kPort, 9);
+    const std::string ns = testsupport::UseFreshIpcNamespace("tmem");
+    const auto requesters = testsupport::MakeCloseRequesters();
+    ASSERT_TRUE(requesters);
+    const auto vouching = testsupport::Vouch(packet);
     testsupport::FailNextAllocationOf(sizeof(platform::TcpConnectionRow));
-    const service::Reply reply = service::HandleApp2SvcPacket(packet, storePath);
+    const service::Reply reply = service::HandleApp2SvcPacket(packet, storePath, *requesters);
     testsupport::StopFailingAllocations();
+    testsupport::RemoveIpcObjects(ns);
     ::unsetenv("OSTROVID_PROGRAM_PATH");
     close(client);
     close(listener);

@@ -8,8 +8,10 @@
 #include "platform/syserror.h"
 #include "service/app_comm.h"
 #include "settings/registry_names.h"
+#include "tests/support/ipc_namespace.h"
 #include "tests/support/log_lines.h"
 #include "tests/support/loopback.h"
+#include "tests/unit/service/requester_support.h"
 #include "tests/unit/service/service_folder.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +25,7 @@
 #include <QTemporaryDir>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -36,6 +39,13 @@ protected:
     void SetUp() override {
         ServiceFolder::SetUp();
         std::fill(bytes.begin(), bytes.end(), 0xAB);
+        ns = testsupport::UseFreshIpcNamespace("tpkt");
+        requesters = testsupport::MakeCloseRequesters();
+        ASSERT_TRUE(requesters);
+    }
+    void TearDown() override {
+        requesters.reset();
+        testsupport::RemoveIpcObjects(ns);
     }
     void Packet(uint32_t type, size_t clear) {
         std::memset(bytes.data(), 0, clear);
@@ -43,7 +53,7 @@ protected:
     }
     // The reply lands on the area as the channel thread writes it.
     void Handle() {
-        const service::Reply reply = service::HandleApp2SvcPacket(area, storePath);
+        const service::Reply reply = service::HandleApp2SvcPacket(area, storePath, *requesters);
         ASSERT_LE(reply.size(), bytes.size());
         std::copy(reply.begin(), reply.end(), bytes.begin());
     }
@@ -54,6 +64,8 @@ protected:
     }
     std::vector<uint8_t> bytes = std::vector<uint8_t>(0x20000);
     ChannelArea area{bytes.data(), bytes.size()};
+    std::string ns;
+    std::unique_ptr<service::CloseRequesters> requesters;
 };
 
 constexpr char16_t kLoneSurrogate[] = {0xD800, u'x', 0};
@@ -125,7 +137,10 @@ TEST_F(PacketHandling, SuccessSetsOnlyTheResultAndReceiptLinesShowThePayload) {
     const uint32_t address = inet_addr("10.20.30.40");
     std::memcpy(bytes.data() + 12, &address, 4);
     area.SetU16(16, 554);
-    Handle();
+    {
+        const auto vouching = testsupport::Vouch(area);
+        Handle();
+    }
     ::unsetenv("OSTROVID_PROGRAM_PATH");
     EXPECT_EQ(area.U32(0), 1u);
     EXPECT_EQ(area.U32(4), 2u);
@@ -209,6 +224,7 @@ TEST_F(PacketHandling, TheProgramsConnectionIsResetOnlyWhenItsOwnUserMadeTheSock
         const uint32_t address = htonl(INADDR_LOOPBACK);
         std::memcpy(bytes.data() + 12, &address, 4);
         area.SetU16(16, port);
+        const auto vouching = testsupport::Vouch(area);
         Handle();
     };
     send();
@@ -224,6 +240,72 @@ TEST_F(PacketHandling, TheProgramsConnectionIsResetOnlyWhenItsOwnUserMadeTheSock
     EXPECT_TRUE(Aborted(own));
     EXPECT_FALSE(Aborted(foreign));
     for (const int fd : {own, foreign, listener}) close(fd);
+}
+
+TEST_F(PacketHandling, AClosePacketCountsOnlyWhenItsOwnProcessVouchedForItOnce) {
+    if (geteuid() != 0) GTEST_SKIP() << "the reset needs root";
+    // This process plays the program and holds the connection every packet below names.
+    ::setenv("OSTROVID_PROGRAM_PATH", platform::ProgramFilePath().toLocal8Bit().constData(), 1);
+    uint16_t port = 0;
+    const int listener = testsupport::ListenOnLoopback(&port);
+    ASSERT_GE(listener, 0);
+    const int own = ConnectAs(0, port);
+    ASSERT_GE(own, 0);
+    auto ask = [&](uint16_t asked) {
+        Packet(2, 20);
+        area.SetU32(8, static_cast<uint32_t>(getpid()));
+        const uint32_t address = htonl(INADDR_LOOPBACK);
+        std::memcpy(bytes.data() + 12, &address, 4);
+        area.SetU16(16, asked);
+    };
+    // Refused, and within the bound of the wait for the requester.
+    auto refused = [&] {
+        const auto started = std::chrono::steady_clock::now();
+        Handle();
+        EXPECT_LE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(2000));
+        return area.U32(0) == 1u && area.Text(8, 256) == QStringLiteral("Отказано в доступе. (5)");
+    };
+
+    ask(port);
+    EXPECT_TRUE(refused()) << "nobody vouched";
+    {
+        ask(port);
+        testsupport::VouchingChild other(testsupport::PayloadOf(area));
+        ASSERT_TRUE(other.Sent());
+        EXPECT_TRUE(refused()) << "another process vouched with this process's bytes";
+    }
+    {
+        ask(static_cast<uint16_t>(port + 1));
+        const auto forOtherPort = testsupport::Vouch(area);
+        ask(port);
+        EXPECT_TRUE(refused()) << "this process vouched for another request";
+    }
+    {
+        ask(static_cast<uint16_t>(port + 1));
+        const auto vouching = testsupport::Vouch(area);
+        Handle();
+        EXPECT_EQ(area.Text(8, 256), "Не найдено TCP соединение IP-камеры.");
+        ask(static_cast<uint16_t>(port + 1));
+        EXPECT_TRUE(refused()) << "a connection vouches once";
+    }
+    EXPECT_FALSE(Aborted(own));
+    EXPECT_EQ(testsupport::CountLines(
+                  Log(), QStringLiteral("HandleCloseTcpSocketCommand(): Process %1 has not confirmed the request "
+                                        "through %2.")
+                             .arg(getpid())
+                             .arg(QString::fromStdString(platform::IpcObjectPath(settings::channel::kCloseSocketName)))),
+              4);
+
+    ask(port);
+    {
+        const auto vouching = testsupport::Vouch(area);
+        Handle();
+    }
+    ::unsetenv("OSTROVID_PROGRAM_PATH");
+    EXPECT_EQ(area.U32(0), 0u);
+    EXPECT_TRUE(Aborted(own));
+    close(own);
+    close(listener);
 }
 
 // The autostart entry names what every desktop login runs: only the program's own file, as it is.
@@ -244,6 +326,7 @@ protected:
     void TearDown() override {
         ::unsetenv("OSTROVID_PROGRAM_PATH");
         ::unsetenv("OSTROVID_AUTOSTART_DIR");
+        PacketHandling::TearDown();
     }
     static std::string Local(const QString& path) { return path.toStdString(); }
     // The reply text of an AutoRun packet with the flag set and the path; empty on success.

@@ -130,6 +130,13 @@ public:
         options.forwardLookup = [](const QString&) { return kLoopbackAddresses; };
         return options;
     }
+    // The test's options with one of its limits changed.
+    template <class Value>
+    static management::TcpServerOptions Options(Value management::TcpServerOptions::*limit, Value value) {
+        management::TcpServerOptions options = Options();
+        options.*limit = value;
+        return options;
+    }
     QString ListeningText() const { return QStringLiteral("Ожидает TCP запросы по порту: %1").arg(port); }
 
     uint16_t port;

@@ -22,9 +22,7 @@ bool LogIn(Station& station, const QString& text = QStringLiteral("login")) {
 
 TEST(TcpLoginTest, AConnectionWithoutTheRightPasswordIsClosedWhenItsLoginTimeIsOut) {
     TcpServerHarness h;
-    auto options = TcpServerHarness::Options();
-    options.loginTimeout = 1s;
-    h.Start({}, options);
+    h.Start({}, TcpServerHarness::Options(&management::TcpServerOptions::loginTimeout, std::chrono::milliseconds(1s)));
     ASSERT_FALSE(testing::Test::HasFatalFailure());
 
     Station station(h.port);
@@ -97,9 +95,7 @@ TEST(TcpLoginTest, AStrangerHoldingConnectionsFromOneAddressLeavesRoomForStation
 
 TEST(TcpLoginTest, AClientThatStopsReadingIsDisconnectedAfterTheUserTimeout) {
     TcpServerHarness h;
-    auto options = TcpServerHarness::Options();
-    options.userTimeout = 500ms;
-    h.Start({}, options);
+    h.Start({}, TcpServerHarness::Options(&management::TcpServerOptions::userTimeout, std::chrono::milliseconds(500ms)));
     ASSERT_FALSE(testing::Test::HasFatalFailure());
     Station silent(h.port, 4096);
     ASSERT_TRUE(LogIn(silent));

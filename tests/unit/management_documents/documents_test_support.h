@@ -27,6 +27,7 @@
 #include <initializer_list>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
@@ -222,23 +223,21 @@ inline ::testing::AssertionResult StrictlyWellFormed(const QString& text) {
     return ::testing::AssertionFailure() << reader.errorString().toStdString() << " at " << reader.characterOffset();
 }
 
-// A name as a broken database row may hold it: control characters XML forbids, lone surrogates
-// of either kind (a high one last), the two non-characters, and a pair and a tab that stay.
-inline QString HostileName() {
-    QString name = QStringLiteral("Ив\x01ан\x0B");
-    for (char16_t unit :
-         std::initializer_list<char16_t>{0xD800, u'о', 0xDC00, 0xFFFE, 0xFFFF, 0x1F, u'\t', 0xD83D, 0xDE00, 0xDBFF})
-        name += QChar(unit);
+// A name as a broken database row may hold it, unit by unit beside what a station reads in its
+// place: control characters XML forbids, lone surrogates of either kind (a high one last), the two
+// non-characters, and a pair and a tab that stay.
+inline constexpr std::pair<char16_t, char16_t> kHostileUnits[] = {
+    {u'И', u'И'},     {u'в', u'в'},     {0x01, 0xFFFD},   {u'а', u'а'},     {u'н', u'н'},   {0x0B, 0xFFFD},
+    {0xD800, 0xFFFD}, {u'о', u'о'},     {0xDC00, 0xFFFD}, {0xFFFE, 0xFFFD}, {0xFFFF, 0xFFFD}, {0x1F, 0xFFFD},
+    {u'\t', u'\t'},   {0xD83D, 0xD83D}, {0xDE00, 0xDE00}, {0xDBFF, 0xFFFD}};
+
+enum class HostileForm { Held, Sent };
+inline QString HostileName(HostileForm form = HostileForm::Held) {
+    QString name;
+    for (const auto& [held, sent] : kHostileUnits) name += QChar(form == HostileForm::Held ? held : sent);
     return name;
 }
-// What a station reads in its place.
-inline QString HostileNameAsSent() {
-    QString name = QStringLiteral("Ив\uFFFDан\uFFFD");
-    for (char16_t unit :
-         std::initializer_list<char16_t>{0xFFFD, u'о', 0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD, u'\t', 0xD83D, 0xDE00, 0xFFFD})
-        name += QChar(unit);
-    return name;
-}
+inline QString HostileNameAsSent() { return HostileName(HostileForm::Sent); }
 
 // The names of the element's children in document order.
 inline QStringList ChildNames(const QDomElement& element) {

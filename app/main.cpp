@@ -13,6 +13,7 @@
 #include "platform/log.h"
 #include "platform/paths.h"
 #include "settings/load_settings.h"
+#include "settings/settings_hub.h"
 #include "settings/svc_channel.h"
 
 #include <QApplication>
@@ -63,8 +64,9 @@ int RunProgram(QApplication& app, shell::ProgramObjects& objects, shell::StopSig
     const auto models = LoadFaceModels(stopSignals);
     if (!models) return 0;
     settings::LoadSettingsFromRegistry();
+    settings::SettingsHub hub(settings::g_Settings());
 
-    app::ProgramWindow program(objects, *models, {&alerts, &alerts.Voices()});
+    app::ProgramWindow program(objects, *models, hub, {&alerts, &alerts.Voices()});
     ui::MainFrame& frame = program.Frame();
     if (!program.Create()) return 0;
     stopSignals.SetHandler([&frame] { frame.close(); });

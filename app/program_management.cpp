@@ -5,7 +5,6 @@
 #include "app/recognition/state_request.h"
 #include "platform/fixedtext.h"
 #include "platform/log.h"
-#include "settings/settings_state.h"
 
 #include <QCoreApplication>
 
@@ -13,30 +12,21 @@ namespace app {
 
 namespace {
 
-struct ManagementSettings {
-    settings::ManagementServerSettings fixed;
-    QStringList stations;
-};
-
-ManagementSettings CopyManagementSettings() {
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    const settings::SettingsState& s = settings::g_Settings();
-    return {s.management, s.stations};
-}
-
-}  // namespace
-
-management::CameraStatus RunningCameraStatus() {
+// The camera that runs, with its name; else the one chosen in the settings, idle.
+management::CameraStatus RunningCameraStatus(const settings::SettingsHub& hub) {
     {
         platform::CriticalSectionLock lock(camera::CameraWorkLock());
         if (camera::g_CameraStarted)
             return {platform::FromFixed(camera::g_CameraWork.descriptor.Name), camera::CameraState::Works};
     }
-    return {CurrentCameraName(), camera::CameraState::Iddle};
+    return {CurrentCameraName(*hub.Snapshot()), camera::CameraState::Iddle};
 }
 
-ProgramManagement::ProgramManagement(const shell::Journal& journal, platform::Event& termEvent)
-    : journal_(journal), termEvent_(termEvent) {
+}  // namespace
+
+ProgramManagement::ProgramManagement(const shell::Journal& journal, platform::Event& termEvent,
+                                     const settings::SettingsHub& hub)
+    : journal_(journal), termEvent_(termEvent), hub_(hub) {
     camera::SetCameraStateBroadcaster(this);
 }
 
@@ -47,30 +37,30 @@ ProgramManagement::~ProgramManagement() {
 
 bool ProgramManagement::StartServers() {
     OSTROVID_ASSERT(owner_.IsCurrent(), "the servers are started on the user-interface thread");
-    const ManagementSettings settings = CopyManagementSettings();
-    if (settings.fixed.AllowManagement && !StartTcpServer()) {
+    const settings::SettingsSnapshot current = hub_.Snapshot();
+    const settings::ManagementServerSettings& fixed = current->management;
+    if (fixed.AllowManagement && !StartTcpServer(*current)) {
         WriteLog(QStringLiteral("Error. Can't create TcpServerThread."));
         return false;
     }
     // Discovery answers only for a station that can be managed.
-    if (settings.fixed.AllowManagement && settings.fixed.AllowUdpLocation && !StartUdpResponder()) {
+    if (fixed.AllowManagement && fixed.AllowUdpLocation && !StartUdpResponder(fixed)) {
         WriteLog(QStringLiteral("Error. Can't create UdpServerThread."));
         return false;
     }
     return true;
 }
 
-bool ProgramManagement::StartTcpServer() {
-    const ManagementSettings settings = CopyManagementSettings();
+bool ProgramManagement::StartTcpServer(const settings::SettingsState& current) {
+    const settings::ManagementServerSettings& fixed = current.management;
     management::TcpServerSettings server;
-    server.tcpPort = uint16_t(settings.fixed.TcpPort);
-    server.acceptConnectionFlag = settings.fixed.AcceptConnectionFlag == 1
-                                      ? management::AcceptConnection::AllowedStationsOnly
-                                      : management::AcceptConnection::AnyStation;
-    server.allowedStations = settings.stations;
+    server.tcpPort = uint16_t(fixed.TcpPort);
+    server.acceptConnectionFlag = fixed.AcceptConnectionFlag == 1 ? management::AcceptConnection::AllowedStationsOnly
+                                                                  : management::AcceptConnection::AnyStation;
+    server.allowedStations = current.stations;
     serverStopping_.Reset();
-    handler_ = std::make_unique<management::DocumentHandler>(platform::FromFixed(settings.fixed.Password), journal_,
-                                                             *this, termEvent_, serverStopping_);
+    handler_ = std::make_unique<management::DocumentHandler>(platform::FromFixed(fixed.Password), journal_, *this,
+                                                             termEvent_, serverStopping_);
     tcpServer_ = std::make_unique<management::TcpServer>(*handler_, journal_, termEvent_,
                                                          [this](management::TcpServerState state, int sessions) {
                                                              if (status_) status_(state, sessions);
@@ -85,10 +75,9 @@ bool ProgramManagement::StartTcpServer() {
     return true;
 }
 
-bool ProgramManagement::StartUdpResponder() {
-    const ManagementSettings settings = CopyManagementSettings();
+bool ProgramManagement::StartUdpResponder(const settings::ManagementServerSettings& fixed) {
     udpResponder_ = std::make_unique<management::UdpResponder>(actions::ComputerNameAtStartup());
-    if (udpResponder_->Start(uint16_t(settings.fixed.UdpPort))) return true;
+    if (udpResponder_->Start(uint16_t(fixed.UdpPort))) return true;
     udpResponder_.reset();
     return false;
 }
@@ -102,7 +91,8 @@ void ProgramManagement::StopServers(QStringView logPrefix) {
 bool ProgramManagement::RestartTcpServer(QStringView logPrefix) {
     OSTROVID_ASSERT(owner_.IsCurrent(), "the servers are restarted on the user-interface thread");
     StopTcpServer(logPrefix);
-    if (!CopyManagementSettings().fixed.AllowManagement || StartTcpServer()) return true;
+    const settings::SettingsSnapshot current = hub_.Snapshot();
+    if (!current->management.AllowManagement || StartTcpServer(*current)) return true;
     WriteLog(QStringLiteral("%1: Error. Can't create TcpServerThread.").arg(logPrefix));
     return false;
 }
@@ -110,8 +100,8 @@ bool ProgramManagement::RestartTcpServer(QStringView logPrefix) {
 bool ProgramManagement::RestartUdpServer(QStringView logPrefix) {
     OSTROVID_ASSERT(owner_.IsCurrent(), "the servers are restarted on the user-interface thread");
     StopUdpResponder(logPrefix);
-    const ManagementSettings settings = CopyManagementSettings();
-    if (!settings.fixed.AllowManagement || !settings.fixed.AllowUdpLocation || StartUdpResponder()) return true;
+    const auto fixed = hub_.Get(&settings::SettingsState::management);
+    if (!fixed->AllowManagement || !fixed->AllowUdpLocation || StartUdpResponder(*fixed)) return true;
     WriteLog(QStringLiteral("%1: Error. Can't create UdpServerThread.").arg(logPrefix));
     return false;
 }
@@ -142,7 +132,7 @@ void ProgramManagement::StopUdpResponder(QStringView logPrefix) {
 void ProgramManagement::WithBroadcaster(
     const std::function<void(management::EventBroadcaster&, const QString& cameraName)>& broadcast) {
     // The name is read first: the camera's lock is never taken inside the broadcaster's.
-    const QString cameraName = RunningCameraStatus().name;
+    const QString cameraName = RunningCameraStatus(hub_).name;
     std::lock_guard<std::mutex> lock(broadcasterLock_);
     if (broadcaster_) broadcast(*broadcaster_, cameraName);
 }
@@ -180,7 +170,7 @@ void ProgramManagement::BroadcastCameraState(camera::CameraState state, int oper
         [&](management::EventBroadcaster& b, const QString& name) { b.BroadcastCameraState(name, state, operation); });
 }
 
-management::CameraStatus ProgramManagement::CurrentCameraStatus() { return RunningCameraStatus(); }
+management::CameraStatus ProgramManagement::CurrentCameraStatus() { return RunningCameraStatus(hub_); }
 
 bool ProgramManagement::PostStateRequest(std::shared_ptr<recognition::CameraStateRequest> request) {
     // The viewport outlives the sessions: the main frame stops the server before its windows go.

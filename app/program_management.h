@@ -5,7 +5,8 @@
 // Threads: Start/Stop from the user-interface thread (the main frame's creation and destruction, a
 //          settings restart); the broadcasts from the user-interface and capture threads; the camera
 //          status and the state requests from the sessions' receive threads.
-// Owns: the servers, their handler and broadcaster; none of the windows it reports to.
+// Owns: the servers, their handler and broadcaster; none of the windows it reports to. Each start
+//       and each camera status reads one snapshot of the settings hub.
 
 #include "app/camera/camera_work.h"
 #include "app/management/camera_state_source.h"
@@ -16,6 +17,7 @@
 #include "app/shell/journal.h"
 #include "platform/contract.h"
 #include "platform/sync.h"
+#include "settings/settings_hub.h"
 
 #include <QObject>
 
@@ -25,17 +27,14 @@
 
 namespace app {
 
-// The camera that runs, with its name; else the one chosen in the settings, idle.
-management::CameraStatus RunningCameraStatus();
-
 class ProgramManagement final : public management::CameraStateSource, public camera::CameraStateBroadcaster {
 public:
     // (running, sessions) for the status bar, from the server thread (WM_USER + 220).
     using ServerStatus = std::function<void(management::TcpServerState state, int sessions)>;
 
-    // Registers as the capture thread's camera-state broadcaster until destroyed. The journal and
-    // termEvent (hTermEvent) outlive this.
-    ProgramManagement(const shell::Journal& journal, platform::Event& termEvent);
+    // Registers as the capture thread's camera-state broadcaster until destroyed. The journal,
+    // termEvent (hTermEvent) and the hub outlive this.
+    ProgramManagement(const shell::Journal& journal, platform::Event& termEvent, const settings::SettingsHub& hub);
     ~ProgramManagement() override;
     ProgramManagement(const ProgramManagement&) = delete;
     ProgramManagement& operator=(const ProgramManagement&) = delete;
@@ -71,8 +70,9 @@ public:
     bool PostStateRequest(std::shared_ptr<recognition::CameraStateRequest> request) override;
 
 private:
-    bool StartTcpServer();
-    bool StartUdpResponder();
+    // With the settings of the start that asks.
+    bool StartTcpServer(const settings::SettingsState& current);
+    bool StartUdpResponder(const settings::ManagementServerSettings& fixed);
     void StopTcpServer(QStringView logPrefix);
     void StopUdpResponder(QStringView logPrefix);
     // Runs `broadcast` with the running server's broadcaster and the camera's name; nothing while
@@ -82,6 +82,7 @@ private:
 
     const shell::Journal& journal_;
     platform::Event& termEvent_;
+    const settings::SettingsHub& hub_;
     // Set while a server is stopped with the program going on: a camera request stops waiting for
     // the viewport, whose thread is the one waiting for the sessions.
     platform::Event serverStopping_{true, false};

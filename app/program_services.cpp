@@ -1,22 +1,20 @@
 #include "app/program_services.h"
 
 #include "platform/fixedtext.h"
-#include "settings/settings_state.h"
 
 namespace app {
 
-QString CurrentCameraName() {
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    const settings::SettingsState& s = settings::g_Settings();
+QString CurrentCameraName(const settings::SettingsState& s) {
     const int index = s.CurrentCameraIndex;
     if (index < 0 || index >= settings::kMaxCameras || uint32_t(index) >= s.cameraList.Count) return {};
     return platform::FromFixed(s.cameraList.Cameras[index].Name);
 }
 
 ProgramServices::ProgramServices(actions::ActionQueue& queue, actions::AlertOutputs& alerts,
-                                 ProgramManagement& management, const recognition::FaceModels& models)
+                                 ProgramManagement& management, const recognition::FaceModels& models,
+                                 const settings::SettingsHub& hub)
     : alerts_(alerts),
-      actions_(queue, alerts, CurrentCameraName),
+      actions_(queue, alerts, hub, CurrentCameraName),
       management_(management),
       snapshots_(models.MakeDescriber()) {}
 

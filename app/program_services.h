@@ -14,14 +14,15 @@
 
 namespace app {
 
-// The running camera's name as the settings hold it; empty when none is chosen.
-QString CurrentCameraName();
+// The current camera's name in the settings; empty when none is chosen.
+QString CurrentCameraName(const settings::SettingsState& settings);
 
 class ProgramServices final : public viewport::ViewportServices {
 public:
-    // The snapshots are described on a thread of their own, through the models' network pool.
+    // The snapshots are described on a thread of their own, through the models' network pool. The
+    // recognition events read the hub's settings; it must outlive this.
     ProgramServices(actions::ActionQueue& queue, actions::AlertOutputs& alerts, ProgramManagement& management,
-                    const recognition::FaceModels& models);
+                    const recognition::FaceModels& models, const settings::SettingsHub& hub);
 
     void FaceDetected(const recognition::Subject& subject, const cv::Mat& frame) override;
     void PresenceEnded(const recognition::Subject& subject, double presenceSeconds) override;

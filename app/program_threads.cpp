@@ -35,12 +35,15 @@ void WaitFor(std::thread& thread, const char* shownName) {
 }  // namespace
 
 ProgramThreads::ProgramThreads(shell::ProgramObjects& objects, recognition::FaceModels& models,
-                               const shell::Journal& journal, actions::ActionWorkers& workers)
+                               const shell::Journal& journal, actions::ActionWorkers& workers,
+                               settings::SettingsHub& hub)
     : objects_(objects),
       models_(models),
       journal_(journal),
-      actions_(journal, workers),
-      management_(journal, objects.TermEvent()) {}
+      hub_(hub),
+      csvLog_(hub),
+      actions_(journal, workers, csvLog_),
+      management_(journal, objects.TermEvent(), hub) {}
 
 ProgramThreads::~ProgramThreads() {
     // Threads still running here mean the frame was never destroyed in order.
@@ -54,7 +57,7 @@ bool ProgramThreads::StartServiceThreads() {
                     [this] { objects_.Channel().SvcLiveThreadFunc(closeMainWindow_); }))
         return false;
     if (!StartOrLog(hangupDetection_, "HangupDetectionThreadFunc", "HangupDetectionThread",
-                    [this, term] { camera::HangupDetectionThreadFunc(term, journal_); }))
+                    [this, term] { camera::HangupDetectionThreadFunc(term, journal_, hub_); }))
         return false;
     if (!recognizedSink_) return false;
     pool_ = std::make_unique<recognition::PredictPool>(*term, *recognizedSink_,

@@ -1,9 +1,10 @@
 #pragma once
 // The program's worker threads in their start and stop order: the service watchdog, the
 // hang-up detector, the 16 prediction workers, the database check, the action queue, the
-// management servers.
+// management servers. They read the settings from the program's hub.
 
 #include "app/actions/action_queue.h"
+#include "app/actions/csv_log.h"
 #include "app/database/model_sync.h"
 #include "app/program_management.h"
 #include "app/recognition/face_models.h"
@@ -11,6 +12,7 @@
 #include "app/shell/frame_lifecycle.h"
 #include "app/shell/journal.h"
 #include "app/shell/program_objects.h"
+#include "settings/settings_hub.h"
 
 #include <functional>
 #include <memory>
@@ -21,9 +23,9 @@ namespace app {
 class ProgramThreads final : public shell::FrameLifecycle {
 public:
     // The journal takes the threads' entries and the workers run the queue's scripts and mails;
-    // both must outlive the threads.
+    // they and the hub must outlive the threads.
     ProgramThreads(shell::ProgramObjects& objects, recognition::FaceModels& models, const shell::Journal& journal,
-                   actions::ActionWorkers& workers);
+                   actions::ActionWorkers& workers, settings::SettingsHub& hub);
     ~ProgramThreads() override;
     ProgramThreads(const ProgramThreads&) = delete;
     ProgramThreads& operator=(const ProgramThreads&) = delete;
@@ -42,12 +44,15 @@ public:
     recognition::PredictPool* Pool() const { return pool_.get(); }
     database::ModelSynchronizer* Synchronizer() const { return synchronizer_.get(); }
     actions::ActionQueue& Actions() { return actions_; }
+    // The settings sheet restarts it after a change of the CSV format.
+    actions::RecognitionLog& CsvLog() { return csvLog_; }
     ProgramManagement& Management() { return management_; }
 
 private:
     shell::ProgramObjects& objects_;
     recognition::FaceModels& models_;
     const shell::Journal& journal_;
+    settings::SettingsHub& hub_;
     std::function<void()> closeMainWindow_;
     recognition::RecognizedDataSink* recognizedSink_ = nullptr;
     database::MainFrameSink* frameSink_ = nullptr;
@@ -56,6 +61,7 @@ private:
     std::unique_ptr<recognition::PredictPool> pool_;
     std::unique_ptr<database::ModelSynchronizer> synchronizer_;
     std::thread dbCheck_;
+    actions::RecognitionLog csvLog_;
     actions::ActionQueue actions_;
     ProgramManagement management_;
 };

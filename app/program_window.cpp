@@ -1,6 +1,5 @@
 #include "app/program_window.h"
 
-#include "app/actions/csv_log.h"
 #include "app/ui/camera_panel.h"
 #include "app/ui/database_browser.h"
 #include "app/ui/main_frame.h"
@@ -18,7 +17,7 @@ std::optional<ui::ApplyResult> OpenSettingsSheet(QWidget* owner, ProgramThreads&
     services.rebuildModelSet = [&threads] {
         if (database::ModelSynchronizer* synchronizer = threads.Synchronizer()) synchronizer->NeedModelsActualize();
     };
-    services.restartCsvLog = [] { actions::RestartRecognitionLog(); };
+    services.restartCsvLog = [&threads] { threads.CsvLog().Restart(); };
     const ui::SettingsPageServices pageServices = ui::ProgramSettingsPageServices(*alerts.outputs, alerts.voices);
     const auto addPages = [&pageServices](ui::SettingsSheet& sheet, settings::SettingsState& copy) {
         ui::AddSettingsPages(sheet, copy, pageServices);
@@ -28,7 +27,7 @@ std::optional<ui::ApplyResult> OpenSettingsSheet(QWidget* owner, ProgramThreads&
 
 ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& models,
                               recognition::PostingRecognizedDataSink& recognizedSink, const shell::Journal& journal,
-                              ProgramServices& services, const ProgramAlerts& alerts) {
+                              ProgramServices& services, const ProgramAlerts& alerts, settings::SettingsHub& hub) {
     ui::MainFrameParts parts;
     parts.services = &services;
     parts.snapshots = &services.Snapshots();
@@ -41,8 +40,8 @@ ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& 
     parts.wakeDatabaseCheck = [&threads] {
         if (database::ModelSynchronizer* synchronizer = threads.Synchronizer()) synchronizer->hDbCheckEvent.Set();
     };
-    parts.openDatabase = [&models, &journal, voices = alerts.voices](QWidget* owner) {
-        ui::OpenDatabaseBrowser(owner, journal, &models, voices);
+    parts.openDatabase = [&models, &journal, &hub, voices = alerts.voices](QWidget* owner) {
+        ui::OpenDatabaseBrowser(owner, journal, hub, &models, voices);
     };
     parts.openSettings = [&threads, alerts](QWidget* owner) { return OpenSettingsSheet(owner, threads, alerts); };
     return parts;
@@ -50,11 +49,12 @@ ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& 
 
 }  // namespace
 
-ProgramWindow::ProgramWindow(shell::ProgramObjects& objects, recognition::FaceModels& models, ProgramAlerts alerts)
+ProgramWindow::ProgramWindow(shell::ProgramObjects& objects, recognition::FaceModels& models,
+                             settings::SettingsHub& hub, ProgramAlerts alerts)
     : ownWorkers_(journal_),
-      threads_(objects, models, journal_, alerts.workers != nullptr ? *alerts.workers : ownWorkers_),
-      services_(threads_.Actions(), *alerts.outputs, threads_.Management(), models),
-      frame_(threads_, journal_, FrameParts(threads_, models, recognizedSink_, journal_, services_, alerts)) {
+      threads_(objects, models, journal_, alerts.workers != nullptr ? *alerts.workers : ownWorkers_, hub),
+      services_(threads_.Actions(), *alerts.outputs, threads_.Management(), models, hub),
+      frame_(threads_, journal_, FrameParts(threads_, models, recognizedSink_, journal_, services_, alerts, hub)) {
     threads_.SetRecognizedDataSink(&recognizedSink_);
     threads_.SetMainFrameSink(&frame_);
     threads_.SetCloseMainWindow([this] { frame_.PostClose(); });

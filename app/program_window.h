@@ -1,7 +1,7 @@
 #pragma once
 // The running program after start-up: the worker threads, the workers' result sink and the main
-// window, wired to each other. Made after the service channel is open, the models are loaded and
-// the settings are read.
+// window, wired to each other and to the program's settings hub. Made after the service channel
+// is open, the models are loaded and the settings are read into the hub, which outlives it.
 
 #include "app/actions/alert_outputs.h"
 #include "app/actions/program_action_workers.h"
@@ -24,7 +24,8 @@ struct ProgramAlerts {
 
 class ProgramWindow {
 public:
-    ProgramWindow(shell::ProgramObjects& objects, recognition::FaceModels& models, ProgramAlerts alerts);
+    ProgramWindow(shell::ProgramObjects& objects, recognition::FaceModels& models, settings::SettingsHub& hub,
+                  ProgramAlerts alerts);
     ProgramWindow(const ProgramWindow&) = delete;
     ProgramWindow& operator=(const ProgramWindow&) = delete;
 

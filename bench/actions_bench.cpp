@@ -7,7 +7,7 @@
 #include "app/actions/recognition_actions.h"
 #include "app/recognition/subject_tracker.h"
 #include "platform/fixedtext.h"
-#include "settings/settings_state.h"
+#include "settings/settings_hub.h"
 
 #include <opencv2/core.hpp>
 
@@ -65,9 +65,8 @@ double MedianMicros(int runs, const std::function<void()>& call, const std::func
     return us[us.size() / 2];
 }
 
-void Configure(const QString& csvFolder) {
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    settings::SettingsState& s = settings::g_Settings();
+settings::SettingsState Configured(const QString& csvFolder) {
+    settings::SettingsState s;
     platform::CopyToFixed(s.csvFormat.Folder, csvFolder);
     s.csvFormat.Encode = 1;
     for (settings::AlertSettings& a : s.alerts.Items) {
@@ -89,6 +88,7 @@ void Configure(const QString& csvFolder) {
     platform::CopyToFixed(s.upActions.BodyFormat, u"%ДАТА% %ВРЕМЯ% %ДЛИТ%");
     platform::CopyToFixed(s.smtp.SMTPServer, u"mail.example.org");
     platform::CopyToFixed(s.smtp.Originator, u"camera@example.org");
+    return s;
 }
 
 }  // namespace
@@ -98,15 +98,17 @@ int main() {
     QDir(root.path()).mkpath(QStringLiteral("tmp"));
     qputenv("TMPDIR", QFile::encodeName(root.filePath(QStringLiteral("tmp"))));
     const QString csvFile = root.filePath(QStringLiteral("Recgnzd0.txt"));
-    Configure(root.path());
+    const settings::SettingsHub hub(Configured(root.path()));
 
     const shell::Journal journal;  // no sink: the workers' entries are dropped
     IdleWorkers workers;
-    actions::ActionQueue queue(journal, workers);
+    actions::RecognitionLog csvLog(hub);
+    actions::ActionQueue queue(journal, workers, csvLog);
     platform::Event term(true, false);
     queue.StartThread(term);
     QuietAlerts alerts;
-    actions::RecognitionActions actions(queue, alerts, [] { return QStringLiteral("Проходная 1"); });
+    actions::RecognitionActions actions(queue, alerts, hub,
+                                        [](const settings::SettingsState&) { return QStringLiteral("Проходная 1"); });
 
     cv::Mat chip(150, 150, CV_8UC3);
     cv::randu(chip, 0, 255);

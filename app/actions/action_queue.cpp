@@ -10,8 +10,8 @@
 
 namespace actions {
 
-ActionQueue::ActionQueue(const shell::Journal& journal, ActionWorkers& workers)
-    : journal_(journal), workers_(workers) {}
+ActionQueue::ActionQueue(const shell::Journal& journal, ActionWorkers& workers, RecognitionLog& csvLog)
+    : journal_(journal), workers_(workers), csvLog_(csvLog) {}
 
 ActionQueue::~ActionQueue() { OSTROVID_ASSERT(!thread_.joinable(), "the action queue thread has ended"); }
 
@@ -100,7 +100,7 @@ bool ActionQueue::Handle(std::unique_ptr<ActionItem>& item, platform::Event& ter
                          platform::Semaphore& workerSlots) {
     WritePendingImages(*item);
     if (item->type == ActionType::CsvLine) {
-        RunCsvAction(journal_, item->number, std::get<CsvRecord>(item->payload));
+        RunCsvAction(journal_, csvLog_, item->number, std::get<CsvRecord>(item->payload));
         FreeActionItem(std::move(item));
         return true;
     }

@@ -7,10 +7,11 @@
 //          slow work (pictures, the CSV file, starting a worker) outside it. StartThread,
 //          WaitForThread and ClearActionQueue on the thread that owns the queue.
 // Owns: the queued items, the queue thread and the wake-up event; the worker semaphore belongs
-//       to the running thread.
+//       to the running thread. The journal, the workers and the recognition log are the caller's.
 
 #include "app/actions/action_item.h"
 #include "app/actions/action_workers.h"
+#include "app/actions/csv_log.h"
 #include "app/shell/journal.h"
 #include "platform/sync.h"
 
@@ -28,7 +29,8 @@ public:
     static constexpr unsigned kWorkerSlots = 64;
     static constexpr std::chrono::milliseconds kPollPeriod{100};
 
-    ActionQueue(const shell::Journal& journal, ActionWorkers& workers);
+    // The CSV lines go to csvLog; it, the journal and the workers must outlive the queue.
+    ActionQueue(const shell::Journal& journal, ActionWorkers& workers, RecognitionLog& csvLog);
     // The thread must have ended; items still queued are freed with their files.
     ~ActionQueue();
     ActionQueue(const ActionQueue&) = delete;
@@ -64,6 +66,7 @@ private:
 
     const shell::Journal& journal_;
     ActionWorkers& workers_;
+    RecognitionLog& csvLog_;
     platform::Event newItem_{false, false};  // hNewActionItemInQueueEvent
     mutable platform::CriticalSection lock_;
     // In arrival order. The entry of the item the thread is working on stays in place, empty,

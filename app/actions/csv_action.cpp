@@ -1,13 +1,11 @@
 #include "app/actions/csv_action.h"
 
-#include "app/actions/csv_log.h"
-
 namespace actions {
 
 using namespace shell::literals;
 
-bool RunCsvAction(const shell::Journal& journal, uint32_t actionNumber, const CsvRecord& record) {
-    const bool written = WriteRecognitionLogLine(record);
+bool RunCsvAction(const shell::Journal& journal, RecognitionLog& log, uint32_t actionNumber, const CsvRecord& record) {
+    const bool written = log.WriteLine(record);
     journal.PostAction(written ? shell::ActionIcon::CsvWritten : shell::ActionIcon::Error, u"Персона распознана"_jt,
                        static_cast<int32_t>(actionNumber), u"Запись в CSV файл"_jt,
                        written ? u"Успешно"_jt : u"Ошибка записи"_jt);

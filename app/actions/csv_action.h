@@ -3,8 +3,9 @@
 //          the event journal how it went. A missing or unwritable folder is reported there and the
 //          queue goes on; the next recognition tries again.
 // Threads: the action queue thread.
-// Owns: nothing; the record stays the caller's.
+// Owns: nothing; the record and the log stay the caller's.
 
+#include "app/actions/csv_log.h"
 #include "app/actions/csv_record.h"
 #include "app/shell/journal.h"
 
@@ -12,7 +13,7 @@
 
 namespace actions {
 
-// Writes with the process-wide CsvFormat group; returns whether the line was written.
-bool RunCsvAction(const shell::Journal& journal, uint32_t actionNumber, const CsvRecord& record);
+// Writes the line to the log; returns whether it was written.
+bool RunCsvAction(const shell::Journal& journal, RecognitionLog& log, uint32_t actionNumber, const CsvRecord& record);
 
 }  // namespace actions

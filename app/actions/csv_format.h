@@ -1,6 +1,6 @@
 #pragma once
 // Purpose: the recognition log's settings as the writer uses them, taken from the CsvFormat group.
-// Threads: plain values; made from the group by whoever holds SettingsLock.
+// Threads: plain values, made from the group of a settings snapshot.
 // Owns: its values.
 
 #include "settings/groups.h"

@@ -4,9 +4,7 @@
 #include "app/actions/csv_line.h"
 #include "platform/log.h"
 #include "platform/paths.h"
-#include "platform/sync.h"
 #include "platform/unique_fd.h"
-#include "settings/settings_state.h"
 
 #include <QFile>
 
@@ -150,20 +148,6 @@ std::unique_ptr<OpenedLog> OpenRecognitionLog(const CsvLogFormat& format) {
     return log;
 }
 
-CsvLogFormat CurrentFormat() {
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    return CsvLogFormatFrom(settings::g_Settings().csvFormat);
-}
-
-// Keeps a line and a restart apart. SettingsLock is only held to copy the format, before this
-// lock is taken: the user-interface thread holds SettingsLock while it stores settings and must
-// not wait for a slow disk, nor a line for a store. A line that meets the file of a format
-// changed meanwhile is refused rather than mixed into it (the file's start tells).
-platform::CriticalSection& RecognitionLogLock() {
-    static platform::CriticalSection lock;
-    return lock;
-}
-
 }  // namespace
 
 QString RecognitionLogFolder(const CsvLogFormat& format) {
@@ -192,18 +176,22 @@ void RestartRecognitionLog(const CsvLogFormat& format) {
     OpenRecognitionLog(format);
 }
 
-bool WriteRecognitionLogLine(const CsvRecord& record) {
+CsvLogFormat RecognitionLog::CurrentFormat() const {
+    return CsvLogFormatFrom(*hub_.Get(&settings::SettingsState::csvFormat));
+}
+
+bool RecognitionLog::WriteLine(const CsvRecord& record) {
     const CsvLogFormat format = CurrentFormat();
-    platform::CriticalSectionLock lock(RecognitionLogLock());
+    platform::CriticalSectionLock lock(lock_);
     return WriteRecognitionLogLine(format, record);
 }
 
-void RestartRecognitionLog() {
+void RecognitionLog::Restart() {
     const CsvLogFormat format = CurrentFormat();
-    platform::CriticalSectionLock lock(RecognitionLogLock());
+    platform::CriticalSectionLock lock(lock_);
     RestartRecognitionLog(format);
 }
 
-QString CurrentRecognitionLogFile() { return RecognitionLogFile(CurrentFormat(), 0); }
+QString RecognitionLog::CurrentFile() const { return RecognitionLogFile(CurrentFormat(), 0); }
 
 }  // namespace actions

@@ -4,13 +4,16 @@
 //          current file, rotates it first when it has grown past the size limit, and goes to disk in
 //          one write, so a process killed between lines never leaves half a line behind. A
 //          current file in another encoding than the configured one is never cut nor added to.
-// Threads: the action queue thread writes, the settings dialog restarts; the forms without a
-//          format copy the CsvFormat group under SettingsLock, then hold the log's own lock for
-//          the whole line or restart, so the two never overlap.
-// Owns: nothing beyond the file it has open during a call.
+// Threads: the functions with a format run on the caller's thread with no lock of their own;
+//          RecognitionLog is called from the action queue thread (lines) and the user-interface
+//          thread (restarts) at once.
+// Owns: nothing beyond the file it has open during a call; RecognitionLog owns the lock that keeps
+//       its lines and restarts apart.
 
 #include "app/actions/csv_format.h"
 #include "app/actions/csv_record.h"
+#include "platform/sync.h"
+#include "settings/settings_hub.h"
 
 #include <QString>
 
@@ -30,10 +33,28 @@ bool WriteRecognitionLogLine(const CsvLogFormat& format, const CsvRecord& record
 // shifts the others so the current file becomes file 1, and starts a new current file.
 void RestartRecognitionLog(const CsvLogFormat& format);
 
-// The same, with the process-wide CsvFormat group.
-bool WriteRecognitionLogLine(const CsvRecord& record);
-void RestartRecognitionLog();
-// The current file, for the settings page's "open".
-QString CurrentRecognitionLogFile();
+// The program's recognition log: each line and each restart takes the CsvFormat group of one
+// settings snapshot, before the log's lock, so that neither ever waits for a slow disk with a
+// settings change waiting behind it. The two never overlap; a line that meets the file of a
+// format changed meanwhile is refused rather than mixed into it (the file's start tells). The hub
+// must outlive the log.
+class RecognitionLog {
+public:
+    explicit RecognitionLog(const settings::SettingsHub& hub) : hub_(hub) {}
+    RecognitionLog(const RecognitionLog&) = delete;
+    RecognitionLog& operator=(const RecognitionLog&) = delete;
+
+    bool WriteLine(const CsvRecord& record);
+    // After the settings with the new format were published.
+    void Restart();
+    // The current file, for the settings page's "open".
+    QString CurrentFile() const;
+
+private:
+    CsvLogFormat CurrentFormat() const;
+
+    const settings::SettingsHub& hub_;
+    platform::CriticalSection lock_;
+};
 
 }  // namespace actions

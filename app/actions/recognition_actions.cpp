@@ -4,7 +4,6 @@
 #include "platform/fixedtext.h"
 #include "platform/log.h"
 #include "platform/oledate.h"
-#include "settings/settings_state.h"
 
 #include <algorithm>
 #include <new>
@@ -31,39 +30,9 @@ void QueueAction(ActionQueue& queue, Build build) {
     }
 }
 
-// The settings of a recognized-person event, copied out under the settings lock.
-struct RecognizedSettings {
-    settings::AlertSettings all{};
-    std::optional<settings::AlertSettings> list;  // none for a list number the settings lack
-    settings::ScriptFormat script{};
-    settings::SmtpSettings smtp{};
-};
-
-RecognizedSettings CopyRecognizedSettings(uint32_t listNumber) {
-    RecognizedSettings copy;
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    const settings::SettingsState& state = settings::g_Settings();
-    copy.all = state.alerts.Items[0];
-    if (listNumber + 1 < uint32_t(settings::kAlertCount)) copy.list = state.alerts.Items[listNumber + 1];
-    copy.script = state.scriptRecognized;
-    copy.smtp = state.smtp;
-    return copy;
-}
-
-struct UnrecognizedSettings {
-    settings::UPActionSet actions{};
-    settings::ScriptFormat script{};
-    settings::SmtpSettings smtp{};
-};
-
-UnrecognizedSettings CopyUnrecognizedSettings() {
-    UnrecognizedSettings copy;
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    const settings::SettingsState& state = settings::g_Settings();
-    copy.actions = state.upActions;
-    copy.script = state.scriptUnrecognized;
-    copy.smtp = state.smtp;
-    return copy;
+// The alert settings of the person's list; none for a list number the settings lack.
+const settings::AlertSettings* ListAlerts(const settings::SettingsState& config, uint32_t listNumber) {
+    return listNumber + 1 < uint32_t(settings::kAlertCount) ? &config.alerts.Items[listNumber + 1] : nullptr;
 }
 
 BuiltInSound ListSound(uint32_t listNumber) {
@@ -110,8 +79,8 @@ struct UnrecognizedWants {
     std::optional<settings::SmtpSettings> mail;
 };
 
-UnrecognizedWants WantedUnrecognizedActions(const UnrecognizedSettings& config) {
-    const settings::UPActionSet& up = config.actions;
+UnrecognizedWants WantedUnrecognizedActions(const settings::SettingsState& config) {
+    const settings::UPActionSet& up = config.upActions;
     UnrecognizedWants wants;
     wants.script = up.Script && Filled(up.ScriptFile);
     if (up.SendMail && Filled(up.SubjectFormat) && Filled(up.BodyFormat))
@@ -157,9 +126,9 @@ void RecognitionActions::DoRecognizedPersonAlertsAndActions(const RecognizedPers
     OSTROVID_ASSERT(owner_.IsCurrent(), "recognition actions run on the user-interface thread");
     WriteLog(QStringLiteral("Выполнение действий для события персона распознана"));
     const uint32_t listNumber = person.person.listNumber;
-    const RecognizedSettings config = CopyRecognizedSettings(listNumber);
-    const settings::AlertSettings* list = config.list ? &*config.list : nullptr;
-    const settings::AlertSettings& all = config.all;
+    const settings::SettingsSnapshot config = hub_.Snapshot();
+    const settings::AlertSettings* list = ListAlerts(*config, listNumber);
+    const settings::AlertSettings& all = config->alerts.Items[0];
 
     if (alerts_.SoundAvailable()) {
         if (list && list->PlayWav) {
@@ -187,7 +156,7 @@ void RecognitionActions::DoRecognizedPersonAlertsAndActions(const RecognizedPers
     }
 
     const double eventTime = platform::OleDateNow();
-    const QString cameraName = cameraName_();
+    const QString cameraName = cameraName_(*config);
     const double confidence = (1.0 - double(person.distance)) * 100.0;
 
     if ((list && list->CSV) || all.CSV) {
@@ -205,18 +174,18 @@ void RecognitionActions::DoRecognizedPersonAlertsAndActions(const RecognizedPers
     const auto wantsScript = [](const settings::AlertSettings* r) { return r && r->Script && Filled(r->ScriptFile); };
     if (const settings::AlertSettings* chosen = wantsScript(list) ? list : wantsScript(&all) ? &all : nullptr) {
         QueueAction(queue_, [&] {
-            ScriptRequest request{MakeScriptHead(config.script, chosen->ScriptType, chosen->ScriptFile,
+            ScriptRequest request{MakeScriptHead(config->scriptRecognized, chosen->ScriptType, chosen->ScriptFile,
                                                  u"RecognizedPerson", eventTime, cameraName),
                                   RecognizedForm(person, confidence)};
             auto item = NewActionItem(ActionType::RecognizedScript, std::move(request));
-            AddFace(*item, person.picture, ImageFileFormatFrom(config.script.ImgFileFormat));
+            AddFace(*item, person.picture, ImageFileFormatFrom(config->scriptRecognized.ImgFileFormat));
             return item;
         });
     }
 
     const settings::AlertSettings* mailRecord = list && list->SendMail ? list : all.SendMail ? &all : nullptr;
     if (!mailRecord || !Filled(mailRecord->SubjectFormat) || !Filled(mailRecord->BodyFormat)) return;
-    const std::optional<settings::SmtpSettings> smtp = MailSettings(config.smtp, mailRecord->Recepients);
+    const std::optional<settings::SmtpSettings> smtp = MailSettings(config->smtp, mailRecord->Recepients);
     if (!smtp) return;
     QueueAction(queue_, [&]() -> std::unique_ptr<ActionItem> {
         MailRequest request;
@@ -235,16 +204,16 @@ void RecognitionActions::DoRecognizedPersonAlertsAndActions(const RecognizedPers
 }
 
 bool RecognitionActions::UnrecognizedActionsWanted() const {
-    const UnrecognizedWants wants = WantedUnrecognizedActions(CopyUnrecognizedSettings());
+    const UnrecognizedWants wants = WantedUnrecognizedActions(*hub_.Snapshot());
     return wants.script || wants.mail;
 }
 
 void RecognitionActions::HandleUnrecognizedPersonEvent(const recognition::Subject& subject, double eventTime,
                                                        const recognition::FrameHistory& history) {
     OSTROVID_ASSERT(owner_.IsCurrent(), "recognition actions run on the user-interface thread");
-    const UnrecognizedSettings config = CopyUnrecognizedSettings();
-    const settings::UPActionSet& up = config.actions;
-    const UnrecognizedWants wants = WantedUnrecognizedActions(config);
+    const settings::SettingsSnapshot config = hub_.Snapshot();
+    const settings::UPActionSet& up = config->upActions;
+    const UnrecognizedWants wants = WantedUnrecognizedActions(*config);
     const bool wantsScript = wants.script;
     const std::optional<settings::SmtpSettings>& smtp = wants.mail;
     if (!wantsScript && !smtp) return;
@@ -263,17 +232,19 @@ void RecognitionActions::HandleUnrecognizedPersonEvent(const recognition::Subjec
         LogNoMemory();
         return;
     }
-    const QString cameraName = cameraName_();
+    const QString cameraName = cameraName_(*config);
 
     if (wantsScript) {
         QueueAction(queue_, [&] {
             UnrecognizedScriptForm form;
             form.firstSeen = subject.firstSeen;
-            auto item = NewActionItem(ActionType::UnrecognizedScript,
-                                      ScriptRequest{MakeScriptHead(config.script, up.ScriptType, up.ScriptFile,
-                                                                   u"UnrecognizedPerson", eventTime, cameraName),
-                                                    form});
-            item->pending = PendingImages{frames, ImageFileFormatFrom(config.script.ImgFileFormat), FaceFraming::None};
+            auto item =
+                NewActionItem(ActionType::UnrecognizedScript,
+                              ScriptRequest{MakeScriptHead(config->scriptUnrecognized, up.ScriptType, up.ScriptFile,
+                                                           u"UnrecognizedPerson", eventTime, cameraName),
+                                            form});
+            item->pending =
+                PendingImages{frames, ImageFileFormatFrom(config->scriptUnrecognized.ImgFileFormat), FaceFraming::None};
             return item;
         });
     }

@@ -4,7 +4,9 @@
 //          the person's list replace those for all lists action by action.
 // Threads: the user-interface thread only. Nothing slow happens here: the face chip is copied
 //          and the frames of an unrecognized person are referenced; the queue thread writes them.
-// Owns: nothing; the queue, the alert outputs and the camera name source are the caller's.
+//          Each event reads one settings snapshot, so a change is never seen half-applied.
+// Owns: nothing; the queue, the alert outputs, the settings and the camera name source are the
+//       caller's.
 
 #include "app/actions/action_queue.h"
 #include "app/actions/alert_outputs.h"
@@ -12,6 +14,7 @@
 #include "app/recognition/frame_history.h"
 #include "app/recognition/subject.h"
 #include "platform/contract.h"
+#include "settings/settings_hub.h"
 
 #include <QString>
 
@@ -32,9 +35,12 @@ std::vector<Sighting> FindSightings(const recognition::FrameHistory& history, ui
 
 class RecognitionActions {
 public:
-    // cameraName gives the running camera's name; it is asked once per event.
-    RecognitionActions(ActionQueue& queue, AlertOutputs& alerts, std::function<QString()> cameraName)
-        : queue_(queue), alerts_(alerts), cameraName_(std::move(cameraName)) {}
+    // cameraName gives the running camera's name in the event's settings; it is asked once per
+    // event. The hub must outlive this.
+    using CameraName = std::function<QString(const settings::SettingsState& settings)>;
+    RecognitionActions(ActionQueue& queue, AlertOutputs& alerts, const settings::SettingsHub& hub,
+                       CameraName cameraName)
+        : queue_(queue), alerts_(alerts), hub_(hub), cameraName_(std::move(cameraName)) {}
 
     void DoRecognizedPersonAlertsAndActions(const RecognizedPersonInfo& person);
     // True when the settings now ask for a script or a mail when an unrecognized subject leaves:
@@ -47,7 +53,8 @@ public:
 private:
     ActionQueue& queue_;
     AlertOutputs& alerts_;
-    std::function<QString()> cameraName_;
+    const settings::SettingsHub& hub_;
+    CameraName cameraName_;
     platform::OwnerThread owner_;
 };
 

@@ -6,7 +6,6 @@
 #include "platform/fixedtext.h"
 #include "platform/log.h"
 #include "settings/log_masking.h"
-#include "settings/settings_state.h"
 #include "settings/svc_channel.h"
 
 #include <atomic>
@@ -49,12 +48,7 @@ bool CameraHungUp(int64_t now, int64_t lastActivity, bool opened, int32_t waitCo
     return elapsed > (opened ? waitNewFrameTime : waitConnectionTime);
 }
 
-bool CheckCameraHangup(const shell::Journal& journal, int64_t now) {
-    settings::CamerasExtParam limits{};
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        limits = settings::g_Settings().camerasExt;
-    }
+bool CheckCameraHangup(const shell::Journal& journal, const settings::CamerasExtParam& limits, int64_t now) {
     // The state is copied under the lock and the service asked after it is released: the viewport
     // takes this lock on every tick and must never wait for the service's answer.
     QString url;
@@ -83,10 +77,11 @@ bool CheckCameraHangup(const shell::Journal& journal, int64_t now) {
     return true;
 }
 
-void HangupDetectionThreadFunc(platform::Event* termEvent, const shell::Journal& journal) {
+void HangupDetectionThreadFunc(platform::Event* termEvent, const shell::Journal& journal,
+                               const settings::SettingsHub& hub) {
     WriteLog(QStringLiteral("HangupDetectionThreadFunc started."));
     while (!termEvent->Wait(g_checkInterval.load())) {
-        CheckCameraHangup(journal, int64_t(std::time(nullptr)));
+        CheckCameraHangup(journal, *hub.Get(&settings::SettingsState::camerasExt), int64_t(std::time(nullptr)));
     }
     WriteLog(QStringLiteral("HangupDetectionThreadFunc: hTermEvent signaled."));
     WriteLog(QStringLiteral("HangupDetectionThreadFunc completed."));

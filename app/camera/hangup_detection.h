@@ -5,6 +5,7 @@
 
 #include "app/shell/journal.h"
 #include "platform/sync.h"
+#include "settings/settings_hub.h"
 
 #include <chrono>
 #include <cstdint>
@@ -12,12 +13,14 @@
 
 namespace camera {
 
-// Runs until termEvent is set, checking every 10 s; each reset is journaled.
-void HangupDetectionThreadFunc(platform::Event* termEvent, const shell::Journal& journal);
+// Runs until termEvent is set, checking every 10 s with the limits of the hub's settings of the
+// time; each reset is journaled. The hub must outlive the thread.
+void HangupDetectionThreadFunc(platform::Event* termEvent, const shell::Journal& journal,
+                               const settings::SettingsHub& hub);
 
-// One check at the given time (seconds since 1970), with the limits of the settings; true when
-// the close command was sent. CameraWorkLock is released before the command goes out.
-bool CheckCameraHangup(const shell::Journal& journal, int64_t now);
+// One check at the given time (seconds since 1970) with the given limits; true when the close
+// command was sent. CameraWorkLock is released before the command goes out.
+bool CheckCameraHangup(const shell::Journal& journal, const settings::CamerasExtParam& limits, int64_t now);
 
 // The decision alone: elapsed time beyond the limit that applies (new frame while opened,
 // connection otherwise).

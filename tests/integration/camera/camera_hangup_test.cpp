@@ -3,7 +3,7 @@
 #include "app/camera/hangup_detection.h"
 #include "platform/fixedtext.h"
 #include "platform/tcpreset.h"
-#include "settings/settings_state.h"
+#include "settings/settings_hub.h"
 #include "tests/integration/camera/service_process.h"
 #include "tests/integration/camera/stream_servers.h"
 #include "tests/unit/camera/camera_test_support.h"
@@ -62,18 +62,19 @@ protected:
             GTEST_SKIP() << "this process cannot reset TCP connections (needs CAP_NET_ADMIN and SOCK_DESTROY)";
         }
         camera::SetHangupCheckIntervalForTest(500ms);
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        auto& s = settings::g_Settings();
+        settings::SettingsState s;
         // Test-only limits, far below what the stored settings allow.
         s.camerasExt.WaitConnectionTime = 1;
         s.camerasExt.WaitNewFrameTime = 1;
-        s.cameraList = {};
         settings::CameraDescriptor camera{};
         camera.Type = camera::kIpCamera;
         platform::CopyToFixed(camera.Name, QStringLiteral("Молчун"));
         platform::CopyToFixed(camera.Source.Url, QString("http://127.0.0.1:%1/video.mjpg").arg(server_.Port()));
         camera::StoreCamera(s.cameraList, 0, camera);
         s.CurrentCameraIndex = 0;
+        hub_.Publish(s);
+        platform::CriticalSectionLock lock(settings::SettingsLock());
+        settings::g_Settings() = s;
     }
     void TearDown() override {
         camera_.StopCamera(true);
@@ -100,6 +101,7 @@ protected:
     camera_test::RecordingSink journal_;
     camera_test::SilentServer server_;
     camera_test::ServiceProcess service_;
+    settings::SettingsHub hub_;
     platform::Event term_{true, false};
     std::thread watchdog_;
     std::atomic<int> resets_{0};
@@ -108,7 +110,7 @@ protected:
 };
 
 void HangupTest::StalledOpenIsResetAndTheThreadRetries() {
-    watchdog_ = std::thread(camera::HangupDetectionThreadFunc, &term_, std::cref(journal_.Journal()));
+    watchdog_ = std::thread(camera::HangupDetectionThreadFunc, &term_, std::cref(journal_.Journal()), std::cref(hub_));
     camera_.StartCamera();
     ASSERT_TRUE(camera::CameraThreadExists());
     const auto started = Clock::now();

@@ -376,7 +376,7 @@ protected:
     queuetest::ActionsTab tab;
     shell::Journal journal{&tab};
     MailWorkers workers{journal};
-    actions::ActionQueue queue{journal, workers};
+    actions::ActionQueue queue{journal, workers, csvLog};
     platform::Event term{true, false};
 };
 

@@ -173,7 +173,7 @@ TEST_F(AlertsEndToEnd, ARecognizedPersonIsAnnouncedOnceAndAnUnknownFaceLeavesWit
         ASSERT_TRUE(devices.SpeechAvailable());
         CountingAlerts alerts(devices, recording);
         RecordingWorkers workers;
-        app::ProgramWindow program(objects, *models, {&alerts, &devices.Voices(), &workers});
+        app::ProgramWindow program(objects, *models, *hub, {&alerts, &devices.Voices(), &workers});
         ASSERT_TRUE(program.Create());
         ui::MainFrame& frame = program.Frame();
         frame.show();

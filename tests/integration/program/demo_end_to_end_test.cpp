@@ -88,7 +88,7 @@ TEST_F(DemoEndToEnd, TheTitleSaysDemonstrationAPersonIsAnnouncedAndAnUnknownVisi
     ASSERT_NO_FATAL_FAILURE(StartServiceAndAttach(objects));
     {
         NotedAlerts alerts;
-        app::ProgramWindow program(objects, *models, {&alerts, nullptr, nullptr});
+        app::ProgramWindow program(objects, *models, *hub, {&alerts, nullptr, nullptr});
         QElapsedTimer sinceStart;
         sinceStart.start();
         ASSERT_TRUE(program.Create());

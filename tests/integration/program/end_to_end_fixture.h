@@ -100,14 +100,15 @@ protected:
                         QStringLiteral("Provider=SQLite;Data Source=") + dbFile);
     }
 
-    // The service, and this process attached to it with the settings read.
+    // The service, and this process attached to it with the settings read into `hub`.
     void StartServiceAndAttach(shell::ProgramObjects& objects) {
         ASSERT_TRUE(service.Start({OSTROVID_SVC_BINARY, "-debug"}, -1, env.Path("svc.out")));
-        ASSERT_NO_FATAL_FAILURE(AttachToService(objects));
-        ASSERT_EQ(settings::g_Settings().cameraList.Count, 1u);
+        ASSERT_NO_FATAL_FAILURE(AttachToService(objects, hub));
+        ASSERT_EQ(hub->Snapshot()->cameraList.Count, 1u);
     }
 
     ProgramEnvironment env;
+    std::unique_ptr<settings::SettingsHub> hub;
     std::unique_ptr<recognition::FaceModels> models;
     cv::Mat photo;
     testsupport::ChildProcess service;

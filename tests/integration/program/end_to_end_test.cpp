@@ -42,7 +42,7 @@ protected:
         ASSERT_NO_FATAL_FAILURE(StartServiceAndAttach(objects));
         {
             actions::AlertDevices alerts;
-            app::ProgramWindow program(objects, *models, {&alerts, &alerts.Voices()});
+            app::ProgramWindow program(objects, *models, *hub, {&alerts, &alerts.Voices()});
             ASSERT_TRUE(program.Create());
             ui::MainFrame& frame = program.Frame();
             frame.show();

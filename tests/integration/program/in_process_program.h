@@ -6,6 +6,7 @@
 #include "app/shell/program_objects.h"
 #include "platform/log.h"
 #include "settings/load_settings.h"
+#include "settings/settings_hub.h"
 #include "settings/svc_channel.h"
 #include "tests/integration/program/program_environment.h"
 
@@ -16,14 +17,15 @@
 #include <memory>
 
 // Attaches `objects` to the service (waiting up to 15 s for it to make its objects) and loads
-// the settings, as start-up does before it creates the main window.
-inline void AttachToService(shell::ProgramObjects& objects) {
+// the settings into a new hub, as start-up does before it creates the main window.
+inline void AttachToService(shell::ProgramObjects& objects, std::unique_ptr<settings::SettingsHub>& hub) {
     int attached = settings::kServiceNotReady;
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return (attached = objects.InitSyncObjects()) != settings::kServiceNotReady; }, 15000));
     ASSERT_EQ(attached, settings::kAttached);
     settings::SetProgramChannel(&objects.Channel());
     settings::LoadSettingsFromRegistry();
+    hub = std::make_unique<settings::SettingsHub>(settings::g_Settings());
 }
 
 // The program's log in the environment's temporary folder and the face models of `dataDir`, as

@@ -55,7 +55,7 @@ TEST_F(ManagementEndToEnd, StationsFollowTheRecognitionAskForTheCameraAndFindThe
     ASSERT_NO_FATAL_FAILURE(StartServiceAndAttach(objects));
     {
         testsupport::SilentAlerts alerts;
-        app::ProgramWindow program(objects, *models, {&alerts, nullptr, nullptr});
+        app::ProgramWindow program(objects, *models, *hub, {&alerts, nullptr, nullptr});
         ASSERT_TRUE(program.Create());
         ui::MainFrame& frame = program.Frame();
         frame.show();

@@ -131,7 +131,7 @@ TEST_F(ManagementLoad, EightSubscribersAndAKnockingNinthLeaveTheProgramAsItWas) 
     ASSERT_NO_FATAL_FAILURE(StartServiceAndAttach(objects));
     {
         testsupport::SilentAlerts alerts;
-        app::ProgramWindow program(objects, *models, {&alerts, nullptr, nullptr});
+        app::ProgramWindow program(objects, *models, *hub, {&alerts, nullptr, nullptr});
         ASSERT_TRUE(program.Create());
         program.Frame().show();
 

@@ -141,7 +141,7 @@ TEST_F(ScriptsMailEndToEnd, ARecognitionRunsTheScriptAndMailsTheFaceAndAnUnknown
     ASSERT_NO_FATAL_FAILURE(StartServiceAndAttach(objects));
     {
         testsupport::SilentAlerts alerts;
-        app::ProgramWindow program(objects, *models, {&alerts, nullptr, nullptr});
+        app::ProgramWindow program(objects, *models, *hub, {&alerts, nullptr, nullptr});
         ASSERT_TRUE(program.Create());
         ui::MainFrame& frame = program.Frame();
         frame.show();

@@ -50,13 +50,13 @@ protected:
 
     // The program's window beside the attached service, shown, with its service watchdog running.
     struct RunningProgram {
-        RunningProgram(shell::ProgramObjects& objects, recognition::FaceModels& models)
-            : program(objects, models, {&alerts, &alerts.Voices()}) {}
+        RunningProgram(shell::ProgramObjects& objects, recognition::FaceModels& models, settings::SettingsHub& hub)
+            : program(objects, models, hub, {&alerts, &alerts.Voices()}) {}
         actions::AlertDevices alerts;
         app::ProgramWindow program;
     };
     std::unique_ptr<RunningProgram> ShowProgram(shell::ProgramObjects& objects) {
-        auto running = std::make_unique<RunningProgram>(objects, *models);
+        auto running = std::make_unique<RunningProgram>(objects, *models, *hub);
         if (!running->program.Create()) return nullptr;
         running->program.Frame().show();
         if (!env.LogShows(QStringLiteral("SvcLiveThreadFunc(): Thread started."), 10s)) return nullptr;
@@ -65,13 +65,14 @@ protected:
 
     ProgramEnvironment env;
     std::unique_ptr<recognition::FaceModels> models;
+    std::unique_ptr<settings::SettingsHub> hub;
     testsupport::ChildProcess service;
 };
 
 TEST_F(ServiceLoss, AServiceKilledDuringASaveStopsTheProgramInOrder) {
     ASSERT_TRUE(service.Start({OSTROVID_SVC_BINARY, "-debug"}, -1, env.Path("svc.out")));
     shell::ProgramObjects objects;
-    ASSERT_NO_FATAL_FAILURE(AttachToService(objects));
+    ASSERT_NO_FATAL_FAILURE(AttachToService(objects, hub));
     {
         const std::unique_ptr<RunningProgram> running = ShowProgram(objects);
         ASSERT_TRUE(running);
@@ -112,7 +113,7 @@ TEST_F(ServiceLoss, AServiceKilledDuringASaveStopsTheProgramInOrder) {
 TEST_F(ServiceLoss, AServiceKilledWhileTheSheetAppliesSavesNothingAndStopsTheProgram) {
     ASSERT_TRUE(service.Start({OSTROVID_SVC_BINARY, "-debug"}, -1, env.Path("svc.out")));
     shell::ProgramObjects objects;
-    ASSERT_NO_FATAL_FAILURE(AttachToService(objects));
+    ASSERT_NO_FATAL_FAILURE(AttachToService(objects, hub));
     {
         const std::unique_ptr<RunningProgram> running = ShowProgram(objects);
         ASSERT_TRUE(running);

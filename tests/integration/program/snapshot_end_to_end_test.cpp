@@ -134,7 +134,7 @@ TEST_F(SnapshotEndToEnd, TwoPeopleAreClusteredAndOneSavedAsANewPersonIsRecognize
     ASSERT_NO_FATAL_FAILURE(StartServiceAndAttach(objects));
     {
         SnapshotSounds alerts;
-        app::ProgramWindow program(objects, *models, {&alerts});
+        app::ProgramWindow program(objects, *models, *hub, {&alerts});
         ASSERT_TRUE(program.Create());
         ui::MainFrame& frame = program.Frame();
         frame.resize(1000, 800);

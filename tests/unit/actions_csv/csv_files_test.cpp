@@ -8,7 +8,7 @@
 #include "app/actions/csv_log.h"
 #include "csv_test_support.h"
 #include "platform/log.h"
-#include "settings/settings_state.h"
+#include "settings/settings_hub.h"
 #include "tests/support/log_lines.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <memory>
@@ -125,26 +126,24 @@ public:
 
 TEST_F(CsvFiles, AFolderThatVanishesIsReportedAndUsedAgainWhenBack) {
     const QString folder = dir.path() + QStringLiteral("/log");
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        settings::CsvFormat& group = settings::g_Settings().csvFormat;
-        group = settings::CsvFormat{};
-        platform::CopyToFixed(group.Folder, folder);
-        group.Encode = 1;
-        group.UseHeader = 1;
-    }
-    EXPECT_EQ(actions::CurrentRecognitionLogFile(), folder + QStringLiteral("/Recgnzd0.txt"));
+    settings::SettingsState state;
+    platform::CopyToFixed(state.csvFormat.Folder, folder);
+    state.csvFormat.Encode = 1;
+    state.csvFormat.UseHeader = 1;
+    settings::SettingsHub hub(std::move(state));
+    actions::RecognitionLog log(hub);
+    EXPECT_EQ(log.CurrentFile(), folder + QStringLiteral("/Recgnzd0.txt"));
     ActionsTab tab;
     shell::Journal journal(&tab);
 
-    EXPECT_FALSE(actions::RunCsvAction(journal, 1, csvtest::PlainRecord()));  // never there
+    EXPECT_FALSE(actions::RunCsvAction(journal, log, 1, csvtest::PlainRecord()));  // never there
     ASSERT_TRUE(QDir().mkpath(folder));
-    EXPECT_TRUE(actions::RunCsvAction(journal, 2, csvtest::PlainRecord()));
+    EXPECT_TRUE(actions::RunCsvAction(journal, log, 2, csvtest::PlainRecord()));
     ASSERT_TRUE(QDir(folder).removeRecursively());
-    EXPECT_FALSE(actions::RunCsvAction(journal, 3, csvtest::PlainRecord()));
+    EXPECT_FALSE(actions::RunCsvAction(journal, log, 3, csvtest::PlainRecord()));
     EXPECT_FALSE(QFileInfo::exists(folder));
     ASSERT_TRUE(QDir().mkpath(folder));
-    EXPECT_TRUE(actions::RunCsvAction(journal, 4, csvtest::PlainRecord()));
+    EXPECT_TRUE(actions::RunCsvAction(journal, log, 4, csvtest::PlainRecord()));
     EXPECT_EQ(ReadFile(folder + QStringLiteral("/Recgnzd0.txt")), FreshFile());
 
     ASSERT_EQ(tab.entries.size(), 4u);
@@ -157,6 +156,63 @@ TEST_F(CsvFiles, AFolderThatVanishesIsReportedAndUsedAgainWhenBack) {
         EXPECT_EQ(entry.actionText, QStringLiteral("Запись в CSV файл"));
         EXPECT_EQ(entry.description, written ? QStringLiteral("Успешно") : QStringLiteral("Ошибка записи"));
     }
+}
+
+// The settings sheet publishes a new format while the queue thread writes: each line takes its
+// folder, encoding and delimiter from one set, so a folder only ever holds lines of its own format.
+TEST_F(CsvFiles, ALineWrittenWhileTheFormatChangesIsWhollyInTheOldOrTheNewFormat) {
+    struct Side {
+        QString folder;
+        int32_t delimiter;
+        CsvEncoding encoding;
+    };
+    const Side sides[] = {
+        {dir.path() + QStringLiteral("/comma"), int32_t(CsvDelimiter::Comma), CsvEncoding::Utf8},
+        {dir.path() + QStringLiteral("/semicolon"), int32_t(CsvDelimiter::Semicolon), CsvEncoding::Unicode}};
+    const auto choose = [](settings::SettingsState& s, const Side& side) {
+        platform::CopyToFixed(s.csvFormat.Folder, side.folder);
+        s.csvFormat.Delimiter = side.delimiter;
+        s.csvFormat.Encode = int32_t(side.encoding);
+        s.csvFormat.UseHeader = 0;
+        s.csvFormat.SizeLimitMB = 20;  // no rotation takes lines away
+    };
+    settings::SettingsState first;
+    choose(first, sides[0]);
+    for (const Side& side : sides) ASSERT_TRUE(QDir().mkpath(side.folder));
+    settings::SettingsHub hub(std::move(first));
+    actions::RecognitionLog log(hub);
+
+    // The format changes after each line that was written, while the next one is being written.
+    constexpr int kChanges = 200;
+    std::atomic<int> written{0};
+    std::atomic<int> failed{0};
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        while (!done.load()) ++(log.WriteLine(csvtest::PlainRecord()) ? written : failed);
+    });
+    for (int change = 1; change <= kChanges; ++change) {
+        const int before = written.load() + failed.load();
+        while (written.load() + failed.load() == before) std::this_thread::yield();
+        hub.Update([&](settings::SettingsState& s) { choose(s, sides[change % 2]); });
+    }
+    done = true;
+    writer.join();
+    EXPECT_EQ(failed.load(), 0);
+
+    int lines = 0;
+    for (const Side& side : sides) {
+        const auto delimiter = static_cast<CsvDelimiter>(side.delimiter);
+        const QByteArray bom = actions::CsvByteOrderMark(side.encoding);
+        const QByteArray line =
+            actions::EncodeCsvText(actions::CsvLine(csvtest::PlainRecord(), delimiter), side.encoding);
+        const QByteArray bytes = ReadFile(side.folder + QStringLiteral("/Recgnzd0.txt"));
+        // Each format had lines of its own while the other was being published.
+        ASSERT_TRUE(bytes.startsWith(bom + line)) << side.folder.toStdString();
+        ASSERT_EQ((bytes.size() - bom.size()) % line.size(), 0) << side.folder.toStdString();
+        for (qsizetype at = bom.size(); at < bytes.size(); at += line.size(), ++lines)
+            ASSERT_EQ(bytes.mid(at, line.size()), line) << side.folder.toStdString() << " at " << at;
+    }
+    EXPECT_EQ(lines, written.load());
 }
 
 TEST_F(CsvFiles, NothingButARegularFileTakesLines) {

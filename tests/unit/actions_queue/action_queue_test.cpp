@@ -95,7 +95,7 @@ TEST_F(Workers, RunOnTheirOwnThreadsAndDeleteTheirPicturesBeforeTheQueueEnds) {
     queuetest::ActionsTab tab;
     shell::Journal journal{&tab};
     queuetest::ReportingWorkers workers{journal};
-    ActionQueue queue{journal, workers};
+    ActionQueue queue{journal, workers, csvLog};
     platform::Event term{true, false};
     auto script = PictureItem(ActionType::RecognizedScript);
     const uint32_t n = script->number;

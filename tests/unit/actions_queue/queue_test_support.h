@@ -4,9 +4,10 @@
 
 #include "app/actions/action_queue.h"
 #include "app/actions/alert_outputs.h"
+#include "app/actions/csv_log.h"
 #include "platform/fixedtext.h"
 #include "platform/log.h"
-#include "settings/settings_state.h"
+#include "settings/settings_hub.h"
 #include "tests/support/journal_entries.h"
 #include "tests/support/log_lines.h"
 
@@ -113,7 +114,7 @@ struct RecordingAlerts : actions::AlertOutputs {
 };
 
 // Temporary folder, data folder and log in private folders; empty action settings with the CSV
-// log (UTF-8, no header) in a folder of its own.
+// log (UTF-8, no header) in a folder of its own, in a settings hub of the test's own.
 class PrivateFolders : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -122,11 +123,10 @@ protected:
         qputenv("TMPDIR", QFile::encodeName(TempFolder()));
         qputenv("OSTROVID_COMMON_APPDATA", QFile::encodeName(root.path()));
         platform::SetLogFile(root.filePath(QStringLiteral("Ostrovid.log")), root.filePath(QStringLiteral("Old.log")));
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        settings::SettingsState& state = settings::g_Settings();
-        state = settings::SettingsState{};
+        settings::SettingsState state;
         platform::CopyToFixed(state.csvFormat.Folder, root.filePath(QStringLiteral("csv")));
         state.csvFormat.Encode = 2;
+        hub.Publish(std::move(state));
     }
     void TearDown() override {
         platform::SetLogFile(QString(), QString());
@@ -145,6 +145,8 @@ protected:
     }
 
     QTemporaryDir root;
+    settings::SettingsHub hub;
+    actions::RecognitionLog csvLog{hub};
 
 private:
     std::pair<QByteArray, QByteArray> saved_;
@@ -185,7 +187,7 @@ protected:
     ActionsTab tab;
     shell::Journal journal{&tab};
     HeldWorkers workers;
-    actions::ActionQueue queue{journal, workers};
+    actions::ActionQueue queue{journal, workers, csvLog};
     platform::Event term{true, false};
 
 private:

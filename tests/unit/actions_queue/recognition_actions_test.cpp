@@ -19,16 +19,13 @@ constexpr double kSecond = 1.0 / 86400.0;
 constexpr int kAllLists = 0;
 constexpr int kRedList = 2;  // the record of list 1
 
-settings::AlertSettings& Alert(int index) { return settings::g_Settings().alerts.Items[index]; }
-
 void CompleteMail(settings::AlertSettings& record) {
     record.SendMail = 1;
     platform::CopyToFixed(record.SubjectFormat, u"Тема");
     platform::CopyToFixed(record.BodyFormat, u"Текст");
 }
 
-void SmtpServer(const char16_t* defaultRecipients) {
-    settings::SmtpSettings& smtp = settings::g_Settings().smtp;
+void FillSmtp(settings::SmtpSettings& smtp, const char16_t* defaultRecipients) {
     platform::CopyToFixed(smtp.SMTPServer, u"mail.example.org");
     platform::CopyToFixed(smtp.Originator, u"camera@example.org");
     platform::CopyToFixed(smtp.Recepients, defaultRecipients);
@@ -39,10 +36,12 @@ cv::Mat Read(const QString& path, int flags = cv::IMREAD_COLOR) {
     return cv::imread(QFile::encodeName(path).toStdString(), flags);
 }
 
+// The test edits `draft`; each event publishes it first, so the actions see every change.
 class Recognitions : public queuetest::HeldQueue {
 protected:
     void SetUp() override {
         queuetest::HeldQueue::SetUp();
+        draft = *hub.Snapshot();
         person.personId = 12;
         person.person.listNumber = 1;
         platform::CopyToFixed(person.person.surname, u"Петров");
@@ -50,10 +49,19 @@ protected:
         person.picture = &chip;
     }
 
+    settings::AlertSettings& Alert(int index) { return draft.alerts.Items[index]; }
+    void SmtpServer(const char16_t* defaultRecipients) { FillSmtp(draft.smtp, defaultRecipients); }
+    void Recognize() {
+        hub.Publish(draft);
+        actions.DoRecognizedPersonAlertsAndActions(person);
+    }
+
+    settings::SettingsState draft;
     cv::Mat chip = cv::Mat(150, 150, CV_8UC3, cv::Scalar(10, 200, 30));
     actions::RecognizedPersonInfo person;
     queuetest::RecordingAlerts alerts;
-    actions::RecognitionActions actions{queue, alerts, [] { return QStringLiteral("Вход"); }};
+    actions::RecognitionActions actions{queue, alerts, hub,
+                                        [](const settings::SettingsState&) { return QStringLiteral("Вход"); }};
 };
 
 TEST_F(Recognitions, SoundTakesTheListsOwnChoiceElseTheOneForAllLists) {
@@ -63,7 +71,7 @@ TEST_F(Recognitions, SoundTakesTheListsOwnChoiceElseTheOneForAllLists) {
         Alert(kAllLists).PlayWav = allPlay;
         platform::CopyToFixed(Alert(kAllLists).WavFile, allFile);
         alerts.sounds.clear();
-        actions.DoRecognizedPersonAlertsAndActions(person);
+        Recognize();
         return alerts.sounds;
     };
     EXPECT_EQ(play(0, 1, u""), Played{BuiltInSound::AllLists});
@@ -80,27 +88,27 @@ TEST_F(Recognitions, APersonalTextIsSpokenVerbatimBeforeAnyTemplate) {
     platform::CopyToFixed(Alert(kRedList).Speech, u"Внимание, %Ф%");
     platform::CopyToFixed(Alert(kAllLists).Speech, u"Для всех");
     platform::CopyToFixed(person.person.speech, u"Здравствуйте, %Ф% <emph>сейчас</emph>");
-    actions.DoRecognizedPersonAlertsAndActions(person);
+    Recognize();
     person.person.speech[0] = u'\0';
-    actions.DoRecognizedPersonAlertsAndActions(person);
+    Recognize();
     Alert(kRedList).Speech[0] = u'\0';
-    actions.DoRecognizedPersonAlertsAndActions(person);
+    Recognize();
     alerts.speech = false;
-    actions.DoRecognizedPersonAlertsAndActions(person);
+    Recognize();
     EXPECT_EQ(alerts.spoken, (QStringList{QStringLiteral("Здравствуйте, %Ф% <emph>сейчас</emph>"),
                                           QStringLiteral("Внимание, Петров"), QStringLiteral("Для всех")}));
 }
 
 TEST_F(Recognitions, TheCsvLineIsWrittenWhenEitherRecordAsksForIt) {
-    actions.DoRecognizedPersonAlertsAndActions(person);  // neither
+    Recognize();  // neither
     Alert(kAllLists).CSV = 1;
-    actions.DoRecognizedPersonAlertsAndActions(person);
+    Recognize();
     Alert(kAllLists).CSV = 0;
     Alert(kRedList).CSV = 1;
-    actions.DoRecognizedPersonAlertsAndActions(person);
+    Recognize();
     // A list number without a record of its own uses the record for all lists alone.
     person.person.listNumber = 7;
-    actions.DoRecognizedPersonAlertsAndActions(person);
+    Recognize();
     Drain();
     const QStringList lines = CsvLines();
     ASSERT_EQ(lines.size(), 2);
@@ -113,9 +121,9 @@ TEST_F(Recognitions, TheScriptTakesTheFirstRecordWithAFileAndGetsTheFaceInItsFor
     Alert(kAllLists).Script = 1;
     Alert(kAllLists).ScriptType = 1;
     platform::CopyToFixed(Alert(kAllLists).ScriptFile, u"/scripts/all.js");
-    settings::g_Settings().scriptRecognized.ImgFileFormat = 1;
-    settings::g_Settings().scriptRecognized.Timeout = 30;
-    actions.DoRecognizedPersonAlertsAndActions(person);
+    draft.scriptRecognized.ImgFileFormat = 1;
+    draft.scriptRecognized.Timeout = 30;
+    Recognize();
     Drain();
     ASSERT_EQ(Started(), std::vector<ActionType>{ActionType::RecognizedScript});
     const auto request = Held<actions::ScriptRequest>(0);
@@ -136,13 +144,13 @@ TEST_F(Recognitions, AListsIncompleteMailIsNotReplacedByTheOneForAllLists) {
     CompleteMail(Alert(kAllLists));
     CompleteMail(Alert(kRedList));
     Alert(kRedList).SubjectFormat[0] = u'\0';
-    actions.DoRecognizedPersonAlertsAndActions(person);
+    Recognize();
     // Once the list leaves mail off, the record for all lists sends, to the default recipients.
     Alert(kRedList).SendMail = 0;
-    actions.DoRecognizedPersonAlertsAndActions(person);
+    Recognize();
     // Without any recipients there is no mail.
-    settings::g_Settings().smtp.Recepients[0] = u'\0';
-    actions.DoRecognizedPersonAlertsAndActions(person);
+    draft.smtp.Recepients[0] = u'\0';
+    Recognize();
     Drain();
     ASSERT_EQ(Started(), std::vector<ActionType>{ActionType::RecognizedMail});
     const auto mail = Held<actions::MailRequest>(0);
@@ -159,7 +167,7 @@ TEST_F(Recognitions, ABurstHoldsTheLimitReportsTheDropsAndLeavesNoFiles) {
     SmtpServer(u"guard@example.org");
     CompleteMail(Alert(kAllLists));
     // The queue thread is not running yet: nothing drains the queue during the burst.
-    for (int i = 0; i < 1000; ++i) actions.DoRecognizedPersonAlertsAndActions(person);
+    for (int i = 0; i < 1000; ++i) Recognize();
     EXPECT_EQ(queue.QueuedCount(), actions::ActionQueue::kMaxItems);
     EXPECT_EQ(LogCount(queuetest::kQueueFull), 3000 - int(actions::ActionQueue::kMaxItems));
     // The faces of the 85 recognitions that went in whole wait in memory for the queue thread.
@@ -178,10 +186,10 @@ protected:
     };
     void SetUp() override {
         Recognitions::SetUp();
-        auto& up = settings::g_Settings().upActions;
+        auto& up = draft.upActions;
         up.Script = 1;
         platform::CopyToFixed(up.ScriptFile, u"/scripts/up.vbs");
-        settings::g_Settings().scriptUnrecognized.ImgFileFormat = 1;  // PNG: pixels come back exactly
+        draft.scriptUnrecognized.ImgFileFormat = 1;  // PNG: pixels come back exactly
         up.SendMail = 1;
         platform::CopyToFixed(up.SubjectFormat, u"Неизвестный");
         platform::CopyToFixed(up.BodyFormat, u"Текст");
@@ -196,6 +204,7 @@ protected:
         history.Push(frame, now, tracker, face, recognition::HistoryPictures::Wanted);
     }
     void Vanish() {
+        hub.Publish(draft);
         actions.HandleUnrecognizedPersonEvent(*tracker.Subjects().front(), now, history);
         Drain();
     }
@@ -256,12 +265,12 @@ TEST_F(Unrecognized, NoSightingMeansNoActionAndNoRecipientsNoMail) {
     EXPECT_TRUE(Started().empty());
     EXPECT_EQ(LogCount(logged), 1);
 
-    settings::g_Settings().upActions.Recepients[0] = u'\0';
+    draft.upActions.Recepients[0] = u'\0';
     Snapshot(30, true);
     Vanish();
     EXPECT_EQ(Started(), std::vector<ActionType>{ActionType::UnrecognizedScript});
 
-    settings::g_Settings().upActions.Script = 0;  // nothing wanted: not even logged
+    draft.upActions.Script = 0;  // nothing wanted: not even logged
     Vanish();
     EXPECT_EQ(LogCount(logged), 2);
 }

@@ -204,9 +204,6 @@ protected:
             closes_.emplace_back(address, port);
             return true;
         });
-        platform::CriticalSectionLock settingsLock(settings::SettingsLock());
-        settings::g_Settings().camerasExt.WaitConnectionTime = 60;
-        settings::g_Settings().camerasExt.WaitNewFrameTime = 15;
     }
     void TearDown() override {
         camera::SetCloseSocketCommandForTest(nullptr);
@@ -232,6 +229,7 @@ protected:
 
     camera_test::TempLog log_;
     camera_test::RecordingSink journal_;
+    settings::CamerasExtParam limits_{0, 60, 15};
     std::mutex mutex_;
     std::vector<std::pair<uint32_t, uint16_t>> closes_;
 };
@@ -239,8 +237,8 @@ protected:
 TEST_F(HangupRuleTest, ElapsedBeyondTheLimitThatAppliesSendsTheClose) {
     const int64_t start = 1'700'000'000;
     SetCamera(camera::kIpCamera, 554, 0, start);
-    EXPECT_FALSE(camera::CheckCameraHangup(journal_.Journal(), start + 60));  // equal to the limit: not yet
-    EXPECT_TRUE(camera::CheckCameraHangup(journal_.Journal(), start + 61));
+    EXPECT_FALSE(camera::CheckCameraHangup(journal_.Journal(), limits_, start + 60));  // equal to the limit: not yet
+    EXPECT_TRUE(camera::CheckCameraHangup(journal_.Journal(), limits_, start + 61));
     ASSERT_EQ(Closes(), 1u);
     EXPECT_EQ(closes_[0], std::make_pair(uint32_t(inet_addr("10.0.0.7")), uint16_t(554)));
     const auto entries = journal_.Entries();
@@ -256,25 +254,25 @@ TEST_F(HangupRuleTest, ElapsedBeyondTheLimitThatAppliesSendsTheClose) {
 
     // Once frames came, the shorter new-frame limit applies.
     SetCamera(camera::kIpCamera, 554, 1, start);
-    EXPECT_FALSE(camera::CheckCameraHangup(journal_.Journal(), start + 15));
-    EXPECT_TRUE(camera::CheckCameraHangup(journal_.Journal(), start + 16));
+    EXPECT_FALSE(camera::CheckCameraHangup(journal_.Journal(), limits_, start + 15));
+    EXPECT_TRUE(camera::CheckCameraHangup(journal_.Journal(), limits_, start + 16));
     EXPECT_EQ(Closes(), 2u);
 }
 
 TEST_F(HangupRuleTest, WebCamerasUnknownPortsAndStoppedCamerasAreNotWatched) {
     const int64_t start = 1'700'000'000;
     SetCamera(camera::kWebCamera, 554, 0, start);
-    EXPECT_FALSE(camera::CheckCameraHangup(journal_.Journal(), start + 100000));
+    EXPECT_FALSE(camera::CheckCameraHangup(journal_.Journal(), limits_, start + 100000));
     SetCamera(camera::kIpCamera, 0, 0, start);
-    EXPECT_FALSE(camera::CheckCameraHangup(journal_.Journal(), start + 100000));
+    EXPECT_FALSE(camera::CheckCameraHangup(journal_.Journal(), limits_, start + 100000));
     SetCamera(camera::kIpCamera, 554, 0, 0);
-    EXPECT_FALSE(camera::CheckCameraHangup(journal_.Journal(), start + 100000));
+    EXPECT_FALSE(camera::CheckCameraHangup(journal_.Journal(), limits_, start + 100000));
     SetCamera(camera::kIpCamera, 554, 0, start);
     {
         platform::CriticalSectionLock lock(camera::CameraWorkLock());
         camera::g_CameraStarted = 0;
     }
-    EXPECT_FALSE(camera::CheckCameraHangup(journal_.Journal(), start + 100000));
+    EXPECT_FALSE(camera::CheckCameraHangup(journal_.Journal(), limits_, start + 100000));
     EXPECT_EQ(Closes(), 0u);
     EXPECT_TRUE(journal_.Entries().empty());
 }
@@ -283,7 +281,10 @@ TEST_F(HangupRuleTest, ThreadRepeatsWhileStalledAndEndsOnTermination) {
     SetCamera(camera::kIpCamera, 554, 0, int64_t(std::time(nullptr)) - 1000);
     camera::SetHangupCheckIntervalForTest(50ms);
     platform::Event term(true, false);
-    std::thread watchdog(camera::HangupDetectionThreadFunc, &term, std::cref(journal_.Journal()));
+    settings::SettingsState limited;
+    limited.camerasExt = limits_;
+    const settings::SettingsHub hub(std::move(limited));
+    std::thread watchdog(camera::HangupDetectionThreadFunc, &term, std::cref(journal_.Journal()), std::cref(hub));
     ASSERT_TRUE(journal_.WaitFor("Попытка закрытия соединения с IP-камерой", 3, 5s));
     const auto before = Clock::now();
     term.Set();

@@ -272,7 +272,7 @@ TEST_F(Viewport, ASlowServiceAnsweringTheCloseCommandHoldsUpNoTick) {
     }
     std::atomic<bool> checked{false};
     std::thread watchdog([this, &checked] {
-        camera::CheckCameraHangup(posting, 1'700'000'100);
+        camera::CheckCameraHangup(posting, settings::CamerasExtParam{}, 1'700'000'100);  // no limits: hung
         checked = true;
     });
     const bool sent = sending.Wait(5000);

@@ -60,14 +60,15 @@ bool ProgramThreads::StartServiceThreads() {
                     [this, term] { camera::HangupDetectionThreadFunc(term, journal_, hub_); }))
         return false;
     if (!recognizedSink_) return false;
-    pool_ = std::make_unique<recognition::PredictPool>(*term, *recognizedSink_,
-                                                       [this](int) { return models_.MakeDescriber(); });
+    pool_ = std::make_unique<recognition::PredictPool>(
+        *term, *recognizedSink_, [this](int) { return models_.MakeDescriber(); }, workingSet_, hub_);
     return pool_->Start();
 }
 
 bool ProgramThreads::StartDataThreads() {
     if (!frameSink_) return false;
-    synchronizer_ = std::make_unique<database::ModelSynchronizer>(objects_.TermEvent(), *frameSink_, journal_);
+    synchronizer_ = std::make_unique<database::ModelSynchronizer>(objects_.TermEvent(), *frameSink_, journal_,
+                                                                  workingSet_, hub_);
     // Logs the line of each event that could not be made; the program does not start without them.
     if (!synchronizer_->EventsCreated()) return false;
     if (!StartOrLog(dbCheck_, "DbCheckThreadFunc", "DbCheckThread", [this] { synchronizer_->DbCheckThreadFunc(); }))

@@ -56,6 +56,9 @@ private:
     std::function<void()> closeMainWindow_;
     recognition::RecognizedDataSink* recognizedSink_ = nullptr;
     database::MainFrameSink* frameSink_ = nullptr;
+    // The working model set: the workers match against it, the synchronizer keeps it equal to the
+    // database. Declared before both, so it outlives them.
+    recognition::PersonModelSortedList workingSet_;
     std::thread svcLive_;
     std::thread hangupDetection_;
     std::unique_ptr<recognition::PredictPool> pool_;

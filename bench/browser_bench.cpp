@@ -4,6 +4,7 @@
 
 #include "app/browser/browser_state.h"
 #include "app/ui/database_browser.h"
+#include "settings/settings_hub.h"
 #include "settings/settings_state.h"
 #include "tests/integration/database/db_test_support.h"
 #include "tests/integration/database/scripted_dialogs.h"
@@ -79,7 +80,7 @@ public:
 
 double Ms(const QElapsedTimer& timer) { return static_cast<double>(timer.nsecsElapsed()) / 1e6; }
 
-void Run(DbProvider provider) {
+void Run(DbProvider provider, settings::SettingsHub& hub) {
     const char* name = provider == DbProvider::SQLite ? "SQLite" : "PostgreSQL";
     if (provider == DbProvider::PostgreSQL && !dbtest::PostgresUnavailableReason().isEmpty()) {
         std::printf("%s: skipped (%s)\n", name, qPrintable(dbtest::PostgresUnavailableReason()));
@@ -94,7 +95,7 @@ void Run(DbProvider provider) {
     timer.start();
     NullView view;
     browser::BrowserState state(browser::OpenBrowserConnection(dialogs, db.ConnectionString()), db.ConnectionString(),
-                                dialogs, dialogs, journal, view);
+                                dialogs, dialogs, journal, hub, view);
     state.Start();
     const double brain = Ms(timer);
 
@@ -108,7 +109,7 @@ void Run(DbProvider provider) {
     timer.restart();
     {
         ui::DatabaseBrowser window(browser::OpenBrowserConnection(dialogs, db.ConnectionString()),
-                                   db.ConnectionString(), journal, nullptr, nullptr);
+                                   db.ConnectionString(), journal, hub, nullptr, nullptr);
         window.setWindowState(Qt::WindowMaximized);
         window.show();
         QApplication::processEvents();
@@ -128,11 +129,13 @@ void Run(DbProvider provider) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    settings::g_Settings().dbWin = {1, 1, 1};
+    settings::SettingsState state;
+    state.dbWin = {1, 1, 1};
+    settings::SettingsHub hub(state);
     settings::g_Settings().DbDivProportion = 0.4;
     try {
-        Run(DbProvider::SQLite);
-        Run(DbProvider::PostgreSQL);
+        Run(DbProvider::SQLite, hub);
+        Run(DbProvider::PostgreSQL, hub);
     } catch (const database::DbError& error) {
         std::fprintf(stderr, "browser_bench: %s\n", qPrintable(error.Description()));
         return 1;

@@ -15,6 +15,7 @@
 #include "app/ui/database_browser.h"
 #include "app/ui/person_card_widget.h"
 #include "app/ui/person_chooser.h"
+#include "settings/settings_hub.h"
 #include "settings/settings_state.h"
 
 #include <QApplication>
@@ -154,7 +155,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s\n", argv[0], qPrintable(error.Description()));
         return 1;
     }
-    settings::g_Settings().dbWin = {1, 1, 1};
+    settings::SettingsState state;
+    state.dbWin = {1, 1, 1};
+    settings::SettingsHub hub(state);
     settings::g_Settings().DbDivProportion = 0.4;
 
     const shell::Journal journal;  // no sink: the journal lines are dropped
@@ -170,8 +173,8 @@ int main(int argc, char** argv) {
         if (!dialog->Load(person)) return 1;
         shown = std::move(dialog);
     } else {
-        auto window =
-            std::make_unique<ui::DatabaseBrowser>(std::move(connection), connectionString, journal, nullptr, nullptr);
+        auto window = std::make_unique<ui::DatabaseBrowser>(std::move(connection), connectionString, journal, hub,
+                                                            nullptr, nullptr);
         if (person != 0) window->SelectPerson(person);
         window->Card()->ShowPage(static_cast<ui::PersonCardWidget::Page>(std::clamp(page, 0, 2)));
         // The clusters' notice closes itself; the picture is taken once it has.

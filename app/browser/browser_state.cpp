@@ -8,7 +8,6 @@
 #include "app/database/sample_creation.h"
 #include "app/database/sample_ops.h"
 #include "settings/channel_saves.h"
-#include "settings/settings_state.h"
 
 #include <algorithm>
 
@@ -42,11 +41,6 @@ const database::PersonRecord* FindRow(const database::PersonRows& rows, int32_t 
     return nullptr;
 }
 
-settings::DbWinSettings SettingsFilters() {
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    return settings::g_Settings().dbWin;
-}
-
 }  // namespace
 
 std::unique_ptr<database::DbConnection> OpenBrowserConnection(database::DbUserInterface& ui,
@@ -65,13 +59,16 @@ std::unique_ptr<database::DbConnection> OpenBrowserConnection(database::DbUserIn
 
 BrowserState::BrowserState(std::unique_ptr<database::DbConnection> connection, const QString& connectionString,
                            database::DbUserInterface& ui, database::OperatorDialogs& dialogs,
-                           const shell::Journal& journal, BrowserView& view)
-    : connection_(std::move(connection)), session_{*connection_, ui, dialogs, connectionString, journal}, view_(view) {}
+                           const shell::Journal& journal, settings::SettingsHub& hub, BrowserView& view)
+    : connection_(std::move(connection)),
+      session_{*connection_, ui, dialogs, connectionString, journal},
+      hub_(hub),
+      view_(view) {}
 
 BrowserState::~BrowserState() = default;
 
 void BrowserState::Start() {
-    filters_ = SettingsFilters();
+    filters_ = hub_.Snapshot()->dbWin;
     view_.ShowFilters(filters_);
     ReadList(0);
 }
@@ -83,7 +80,7 @@ void BrowserState::GiveUp() {
 }
 
 void BrowserState::SyncFilters() {
-    const settings::DbWinSettings now = SettingsFilters();
+    const settings::DbWinSettings now = hub_.Snapshot()->dbWin;
     if (now.WhiteList == filters_.WhiteList && now.BlackList == filters_.BlackList &&
         now.GrayList == filters_.GrayList) {
         return;
@@ -193,10 +190,7 @@ ListFilterChange BrowserState::SetFilter(WatchList list, bool on) {
     }
     if (closing_) return ListFilterChange::Refused;
     filters_ = next;
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        settings::g_Settings().dbWin = filters_;
-    }
+    hub_.Update([this](settings::SettingsState& state) { state.dbWin = filters_; });
     settings::SaveDbWinSettings(filters_);
     view_.ShowFilters(filters_);
     ReadList(page_ ? page_->person.personId : 0);
@@ -237,7 +231,7 @@ void BrowserState::NewPerson() {
     if (closing_) return;
     const std::optional<database::NewPersonInput> input = view_.AskNewPerson(WatchList::Green);
     if (!input) return;
-    const std::optional<int32_t> id = database::CreatePersonFromBrowser(session_, *input);
+    const std::optional<int32_t> id = database::CreatePersonFromBrowser(session_, hub_, *input);
     SyncFilters();
     ReadList(id ? *id : (page_ ? page_->person.personId : 0));
 }
@@ -250,7 +244,7 @@ void BrowserState::DeletePerson() {
 
 void BrowserState::ChangeList(WatchList list) {
     if (closing_ || !page_) return;
-    if (database::ChangePersonList(session_, page_->person, list) == database::CommandOutcome::NotRun) return;
+    if (database::ChangePersonList(session_, hub_, page_->person, list) == database::CommandOutcome::NotRun) return;
     SyncFilters();
     ReadList(page_->person.personId);
 }

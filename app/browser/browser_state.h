@@ -9,7 +9,7 @@
 //          a hiding filter, the property names, closing) the card asks "Сохранить изменения?".
 // Threads: the user-interface thread.
 // Owns: the connection (released with the state), the list rows, the page of the shown person
-//       and the clipboard.
+//       and the clipboard; it borrows the settings, where the filters are read and published.
 
 #include "app/browser/browser_view.h"
 #include "app/database/db_session.h"
@@ -18,6 +18,7 @@
 #include "app/database/sample_clipboard.h"
 #include "app/database/sample_creation.h"
 #include "app/database/sample_removal.h"
+#include "settings/settings_hub.h"
 
 #include <QImage>
 #include <QString>
@@ -47,7 +48,7 @@ public:
     // connection: opened by OpenBrowserConnection; connectionString: what a retry reopens it with.
     BrowserState(std::unique_ptr<database::DbConnection> connection, const QString& connectionString,
                  database::DbUserInterface& ui, database::OperatorDialogs& dialogs, const shell::Journal& journal,
-                 BrowserView& view);
+                 settings::SettingsHub& hub, BrowserView& view);
     ~BrowserState();
     BrowserState(const BrowserState&) = delete;
     BrowserState& operator=(const BrowserState&) = delete;
@@ -118,6 +119,7 @@ private:
 
     std::unique_ptr<database::DbConnection> connection_;
     database::DbSession session_;
+    settings::SettingsHub& hub_;
     BrowserView& view_;
     settings::DbWinSettings filters_{};
     database::PersonList list_;

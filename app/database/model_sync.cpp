@@ -136,8 +136,7 @@ QString ModelsAddedText(int n) {
 }
 
 ModelSynchronizer::ModelSynchronizer(platform::Event& termEvent, MainFrameSink& sink, const shell::Journal& journal,
-                                     recognition::PersonModelSortedList& workingSet,
-                                     const settings::SettingsHub& hub)
+                                     recognition::PersonModelSortedList& workingSet, const settings::SettingsHub& hub)
     : termEvent_(termEvent), sink_(sink), journal_(journal), workingSet_(workingSet), hub_(hub) {}
 
 ModelSynchronizer::~ModelSynchronizer() = default;

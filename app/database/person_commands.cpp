@@ -1,7 +1,6 @@
 #include "app/database/person_commands.h"
 
 #include "settings/channel_saves.h"
-#include "settings/settings_state.h"
 
 namespace database {
 
@@ -14,20 +13,22 @@ bool SwitchOnListFilter(settings::DbWinSettings& filters, WatchList list) {
     return true;
 }
 
-bool ShowListInBrowser(WatchList list) {
+bool ShowListInBrowser(settings::SettingsHub& hub, WatchList list) {
+    bool switched = false;
     settings::DbWinSettings filters;
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        if (!SwitchOnListFilter(settings::g_Settings().dbWin, list)) return false;
-        filters = settings::g_Settings().dbWin;
-    }
-    // The save waits for the service; it runs outside the lock the worker threads take.
+    hub.Update([&](settings::SettingsState& next) {
+        switched = SwitchOnListFilter(next.dbWin, list);
+        filters = next.dbWin;
+    });
+    if (!switched) return false;
+    // The save waits for the service; it runs after the publish, so no other change waits for it.
     settings::SaveDbWinSettings(filters);
     return true;
 }
 
-std::optional<int32_t> CreatePersonFromBrowser(DbSession& session, const NewPersonInput& input) {
-    ShowListInBrowser(input.list);
+std::optional<int32_t> CreatePersonFromBrowser(DbSession& session, settings::SettingsHub& hub,
+                                               const NewPersonInput& input) {
+    ShowListInBrowser(hub, input.list);
     return HandleNewPersonCmd(session, input.list, input.fields);
 }
 
@@ -38,9 +39,10 @@ CommandOutcome DeletePersonAsked(DbSession& session, const PersonRecord& person)
     return HandleDeletePersonCmd(session, person) ? CommandOutcome::Done : CommandOutcome::Failed;
 }
 
-CommandOutcome ChangePersonList(DbSession& session, const PersonRecord& person, WatchList newList) {
+CommandOutcome ChangePersonList(DbSession& session, settings::SettingsHub& hub, const PersonRecord& person,
+                                WatchList newList) {
     if (newList == person.list) return CommandOutcome::NotRun;
-    ShowListInBrowser(newList);
+    ShowListInBrowser(hub, newList);
     return ChangeListForPerson(session, person, newList) ? CommandOutcome::Done : CommandOutcome::Failed;
 }
 

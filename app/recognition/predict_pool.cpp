@@ -59,11 +59,7 @@ bool WaitPredictThreadIddle() {
 
 PredictPool::PredictPool(platform::Event& termEvent, RecognizedDataSink& sink, DescriberFactory makeDescriber,
                          const PersonModelSortedList& models, const settings::SettingsHub& hub)
-    : termEvent_(termEvent),
-      sink_(sink),
-      makeDescriber_(std::move(makeDescriber)),
-      models_(models),
-      hub_(hub) {}
+    : termEvent_(termEvent), sink_(sink), makeDescriber_(std::move(makeDescriber)), models_(models), hub_(hub) {}
 
 PredictPool::~PredictPool() { Stop(); }
 
@@ -136,8 +132,7 @@ void PredictPool::ProcessSlot(int index) {
     const uint32_t subjectId = slot.subjectId.load(std::memory_order_acquire);
     // In hundredths, the bound for reporting a match at all: taken from the settings anew for each
     // face, so a change reaches the running workers.
-    const int likelyDistance =
-        static_cast<int>(hub_.Get(&settings::SettingsState::recognition)->LikelyDistance);
+    const int likelyDistance = static_cast<int>(hub_.Get(&settings::SettingsState::recognition)->LikelyDistance);
 
     std::optional<DescribedFace> described;
     try {

@@ -51,8 +51,8 @@ void SaveDbDivProportion(double proportion) {
 }  // namespace
 
 DatabaseBrowser::DatabaseBrowser(std::unique_ptr<database::DbConnection> connection, const QString& connectionString,
-                                 const shell::Journal& journal, recognition::FaceModels* models, QWidget* parent,
-                                 actions::SpeechVoices* speech)
+                                 const shell::Journal& journal, settings::SettingsHub& hub,
+                                 recognition::FaceModels* models, QWidget* parent, actions::SpeechVoices* speech)
     : QDialog(parent), boxes_(this), models_(models), speech_(speech) {
     setObjectName(QStringLiteral("DatabaseBrowser"));
     setWindowTitle(browser::kBrowserTitle);
@@ -88,7 +88,7 @@ DatabaseBrowser::DatabaseBrowser(std::unique_ptr<database::DbConnection> connect
         awaiting_ = false;
     });
     state_ = std::make_unique<browser::BrowserState>(std::move(connection), connectionString, boxes_, boxes_, journal,
-                                                     *this);
+                                                     hub, *this);
     list_->selectionChanged = [this] {
         if (!restoring_) OnPersonSelected(list_->Selected() != nullptr ? list_->Selected()->personId : 0);
     };
@@ -342,8 +342,8 @@ void DatabaseBrowser::reject() {
     QDialog::reject();
 }
 
-void OpenDatabaseBrowser(QWidget* owner, const shell::Journal& journal, recognition::FaceModels* models,
-                         actions::SpeechVoices* speech) {
+void OpenDatabaseBrowser(QWidget* owner, const shell::Journal& journal, settings::SettingsHub& hub,
+                         recognition::FaceModels* models, actions::SpeechVoices* speech) {
     const QString connectionString = [] {
         platform::CriticalSectionLock lock(settings::SettingsLock());
         return QString::fromUtf16(settings::g_Settings().DbConnectionString);
@@ -351,7 +351,7 @@ void OpenDatabaseBrowser(QWidget* owner, const shell::Journal& journal, recognit
     OperatorBoxes boxes(owner);
     std::unique_ptr<database::DbConnection> connection = browser::OpenBrowserConnection(boxes, connectionString);
     if (!connection) return;
-    DatabaseBrowser window(std::move(connection), connectionString, journal, models, owner, speech);
+    DatabaseBrowser window(std::move(connection), connectionString, journal, hub, models, owner, speech);
     window.setWindowState(window.windowState() | Qt::WindowMaximized);
     window.exec();
 }

@@ -36,11 +36,12 @@ class SplitPane;
 
 class DatabaseBrowser final : public QDialog, public browser::BrowserView {
 public:
-    // models: for the sample wizard (null: samples cannot be made from pictures). speech: for the
-    // card's speech test (null: no speech, " Тест" stays disabled); it must outlive the window.
+    // hub: the program's settings (the list filters); it must outlive the window. models: for the
+    // sample wizard (null: samples cannot be made from pictures). speech: for the card's speech
+    // test (null: no speech, " Тест" stays disabled); it must outlive the window.
     DatabaseBrowser(std::unique_ptr<database::DbConnection> connection, const QString& connectionString,
-                    const shell::Journal& journal, recognition::FaceModels* models, QWidget* parent,
-                    actions::SpeechVoices* speech = nullptr);
+                    const shell::Journal& journal, settings::SettingsHub& hub, recognition::FaceModels* models,
+                    QWidget* parent, actions::SpeechVoices* speech = nullptr);
     ~DatabaseBrowser() override;
 
     browser::BrowserState& State() { return *state_; }
@@ -102,7 +103,7 @@ private:
 
 // The main frame's "Смотреть/редактировать": opens the browser connection with DbConnectionString
 // (a failure is shown, and no window), then runs the browser maximized and modal.
-void OpenDatabaseBrowser(QWidget* owner, const shell::Journal& journal, recognition::FaceModels* models,
-                         actions::SpeechVoices* speech = nullptr);
+void OpenDatabaseBrowser(QWidget* owner, const shell::Journal& journal, settings::SettingsHub& hub,
+                         recognition::FaceModels* models, actions::SpeechVoices* speech = nullptr);
 
 }  // namespace ui

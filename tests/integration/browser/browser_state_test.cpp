@@ -5,7 +5,7 @@
 #include "app/browser/browser_state.h"
 #include "app/database/person_record.h"
 #include "app/recognition/predict_pool.h"
-#include "settings/settings_state.h"
+#include "settings/settings_hub.h"
 #include "tests/integration/database/db_test_support.h"
 #include "tests/integration/database/scripted_dialogs.h"
 
@@ -92,15 +92,21 @@ protected:
     void SetUp() override {
         ProviderTest::SetUp();
         if (IsSkipped()) return;
-        settings::g_Settings().dbWin = {1, 1, 1};
+        SetFilters({1, 1, 1});
         seed_.Open(db_->ConnectionString());
     }
+
+    // The browser filters in the program's settings.
+    void SetFilters(const settings::DbWinSettings& filters) {
+        hub_.Update([&filters](settings::SettingsState& next) { next.dbWin = filters; });
+    }
+    settings::DbWinSettings Filters() const { return hub_.Snapshot()->dbWin; }
 
     std::unique_ptr<BrowserState> Open(RecordingView& view) {
         auto connection = browser::OpenBrowserConnection(dialogs_, db_->ConnectionString());
         if (!connection) return nullptr;
         auto state = std::make_unique<BrowserState>(std::move(connection), db_->ConnectionString(), dialogs_, dialogs_,
-                                                    journal_.Journal(), view);
+                                                    journal_.Journal(), hub_, view);
         state->Start();
         return state;
     }
@@ -109,6 +115,7 @@ protected:
         return QueryInt(seed_, "SELECT STATE AS N FROM PERSONS WHERE PERSON_ID = ?", {personId});
     }
 
+    settings::SettingsHub hub_;
     database::DbConnection seed_;
     Dialogs dialogs_;
     dbtest::JournalRecorder journal_;
@@ -133,7 +140,7 @@ TEST_P(BrowserStateTest, ReadsTheListThroughItsFiltersAndKeepsTheLastOneTicked) 
     EXPECT_EQ(state->SetFilter(WatchList::Red, false), ListFilterChange::Applied);
     EXPECT_EQ(view_.ids, (std::vector<int32_t>{green, gray}));
     EXPECT_EQ(view_.page, nullptr);
-    EXPECT_EQ(settings::g_Settings().dbWin.BlackList, 0);
+    EXPECT_EQ(Filters().BlackList, 0);
     EXPECT_EQ(state->SetFilter(WatchList::Green, false), ListFilterChange::Applied);
     EXPECT_EQ(view_.ids, (std::vector<int32_t>{gray}));
 
@@ -141,7 +148,7 @@ TEST_P(BrowserStateTest, ReadsTheListThroughItsFiltersAndKeepsTheLastOneTicked) 
     EXPECT_EQ(state->SetFilter(WatchList::Gray, false), ListFilterChange::Refused);
     EXPECT_EQ(view_.listShows, reads);
     EXPECT_EQ(view_.filters.GrayList, 1);
-    EXPECT_EQ(settings::g_Settings().dbWin.GrayList, 1);
+    EXPECT_EQ(Filters().GrayList, 1);
 }
 
 TEST_P(BrowserStateTest, SavesTheCardAndAsksBeforeItsEditsWouldBeLost) {
@@ -232,7 +239,7 @@ TEST_P(BrowserStateTest, ARetryKeepsTheEditsAndAGiveUpClosesTheBrowser) {
 
 TEST_P(BrowserStateTest, PersonCommandsReadTheListAgainSelectingTheirPerson) {
     const int green = dbtest::AddPerson(seed_, "Белов", 0);
-    settings::g_Settings().dbWin = {1, 0, 0};
+    SetFilters({1, 0, 0});
     const auto state = Open(view_);
     ASSERT_NE(state, nullptr);
 

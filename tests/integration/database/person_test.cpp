@@ -12,7 +12,7 @@
 #include "app/database/sample_ops.h"
 #include "app/recognition/face_descriptor.h"
 #include "platform/oledate.h"
-#include "settings/settings_state.h"
+#include "settings/settings_hub.h"
 
 #include <gtest/gtest.h>
 
@@ -62,12 +62,19 @@ protected:
         return id.value_or(0);
     }
 
+    // The browser filters in the program's settings.
+    void SetFilters(const settings::DbWinSettings& filters) {
+        hub_.Update([&filters](settings::SettingsState& next) { next.dbWin = filters; });
+    }
+    settings::DbWinSettings Filters() const { return hub_.Snapshot()->dbWin; }
+
     LogCapture log_;
     JournalRecorder journal_;
     ScriptedDialogs dialogs_;
     DbConnection browser_;
     DbConnection other_;  // another station
     std::unique_ptr<DbSession> session_;
+    settings::SettingsHub hub_;
 };
 
 TEST_P(PersonTest, ListFilterSelectsListsAndThePerson) {
@@ -159,12 +166,12 @@ TEST_P(PersonTest, CardUpdateStoresNullsAndDateZeroAndSkipsCaseOnlyChanges) {
 TEST_P(PersonTest, ChangeListJournalsTheJournalNamesAndShowsTheNewList) {
     const int32_t id = NewPerson(Names(QStringLiteral("Белов"), QStringLiteral("Иван")));
     const PersonRecord person = Record(id);
-    EXPECT_EQ(ChangePersonList(*session_, person, WatchList::Green), CommandOutcome::NotRun);
+    EXPECT_EQ(ChangePersonList(*session_, hub_, person, WatchList::Green), CommandOutcome::NotRun);
 
-    settings::g_Settings().dbWin = {1, 0, 1};
+    SetFilters({1, 0, 1});
     log_.Mark();
-    EXPECT_EQ(ChangePersonList(*session_, person, WatchList::Red), CommandOutcome::Done);
-    EXPECT_EQ(settings::g_Settings().dbWin.BlackList, 1) << "the red filter is switched on";
+    EXPECT_EQ(ChangePersonList(*session_, hub_, person, WatchList::Red), CommandOutcome::Done);
+    EXPECT_EQ(Filters().BlackList, 1) << "the red filter is switched on";
     EXPECT_TRUE(log_.SinceMark().contains(QStringLiteral("SaveDbWinSettings()"))) << "and saved";
     EXPECT_EQ(
         journal_.Count(QStringLiteral("Изменен список для персоны"), QStringLiteral("Белов Иван : Белый -> Черный")),
@@ -173,23 +180,21 @@ TEST_P(PersonTest, ChangeListJournalsTheJournalNamesAndShowsTheNewList) {
 
     // A filter that is on already is neither switched nor saved.
     log_.Mark();
-    EXPECT_FALSE(ShowListInBrowser(WatchList::Gray));
+    EXPECT_FALSE(ShowListInBrowser(hub_, WatchList::Gray));
     EXPECT_FALSE(log_.SinceMark().contains(QStringLiteral("SaveDbWinSettings()")));
-    settings::g_Settings().dbWin = {1, 1, 1};
 }
 
 TEST_P(PersonTest, NewPersonInAHiddenListSwitchesItsFilterOn) {
-    settings::g_Settings().dbWin = {1, 1, 0};
+    SetFilters({1, 1, 0});
     NewPersonInput input;
     input.list = WatchList::Gray;
     input.fields = Names(QStringLiteral("Серый"));
-    const auto id = CreatePersonFromBrowser(*session_, input);
+    const auto id = CreatePersonFromBrowser(*session_, hub_, input);
     ASSERT_TRUE(id.has_value());
     PersonList list;
-    ASSERT_EQ(HandleGetDbPersonsList(*session_, settings::g_Settings().dbWin, *id, list), DbOpDone);
+    ASSERT_EQ(HandleGetDbPersonsList(*session_, Filters(), *id, list), DbOpDone);
     ASSERT_NE(list.selected, nullptr) << "the new person is visible and selected";
     EXPECT_EQ(list.selected->list, WatchList::Gray);
-    settings::g_Settings().dbWin = {1, 1, 1};
 }
 
 TEST_P(PersonTest, DeleteAsksAndCascadesToPhotosSamplesAndProperties) {
@@ -230,7 +235,7 @@ TEST_P(PersonTest, APersonDeletedByAnotherStationIsReportedNotSaved) {
     journal_.Clear();
     log_.Mark();
 
-    EXPECT_EQ(ChangePersonList(*session_, person, WatchList::Gray), CommandOutcome::Failed);
+    EXPECT_EQ(ChangePersonList(*session_, hub_, person, WatchList::Gray), CommandOutcome::Failed);
     EXPECT_EQ(HandleDeletePersonCmd(*session_, person), false);
     ASSERT_EQ(dialogs_.errors.size(), 2);
     EXPECT_EQ(dialogs_.errors[0], QStringLiteral("Ошибка выполнения SQL команды: ") + kPersonMissingText);

@@ -7,6 +7,7 @@
 #include "app/ui/person_search_window.h"
 #include "app/ui/prop_names_dialog.h"
 #include "app/ui/split_pane.h"
+#include "settings/settings_hub.h"
 #include "settings/settings_state.h"
 #include "tests/integration/database/db_test_support.h"
 #include "tests/integration/database/scripted_dialogs.h"
@@ -58,14 +59,16 @@ TEST(DatabaseBrowserWindow, OpensWithItsMenusToolbarAndDivisionAndCloses) {
     database::DbConnection seed;
     seed.Open(db.ConnectionString());
     const int person = dbtest::AddPerson(seed, "Титов");
-    settings::g_Settings().dbWin = {1, 1, 1};
+    settings::SettingsState state;
+    state.dbWin = {1, 1, 1};
+    settings::SettingsHub hub(state);
     settings::g_Settings().DbDivProportion = 0.9;
     const shell::Journal journal;
 
     QWidget owner;
     dbtest::ScriptedDialogs dialogs;
     auto window = std::make_unique<ui::DatabaseBrowser>(browser::OpenBrowserConnection(dialogs, db.ConnectionString()),
-                                                        db.ConnectionString(), journal, nullptr, &owner);
+                                                        db.ConnectionString(), journal, hub, nullptr, &owner);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("База данных Ostrovid"));
     EXPECT_EQ(window->minimumSize(), QSize(800, 600));
     EXPECT_DOUBLE_EQ(window->Division()->Proportion(), 0.7);
@@ -119,11 +122,13 @@ TEST(DatabaseBrowserWindow, LeavingACardWithEditsAsksAndCancelKeepsTheRowSelecte
     seed.Open(db.ConnectionString());
     const int first = dbtest::AddPerson(seed, "Абрамов");
     const int second = dbtest::AddPerson(seed, "Борисов");
-    settings::g_Settings().dbWin = {1, 1, 1};
+    settings::SettingsState state;
+    state.dbWin = {1, 1, 1};
+    settings::SettingsHub hub(state);
     const shell::Journal journal;
     dbtest::ScriptedDialogs dialogs;
     ui::DatabaseBrowser window(browser::OpenBrowserConnection(dialogs, db.ConnectionString()), db.ConnectionString(),
-                               journal, nullptr, nullptr);
+                               journal, hub, nullptr, nullptr);
     window.SelectPerson(first);
     auto* surname = window.Card()->findChild<QLineEdit*>(QStringLiteral("surname"));
     ASSERT_NE(surname, nullptr);
@@ -151,7 +156,8 @@ TEST(DatabaseBrowserWindow, AConnectionFailureIsShownAndNoWindowOpens) {
     QString box;
     OnNextBox(&box, QMessageBox::Ok);
     QWidget owner;
-    ui::OpenDatabaseBrowser(&owner, shell::Journal(), nullptr);
+    settings::SettingsHub hub;
+    ui::OpenDatabaseBrowser(&owner, shell::Journal(), hub, nullptr);
     EXPECT_TRUE(box.startsWith(QStringLiteral("Соединение с базой данных|"))) << box.toStdString();
     EXPECT_EQ(owner.findChild<ui::DatabaseBrowser*>(), nullptr);
 }

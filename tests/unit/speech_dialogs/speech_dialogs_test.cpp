@@ -4,7 +4,7 @@
 #include "app/ui/database_browser.h"
 #include "app/ui/person_card_widget.h"
 #include "app/ui/speech_test_dialog.h"
-#include "settings/settings_state.h"
+#include "settings/settings_hub.h"
 #include "tests/integration/database/db_test_support.h"
 #include "tests/integration/database/scripted_dialogs.h"
 
@@ -171,12 +171,14 @@ TEST(SpeechTestDialogs, TheCardsTestOpensThePersonDialogAndItsOkReplacesTheSpeec
     const int person = dbtest::AddPerson(seed, "Титов");
     dbtest::Exec(seed, QStringLiteral("UPDATE PERSONS SET SPEECH = ? WHERE PERSON_ID = ?"),
                  {QStringLiteral("Пришел Титов"), person});
-    settings::g_Settings().dbWin = {1, 1, 1};
+    settings::SettingsState state;
+    state.dbWin = {1, 1, 1};
+    settings::SettingsHub hub(state);
     const shell::Journal journal;
     dbtest::ScriptedDialogs dialogs;
     FakeVoices voices;
     ui::DatabaseBrowser window(browser::OpenBrowserConnection(dialogs, db.ConnectionString()), db.ConnectionString(),
-                               journal, nullptr, nullptr, &voices);
+                               journal, hub, nullptr, nullptr, &voices);
     window.SelectPerson(person);
     auto* test = window.Card()->findChild<QPushButton*>(QStringLiteral("testSpeech"));
     auto* speech = window.Card()->findChild<QLineEdit*>(QStringLiteral("speech"));

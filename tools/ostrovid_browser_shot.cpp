@@ -157,6 +157,7 @@ int main(int argc, char** argv) {
     }
     settings::SettingsState state;
     state.dbWin = {1, 1, 1};
+    state.DbDivProportion = 0.4;
     settings::SettingsHub hub(state);
     settings::g_Settings().DbDivProportion = 0.4;
 

@@ -61,6 +61,7 @@ TEST(DatabaseBrowserWindow, OpensWithItsMenusToolbarAndDivisionAndCloses) {
     const int person = dbtest::AddPerson(seed, "Титов");
     settings::SettingsState state;
     state.dbWin = {1, 1, 1};
+    state.DbDivProportion = 0.9;
     settings::SettingsHub hub(state);
     settings::g_Settings().DbDivProportion = 0.9;
     const shell::Journal journal;

@@ -9,9 +9,12 @@ namespace app {
 
 namespace {
 
-std::optional<ui::ApplyResult> OpenSettingsSheet(QWidget* owner, ProgramThreads& threads, const ProgramAlerts& alerts) {
+std::optional<ui::ApplyResult> OpenSettingsSheet(QWidget* owner, const ui::SaveRunner& runSaves,
+                                                 ProgramThreads& threads, const ProgramAlerts& alerts,
+                                                 settings::SettingsHub& hub) {
     ui::ApplyServices services;
     services.save = ui::SaveSettingsGroup;
+    services.runSaves = runSaves;
     services.restartTcpServer = [&threads] { threads.Management().RestartTcpServer(u"ApplyPS"); };
     services.restartUdpServer = [&threads] { threads.Management().RestartUdpServer(u"ApplyPS"); };
     services.rebuildModelSet = [&threads] {
@@ -22,7 +25,7 @@ std::optional<ui::ApplyResult> OpenSettingsSheet(QWidget* owner, ProgramThreads&
     const auto addPages = [&pageServices](ui::SettingsSheet& sheet, settings::SettingsState& copy) {
         ui::AddSettingsPages(sheet, copy, pageServices);
     };
-    return ui::RunSettingsSheet(owner, addPages, services);
+    return ui::RunSettingsSheet(owner, hub, addPages, services);
 }
 
 ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& models,
@@ -43,7 +46,9 @@ ui::MainFrameParts FrameParts(ProgramThreads& threads, recognition::FaceModels& 
     parts.openDatabase = [&models, &journal, &hub, voices = alerts.voices](QWidget* owner) {
         ui::OpenDatabaseBrowser(owner, journal, hub, &models, voices);
     };
-    parts.openSettings = [&threads, alerts](QWidget* owner) { return OpenSettingsSheet(owner, threads, alerts); };
+    parts.openSettings = [&threads, alerts, &hub](QWidget* owner, const ui::SaveRunner& runSaves) {
+        return OpenSettingsSheet(owner, runSaves, threads, alerts, hub);
+    };
     return parts;
 }
 
@@ -54,7 +59,7 @@ ProgramWindow::ProgramWindow(shell::ProgramObjects& objects, recognition::FaceMo
     : ownWorkers_(journal_),
       threads_(objects, models, journal_, alerts.workers != nullptr ? *alerts.workers : ownWorkers_, hub),
       services_(threads_.Actions(), *alerts.outputs, threads_.Management(), models, hub),
-      frame_(threads_, journal_, FrameParts(threads_, models, recognizedSink_, journal_, services_, alerts, hub)) {
+      frame_(threads_, journal_, hub, FrameParts(threads_, models, recognizedSink_, journal_, services_, alerts, hub)) {
     threads_.SetRecognizedDataSink(&recognizedSink_);
     threads_.SetMainFrameSink(&frame_);
     threads_.SetCloseMainWindow([this] { frame_.PostClose(); });

@@ -26,9 +26,7 @@ namespace ui {
 
 namespace {
 
-viewport::ViewportSettings CurrentViewportSettings() {
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    const settings::SettingsState& s = settings::g_Settings();
+viewport::ViewportSettings ViewportSettingsOf(const settings::SettingsState& s) {
     viewport::ViewportSettings v;
     v.maxSubject = int(s.recognition.MaxSubject);
     v.shortInvisibility = s.recognition.ShortInvisibility != 0;
@@ -37,10 +35,8 @@ viewport::ViewportSettings CurrentViewportSettings() {
     return v;
 }
 
-recognition::RecognitionRules CurrentRecognitionRules() {
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    const settings::SettingsState& s = settings::g_Settings();
-    return {s.recognition.AssuranceDistance, s.recognition.RepeatForRecognition};
+recognition::RecognitionRules RecognitionRulesOf(const settings::RecognitionSettings& recognition) {
+    return {recognition.AssuranceDistance, recognition.RepeatForRecognition};
 }
 
 constexpr int kTitleHeight = 22;
@@ -92,13 +88,14 @@ void PicturePane::paintEvent(QPaintEvent*) {
 }
 
 ViewportWidget::ViewportWidget(camera::CameraWork& work, const shell::Journal& journal,
-                               viewport::ViewportProcessor::Detector detect,
+                               const settings::SettingsHub& hub, viewport::ViewportProcessor::Detector detect,
                                viewport::ViewportProcessor::Dispatcher dispatch, viewport::ViewportServices& services,
                                recognition::RememberedPersons& remembered, recognition::RecognizedPersonsList& list,
                                ViewportHooks hooks, QWidget* parent)
     : QWidget(parent),
       work_(work),
       journal_(journal),
+      hub_(hub),
       services_(services),
       hooks_(std::move(hooks)),
       processor_(work, *this, *this, journal, std::move(detect), std::move(dispatch),
@@ -120,7 +117,7 @@ ViewportWidget::~ViewportWidget() {
     labels_.clear();
 }
 
-void ViewportWidget::Tick() { processor_.Tick(camera::CameraThreadExists(), CurrentViewportSettings()); }
+void ViewportWidget::Tick() { processor_.Tick(camera::CameraThreadExists(), ViewportSettingsOf(*hub_.Snapshot())); }
 
 bool ViewportWidget::event(QEvent* e) {
     if (e->type() == recognition::RecognizedDataEvent::kType) {
@@ -128,7 +125,8 @@ bool ViewportWidget::event(QEvent* e) {
             static_cast<recognition::RecognizedDataEvent*>(e)->TakeRecord();
         if (record) {
             const QString cameraName = platform::FromFixed(work_.descriptor.Name);
-            events_.Handle(std::move(record), CurrentRecognitionRules(), platform::OleDateNow(), cameraName);
+            events_.Handle(std::move(record), RecognitionRulesOf(*hub_.Get(&settings::SettingsState::recognition)),
+                           platform::OleDateNow(), cameraName);
         }
         return true;
     }
@@ -274,8 +272,9 @@ void ViewportWidget::DoRecognizedPersonAlertsAndActions(const recognition::Recog
     services_.DoRecognizedPersonAlertsAndActions(info);
 }
 
-CameraPanelWidget::CameraPanelWidget(const shell::Journal& journal, CameraPanelContext context, QWidget* parent)
-    : QWidget(parent), context_(std::move(context)) {
+CameraPanelWidget::CameraPanelWidget(const shell::Journal& journal, settings::SettingsHub& hub,
+                                     CameraPanelContext context, QWidget* parent)
+    : QWidget(parent), hub_(hub), context_(std::move(context)) {
     setObjectName(QStringLiteral("Vektra:OSTROVID_V2:CAMERA:PANEL"));
     setAutoFillBackground(true);
     QPalette palette = this->palette();
@@ -313,18 +312,13 @@ CameraPanelWidget::CameraPanelWidget(const shell::Journal& journal, CameraPanelC
     hooks.listEntryAdded = context_.listEntryAdded;
     hooks.listChanged = context_.listChanged;
     static viewport::ViewportServices noServices;
-    viewport_ = new ViewportWidget(camera::g_CameraWork, journal, context_.detect, context_.dispatch,
+    viewport_ = new ViewportWidget(camera::g_CameraWork, journal, hub_, context_.detect, context_.dispatch,
                                    context_.services != nullptr ? *context_.services : noServices, *context_.remembered,
                                    *context_.list, std::move(hooks), this);
     status_ = new StatusParts(&CameraStatusPartEnds, this);
     status_->SetIcon(2, shell::StatusIcon::ServerIdle);
 
-    bool framed = false;
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        framed = settings::g_Settings().viewFeatures.FramedFace != 0;
-    }
-    framedFace_->setChecked(framed);
+    framedFace_->setChecked(hub_.Get(&settings::SettingsState::viewFeatures)->FramedFace != 0);
 }
 
 void CameraPanelWidget::resizeEvent(QResizeEvent*) {
@@ -350,12 +344,10 @@ void CameraPanelWidget::ShowNoCamera() {
 
 void CameraPanelWidget::ToggleFramedFace() {
     settings::CameraViewFeatures features{};
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        settings::SettingsState& s = settings::g_Settings();
+    hub_.Update([&features](settings::SettingsState& s) {
         s.viewFeatures.FramedFace = s.viewFeatures.FramedFace != 0 ? 0 : 1;
         features = s.viewFeatures;
-    }
+    });
     if (context_.saver != nullptr) context_.saver->SaveCameraViewFeatures(features);
     SetFramedFaceChecked(features.FramedFace != 0);
     if (context_.refreshToolbar) context_.refreshToolbar();

@@ -10,6 +10,7 @@
 #include "app/ui/frame_rules.h"
 #include "app/viewport/viewport_processor.h"
 #include "app/viewport/viewport_services.h"
+#include "settings/settings_hub.h"
 
 #include <QImage>
 #include <QTimer>
@@ -62,7 +63,8 @@ class ViewportWidget final : public QWidget,
                              public viewport::ViewportEvents,
                              public recognition::RecognitionOutputs {
 public:
-    ViewportWidget(camera::CameraWork& work, const shell::Journal& journal,
+    // Each tick and each worker result reads one snapshot of the hub's settings.
+    ViewportWidget(camera::CameraWork& work, const shell::Journal& journal, const settings::SettingsHub& hub,
                    viewport::ViewportProcessor::Detector detect, viewport::ViewportProcessor::Dispatcher dispatch,
                    viewport::ViewportServices& services, recognition::RememberedPersons& remembered,
                    recognition::RecognizedPersonsList& list, ViewportHooks hooks, QWidget* parent);
@@ -118,6 +120,7 @@ private:
 
     camera::CameraWork& work_;
     const shell::Journal& journal_;
+    const settings::SettingsHub& hub_;
     viewport::ViewportServices& services_;
     ViewportHooks hooks_;
     viewport::ViewportProcessor processor_;
@@ -146,8 +149,10 @@ struct CameraPanelContext {
 
 class CameraPanelWidget final : public QWidget, public camera::CameraPanel, public shell::CameraStatusBar {
 public:
-    // The journal takes the viewport's camera and recognition entries.
-    CameraPanelWidget(const shell::Journal& journal, CameraPanelContext context, QWidget* parent);
+    // The journal takes the viewport's camera and recognition entries; the hub, which outlives the
+    // panel, gets the framed-faces choice.
+    CameraPanelWidget(const shell::Journal& journal, settings::SettingsHub& hub, CameraPanelContext context,
+                      QWidget* parent);
 
     ViewportWidget* Viewport() const { return viewport_; }
     StatusParts* Status() const { return status_; }
@@ -181,6 +186,7 @@ protected:
     void resizeEvent(QResizeEvent*) override;
 
 private:
+    settings::SettingsHub& hub_;
     CameraPanelContext context_;
     QToolBar* bar_;
     QToolButton* framedFace_;

@@ -33,23 +33,6 @@ namespace ui {
 
 using database::WatchList;
 
-namespace {
-
-double SavedDbDivProportion() {
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    return settings::g_Settings().DbDivProportion;
-}
-
-void SaveDbDivProportion(double proportion) {
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        settings::g_Settings().DbDivProportion = proportion;
-    }
-    settings::SaveDbDivProportion(proportion);
-}
-
-}  // namespace
-
 DatabaseBrowser::DatabaseBrowser(std::unique_ptr<database::DbConnection> connection, const QString& connectionString,
                                  const shell::Journal& journal, settings::SettingsHub& hub,
                                  recognition::FaceModels* models, QWidget* parent, actions::SpeechVoices* speech)
@@ -67,7 +50,11 @@ DatabaseBrowser::DatabaseBrowser(std::unique_ptr<database::DbConnection> connect
     CreateMenus(bar);
     layout->addWidget(CreateToolbar());
 
-    division_ = new SplitPane(Qt::Horizontal, SavedDbDivProportion(), SaveDbDivProportion, this);
+    const auto saveDivision = [&hub](double proportion) {
+        hub.Update([proportion](settings::SettingsState& s) { s.DbDivProportion = proportion; });
+        settings::SaveDbDivProportion(proportion);
+    };
+    division_ = new SplitPane(Qt::Horizontal, hub.Snapshot()->DbDivProportion, saveDivision, this);
     division_->setObjectName(QStringLiteral("BrowserDivision"));
     list_ = new PersonListPanel(ListFilterRow::Shown, division_);
     card_ = new PersonCardWidget(division_);
@@ -344,10 +331,7 @@ void DatabaseBrowser::reject() {
 
 void OpenDatabaseBrowser(QWidget* owner, const shell::Journal& journal, settings::SettingsHub& hub,
                          recognition::FaceModels* models, actions::SpeechVoices* speech) {
-    const QString connectionString = [] {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        return QString::fromUtf16(settings::g_Settings().DbConnectionString);
-    }();
+    const QString connectionString = QString::fromUtf16(hub.Snapshot()->DbConnectionString);
     OperatorBoxes boxes(owner);
     std::unique_ptr<database::DbConnection> connection = browser::OpenBrowserConnection(boxes, connectionString);
     if (!connection) return;

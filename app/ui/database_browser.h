@@ -36,9 +36,9 @@ class SplitPane;
 
 class DatabaseBrowser final : public QDialog, public browser::BrowserView {
 public:
-    // hub: the program's settings (the list filters); it must outlive the window. models: for the
-    // sample wizard (null: samples cannot be made from pictures). speech: for the card's speech
-    // test (null: no speech, " Тест" stays disabled); it must outlive the window.
+    // hub: the program's settings (the list filters, the division); it must outlive the window.
+    // models: for the sample wizard (null: samples cannot be made from pictures). speech: for the
+    // card's speech test (null: no speech, " Тест" stays disabled); it must outlive the window.
     DatabaseBrowser(std::unique_ptr<database::DbConnection> connection, const QString& connectionString,
                     const shell::Journal& journal, settings::SettingsHub& hub, recognition::FaceModels* models,
                     QWidget* parent, actions::SpeechVoices* speech = nullptr);

@@ -1,7 +1,6 @@
 #include "app/ui/database_creation_dialog.h"
 
 #include "app/database/db_schema.h"
-#include "platform/fixedtext.h"
 #include "settings/settings_state.h"
 
 #include <QApplication>
@@ -65,8 +64,6 @@ DatabaseCreationDialog::DatabaseCreationDialog(const QString& connectionString, 
         return QMessageBox::question(this, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
                QMessageBox::Yes;
     };
-    // The user-interface thread is the only writer of the setting.
-    stringInUse = platform::FromFixed(settings::g_Settings().DbConnectionString);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("1. Где разместить базу данных:"), this));

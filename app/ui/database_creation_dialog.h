@@ -34,8 +34,8 @@ public:
     std::function<QString(const QString& current)> chooseFile;
     // A Yes/No question (No is the default); true for Yes.
     std::function<bool(const QString& text, const QString& caption)> askQuestion;
-    // The connection string the program works with now (DbConnectionString when the dialog was
-    // made): a database it names is reported as in use.
+    // The connection string the program works with now (the settings page sets it): a database it
+    // names is reported as in use.
     QString stringInUse;
 
     void reject() override;

@@ -1,6 +1,7 @@
 #include "app/ui/database_page.h"
 
 #include "app/ui/database_page_rules.h"
+#include "platform/fixedtext.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -22,10 +23,12 @@ QLabel* Text(const QString& text, QWidget* parent) {
 
 }  // namespace
 
-DatabasePage::DatabasePage(settings::SettingsState& copy, QWidget* parent) : QWidget(parent), copy_(copy) {
+DatabasePage::DatabasePage(settings::SettingsState& copy, QWidget* parent)
+    : QWidget(parent), copy_(copy), stringInUse_(platform::FromFixed(copy.DbConnectionString)) {
     setObjectName(QStringLiteral("DatabasePage"));
     runDialog = [this](const QString& current, DatabaseDialogMode mode) -> std::optional<QString> {
         DatabaseCreationDialog dialog(current, mode, this);
+        dialog.stringInUse = stringInUse_;
         if (dialog.exec() != QDialog::Accepted) return std::nullopt;
         return dialog.ConnectionString();
     };

@@ -17,6 +17,7 @@ namespace ui {
 
 class DatabasePage final : public QWidget {
 public:
+    // The string `copy` holds when the page is made is taken for the one the program works with.
     DatabasePage(settings::SettingsState& copy, QWidget* parent);
 
     // Runs the creation dialog (or the editing one) on the given string; the new string on OK.
@@ -30,6 +31,7 @@ private:
     void Show();
 
     settings::SettingsState& copy_;
+    const QString stringInUse_;
     QLineEdit* edit_ = nullptr;
 };
 

@@ -8,6 +8,7 @@
 #include "app/ui/event_panel.h"
 #include "app/ui/icons.h"
 #include "app/ui/operator_boxes.h"
+#include "app/ui/pumped_call.h"
 #include "app/ui/queued_call.h"
 #include "app/ui/recognized_page.h"
 #include "app/ui/right_panel.h"
@@ -109,11 +110,17 @@ bool CameraIndexValid(const settings::CameraList& list, int index) {
 
 bool CameraIndexValid(const settings::SettingsState& s, int index) { return CameraIndexValid(s.cameraList, index); }
 
+bool SameWindowPos(const settings::WindowPos& a, const settings::WindowPos& b) {
+    return a.ScreenX == b.ScreenX && a.ScreenY == b.ScreenY && a.Width == b.Width && a.Height == b.Height;
+}
+
 }  // namespace
 
-MainFrame::MainFrame(shell::FrameLifecycle& lifecycle, shell::Journal& journal, MainFrameParts parts)
+MainFrame::MainFrame(shell::FrameLifecycle& lifecycle, shell::Journal& journal, settings::SettingsHub& hub,
+                     MainFrameParts parts)
     : lifecycle_(lifecycle),
       journal_(journal),
+      hub_(hub),
       parts_(std::move(parts)),
       saver_(parts_.saver != nullptr ? *parts_.saver : ChannelSettingsSaver()) {
     setObjectName(QStringLiteral("Vektra:OSTROVID_V2:FRAME"));
@@ -184,13 +191,9 @@ shell::DatabaseState MainFrame::JournalDatabaseState() const {
 }
 
 void MainFrame::PlaceWindow() {
-    settings::WindowPos stored{};
-    bool maximized = false;
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        stored = settings::g_Settings().windowPos;
-        maximized = settings::g_Settings().Maximized != 0;
-    }
+    const settings::SettingsSnapshot s = hub_.Snapshot();
+    const settings::WindowPos stored = s->windowPos;
+    const bool maximized = s->Maximized != 0;
     QRect screen(0, 0, 1024, 768);
     if (QScreen* primary = QGuiApplication::primaryScreen()) screen = primary->virtualGeometry();
     const settings::WindowPos pos = CheckedWindowPos(stored, screen);
@@ -299,20 +302,13 @@ bool MainFrame::CreateStatusBar() {
 }
 
 bool MainFrame::CreatePad() {
-    double panelDiv = 0;
-    double leftDiv = 0;
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        panelDiv = settings::g_Settings().PanelDivProportion;
-        leftDiv = settings::g_Settings().LeftPanelDivProportion;
-    }
-    auto saveProportion = [](double settings::SettingsState::*field, bool (SettingsSaver::*save)(double),
-                             SettingsSaver& saver) {
-        return [field, save, &saver](double proportion) {
-            {
-                platform::CriticalSectionLock lock(settings::SettingsLock());
-                settings::g_Settings().*field = proportion;
-            }
+    const settings::SettingsSnapshot stored = hub_.Snapshot();
+    const double panelDiv = stored->PanelDivProportion;
+    const double leftDiv = stored->LeftPanelDivProportion;
+    auto saveProportion = [this](double settings::SettingsState::*field, bool (SettingsSaver::*save)(double),
+                                 SettingsSaver& saver) {
+        return [this, field, save, &saver](double proportion) {
+            hub_.Update([field, proportion](settings::SettingsState& s) { s.*field = proportion; });
             (saver.*save)(proportion);
         };
     };
@@ -345,12 +341,12 @@ bool MainFrame::CreatePad() {
     context.listChanged = [this] {
         if (rightPanel_ != nullptr) rightPanel_->Recognized()->Redraw();
     };
-    cameraPanel_ = new CameraPanelWidget(journal_, std::move(context), leftPanel_);
+    cameraPanel_ = new CameraPanelWidget(journal_, hub_, std::move(context), leftPanel_);
     camera_ = std::make_unique<camera::CameraControl>(*cameraPanel_, journal_);
     events_ = new EventPanel(cameraPanel_, leftPanel_);
     leftPanel_->SetPanels(cameraPanel_, events_);
-    snapshotPage_ = new SnapshotPage(parts_.snapshots, journal_);
-    rightPanel_ = new ui::RightPanel(recognizedList_, remembered_, snapshotPage_, pad_);
+    snapshotPage_ = new SnapshotPage(parts_.snapshots, journal_, hub_);
+    rightPanel_ = new ui::RightPanel(recognizedList_, remembered_, hub_, snapshotPage_, pad_);
     snapshotPage_->onSnapshotsArrived = [this] { rightPanel_->SnapshotsArrived(true); };
     snapshotPage_->onInput = [this] { rightPanel_->SnapshotsArrived(false); };
     pad_->SetPanels(leftPanel_, rightPanel_);
@@ -369,12 +365,11 @@ bool MainFrame::TakeSnapshotRequest() {
 void MainFrame::RefreshToolbar() {
     ToolbarInputs in;
     {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        const settings::SettingsState& s = settings::g_Settings();
-        in.cameraCount = int(s.cameraList.Count);
-        in.cameraCurrent = CameraIndexValid(s, s.CurrentCameraIndex);
-        in.databaseConfigured = s.DbConnectionString[0] != 0;
-        in.framedFace = s.viewFeatures.FramedFace != 0;
+        const settings::SettingsSnapshot s = hub_.Snapshot();
+        in.cameraCount = int(s->cameraList.Count);
+        in.cameraCurrent = CameraIndexValid(*s, s->CurrentCameraIndex);
+        in.databaseConfigured = s->DbConnectionString[0] != 0;
+        in.framedFace = s->viewFeatures.FramedFace != 0;
     }
     in.cameraRunning = camera::CameraThreadExists();
     in.snapshotPending = snapshotPending_;
@@ -412,9 +407,12 @@ void MainFrame::OnCommand(int command) {
     switch (command) {
     case kCmdSettings:
         if (parts_.openSettings) {
-            if (const std::optional<ApplyResult> applied = parts_.openSettings(this)) SettingsApplied(*applied);
+            const std::optional<ApplyResult> applied =
+                parts_.openSettings(this, [this](const std::function<void()>& saves) { RunSettingsSaves(saves); });
+            if (applied && !destroyed_) SettingsApplied(*applied);
         }
         RefreshToolbar();
+        if (closeDeferred_) close();
         break;
     case kCmdAbout: {
         AboutBox about(this);
@@ -448,11 +446,7 @@ void MainFrame::OnCommand(int command) {
         if (parts_.openDatabase) parts_.openDatabase(this);
         break;
     case kCmdChooseCamera: {
-        int count = 0;
-        {
-            platform::CriticalSectionLock lock(settings::SettingsLock());
-            count = int(settings::g_Settings().cameraList.Count);
-        }
+        const int count = int(hub_.Get(&settings::SettingsState::cameraList)->Count);
         if (count > 0 && chooseCamera_ != nullptr) chooseCamera_->showMenu();
         break;
     }
@@ -465,8 +459,8 @@ void MainFrame::PopulateCameraMenu() {
     cameraMenu_->clear();
     auto* group = new QActionGroup(cameraMenu_);
     group->setExclusive(true);
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    const settings::SettingsState& s = settings::g_Settings();
+    const settings::SettingsSnapshot snapshot = hub_.Snapshot();
+    const settings::SettingsState& s = *snapshot;
     const int count = std::min(int(s.cameraList.Count), settings::kMaxCameras);
     for (int i = 0; i < count; ++i) {
         QAction* action = cameraMenu_->addAction(platform::FromFixed(s.cameraList.Cameras[i].Name));
@@ -479,14 +473,9 @@ void MainFrame::PopulateCameraMenu() {
 }
 
 void MainFrame::ChooseCamera(int index) {
-    int current = -1;
-    int count = 0;
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        current = settings::g_Settings().CurrentCameraIndex;
-        count = int(settings::g_Settings().cameraList.Count);
-    }
-    const CameraChoice choice = DecideCameraChoice(current, index, count, camera::CameraThreadExists());
+    const settings::SettingsSnapshot s = hub_.Snapshot();
+    const CameraChoice choice =
+        DecideCameraChoice(s->CurrentCameraIndex, index, int(s->cameraList.Count), camera::CameraThreadExists());
     if (choice.kind == CameraChoice::Nothing) return;
     MakeCameraCurrent(choice.kind == CameraChoice::Select ? choice.index : -1);
     RefreshToolbar();
@@ -497,12 +486,10 @@ void MainFrame::MakeCameraCurrent(int index) {
     saver_.SaveCurrentCameraIndex(index);
     camera_->StopCamera(false);
     QString name;
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        settings::SettingsState& s = settings::g_Settings();
+    hub_.Update([index, &name](settings::SettingsState& s) {
         s.CurrentCameraIndex = index;
         if (index >= 0) name = platform::FromFixed(s.cameraList.Cameras[index].Name);
-    }
+    });
     cameraPanel_->SetTitle(name);
     if (index < 0) cameraPanel_->ShowNoCamera();
 }
@@ -511,15 +498,11 @@ void MainFrame::SettingsApplied(const ApplyResult& applied) {
     OSTROVID_ASSERT(created_, "settings are applied to a created frame");
     const int previous = applied.previousCameraIndex;
     const bool chosen = CameraIndexValid(applied.previousCameras, previous);
-    settings::CameraList newList{};
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        newList = settings::g_Settings().cameraList;
-    }
+    const std::shared_ptr<const settings::CameraList> newList = hub_.Get(&settings::SettingsState::cameraList);
     const bool running = camera::CameraThreadExists();
     const CameraDecision decision = DecideCurrentCamera(
         applied.plan, chosen ? applied.previousCameras.Cameras[previous] : settings::CameraDescriptor{},
-        chosen ? previous : -1, running, newList);
+        chosen ? previous : -1, running, *newList);
     switch (decision.outcome) {
     case CameraOutcome::Unaffected:
         break;
@@ -528,10 +511,7 @@ void MainFrame::SettingsApplied(const ApplyResult& applied) {
         break;
     case CameraOutcome::FoundIdle:
         if (decision.indexMoved) {
-            {
-                platform::CriticalSectionLock lock(settings::SettingsLock());
-                settings::g_Settings().CurrentCameraIndex = decision.index;
-            }
+            hub_.Update([&decision](settings::SettingsState& s) { s.CurrentCameraIndex = decision.index; });
             saver_.SaveCurrentCameraIndex(decision.index);
         }
         cameraPanel_->SetTitle(decision.name);
@@ -556,11 +536,10 @@ void MainFrame::SelectSavedCamera() {
     QString name;
     bool selected = false;
     {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        const settings::SettingsState& s = settings::g_Settings();
-        if (CameraIndexValid(s, s.CurrentCameraIndex)) {
+        const settings::SettingsSnapshot s = hub_.Snapshot();
+        if (CameraIndexValid(*s, s->CurrentCameraIndex)) {
             selected = true;
-            name = platform::FromFixed(s.cameraList.Cameras[s.CurrentCameraIndex].Name);
+            name = platform::FromFixed(s->cameraList.Cameras[s->CurrentCameraIndex].Name);
         }
     }
     cameraPanel_->SetTitle(name);
@@ -578,14 +557,9 @@ void MainFrame::BringToForeground() {
 void MainFrame::FinishModelLoading() {
     const bool wasVisible = modelLoading_.LoadDone();
     ShowModelLoading();
-    bool current = false;
-    bool autoStart = false;
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        const settings::SettingsState& s = settings::g_Settings();
-        current = CameraIndexValid(s, s.CurrentCameraIndex);
-        autoStart = s.camerasExt.AutoStartLastCamera != 0;
-    }
+    const settings::SettingsSnapshot s = hub_.Snapshot();
+    const bool current = CameraIndexValid(*s, s->CurrentCameraIndex);
+    const bool autoStart = s->camerasExt.AutoStartLastCamera != 0;
     if (ShouldAutoStartCamera(wasVisible, current, camera::CameraThreadExists(), autoStart)) PostCommand(kCmdStart);
 }
 
@@ -622,14 +596,9 @@ void MainFrame::resizeEvent(QResizeEvent* e) {
 void MainFrame::SaveWindowPosIfChanged() {
     if (isMaximized() || isMinimized() || isFullScreen() || destroyed_) return;
     const settings::WindowPos now{x(), y(), width(), height()};
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        settings::WindowPos& stored = settings::g_Settings().windowPos;
-        if (stored.ScreenX == now.ScreenX && stored.ScreenY == now.ScreenY && stored.Width == now.Width &&
-            stored.Height == now.Height)
-            return;
-        stored = now;
-    }
+    // This thread alone changes the window's values: nothing comes between the look and the update.
+    if (SameWindowPos(*hub_.Get(&settings::SettingsState::windowPos), now)) return;
+    hub_.Update([&now](settings::SettingsState& s) { s.windowPos = now; });
     saver_.SaveWindowPos(now);
 }
 
@@ -637,16 +606,24 @@ void MainFrame::changeEvent(QEvent* e) {
     QMainWindow::changeEvent(e);
     if (e->type() != QEvent::WindowStateChange || !created_ || destroyed_) return;
     const int32_t maximized = isMaximized() ? 1 : 0;
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        int32_t& stored = settings::g_Settings().Maximized;
-        if (stored == maximized) return;
-        stored = maximized;
-    }
+    if (hub_.Snapshot()->Maximized == maximized) return;
+    hub_.Update([maximized](settings::SettingsState& s) { s.Maximized = maximized; });
     saver_.SaveMaximized(maximized);
 }
 
+void MainFrame::RunSettingsSaves(const std::function<void()>& saves) {
+    savingSettings_ = true;
+    RunHandlingEvents(saves);
+    savingSettings_ = false;
+}
+
 void MainFrame::closeEvent(QCloseEvent* e) {
+    // The stop sequence would stop the servers that the saves' publish may restart after it.
+    if (savingSettings_) {
+        closeDeferred_ = true;
+        e->ignore();
+        return;
+    }
     Destroy();
     e->accept();
 }

@@ -5,7 +5,8 @@
 // start-up; closing the window (or PostClose from any thread) runs the stop sequence and ends the
 // event loop.
 // Everything but the Post* calls and the database::MainFrameSink notifications is for the
-// user-interface thread only.
+// user-interface thread only. The settings come from the program's hub, which outlives the frame;
+// the frame publishes the window's own values (position, proportions, current camera) to it.
 
 #include "app/camera/camera_work.h"
 #include "app/database/main_frame_sink.h"
@@ -17,6 +18,7 @@
 #include "app/ui/frame_rules.h"
 #include "app/ui/settings_apply.h"
 #include "app/viewport/viewport_processor.h"
+#include "settings/settings_hub.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -69,16 +71,18 @@ struct MainFrameParts {
     recognition::PostingRecognizedDataSink* recognizedSink = nullptr;
     // Sets hDbCheckEvent (a reload was announced).
     std::function<void()> wakeDatabaseCheck;
-    // The settings sheet (40001): what was applied, nothing when it was cancelled; and the
-    // database browser (40009). Empty: not available yet.
-    std::function<std::optional<ApplyResult>(QWidget* owner)> openSettings;
+    // The settings sheet (40001): what was applied, nothing when it was cancelled; its saves go
+    // through runSaves, which keeps the frame's events going. And the database browser (40009).
+    // Empty: not available yet.
+    std::function<std::optional<ApplyResult>(QWidget* owner, const SaveRunner& runSaves)> openSettings;
     std::function<void(QWidget* owner)> openDatabase;
 };
 
 class MainFrame final : public QMainWindow, public database::MainFrameSink {
 public:
     // The journal gets the event panel as its sink while the frame exists; it must outlive the frame.
-    MainFrame(shell::FrameLifecycle& lifecycle, shell::Journal& journal, MainFrameParts parts = {});
+    MainFrame(shell::FrameLifecycle& lifecycle, shell::Journal& journal, settings::SettingsHub& hub,
+              MainFrameParts parts = {});
     ~MainFrame() override;
 
     // The creation sequence; false when a window or a thread could not be made (the stop
@@ -151,12 +155,15 @@ private:
     void FinishModelLoading();
     void ShowModelLoading();
     void SaveWindowPosIfChanged();
+    // The settings sheet's saves: a close that arrives meanwhile waits until they have ended.
+    void RunSettingsSaves(const std::function<void()>& saves);
     void Destroy();
     bool TakeSnapshotRequest();
     // The entry is about to be removed from the list: no subject keeps pointing at it.
 
     shell::FrameLifecycle& lifecycle_;
     shell::Journal& journal_;
+    settings::SettingsHub& hub_;
     MainFrameParts parts_;
     SettingsSaver& saver_;
     recognition::RememberedPersons remembered_;
@@ -183,6 +190,8 @@ private:
     bool created_ = false;
     bool destroyed_ = false;
     bool snapshotPending_ = false;
+    bool savingSettings_ = false;
+    bool closeDeferred_ = false;
 };
 
 }  // namespace ui

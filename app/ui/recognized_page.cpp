@@ -133,8 +133,8 @@ private:
 };
 
 RecognizedPage::RecognizedPage(recognition::RecognizedPersonsList& list, recognition::RememberedPersons& remembered,
-                               QWidget* parent)
-    : QWidget(parent), model_(list), remembered_(remembered) {
+                               const settings::SettingsHub& hub, QWidget* parent)
+    : QWidget(parent), model_(list), remembered_(remembered), hub_(hub) {
     setObjectName(QStringLiteral("RecognizedPage"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -184,12 +184,7 @@ RecognizedPage::RecognizedPage(recognition::RecognizedPersonsList& list, recogni
 
     expiryTimer_.setInterval(kExpiryInterval);
     QObject::connect(&expiryTimer_, &QTimer::timeout, this, [this] {
-        uint32_t minutes = 0;
-        {
-            platform::CriticalSectionLock lock(settings::SettingsLock());
-            minutes = settings::g_Settings().recognition.RememberRecognized;
-        }
-        remembered_.Expire(platform::OleDateNow(), minutes);
+        remembered_.Expire(platform::OleDateNow(), hub_.Get(&settings::SettingsState::recognition)->RememberRecognized);
     });
     expiryTimer_.start();
 }
@@ -235,10 +230,7 @@ void RecognizedPage::ShowPersonInfo() {
     const recognition::RecognizedListItem* item = model_.Selected();
     if (item == nullptr) return;
     PersonInfoRecord record = PersonInfoFromEntry(*item);
-    const QString connectionString = [] {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        return QString::fromUtf16(settings::g_Settings().DbConnectionString);
-    }();
+    const QString connectionString = QString::fromUtf16(hub_.Snapshot()->DbConnectionString);
     QWidget* focused = QApplication::focusWidget();
     QWidget* owner = focused != nullptr ? focused->window() : window();
     OperatorBoxes ownerBoxes(owner);

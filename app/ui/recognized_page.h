@@ -10,6 +10,7 @@
 #include "app/recognition/recognized_list.h"
 #include "app/recognition/remembered_persons.h"
 #include "app/ui/recognized_entries.h"
+#include "settings/settings_hub.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -23,8 +24,9 @@ class RecognizedEntryItems;
 
 class RecognizedPage final : public QWidget {
 public:
+    // The hub gives RememberRecognized and the connection string; it must outlive the page.
     RecognizedPage(recognition::RecognizedPersonsList& list, recognition::RememberedPersons& remembered,
-                   QWidget* parent = nullptr);
+                   const settings::SettingsHub& hub, QWidget* parent = nullptr);
     ~RecognizedPage() override;
 
     // The list gained (or lost) entries: shows it anew; the selection stays on its entry.
@@ -53,6 +55,7 @@ private:
 
     RecognizedPageModel model_;
     recognition::RememberedPersons& remembered_;
+    const settings::SettingsHub& hub_;
     database::DbUserInterface* dbUi_ = nullptr;
     RecognizedEntryItems* items_;
     QListView* view_;

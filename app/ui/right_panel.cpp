@@ -36,7 +36,7 @@ bool IsInput(QEvent::Type type) {
 }  // namespace
 
 RightPanel::RightPanel(recognition::RecognizedPersonsList& list, recognition::RememberedPersons& remembered,
-                       QWidget* snapshotPage, QWidget* parent)
+                       const settings::SettingsHub& hub, QWidget* snapshotPage, QWidget* parent)
     : QWidget(parent), snapshots_(snapshotPage) {
     OSTROVID_ASSERT(snapshotPage != nullptr, "the right panel needs its snapshot page");
     setObjectName(QStringLiteral("Vektra:OSTROVID_V2:RIGHT:PANEL"));
@@ -52,7 +52,7 @@ RightPanel::RightPanel(recognition::RecognizedPersonsList& list, recognition::Re
     blank.fill(Qt::transparent);
     noImage_ = QIcon(blank);
 
-    recognized_ = new RecognizedPage(list, remembered);
+    recognized_ = new RecognizedPage(list, remembered, hub);
     tabs_->addTab(recognized_, TabIcon(kRecognizedImage), QStringLiteral("Распознаны"));
     tabs_->addTab(snapshots_, TabIcon(kSnapshotsImage), QStringLiteral("Снимки"));
     WatchInput(recognized_);

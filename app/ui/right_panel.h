@@ -9,6 +9,7 @@
 #include "app/recognition/recognized_list.h"
 #include "app/recognition/remembered_persons.h"
 #include "app/ui/tab_blink.h"
+#include "settings/settings_hub.h"
 
 #include <QIcon>
 #include <QTimer>
@@ -22,9 +23,10 @@ class RecognizedPage;
 
 class RightPanel final : public QWidget {
 public:
-    // snapshotPage becomes the second page (and a child of the panel).
+    // snapshotPage becomes the second page (and a child of the panel). The hub, for the recognized
+    // page, must outlive the panel.
     RightPanel(recognition::RecognizedPersonsList& list, recognition::RememberedPersons& remembered,
-               QWidget* snapshotPage, QWidget* parent = nullptr);
+               const settings::SettingsHub& hub, QWidget* snapshotPage, QWidget* parent = nullptr);
 
     // A new recognized entry arrived (true: blink unless its page is shown), or the blinking
     // of the tab is to stop (false).

@@ -5,49 +5,63 @@
 
 namespace ui {
 
-bool SaveSettingsGroup(SettingsGroup group, const settings::SettingsState& s) {
+bool SaveSettingsGroup(settings::Group group, const settings::SettingsState& s) {
     switch (group) {
-    case SettingsGroup::AutoRun:
+    case settings::Group::AutoRun:
         return settings::SaveAutoRun(s.AutoRun);
-    case SettingsGroup::DbConnectionString:
+    case settings::Group::DbConnectionString:
         return settings::SaveDbConnectionString(platform::FromFixed(s.DbConnectionString));
-    case SettingsGroup::Recognition:
+    case settings::Group::Recognition:
         return settings::SaveRecognitionSettings(s.recognition);
-    case SettingsGroup::Smtp:
+    case settings::Group::Smtp:
         return settings::SaveSmtpSettings(s.smtp);
-    case SettingsGroup::CamerasExt:
+    case settings::Group::CamerasExt:
         return settings::SaveCamerasExtParam(s.camerasExt);
-    case SettingsGroup::CameraList:
+    case settings::Group::CameraList:
         return settings::SaveCameraList(s.cameraList);
-    case SettingsGroup::Alerts:
+    case settings::Group::Alerts:
         return settings::SaveSaveAlerts(s.alerts);
-    case SettingsGroup::UPActionSet:
+    case settings::Group::UPActionSet:
         return settings::SaveUPActionSet(s.upActions);
-    case SettingsGroup::CsvFormat:
+    case settings::Group::CsvFormat:
         return settings::SaveCSVFormat(s.csvFormat);
-    case SettingsGroup::ScriptRecognized:
+    case settings::Group::ScriptRecognized:
         return settings::SaveScriptFormat(s.scriptRecognized, QStringLiteral("RecognizedPersons"));
-    case SettingsGroup::ScriptUnrecognized:
+    case settings::Group::ScriptUnrecognized:
         return settings::SaveScriptFormat(s.scriptUnrecognized, QStringLiteral("UnrecognizedPersons"));
-    case SettingsGroup::Management:
+    case settings::Group::Management:
         return settings::SaveManagementServerSettings(s.management, s.stations);
+    case settings::Group::Window:
+    case settings::Group::DbWin:
+    case settings::Group::CurrentCamera:
+    case settings::Group::ViewFeatures:
+        // The windows save their own values the moment they change.
+        break;
     }
     return false;
 }
 
-ApplyResult ApplySettingsCopy(settings::SettingsState& copy, const ApplyServices& services) {
-    ApplyResult result;
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        settings::SettingsState& running = settings::g_Settings();
-        result.previousCameras = running.cameraList;
-        result.previousCameraIndex = running.CurrentCameraIndex;
-        result.plan = PlanApply(running, copy);
-        TakeOver(result.plan, copy, running);
-        // A failed save keeps the new values running; the next group still goes out.
-        for (SettingsGroup group : result.plan.groups) services.save(group, running);
+ApplyResult ApplySettingsCopy(settings::SettingsHub& hub, settings::SettingsState& copy,
+                              const ApplyServices& services) {
+    const ApplyPlan planned = PlanApply(*hub.Snapshot(), copy);
+    std::vector<settings::Group> saved;
+    const auto saves = [&planned, &copy, &saved, &services] {
+        // A failed save keeps that group's running value; the next group still goes out.
+        for (settings::Group group : planned.groups)
+            if (services.save(group, copy)) saved.push_back(group);
+    };
+    if (services.runSaves) {
+        services.runSaves(saves);
+    } else {
+        saves();
     }
-    // The restart copies the format under SettingsLock and then works on the disk: not under the lock.
+    ApplyResult result;
+    result.plan = SavedPart(planned, saved);
+    hub.Update([&result, &copy](settings::SettingsState& next) {
+        result.previousCameras = next.cameraList;
+        result.previousCameraIndex = next.CurrentCameraIndex;
+        TakeOver(result.plan, copy, next);
+    });
     if (result.plan.csv == CsvChange::FileFormat) services.restartCsvLog();
     if (result.plan.restartTcp) services.restartTcpServer();
     if (result.plan.restartUdp) services.restartUdpServer();

@@ -1,21 +1,28 @@
 #pragma once
-// Purpose: applies the settings sheet's copy after OK: takes every changed group over into the
-//          running settings, saves each through the service, then restarts what depends on them.
-// Threads: the user-interface thread. SettingsLock is held for the take-over and the saves only;
-//          the servers, the CSV log and the model set are restarted after it is released, so a
-//          server thread or a log writer waiting for the settings cannot block the restart.
-// Owns: nothing; the services are the caller's.
+// Purpose: applies the settings sheet's copy after OK: sends every changed group to the service,
+//          then publishes the groups whose save succeeded and restarts what depends on them.
+// Threads: the user-interface thread. No lock is held while the saves wait for the service:
+//          readers keep taking snapshots of the settings as they ran before, and only after the
+//          replies is the new set published, before the servers, the CSV log and the model set
+//          restart, so that each restart reads what was applied.
+// Owns: nothing; the hub and the services are the caller's.
 
 #include "app/ui/settings_apply_plan.h"
+#include "settings/settings_hub.h"
 
 #include <functional>
 
 namespace ui {
 
+// Runs `saves` and returns once they are done.
+using SaveRunner = std::function<void(const std::function<void()>& saves)>;
+
 struct ApplyServices {
-    // Saves one group as it now stands in the running settings; false when the save failed
-    // (the save logs that itself).
-    std::function<bool(SettingsGroup group, const settings::SettingsState& running)> save;
+    // Saves one group with its values in `next`; false when the save failed (the save logs that
+    // itself).
+    std::function<bool(settings::Group group, const settings::SettingsState& next)> save;
+    // Where the saves run; empty: on the calling thread.
+    SaveRunner runSaves;
     // Stop the server if it runs and start it again when the settings allow it.
     std::function<void()> restartTcpServer;
     std::function<void()> restartUdpServer;
@@ -24,16 +31,19 @@ struct ApplyServices {
 };
 
 struct ApplyResult {
+    // What was applied: the planned groups whose save succeeded.
     ApplyPlan plan;
-    // The running list and current camera index as they were before the take-over.
+    // The running list and current camera index as they were just before the publish.
     settings::CameraList previousCameras{};
     int32_t previousCameraIndex = -1;
 };
 
 // Saves through the process-wide service channel.
-bool SaveSettingsGroup(SettingsGroup group, const settings::SettingsState& running);
+bool SaveSettingsGroup(settings::Group group, const settings::SettingsState& next);
 
-// Normalizes `copy`'s management group and applies the copy to g_Settings().
-ApplyResult ApplySettingsCopy(settings::SettingsState& copy, const ApplyServices& services);
+// Normalizes `copy`'s management group, compares it with the hub's current set, saves each
+// changed group and publishes those that were saved: a group whose save failed keeps its running
+// value, and what would restart only because of it does not.
+ApplyResult ApplySettingsCopy(settings::SettingsHub& hub, settings::SettingsState& copy, const ApplyServices& services);
 
 }  // namespace ui

@@ -78,7 +78,7 @@ bool SameScript(const settings::ScriptFormat& a, const settings::ScriptFormat& b
 
 }  // namespace
 
-bool ApplyPlan::Has(SettingsGroup group) const {
+bool ApplyPlan::Has(settings::Group group) const {
     return std::find(groups.begin(), groups.end(), group) != groups.end();
 }
 
@@ -94,26 +94,26 @@ void NormalizeManagement(settings::ManagementServerSettings& management, QString
 
 ApplyPlan PlanApply(const settings::SettingsState& running, settings::SettingsState& copy) {
     ApplyPlan plan;
-    if (copy.AutoRun != running.AutoRun) plan.groups.push_back(SettingsGroup::AutoRun);
+    if (copy.AutoRun != running.AutoRun) plan.groups.push_back(settings::Group::AutoRun);
     if (!SameText(copy.DbConnectionString, running.DbConnectionString)) {
-        plan.groups.push_back(SettingsGroup::DbConnectionString);
+        plan.groups.push_back(settings::Group::DbConnectionString);
         plan.connectionStringChanged = true;
     }
-    if (!SameRecognition(copy.recognition, running.recognition)) plan.groups.push_back(SettingsGroup::Recognition);
-    if (!SameSmtp(copy.smtp, running.smtp)) plan.groups.push_back(SettingsGroup::Smtp);
-    if (!SameCamerasExt(copy.camerasExt, running.camerasExt)) plan.groups.push_back(SettingsGroup::CamerasExt);
+    if (!SameRecognition(copy.recognition, running.recognition)) plan.groups.push_back(settings::Group::Recognition);
+    if (!SameSmtp(copy.smtp, running.smtp)) plan.groups.push_back(settings::Group::Smtp);
+    if (!SameCamerasExt(copy.camerasExt, running.camerasExt)) plan.groups.push_back(settings::Group::CamerasExt);
     if (!SameCameraList(copy.cameraList, running.cameraList)) {
-        plan.groups.push_back(SettingsGroup::CameraList);
+        plan.groups.push_back(settings::Group::CameraList);
         plan.cameraListChanged = true;
     }
-    if (!SameAlerts(copy.alerts, running.alerts)) plan.groups.push_back(SettingsGroup::Alerts);
-    if (!SameUPActions(copy.upActions, running.upActions)) plan.groups.push_back(SettingsGroup::UPActionSet);
+    if (!SameAlerts(copy.alerts, running.alerts)) plan.groups.push_back(settings::Group::Alerts);
+    if (!SameUPActions(copy.upActions, running.upActions)) plan.groups.push_back(settings::Group::UPActionSet);
     plan.csv = CompareCsv(copy.csvFormat, running.csvFormat);
-    if (plan.csv != CsvChange::None) plan.groups.push_back(SettingsGroup::CsvFormat);
+    if (plan.csv != CsvChange::None) plan.groups.push_back(settings::Group::CsvFormat);
     if (!SameScript(copy.scriptRecognized, running.scriptRecognized))
-        plan.groups.push_back(SettingsGroup::ScriptRecognized);
+        plan.groups.push_back(settings::Group::ScriptRecognized);
     if (!SameScript(copy.scriptUnrecognized, running.scriptUnrecognized))
-        plan.groups.push_back(SettingsGroup::ScriptUnrecognized);
+        plan.groups.push_back(settings::Group::ScriptUnrecognized);
 
     NormalizeManagement(copy.management, copy.stations);
     const settings::ManagementServerSettings& m = copy.management;
@@ -127,49 +127,70 @@ ApplyPlan PlanApply(const settings::SettingsState& running, settings::SettingsSt
     const bool udpRunsAfter = m.AllowManagement != 0 && m.AllowUdpLocation != 0;
     plan.restartUdp =
         m.AllowUdpLocation != r.AllowUdpLocation || m.UdpPort != r.UdpPort || udpRanBefore != udpRunsAfter;
-    if (plan.restartTcp || plan.restartUdp) plan.groups.push_back(SettingsGroup::Management);
+    if (plan.restartTcp || plan.restartUdp) plan.groups.push_back(settings::Group::Management);
     return plan;
 }
 
-void TakeOver(const ApplyPlan& plan, const settings::SettingsState& copy, settings::SettingsState& running) {
-    for (SettingsGroup group : plan.groups) {
+ApplyPlan SavedPart(const ApplyPlan& plan, const std::vector<settings::Group>& saved) {
+    ApplyPlan part = plan;
+    part.groups.clear();
+    for (settings::Group group : plan.groups)
+        if (std::find(saved.begin(), saved.end(), group) != saved.end()) part.groups.push_back(group);
+    part.connectionStringChanged = plan.connectionStringChanged && part.Has(settings::Group::DbConnectionString);
+    part.cameraListChanged = plan.cameraListChanged && part.Has(settings::Group::CameraList);
+    if (!part.Has(settings::Group::CsvFormat)) part.csv = CsvChange::None;
+    if (!part.Has(settings::Group::Management)) {
+        part.restartTcp = false;
+        part.restartUdp = false;
+    }
+    return part;
+}
+
+void TakeOver(const ApplyPlan& plan, const settings::SettingsState& copy, settings::SettingsState& next) {
+    for (settings::Group group : plan.groups) {
         switch (group) {
-        case SettingsGroup::AutoRun:
-            running.AutoRun = copy.AutoRun;
+        case settings::Group::AutoRun:
+            next.AutoRun = copy.AutoRun;
             break;
-        case SettingsGroup::DbConnectionString:
-            std::memcpy(running.DbConnectionString, copy.DbConnectionString, sizeof copy.DbConnectionString);
+        case settings::Group::DbConnectionString:
+            std::memcpy(next.DbConnectionString, copy.DbConnectionString, sizeof copy.DbConnectionString);
             break;
-        case SettingsGroup::Recognition:
-            running.recognition = copy.recognition;
+        case settings::Group::Recognition:
+            next.recognition = copy.recognition;
             break;
-        case SettingsGroup::Smtp:
-            running.smtp = copy.smtp;
+        case settings::Group::Smtp:
+            next.smtp = copy.smtp;
             break;
-        case SettingsGroup::CamerasExt:
-            running.camerasExt = copy.camerasExt;
+        case settings::Group::CamerasExt:
+            next.camerasExt = copy.camerasExt;
             break;
-        case SettingsGroup::CameraList:
-            running.cameraList = copy.cameraList;
+        case settings::Group::CameraList:
+            next.cameraList = copy.cameraList;
             break;
-        case SettingsGroup::Alerts:
-            running.alerts = copy.alerts;
+        case settings::Group::Alerts:
+            next.alerts = copy.alerts;
             break;
-        case SettingsGroup::UPActionSet:
-            running.upActions = copy.upActions;
+        case settings::Group::UPActionSet:
+            next.upActions = copy.upActions;
             break;
-        case SettingsGroup::CsvFormat:
-            running.csvFormat = copy.csvFormat;
+        case settings::Group::CsvFormat:
+            next.csvFormat = copy.csvFormat;
             break;
-        case SettingsGroup::ScriptRecognized:
-            running.scriptRecognized = copy.scriptRecognized;
+        case settings::Group::ScriptRecognized:
+            next.scriptRecognized = copy.scriptRecognized;
             break;
-        case SettingsGroup::ScriptUnrecognized:
-            running.scriptUnrecognized = copy.scriptUnrecognized;
+        case settings::Group::ScriptUnrecognized:
+            next.scriptUnrecognized = copy.scriptUnrecognized;
             break;
-        case SettingsGroup::Management:
-            running.management = copy.management;
-            running.stations = copy.stations;
+        case settings::Group::Management:
+            next.management = copy.management;
+            next.stations = copy.stations;
+            break;
+        case settings::Group::Window:
+        case settings::Group::DbWin:
+        case settings::Group::CurrentCamera:
+        case settings::Group::ViewFeatures:
+            // The window's own values: never planned, the sheet does not edit them.
             break;
         }
     }

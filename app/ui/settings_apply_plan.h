@@ -5,6 +5,7 @@
 // Threads: any; pure functions of their arguments.
 // Owns: nothing.
 
+#include "settings/settings_hub.h"
 #include "settings/settings_state.h"
 
 #include <QString>
@@ -14,33 +15,18 @@
 
 namespace ui {
 
-// In the order the groups are taken over and saved.
-enum class SettingsGroup {
-    AutoRun,
-    DbConnectionString,
-    Recognition,
-    Smtp,
-    CamerasExt,
-    CameraList,
-    Alerts,
-    UPActionSet,
-    CsvFormat,
-    ScriptRecognized,
-    ScriptUnrecognized,
-    Management,
-};
-
 enum class CsvChange { None, SettingsOnly, FileFormat };
 
 struct ApplyPlan {
-    std::vector<SettingsGroup> groups;
+    // In the order the groups are saved and taken over.
+    std::vector<settings::Group> groups;
     bool connectionStringChanged = false;
     bool cameraListChanged = false;
     CsvChange csv = CsvChange::None;
     bool restartTcp = false;
     bool restartUdp = false;
 
-    bool Has(SettingsGroup group) const;
+    bool Has(settings::Group group) const;
 };
 
 // The stored form of the management group: no discovery without management, no station filter
@@ -50,8 +36,12 @@ void NormalizeManagement(settings::ManagementServerSettings& management, QString
 // Normalizes the copy's management group, then compares the copy with the running settings.
 ApplyPlan PlanApply(const settings::SettingsState& running, settings::SettingsState& copy);
 
-// Copies every planned group from the copy into the running settings (under SettingsLock).
-void TakeOver(const ApplyPlan& plan, const settings::SettingsState& copy, settings::SettingsState& running);
+// The part of `plan` that the saved groups make: the other groups leave it, and with them what
+// restarts only because of them.
+ApplyPlan SavedPart(const ApplyPlan& plan, const std::vector<settings::Group>& saved);
+
+// Copies every planned group from the copy into `next`, the set about to be published.
+void TakeOver(const ApplyPlan& plan, const settings::SettingsState& copy, settings::SettingsState& next);
 
 // True when two camera slots name the same source with the same rotation and mirroring; the name
 // does not count.

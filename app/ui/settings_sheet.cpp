@@ -61,25 +61,21 @@ void SettingsSheet::accept() {
     QDialog::accept();
 }
 
-std::unique_ptr<settings::SettingsState> TakeSettingsCopy() {
-    auto copy = std::make_unique<settings::SettingsState>();
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        *copy = settings::g_Settings();
-    }
-    // Asked outside the lock: the answer comes from the desktop session, not from the settings.
+std::unique_ptr<settings::SettingsState> TakeSettingsCopy(const settings::SettingsHub& hub) {
+    auto copy = std::make_unique<settings::SettingsState>(*hub.Snapshot());
+    // The answer comes from the desktop session, not from the settings.
     copy->AutoRun = settings::IsAutoRunSet();
     return copy;
 }
 
-std::optional<ApplyResult> RunSettingsSheet(QWidget* parent, const SheetPageMaker& addPages,
+std::optional<ApplyResult> RunSettingsSheet(QWidget* parent, settings::SettingsHub& hub, const SheetPageMaker& addPages,
                                             const ApplyServices& services) {
-    std::unique_ptr<settings::SettingsState> copy = TakeSettingsCopy();
+    std::unique_ptr<settings::SettingsState> copy = TakeSettingsCopy(hub);
     SettingsSheet sheet(parent);
     addPages(sheet, *copy);
     sheet.ShowStartPage();
     if (sheet.exec() != QDialog::Accepted) return std::nullopt;
-    return ApplySettingsCopy(*copy, services);
+    return ApplySettingsCopy(hub, *copy, services);
 }
 
 }  // namespace ui

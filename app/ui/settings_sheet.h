@@ -38,16 +38,16 @@ private:
     QTabWidget* pages_ = nullptr;
 };
 
-// The settings the sheet edits, copied from the running ones under SettingsLock, with AutoRun as
-// the logon start stands now.
-std::unique_ptr<settings::SettingsState> TakeSettingsCopy();
+// The settings the sheet edits, copied from the hub's current set, with AutoRun as the logon
+// start stands now.
+std::unique_ptr<settings::SettingsState> TakeSettingsCopy(const settings::SettingsHub& hub);
 
 // Adds the pages that edit `copy`; each page lives as long as the sheet.
 using SheetPageMaker = std::function<void(SettingsSheet& sheet, settings::SettingsState& copy)>;
 
-// Fills a copy, shows the sheet modally and, on OK, applies the copy. Empty when the sheet was
-// cancelled or closed, which changes nothing.
-std::optional<ApplyResult> RunSettingsSheet(QWidget* parent, const SheetPageMaker& addPages,
+// Fills a copy, shows the sheet modally and, on OK, applies the copy to the hub. Empty when the
+// sheet was cancelled or closed, which changes nothing.
+std::optional<ApplyResult> RunSettingsSheet(QWidget* parent, settings::SettingsHub& hub, const SheetPageMaker& addPages,
                                             const ApplyServices& services);
 
 }  // namespace ui

@@ -5,7 +5,6 @@
 #include "app/ui/pad_marks.h"
 #include "app/ui/person_chooser.h"
 #include "platform/fixedtext.h"
-#include "settings/settings_state.h"
 
 #include <QAction>
 #include <QFrame>
@@ -29,11 +28,6 @@ constexpr int kClustersCommand = 40045;
 constexpr int kSelectAllCommand = 40046;
 constexpr int kDeselectAllCommand = 40047;
 
-QString ConnectionString() {
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    return platform::FromFixed(settings::g_Settings().DbConnectionString);
-}
-
 }  // namespace
 
 void SnapshotPage::Command::SetEnabled(bool enabled) const {
@@ -41,8 +35,9 @@ void SnapshotPage::Command::SetEnabled(bool enabled) const {
     if (button != nullptr) button->setEnabled(enabled);
 }
 
-SnapshotPage::SnapshotPage(snapshots::SnapshotDescriber* describer, const shell::Journal& journal, QWidget* parent)
-    : ItemPad(parent), describer_(describer), journal_(journal), boxes_(this) {
+SnapshotPage::SnapshotPage(snapshots::SnapshotDescriber* describer, const shell::Journal& journal,
+                           const settings::SettingsHub& hub, QWidget* parent)
+    : ItemPad(parent), describer_(describer), journal_(journal), hub_(hub), boxes_(this) {
     setObjectName(QStringLiteral("SnapshotPage"));
     selectAll_.item = AddCommand(kSelectAllCommand, QStringLiteral("Выбрать все"), QKeySequence(Qt::CTRL | Qt::Key_A),
                                  &SnapshotPage::SelectAll);
@@ -152,7 +147,7 @@ void SnapshotPage::AddSnapshots(std::vector<snapshots::SnapshotRecord> records) 
 // Commands triggered through a disabled entry (a key while nothing is offered) do nothing.
 void SnapshotPage::SaveAsSamples() {
     if (!save_.item->isEnabled()) return;
-    const QString connection = ConnectionString();
+    const QString connection = platform::FromFixed(hub_.Snapshot()->DbConnectionString);
     const database::PersonChooser chooser = SnapshotPersonChooser(this, boxes_, boxes_, connection, journal_);
     snapshots::SaveSnapshots(list_, [&](std::vector<database::Snapshot>& panel, database::SnapshotChoice choice,
                                         size_t current) {

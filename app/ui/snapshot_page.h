@@ -13,6 +13,7 @@
 #include "app/snapshots/snapshot_list.h"
 #include "app/ui/item_pad.h"
 #include "app/ui/operator_boxes.h"
+#include "settings/settings_hub.h"
 
 #include <functional>
 #include <vector>
@@ -24,8 +25,10 @@ namespace ui {
 class SnapshotPage final : public ItemPad {
 public:
     // describer: where the snapshots come from (null: none arrive); it must outlive the page.
-    // journal: takes the database entries of saved samples.
-    SnapshotPage(snapshots::SnapshotDescriber* describer, const shell::Journal& journal, QWidget* parent = nullptr);
+    // journal: takes the database entries of saved samples. hub: the connection string the samples
+    // are saved with; it must outlive the page.
+    SnapshotPage(snapshots::SnapshotDescriber* describer, const shell::Journal& journal,
+                 const settings::SettingsHub& hub, QWidget* parent = nullptr);
     ~SnapshotPage() override;
 
     // New snapshots were added (the right panel makes tab 1 blink unless it is shown).
@@ -67,6 +70,7 @@ private:
 
     snapshots::SnapshotDescriber* describer_;
     const shell::Journal& journal_;
+    const settings::SettingsHub& hub_;
     OperatorBoxes boxes_;
     snapshots::SnapshotList list_;
     // Menu entries and toolbar buttons of one command share its enabling.

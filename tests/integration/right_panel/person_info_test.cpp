@@ -10,7 +10,7 @@
 #include "app/ui/right_panel.h"
 #include "platform/fixedtext.h"
 #include "platform/oledate.h"
-#include "settings/settings_state.h"
+#include "settings/settings_hub.h"
 
 #include "tests/integration/database/db_test_support.h"
 #include "tests/integration/database/scripted_dialogs.h"
@@ -64,7 +64,7 @@ protected:
         ProviderTest::SetUp();
         if (IsSkipped()) return;
         connection_.Open(db_->ConnectionString());
-        platform::CopyToFixed(settings::g_Settings().DbConnectionString, db_->ConnectionString());
+        UseConnectionString(db_->ConnectionString());
         person_ = AddPerson(connection_, QStringLiteral("Сидоров"), 1, 0);
         Exec(connection_, QStringLiteral("UPDATE PERSONS SET ADDRESS=?, CONTACTS=? WHERE PERSON_ID=?"),
              {QStringLiteral("Тверская, 1"), QStringLiteral("+7 900 000"), person_});
@@ -84,7 +84,10 @@ protected:
         AddPhoto(Jpeg(600, 300, Qt::darkCyan));
     }
 
-    void TearDown() override { platform::CopyToFixed(settings::g_Settings().DbConnectionString, u""); }
+    // The connection string the program works with, as the pages read it from the hub.
+    void UseConnectionString(const QString& connectionString) {
+        hub_.Update([&](settings::SettingsState& s) { platform::CopyToFixed(s.DbConnectionString, connectionString); });
+    }
 
     void AddPhoto(const QByteArray& bytes) {
         Exec(connection_, QStringLiteral("INSERT INTO PHOTO (PERSON_ID, BINDATA) VALUES (?, ?)"), {person_, bytes});
@@ -101,6 +104,7 @@ protected:
         });
     }
 
+    settings::SettingsHub hub_;
     ScriptedDialogs dialogs_;
     database::DbConnection connection_;
     int person_ = 0;
@@ -132,7 +136,7 @@ TEST_P(PersonInfoTest, TheDialogShowsTheRecordAndItsDetailsGoBackIntoTheEntry) {
     auto* item = list.InsertAtTop(Entry(person_, u"Сидоров", 1));
     platform::CopyToFixed(item->person.forename, u"Иван");
     item->person.dateOfBirth = 29000;  // 25.05.1979
-    ui::RecognizedPage page(list, remembered);
+    ui::RecognizedPage page(list, remembered, hub_);
     page.SetDbUserInterface(&dialogs_);
     page.resize(600, 400);
     page.show();
@@ -191,7 +195,7 @@ TEST_P(PersonInfoTest, FailuresAreShownAndTheDialogStaysClosed) {
     recognition::RecognizedPersonsList list;
     recognition::RememberedPersons remembered;
     list.InsertAtTop(Entry(person_, u"Сидоров", 1));
-    ui::RecognizedPage page(list, remembered);
+    ui::RecognizedPage page(list, remembered, hub_);
     page.SetDbUserInterface(&dialogs_);
     page.Refresh();
     page.View()->setCurrentIndex(page.View()->model()->index(0, 0));
@@ -207,8 +211,7 @@ TEST_P(PersonInfoTest, FailuresAreShownAndTheDialogStaysClosed) {
     EXPECT_FALSE(list.At(0).detailsPresent);
 
     // No database where the string points.
-    platform::CopyToFixed(settings::g_Settings().DbConnectionString,
-                          QStringLiteral("Provider=SQLite;Data Source=/nonexistent/folder/none.db"));
+    UseConnectionString(QStringLiteral("Provider=SQLite;Data Source=/nonexistent/folder/none.db"));
     WhenShown([](ui::PersonInfoDialog&) {});
     page.ShowPersonInfo();
     ASSERT_EQ(dialogs_.errors.size(), 2);
@@ -254,7 +257,7 @@ TEST_P(PersonInfoTest, RecognizedPageScreenshot) {
         list.InsertAtTop(std::move(item));
     }
     auto* snapshots = new QWidget;
-    ui::RightPanel panel(list, remembered, snapshots);
+    ui::RightPanel panel(list, remembered, hub_, snapshots);
     ui::RecognizedPage& page = *panel.Recognized();
     page.SetDbUserInterface(&dialogs_);
     panel.resize(720, 760);

@@ -40,7 +40,8 @@ TEST(SnapshotFaces, EightFacesAreDescribedAsTheWorkersDoWhileTheTimerKeepsTickin
 
     shell::Journal journal;
     snapshots::SnapshotDescriber describer(models->MakeDescriber());
-    ui::SnapshotPage page(&describer, journal);
+    settings::SettingsHub hub;
+    ui::SnapshotPage page(&describer, journal, hub);
     page.resize(700, 500);
     page.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));

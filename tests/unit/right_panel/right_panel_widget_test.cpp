@@ -35,7 +35,7 @@ class RightPanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         snapshots_ = new QWidget;
-        panel_ = std::make_unique<ui::RightPanel>(list_, remembered_, snapshots_);
+        panel_ = std::make_unique<ui::RightPanel>(list_, remembered_, hub_, snapshots_);
         panel_->resize(500, 600);
         panel_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(panel_.get()));
@@ -49,6 +49,7 @@ protected:
 
     recognition::RecognizedPersonsList list_;
     recognition::RememberedPersons remembered_;
+    settings::SettingsHub hub_;
     QWidget* snapshots_ = nullptr;
     std::unique_ptr<ui::RightPanel> panel_;
 };

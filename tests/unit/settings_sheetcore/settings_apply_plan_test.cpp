@@ -11,7 +11,7 @@ namespace {
 using ui::ApplyPlan;
 using ui::CameraOutcome;
 using ui::CsvChange;
-using ui::SettingsGroup;
+using SettingsGroup = settings::Group;
 
 using Groups = std::vector<SettingsGroup>;
 

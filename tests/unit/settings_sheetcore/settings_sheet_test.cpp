@@ -3,7 +3,7 @@
 #include "app/ui/settings_sheet.h"
 #include "app/ui/other_page.h"
 #include "app/ui/settings_pages.h"
-#include "settings/settings_state.h"
+#include "settings/settings_hub.h"
 
 #include <gtest/gtest.h>
 
@@ -70,8 +70,9 @@ TEST(SettingsSheet, RemembersAPageThatNoLongerExistsAsTheFirst) {
 namespace {
 
 TEST(SettingsPages, EightPagesInTheirOrderEditTheCopyAlone) {
-    settings::g_Settings() = settings::SettingsState{};
-    auto copy = std::make_unique<settings::SettingsState>();
+    settings::SettingsHub hub;
+    const settings::SettingsSnapshot running = hub.Snapshot();
+    auto copy = std::make_unique<settings::SettingsState>(*running);
     ui::SettingsSheet sheet;
     ui::SettingsPageServices services;
     services.actions.soundAvailable = [] { return false; };
@@ -97,8 +98,9 @@ TEST(SettingsPages, EightPagesInTheirOrderEditTheCopyAlone) {
     EXPECT_EQ(QString::fromUtf16(copy->DbConnectionString), QStringLiteral("Provider=SQLite;Data Source=/tmp/x.db"));
     EXPECT_EQ(copy->camerasExt.WaitConnectionTime, 90);
     EXPECT_EQ(QString::fromUtf16(copy->smtp.SMTPServer), QStringLiteral("smtp.example.org"));
-    EXPECT_EQ(settings::g_Settings().camerasExt.WaitConnectionTime, 0);
-    EXPECT_EQ(settings::g_Settings().smtp.SMTPServer[0], u'\0');
+    EXPECT_EQ(hub.Snapshot(), running);
+    EXPECT_EQ(running->camerasExt.WaitConnectionTime, 0);
+    EXPECT_EQ(running->smtp.SMTPServer[0], u'\0');
 }
 
 }  // namespace

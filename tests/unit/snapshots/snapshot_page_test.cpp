@@ -56,7 +56,7 @@ void AnswerBox(QMessageBox::StandardButton button, QString* text) {
 
 class SnapshotPageTest : public ::testing::Test {
 protected:
-    SnapshotPageTest() : page(nullptr, journal) {
+    SnapshotPageTest() : page(nullptr, journal, hub) {
         page.onSnapshotsArrived = [this] { ++arrivals; };
         page.onInput = [this] { ++inputs; };
         page.resize(520, 420);
@@ -73,6 +73,7 @@ protected:
     QWidget* ItemAt(int index) const { return page.Pad()->childAt(page.List().Grid().CellRect(index).center()); }
 
     shell::Journal journal;
+    settings::SettingsHub hub;
     ui::SnapshotPage page;
     int arrivals = 0;
     int inputs = 0;
@@ -135,7 +136,8 @@ TEST(SnapshotPageLimit, FacesOnTheirWayCountTowardsTheLimit) {
     };
     shell::Journal journal;
     snapshots::SnapshotDescriber describer(std::make_unique<Grey>());
-    ui::SnapshotPage page(&describer, journal);
+    settings::SettingsHub hub;
+    ui::SnapshotPage page(&describer, journal, hub);
     std::vector<SnapshotRecord> held(49, Snapshot(0, 0));
     page.AddSnapshots(std::move(held));
     EXPECT_TRUE(page.AcceptsSnapshot());

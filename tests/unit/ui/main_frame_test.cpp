@@ -38,6 +38,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -99,8 +101,7 @@ protected:
         ASSERT_TRUE(dir.isValid());
         logPath = dir.filePath(QStringLiteral("Ostrovid.log"));
         platform::SetLogFile(logPath, dir.filePath(QStringLiteral("Ostrovid1.log")));
-        settings::SettingsState& s = settings::g_Settings();
-        s = settings::SettingsState{};
+        settings::SettingsState s;
         s.windowPos = {10, 10, 850, 650};
         s.PanelDivProportion = 0.35;
         s.LeftPanelDivProportion = 0.5;
@@ -121,6 +122,7 @@ protected:
         s.recognition.RepeatForRecognition = 1;
         s.recognition.RememberRecognized = 1;
         s.camerasExt.WaitConnectionTime = 60;
+        hub.Publish(s);
     }
     void TearDown() override {
         frame.reset();
@@ -135,7 +137,7 @@ protected:
         parts.saver = &saver;
         parts.recognizedSink = &sink;
         parts.wakeDatabaseCheck = [this] { ++dbWakes; };
-        frame = std::make_unique<ui::MainFrame>(lifecycle, journal, std::move(parts));
+        frame = std::make_unique<ui::MainFrame>(lifecycle, journal, hub, std::move(parts));
         return *frame;
     }
     ui::MainFrame& Created() {
@@ -152,8 +154,13 @@ protected:
         return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
     }
 
+    // Changes the running settings as the settings sheet or another part would.
+    void Change(const std::function<void(settings::SettingsState&)>& change) { hub.Update(change); }
+    settings::SettingsSnapshot Running() const { return hub.Snapshot(); }
+
     QTemporaryDir dir;
     QString logPath;
+    settings::SettingsHub hub;
     FakeLifecycle lifecycle;
     shell::Journal journal;
     RecordingSaver saver;
@@ -363,7 +370,7 @@ TEST_F(Frame, AStateRequestFromAnotherThreadIsAnsweredAndNeverLeftWaiting) {
 }
 
 TEST_F(Frame, ALabelledSubjectCarriesALabelUntilItLeaves) {
-    settings::g_Settings().recognition.RepeatForRecognition = 3;
+    Change([](settings::SettingsState& s) { s.recognition.RepeatForRecognition = 3; });
     ui::MainFrame& f = Created();
     ui::ViewportWidget* viewport = f.CameraPanel()->Viewport();
     viewport->resize(320, 240);
@@ -396,7 +403,7 @@ TEST_F(Frame, ALabelledSubjectCarriesALabelUntilItLeaves) {
 }
 
 TEST_F(Frame, ARemovedEntryIsForgottenByItsSubject) {
-    settings::g_Settings().recognition.RepeatForRecognition = 1;
+    Change([](settings::SettingsState& s) { s.recognition.RepeatForRecognition = 1; });
     ui::MainFrame& f = Created();
     ui::ViewportWidget* viewport = f.CameraPanel()->Viewport();
     recognition::SubjectTracker& tracker = viewport->Processor().Tracker();
@@ -485,8 +492,10 @@ TEST_F(Frame, ModelMessagesDriveStatusBarProgressAndLoadingWindow) {
 }
 
 TEST_F(Frame, EndOfAVisibleLoadStartsTheCurrentCameraWhenConfigured) {
-    settings::g_Settings().CurrentCameraIndex = 0;
-    settings::g_Settings().camerasExt.AutoStartLastCamera = 1;
+    Change([](settings::SettingsState& s) {
+        s.CurrentCameraIndex = 0;
+        s.camerasExt.AutoStartLastCamera = 1;
+    });
     ui::MainFrame& f = Created();
     EXPECT_EQ(f.CameraPanel()->Title()->text(), QStringLiteral("Вход"));
     EXPECT_TRUE(f.Action(40005)->isEnabled());
@@ -537,7 +546,7 @@ TEST_F(Frame, AThreadThatCannotStartFailsCreationAfterStopping) {
     FakeLifecycle second;
     second.serviceOk = false;
     shell::Journal otherJournal;
-    ui::MainFrame other(second, otherJournal, {});
+    ui::MainFrame other(second, otherJournal, hub, {});
     EXPECT_FALSE(other.Create());
     EXPECT_EQ(second.calls, (std::vector<std::string>{"service", "stop"}));
 }
@@ -553,7 +562,7 @@ TEST_F(Frame, CameraChoiceSavesSelectsAndDeselects) {
 
     f.ChooseCamera(1);
     EXPECT_EQ(saver.saves.back(), QStringLiteral("camera 1"));
-    EXPECT_EQ(settings::g_Settings().CurrentCameraIndex, 1);
+    EXPECT_EQ(Running()->CurrentCameraIndex, 1);
     EXPECT_EQ(f.CameraPanel()->Title()->text(), QStringLiteral("Выход"));
     EXPECT_TRUE(f.Action(40005)->isEnabled());
     QMetaObject::invokeMethod(f.CameraMenu(), "aboutToShow");
@@ -565,7 +574,7 @@ TEST_F(Frame, CameraChoiceSavesSelectsAndDeselects) {
 
     f.OnCommand(41000 + 9);  // beyond the list: none
     EXPECT_EQ(saver.saves.back(), QStringLiteral("camera -1"));
-    EXPECT_EQ(settings::g_Settings().CurrentCameraIndex, -1);
+    EXPECT_EQ(Running()->CurrentCameraIndex, -1);
     EXPECT_TRUE(f.CameraPanel()->Title()->text().isEmpty());
     EXPECT_EQ(f.CameraPanel()->Status()->Text(0), QStringLiteral("Камера не выбрана"));
     EXPECT_FALSE(f.Action(40005)->isEnabled());
@@ -574,7 +583,7 @@ TEST_F(Frame, CameraChoiceSavesSelectsAndDeselects) {
 // What OK on the settings sheet leaves behind after a camera list change, as the frame sees it.
 ui::ApplyResult ListChanged(const settings::CameraList& before, int currentIndex) {
     ui::ApplyResult applied;
-    applied.plan.groups.push_back(ui::SettingsGroup::CameraList);
+    applied.plan.groups.push_back(settings::Group::CameraList);
     applied.plan.cameraListChanged = true;
     applied.previousCameras = before;
     applied.previousCameraIndex = currentIndex;
@@ -584,43 +593,46 @@ ui::ApplyResult ListChanged(const settings::CameraList& before, int currentIndex
 TEST_F(Frame, AnAppliedCameraListRenamesMovesLosesOrClearsTheIdleCurrentCamera) {
     ui::MainFrame& f = Created();
     f.ChooseCamera(1);
-    settings::SettingsState& s = settings::g_Settings();
 
     // Renamed in place: only the title follows, nothing is saved.
-    settings::CameraList before = s.cameraList;
-    platform::CopyToFixed(s.cameraList.Cameras[1].Name, u"Выход-2");
+    settings::CameraList before = Running()->cameraList;
+    Change([](settings::SettingsState& s) { platform::CopyToFixed(s.cameraList.Cameras[1].Name, u"Выход-2"); });
     size_t saves = saver.saves.size();
     f.SettingsApplied(ListChanged(before, 1));
     EXPECT_EQ(f.CameraPanel()->Title()->text(), QStringLiteral("Выход-2"));
     EXPECT_EQ(saver.saves.size(), saves);
-    EXPECT_EQ(s.CurrentCameraIndex, 1);
+    EXPECT_EQ(Running()->CurrentCameraIndex, 1);
 
     // The first slot removed: the same camera moved to index 0, which is stored and saved.
-    before = s.cameraList;
-    s.cameraList.Cameras[0] = s.cameraList.Cameras[1];
-    s.cameraList.Cameras[1] = {};
-    s.cameraList.Count = 1;
+    before = Running()->cameraList;
+    Change([](settings::SettingsState& s) {
+        s.cameraList.Cameras[0] = s.cameraList.Cameras[1];
+        s.cameraList.Cameras[1] = {};
+        s.cameraList.Count = 1;
+    });
     f.SettingsApplied(ListChanged(before, 1));
-    EXPECT_EQ(s.CurrentCameraIndex, 0);
+    EXPECT_EQ(Running()->CurrentCameraIndex, 0);
     EXPECT_EQ(saver.saves.back(), QStringLiteral("camera 0"));
     EXPECT_EQ(f.CameraPanel()->Title()->text(), QStringLiteral("Выход-2"));
 
     // A new device under the same name: the camera is lost, then the slot of that name is chosen.
-    before = s.cameraList;
-    s.cameraList.Cameras[0].Source.Web.CaptureDeviceNumber = 90;
+    before = Running()->cameraList;
+    Change([](settings::SettingsState& s) { s.cameraList.Cameras[0].Source.Web.CaptureDeviceNumber = 90; });
     saves = saver.saves.size();
     f.SettingsApplied(ListChanged(before, 0));
     EXPECT_EQ(std::vector<QString>(saver.saves.begin() + long(saves), saver.saves.end()),
               (std::vector<QString>{QStringLiteral("camera -1"), QStringLiteral("camera 0")}));
-    EXPECT_EQ(s.CurrentCameraIndex, 0);
+    EXPECT_EQ(Running()->CurrentCameraIndex, 0);
     EXPECT_EQ(f.CameraPanel()->Title()->text(), QStringLiteral("Выход-2"));
 
     // Another device under another name: lost without a replacement.
-    before = s.cameraList;
-    s.cameraList.Cameras[0].Source.Web.CaptureDeviceNumber = 91;
-    platform::CopyToFixed(s.cameraList.Cameras[0].Name, u"Склад");
+    before = Running()->cameraList;
+    Change([](settings::SettingsState& s) {
+        s.cameraList.Cameras[0].Source.Web.CaptureDeviceNumber = 91;
+        platform::CopyToFixed(s.cameraList.Cameras[0].Name, u"Склад");
+    });
     f.SettingsApplied(ListChanged(before, 0));
-    EXPECT_EQ(s.CurrentCameraIndex, -1);
+    EXPECT_EQ(Running()->CurrentCameraIndex, -1);
     EXPECT_EQ(saver.saves.back(), QStringLiteral("camera -1"));
     EXPECT_TRUE(f.CameraPanel()->Title()->text().isEmpty());
     EXPECT_EQ(f.CameraPanel()->Status()->Text(0), QStringLiteral("Камера не выбрана"));
@@ -628,13 +640,13 @@ TEST_F(Frame, AnAppliedCameraListRenamesMovesLosesOrClearsTheIdleCurrentCamera) 
 
     // No current camera: a changed list leaves everything alone; an emptied list clears a chosen one.
     saves = saver.saves.size();
-    f.SettingsApplied(ListChanged(s.cameraList, -1));
+    f.SettingsApplied(ListChanged(Running()->cameraList, -1));
     EXPECT_EQ(saver.saves.size(), saves);
     f.ChooseCamera(0);
-    before = s.cameraList;
-    s.cameraList = {};
+    before = Running()->cameraList;
+    Change([](settings::SettingsState& s) { s.cameraList = {}; });
     f.SettingsApplied(ListChanged(before, 0));
-    EXPECT_EQ(s.CurrentCameraIndex, -1);
+    EXPECT_EQ(Running()->CurrentCameraIndex, -1);
     EXPECT_EQ(saver.saves.back(), QStringLiteral("camera -1"));
 }
 
@@ -643,16 +655,15 @@ TEST_F(Frame, TheSettingsCommandAppliesWhatTheSheetReturns) {
     parts.saver = &saver;
     int opened = 0;
     std::optional<ui::ApplyResult> answer;
-    parts.openSettings = [&](QWidget*) {
+    parts.openSettings = [&](QWidget*, const ui::SaveRunner&) {
         ++opened;
         return answer;
     };
-    frame = std::make_unique<ui::MainFrame>(lifecycle, journal, std::move(parts));
+    frame = std::make_unique<ui::MainFrame>(lifecycle, journal, hub, std::move(parts));
     ASSERT_TRUE(frame->Create());
     frame->ChooseCamera(0);
-    settings::SettingsState& s = settings::g_Settings();
-    const settings::CameraList before = s.cameraList;
-    platform::CopyToFixed(s.cameraList.Cameras[0].Name, u"Главный вход");
+    const settings::CameraList before = Running()->cameraList;
+    Change([](settings::SettingsState& s) { platform::CopyToFixed(s.cameraList.Cameras[0].Name, u"Главный вход"); });
 
     frame->OnCommand(40001);  // cancelled: the title stays as it was
     EXPECT_EQ(frame->CameraPanel()->Title()->text(), QStringLiteral("Вход"));
@@ -662,11 +673,42 @@ TEST_F(Frame, TheSettingsCommandAppliesWhatTheSheetReturns) {
     EXPECT_EQ(frame->CameraPanel()->Title()->text(), QStringLiteral("Главный вход"));
 }
 
+// The sheet's saves wait for the service: meanwhile the frame goes on handling its events, and a
+// close that arrives waits until they have ended and the settings are applied.
+TEST_F(Frame, TheFrameHandlesItsEventsDuringTheSettingsSavesAndClosesOnlyAfterThem) {
+    ui::MainFrameParts parts;
+    parts.saver = &saver;
+    std::atomic<bool> handledDuringSaves{false};
+    bool destroyedDuringSaves = true;
+    parts.openSettings = [&](QWidget*, const ui::SaveRunner& runSaves) -> std::optional<ui::ApplyResult> {
+        runSaves([&] {
+            frame->PostClose();
+            QMetaObject::invokeMethod(
+                frame.get(), [&] { handledDuringSaves = true; }, Qt::QueuedConnection);
+            QElapsedTimer waited;
+            waited.start();
+            while (!handledDuringSaves && waited.elapsed() < 5000)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            // Time for the close to arrive while the saves still run.
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        });
+        destroyedDuringSaves = frame->Destroyed();
+        return std::nullopt;
+    };
+    frame = std::make_unique<ui::MainFrame>(lifecycle, journal, hub, std::move(parts));
+    ASSERT_TRUE(frame->Create());
+    frame->OnCommand(40001);
+    EXPECT_TRUE(handledDuringSaves);
+    EXPECT_FALSE(destroyedDuringSaves);
+    EXPECT_TRUE(frame->Destroyed());
+    EXPECT_EQ(lifecycle.calls.back(), "stop");
+}
+
 TEST_F(Frame, FramedFaceButtonTogglesSavesAndChecksTheMenu) {
     ui::MainFrame& f = Created();
     f.CameraPanel()->FramedFaceButton()->click();
     EXPECT_EQ(saver.saves.back(), QStringLiteral("framed 0"));
-    EXPECT_EQ(settings::g_Settings().viewFeatures.FramedFace, 0);
+    EXPECT_EQ(Running()->viewFeatures.FramedFace, 0);
     EXPECT_FALSE(f.Action(40007)->isChecked());
     EXPECT_FALSE(f.CameraPanel()->FramedFaceButton()->isChecked());
     f.Action(40007)->trigger();
@@ -735,7 +777,7 @@ TEST_F(Frame, SplitterDragIsClampedAndSavedOnRelease) {
     EXPECT_DOUBLE_EQ(pad->Proportion(), 0.7);
     QTest::mouseRelease(pad, Qt::LeftButton, {}, QPoint(pad->width() - 2, band.y()));
     EXPECT_EQ(saver.saves.back(), QStringLiteral("panel 0.7"));
-    EXPECT_DOUBLE_EQ(settings::g_Settings().PanelDivProportion, 0.7);
+    EXPECT_DOUBLE_EQ(Running()->PanelDivProportion, 0.7);
     // The left panel now ends 2 pixels before 70 % of the pad.
     EXPECT_EQ(f.LeftPanel()->width(), int(pad->width() * 0.7) - 2);
 }

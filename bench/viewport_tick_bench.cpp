@@ -47,10 +47,8 @@ struct QuietSurface : viewport::ViewportSurface {
     void ShowPicture(const cv::Mat&) override {}
     void ShowConnectingAnimation() override {}
     recognition::LabelPoint PictureOrigin() const override { return {}; }
-    void MoveLabel(const recognition::Subject&, recognition::LabelPoint) override {}
-    void SetLabelVisible(const recognition::Subject&, bool) override {}
-    bool TakeSnapshotRequest() override { return false; }
-    void AddSnapshotFaces(const cv::Mat&, std::span<const recognition::FrameFace>) override {}
+    void MoveLabel(uint32_t, recognition::LabelPoint) override {}
+    void SetLabelVisible(uint32_t, bool) override {}
 };
 
 struct QuietEvents : viewport::ViewportEvents {
@@ -60,6 +58,8 @@ struct QuietEvents : viewport::ViewportEvents {
     void BroadcastCameraState(int) override {}
     // The costlier case: a frame copy every second.
     bool UnrecognizedActionsWanted() const override { return true; }
+    bool TakeSnapshotRequest() override { return false; }
+    void AddSnapshotFaces(const cv::Mat&, std::span<const recognition::FrameFace>) override {}
 };
 
 }  // namespace

@@ -180,13 +180,13 @@ const QLabel* ViewportWidget::Label(uint32_t subjectId) const {
     return it == labels_.end() ? nullptr : it->second.get();
 }
 
-void ViewportWidget::MoveLabel(const recognition::Subject& subject, recognition::LabelPoint position) {
-    auto it = labels_.find(subject.id);
+void ViewportWidget::MoveLabel(uint32_t subjectId, recognition::LabelPoint position) {
+    auto it = labels_.find(subjectId);
     if (it != labels_.end()) it->second->move(position.x, position.y);
 }
 
-void ViewportWidget::SetLabelVisible(const recognition::Subject& subject, bool visible) {
-    auto it = labels_.find(subject.id);
+void ViewportWidget::SetLabelVisible(uint32_t subjectId, bool visible) {
+    auto it = labels_.find(subjectId);
     if (it != labels_.end()) it->second->setVisible(visible);
 }
 

@@ -86,10 +86,8 @@ public:
     void ShowPicture(const cv::Mat& picture) override;
     void ShowConnectingAnimation() override;
     recognition::LabelPoint PictureOrigin() const override;
-    void MoveLabel(const recognition::Subject& subject, recognition::LabelPoint position) override;
-    void SetLabelVisible(const recognition::Subject& subject, bool visible) override;
-    bool TakeSnapshotRequest() override;
-    void AddSnapshotFaces(const cv::Mat& frame, std::span<const recognition::FrameFace> faces) override;
+    void MoveLabel(uint32_t subjectId, recognition::LabelPoint position) override;
+    void SetLabelVisible(uint32_t subjectId, bool visible) override;
 
     // ViewportEvents
     void FaceDetected(const recognition::Subject& subject, const cv::Mat& frame) override;
@@ -97,6 +95,8 @@ public:
     void PresenceEnded(const recognition::Subject& subject, double presenceSeconds) override;
     void BroadcastCameraState(int operation) override;
     bool UnrecognizedActionsWanted() const override;
+    bool TakeSnapshotRequest() override;
+    void AddSnapshotFaces(const cv::Mat& frame, std::span<const recognition::FrameFace> faces) override;
 
     // RecognitionOutputs
     void PersonRecognized(const recognition::RecognitionReport& report) override;

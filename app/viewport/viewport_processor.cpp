@@ -16,6 +16,10 @@
 
 namespace viewport {
 
+recognition::LabelPoint LabelPosition(recognition::LabelPoint pictureOrigin, const recognition::ScreenRect& face) {
+    return {pictureOrigin.x + face.left, pictureOrigin.y - recognition::kLabelRise + face.top};
+}
+
 ViewportProcessor::ViewportProcessor(camera::CameraWork& work, ViewportSurface& surface, ViewportEvents& events,
                                      const shell::Journal& journal, Detector detect, Dispatcher dispatch, Clock clock)
     : work_(work),
@@ -68,7 +72,7 @@ void ViewportProcessor::Tick(bool running, const ViewportSettings& settings) {
         work_.lastFaceCount = lastFaceCount_;
         surface_.ShowFaceCount(lastFaceCount_);
     }
-    if (surface_.TakeSnapshotRequest() && !faces.empty()) surface_.AddSnapshotFaces(frame, faces);
+    if (events_.TakeSnapshotRequest() && !faces.empty()) events_.AddSnapshotFaces(frame, faces);
 
     const cv::Size shown = sizeChanged ? frameSize_ : surface_.DisplayedSize();
     tracker_.Track(faces, frame, now, {frameSize_.width, frameSize_.height, shown.width, shown.height});
@@ -136,12 +140,11 @@ void ViewportProcessor::PlaceLabels() {
     const recognition::LabelPoint origin = surface_.PictureOrigin();
     for (const auto& subject : tracker_.Subjects()) {
         if (!subject->hasLabel) continue;
-        const recognition::LabelPoint position{origin.x + subject->screen.left,
-                                               origin.y - recognition::kLabelRise + subject->screen.top};
-        if (subject->MoveLabel(position)) surface_.MoveLabel(*subject, position);
+        const recognition::LabelPoint position = LabelPosition(origin, subject->screen);
+        if (subject->MoveLabel(position)) surface_.MoveLabel(subject->id, position);
         if (subject->HasFace() != subject->labelShown) {
             subject->labelShown = subject->HasFace();
-            surface_.SetLabelVisible(*subject, subject->labelShown);
+            surface_.SetLabelVisible(subject->id, subject->labelShown);
         }
     }
 }

@@ -2,8 +2,8 @@
 // The camera viewport's frame processing, driven by its 30 ms timer: take the newest frame,
 // detect and track the faces, hand them to the prediction workers, keep the frame history,
 // draw and show the picture, drop vanished subjects, place the labels, and watch for a camera
-// that stops delivering. No widget here: the viewport window forwards its timer to Tick() and
-// implements ViewportSurface.
+// that stops delivering. No widget here: the live view forwards its window's timer to Tick(),
+// and the window implements ViewportSurface.
 
 #include "app/recognition/frame_history.h"
 #include "app/recognition/hang_notice.h"
@@ -23,7 +23,7 @@ struct CameraWork;
 
 namespace viewport {
 
-// What the frame processing asks of the viewport window.
+// What the frame processing asks of the window that shows the camera's picture.
 class ViewportSurface {
 public:
     virtual ~ViewportSurface() = default;
@@ -38,12 +38,8 @@ public:
     virtual void ShowConnectingAnimation() = 0;
     // Labels: screen position of the picture window's top-left corner, and the tooltip moves.
     virtual recognition::LabelPoint PictureOrigin() const = 0;
-    virtual void MoveLabel(const recognition::Subject& subject, recognition::LabelPoint position) = 0;
-    virtual void SetLabelVisible(const recognition::Subject& subject, bool visible) = 0;
-    // The snapshot panel's request: true once when the operator asked for a snapshot.
-    virtual bool TakeSnapshotRequest() = 0;
-    // Adds the frame's faces to the snapshot panel (after the snapshot sound).
-    virtual void AddSnapshotFaces(const cv::Mat& frame, std::span<const recognition::FrameFace> faces) = 0;
+    virtual void MoveLabel(uint32_t subjectId, recognition::LabelPoint position) = 0;
+    virtual void SetLabelVisible(uint32_t subjectId, bool visible) = 0;
 };
 
 // The camera journal entries and the management events of the frame processing.
@@ -55,7 +51,14 @@ public:
     // True when an unrecognized subject's leaving would now lead to actions, the only readers of
     // the frame history's pictures.
     virtual bool UnrecognizedActionsWanted() const = 0;
+    // The snapshot panel's request: true once when the operator asked for a snapshot.
+    virtual bool TakeSnapshotRequest() = 0;
+    // Adds the frame's faces to the snapshot panel (after the snapshot sound).
+    virtual void AddSnapshotFaces(const cv::Mat& frame, std::span<const recognition::FrameFace> faces) = 0;
 };
+
+// Where a subject's label goes on the screen: just above its face on the picture window.
+recognition::LabelPoint LabelPosition(recognition::LabelPoint pictureOrigin, const recognition::ScreenRect& face);
 
 struct ViewportSettings {
     int maxSubject = 8;

@@ -35,12 +35,8 @@ struct Surface : viewport::ViewportSurface {
     void ShowPicture(const cv::Mat& picture) override { picture.copyTo(shown); }
     void ShowConnectingAnimation() override { ++animations; }
     recognition::LabelPoint PictureOrigin() const override { return {1000, 500}; }
-    void MoveLabel(const Subject& subject, recognition::LabelPoint at) override { moves.push_back({subject.id, at}); }
-    void SetLabelVisible(const Subject&, bool visible) override { visibility.push_back(visible); }
-    bool TakeSnapshotRequest() override { return std::exchange(snapshot, false); }
-    void AddSnapshotFaces(const cv::Mat&, std::span<const FrameFace> faces) override {
-        snapshotFaces += int(faces.size());
-    }
+    void MoveLabel(uint32_t subjectId, recognition::LabelPoint at) override { moves.push_back({subjectId, at}); }
+    void SetLabelVisible(uint32_t, bool visible) override { visibility.push_back(visible); }
 
     std::vector<int> counts;
     std::vector<cv::Size> layouts;
@@ -49,8 +45,6 @@ struct Surface : viewport::ViewportSurface {
     int animations = 0;
     std::vector<std::pair<uint32_t, recognition::LabelPoint>> moves;
     std::vector<bool> visibility;
-    bool snapshot = false;
-    int snapshotFaces = 0;
 };
 
 struct Events : viewport::ViewportEvents {
@@ -59,8 +53,14 @@ struct Events : viewport::ViewportEvents {
     void PresenceEnded(const Subject& s, double) override { ended.push_back(s.id); }
     void BroadcastCameraState(int operation) override { operations.push_back(operation); }
     bool UnrecognizedActionsWanted() const override { return true; }
+    bool TakeSnapshotRequest() override { return std::exchange(snapshot, false); }
+    void AddSnapshotFaces(const cv::Mat&, std::span<const FrameFace> faces) override {
+        snapshotFaces += int(faces.size());
+    }
     std::vector<uint32_t> detected, unrecognized, ended;
     std::vector<int> operations;
+    bool snapshot = false;
+    int snapshotFaces = 0;
 };
 
 // Keeps the entries and reads them when the test looks, as the journal tab reads an entry only
@@ -315,13 +315,13 @@ TEST_F(Viewport, LabelsFollowTheirFacesAndHideWhileTheFaceIsMissing) {
 }
 
 TEST_F(Viewport, ASnapshotRequestTakesTheFacesOfTheNextFrameThatHasAny) {
-    surface.snapshot = true;
+    events.snapshot = true;
     FrameTick({{10, 10, 50, 50}, {200, 10, 50, 50}});
-    EXPECT_EQ(surface.snapshotFaces, 2);
-    EXPECT_FALSE(surface.snapshot);
-    surface.snapshot = true;
+    EXPECT_EQ(events.snapshotFaces, 2);
+    EXPECT_FALSE(events.snapshot);
+    events.snapshot = true;
     FrameTick({});
-    EXPECT_EQ(surface.snapshotFaces, 2);
+    EXPECT_EQ(events.snapshotFaces, 2);
 }
 
 TEST_F(Viewport, AStateRequestGetsTheUnmirroredPictureAndTheSubjectsWithSureHits) {

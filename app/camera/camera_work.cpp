@@ -6,7 +6,6 @@
 #include "platform/fixedtext.h"
 #include "platform/log.h"
 #include "settings/log_masking.h"
-#include "settings/settings_state.h"
 
 #include <atomic>
 #include <chrono>
@@ -51,9 +50,7 @@ void PostCameraEntry(const shell::Journal& journal, CameraIcon icon, QString tex
 }
 
 // A copy of the current camera, or false when none is selected.
-bool CurrentCamera(settings::CameraDescriptor* camera) {
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    const settings::SettingsState& s = settings::g_Settings();
+bool CurrentCamera(const settings::SettingsState& s, settings::CameraDescriptor* camera) {
     const int index = s.CurrentCameraIndex;
     if (index < 0 || index >= int(s.cameraList.Count) || index >= settings::kMaxCameras ||
         !s.cameraList.Cameras[index].InUse) {
@@ -129,7 +126,7 @@ CameraControl::~CameraControl() { StopCamera(true); }
 void CameraControl::StartCamera() {
     WriteLog(QStringLiteral("Команда на старт камеры..."));
     settings::CameraDescriptor current{};
-    if (!CurrentCamera(&current)) {
+    if (!CurrentCamera(*hub_.Snapshot(), &current)) {
         WriteLog(QStringLiteral("Не задана текущая камера. Отмена старта."));
         return;
     }

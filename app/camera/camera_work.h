@@ -9,6 +9,7 @@
 #include "app/shell/journal.h"
 #include "platform/sync.h"
 #include "settings/groups.h"
+#include "settings/settings_hub.h"
 
 #include <cstdint>
 #include <memory>
@@ -74,12 +75,14 @@ platform::CriticalSection& CameraWorkLock();
 bool MakeCameraStopEvent();
 
 // The start and stop commands of the camera, reporting to the panel and the journal they were
-// made with; both must outlive the capture thread. The capture thread is process-wide like
+// made with; both must outlive the capture thread. Each start takes the camera from one settings
+// snapshot of the hub, which must outlive this. The capture thread is process-wide like
 // g_CameraWork, so at most one of these runs a camera; its destruction stops that camera
 // silently. User-interface thread only.
 class CameraControl {
 public:
-    CameraControl(CameraPanel& panel, const shell::Journal& journal) : panel_(panel), journal_(journal) {}
+    CameraControl(CameraPanel& panel, const shell::Journal& journal, const settings::SettingsHub& hub)
+        : panel_(panel), journal_(journal), hub_(hub) {}
     ~CameraControl();
     CameraControl(const CameraControl&) = delete;
     CameraControl& operator=(const CameraControl&) = delete;
@@ -93,6 +96,7 @@ public:
 private:
     CameraPanel& panel_;
     const shell::Journal& journal_;
+    const settings::SettingsHub& hub_;
 };
 
 // True while the capture thread exists.

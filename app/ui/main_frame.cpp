@@ -342,7 +342,7 @@ bool MainFrame::CreatePad() {
         if (rightPanel_ != nullptr) rightPanel_->Recognized()->Redraw();
     };
     cameraPanel_ = new CameraPanelWidget(journal_, hub_, std::move(context), leftPanel_);
-    camera_ = std::make_unique<camera::CameraControl>(*cameraPanel_, journal_);
+    camera_ = std::make_unique<camera::CameraControl>(*cameraPanel_, journal_, hub_);
     events_ = new EventPanel(cameraPanel_, leftPanel_);
     leftPanel_->SetPanels(cameraPanel_, events_);
     snapshotPage_ = new SnapshotPage(parts_.snapshots, journal_, hub_);

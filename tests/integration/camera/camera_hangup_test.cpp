@@ -72,9 +72,7 @@ protected:
         platform::CopyToFixed(camera.Source.Url, QString("http://127.0.0.1:%1/video.mjpg").arg(server_.Port()));
         camera::StoreCamera(s.cameraList, 0, camera);
         s.CurrentCameraIndex = 0;
-        hub_.Publish(s);
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        settings::g_Settings() = s;
+        hub_.Publish(std::move(s));
     }
     void TearDown() override {
         camera_.StopCamera(true);
@@ -83,8 +81,6 @@ protected:
         service_.Stop();
         camera::SetHangupCheckIntervalForTest(10s);
         camera::SetCloseSocketCommandForTest(nullptr);
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        settings::g_Settings().CurrentCameraIndex = -1;
     }
 
     // The close command done in this process, as the service would do it.
@@ -106,7 +102,7 @@ protected:
     std::thread watchdog_;
     std::atomic<int> resets_{0};
     camera::CameraPanel panel_;
-    camera::CameraControl camera_{panel_, journal_.Journal()};
+    camera::CameraControl camera_{panel_, journal_.Journal(), hub_};
 };
 
 void HangupTest::StalledOpenIsResetAndTheThreadRetries() {

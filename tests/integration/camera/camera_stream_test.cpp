@@ -3,7 +3,7 @@
 #include "app/camera/cv_stream.h"
 #include "app/camera/stream_test.h"
 #include "platform/fixedtext.h"
-#include "settings/settings_state.h"
+#include "settings/settings_hub.h"
 #include "tests/integration/camera/stream_servers.h"
 #include "tests/unit/camera/camera_test_support.h"
 
@@ -158,19 +158,16 @@ TEST(ServedStream, LostServerClosesTheCameraAndItReconnectsFiveSecondsLater) {
     const uint16_t port = camera_test::FreeLoopbackPort();
     auto server = std::make_unique<camera_test::MjpegServer>(port);
     ASSERT_TRUE(server->Start());
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        auto& s = settings::g_Settings();
-        s.cameraList = {};
-        settings::CameraDescriptor camera{};
-        camera.Type = camera::kIpCamera;
-        platform::CopyToFixed(camera.Name, QStringLiteral("Вход"));
-        platform::CopyToFixed(camera.Source.Url, server->Url());
-        ASSERT_TRUE(camera::StoreCamera(s.cameraList, 0, camera));
-        s.CurrentCameraIndex = 0;
-    }
+    settings::SettingsState s;
+    settings::CameraDescriptor camera{};
+    camera.Type = camera::kIpCamera;
+    platform::CopyToFixed(camera.Name, QStringLiteral("Вход"));
+    platform::CopyToFixed(camera.Source.Url, server->Url());
+    ASSERT_TRUE(camera::StoreCamera(s.cameraList, 0, camera));
+    s.CurrentCameraIndex = 0;
+    const settings::SettingsHub hub(std::move(s));
     camera::CameraPanel panel;
-    camera::CameraControl control(panel, journal.Journal());
+    camera::CameraControl control(panel, journal.Journal(), hub);
     control.StartCamera();
     ASSERT_TRUE(camera::CameraThreadExists());
     ASSERT_TRUE(journal.WaitFor("Разрешение камеры", 1, 20s));
@@ -214,8 +211,6 @@ TEST(ServedStream, LostServerClosesTheCameraAndItReconnectsFiveSecondsLater) {
           "WorkCamThreadFunc: Камера закрыта. Пауза перед следующей попыткой открытия..."}) {
         EXPECT_TRUE(text.contains(QString::fromUtf8(line))) << line;
     }
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    settings::g_Settings().CurrentCameraIndex = -1;
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include "app/camera/hangup_detection.h"
 #include "app/camera/stream_test.h"
 #include "platform/fixedtext.h"
-#include "settings/settings_state.h"
+#include "settings/settings_hub.h"
 #include "tests/support/refused_events.h"
 #include "tests/unit/camera/camera_test_support.h"
 
@@ -40,16 +40,20 @@ public:
     std::vector<std::pair<camera::CameraState, int>> events;
 };
 
-void SelectIpCamera(const QString& name, const QString& url) {
-    platform::CriticalSectionLock lock(settings::SettingsLock());
-    auto& s = settings::g_Settings();
-    s.cameraList = {};
-    settings::CameraDescriptor camera{};
-    camera.Type = camera::kIpCamera;
-    platform::CopyToFixed(camera.Name, name);
-    platform::CopyToFixed(camera.Source.Url, url);
-    camera::StoreCamera(s.cameraList, 0, camera);
-    s.CurrentCameraIndex = 0;
+void SelectIpCamera(settings::SettingsHub& hub, const QString& name, const QString& url) {
+    hub.Update([&](settings::SettingsState& s) {
+        s.cameraList = {};
+        settings::CameraDescriptor camera{};
+        camera.Type = camera::kIpCamera;
+        platform::CopyToFixed(camera.Name, name);
+        platform::CopyToFixed(camera.Source.Url, url);
+        camera::StoreCamera(s.cameraList, 0, camera);
+        s.CurrentCameraIndex = 0;
+    });
+}
+
+void SetCurrentCamera(settings::SettingsHub& hub, int32_t index) {
+    hub.Update([index](settings::SettingsState& s) { s.CurrentCameraIndex = index; });
 }
 
 class CameraWorkTest : public ::testing::Test {
@@ -58,40 +62,33 @@ protected:
     void TearDown() override {
         camera_.StopCamera(true);
         camera::SetCameraStateBroadcaster(nullptr);
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        settings::g_Settings().CurrentCameraIndex = -1;
     }
 
     camera_test::TempLog log_;
     camera_test::RecordingSink journal_;
     StateRecorder states_;
     camera::CameraPanel panel_;
-    camera::CameraControl camera_{panel_, journal_.Journal()};
+    settings::SettingsHub hub_;
+    camera::CameraControl camera_{panel_, journal_.Journal(), hub_};
 };
 
 TEST_F(CameraWorkTest, StartWithoutCurrentCameraIsRefusedWithoutJournal) {
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        settings::g_Settings().CurrentCameraIndex = -1;
-    }
+    SetCurrentCamera(hub_, -1);
     camera_.StartCamera();
     EXPECT_FALSE(camera::CameraThreadExists());
     EXPECT_TRUE(log_.Text().contains("Команда на старт камеры..."));
     EXPECT_TRUE(log_.Text().contains("Не задана текущая камера. Отмена старта."));
     EXPECT_TRUE(journal_.Entries().empty());
     // A current index that points at an empty slot is no camera either.
-    SelectIpCamera("x", "rtsp://127.0.0.1/x");
-    {
-        platform::CriticalSectionLock lock(settings::SettingsLock());
-        settings::g_Settings().CurrentCameraIndex = 3;
-    }
+    SelectIpCamera(hub_, "x", "rtsp://127.0.0.1/x");
+    SetCurrentCamera(hub_, 3);
     camera_.StartCamera();
     EXPECT_FALSE(camera::CameraThreadExists());
 }
 
 TEST_F(CameraWorkTest, UnresolvableHostRefusesTheStart) {
     // An empty label fails in the resolver itself: no query leaves the machine.
-    SelectIpCamera("Двор", "rtsp://camera..invalid/live");
+    SelectIpCamera(hub_, "Двор", "rtsp://camera..invalid/live");
     camera_.StartCamera();
     EXPECT_FALSE(camera::CameraThreadExists());
     const auto entries = journal_.Entries();
@@ -108,7 +105,7 @@ TEST_F(CameraWorkTest, UnresolvableHostRefusesTheStart) {
 TEST_F(CameraWorkTest, RetriesEveryFiveSecondsRefusesSecondStartAndStopsAtOnce) {
     const uint16_t port = camera_test::FreeLoopbackPort();
     const QString url = QString("http://127.0.0.1:%1/video.mjpg").arg(port);
-    SelectIpCamera("Вход", url);
+    SelectIpCamera(hub_, "Вход", url);
     camera_.StartCamera();
     ASSERT_TRUE(camera::CameraThreadExists());
     EXPECT_TRUE(log_.Text().contains(QString("IP-адрес камеры: 127.0.0.1, Порт: %1").arg(port)));
@@ -177,7 +174,7 @@ TEST_F(CameraWorkTest, RetriesEveryFiveSecondsRefusesSecondStartAndStopsAtOnce) 
 // The start is refused as a thread that cannot be started, and the event's line is logged.
 TEST_F(CameraWorkTest, EventsThatCannotBeMadeRefuseTheStart) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    SelectIpCamera("Вход", QString("http://127.0.0.1:%1/video.mjpg").arg(camera_test::FreeLoopbackPort()));
+    SelectIpCamera(hub_, "Вход", QString("http://127.0.0.1:%1/video.mjpg").arg(camera_test::FreeLoopbackPort()));
     EXPECT_EXIT(
         {
             if (!testsupport::RefuseNewEvents()) std::_Exit(2);

@@ -63,8 +63,7 @@ int RunProgram(QApplication& app, shell::ProgramObjects& objects, shell::StopSig
 
     const auto models = LoadFaceModels(stopSignals);
     if (!models) return 0;
-    settings::LoadSettingsFromRegistry();
-    settings::SettingsHub hub(settings::g_Settings());
+    settings::SettingsHub hub(settings::LoadSettingsFromRegistry());
 
     app::ProgramWindow program(objects, *models, hub, {&alerts, &alerts.Voices()});
     ui::MainFrame& frame = program.Frame();

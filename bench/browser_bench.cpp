@@ -133,7 +133,6 @@ int main(int argc, char** argv) {
     state.dbWin = {1, 1, 1};
     state.DbDivProportion = 0.4;
     settings::SettingsHub hub(state);
-    settings::g_Settings().DbDivProportion = 0.4;
     try {
         Run(DbProvider::SQLite, hub);
         Run(DbProvider::PostgreSQL, hub);

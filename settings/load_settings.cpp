@@ -236,10 +236,11 @@ void LoadSettingsFromStore(const platform::RegistryStore& store, SettingsState& 
     s.AutoRun = IsAutoRunSet();
 }
 
-void LoadSettingsFromRegistry() {
+SettingsState LoadSettingsFromRegistry() {
+    SettingsState state;
     platform::RegistryStore store(platform::RegistryFilePath());
-    if (store.Load() != 0) return;
-    LoadSettingsFromStore(store, g_Settings());
+    if (store.Load() == 0) LoadSettingsFromStore(store, state);
+    return state;
 }
 
 bool IsAutoRunSet() {

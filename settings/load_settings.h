@@ -7,9 +7,9 @@
 
 namespace settings {
 
-// Reads every group from the store file into g_Settings(). When the application key cannot be
-// opened nothing is read and every group keeps its initial contents.
-void LoadSettingsFromRegistry();
+// Reads every group from the store file. When the application key cannot be opened nothing is
+// read and every group keeps its initial contents.
+SettingsState LoadSettingsFromRegistry();
 
 // The same over an already loaded store, into `state`.
 void LoadSettingsFromStore(const platform::RegistryStore& store, SettingsState& state);

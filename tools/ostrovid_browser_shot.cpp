@@ -159,7 +159,6 @@ int main(int argc, char** argv) {
     state.dbWin = {1, 1, 1};
     state.DbDivProportion = 0.4;
     settings::SettingsHub hub(state);
-    settings::g_Settings().DbDivProportion = 0.4;
 
     const shell::Journal journal;  // no sink: the journal lines are dropped
     ui::OperatorBoxes boxes(nullptr);

@@ -24,8 +24,7 @@ inline void AttachToService(shell::ProgramObjects& objects, std::unique_ptr<sett
         QTest::qWaitFor([&] { return (attached = objects.InitSyncObjects()) != settings::kServiceNotReady; }, 15000));
     ASSERT_EQ(attached, settings::kAttached);
     settings::SetProgramChannel(&objects.Channel());
-    settings::LoadSettingsFromRegistry();
-    hub = std::make_unique<settings::SettingsHub>(settings::g_Settings());
+    hub = std::make_unique<settings::SettingsHub>(settings::LoadSettingsFromRegistry());
 }
 
 // The program's log in the environment's temporary folder and the face models of `dataDir`, as

@@ -30,10 +30,12 @@ namespace {
 
 using namespace browser;
 
-void SetConnectionString(const QString& text) {
-    auto& target = settings::g_Settings().DbConnectionString;
-    std::memset(target, 0, sizeof target);
-    std::memcpy(target, text.utf16(), sizeof(char16_t) * std::min<size_t>(text.size(), 1023));
+void SetConnectionString(settings::SettingsHub& hub, const QString& text) {
+    hub.Update([&text](settings::SettingsState& s) {
+        auto& target = s.DbConnectionString;
+        std::memset(target, 0, sizeof target);
+        std::memcpy(target, text.utf16(), sizeof(char16_t) * std::min<size_t>(text.size(), 1023));
+    });
 }
 
 // Runs `act` on the modal box shown next; its text is kept.
@@ -63,7 +65,6 @@ TEST(DatabaseBrowserWindow, OpensWithItsMenusToolbarAndDivisionAndCloses) {
     state.dbWin = {1, 1, 1};
     state.DbDivProportion = 0.9;
     settings::SettingsHub hub(state);
-    settings::g_Settings().DbDivProportion = 0.9;
     const shell::Journal journal;
 
     QWidget owner;
@@ -153,11 +154,11 @@ TEST(DatabaseBrowserWindow, LeavingACardWithEditsAsksAndCancelKeepsTheRowSelecte
 }
 
 TEST(DatabaseBrowserWindow, AConnectionFailureIsShownAndNoWindowOpens) {
-    SetConnectionString(QStringLiteral("Provider=SQLite;Data Source=/nonexistent/folder/ostrovid.db"));
+    settings::SettingsHub hub;
+    SetConnectionString(hub, QStringLiteral("Provider=SQLite;Data Source=/nonexistent/folder/ostrovid.db"));
     QString box;
     OnNextBox(&box, QMessageBox::Ok);
     QWidget owner;
-    settings::SettingsHub hub;
     ui::OpenDatabaseBrowser(&owner, shell::Journal(), hub, nullptr);
     EXPECT_TRUE(box.startsWith(QStringLiteral("Соединение с базой данных|"))) << box.toStdString();
     EXPECT_EQ(owner.findChild<ui::DatabaseBrowser*>(), nullptr);

@@ -139,10 +139,8 @@ TEST_F(LoadGarbage, ADamagedStoreFileLoadsWhatItCanAtStartUp) {
         file.write("[SOFTWARE\\Vektra\\Ostrovid]\n\"MaxSubject\"=dword:00000005\n");
         file.write(RandomBytes(400));
         file.close();
-        settings::g_Settings().recognition.MaxSubject = 0;
-        settings::LoadSettingsFromRegistry();
-        EXPECT_TRUE(settings::g_Settings().recognition.MaxSubject >= 1 &&
-                    settings::g_Settings().recognition.MaxSubject <= 8);
+        const settings::SettingsState loaded = settings::LoadSettingsFromRegistry();
+        EXPECT_TRUE(loaded.recognition.MaxSubject >= 1 && loaded.recognition.MaxSubject <= 8);
     }
     ::unsetenv("OSTROVID_REGISTRY");
 }

@@ -299,15 +299,15 @@ TEST_F(LoadSettings, AutoRunIsSetOnlyWhenTheEntryStartsThisProgram) {
     EXPECT_FALSE(settings::IsAutoRunSet());
 }
 
-TEST_F(LoadSettings, StartUpLoadReadsTheStoreFileIntoTheProcessWideState) {
+TEST_F(LoadSettings, StartUpLoadReadsTheStoreFile) {
     App(rn::app::kMaxSubject, 4);
     IpCamera(0, 1, QStringLiteral("Вход"), QStringLiteral("rtsp://h/1"));
     ASSERT_EQ(store.Save(), 0);
     const QString path = dir.filePath(QStringLiteral("registry.reg"));
     ::setenv("OSTROVID_REGISTRY", path.toLocal8Bit().constData(), 1);
-    settings::LoadSettingsFromRegistry();
-    EXPECT_EQ(settings::g_Settings().recognition.MaxSubject, 4u);
-    EXPECT_EQ(settings::g_Settings().cameraList.Count, 1u);
+    const settings::SettingsState loaded = settings::LoadSettingsFromRegistry();
+    EXPECT_EQ(loaded.recognition.MaxSubject, 4u);
+    EXPECT_EQ(loaded.cameraList.Count, 1u);
     ::unsetenv("OSTROVID_REGISTRY");
 }
 

@@ -1,9 +1,8 @@
 #pragma once
-// The program's in-memory settings: one instance of every group, process-wide. Loaded once at
-// start-up; afterwards changed by the user interface, each change followed by the save of its
-// group through the service.
+// The program's in-memory settings: one instance of every group. Loaded once at start-up into
+// the settings hub (settings_hub.h), which owns the running set; a change is published there as
+// a new set, each change of a stored group following the save of that group through the service.
 
-#include "platform/sync.h"
 #include "settings/groups.h"
 
 #include <QStringList>
@@ -37,10 +36,5 @@ struct SettingsState {
     char16_t DbConnectionString[kDbConnectionStringChars]{};
     bool AutoRun = false;
 };
-
-// The process-wide settings. Worker threads that read a group take SettingsLock() for the time
-// of the read; the settings sheet holds it while it replaces groups.
-SettingsState& g_Settings();
-platform::CriticalSection& SettingsLock();
 
 }  // namespace settings

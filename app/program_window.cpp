@@ -64,8 +64,9 @@ ProgramWindow::ProgramWindow(shell::ProgramObjects& objects, recognition::FaceMo
     threads_.SetMainFrameSink(&frame_);
     threads_.SetCloseMainWindow([this] { frame_.PostClose(); });
     // The panel is made by the frame's creation, before the servers start, and stays until they stop.
-    threads_.Management().SetViewport(
-        [this]() -> QObject* { return frame_.CameraPanel() != nullptr ? frame_.CameraPanel()->Viewport() : nullptr; });
+    threads_.Management().SetViewport([this]() -> QObject* {
+        return frame_.CameraPanel() != nullptr ? &frame_.CameraPanel()->Viewport()->Live() : nullptr;
+    });
     threads_.Management().SetServerStatus([this](management::TcpServerState state, int sessions) {
         if (ui::CameraPanelWidget* panel = frame_.CameraPanel())
             panel->PostServerStatus(state == management::TcpServerState::Running ? ui::ManagementServer::Running

@@ -1,13 +1,11 @@
 #include "app/ui/camera_panel.h"
 
-#include "app/recognition/recognized_data_event.h"
 #include "app/shell/journal.h"
 #include "app/ui/icons.h"
 #include "app/ui/queued_call.h"
 #include "app/ui/settings_saver.h"
 #include "app/ui/splash_windows.h"
 #include "app/ui/status_parts.h"
-#include "platform/fixedtext.h"
 #include "platform/oledate.h"
 #include "settings/settings_state.h"
 
@@ -25,19 +23,6 @@
 namespace ui {
 
 namespace {
-
-viewport::ViewportSettings ViewportSettingsOf(const settings::SettingsState& s) {
-    viewport::ViewportSettings v;
-    v.maxSubject = int(s.recognition.MaxSubject);
-    v.shortInvisibility = s.recognition.ShortInvisibility != 0;
-    v.framedFace = s.viewFeatures.FramedFace != 0;
-    v.waitConnectionTime = s.camerasExt.WaitConnectionTime;
-    return v;
-}
-
-recognition::RecognitionRules RecognitionRulesOf(const settings::RecognitionSettings& recognition) {
-    return {recognition.AssuranceDistance, recognition.RepeatForRecognition};
-}
 
 constexpr int kTitleHeight = 22;
 constexpr int kViewportTop = 23;
@@ -88,54 +73,26 @@ void PicturePane::paintEvent(QPaintEvent*) {
 }
 
 ViewportWidget::ViewportWidget(camera::CameraWork& work, const shell::Journal& journal,
-                               const settings::SettingsHub& hub, viewport::ViewportProcessor::Detector detect,
-                               viewport::ViewportProcessor::Dispatcher dispatch, viewport::ViewportServices& services,
+                               const settings::SettingsHub& hub, viewport::ViewportServices& services,
                                recognition::RememberedPersons& remembered, recognition::RecognizedPersonsList& list,
-                               ViewportHooks hooks, QWidget* parent)
-    : QWidget(parent),
-      work_(work),
-      journal_(journal),
-      hub_(hub),
-      services_(services),
-      hooks_(std::move(hooks)),
-      processor_(work, *this, *this, journal, std::move(detect), std::move(dispatch),
-                 {[] { return platform::OleDateNow(); }, [] { return platform::UnixTimeNow(); }}),
-      events_(processor_.Tracker(), remembered, list, *this),
-      picture_(new PicturePane(this)) {
+                               viewport::LiveViewCalls calls, ViewportHooks hooks, QWidget* parent)
+    : QWidget(parent), hooks_(std::move(hooks)), picture_(new PicturePane(this)) {
     setObjectName(QStringLiteral("Vektra:OSTROVID_V2:CAMERA:VIEWPORT"));
     setAutoFillBackground(true);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, palette.color(QPalette::Base));
     setPalette(palette);
+    live_ =
+        std::make_unique<viewport::LiveView>(work, *this, hub, journal, services, remembered, list, std::move(calls));
     timer_.setInterval(std::chrono::milliseconds(30));
-    QObject::connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
+    QObject::connect(&timer_, &QTimer::timeout, this, [this] { live_->Tick(); });
     timer_.start();
 }
 
 ViewportWidget::~ViewportWidget() {
     timer_.stop();
+    live_.reset();
     labels_.clear();
-}
-
-void ViewportWidget::Tick() { processor_.Tick(camera::CameraThreadExists(), ViewportSettingsOf(*hub_.Snapshot())); }
-
-bool ViewportWidget::event(QEvent* e) {
-    if (e->type() == recognition::RecognizedDataEvent::kType) {
-        std::unique_ptr<recognition::RecognizedData> record =
-            static_cast<recognition::RecognizedDataEvent*>(e)->TakeRecord();
-        if (record) {
-            const QString cameraName = platform::FromFixed(work_.descriptor.Name);
-            events_.Handle(std::move(record), RecognitionRulesOf(*hub_.Get(&settings::SettingsState::recognition)),
-                           platform::OleDateNow(), cameraName);
-        }
-        return true;
-    }
-    if (e->type() == recognition::StateRequestEvent::kType) {
-        if (const auto request = static_cast<recognition::StateRequestEvent*>(e)->TakeRequest())
-            processor_.AnswerStateRequest(*request, camera::CameraThreadExists(), platform::OleDateNow());
-        return true;
-    }
-    return QWidget::event(e);
 }
 
 void ViewportWidget::resizeEvent(QResizeEvent*) { LayOut(); }
@@ -190,87 +147,30 @@ void ViewportWidget::SetLabelVisible(uint32_t subjectId, bool visible) {
     if (it != labels_.end()) it->second->setVisible(visible);
 }
 
-bool ViewportWidget::TakeSnapshotRequest() { return hooks_.takeSnapshotRequest && hooks_.takeSnapshotRequest(); }
-
-void ViewportWidget::AddSnapshotFaces(const cv::Mat& frame, std::span<const recognition::FrameFace> faces) {
-    services_.AddSnapshotFaces(frame, faces);
+void ViewportWidget::AddLabel(uint32_t subjectId, recognition::LabelPoint position) {
+    auto label = std::make_unique<QLabel>(picture_, Qt::ToolTip | Qt::FramelessWindowHint);
+    label->setObjectName(QStringLiteral("label:%1").arg(subjectId));
+    label->setTextFormat(Qt::PlainText);
+    label->setAttribute(Qt::WA_ShowWithoutActivating);
+    QFont font(QStringLiteral("Calibri"));
+    font.setPixelSize(18);
+    font.setWeight(QFont::Medium);
+    label->setFont(font);
+    label->setStyleSheet(QStringLiteral("QLabel { background: #ffffe1; color: black; border: 1px solid gray; }"));
+    label->move(position.x, position.y);
+    labels_[subjectId] = std::move(label);
 }
 
-void ViewportWidget::FaceDetected(const recognition::Subject& subject, const cv::Mat& frame) {
-    services_.FaceDetected(subject, frame);
+void ViewportWidget::SetLabelText(uint32_t subjectId, const QString& text) {
+    auto it = labels_.find(subjectId);
+    if (it == labels_.end()) return;
+    it->second->setText(text);
+    it->second->adjustSize();
 }
 
-void ViewportWidget::UnrecognizedSubjectVanished(const recognition::Subject& subject, double now) {
-    services_.UnrecognizedSubjectVanished(subject, now, processor_.History());
-}
+void ViewportWidget::RemoveLabel(uint32_t subjectId) { labels_.erase(subjectId); }
 
-void ViewportWidget::PresenceEnded(const recognition::Subject& subject, double presenceSeconds) {
-    services_.PresenceEnded(subject, presenceSeconds);
-    labels_.erase(subject.id);  // the subject is removed right after this
-}
-
-void ViewportWidget::BroadcastCameraState(int operation) { services_.BroadcastCameraState(operation); }
-
-bool ViewportWidget::UnrecognizedActionsWanted() const { return services_.UnrecognizedActionsWanted(); }
-
-void ViewportWidget::PersonRecognized(const recognition::RecognitionReport& report) {
-    services_.PersonRecognized(report);
-}
-
-void ViewportWidget::PersonUpdated(const recognition::RecognitionReport& report) { services_.PersonUpdated(report); }
-
-void ViewportWidget::PersonChanged(const recognition::PersonChange& change) { services_.PersonChanged(change); }
-
-void ViewportWidget::UpdateLabel(recognition::Subject& subject) {
-    std::unique_ptr<QLabel>& label = labels_[subject.id];
-    const recognition::LabelPoint origin = PictureOrigin();
-    const recognition::LabelPoint position{origin.x + subject.screen.left,
-                                           origin.y - recognition::kLabelRise + subject.screen.top};
-    if (!label) {
-        label = std::make_unique<QLabel>(picture_, Qt::ToolTip | Qt::FramelessWindowHint);
-        label->setObjectName(QStringLiteral("label:%1").arg(subject.id));
-        label->setTextFormat(Qt::PlainText);
-        label->setAttribute(Qt::WA_ShowWithoutActivating);
-        QFont font(QStringLiteral("Calibri"));
-        font.setPixelSize(18);
-        font.setWeight(QFont::Medium);
-        label->setFont(font);
-        label->setStyleSheet(QStringLiteral("QLabel { background: #ffffe1; color: black; border: 1px solid gray; }"));
-        subject.lastLabelPosition = position;
-        label->move(position.x, position.y);
-    } else if (subject.MoveLabel(position)) {
-        label->move(position.x, position.y);
-    }
-    label->setText(subject.labelText);
-    label->adjustSize();
-}
-
-void ViewportWidget::ShowLabel(recognition::Subject& subject) {
-    auto it = labels_.find(subject.id);
-    if (it != labels_.end()) it->second->show();
-}
-
-void ViewportWidget::DiscardSubjects() {
-    labels_.clear();
-    processor_.Reset();
-}
-
-void ViewportWidget::ListEntryAdded() {
-    if (hooks_.listEntryAdded) hooks_.listEntryAdded();
-}
-
-void ViewportWidget::ListEntryChanged(const recognition::RecognizedListItem&) {
-    if (hooks_.listChanged) hooks_.listChanged();
-}
-
-void ViewportWidget::PostRecognitionJournal(shell::RecognitionIcon icon, const QString& eventText,
-                                            const QString& description) {
-    journal_.PostRecognition(icon, eventText, description);
-}
-
-void ViewportWidget::DoRecognizedPersonAlertsAndActions(const recognition::RecognizedPersonInfo& info) {
-    services_.DoRecognizedPersonAlertsAndActions(info);
-}
+void ViewportWidget::RemoveLabels() { labels_.clear(); }
 
 CameraPanelWidget::CameraPanelWidget(const shell::Journal& journal, settings::SettingsHub& hub,
                                      CameraPanelContext context, QWidget* parent)
@@ -308,13 +208,17 @@ CameraPanelWidget::CameraPanelWidget(const shell::Journal& journal, settings::Se
     hooks.hideAnimation = [this] {
         if (animation_->Playing()) animation_->Stop();
     };
-    hooks.takeSnapshotRequest = context_.takeSnapshotRequest;
-    hooks.listEntryAdded = context_.listEntryAdded;
-    hooks.listChanged = context_.listChanged;
+    viewport::LiveViewCalls calls{context_.detect,
+                                  context_.dispatch,
+                                  {[] { return platform::OleDateNow(); }, [] { return platform::UnixTimeNow(); }},
+                                  [] { return camera::CameraThreadExists(); },
+                                  context_.takeSnapshotRequest,
+                                  context_.listEntryAdded,
+                                  context_.listChanged};
     static viewport::ViewportServices noServices;
-    viewport_ = new ViewportWidget(camera::g_CameraWork, journal, hub_, context_.detect, context_.dispatch,
+    viewport_ = new ViewportWidget(camera::g_CameraWork, journal, hub_,
                                    context_.services != nullptr ? *context_.services : noServices, *context_.remembered,
-                                   *context_.list, std::move(hooks), this);
+                                   *context_.list, std::move(calls), std::move(hooks), this);
     status_ = new StatusParts(&CameraStatusPartEnds, this);
     status_->SetIcon(2, shell::StatusIcon::ServerIdle);
 
@@ -377,7 +281,7 @@ void CameraPanelWidget::HideCameraPicture() {
     animation_->Stop();
 }
 
-void CameraPanelWidget::DiscardSubjects() { viewport_->DiscardSubjects(); }
+void CameraPanelWidget::DiscardSubjects() { viewport_->Live().DiscardSubjects(); }
 
 void CameraPanelWidget::ClearFrameState() {
     if (context_.clearSnapshotRequest) context_.clearSnapshotRequest();

@@ -1,14 +1,14 @@
 #pragma once
 // The camera panel: its bar with the framed-faces button and the connecting animation, the
-// camera title, the viewport with the picture window and the status bar. The viewport forwards
-// its 30 ms timer to ViewportProcessor and the workers' results to RecognitionEvents; the
-// panel is the camera code's CameraPanel and the journal's camera status bar.
+// camera title, the viewport with the picture window and the status bar. The viewport paints
+// the camera's live view (viewport::LiveView, which it owns) and forwards its 30 ms timer to it;
+// the panel is the camera code's CameraPanel and the journal's camera status bar.
 
 #include "app/camera/camera_work.h"
-#include "app/recognition/recognition_events.h"
 #include "app/shell/journal_model.h"
 #include "app/ui/frame_rules.h"
-#include "app/viewport/viewport_processor.h"
+#include "app/viewport/live_surface.h"
+#include "app/viewport/live_view.h"
 #include "app/viewport/viewport_services.h"
 #include "settings/settings_hub.h"
 
@@ -48,33 +48,30 @@ private:
 // BGR or gray matrix as a QImage that owns its pixels; null for other types.
 QImage ImageFromMat(const cv::Mat& picture);
 
+// What the viewport shows outside itself: the face count and the connecting animation.
 struct ViewportHooks {
     std::function<void(int faces)> showFaceCount;
     std::function<void()> showAnimation;
     std::function<void()> hideAnimation;
-    std::function<bool()> takeSnapshotRequest;
-    // The recognized-persons list got a new top entry; an entry got a new picture.
-    std::function<void()> listEntryAdded;
-    std::function<void()> listChanged;
 };
 
-class ViewportWidget final : public QWidget,
-                             public viewport::ViewportSurface,
-                             public viewport::ViewportEvents,
-                             public recognition::RecognitionOutputs {
+// The picture window and the labels of one camera's live view, laid out in the viewport.
+// User-interface thread only. Owns the live view, which goes before the labels and the
+// picture window.
+class ViewportWidget final : public QWidget, public viewport::LiveSurface {
 public:
     // Each tick and each worker result reads one snapshot of the hub's settings.
     ViewportWidget(camera::CameraWork& work, const shell::Journal& journal, const settings::SettingsHub& hub,
-                   viewport::ViewportProcessor::Detector detect, viewport::ViewportProcessor::Dispatcher dispatch,
                    viewport::ViewportServices& services, recognition::RememberedPersons& remembered,
-                   recognition::RecognizedPersonsList& list, ViewportHooks hooks, QWidget* parent);
+                   recognition::RecognizedPersonsList& list, viewport::LiveViewCalls calls, ViewportHooks hooks,
+                   QWidget* parent);
     ~ViewportWidget() override;
 
     PicturePane* Picture() const { return picture_; }
-    viewport::ViewportProcessor& Processor() { return processor_; }
+    // Where the workers' results and the management sessions' state requests are posted.
+    viewport::LiveView& Live() { return *live_; }
     ViewportPlacement Placement() const { return placement_; }
-    // The camera stopped: labels and subjects go; the picture window hides.
-    void DiscardSubjects();
+    // The camera stopped: the picture window hides.
     void HidePicture();
     size_t LabelCount() const { return labels_.size(); }
     const QLabel* Label(uint32_t subjectId) const;
@@ -89,48 +86,26 @@ public:
     void MoveLabel(uint32_t subjectId, recognition::LabelPoint position) override;
     void SetLabelVisible(uint32_t subjectId, bool visible) override;
 
-    // ViewportEvents
-    void FaceDetected(const recognition::Subject& subject, const cv::Mat& frame) override;
-    void UnrecognizedSubjectVanished(const recognition::Subject& subject, double now) override;
-    void PresenceEnded(const recognition::Subject& subject, double presenceSeconds) override;
-    void BroadcastCameraState(int operation) override;
-    bool UnrecognizedActionsWanted() const override;
-    bool TakeSnapshotRequest() override;
-    void AddSnapshotFaces(const cv::Mat& frame, std::span<const recognition::FrameFace> faces) override;
-
-    // RecognitionOutputs
-    void PersonRecognized(const recognition::RecognitionReport& report) override;
-    void PersonUpdated(const recognition::RecognitionReport& report) override;
-    void PersonChanged(const recognition::PersonChange& change) override;
-    void UpdateLabel(recognition::Subject& subject) override;
-    void ShowLabel(recognition::Subject& subject) override;
-    void ListEntryAdded() override;
-    void ListEntryChanged(const recognition::RecognizedListItem& item) override;
-    void PostRecognitionJournal(shell::RecognitionIcon icon, const QString& eventText,
-                                const QString& description) override;
-    void DoRecognizedPersonAlertsAndActions(const recognition::RecognizedPersonInfo& info) override;
+    // LiveSurface
+    void AddLabel(uint32_t subjectId, recognition::LabelPoint position) override;
+    void SetLabelText(uint32_t subjectId, const QString& text) override;
+    void RemoveLabel(uint32_t subjectId) override;
+    void RemoveLabels() override;
 
 protected:
-    bool event(QEvent* e) override;
     void resizeEvent(QResizeEvent*) override;
 
 private:
-    void Tick();
     void LayOut();
 
-    camera::CameraWork& work_;
-    const shell::Journal& journal_;
-    const settings::SettingsHub& hub_;
-    viewport::ViewportServices& services_;
     ViewportHooks hooks_;
-    viewport::ViewportProcessor processor_;
-    recognition::RecognitionEvents events_;
     PicturePane* picture_;
     QTimer timer_;
     int frameColumns_ = 320;
     int frameRows_ = 240;
     ViewportPlacement placement_;
     std::map<uint32_t, std::unique_ptr<QLabel>> labels_;
+    std::unique_ptr<viewport::LiveView> live_;
 };
 
 struct CameraPanelContext {

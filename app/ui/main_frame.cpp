@@ -208,7 +208,7 @@ bool MainFrame::Create() {
     ModelCount(0);
     if (!CreatePad()) return false;
     journal_.Attach(events_);
-    if (parts_.recognizedSink != nullptr) parts_.recognizedSink->SetReceiver(cameraPanel_->Viewport());
+    if (parts_.recognizedSink != nullptr) parts_.recognizedSink->SetReceiver(&cameraPanel_->Viewport()->Live());
 
     if (!lifecycle_.StartServiceThreads()) {
         Destroy();

@@ -340,7 +340,7 @@ TEST_F(Frame, AResultPostedByAWorkerIsAnnouncedOncePerPerson) {
     EXPECT_EQ(journal->item(0, 1)->text(), QStringLiteral("Распознан"));
 
     // The same person again within the remembering time: no second announcement.
-    QCoreApplication::postEvent(f.CameraPanel()->Viewport(),
+    QCoreApplication::postEvent(&f.CameraPanel()->Viewport()->Live(),
                                 new recognition::RecognizedDataEvent(1, Result(4243, 7, 0.2f)));
     Pump(50);
     EXPECT_EQ(f.RecognizedList().Size(), 1u);
@@ -356,15 +356,16 @@ TEST_F(Frame, AStateRequestFromAnotherThreadIsAnsweredAndNeverLeftWaiting) {
     ui::MainFrame& f = Created();
     auto request = std::make_shared<recognition::CameraStateRequest>();
     request->flags = recognition::CameraStateRequest::kWantPicture;
-    std::thread session(
-        [&] { QCoreApplication::postEvent(f.CameraPanel()->Viewport(), new recognition::StateRequestEvent(request)); });
+    std::thread session([&] {
+        QCoreApplication::postEvent(&f.CameraPanel()->Viewport()->Live(), new recognition::StateRequestEvent(request));
+    });
     session.join();
     EXPECT_TRUE(QTest::qWaitFor([&] { return request->completed.Wait(0); }, 5000));
     EXPECT_EQ(request->cameraRunning, 0);
 
     // Still queued when the viewport goes: the sender is released all the same.
     auto orphan = std::make_shared<recognition::CameraStateRequest>();
-    QCoreApplication::postEvent(f.CameraPanel()->Viewport(), new recognition::StateRequestEvent(orphan));
+    QCoreApplication::postEvent(&f.CameraPanel()->Viewport()->Live(), new recognition::StateRequestEvent(orphan));
     frame.reset();
     EXPECT_TRUE(orphan->completed.Wait(0));
 }
@@ -375,7 +376,7 @@ TEST_F(Frame, ALabelledSubjectCarriesALabelUntilItLeaves) {
     ui::ViewportWidget* viewport = f.CameraPanel()->Viewport();
     viewport->resize(320, 240);
     viewport->LayOutAgain(320, 240);
-    recognition::SubjectTracker& tracker = viewport->Processor().Tracker();
+    recognition::SubjectTracker& tracker = viewport->Live().Tracker();
     const cv::Mat picture(240, 320, CV_8UC3, cv::Scalar::all(0));
     const recognition::FrameFace face{100, 80, 60, 60};
     const double now = 45000.0;
@@ -383,7 +384,7 @@ TEST_F(Frame, ALabelledSubjectCarriesALabelUntilItLeaves) {
     ASSERT_EQ(tracker.Subjects().size(), 1u);
     const uint32_t id = tracker.Subjects()[0]->id;
 
-    QCoreApplication::postEvent(viewport, new recognition::RecognizedDataEvent(0, Result(id, 7, 0.2f)));
+    QCoreApplication::postEvent(&viewport->Live(), new recognition::RecognizedDataEvent(0, Result(id, 7, 0.2f)));
     Pump();
     const QLabel* label = viewport->Label(id);
     ASSERT_NE(label, nullptr);
@@ -406,12 +407,12 @@ TEST_F(Frame, ARemovedEntryIsForgottenByItsSubject) {
     Change([](settings::SettingsState& s) { s.recognition.RepeatForRecognition = 1; });
     ui::MainFrame& f = Created();
     ui::ViewportWidget* viewport = f.CameraPanel()->Viewport();
-    recognition::SubjectTracker& tracker = viewport->Processor().Tracker();
+    recognition::SubjectTracker& tracker = viewport->Live().Tracker();
     const cv::Mat picture(240, 320, CV_8UC3, cv::Scalar::all(0));
     const recognition::FrameFace face{100, 80, 60, 60};
     tracker.Track(std::span(&face, 1), picture, 45000.0, {320, 240, 320, 240});
     const uint32_t id = tracker.Subjects()[0]->id;
-    QCoreApplication::postEvent(viewport, new recognition::RecognizedDataEvent(0, Result(id, 7, 0.3f)));
+    QCoreApplication::postEvent(&viewport->Live(), new recognition::RecognizedDataEvent(0, Result(id, 7, 0.3f)));
     Pump();
     ASSERT_EQ(f.RecognizedList().Size(), 1u);
     ASSERT_NE(f.RecognizedList().Find(tracker.Find(id)->listEntry), nullptr);
@@ -422,7 +423,7 @@ TEST_F(Frame, ARemovedEntryIsForgottenByItsSubject) {
     EXPECT_EQ(f.RecognizedList().Size(), 0u);
     EXPECT_EQ(f.RecognizedList().Find(tracker.Find(id)->listEntry), nullptr);
     // A better picture later finds no entry to update.
-    QCoreApplication::postEvent(viewport, new recognition::RecognizedDataEvent(0, Result(id, 7, 0.1f)));
+    QCoreApplication::postEvent(&viewport->Live(), new recognition::RecognizedDataEvent(0, Result(id, 7, 0.1f)));
     Pump();
     EXPECT_EQ(f.RecognizedList().Size(), 0u);
 }

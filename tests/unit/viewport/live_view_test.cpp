@@ -64,7 +64,8 @@ struct Services : viewport::ViewportServices {
 
 struct Journal : shell::JournalSink {
     bool Deliver(shell::JournalTab tab, std::unique_ptr<shell::JournalEntry> entry) override {
-        if (tab == shell::JournalTab::Recognition) texts.push_back(entry->eventText + QLatin1Char('|') + entry->description);
+        if (tab == shell::JournalTab::Recognition)
+            texts.push_back(entry->eventText + QLatin1Char('|') + entry->description);
         return true;
     }
     std::vector<QString> texts;
@@ -126,8 +127,9 @@ protected:
     }
     // From a session's thread; true once answered.
     bool Ask(const std::shared_ptr<recognition::CameraStateRequest>& request) {
-        std::thread([&] { QCoreApplication::postEvent(live.get(), new recognition::StateRequestEvent(request)); })
-            .join();
+        std::thread([&] {
+            QCoreApplication::postEvent(live.get(), new recognition::StateRequestEvent(request));
+        }).join();
         QCoreApplication::processEvents();
         return request->completed.Wait(0);
     }
@@ -153,17 +155,16 @@ protected:
     int listChanged = 0;
     std::unique_ptr<viewport::LiveView> live = std::make_unique<viewport::LiveView>(
         work, surface, hub, journal, services, remembered, list,
-        viewport::LiveViewCalls{
-            [this](const cv::Mat&, int maxSubject) {
-                maxSubjects.push_back(maxSubject);
-                return nextFaces;
-            },
-            [](const cv::Mat&, std::span<recognition::DispatchSubject* const>, double) {},
-            {[this] { return ole; }, [] { return int64_t(1001); }},
-            [this] { return running; },
-            [] { return false; },
-            [this] { ++listAdded; },
-            [this] { ++listChanged; }});
+        viewport::LiveViewCalls{[this](const cv::Mat&, int maxSubject) {
+                                    maxSubjects.push_back(maxSubject);
+                                    return nextFaces;
+                                },
+                                [](const cv::Mat&, std::span<recognition::DispatchSubject* const>, double) {},
+                                {[this] { return ole; }, [] { return int64_t(1001); }},
+                                [this] { return running; },
+                                [] { return false; },
+                                [this] { ++listAdded; },
+                                [this] { ++listChanged; }});
 };
 
 TEST_F(LiveViewTest, WorkerResultsLabelTheirSubjectAndReachTheListOncePerPerson) {

@@ -139,11 +139,11 @@ public:
         return false;
     }
 
+    // The stop handler comes before the objects in both modes: a stop signal's default action
+    // would end the process with their names left in /dev/shm.
     void Run() {
-        if (CreateSharedObjects()) {
-            const bool ready = debug_ ? (InstallStopHandler(true), true) : Report(ServiceState::StartPending, 0);
-            if (ready) Serve();
-        }
+        if (debug_) InstallStopHandler(true);
+        if (CreateSharedObjects() && (debug_ || Report(ServiceState::StartPending, 0))) Serve();
         ReleaseObjects();
     }
 
@@ -184,9 +184,16 @@ private:
 
         if (!MakeNamed(svcMutex_.Create(ch::kServiceMutexName), "Error. Can't create GlobalSvcMutex object"))
             return false;
-        // A service that died before leaves the mutex abandoned; ownership passes all the same.
-        if (svcMutex_.Lock(platform::kInfinite) == platform::NamedMutex::LockResult::Failed)
+        // A service that died before leaves the mutex abandoned; ownership passes all the same. A
+        // stop asked for while another service holds it ends the start.
+        switch (platform::WaitForAny({&svcMutex_, serviceStop_.get()}, platform::kInfinite)) {
+        case 0:
+            break;
+        case 1:
+            return false;
+        default:
             return Fail("Error. Can't create GlobalSvcMutex object");
+        }
 
         if (!MakeNamed(readyEvent_.Create(ch::kReplyEventName), "Error. Can't create GlobalSvcReady4AppEvent object"))
             return false;

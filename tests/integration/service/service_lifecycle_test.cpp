@@ -97,6 +97,43 @@ TEST_F(ServiceLifecycle, ACleanStopTakesTheServicesObjectsAndLeavesTheProgramsOw
     EXPECT_EQ(ObjectsLeft(ns), std::vector<std::string>{});
 }
 
+// Whether the process holds the file at path open, looked for until the time is up.
+bool HoldsOpen(pid_t pid, const std::string& path, int timeoutMs) {
+    const Clock::time_point started = Clock::now();
+    const std::string folder = "/proc/" + std::to_string(pid) + "/fd";
+    do {
+        if (DIR* fds = opendir(folder.c_str())) {
+            bool found = false;
+            while (const dirent* entry = readdir(fds)) {
+                char target[4096];
+                const ssize_t n = readlinkat(dirfd(fds), entry->d_name, target, sizeof target);
+                found = found || (n > 0 && std::string(target, static_cast<size_t>(n)) == path);
+            }
+            closedir(fds);
+            if (found) return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (MillisecondsSince(started) < timeoutMs);
+    return false;
+}
+
+TEST_F(ServiceLifecycle, AServiceStoppedWhileItWaitsForAnotherEndsCleanlyAndLeavesTheOthersObjects) {
+    StartService();
+    ASSERT_TRUE(WaitForServiceLine("Ostrovid Service 2.2.0 is running.", 10000));
+    const std::vector<std::string> made = ObjectsLeft(ns);
+    ASSERT_EQ(made.size(), 6u);
+    testsupport::ChildProcess second;
+    ASSERT_TRUE(second.Start({OSTROVID_SVC_BINARY, "-debug"}, -1, Path("svc2.out")));
+    // Holding the first one's mutex open, it waits for it.
+    ASSERT_TRUE(HoldsOpen(second.Pid(), platform::IpcObjectPath(channel::kServiceMutexName), 10000));
+    second.Signal(SIGTERM);
+    const int status = second.Wait(10000);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(ObjectsLeft(ns), made);
+    Attach();
+    EXPECT_TRUE(SaveMaximized(0));
+}
+
 // A service that stops cleanly takes the names of its objects; a program that opened them while
 // it was starting and waits for the area attaches to the next service, not to the old objects.
 TEST_F(ServiceLifecycle, AProgramThatWaitsAttachesToTheNextServiceAfterTheNamesWent) {

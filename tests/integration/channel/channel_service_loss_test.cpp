@@ -1,19 +1,11 @@
 // An exchange whose service process goes away before it answers: the wait ends with the
 // operation's wait failure soon after the process is gone, not at the time limit.
 
-#include "platform/log.h"
 #include "settings/channel_saves.h"
-#include "settings/svc_channel.h"
-#include "tests/integration/service/child_process.h"
-#include "tests/support/ipc_namespace.h"
+#include "tests/integration/channel/stand_in_fixture.h"
 #include "tests/support/log_lines.h"
 
-#include <gtest/gtest.h>
-
-#include <QTemporaryDir>
-
 #include <chrono>
-#include <csignal>
 #include <future>
 
 namespace {
@@ -21,38 +13,15 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-class ChannelServiceLoss : public ::testing::Test {
+class ChannelServiceLoss : public testsupport::StandInServiceTest {
 protected:
-    void SetUp() override {
-        ns = testsupport::UseFreshIpcNamespace("tloss");
-        ASSERT_TRUE(dir.isValid());
-        platform::SetLogFile(dir.filePath("Ostrovid.log"), dir.filePath("Ostrovid1.log"));
-    }
-    void TearDown() override {
-        settings::SetProgramChannel(nullptr);
-        channel.Close();
-        if (service.Running()) {
-            service.Signal(SIGKILL);
-            service.Wait(5000);
-        }
-        platform::SetLogFile(QString(), QString());
-        testsupport::RemoveIpcObjects(ns);
-    }
-
-    std::string ns;
-    QTemporaryDir dir;
-    platform::Event term{true, false};
-    settings::SvcChannel channel{&term};
-    testsupport::ChildProcess service;
+    void SetUp() override { Prepare("tloss"); }
 };
 
 TEST_F(ChannelServiceLoss, AServiceProcessThatDiesMidExchangeEndsTheWait) {
-    ASSERT_TRUE(service.Start({FAKE_SERVICE_BINARY}));
+    Attach({FAKE_SERVICE_BINARY});
+    ASSERT_FALSE(HasFatalFailure());
     std::string line;
-    ASSERT_TRUE(service.ReadLine(&line, 5000));
-    ASSERT_EQ(line, "ready");
-    ASSERT_EQ(channel.InitSyncObjects(), settings::kAttached);
-    settings::SetProgramChannel(&channel);
 
     std::future<bool> save = std::async(std::launch::async, [] { return settings::SaveMaximized(1); });
     ASSERT_TRUE(service.ReadLine(&line, 5000));

@@ -2,39 +2,17 @@
 // "ready", prints "request" when a packet is announced, never answers, and ends when its stdin
 // ends: without releasing the mutex, as a service that dies leaves it.
 
-#include "platform/ipc.h"
-#include "settings/channel_packet.h"
+#include "tests/support/service_stand_in.h"
 
 #include <unistd.h>
 
-#include <cstdio>
-
-namespace {
-
-void Say(const char* text) {
-    std::printf("%s\n", text);
-    std::fflush(stdout);
-}
-
-}  // namespace
-
 int main() {
-    using namespace settings::channel;
-    platform::NamedSharedMemory area;
-    platform::NamedEvent request;
-    platform::NamedEvent reply;
-    platform::NamedMutex serviceMutex;
-    if (area.Create(kMapFileName, kAreaSize) != 0 || area.Map() != 0 || request.Create(kRequestEventName) != 0 ||
-        reply.Create(kReplyEventName) != 0 || serviceMutex.Create(kServiceMutexName) != 0 ||
-        serviceMutex.Lock(5000) != platform::NamedMutex::LockResult::Acquired) {
-        Say("failed");
-        return 1;
-    }
-    Say("ready");
+    test_support::ServiceStandIn service;
+    if (!service.Start()) return 1;
     platform::ReadableFd input(STDIN_FILENO);
     for (;;) {
-        if (platform::WaitForAny({&input, &request}, platform::kInfinite) != 1) break;
-        Say("request");
+        if (platform::WaitForAny({&input, &service.request}, platform::kInfinite) != 1) break;
+        test_support::Say("request");
     }
     // Ends with the mutex owned: the kernel drops the lock, the owner mark stays.
     _exit(0);

@@ -3,25 +3,14 @@
 // success, or with a failure text for the packet types that follow. It prints each packet's type
 // when the packet arrives and ends when its stdin ends.
 
-#include "platform/ipc.h"
 #include "settings/channel_area.h"
-#include "settings/channel_packet.h"
+#include "tests/support/service_stand_in.h"
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <string>
-
-namespace {
-
-void Say(const char* text) {
-    std::printf("%s\n", text);
-    std::fflush(stdout);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     using namespace settings::channel;
@@ -30,23 +19,14 @@ int main(int argc, char** argv) {
     std::set<uint32_t> failing;
     for (int i = 2; i < argc; ++i) failing.insert(uint32_t(std::atoi(argv[i])));
 
-    platform::NamedSharedMemory memory;
-    platform::NamedEvent request;
-    platform::NamedEvent reply;
-    platform::NamedMutex serviceMutex;
-    if (memory.Create(kMapFileName, kAreaSize) != 0 || memory.Map() != 0 || request.Create(kRequestEventName) != 0 ||
-        reply.Create(kReplyEventName) != 0 || serviceMutex.Create(kServiceMutexName) != 0 ||
-        serviceMutex.Lock(5000) != platform::NamedMutex::LockResult::Acquired) {
-        Say("failed");
-        return 1;
-    }
-    Say("ready");
+    test_support::ServiceStandIn service;
+    if (!service.Start()) return 1;
     platform::ReadableFd input(STDIN_FILENO);
-    ChannelArea area(memory.Data(), kAreaSize);
+    ChannelArea area(service.area.Data(), kAreaSize);
     for (;;) {
-        if (platform::WaitForAny({&input, &request}, platform::kInfinite) != 1) break;
+        if (platform::WaitForAny({&input, &service.request}, platform::kInfinite) != 1) break;
         const uint32_t type = area.U32(kTypeOffset);
-        Say(std::to_string(type).c_str());
+        test_support::Say(std::to_string(type).c_str());
         // Slow, but still ended by the end of stdin.
         if (platform::WaitForAny({&input}, delayMs) == 0) break;
         if (failing.count(type) != 0) {
@@ -57,7 +37,7 @@ int main(int argc, char** argv) {
         } else {
             area.SetU32(kResultOffset, kResultSuccess);
         }
-        reply.Set();
+        service.reply.Set();
     }
     _exit(0);
 }

@@ -6,23 +6,18 @@
 #include "app/ui/pumped_call.h"
 #include "app/ui/settings_apply.h"
 #include "platform/fixedtext.h"
-#include "platform/log.h"
-#include "settings/svc_channel.h"
-#include "tests/integration/service/child_process.h"
-#include "tests/support/ipc_namespace.h"
+#include "tests/integration/channel/stand_in_fixture.h"
 #include "tests/support/log_lines.h"
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <thread>
 
 namespace {
@@ -33,40 +28,13 @@ constexpr int kTickMs = 30;
 constexpr int kAnswerMs = 5000;
 constexpr uint32_t kRecognitionPacket = 20;
 
-class SlowServiceApply : public ::testing::Test {
+class SlowServiceApply : public testsupport::StandInServiceTest {
 protected:
     void SetUp() override {
-        ns = testsupport::UseFreshIpcNamespace("tslow");
-        ASSERT_TRUE(dir.isValid());
-        platform::SetLogFile(dir.filePath("Ostrovid.log"), dir.filePath("Ostrovid1.log"));
+        Prepare("tslow");
         // Every packet is answered after 5 s; the recognition group's save is refused.
-        ASSERT_TRUE(
-            service.Start({SLOW_SERVICE_BINARY, std::to_string(kAnswerMs), std::to_string(kRecognitionPacket)}));
-        std::string line;
-        ASSERT_TRUE(service.ReadLine(&line, 5000));
-        ASSERT_EQ(line, "ready");
-        ASSERT_EQ(channel.InitSyncObjects(), settings::kAttached);
-        settings::SetProgramChannel(&channel);
+        Attach({SLOW_SERVICE_BINARY, std::to_string(kAnswerMs), std::to_string(kRecognitionPacket)});
     }
-    void TearDown() override {
-        settings::SetProgramChannel(nullptr);
-        channel.Close();
-        if (service.Running()) {
-            service.CloseInput();
-            if (service.Wait(5000) == -1) {
-                service.Signal(SIGKILL);
-                service.Wait(5000);
-            }
-        }
-        platform::SetLogFile(QString(), QString());
-        testsupport::RemoveIpcObjects(ns);
-    }
-
-    std::string ns;
-    QTemporaryDir dir;
-    platform::Event term{true, false};
-    settings::SvcChannel channel{&term};
-    testsupport::ChildProcess service;
 };
 
 settings::SettingsState Running() {

@@ -60,6 +60,16 @@ struct Recorder {
     }
 };
 
+// The sheet's copy of `running` with a new CSV encoding, management switched off and another
+// database: three groups to save, each with something to restart.
+std::unique_ptr<settings::SettingsState> WithThreeGroupsChanged(const settings::SettingsState& running) {
+    auto copy = std::make_unique<settings::SettingsState>(running);
+    copy->csvFormat.Encode = 1;
+    copy->management.AllowManagement = 0;
+    platform::CopyToFixed(copy->DbConnectionString, u"Database=second");
+    return copy;
+}
+
 TEST(ApplySettings, UnchangedCopySendsNothing) {
     settings::SettingsHub hub(Running());
     const settings::SettingsSnapshot before = hub.Snapshot();
@@ -73,10 +83,7 @@ TEST(ApplySettings, UnchangedCopySendsNothing) {
 TEST(ApplySettings, TheSavesSeeTheNewValuesWhileReadersKeepTheRunningOnesUntilThePublish) {
     settings::SettingsHub hub(Running());
     const settings::SettingsSnapshot before = hub.Snapshot();
-    auto copy = std::make_unique<settings::SettingsState>(*before);
-    copy->csvFormat.Encode = 1;
-    copy->management.AllowManagement = 0;
-    platform::CopyToFixed(copy->DbConnectionString, u"Database=second");
+    auto copy = WithThreeGroupsChanged(*before);
     Recorder r(hub);
     std::vector<QString> savedStrings;
     ui::ApplyServices services = r.Services();
@@ -174,10 +181,7 @@ TEST(ApplySettingsFailedSave, WhatRestartsOnlyForAFailedGroupStays) {
     for (const Case& c : cases) {
         settings::SettingsHub hub(Running());
         const settings::SettingsSnapshot before = hub.Snapshot();
-        auto copy = std::make_unique<settings::SettingsState>(*before);
-        copy->csvFormat.Encode = 1;
-        copy->management.AllowManagement = 0;
-        platform::CopyToFixed(copy->DbConnectionString, u"Database=second");
+        auto copy = WithThreeGroupsChanged(*before);
         Recorder r(hub);
         r.failing = {c.failing};
         const ui::ApplyResult result = ui::ApplySettingsCopy(hub, *copy, r.Services());

@@ -19,6 +19,7 @@
 #include "platform/fixedtext.h"
 #include "platform/log.h"
 #include "settings/settings_state.h"
+#include "tests/support/worker_result.h"
 
 #include <gtest/gtest.h>
 
@@ -305,24 +306,13 @@ TEST_F(Frame, PostedEntriesShowNewestFirstCappedAndClearable) {
     EXPECT_TRUE(clear->isEnabled());
 }
 
-std::unique_ptr<recognition::RecognizedData> Result(uint32_t subject, uint32_t person, float distance) {
-    auto r = std::make_unique<recognition::RecognizedData>();
-    r->subjectId = subject;
-    r->personId = person;
-    r->personIdAtHandOver = person;
-    r->distance = distance;
-    r->person.listNumber = 1;
-    platform::CopyToFixed(r->person.surname, u"Иванов");
-    platform::CopyToFixed(r->person.forename, u"Пётр");
-    r->picture = std::make_unique<cv::Mat>(150, 150, CV_8UC3, cv::Scalar(40, 120, 200));
-    return r;
-}
+using testsupport::WorkerResult;
 
 TEST_F(Frame, AResultPostedByAWorkerIsAnnouncedOncePerPerson) {
     ui::MainFrame& f = Created();
     // Delivered through the workers' sink, from a worker thread; the subject has vanished
     // already, and one sure result is enough.
-    std::thread([this] { EXPECT_TRUE(sink.Deliver(3, Result(4242, 7, 0.2f))); }).join();
+    std::thread([this] { EXPECT_TRUE(sink.Deliver(3, WorkerResult(4242, 7, 0.2f))); }).join();
     QTableWidget* journal = f.Events()->Pad(JournalTab::Recognition)->List();
     EXPECT_TRUE(QTest::qWaitFor([&] { return journal->rowCount() > 0; }, 5000));
     ASSERT_EQ(f.RecognizedList().Size(), 1u);
@@ -341,7 +331,7 @@ TEST_F(Frame, AResultPostedByAWorkerIsAnnouncedOncePerPerson) {
 
     // The same person again within the remembering time: no second announcement.
     QCoreApplication::postEvent(&f.CameraPanel()->Viewport()->Live(),
-                                new recognition::RecognizedDataEvent(1, Result(4243, 7, 0.2f)));
+                                new recognition::RecognizedDataEvent(1, WorkerResult(4243, 7, 0.2f)));
     Pump(50);
     EXPECT_EQ(f.RecognizedList().Size(), 1u);
     EXPECT_EQ(journal->rowCount(), 1);
@@ -349,7 +339,7 @@ TEST_F(Frame, AResultPostedByAWorkerIsAnnouncedOncePerPerson) {
 
     // Once the frame is gone the sink refuses, and the worker keeps the record to free.
     frame.reset();
-    EXPECT_FALSE(sink.Deliver(0, Result(1, 2, 0.1f)));
+    EXPECT_FALSE(sink.Deliver(0, WorkerResult(1, 2, 0.1f)));
 }
 
 TEST_F(Frame, AStateRequestFromAnotherThreadIsAnsweredAndNeverLeftWaiting) {
@@ -384,7 +374,7 @@ TEST_F(Frame, ALabelledSubjectCarriesALabelUntilItLeaves) {
     ASSERT_EQ(tracker.Subjects().size(), 1u);
     const uint32_t id = tracker.Subjects()[0]->id;
 
-    QCoreApplication::postEvent(&viewport->Live(), new recognition::RecognizedDataEvent(0, Result(id, 7, 0.2f)));
+    QCoreApplication::postEvent(&viewport->Live(), new recognition::RecognizedDataEvent(0, WorkerResult(id, 7, 0.2f)));
     Pump();
     const QLabel* label = viewport->Label(id);
     ASSERT_NE(label, nullptr);
@@ -412,7 +402,7 @@ TEST_F(Frame, ARemovedEntryIsForgottenByItsSubject) {
     const recognition::FrameFace face{100, 80, 60, 60};
     tracker.Track(std::span(&face, 1), picture, 45000.0, {320, 240, 320, 240});
     const uint32_t id = tracker.Subjects()[0]->id;
-    QCoreApplication::postEvent(&viewport->Live(), new recognition::RecognizedDataEvent(0, Result(id, 7, 0.3f)));
+    QCoreApplication::postEvent(&viewport->Live(), new recognition::RecognizedDataEvent(0, WorkerResult(id, 7, 0.3f)));
     Pump();
     ASSERT_EQ(f.RecognizedList().Size(), 1u);
     ASSERT_NE(f.RecognizedList().Find(tracker.Find(id)->listEntry), nullptr);
@@ -423,7 +413,7 @@ TEST_F(Frame, ARemovedEntryIsForgottenByItsSubject) {
     EXPECT_EQ(f.RecognizedList().Size(), 0u);
     EXPECT_EQ(f.RecognizedList().Find(tracker.Find(id)->listEntry), nullptr);
     // A better picture later finds no entry to update.
-    QCoreApplication::postEvent(&viewport->Live(), new recognition::RecognizedDataEvent(0, Result(id, 7, 0.1f)));
+    QCoreApplication::postEvent(&viewport->Live(), new recognition::RecognizedDataEvent(0, WorkerResult(id, 7, 0.1f)));
     Pump();
     EXPECT_EQ(f.RecognizedList().Size(), 0u);
 }

@@ -6,6 +6,7 @@
 #include "app/recognition/recognized_data_event.h"
 #include "app/recognition/state_request.h"
 #include "platform/fixedtext.h"
+#include "tests/support/worker_result.h"
 
 #include <gtest/gtest.h>
 
@@ -71,18 +72,7 @@ struct Journal : shell::JournalSink {
     std::vector<QString> texts;
 };
 
-std::unique_ptr<recognition::RecognizedData> Result(uint32_t subject, uint32_t person, float distance) {
-    auto r = std::make_unique<recognition::RecognizedData>();
-    r->subjectId = subject;
-    r->personId = person;
-    r->personIdAtHandOver = person;
-    r->distance = distance;
-    r->person.listNumber = 1;
-    platform::CopyToFixed(r->person.surname, u"Иванов");
-    platform::CopyToFixed(r->person.forename, u"Пётр");
-    r->picture = std::make_unique<cv::Mat>(150, 150, CV_8UC3, cv::Scalar(40, 120, 200));
-    return r;
-}
+using testsupport::WorkerResult;
 
 settings::SettingsState Settings() {
     settings::SettingsState s;
@@ -172,7 +162,7 @@ TEST_F(LiveViewTest, WorkerResultsLabelTheirSubjectAndReachTheListOncePerPerson)
     const uint32_t id = OnlySubject();
 
     // One result of two: labelled above the face on the displayed picture, not yet announced.
-    Deliver(Result(id, 7, 0.3f));
+    Deliver(WorkerResult(id, 7, 0.3f));
     ASSERT_EQ(surface.labels.count(id), 1u);
     EXPECT_EQ(surface.labels[id].text, QStringLiteral("70.0% Иванов Пётр"));
     EXPECT_TRUE(surface.labels[id].visible);
@@ -182,7 +172,7 @@ TEST_F(LiveViewTest, WorkerResultsLabelTheirSubjectAndReachTheListOncePerPerson)
     EXPECT_TRUE(services.recognized.empty());
 
     // The second sure result: announced, listed and journaled once.
-    Deliver(Result(id, 7, 0.3f));
+    Deliver(WorkerResult(id, 7, 0.3f));
     EXPECT_EQ(services.recognized, std::vector<uint32_t>{7});
     EXPECT_EQ(services.actions, std::vector<uint32_t>{7});
     ASSERT_EQ(list.Size(), 1u);
@@ -192,7 +182,7 @@ TEST_F(LiveViewTest, WorkerResultsLabelTheirSubjectAndReachTheListOncePerPerson)
     EXPECT_EQ(journalSink.texts, std::vector<QString>{QStringLiteral("Распознан|70.0% - Иванов Пётр")});
 
     // A better picture of the same person updates the label and the entry, announces nothing new.
-    Deliver(Result(id, 7, 0.1f));
+    Deliver(WorkerResult(id, 7, 0.1f));
     EXPECT_EQ(surface.labels[id].text, QStringLiteral("90.0% Иванов Пётр"));
     EXPECT_EQ(services.updated, std::vector<uint32_t>{7});
     EXPECT_EQ(listChanged, 1);
@@ -214,7 +204,7 @@ TEST_F(LiveViewTest, ResultsAndTicksTakeTheSettingsOfTheirMoment) {
         s.recognition.RepeatForRecognition = 1;
         s.recognition.MaxSubject = 3;
     });
-    Deliver(Result(id, 7, 0.3f));
+    Deliver(WorkerResult(id, 7, 0.3f));
     EXPECT_EQ(services.recognized, std::vector<uint32_t>{7});
     FrameTick({{100, 100, 80, 80}});
     EXPECT_EQ(maxSubjects, (std::vector<int>{8, 3}));
@@ -223,7 +213,7 @@ TEST_F(LiveViewTest, ResultsAndTicksTakeTheSettingsOfTheirMoment) {
 TEST_F(LiveViewTest, AStateRequestIsAnsweredFromTheLiveView) {
     FrameTick({{100, 100, 80, 80}, {300, 100, 80, 80}});
     const uint32_t known = live->Tracker().Subjects().back()->id;
-    Deliver(Result(known, 5, 0.25f));
+    Deliver(WorkerResult(known, 5, 0.25f));
 
     auto request = std::make_shared<recognition::CameraStateRequest>();
     request->flags = recognition::CameraStateRequest::kWantPicture | recognition::CameraStateRequest::kWantSubjects;
@@ -250,7 +240,7 @@ TEST_F(LiveViewTest, AStateRequestIsAnsweredFromTheLiveView) {
 TEST_F(LiveViewTest, AStoppedCameraDiscardsItsSubjectsAndTheirLabels) {
     FrameTick({{100, 100, 80, 80}});
     const uint32_t id = OnlySubject();
-    Deliver(Result(id, 7, 0.3f));
+    Deliver(WorkerResult(id, 7, 0.3f));
     ASSERT_EQ(surface.labels.size(), 1u);
 
     live->DiscardSubjects();
@@ -260,7 +250,7 @@ TEST_F(LiveViewTest, AStoppedCameraDiscardsItsSubjectsAndTheirLabels) {
 
     // A result still under way for the old subject labels nothing; the next run counts its
     // faces afresh.
-    Deliver(Result(id, 7, 0.3f));
+    Deliver(WorkerResult(id, 7, 0.3f));
     EXPECT_TRUE(surface.labels.empty());
     FrameTick({{100, 100, 80, 80}});
     EXPECT_EQ(surface.counts, (std::vector<int>{1, 1}));
